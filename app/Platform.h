@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+class QProcess;
+class QObject;
+
+// The one place that knows how this desktop opens files, folders and pages. On Windows it uses
+// explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
+class Platform
+{
+public:
+    // Shows a directory in the file manager, or a file selected in its directory.
+    static void showInFileBrowser(const QString &path, bool isFile);
+    // Opens an address (http, https or file) with the desktop's default handler.
+    static bool openUrl(const QUrl &url);
+    // Opens a local document (a tutorial page) with the default handler.
+    static void openLocalDocument(const QString &path);
+    // Starts a file of a project: a program is run, any other file opened by its default handler.
+    static void launchFile(QProcess &process, const QString &path);
+    // Starts the script that forwards the device's control port over USB, from adb/ in the
+    // working directory. The process is returned to the caller, who owns it; it is not awaited.
+    static QProcess *startUsbForwarding(QObject *parent);
+    static QString usbForwardingScript();
+
+    // Tests replace how addresses and file browsers are opened to observe them without a desktop.
+    using UrlOpener = std::function<bool(const QUrl &)>;
+    static void setUrlOpenerForTesting(UrlOpener opener);
+    using ProgramRunner = std::function<void(const QString &program, const QStringList &arguments)>;
+    static void setProgramRunnerForTesting(ProgramRunner runner);
+};

@@ -1,0 +1,270 @@
+#include "app/ProjectManagerWindow.h"
+
+#include "app/AboutDialog.h"
+#include "app/AppInfo.h"
+#include "app/Platform.h"
+#include "build/FixedText.h"
+#include "project/NewProjectDialog.h"
+#include "project/ProjectFile.h"
+#include "project/ProjectTree.h"
+#include "project/Workspace.h"
+#include "ui_ProjectManagerWindow.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextCursor>
+#include <QTextEdit>
+
+ProjectManagerWindow *mainWindow = nullptr;
+
+namespace {
+
+// Output is plain text: compiler messages such as "near <eof>" must not be read as markup.
+void appendParagraph(QTextEdit *edit, const QString &text)
+{
+    QTextCursor cursor(edit->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!edit->document()->isEmpty())
+        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    else
+        cursor.setCharFormat(QTextCharFormat());
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    cursor.insertText(plain);
+    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+}
+
+} // namespace
+
+ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::ProjectManagerWindow)
+{
+    ui->setupUi(this);
+    setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
+
+    statusLabel = new QLabel(QStringLiteral("无任何连接。"));
+    statusBar()->addWidget(statusLabel, 0);
+    ui->outTabWidget->setCurrentIndex(0);
+
+    scriptModified = false;
+    mainWindow = this;
+    startTimer(2000, Qt::CoarseTimer);
+    ui->projectTreeWidget->setMainWindow(this);
+    baseTitle = windowTitle();
+
+    addPass();
+
+    // The form's own central widget is replaced by two splitters: tree | (editor / output).
+    ui->projectTreeWidget->setGeometry(0, 0, 220, 600);
+    auto *rightSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
+    rightSplitter->addWidget(ui->outTabWidget);
+    rightSplitter->setGeometry(0, 0, 800, 600);
+    auto *mainSplitter = new QSplitter(Qt::Horizontal, this);
+    mainSplitter->addWidget(ui->projectTreeWidget);
+    mainSplitter->addWidget(rightSplitter);
+    mainSplitter->setGeometry(0, 0, 800, 600);
+    mainSplitter->setStretchFactor(1, 1);
+    mainSplitter->setSizes({220, 580});
+    setCentralWidget(mainSplitter);
+}
+
+ProjectManagerWindow::~ProjectManagerWindow()
+{
+    if (mainWindow == this)
+        mainWindow = nullptr;
+    delete ui;
+}
+
+// ---- Output panes -------------------------------------------------------------------------
+
+void ProjectManagerWindow::appendOutput(const QString &text)
+{
+    ui->outTabWidget->setCurrentIndex(0);
+    appendParagraph(ui->outText, text);
+    // Builds run in this thread without returning to the event loop; paint each line now.
+    ui->outText->repaint();
+}
+
+void ProjectManagerWindow::appendOutput(const char *text)
+{
+    appendOutput(QString::fromUtf8(text));
+}
+
+void ProjectManagerWindow::appendError(const QString &text)
+{
+    appendParagraph(ui->outText, QStringLiteral("错误：") + text);
+}
+
+void ProjectManagerWindow::clearOutput()
+{
+    ui->outText->clear();
+}
+
+void ProjectManagerWindow::out(QString msg)
+{
+    appendOutput(msg);
+}
+
+void ProjectManagerWindow::debugOut(QString msg)
+{
+    ui->outTabWidget->setCurrentIndex(1);
+    appendParagraph(ui->remoteLogText, msg);
+}
+
+// ---- Timer, status line, closing ----------------------------------------------------------
+
+void ProjectManagerWindow::timerEvent(QTimerEvent *)
+{
+    updateProjectTree();
+    refreshConnectionStatus();
+}
+
+void ProjectManagerWindow::refreshConnectionStatus()
+{
+    statusLabel->setText(QStringLiteral("无任何连接。"));
+}
+
+void ProjectManagerWindow::closeEvent(QCloseEvent *event)
+{
+    const auto answer = QMessageBox::information(nullptr, QStringLiteral("退出Kestrun开发平台"),
+                                                 QStringLiteral("是否要退出Kestrun开发平台？"),
+                                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void ProjectManagerWindow::on_exit_action_triggered()
+{
+    close();
+}
+
+void ProjectManagerWindow::on_action_about_triggered()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+// ---- Projects -----------------------------------------------------------------------------
+
+void ProjectManagerWindow::addPass()
+{
+    Workspace::ensureExists();
+    activeProjectName = ui->projectTreeWidget->addPass(Workspace::projectAbsolutePath(QString()), activeProjectName);
+}
+
+void ProjectManagerWindow::prunePass()
+{
+    if (ui->projectTreeWidget->prunePass(activeProjectName))
+        activeProjectName.clear();
+}
+
+void ProjectManagerWindow::updateProjectTree()
+{
+    prunePass();
+    addPass();
+}
+
+void ProjectManagerWindow::setActiveProject(const QString &name)
+{
+    if (name == activeProjectName)
+        return;
+    ui->projectTreeWidget->setProjectColour(activeProjectName, QColor(0, 0, 0));
+    ui->projectTreeWidget->setProjectColour(name, QColor(0, 0, 255));
+    activeProjectName = name;
+}
+
+QString ProjectManagerWindow::projectDirectory(const QString &name) const
+{
+    const QTreeWidgetItem *item = ui->projectTreeWidget->projectItem(name);
+    return item ? item->data(0, ProjectTree::PathRole).toString() : QString();
+}
+
+void ProjectManagerWindow::readProjectInfo(const QString &projectName, char *name, int nameSize,
+                                           char *description, int descriptionSize) const
+{
+    const QString directory = projectDirectory(projectName);
+    const ProjectInfo info = directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory);
+    if (name)
+        FixedText::write(name, nameSize, info.name.toUtf8());
+    if (description)
+        FixedText::write(description, descriptionSize, info.description.toUtf8());
+}
+
+void ProjectManagerWindow::on_new_project_action_triggered()
+{
+    NewProjectDialog dialog;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString name = dialog.projectName();
+    const QString description = dialog.projectDescription();
+
+    Workspace::ensureExists();
+    const QString directory = Workspace::projectAbsolutePath(name);
+    QString error;
+    const ProjectFile::CreateResult result = ProjectFile::create(directory, name, description, &error);
+    if (result == ProjectFile::CreateResult::AlreadyExists)
+        return;
+    if (result == ProjectFile::CreateResult::Failed) {
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("新建工程失败：") + error, QMessageBox::Ok);
+        return;
+    }
+    updateProjectTree();
+    openScript(directory + QLatin1Char('/') + ProjectFile::mainScriptName());
+    setActiveProject(name);
+}
+
+void ProjectManagerWindow::on_projectTreeWidget_itemDoubleClicked(QTreeWidgetItem *item, int column)
+{
+    if (!item || item->data(column, ProjectTree::KindRole).toInt() != ProjectTree::FileKind)
+        return;
+    const QString name = item->data(column, ProjectTree::NameRole).toString();
+    const QString path = item->data(column, ProjectTree::PathRole).toString();
+    static const char *const textSuffixes[] = {".script", ".txt", ".lua", ".html", ".htm"};
+    for (const char *suffix : textSuffixes) {
+        if (name.endsWith(QLatin1String(suffix))) {
+            openScript(path);
+            QTreeWidgetItem *top = item;
+            while (top->parent())
+                top = top->parent();
+            setActiveProject(top->data(0, ProjectTree::NameRole).toString());
+            return;
+        }
+    }
+    if (name.endsWith(QLatin1String(".bmp"))) {
+        openImageEditor(path);
+        return;
+    }
+    Platform::launchFile(launchProcess, path);
+}
+
+void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoint)
+{
+    // The tree shows its own context menu.
+}
+
+// ---- Commands that other parts of the IDE provide --------------------------------------------
+
+void ProjectManagerWindow::openScript(const QString &path)
+{
+    currentScriptPath = path;
+}
+
+void ProjectManagerWindow::on_save_project_action_triggered() {}
+void ProjectManagerWindow::handleScreencap(QPixmap &, int, int, int, int) {}
+void ProjectManagerWindow::on_compile_project_action_triggered() {}
+void ProjectManagerWindow::on_syntax_check_action_triggered() {}
+void ProjectManagerWindow::on_screencap_rect_action_triggered() {}
+void ProjectManagerWindow::on_remote_screen_action_triggered() {}
+void ProjectManagerWindow::on_remote_import_action_triggered() {}
+void ProjectManagerWindow::on_action_connection_manager_triggered() {}
+void ProjectManagerWindow::openImageEditor(const QString &) {}
+void ProjectManagerWindow::on_action_image_editor_triggered() {}
+void ProjectManagerWindow::on_action_edit_search_triggered() {}

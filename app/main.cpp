@@ -1,0 +1,21 @@
+#include "app/ProjectManagerWindow.h"
+
+#include <QApplication>
+#include <QTextCodec>
+
+#include <cstdlib>
+#include <ctime>
+
+int main(int argc, char *argv[])
+{
+    // Content keys of the build are drawn from rand().
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    QApplication app(argc, argv);
+
+    // Update check: runs here, before the main window exists, and may end the process.
+
+    auto *window = new ProjectManagerWindow;
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
+    window->show();
+    return app.exec();
+}

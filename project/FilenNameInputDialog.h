@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class FilenNameInputDialog;
+}
+
+// Asks for the name of a new script file or directory in the project tree.
+class FilenNameInputDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit FilenNameInputDialog(QWidget *parent = nullptr);
+    ~FilenNameInputDialog() override;
+
+    QString fileName() const; // untrimmed
+    void clearFileName();
+    // The reason the typed text cannot be used as a name, or "".
+    static QString validate(const QString &text);
+
+signals:
+    void signal_input_filename(QString &filename);
+
+private slots:
+    void on_pbOk_clicked();
+
+private:
+    Ui::FilenNameInputDialog *ui;
+};

@@ -1,0 +1,118 @@
+#include "project/ProjectFile.h"
+
+#include "project/TaggedText.h"
+#include "project/Workspace.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const char *const kTemplateLines[] = {
+    "-----------------------------------------------------------------------",
+    "-- 本文件为脚本入口文件，请不要删除",
+    "-- 该脚本适用于Kestrun2.0.1及以上版本",
+    "-- 脚本从main()开始执行",
+    "-- 脚本界面从createUI()开始执行，脚本可以无界面",
+    "-----------------------------------------------------------------------",
+    "",
+    "-- 创建脚本界面入口",
+    "function createUI()",
+    "\tshowLoopSetting(false)",
+    "\t",
+    "end",
+    "",
+    "-- 脚本执行入口",
+    "function main()",
+    "\t",
+    "end",
+    "",
+    "--if getKestrunVersion() < 201 then",
+    "--\tmain()",
+    "--end",
+    "",
+};
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString ProjectFile::fileName()
+{
+    return QStringLiteral("ks.project");
+}
+
+QString ProjectFile::mainScriptName()
+{
+    return QStringLiteral("main.script");
+}
+
+QByteArray ProjectFile::projectFileBytes(const QString &name, const QString &description)
+{
+    QByteArray bytes;
+    bytes += "<project>\r\n";
+    bytes += " <name>" + name.toUtf8() + "</name>\r\n";
+    bytes += " <desc>" + description.toUtf8() + "</desc>\r\n";
+    bytes += " <script>main.script</script>\r\n";
+    bytes += "</project>\r\n";
+    return bytes;
+}
+
+QByteArray ProjectFile::mainScriptTemplate()
+{
+    QByteArray bytes;
+    for (const char *line : kTemplateLines) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+ProjectInfo ProjectFile::parse(const QByteArray &bytes)
+{
+    const int zero = bytes.indexOf('\0');
+    const QString text = QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero));
+    return {TaggedText::value(text, QStringLiteral("name")), TaggedText::value(text, QStringLiteral("desc"))};
+}
+
+ProjectInfo ProjectFile::read(const QString &projectDirectory)
+{
+    QFile file(Workspace::projectFilePath(projectDirectory));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parse(file.readAll());
+}
+
+ProjectFile::CreateResult ProjectFile::create(const QString &projectDirectory, const QString &name,
+                                              const QString &description, QString *error)
+{
+    QString ignored;
+    if (!error)
+        error = &ignored;
+    const QString projectFile = Workspace::projectFilePath(projectDirectory);
+    if (QFileInfo(projectDirectory).isDir() && QFileInfo::exists(projectFile))
+        return CreateResult::AlreadyExists;
+
+    QDir dir;
+    if (!dir.mkpath(projectDirectory) || !dir.mkpath(projectDirectory + QStringLiteral("/assets"))) {
+        *error = QStringLiteral("无法创建目录 %1").arg(QDir::toNativeSeparators(projectDirectory));
+        return CreateResult::Failed;
+    }
+    // A directory that becomes a project may already hold the author's own entry script.
+    const QString mainScript = projectDirectory + QLatin1Char('/') + mainScriptName();
+    if (!QFileInfo::exists(mainScript) && !writeWhole(mainScript, mainScriptTemplate(), error))
+        return CreateResult::Failed;
+    if (!writeWhole(projectFile, projectFileBytes(name, description), error))
+        return CreateResult::Failed;
+    return CreateResult::Created;
+}

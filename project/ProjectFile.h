@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct ProjectInfo
+{
+    QString name;
+    QString description;
+};
+
+// The project file "ks.project", the entry-script template and the making of a new project.
+class ProjectFile
+{
+public:
+    static QString fileName();       // "ks.project"
+    static QString mainScriptName(); // "main.script"
+
+    static QByteArray projectFileBytes(const QString &name, const QString &description);
+    static QByteArray mainScriptTemplate();
+
+    // Reads name and description from the bytes of a project file (up to its first zero byte).
+    static ProjectInfo parse(const QByteArray &bytes);
+    // Reads <directory>/ks.project; a missing file reads as empty text.
+    static ProjectInfo read(const QString &projectDirectory);
+
+    enum class CreateResult { Created, AlreadyExists, Failed };
+    // Makes <workspace>/<name> a project: the directory, "assets", "main.script" (an existing
+    // one is kept) and "ks.project". A project that already exists is left untouched.
+    static CreateResult create(const QString &projectDirectory, const QString &name,
+                               const QString &description, QString *error);
+};

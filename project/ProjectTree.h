@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QHash>
+#include <QIcon>
+#include <QStringList>
+#include <QTreeWidget>
+
+class ProjectManagerWindow;
+
+// The workspace as a tree: one top-level item per project, below it the project's files and
+// directories. It follows the disk through two passes that the main window runs every two
+// seconds; nothing is cached beyond the items themselves.
+class ProjectTree : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    enum Kind { ProjectKind = 0, FileKind = 1, DirectoryKind = 2 };
+    static constexpr int KindRole = Qt::UserRole;
+    static constexpr int NameRole = Qt::UserRole + 1;
+    static constexpr int PathRole = Qt::UserRole + 2;
+
+    explicit ProjectTree(QWidget *parent = nullptr);
+    void setMainWindow(ProjectManagerWindow *window);
+
+    // Adds projects, files and directories that are new on disk at the end of their level.
+    // When activeName is empty the first project listed becomes active; returns the active name.
+    QString addPass(const QString &workspaceDirectory, const QString &activeName);
+    // Removes items whose file or directory is gone; returns true when the project named
+    // activeName was removed.
+    bool prunePass(const QString &activeName);
+
+    // The last top-level item carrying this project name, or null.
+    QTreeWidgetItem *projectItem(const QString &name) const;
+    void setProjectColour(const QString &name, const QColor &colour);
+
+    // The context menu: its labels for an item kind, and what a chosen label does.
+    static QStringList menuLabels(int kind);
+    void runMenuCommand(const QString &label, int kind, const QString &name, const QString &path);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    QTreeWidgetItem *makeItem(const QString &name, const QString &path, int kind, bool isDir);
+    void fillChildren(const QString &directory, QTreeWidgetItem *parent);
+    void pruneChildren(QTreeWidgetItem *parent);
+    QIcon iconFor(const QString &name, bool isDir);
+
+    ProjectManagerWindow *window = nullptr;
+    QHash<QString, QIcon> iconCache;
+};

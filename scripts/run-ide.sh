@@ -1,0 +1,23 @@
+#!/bin/sh
+# Starts the IDE in run/ (its workspace "工程目录" lands there) with config/ and adb/ beside it,
+# and the simulated device on 127.0.0.1:7000 for as long as the IDE runs.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$top/${1:-_build}" && pwd)
+[ $# -gt 0 ] && shift
+run="$top/run"
+
+mkdir -p "$run"
+cp -R "$top/config" "$run/"
+[ -d "$top/adb" ] && cp -R "$top/adb" "$run/"
+
+sim_pid=""
+if [ -x "$build/simulator/kestrun-device-sim" ]; then
+    "$build/simulator/kestrun-device-sim" --port 7000 &
+    sim_pid=$!
+    trap 'kill -INT "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT INT TERM
+fi
+
+cd "$run"
+"$build/app/kestrun-ide" "$@" || status=$?
+exit "${status:-0}"

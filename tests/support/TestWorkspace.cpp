@@ -1,0 +1,67 @@
+#include "TestWorkspace.h"
+
+#include "project/ProjectFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+TestWorkspace::TestWorkspace()
+    : previous(QDir::currentPath())
+{
+    QDir::setCurrent(dir.path());
+}
+
+TestWorkspace::~TestWorkspace()
+{
+    QDir::setCurrent(previous);
+}
+
+QString TestWorkspace::absolute(const QString &relative) const
+{
+    return dir.path() + QLatin1Char('/') + relative;
+}
+
+void TestWorkspace::writeFile(const QString &relative, const QByteArray &bytes, const QDateTime &modified) const
+{
+    const QString path = absolute(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+    file.close();
+    if (modified.isValid())
+        setModified(relative, modified);
+}
+
+void TestWorkspace::setModified(const QString &relative, const QDateTime &modified) const
+{
+    const qint64 ms = modified.toMSecsSinceEpoch();
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(ms / 1000);
+    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>((ms % 1000) * 1000000);
+    if (utimensat(AT_FDCWD, QFile::encodeName(absolute(relative)).constData(), times, 0) != 0)
+        qFatal("cannot set the time of %s", qPrintable(relative));
+}
+
+QByteArray TestWorkspace::readFile(const QString &relative) const
+{
+    QFile file(absolute(relative));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QString TestWorkspace::makeProject(const QString &name, const QDateTime &modified) const
+{
+    const QString relative = QStringLiteral("工程目录/") + name;
+    writeFile(relative + QStringLiteral("/ks.project"), ProjectFile::projectFileBytes(name, QString()));
+    writeFile(relative + QStringLiteral("/main.script"), ProjectFile::mainScriptTemplate());
+    if (modified.isValid())
+        setModified(relative, modified); // directory times decide the order of projects
+    return absolute(relative);
+}
