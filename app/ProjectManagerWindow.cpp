@@ -4,6 +4,7 @@
 #include "app/AppInfo.h"
 #include "app/Platform.h"
 #include "build/FixedText.h"
+#include "device/PCClientControllor.h"
 #include "project/NewProjectDialog.h"
 #include "project/ProjectFile.h"
 #include "project/ProjectTree.h"
@@ -51,6 +52,8 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     statusLabel = new QLabel(QStringLiteral("无任何连接。"));
     statusBar()->addWidget(statusLabel, 0);
     ui->outTabWidget->setCurrentIndex(0);
+    connect(&deviceController, &PCClientControllor::signal_remoteLog, this, &ProjectManagerWindow::debugOut,
+            Qt::UniqueConnection);
 
     scriptModified = false;
     mainWindow = this;
@@ -127,7 +130,13 @@ void ProjectManagerWindow::timerEvent(QTimerEvent *)
 
 void ProjectManagerWindow::refreshConnectionStatus()
 {
-    statusLabel->setText(QStringLiteral("无任何连接。"));
+    if (!deviceController.isConnected()) {
+        statusLabel->setText(QStringLiteral("无任何连接。"));
+        return;
+    }
+    const PCClientSocket &socket = deviceController.controlSocket();
+    statusLabel->setText(QString::asprintf("%s%s:%d%s...", "已与", socket.host().toUtf8().constData(), socket.port(),
+                                           "建立连接"));
 }
 
 void ProjectManagerWindow::closeEvent(QCloseEvent *event)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "device/FBInfo.h"
+
+#include <QImage>
+
+// Turns the pixel bytes of a screen frame into an image, without copying them.
+class FrameImage
+{
+public:
+    // Image format by depth: 16 RGB16, 24 RGB888, anything else ARGB32.
+    static QImage::Format format(int bitsPerPixel);
+    static int bytesPerPixel(int bitsPerPixel);
+    // Bytes an image of the frame's size and depth reads, each row padded to 4 bytes; -1 for
+    // a negative width or height.
+    static qint64 requiredSize(const FBInfo &info);
+    // True when dataSize covers the image the frame describes.
+    static bool fits(const FBInfo &info);
+    // Exchanges red and blue in place when channelOrder is 0 or 24: 24 bits swap bytes 0 and 2
+    // of every 3-byte step, 32 bits swap them in every 4-byte group and set byte 3 to 0xFF.
+    static void exchangeRedBlue(uchar *buffer, const FBInfo &info);
+    // Exchanges red and blue, then lays an image over buffer (info.dataSize bytes). A frame
+    // that does not fit gives a null image and the buffer is left alone. The image is valid
+    // for as long as the buffer is.
+    static QImage toImage(uchar *buffer, const FBInfo &info);
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "device/MessageHeader.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class QIODevice;
+
+// Incremental reader of the messages of one device connection. It is fed bytes (or reads what a
+// device has available) and yields whole messages; it never waits for bytes. Every length is
+// checked against a hard cap before anything is allocated.
+//
+// Layouts by channel:
+//   Control (device to IDE): command 20: 44-byte import record; 21: int32 n, then n bytes of
+//     log text; 4: int32 port; any other: `length` bytes, skipped. `extraLength` is not used.
+//   Frame (device to IDE): `length` bytes of frame record (the first 68 are kept; a longer
+//     record's rest is skipped, a shorter one is zero-filled and its frame discarded), then
+//     `dataSize` (record offset 8) pixel bytes; kept for command 6, skipped otherwise.
+//   Request (IDE to device, read by the simulated device): `length` bytes of fixed payload,
+//     then `extraLength` bytes of data.
+class MessageReader
+{
+public:
+    enum class Channel { Control, Frame, Request };
+    enum class Status { NeedMore, Message, Error };
+
+    struct Limits
+    {
+        qint64 payload = 1 << 20;   // fixed payloads, frame records, skipped messages
+        qint64 text = 16 << 20;     // a log text
+        qint64 data = 256 << 20;    // frame pixels, an imported file
+    };
+
+    static constexpr int kFrameRecordSize = 68; // FBInfo and screencapMode
+
+    explicit MessageReader(Channel channel);
+    MessageReader(Channel channel, Limits limits);
+    ~MessageReader();
+    MessageReader(const MessageReader &) = delete;
+    MessageReader &operator=(const MessageReader &) = delete;
+
+    // Takes bytes up to the end of the next message; *consumed tells how many were taken.
+    Status feed(const char *bytes, qint64 size, qint64 *consumed);
+    // Reads what the device has available, up to the end of the next message.
+    Status readFrom(QIODevice *device);
+    // Forgets a partial message and any error, e.g. for a new connection.
+    void reset();
+
+    // The message last yielded, valid until the next feed(), readFrom() or reset().
+    const MessageHeader &header() const { return head; }
+    // Control: the import record or the int32 of a log or port message. Frame: the 68-byte
+    // record. Request: the `length` bytes.
+    const QByteArray &payload() const { return fixed; }
+    // Log text, frame pixels or imported file; null when the message has none or was skipped.
+    const uchar *data() const { return variable.get(); }
+    qint64 dataSize() const { return variableSize; }
+    // Hands the data over; it was allocated with new uchar[] and is released with delete[].
+    uchar *takeData();
+    // Control 21: the text up to its first zero byte, as UTF-8.
+    QString logText() const;
+
+    QString errorString() const { return error; }
+
+private:
+    enum class Phase { Header, Payload, PayloadSkip, Data, DataSkip, Done, Failed };
+
+    char *destination();
+    Status finishPhase();
+    Status enter(Phase phase, qint64 size);
+    Status afterHeader();
+    Status afterPayload();
+    Status startData(qint64 size, qint64 cap, bool keep, const QString &what);
+    Status fail(const QString &reason);
+    void beginMessage();
+
+    const Channel channel;
+    const Limits limits;
+
+    Phase phase = Phase::Header;
+    qint64 phaseSize = MessageHeader::kSize;
+    qint64 phaseGot = 0;
+    qint64 skipAfterPayload = 0;
+
+    char headerBytes[MessageHeader::kSize] = {};
+    MessageHeader head;
+    QByteArray fixed;
+    std::unique_ptr<uchar[]> variable;
+    qint64 variableSize = 0;
+    QString error;
+};

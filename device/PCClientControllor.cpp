@@ -1,0 +1,315 @@
+#include "device/PCClientControllor.h"
+
+#include "device/DeviceKeyMap.h"
+#include "device/RemoteScreenClient.h"
+#include "device/RemoteScreenThread.h"
+#include "device/ScriptImportRecord.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaMethod>
+#include <QtEndian>
+
+namespace {
+
+QByteArray int32s(std::initializer_list<qint32> values)
+{
+    QByteArray bytes(int(values.size()) * 4, Qt::Uninitialized);
+    char *p = bytes.data();
+    for (qint32 value : values) {
+        qToLittleEndian<qint32>(value, p);
+        p += 4;
+    }
+    return bytes;
+}
+
+void destroyDeviceController();
+
+PCClientControllor *createDeviceController()
+{
+    auto *controller = new PCClientControllor;
+    qAddPostRoutine(destroyDeviceController);
+    return controller;
+}
+
+} // namespace
+
+PCClientControllor &deviceController = *createDeviceController();
+QString rememberedDeviceAddress;
+
+namespace {
+void destroyDeviceController()
+{
+    delete &deviceController;
+}
+} // namespace
+
+PCClientControllor::PCClientControllor()
+{
+    connect(&socket, &QAbstractSocket::connected, this, &PCClientControllor::slot_connected);
+    connect(&socket, &QIODevice::readyRead, this, &PCClientControllor::slot_readyRead);
+}
+
+PCClientControllor::~PCClientControllor()
+{
+    endReceiverThread();
+}
+
+// ---- Control connection ---------------------------------------------------------------------
+
+bool PCClientControllor::connectToDevice(const QString &host, int port)
+{
+    reader.reset();
+    socket.connectToDevice(host, port);
+    if (socket.waitForConnected(3000))
+        return true;
+    // A late success would connect behind the caller's back after it reported the failure.
+    socket.abort();
+    socket.setConnected(false);
+    return false;
+}
+
+bool PCClientControllor::isConnected() const
+{
+    return socket.isConnected();
+}
+
+bool PCClientControllor::send(const MessageHeader &header, const QByteArray &payload, const char *data,
+                              qint64 dataSize)
+{
+    if (!socket.isWritable())
+        return false;
+    const QByteArray head = header.toBytes();
+    if (socket.write(head) != head.size())
+        return false;
+    if (!payload.isEmpty() && socket.write(payload) != payload.size())
+        return false;
+    return dataSize <= 0 || socket.write(data, dataSize) == dataSize;
+}
+
+bool PCClientControllor::requestRemoteScreen()
+{
+    return send(MessageHeader(MessageHeader::RemoteScreen, 0));
+}
+
+bool PCClientControllor::sendTouchPress(int x, int y)
+{
+    return send(MessageHeader(MessageHeader::TouchPress, 8), int32s({x, y}));
+}
+
+bool PCClientControllor::sendTouchRelease()
+{
+    return send(MessageHeader(MessageHeader::TouchRelease, 8), int32s({0, 0}));
+}
+
+bool PCClientControllor::sendKeyPress(int code)
+{
+    return send(MessageHeader(MessageHeader::KeyPress, 4), int32s({code}));
+}
+
+bool PCClientControllor::sendKeyRelease(int code)
+{
+    return send(MessageHeader(MessageHeader::KeyRelease, 4), int32s({code}));
+}
+
+bool PCClientControllor::importScript(const char *fileName, int fileSize, const char *data)
+{
+    ScriptImportRecord record;
+    record.fileName = QByteArray(fileName ? fileName : "");
+    record.fileSize = fileSize;
+    if (!ScriptImportRecord::fits(record.fileName)) {
+        emit signal_remoteLog(QStringLiteral("导入失败：文件名“%1”超过%2字节，请缩短文件名后再导入。")
+                                  .arg(QString::fromUtf8(record.fileName))
+                                  .arg(ScriptImportRecord::kNameSize - 1));
+        return false;
+    }
+    if (fileSize < 0 || (fileSize > 0 && !data))
+        return false;
+    return send(MessageHeader(MessageHeader::ImportScript, ScriptImportRecord::kSize, fileSize), record.toBytes(),
+                data, fileSize);
+}
+
+void PCClientControllor::slot_connected() {}
+
+void PCClientControllor::slot_readyRead()
+{
+    // A handler of a message may close the connection.
+    while (socket.isOpen()) {
+        switch (reader.readFrom(&socket)) {
+        case MessageReader::Status::NeedMore:
+            return;
+        case MessageReader::Status::Error:
+            closeControl(reader.errorString());
+            return;
+        case MessageReader::Status::Message:
+            handleMessage();
+            break;
+        }
+    }
+}
+
+void PCClientControllor::handleMessage()
+{
+    const char *payload = reader.payload().constData();
+    switch (reader.header().command) {
+    case MessageHeader::ImportScript:
+        emit signal_scriptImportComplete(QString::fromUtf8(ScriptImportRecord::fromBytes(payload).fileName));
+        break;
+    case MessageHeader::Log:
+        emit signal_remoteLog(reader.logText());
+        break;
+    case MessageHeader::RemoteScreen: {
+        const qint32 port = qFromLittleEndian<qint32>(payload);
+        if (port <= 0 || port > 65535) {
+            emit signal_remoteLog(QStringLiteral("远程屏幕端口无效（%1），未开启远程屏幕").arg(port));
+            break;
+        }
+        startRemoteScreenReceiver(port);
+        emit signal_startRemoteScreen(port);
+        break;
+    }
+    default:
+        break; // read and skipped by the reader
+    }
+}
+
+void PCClientControllor::closeControl(const QString &reason)
+{
+    socket.abort();
+    socket.setConnected(false);
+    reader.reset();
+    emit signal_remoteLog(QStringLiteral("控制连接已断开：") + reason);
+}
+
+// ---- Screen stream --------------------------------------------------------------------------
+
+void PCClientControllor::startRemoteScreenReceiver(int port)
+{
+    endReceiverThread();
+    frames.clear();
+    FBInfo::registerMetaType();
+    thread = new RemoteScreenThread(socket.host(), port);
+    connect(thread, &QThread::started, this, &PCClientControllor::slot_startRemoteScreenRecevier,
+            Qt::DirectConnection);
+    connect(thread, &QThread::finished, this, &PCClientControllor::slot_stopRemoteScreenRecevier,
+            Qt::DirectConnection);
+    thread->start(QThread::InheritPriority);
+}
+
+void PCClientControllor::stopRemoteScreen()
+{
+    if (thread)
+        thread->exit(0);
+    frames.clear();
+}
+
+void PCClientControllor::endReceiverThread()
+{
+    if (!thread)
+        return;
+    thread->exit(0);
+    thread->wait();
+    delete thread;
+    thread = nullptr;
+}
+
+// Runs on the receiver thread when it starts.
+void PCClientControllor::slot_startRemoteScreenRecevier()
+{
+    auto *receiverThread = qobject_cast<RemoteScreenThread *>(QThread::currentThread());
+    if (!receiverThread)
+        return;
+    client = new RemoteScreenClient(&frames);
+    // The controller lives on the interface thread: these cross threads as queued calls.
+    connect(client, &RemoteScreenClient::signal_frameQueued, this, &PCClientControllor::slot_takeRemoteScreenFrame);
+    connect(client, &RemoteScreenClient::signal_remoteLog, this, &PCClientControllor::signal_remoteLog);
+    connect(client, &RemoteScreenClient::signal_remoteScreenClientConnected, this,
+            &PCClientControllor::slot_remoteScreenClientConnected);
+    client->connectToDevice(receiverThread->host(), receiverThread->port());
+}
+
+// Runs on the receiver thread after its event loop has ended.
+void PCClientControllor::slot_stopRemoteScreenRecevier()
+{
+    if (!client)
+        return;
+    client->close();
+    delete client;
+    client = nullptr;
+}
+
+// Takes one waiting frame per call, so that the interface keeps handling its other events
+// while frames flow.
+void PCClientControllor::slot_takeRemoteScreenFrame()
+{
+    FrameQueue::Frame frame;
+    if (!frames.take(&frame))
+        return;
+    if (!frames.isEmpty())
+        QMetaObject::invokeMethod(this, &PCClientControllor::slot_takeRemoteScreenFrame, Qt::QueuedConnection);
+    static const QMetaMethod frameSignal = QMetaMethod::fromSignal(
+        QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData));
+    if (isSignalConnected(frameSignal))
+        slot_obtainRemoteScreenData(frame.colors, frame.fbi, frame.screencapMode);
+    else
+        delete[] frame.colors;
+}
+
+void PCClientControllor::slot_obtainRemoteScreenData(uchar *colors, FBInfo fbi, int screencapMode)
+{
+    emit signal_obtainRemoteScreenData(colors, fbi, screencapMode);
+}
+
+void PCClientControllor::slot_obtainRemoteScreenData(uchar *colors, int len, int format, int deepth, int x, int y,
+                                                     int w, int h)
+{
+    emit signal_obtainRemoteScreenData(colors, len, format, deepth, x, y, w, h);
+}
+
+void PCClientControllor::slot_remoteScreenClientConnected()
+{
+    emit signal_remoteScreenClientConnected();
+}
+
+// ---- Input from the remote screen window -------------------------------------------------------
+
+void PCClientControllor::slot_remoteScreenMouseEvent(int type, int x, int y)
+{
+    if (type == QEvent::MouseButtonPress)
+        sendTouchPress(x, y);
+    else if (type == QEvent::MouseButtonRelease)
+        sendTouchRelease();
+}
+
+void PCClientControllor::slot_remoteScreenKeyEvent(int type, int key)
+{
+    if (type == QEvent::KeyPress)
+        slot_remoteKeyPress(key);
+    else if (type == QEvent::KeyRelease)
+        slot_remoteKeyRelease(key);
+}
+
+void PCClientControllor::slot_remoteTouchPress(int x, int y)
+{
+    sendTouchPress(x, y);
+}
+
+void PCClientControllor::slot_remoteTouchRelease(int, int)
+{
+    sendTouchRelease();
+}
+
+// A key without a device code sends nothing: the device would read any stand-in as a real key.
+void PCClientControllor::slot_remoteKeyPress(int key)
+{
+    const int code = DeviceKeyMap::deviceKey(key);
+    if (code >= 0)
+        sendKeyPress(code);
+}
+
+void PCClientControllor::slot_remoteKeyRelease(int key)
+{
+    const int code = DeviceKeyMap::deviceKey(key);
+    if (code >= 0)
+        sendKeyRelease(code);
+}

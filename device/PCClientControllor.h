@@ -1,0 +1,99 @@
+#pragma once
+
+#include "device/FBInfo.h"
+#include "device/FrameQueue.h"
+#include "device/MessageHeader.h"
+#include "device/MessageReader.h"
+#include "device/PCClientSocket.h"
+
+#include <QObject>
+#include <QString>
+
+class RemoteScreenClient;
+class RemoteScreenThread;
+
+// The IDE's side of the device link: the control connection (imports, touches, keys, the start
+// of the screen stream; log lines, import confirmations and the frame port back) and the
+// receiver thread of the screen stream. Everything but the receiver runs on the interface thread.
+class PCClientControllor : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kStandardPort = 7000;
+
+    PCClientControllor();
+    ~PCClientControllor() override;
+
+    // Connects the control socket and waits up to 3000 ms. Callers check isConnected() first.
+    bool connectToDevice(const QString &host, int port);
+    bool isConnected() const;
+    PCClientSocket &controlSocket() { return socket; }
+
+    // Each returns true when every part of the message was queued for sending.
+    bool requestRemoteScreen();
+    bool sendTouchPress(int x, int y);
+    bool sendTouchRelease();
+    bool sendKeyPress(int code);
+    bool sendKeyRelease(int code);
+    // fileName is UTF-8 without a directory. A name longer than 39 bytes is refused: nothing is
+    // sent, a log line says why and the result is false.
+    bool importScript(const char *fileName, int fileSize, const char *data);
+
+    // Replaces the current screen stream (if any) by a receiver for port on the control host.
+    void startRemoteScreenReceiver(int port);
+    // Ends the current screen stream; the control connection stays open.
+    void stopRemoteScreen();
+    // The frames waiting for the interface thread.
+    const FrameQueue &frameQueue() const { return frames; }
+
+signals:
+    void signal_startRemoteScreen(int port);
+    void signal_scriptImportComplete(QString fileName);
+    void signal_remoteLog(QString text);
+    void signal_obtainRemoteScreenData(uchar *colors, int len, int format, int deepth, int x, int y, int w, int h);
+    // A frame on the interface thread. The one subscriber owns colors and frees it with delete[];
+    // frames that arrive while nobody is subscribed are freed here.
+    void signal_obtainRemoteScreenData(uchar *colors, FBInfo fbi, int screencapMode);
+    void signal_remoteScreenClientConnected();
+
+public slots:
+    void slot_connected();
+    void slot_readyRead();
+    void slot_startRemoteScreenRecevier();
+    void slot_stopRemoteScreenRecevier();
+    void slot_obtainRemoteScreenData(uchar *colors, int len, int format, int deepth, int x, int y, int w, int h);
+    void slot_obtainRemoteScreenData(uchar *colors, FBInfo fbi, int screencapMode);
+    void slot_remoteScreenClientConnected();
+    // type is QEvent::MouseButtonPress or QEvent::MouseButtonRelease.
+    void slot_remoteScreenMouseEvent(int type, int x, int y);
+    // type is QEvent::KeyPress or QEvent::KeyRelease; key a host key code.
+    void slot_remoteScreenKeyEvent(int type, int key);
+    void slot_remoteTouchPress(int x, int y);
+    void slot_remoteTouchRelease(int x, int y);
+    void slot_remoteKeyPress(int key);
+    void slot_remoteKeyRelease(int key);
+
+private slots:
+    void slot_takeRemoteScreenFrame();
+
+private:
+    bool send(const MessageHeader &header, const QByteArray &payload = QByteArray(), const char *data = nullptr,
+              qint64 dataSize = 0);
+    void handleMessage();
+    void closeControl(const QString &reason);
+    void endReceiverThread();
+
+    PCClientSocket socket;
+    RemoteScreenClient *client = nullptr; // written only on the receiver thread
+    RemoteScreenThread *thread = nullptr; // written only on the interface thread
+    MessageReader reader{MessageReader::Channel::Control};
+    FrameQueue frames;
+};
+
+// The one controller of the process, shared by every device dialog. It is made during static
+// initialisation (before the application object) and released by a post routine of the
+// application object's destructor, so its socket and receiver thread end while Qt is still up.
+extern PCClientControllor &deviceController;
+// The address last entered in any device dialog; they all pre-fill their address field with it.
+extern QString rememberedDeviceAddress;

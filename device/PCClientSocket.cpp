@@ -1,0 +1,32 @@
+#include "device/PCClientSocket.h"
+
+PCClientSocket::PCClientSocket()
+{
+    connect(this, &QAbstractSocket::connected, this, &PCClientSocket::slot_connected);
+    connect(this, &QAbstractSocket::disconnected, this, &PCClientSocket::slot_disconnected);
+    connect(this, &QAbstractSocket::errorOccurred, this, &PCClientSocket::slot_error);
+}
+
+void PCClientSocket::connectToDevice(const QString &host, int port)
+{
+    deviceHost = host;
+    devicePort = port;
+    if (state() != UnconnectedState)
+        abort();
+    connectToHost(host, static_cast<quint16>(port), ReadWrite, AnyIPProtocol);
+}
+
+void PCClientSocket::slot_connected()
+{
+    connectedFlag = true;
+}
+
+void PCClientSocket::slot_disconnected()
+{
+    connectedFlag = false;
+}
+
+void PCClientSocket::slot_error(QAbstractSocket::SocketError)
+{
+    connectedFlag = false;
+}

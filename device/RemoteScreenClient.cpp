@@ -1,0 +1,80 @@
+#include "device/RemoteScreenClient.h"
+
+#include "device/FrameImage.h"
+#include "device/FrameQueue.h"
+
+#include <QtEndian>
+
+RemoteScreenClient::RemoteScreenClient(FrameQueue *frames)
+    : frames(frames)
+{
+    connect(&socket, &QAbstractSocket::connected, this, &RemoteScreenClient::slot_connected);
+    connect(&socket, &QIODevice::readyRead, this, &RemoteScreenClient::slot_readyRead);
+    connect(&socket, &QAbstractSocket::errorOccurred, this, &RemoteScreenClient::slot_error);
+}
+
+void RemoteScreenClient::connectToDevice(const QString &host, int port)
+{
+    reader.reset();
+    socket.connectToDevice(host, port);
+}
+
+void RemoteScreenClient::close()
+{
+    socket.abort();
+    socket.setConnected(false);
+    connected = false;
+}
+
+void RemoteScreenClient::slot_connected()
+{
+    connected = true;
+    emit signal_remoteScreenClientConnected();
+}
+
+void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
+{
+    connected = false;
+}
+
+void RemoteScreenClient::slot_readyRead()
+{
+    while (socket.isOpen()) {
+        switch (reader.readFrom(&socket)) {
+        case MessageReader::Status::NeedMore:
+            return;
+        case MessageReader::Status::Error:
+            fail(reader.errorString());
+            return;
+        case MessageReader::Status::Message:
+            break;
+        }
+        if (reader.header().command != MessageHeader::Frame || !reader.data())
+            continue; // another command, or a frame whose record was cut short
+        const char *record = reader.payload().constData();
+        FrameQueue::Frame frame;
+        frame.fbi = FBInfo::fromBytes(record);
+        frame.screencapMode = qFromLittleEndian<qint32>(record + FBInfo::kSize);
+        if (!FrameImage::fits(frame.fbi)) {
+            // Said once per stream: a device that keeps sending such frames would flood the pane.
+            if (!reportedShortFrame) {
+                reportedShortFrame = true;
+                emit signal_remoteLog(QStringLiteral("远程屏幕：帧数据不足（%1x%2，%3 位，%4 字节），已丢弃")
+                                          .arg(frame.fbi.width)
+                                          .arg(frame.fbi.height)
+                                          .arg(frame.fbi.bitsPerPixel)
+                                          .arg(frame.fbi.dataSize));
+            }
+            continue;
+        }
+        frame.colors = reader.takeData();
+        if (frames->push(frame))
+            emit signal_frameQueued();
+    }
+}
+
+void RemoteScreenClient::fail(const QString &reason)
+{
+    close();
+    emit signal_remoteLog(QStringLiteral("远程屏幕连接已断开：") + reason);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "device/MessageReader.h"
+#include "device/PCClientSocket.h"
+
+#include <QObject>
+
+class FrameQueue;
+
+// Receives the frames of one screen stream on the receiver thread. Bytes are read as they
+// arrive, without waiting for the rest of a message; each whole frame goes into the frame
+// queue. Bad input closes the frame connection with one log line saying why.
+class RemoteScreenClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RemoteScreenClient(FrameQueue *frames);
+
+    // Starts connecting to the device's frame port, without waiting.
+    void connectToDevice(const QString &host, int port);
+    // Closes the frame connection; nothing is ever written to it, so nothing needs flushing.
+    void close();
+    bool isConnected() const { return connected; }
+
+signals:
+    // A frame went into an empty queue: the consumer should take frames.
+    void signal_frameQueued();
+    void signal_remoteLog(QString text);
+    void signal_remoteScreenClientConnected();
+
+public slots:
+    void slot_readyRead();
+    void slot_connected();
+    void slot_error(QAbstractSocket::SocketError error);
+
+private:
+    void fail(const QString &reason);
+
+    PCClientSocket socket;
+    bool connected = false;
+    MessageReader reader{MessageReader::Channel::Frame};
+    FrameQueue *frames;
+    bool reportedShortFrame = false;
+};

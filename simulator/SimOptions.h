@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Command-line options of the simulated device.
+struct SimOptions
+{
+    QString listenAddress = QStringLiteral("127.0.0.1");
+    int port = 7000;          // control port; 0 picks a free one
+    QString imagePath;        // frames show this picture instead of the test pattern
+    int width = 720;
+    int height = 1280;
+    int depth = 32;           // 16, 24 or 32 bits per pixel
+    int channelOrder = 0;     // 0 or 24: red and blue go out exchanged
+    int screencapMode = 0;
+    double fps = 30;          // 0: as fast as the connection takes them
+    QString storeDirectory;   // where imported packages are written; empty: kept in memory
+
+    // Fills options from the arguments (without the program name). Returns false with a
+    // message for an unknown option or a bad value; *help is set for --help.
+    static bool parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help = nullptr);
+    static QString usage();
+};

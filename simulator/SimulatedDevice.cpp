@@ -1,0 +1,235 @@
+#include "simulator/SimulatedDevice.h"
+
+#include "device/MessageHeader.h"
+#include "device/MessageReader.h"
+#include "device/ScriptImportRecord.h"
+#include "simulator/SimFrameStreamer.h"
+#include "simulator/SimPackageCheck.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTcpSocket>
+#include <QtEndian>
+
+namespace {
+
+QByteArray int32(qint32 value)
+{
+    char bytes[4];
+    qToLittleEndian<qint32>(value, bytes);
+    return QByteArray(bytes, 4);
+}
+
+qint32 int32At(const QByteArray &bytes, int index)
+{
+    return bytes.size() >= 4 * (index + 1) ? qFromLittleEndian<qint32>(bytes.constData() + 4 * index) : 0;
+}
+
+} // namespace
+
+SimulatedDevice::SimulatedDevice(const SimOptions &options, QObject *parent)
+    : QObject(parent), options(options)
+{
+    connect(&server, &QTcpServer::newConnection, this, &SimulatedDevice::acceptConnections);
+}
+
+SimulatedDevice::~SimulatedDevice()
+{
+    delete streamer;
+    const auto sockets = readers.keys();
+    readers.clear();
+    for (QTcpSocket *socket : sockets) {
+        socket->disconnect(this);
+        socket->abort();
+    }
+}
+
+bool SimulatedDevice::start(QString *error)
+{
+    if (!options.imagePath.isEmpty()) {
+        picture = QImage(options.imagePath);
+        if (picture.isNull()) {
+            *error = QStringLiteral("cannot read the image %1").arg(options.imagePath);
+            return false;
+        }
+    }
+    const QHostAddress address(options.listenAddress);
+    if (address.isNull()) {
+        *error = QStringLiteral("not an address: %1").arg(options.listenAddress);
+        return false;
+    }
+    if (!server.listen(address, quint16(options.port))) {
+        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(options.listenAddress).arg(options.port).arg(server.errorString());
+        return false;
+    }
+    emit signal_event(QStringLiteral("listening on %1:%2").arg(options.listenAddress).arg(port()));
+    return true;
+}
+
+quint16 SimulatedDevice::framePort() const
+{
+    return streamer ? streamer->port() : 0;
+}
+
+void SimulatedDevice::acceptConnections()
+{
+    while (QTcpSocket *socket = server.nextPendingConnection()) {
+        socket->setParent(this);
+        readers.insert(socket, std::make_shared<MessageReader>(MessageReader::Channel::Request));
+        emit signal_event(QStringLiteral("control connection from %1").arg(socket->peerAddress().toString()));
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequests(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            readers.remove(socket);
+            socket->deleteLater();
+            emit signal_event(QStringLiteral("control connection closed"));
+        });
+    }
+}
+
+void SimulatedDevice::readRequests(QTcpSocket *socket)
+{
+    const std::shared_ptr<MessageReader> reader = readers.value(socket);
+    while (reader && socket->isOpen()) {
+        switch (reader->readFrom(socket)) {
+        case MessageReader::Status::NeedMore:
+            return;
+        case MessageReader::Status::Error:
+            emit signal_event(QStringLiteral("closing the control connection: %1").arg(reader->errorString()));
+            socket->abort();
+            return;
+        case MessageReader::Status::Message:
+            handleRequest(socket, *reader);
+            break;
+        }
+    }
+}
+
+void SimulatedDevice::handleRequest(QTcpSocket *socket, const MessageReader &reader)
+{
+    const QByteArray &payload = reader.payload();
+    switch (reader.header().command) {
+    case MessageHeader::TouchPress:
+        touch = QPoint(int32At(payload, 0), int32At(payload, 1));
+        if (streamer)
+            streamer->setTouch(touch);
+        report(socket, QStringLiteral("touch press (%1, %2)").arg(touch.x()).arg(touch.y()));
+        break;
+    case MessageHeader::TouchRelease:
+        report(socket, QStringLiteral("touch release (%1, %2)").arg(int32At(payload, 0)).arg(int32At(payload, 1)));
+        break;
+    case MessageHeader::KeyPress:
+        report(socket, QStringLiteral("key press %1").arg(int32At(payload, 0)));
+        break;
+    case MessageHeader::KeyRelease:
+        report(socket, QStringLiteral("key release %1").arg(int32At(payload, 0)));
+        break;
+    case MessageHeader::RemoteScreen:
+        startStream(socket);
+        break;
+    case MessageHeader::ImportScript:
+        importPackage(socket, reader);
+        break;
+    default:
+        emit signal_event(QStringLiteral("ignored command %1 (%2 + %3 bytes)")
+                              .arg(reader.header().command)
+                              .arg(reader.header().length)
+                              .arg(reader.header().extraLength));
+        break;
+    }
+}
+
+void SimulatedDevice::startStream(QTcpSocket *socket)
+{
+    // A new request replaces the stream: its listener and connections close.
+    delete streamer;
+    streamer = new SimFrameStreamer(options, picture, this);
+    connect(streamer, &SimFrameStreamer::signal_event, this, &SimulatedDevice::signal_event);
+    QString error;
+    if (!streamer->listen(server.serverAddress(), &error)) {
+        delete streamer;
+        streamer = nullptr;
+        report(socket, QStringLiteral("screen stream failed: %1").arg(error));
+        return;
+    }
+    streamer->setTouch(touch);
+    socket->write(MessageHeader(MessageHeader::RemoteScreen, 4).toBytes() + int32(streamer->port()));
+    emit signal_event(QStringLiteral("screen stream on port %1").arg(streamer->port()));
+}
+
+void SimulatedDevice::importPackage(QTcpSocket *socket, const MessageReader &reader)
+{
+    if (reader.payload().size() < ScriptImportRecord::kSize) {
+        report(socket, QStringLiteral("import refused: a record of %1 bytes").arg(reader.payload().size()));
+        return;
+    }
+    const ScriptImportRecord record = ScriptImportRecord::fromBytes(reader.payload().constData());
+    const QString fileName = QString::fromUtf8(record.fileName);
+    const QByteArray bytes(reinterpret_cast<const char *>(reader.data()), int(reader.dataSize()));
+    QString storedAs;
+    if (!options.storeDirectory.isEmpty()) {
+        QString error;
+        storedAs = store(fileName, bytes, &error);
+        if (storedAs.isEmpty())
+            report(socket, QStringLiteral("import %1 not stored: %2").arg(fileName, error));
+    }
+    packages.insert(fileName, bytes);
+    for (const QString &line : importSummary(fileName, bytes, record.fileSize, storedAs))
+        report(socket, line);
+
+    ScriptImportRecord confirmation;
+    confirmation.fileName = record.fileName;
+    confirmation.fileSize = bytes.size();
+    socket->write(MessageHeader(MessageHeader::ImportScript, ScriptImportRecord::kSize).toBytes()
+                  + confirmation.toBytes());
+}
+
+QString SimulatedDevice::store(const QString &fileName, const QByteArray &package, QString *error) const
+{
+    // Only the name part: an import never writes outside the store directory.
+    const QString name = QFileInfo(fileName).fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+        *error = QStringLiteral("no usable file name");
+        return QString();
+    }
+    if (!QDir().mkpath(options.storeDirectory)) {
+        *error = QStringLiteral("cannot make %1").arg(options.storeDirectory);
+        return QString();
+    }
+    const QString path = QDir(options.storeDirectory).filePath(name);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(package) != package.size() || !file.commit()) {
+        *error = file.errorString();
+        return QString();
+    }
+    return path;
+}
+
+QStringList SimulatedDevice::importSummary(const QString &fileName, const QByteArray &package, int announcedSize,
+                                           const QString &storedAs)
+{
+    QString received = QStringLiteral("imported %1: %2 bytes").arg(fileName).arg(package.size());
+    if (announcedSize != package.size())
+        received += QStringLiteral(" (the record said %1)").arg(announcedSize);
+    if (!storedAs.isEmpty())
+        received += QStringLiteral(", stored as %1").arg(storedAs);
+
+    const SimPackageCheck check = SimPackageCheck::check(package);
+    QString verdict;
+    if (check.opened)
+        verdict = QStringLiteral("project %1, %2 entries, ").arg(check.projectName).arg(check.entryCount);
+    verdict += check.problem.isEmpty() ? QStringLiteral("verified") : check.problem;
+    return {received, verdict};
+}
+
+void SimulatedDevice::report(QTcpSocket *socket, const QString &line)
+{
+    emit signal_event(line);
+    sendLog(socket, line);
+}
+
+void SimulatedDevice::sendLog(QTcpSocket *socket, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    socket->write(MessageHeader(MessageHeader::Log, 4, utf8.size()).toBytes() + int32(utf8.size()) + utf8);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "simulator/SimOptions.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QTcpServer>
+
+#include <memory>
+
+class MessageReader;
+class QTcpSocket;
+class SimFrameStreamer;
+
+// A stand-in for the Kestrun runtime on a phone: it accepts the IDE's control connection,
+// streams a screen on command 4, takes packages on command 20, and reports every touch and
+// key both as an event (printed by the program) and as a log line to the IDE.
+class SimulatedDevice : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SimulatedDevice(const SimOptions &options, QObject *parent = nullptr);
+    ~SimulatedDevice() override;
+
+    bool start(QString *error);
+    quint16 port() const { return server.serverPort(); }
+    // The port of the current screen stream, 0 when none was asked for.
+    quint16 framePort() const;
+    // The last package imported under this name; empty when none.
+    QByteArray package(const QString &fileName) const { return packages.value(fileName); }
+
+    // The log lines that answer an import.
+    static QStringList importSummary(const QString &fileName, const QByteArray &package, int announcedSize,
+                                     const QString &storedAs);
+
+signals:
+    void signal_event(QString line);
+
+private:
+    void acceptConnections();
+    void readRequests(QTcpSocket *socket);
+    void handleRequest(QTcpSocket *socket, const MessageReader &reader);
+    void startStream(QTcpSocket *socket);
+    void importPackage(QTcpSocket *socket, const MessageReader &reader);
+    QString store(const QString &fileName, const QByteArray &package, QString *error) const;
+    void report(QTcpSocket *socket, const QString &line);
+    static void sendLog(QTcpSocket *socket, const QString &text);
+
+    const SimOptions options;
+    QImage picture;
+    QTcpServer server;
+    QHash<QTcpSocket *, std::shared_ptr<MessageReader>> readers;
+    SimFrameStreamer *streamer = nullptr;
+    QHash<QString, QByteArray> packages;
+    QPoint touch{-1, -1};
+};
