@@ -42,18 +42,23 @@ bool FrameImage::fits(const FBInfo &info)
 
 void FrameImage::exchangeRedBlue(uchar *buffer, const FBInfo &info)
 {
-    if (info.channelOrder != 0 && info.channelOrder != 24)
+    if ((info.channelOrder != 0 && info.channelOrder != 24) || !fits(info))
         return;
-    const qint64 size = info.dataSize;
     if (info.bitsPerPixel == 24) {
-        for (qint64 i = 0; i + 2 < size; i += 3)
-            qSwap(buffer[i], buffer[i + 2]);
+        // Row by row: a 3-byte walk over the whole buffer would drift into the row padding.
+        const qint64 stride = (qint64(info.width) * 3 + 3) / 4 * 4;
+        for (qint64 y = 0; y < info.height; ++y) {
+            uchar *row = buffer + y * stride;
+            for (qint64 x = 0; x < info.width; ++x)
+                qSwap(row[3 * x], row[3 * x + 2]);
+        }
     } else if (info.bitsPerPixel == 32) {
         // R, G, B, A in memory becomes B, G, R, 0xFF: one 32-bit word at a time.
-        for (qint64 i = 0; i + 3 < size; i += 4) {
-            const quint32 rgba = qFromLittleEndian<quint32>(buffer + i);
-            const quint32 bgra = 0xFF000000u | ((rgba & 0xFFu) << 16) | (rgba & 0xFF00u) | ((rgba >> 16) & 0xFFu);
-            qToLittleEndian<quint32>(bgra, buffer + i);
+        const qint64 pixels = qint64(info.width) * info.height;
+        for (qint64 i = 0; i < pixels; ++i) {
+            uchar *p = buffer + 4 * i;
+            const quint32 rgba = qFromLittleEndian<quint32>(p);
+            qToLittleEndian<quint32>(0xFF000000u | ((rgba & 0xFFu) << 16) | (rgba & 0xFF00u) | ((rgba >> 16) & 0xFFu), p);
         }
     }
 }

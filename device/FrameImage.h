@@ -16,8 +16,9 @@ public:
     static qint64 requiredSize(const FBInfo &info);
     // True when dataSize covers the image the frame describes.
     static bool fits(const FBInfo &info);
-    // Exchanges red and blue in place when channelOrder is 0 or 24: 24 bits swap bytes 0 and 2
-    // of every 3-byte step, 32 bits swap them in every 4-byte group and set byte 3 to 0xFF.
+    // Exchanges red and blue in place when channelOrder is 0 or 24 and the frame fits: 24 bits
+    // swap bytes 0 and 2 of every pixel of every (padded) row, 32 bits swap them in every pixel
+    // and set byte 3 to 0xFF. Other depths are left alone.
     static void exchangeRedBlue(uchar *buffer, const FBInfo &info);
     // Exchanges red and blue, then lays an image over buffer (info.dataSize bytes). A frame
     // that does not fit gives a null image and the buffer is left alone. The image is valid

@@ -44,8 +44,8 @@ bool SimFrameStreamer::listen(const QHostAddress &address, QString *error)
 void SimFrameStreamer::setTouch(const QPoint &point)
 {
     touch = point;
-    stale = picture.isNull(); // a fixed picture shows no touch mark
-
+    if (picture.isNull()) // a fixed picture shows no touch mark
+        stale = true;
 }
 
 void SimFrameStreamer::acceptConnections()

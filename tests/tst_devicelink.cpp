@@ -1,0 +1,484 @@
+// The controller and the screen receiver talking to the simulated device, and to fake devices
+// that send bad input, over loopback; the main window's status line and remote log pane.
+#include "app/ProjectManagerWindow.h"
+#include "device/FrameImage.h"
+#include "device/MessageHeader.h"
+#include "device/PCClientControllor.h"
+#include "simulator/SimFrameEncoder.h"
+#include "simulator/SimOptions.h"
+#include "simulator/SimulatedDevice.h"
+#include "tests/support/TestWorkspace.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtEndian>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const auto frameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+
+QByteArray le(qint32 value)
+{
+    char bytes[4];
+    qToLittleEndian<qint32>(value, bytes);
+    return QByteArray(bytes, 4);
+}
+
+QByteArray header(qint32 command, qint32 length, qint32 extra = 0, qint32 magic = MessageHeader::kMagic)
+{
+    return le(magic) + le(command) + le(length) + le(extra);
+}
+
+QByteArray frame(int command, int bits, int width, int height, int dataSize, const QByteArray &pixels)
+{
+    FBInfo info;
+    info.bitsPerPixel = bits;
+    info.width = width;
+    info.height = height;
+    info.dataSize = dataSize;
+    info.channelOrder = 8;
+    char record[64];
+    info.toBytes(record);
+    return header(command, 68) + QByteArray(record, 64) + le(0) + pixels;
+}
+
+// A small picture with an odd width, so 24- and 16-bit rows carry padding.
+QImage testPicture()
+{
+    QImage picture(7, 5, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 36, y * 50, 255 - x * 30 - y * 7));
+    }
+    return picture;
+}
+
+// Frames as the remote screen window gets them: taken, turned into images, freed.
+struct FrameSink
+{
+    QList<QImage> images;
+    QList<FBInfo> infos;
+    QList<int> modes;
+
+    void attach(PCClientControllor &controller)
+    {
+        QObject::connect(&controller, frameSignal, &controller, [this](uchar *colors, FBInfo fbi, int mode) {
+            images.append(FrameImage::toImage(colors, fbi).convertToFormat(QImage::Format_RGB32));
+            infos.append(fbi);
+            modes.append(mode);
+            delete[] colors;
+        });
+    }
+};
+
+struct Simulator
+{
+    SimulatedDevice device;
+    QStringList events;
+
+    explicit Simulator(const SimOptions &options) : device(options)
+    {
+        QObject::connect(&device, &SimulatedDevice::signal_event, &device, [this](const QString &line) { events << line; });
+    }
+    static SimOptions options()
+    {
+        SimOptions options;
+        options.port = 0;
+        options.width = 36;
+        options.height = 64;
+        options.fps = 200;
+        return options;
+    }
+};
+
+} // namespace
+
+class DeviceLinkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip();
+    void framesArriveAsTheRightPixels_data();
+    void framesArriveAsTheRightPixels();
+    void secondStreamReplacesTheFirst();
+    void badControlInputClosesTheConnection_data();
+    void badControlInputClosesTheConnection();
+    void badFrameInput_data();
+    void badFrameInput();
+    void slowConsumerKeepsTheQueueBounded();
+    void simulatorOptions_data();
+    void simulatorOptions();
+    void mainWindowStatusAndRemoteLog();
+};
+
+void DeviceLinkTest::roundTrip()
+{
+    QTemporaryDir store;
+    SimOptions options = Simulator::options();
+    options.storeDirectory = store.path();
+    options.screencapMode = 2;
+    Simulator sim(options);
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    PCClientControllor controller;
+    QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
+    QSignalSpy imported(&controller, &PCClientControllor::signal_scriptImportComplete);
+    QSignalSpy started(&controller, &PCClientControllor::signal_startRemoteScreen);
+    QSignalSpy streamConnected(&controller, &PCClientControllor::signal_remoteScreenClientConnected);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller.isConnected());
+    QCOMPARE(controller.controlSocket().host(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(controller.controlSocket().port(), int(sim.device.port()));
+
+    // Touches and keys come back as log lines, in order.
+    QVERIFY(controller.sendTouchPress(100, 200));
+    controller.slot_remoteTouchRelease(100, 200);
+    controller.slot_remoteKeyPress(Qt::Key_Q);
+    controller.slot_remoteKeyRelease(Qt::Key_Q);
+    QTRY_COMPARE(logs.count(), 4);
+    QCOMPARE(logs.at(0).at(0).toString(), QStringLiteral("touch press (100, 200)"));
+    QCOMPARE(logs.at(1).at(0).toString(), QStringLiteral("touch release (0, 0)"));
+    QCOMPARE(logs.at(2).at(0).toString(), QStringLiteral("key press 16"));
+    QCOMPARE(logs.at(3).at(0).toString(), QStringLiteral("key release 16"));
+    QVERIFY(sim.events.contains(QStringLiteral("touch press (100, 200)")));
+
+    // An import: stored, summarised in log lines, then confirmed.
+    const QByteArray package(5000, 'k');
+    const QByteArray name = QStringLiteral("工程.ks").toUtf8();
+    QVERIFY(controller.importScript(name.constData(), package.size(), package.constData()));
+    QTRY_COMPARE(imported.count(), 1);
+    QCOMPARE(imported.at(0).at(0).toString(), QStringLiteral("工程.ks"));
+    QCOMPARE(logs.count(), 6);
+    QVERIFY(logs.at(4).at(0).toString().startsWith(QStringLiteral("imported 工程.ks: 5000 bytes")));
+    QCOMPARE(sim.device.package(QStringLiteral("工程.ks")), package);
+    QFile stored(store.filePath(QStringLiteral("工程.ks")));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QCOMPARE(stored.readAll(), package);
+
+    // The stream starts on the port the device announced.
+    FrameSink sink;
+    sink.attach(controller);
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_COMPARE(started.count(), 1);
+    QCOMPARE(started.at(0).at(0).toInt(), int(sim.device.framePort()));
+    QTRY_COMPARE(streamConnected.count(), 1);
+    QTRY_VERIFY(sink.images.size() >= 2);
+    QCOMPARE(sink.images.first().size(), QSize(36, 64));
+    QCOMPARE(sink.modes.first(), 2);
+    QVERIFY(SimFrameEncoder::stampOf(sink.infos.first()) > 0);
+
+    // Stopping closes the frame connection and the frames end; the control link stays.
+    controller.stopRemoteScreen();
+    QTRY_VERIFY(sim.events.contains(QStringLiteral("frame connection closed")));
+    const int framesAtStop = sink.images.size();
+    QVERIFY(controller.sendTouchPress(1, 2));
+    QTRY_COMPARE(logs.count(), 7);
+    QCOMPARE(sink.images.size(), framesAtStop);
+    QVERIFY(controller.isConnected());
+}
+
+void DeviceLinkTest::framesArriveAsTheRightPixels_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("channelOrder");
+
+    for (int depth : {16, 24, 32}) {
+        for (int order : {0, 24, 8})
+            QTest::addRow("%d bits, channelOrder %d", depth, order) << depth << order;
+    }
+}
+
+void DeviceLinkTest::framesArriveAsTheRightPixels()
+{
+    QFETCH(int, depth);
+    QFETCH(int, channelOrder);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("screen.png"));
+    QVERIFY(testPicture().save(path));
+    SimOptions options = Simulator::options();
+    options.imagePath = path;
+    options.depth = depth;
+    options.channelOrder = channelOrder;
+    Simulator sim(options);
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    PCClientControllor controller;
+    FrameSink sink;
+    sink.attach(controller);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_VERIFY(!sink.images.isEmpty());
+
+    const QImage expected = depth == 16 ? testPicture().convertToFormat(QImage::Format_RGB16).convertToFormat(QImage::Format_RGB32)
+                                        : testPicture();
+    QCOMPARE(sink.infos.first().bitsPerPixel, depth);
+    QCOMPARE(sink.infos.first().channelOrder, channelOrder);
+    QCOMPARE(sink.images.first(), expected);
+}
+
+void DeviceLinkTest::secondStreamReplacesTheFirst()
+{
+    Simulator sim(Simulator::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    PCClientControllor controller;
+    FrameSink sink;
+    sink.attach(controller);
+    QSignalSpy started(&controller, &PCClientControllor::signal_startRemoteScreen);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_VERIFY(!sink.images.isEmpty());
+    const int firstPort = started.at(0).at(0).toInt();
+
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_COMPARE(started.count(), 2);
+    const int secondPort = started.at(1).at(0).toInt();
+    QVERIFY(secondPort != firstPort);
+    QCOMPARE(int(sim.device.framePort()), secondPort);
+    const int before = sink.images.size();
+    QTRY_VERIFY(sink.images.size() > before + 2);
+    QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
+
+    controller.stopRemoteScreen();
+    QTRY_COMPARE(sim.events.count(QStringLiteral("frame connection closed")), 1); // the first closed with its stream
+}
+
+void DeviceLinkTest::badControlInputClosesTheConnection_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("wrong magic") << header(21, 4, 0, 0x0BADF00D) << QStringLiteral("消息头标识错误（0x0badf00d）");
+    QTest::newRow("negative log length") << header(21, 4) + le(-5) << QStringLiteral("日志长度无效（-5 字节）");
+    QTest::newRow("log length over the cap") << header(21, 4) + le(0x7fffffff)
+                                             << QStringLiteral("日志长度无效（2147483647 字节）");
+    QTest::newRow("negative length of another command") << header(11, -1) << QStringLiteral("消息长度无效（-1 字节）");
+}
+
+void DeviceLinkTest::badControlInputClosesTheConnection()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+
+    QTcpServer fake;
+    QVERIFY(fake.listen(QHostAddress::LocalHost, 0));
+    PCClientControllor controller;
+    QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), fake.serverPort()));
+    QVERIFY(fake.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> peer(fake.nextPendingConnection());
+    QSignalSpy closed(peer.get(), &QTcpSocket::disconnected);
+
+    // A good message first: it is handled before the bad one closes the connection.
+    peer->write(header(21, 4) + le(2) + "ok" + bytes);
+    QTRY_COMPARE(logs.count(), 2);
+    QCOMPARE(logs.at(0).at(0).toString(), QStringLiteral("ok"));
+    QCOMPARE(logs.at(1).at(0).toString(), QStringLiteral("控制连接已断开：") + reason);
+    QVERIFY(!controller.isConnected());
+    QTRY_COMPARE(closed.count(), 1);
+
+    // An invalid port is reported without starting a stream or closing anything.
+    QSignalSpy started(&controller, &PCClientControllor::signal_startRemoteScreen);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), fake.serverPort()));
+    QVERIFY(fake.waitForNewConnection(3000));
+    peer.reset(fake.nextPendingConnection());
+    peer->write(header(4, 4) + le(70000) + header(21, 4) + le(4) + "next");
+    QTRY_COMPARE(logs.count(), 4);
+    QVERIFY(logs.at(2).at(0).toString().contains(QStringLiteral("70000")));
+    QCOMPARE(logs.at(3).at(0).toString(), QStringLiteral("next"));
+    QCOMPARE(started.count(), 0);
+    QVERIFY(controller.isConnected());
+}
+
+void DeviceLinkTest::badFrameInput_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("goodFrames"); // frames delivered
+    QTest::addColumn<QString>("log");    // the one log line, empty for none
+    QTest::addColumn<bool>("closes");
+
+    const QByteArray good = frame(6, 32, 2, 1, 8, "BGRABGRA");
+    QTest::newRow("wrong magic") << good + header(6, 68, 0, 0x01020304) << 1
+                                 << QStringLiteral("远程屏幕连接已断开：消息头标识错误（0x01020304）") << true;
+    QTest::newRow("negative dataSize") << good + frame(6, 32, 2, 1, -8, QByteArray()) << 1
+                                       << QStringLiteral("远程屏幕连接已断开：帧数据长度无效（-8 字节）") << true;
+    QTest::newRow("dataSize over the cap") << good + frame(6, 32, 2, 1, 0x40000000, QByteArray()) << 1
+                                           << QStringLiteral("远程屏幕连接已断开：帧数据长度无效（1073741824 字节）")
+                                           << true;
+    QTest::newRow("negative record length") << good + header(6, -1) << 1
+                                            << QStringLiteral("远程屏幕连接已断开：消息长度无效（-1 字节）") << true;
+    QTest::newRow("dataSize too small for the picture: dropped, stream goes on")
+        << frame(6, 32, 4, 4, 60, QByteArray(60, 'x')) + good + frame(6, 32, 4, 4, 60, QByteArray(60, 'x')) + good << 2
+        << QStringLiteral("远程屏幕：帧数据不足（4x4，32 位，60 字节），已丢弃") << false;
+    QTest::newRow("another command is read and dropped")
+        << frame(5, 32, 10, 10, 100, QByteArray(100, 'y')) + good << 1 << QString() << false;
+}
+
+void DeviceLinkTest::badFrameInput()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, goodFrames);
+    QFETCH(QString, log);
+    QFETCH(bool, closes);
+
+    QTcpServer control;
+    QTcpServer frames;
+    QVERIFY(control.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(frames.listen(QHostAddress::LocalHost, 0));
+    PCClientControllor controller;
+    FrameSink sink;
+    sink.attach(controller);
+    QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), control.serverPort()));
+    QVERIFY(control.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> controlPeer(control.nextPendingConnection());
+    controlPeer->write(header(4, 4) + le(frames.serverPort()));
+    QTRY_VERIFY(frames.hasPendingConnections());
+    std::unique_ptr<QTcpSocket> peer(frames.nextPendingConnection());
+    QSignalSpy closed(peer.get(), &QTcpSocket::disconnected);
+
+    // Sent in two halves, so that messages also straddle reads.
+    peer->write(bytes.left(bytes.size() / 2));
+    QVERIFY(peer->waitForBytesWritten(3000));
+    peer->write(bytes.mid(bytes.size() / 2));
+    QTRY_COMPARE(sink.images.size(), goodFrames);
+    if (closes)
+        QTRY_COMPARE(closed.count(), 1);
+    else
+        peer->write(frame(6, 32, 1, 1, 4, "BGRA")); // still read: one more frame arrives
+    if (!closes)
+        QTRY_COMPARE(sink.images.size(), goodFrames + 1);
+    QTRY_COMPARE(logs.count(), log.isEmpty() ? 0 : 1);
+    if (!log.isEmpty())
+        QCOMPARE(logs.at(0).at(0).toString(), log);
+    QCOMPARE(sink.images.first().pixel(0, 0), qRgb(0x52, 0x47, 0x42)); // B, G, R, A bytes as they are
+    QVERIFY(controller.isConnected());
+}
+
+void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
+{
+    SimOptions options = Simulator::options();
+    options.fps = 0; // as fast as possible
+    Simulator sim(options);
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    PCClientControllor controller;
+    const FrameQueue &queue = controller.frameQueue();
+    int delivered = 0;
+    int largestQueue = 0;
+    // The consumer holds the interface thread on its first frame until the receiver has had
+    // to drop frames, as a window that cannot keep up would.
+    connect(&controller, frameSignal, this, [&](uchar *colors, FBInfo, int) {
+        delete[] colors;
+        if (delivered++ > 0)
+            return;
+        QDeadlineTimer deadline(10000);
+        while (queue.dropped() < 5 && !deadline.hasExpired()) {
+            largestQueue = qMax(largestQueue, queue.size());
+            QThread::yieldCurrentThread();
+        }
+    });
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_VERIFY(delivered >= 1 && queue.dropped() >= 5);
+    QVERIFY(largestQueue <= queue.capacity());
+    QTRY_VERIFY(delivered >= 1 + queue.capacity()); // the waiting frames still arrive, then newer ones
+    controller.stopRemoteScreen();
+}
+
+void DeviceLinkTest::simulatorOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("summary"); // port depth order mode fps size image
+
+    QTest::newRow("defaults") << QStringList() << true << QStringLiteral("7000 32 0 0 30 720x1280 ");
+    QTest::newRow("everything") << QStringList{"--port", "7100", "--depth", "16", "--channel-order", "24",
+                                               "--screencap-mode", "2", "--fps", "max", "--size", "100x50",
+                                               "--image", "a.png"}
+                                << true << QStringLiteral("7100 16 24 2 0 100x50 a.png");
+    QTest::newRow("depth 8") << QStringList{"--depth", "8"} << false << QString();
+    QTest::newRow("bad size") << QStringList{"--size", "100"} << false << QString();
+    QTest::newRow("port too large") << QStringList{"--port", "70000"} << false << QString();
+    QTest::newRow("negative fps") << QStringList{"--fps", "-1"} << false << QString();
+    QTest::newRow("unknown option") << QStringList{"--colour"} << false << QString();
+    QTest::newRow("stray argument") << QStringList{"extra"} << false << QString();
+}
+
+void DeviceLinkTest::simulatorOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, ok);
+    QFETCH(QString, summary);
+
+    SimOptions options;
+    QString error;
+    QCOMPARE(SimOptions::parse(arguments, &options, &error), ok);
+    if (!ok) {
+        QVERIFY(!error.isEmpty());
+        return;
+    }
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6x%7 %8")
+                 .arg(options.port)
+                 .arg(options.depth)
+                 .arg(options.channelOrder)
+                 .arg(options.screencapMode)
+                 .arg(options.fps)
+                 .arg(options.width)
+                 .arg(options.height)
+                 .arg(options.imagePath),
+             summary);
+}
+
+void DeviceLinkTest::mainWindowStatusAndRemoteLog()
+{
+    TestWorkspace workspace;
+    Simulator sim(Simulator::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    ProjectManagerWindow window;
+    auto *status = window.statusBar()->findChild<QLabel *>();
+    QVERIFY(status);
+    QCOMPARE(status->text(), QStringLiteral("无任何连接。"));
+
+    // The two-second timer refreshes the status line; send its event rather than wait. (Id 0
+    // would be taken by the main window's layout as its own idle timer.)
+    QTimerEvent tick(0x7fffffff);
+    QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QCoreApplication::sendEvent(&window, &tick);
+    QCOMPARE(status->text(), QStringLiteral("已与127.0.0.1:%1建立连接...").arg(sim.device.port()));
+
+    // The device's log lands in "远程调试", once, and brings that tab to the front.
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("outTabWidget"));
+    auto *remoteLog = window.findChild<QTextEdit *>(QStringLiteral("remoteLogText"));
+    QVERIFY(tabs && remoteLog);
+    tabs->setCurrentIndex(0);
+    QVERIFY(deviceController.sendTouchPress(3, 4));
+    QTRY_VERIFY(remoteLog->toPlainText().contains(QStringLiteral("touch press (3, 4)")));
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(remoteLog->toPlainText().count(QStringLiteral("touch press")), 1);
+
+    deviceController.controlSocket().disconnectFromHost();
+    QTRY_VERIFY(!deviceController.isConnected());
+    QCoreApplication::sendEvent(&window, &tick);
+    QCOMPARE(status->text(), QStringLiteral("无任何连接。"));
+}
+
+QTEST_MAIN(DeviceLinkTest)
+#include "tst_devicelink.moc"
