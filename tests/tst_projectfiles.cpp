@@ -272,9 +272,14 @@ void TestProjectFiles::listingOrder()
     QVERIFY(QFile::link(ws.absolute(QStringLiteral("d/a.txt")), ws.absolute(QStringLiteral("d/link"))));
 
     QStringList names;
-    for (const QFileInfo &entry : DirListing::entries(ws.absolute(QStringLiteral("d"))))
-        names << entry.fileName();
+    const QVector<DirListing::Entry> entries = DirListing::entries(ws.absolute(QStringLiteral("d")));
+    for (const DirListing::Entry &entry : entries)
+        names << entry.name;
     QCOMPARE(names, (QStringList{"sub", "a.txt", "b.txt", ".hidden", "old.txt"}));
+    QCOMPARE(entries[0].isDir, true);
+    QCOMPARE(entries[0].path(), ws.absolute(QStringLiteral("d/sub")));
+    QCOMPARE(entries[1].size, qint64(1));
+    QCOMPARE(entries[4].modified, base.toMSecsSinceEpoch());
 }
 
 void TestProjectFiles::createFileAndDirectory()
