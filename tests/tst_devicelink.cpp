@@ -7,7 +7,8 @@
 #include "simulator/SimFrameEncoder.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
-#include "tests/support/TestWorkspace.h"
+#include "support/TestWorkspace.h"
+#include "ui_ProjectManagerWindow.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -465,9 +466,8 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     QCOMPARE(status->text(), QStringLiteral("已与127.0.0.1:%1建立连接...").arg(sim.device.port()));
 
     // The device's log lands in "远程调试", once, and brings that tab to the front.
-    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("outTabWidget"));
-    auto *remoteLog = window.findChild<QTextEdit *>(QStringLiteral("remoteLogText"));
-    QVERIFY(tabs && remoteLog);
+    QTabWidget *tabs = window.form()->outTabWidget;
+    QTextEdit *remoteLog = window.form()->remoteLogText;
     tabs->setCurrentIndex(0);
     QVERIFY(deviceController.sendTouchPress(3, 4));
     QTRY_VERIFY(remoteLog->toPlainText().contains(QStringLiteral("touch press (3, 4)")));
