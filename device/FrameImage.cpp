@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <limits>
+
 QImage::Format FrameImage::format(int bitsPerPixel)
 {
     switch (bitsPerPixel) {
@@ -31,6 +33,9 @@ qint64 FrameImage::requiredSize(const FBInfo &info)
     if (info.width < 0 || info.height < 0)
         return -1;
     const qint64 rowBytes = (qint64(info.width) * bytesPerPixel(info.bitsPerPixel) + 3) / 4 * 4;
+    // Up to 2^33 bytes a row times 2^31 rows would overflow even 64 bits.
+    if (rowBytes > 0 && info.height > std::numeric_limits<qint64>::max() / rowBytes)
+        return std::numeric_limits<qint64>::max();
     return rowBytes * info.height;
 }
 
@@ -42,8 +47,8 @@ bool FrameImage::fits(const FBInfo &info)
 
 void FrameImage::exchangeRedBlue(uchar *buffer, const FBInfo &info)
 {
-    if ((info.channelOrder != 0 && info.channelOrder != 24) || !fits(info))
-        return;
+    if ((info.channelOrder != 0 && info.channelOrder != 24) || !fits(info) || info.width == 0 || info.height == 0)
+        return; // (an empty picture with 2^31 rows of nothing would still take long to walk)
     if (info.bitsPerPixel == 24) {
         // Row by row: a 3-byte walk over the whole buffer would drift into the row padding.
         const qint64 stride = (qint64(info.width) * 3 + 3) / 4 * 4;

@@ -541,6 +541,7 @@ void DeviceProtocolTest::frameImageRefusesShortData_data()
     QTest::newRow("negative width") << 32 << -1 << 4 << 64;
     QTest::newRow("negative height") << 32 << 4 << -1 << 64;
     QTest::newRow("width times height overflows 32 bits") << 32 << 65536 << 65536 << 64;
+    QTest::newRow("row bytes times height overflows 64 bits") << 32 << INT_MAX << INT_MAX << 64;
 }
 
 void DeviceProtocolTest::frameImageRefusesShortData()
