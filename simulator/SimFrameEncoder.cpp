@@ -16,33 +16,15 @@ bool exchanged(int channelOrder)
 
 QByteArray SimFrameEncoder::pixels(const QImage &image, int depth, int channelOrder)
 {
-    const QImage source = image.convertToFormat(QImage::Format_ARGB32);
-    const int bytesPerPixel = depth / 8;
-    const int stride = (source.width() * bytesPerPixel + 3) / 4 * 4;
-    QByteArray bytes(stride * source.height(), '\0');
+    // Qt's own formats have the device's byte order, and their rows are padded to 4 bytes too.
     const bool swap = exchanged(channelOrder);
-    for (int y = 0; y < source.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(source.constScanLine(y));
-        auto *out = reinterpret_cast<uchar *>(bytes.data()) + qint64(y) * stride;
-        for (int x = 0; x < source.width(); ++x) {
-            const QRgb rgb = line[x];
-            const uchar r = uchar(qRed(rgb)), g = uchar(qGreen(rgb)), b = uchar(qBlue(rgb));
-            if (depth == 16) {
-                qToLittleEndian<quint16>(quint16(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)), out);
-            } else if (depth == 24) {
-                out[0] = swap ? b : r;
-                out[1] = g;
-                out[2] = swap ? r : b;
-            } else {
-                out[0] = swap ? r : b;
-                out[1] = g;
-                out[2] = swap ? b : r;
-                out[3] = swap ? 0 : 0xFF;
-            }
-            out += bytesPerPixel;
-        }
-    }
-    return bytes;
+    QImage::Format format = swap ? QImage::Format_RGBA8888 : QImage::Format_RGB32;
+    if (depth == 16)
+        format = QImage::Format_RGB16;
+    else if (depth == 24)
+        format = swap ? QImage::Format_BGR888 : QImage::Format_RGB888;
+    const QImage converted = image.convertToFormat(QImage::Format_RGB32).convertToFormat(format);
+    return QByteArray(reinterpret_cast<const char *>(converted.constBits()), int(converted.sizeInBytes()));
 }
 
 FBInfo SimFrameEncoder::describe(const QImage &image, int depth, int channelOrder, int dataSize)

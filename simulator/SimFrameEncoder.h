@@ -10,7 +10,7 @@ class SimFrameEncoder
 {
 public:
     // Pixel bytes of image at depth 16 (RGB565), 24 or 32 bits, each row padded to 4 bytes.
-    // With channelOrder 0 or 24 red and blue go out exchanged (R, G, B, 0 at 32 bits; B, G, R
+    // With channelOrder 0 or 24 red and blue go out exchanged (R, G, B, A at 32 bits; B, G, R
     // at 24), as the IDE exchanges them back; 16-bit pixels are never exchanged.
     static QByteArray pixels(const QImage &image, int depth, int channelOrder);
     // The record describing those pixels.

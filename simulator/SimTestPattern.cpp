@@ -64,7 +64,7 @@ QRect SimTestPattern::barsRect(const QSize &size)
 
 QImage SimTestPattern::render(const QSize &size, qint64 elapsedMs, const QTime &clock, const QPoint &touch)
 {
-    QImage image(size, QImage::Format_ARGB32);
+    QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
     const int w = size.width(), h = size.height();
 
