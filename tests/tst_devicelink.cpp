@@ -117,6 +117,8 @@ private slots:
     void badFrameInput_data();
     void badFrameInput();
     void slowConsumerKeepsTheQueueBounded();
+    void simulatorFrameMessage();
+    void simulatorClosesOnBadInput();
     void simulatorOptions_data();
     void simulatorOptions();
     void mainWindowStatusAndRemoteLog();
@@ -400,6 +402,57 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     QVERIFY(largestQueue <= queue.capacity());
     QTRY_VERIFY(delivered >= 1 + queue.capacity()); // the waiting frames still arrive, then newer ones
     controller.stopRemoteScreen();
+}
+
+void DeviceLinkTest::simulatorFrameMessage()
+{
+    // The default screen, read off the frame connection by hand.
+    SimOptions options = Simulator::options();
+    options.width = 720;
+    options.height = 1280;
+    Simulator sim(options);
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    QTcpSocket control;
+    control.connectToHost(QHostAddress::LocalHost, sim.device.port());
+    QVERIFY(control.waitForConnected(3000));
+    control.write(header(4, 0));
+    QTRY_COMPARE(control.bytesAvailable(), qint64(20));
+    const QByteArray answer = control.readAll();
+    QCOMPARE(answer.left(16), header(4, 4));
+    QCOMPARE(qFromLittleEndian<qint32>(answer.constData() + 16), qint32(sim.device.framePort()));
+
+    QTcpSocket frames;
+    frames.connectToHost(QHostAddress::LocalHost, sim.device.framePort());
+    QVERIFY(frames.waitForConnected(3000));
+    QTRY_VERIFY(frames.bytesAvailable() >= 16 + 68);
+    QCOMPARE(frames.read(16), header(6, 68));
+    const QByteArray record = frames.read(68);
+    const FBInfo info = FBInfo::fromBytes(record.constData());
+    QCOMPARE(info.bitsPerPixel, 32);
+    QCOMPARE(info.dataSize, 3686400);
+    QCOMPARE(info.width, 720);
+    QCOMPARE(info.height, 1280);
+    QCOMPARE(info.channelOrder, 0);
+    QCOMPARE(qFromLittleEndian<qint32>(record.constData() + 64), 0); // screencapMode
+    QByteArray pixels;
+    QTRY_VERIFY((pixels += frames.readAll()).size() >= 3686400 + 16);
+    QCOMPARE(pixels.mid(3686400, 16), header(6, 68)); // the next frame follows at once
+}
+
+void DeviceLinkTest::simulatorClosesOnBadInput()
+{
+    Simulator sim(Simulator::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    QTcpSocket control;
+    control.connectToHost(QHostAddress::LocalHost, sim.device.port());
+    QVERIFY(control.waitForConnected(3000));
+    control.write(header(99, 4) + le(1) + header(20, 44, -3) + QByteArray(44, '\0'));
+    QTRY_COMPARE(control.state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(sim.events.contains(QStringLiteral("ignored command 99 (4 + 0 bytes)")));
+    QVERIFY(sim.events.contains(QStringLiteral("closing the control connection: 数据长度无效（-3 字节）")));
 }
 
 void DeviceLinkTest::simulatorOptions_data()
