@@ -7,6 +7,13 @@ PCClientSocket::PCClientSocket()
     connect(this, &QAbstractSocket::errorOccurred, this, &PCClientSocket::slot_error);
 }
 
+// Closed here, while the object is whole: the base class would otherwise emit disconnected()
+// into slot_disconnected() of an object already half destroyed.
+PCClientSocket::~PCClientSocket()
+{
+    abort();
+}
+
 void PCClientSocket::connectToDevice(const QString &host, int port)
 {
     deviceHost = host;

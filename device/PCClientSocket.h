@@ -11,6 +11,7 @@ class PCClientSocket : public QTcpSocket
 
 public:
     PCClientSocket();
+    ~PCClientSocket() override;
 
     // Stores the address and starts connecting, without waiting.
     void connectToDevice(const QString &host, int port);

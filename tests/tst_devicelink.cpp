@@ -8,6 +8,7 @@
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
 #include "support/TestWorkspace.h"
+#include "support/WireBytes.h"
 #include "ui_ProjectManagerWindow.h"
 
 #include <QLabel>
@@ -27,17 +28,8 @@ namespace {
 
 const auto frameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
 
-QByteArray le(qint32 value)
-{
-    char bytes[4];
-    qToLittleEndian<qint32>(value, bytes);
-    return QByteArray(bytes, 4);
-}
-
-QByteArray header(qint32 command, qint32 length, qint32 extra = 0, qint32 magic = MessageHeader::kMagic)
-{
-    return le(magic) + le(command) + le(length) + le(extra);
-}
+using WireBytes::header;
+using WireBytes::le;
 
 QByteArray frame(int command, int bits, int width, int height, int dataSize, const QByteArray &pixels)
 {

@@ -7,6 +7,7 @@
 #include "device/MessageReader.h"
 #include "device/PCClientControllor.h"
 #include "device/ScriptImportRecord.h"
+#include "support/WireBytes.h"
 
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -19,17 +20,8 @@
 
 namespace {
 
-QByteArray le(qint32 value)
-{
-    char bytes[4];
-    qToLittleEndian<qint32>(value, bytes);
-    return QByteArray(bytes, 4);
-}
-
-QByteArray header(qint32 command, qint32 length, qint32 extra = 0, qint32 magic = MessageHeader::kMagic)
-{
-    return le(magic) + le(command) + le(length) + le(extra);
-}
+using WireBytes::header;
+using WireBytes::le;
 
 QByteArray logMessage(const QByteArray &text)
 {
