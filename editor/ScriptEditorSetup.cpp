@@ -1,0 +1,64 @@
+#include "editor/ScriptEditorSetup.h"
+
+#include "editor/QsciLexerLuaEx.h"
+
+#include <Qsci/qsciapis.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <QFile>
+
+namespace {
+
+// QsciAPIs::load reads in the locale's codec and stops at the first empty line; the list is
+// UTF-8 (it holds Chinese aliases), so it is read here.
+void loadApis(QsciLexer *lexer, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    auto *apis = new QsciAPIs(lexer);
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString entry = line.trimmed();
+        if (!entry.isEmpty())
+            apis->add(entry);
+    }
+    apis->prepare();
+}
+
+} // namespace
+
+void ScriptEditorSetup::configure(QsciScintilla *editor, const QString &apiFile)
+{
+    editor->setTabWidth(kIndentationWidth);
+    auto *lexer = new QsciLexerLuaEx(editor);
+    editor->setLexer(lexer);
+    editor->setUtf8(true);
+    editor->setMarginLineNumbers(1, true);
+    editor->setMarginWidth(1, 30);
+    editor->SendScintilla(QsciScintillaBase::SCI_STYLESETFONT, QsciScintillaBase::STYLE_DEFAULT, "Courier New");
+    editor->SendScintilla(QsciScintillaBase::SCI_STYLESETSIZE, QsciScintillaBase::STYLE_DEFAULT, 9);
+
+    editor->setAutoCompletionThreshold(2);
+    editor->setAutoCompletionSource(QsciScintilla::AcsAll);
+    loadApis(lexer, apiFile);
+    editor->setIndentationWidth(kIndentationWidth);
+    editor->setAutoCompletionCaseSensitivity(false);
+    editor->setAutoCompletionUseSingle(QsciScintilla::AcusExplicit);
+    editor->setAutoCompletionReplaceWord(true);
+    editor->setAutoCompletionFillupsEnabled(true);
+
+    editor->setFolding(QsciScintilla::BoxedTreeFoldStyle, 2);
+    editor->setCaretLineVisible(true);
+    // Scripts use CR LF; Enter inserts it, and automatic indentation reacts to its CR.
+    editor->setEolMode(QsciScintilla::EolWindows);
+}
+
+QString ScriptEditorSetup::welcomeText()
+{
+    const QString rule(100, QLatin1Char('-'));
+    return rule + QStringLiteral("\r\n-- 当前未打开任何脚本文件，请打开一个已有工程的脚本或者新建一个工程。")
+        + QStringLiteral("\r\n-- 本软件为Kestrun(Android平台)开发工具，部分功能需要在您的Android机上安装Kestrun。")
+        + QStringLiteral("\r\n-- 使用前可以先阅读Kestrun教程，教程中有详细的介绍和示例。") + QStringLiteral("\r\n") + rule
+        + QStringLiteral("\r\n");
+}
