@@ -273,8 +273,9 @@ void ProjectManagerWindow::setupScriptEditor()
     editor->setGeometry(0, 0, 220, 500);
     ScriptEditorSetup::configure(editor);
     connect(editor, &QsciScintilla::SCN_CHARADDED, this, &ProjectManagerWindow::handleSCNCharadded);
-    connect(editor, &QsciScintilla::textChanged, this, &ProjectManagerWindow::handleScriptTextChanged);
+    connect(editor, &QsciScintilla::modificationChanged, this, &ProjectManagerWindow::handleScriptModificationChanged);
     editor->setText(ScriptEditorSetup::welcomeText());
+    editor->setModified(false);
     updateTitle(false);
 }
 
@@ -287,9 +288,9 @@ void ProjectManagerWindow::updateTitle(bool modified)
                    + (modified ? QStringLiteral(" *") : QString()) + QStringLiteral("]"));
 }
 
-void ProjectManagerWindow::handleScriptTextChanged()
+void ProjectManagerWindow::handleScriptModificationChanged(bool modified)
 {
-    updateTitle(true);
+    updateTitle(modified);
 }
 
 void ProjectManagerWindow::openScript(const QString &path)
@@ -305,6 +306,7 @@ void ProjectManagerWindow::openScript(const QString &path)
     }
     const ScriptFile::Contents contents = ScriptFile::read(path);
     editor->setText(contents.text);
+    editor->setModified(false);
     currentScriptPath = path;
     scriptFaithful = contents.faithful;
     scriptByteOrderMark = contents.byteOrderMark;
@@ -339,6 +341,7 @@ bool ProjectManagerWindow::saveScript()
         return false;
     }
     scriptFaithful = true;
+    editor->setModified(false);
     updateTitle(false);
     return true;
 }

@@ -84,7 +84,7 @@ public slots:
     void on_action_about_triggered();
 
     // Editor, search and help menus.
-    void handleScriptTextChanged();
+    void handleScriptModificationChanged(bool modified);
     void handleSCNCharadded(int charadded);
     void slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap);
     void slot_replace(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);

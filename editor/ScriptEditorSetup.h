@@ -6,6 +6,8 @@ class QsciScintilla;
 
 // Configures the script editor: Lua lexer with the device API words, line numbers, folding,
 // word completion (from the document and, when present, config/apis.txt), CR LF line ends.
+// Changes of the text are followed through modificationChanged(), not textChanged(), which the
+// editor emits only while assistive technology is active.
 class ScriptEditorSetup
 {
 public:

@@ -287,6 +287,13 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
     QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral("]"));
     QCOMPARE(workspace.readFile(QStringLiteral("a.script")), QStringLiteral("-- a\r\nprint(1)  -- 注释\r\n").toUtf8());
 
+    // Undoing back to the saved text clears the mark again.
+    QTest::keyClicks(editor, QStringLiteral("x"));
+    QVERIFY(window.isScriptModified());
+    editor->undo();
+    QVERIFY(!window.isScriptModified());
+    QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral("]"));
+
     // An unreadable path opens as an empty text, unmarked.
     window.openScript(workspace.absolute(QStringLiteral("missing.script")));
     QCOMPARE(editor->text(), QString());
