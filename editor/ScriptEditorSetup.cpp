@@ -36,8 +36,8 @@ private:
     QsciScintilla *editor;
 };
 
-// QsciAPIs::load reads in the locale's codec and stops at the first empty line; the list is
-// UTF-8 (it holds Chinese aliases), so it is read here.
+// QsciAPIs::load reads in the locale's codec and stops at the first empty line; read here, the
+// list is UTF-8 and blank lines do no harm.
 void loadApis(QsciLexer *lexer, const QString &path)
 {
     QFile file(path);
