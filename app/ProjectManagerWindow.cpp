@@ -284,7 +284,8 @@ void ProjectManagerWindow::on_screencap_rect_action_triggered()
     ::screen dialog(this);
     connect(&dialog, &::screen::signal_screencap, this, &ProjectManagerWindow::handleScreencap);
     dialog.setDesktop(desktop);
-    dialog.showFullScreen();
+    // Shown by exec() itself: a dialog already visible when exec() starts is not modal.
+    dialog.setWindowState(Qt::WindowFullScreen);
     dialog.exec();
 }
 
@@ -310,8 +311,8 @@ void ProjectManagerWindow::openImageEditor(const QString &path)
             &ProjectManagerWindow::on_screencap_rect_action_triggered);
     connect(this, &ProjectManagerWindow::signal_screencap_rect, &editor, &ImageEditorDialog::slot_screencap_rect);
     editor.openImage(path);
-    editor.show();
-    editor.exec();
+    editor.exec(); // shows it, maximized, and modal
+
 }
 
 void ProjectManagerWindow::on_action_image_editor_triggered()

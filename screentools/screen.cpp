@@ -9,6 +9,16 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+namespace {
+
+screen::DesktopGrabber &desktopGrabber()
+{
+    static screen::DesktopGrabber grabber;
+    return grabber;
+}
+
+} // namespace
+
 screen::screen(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::screen)
@@ -23,9 +33,16 @@ screen::~screen()
 
 QPixmap screen::grabDesktop()
 {
+    if (desktopGrabber())
+        return desktopGrabber()();
     QScreen *primary = QGuiApplication::primaryScreen();
     // Window 0 is the whole desktop.
     return primary ? primary->grabWindow(0) : QPixmap();
+}
+
+void screen::setDesktopGrabberForTesting(DesktopGrabber grabber)
+{
+    desktopGrabber() = std::move(grabber);
 }
 
 void screen::setDesktop(const QPixmap &desktop)

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include <functional>
+
 class ScreencapViewControl;
 
 namespace Ui {
@@ -22,6 +24,9 @@ public:
 
     // The whole desktop as it is now.
     static QPixmap grabDesktop();
+    // Tests give the desktop picture themselves; an empty function restores the real grab.
+    using DesktopGrabber = std::function<QPixmap()>;
+    static void setDesktopGrabberForTesting(DesktopGrabber grabber);
     // The frozen picture to draw on; captures are cut from it.
     void setDesktop(const QPixmap &desktop);
     ScreencapViewControl *view() const;
