@@ -76,7 +76,9 @@ ImageEditorDialog::~ImageEditorDialog()
 void ImageEditorDialog::openImage(const QString &path)
 {
     this->path = path;
-    QImage image(path);
+    QImage image;
+    if (!path.isEmpty())
+        image.load(path);
     ui->labImgShow->setGeometry(0, 0, image.width(), image.height());
     const qint64 bytes = qint64(image.width()) * image.height() * (image.depth() / 8);
     ui->labImgSize->setText(QString::number(bytes) + QStringLiteral(" byte"));
