@@ -48,6 +48,8 @@ void screen::setDesktopGrabberForTesting(DesktopGrabber grabber)
 void screen::setDesktop(const QPixmap &desktop)
 {
     ui->label->setPixmap(desktop);
+    // Cover the desktop even where no window manager makes the dialog full screen.
+    setGeometry(QRect(QPoint(0, 0), desktop.size() / desktop.devicePixelRatio()));
 }
 
 ScreencapViewControl *screen::view() const
