@@ -2,6 +2,7 @@
 #include "screentools/ColorPicker.h"
 #include "screentools/ColorPickerPanel.h"
 #include "screentools/MyLabel.h"
+#include "support/TestPictures.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -9,21 +10,6 @@
 #include <QtTest>
 
 namespace {
-
-// Every pixel tells its own position: x in bits 12-23, y in bits 0-11.
-QRgb coded(int x, int y)
-{
-    return 0xFF000000u | QRgb(x << 12) | QRgb(y);
-}
-
-QPixmap codedPicture(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, coded(x, y));
-    return QPixmap::fromImage(image);
-}
 
 QRgb pixelOf(const QPixmap &pixmap)
 {
@@ -135,12 +121,12 @@ void TestColorPicker::magnifierCross()
     QFETCH(QPoint, pointer);
     QFETCH(QPoint, squareOrigin);
     QFETCH(QPoint, cross);
-    const QPixmap picture = codedPicture(200, 200);
+    const QPixmap picture = TestPictures::codedPixmap(200, 200);
     const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
     QCOMPARE(square.size(), QSize(11, 11));
     for (int j = 0; j < 11; ++j) {
         for (int i = 0; i < 11; ++i) {
-            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross : coded(squareOrigin.x() + i, squareOrigin.y() + j);
+            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross : TestPictures::coded(squareOrigin.x() + i, squareOrigin.y() + j);
             if (square.pixel(i, j) != expected)
                 QFAIL(qPrintable(QStringLiteral("square pixel %1,%2 is %3").arg(i).arg(j).arg(square.pixel(i, j), 8, 16)));
         }
@@ -160,7 +146,7 @@ void TestColorPicker::magnifierNeverReadsOutside_data()
     QTest::addColumn<QPoint>("pointer");
     QTest::addColumn<QString>("colorText");
     // A 100 x 80 picture.
-    QTest::newRow("last pixel") << QPoint(99, 79) << ColorPicker::colorText(coded(99, 79));
+    QTest::newRow("last pixel") << QPoint(99, 79) << ColorPicker::colorText(TestPictures::coded(99, 79));
     QTest::newRow("right of it") << QPoint(130, 20) << QStringLiteral("(无)");
     QTest::newRow("below it") << QPoint(20, 85) << QStringLiteral("(无)");
     QTest::newRow("left of it") << QPoint(-3, 20) << QStringLiteral("(无)");
@@ -171,7 +157,7 @@ void TestColorPicker::magnifierNeverReadsOutside()
 {
     QFETCH(QPoint, pointer);
     QFETCH(QString, colorText);
-    const QPixmap picture = codedPicture(100, 80);
+    const QPixmap picture = TestPictures::codedPixmap(100, 80);
     const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
     QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
     QCOMPARE(r.texts.color, colorText);
@@ -188,7 +174,7 @@ void TestColorPicker::magnifierNeverReadsOutside()
             if (p == kCross)
                 continue;
             const QPoint at(left + i, top + j);
-            const QRgb expected = picture.rect().contains(at) ? coded(at.x(), at.y()) : ColorPicker::kOutsideColor;
+            const QRgb expected = picture.rect().contains(at) ? TestPictures::coded(at.x(), at.y()) : ColorPicker::kOutsideColor;
             QCOMPARE(p, expected);
         }
     }
@@ -216,13 +202,13 @@ void TestColorPicker::bufferRow()
 {
     QFETCH(QPoint, at);
     QFETCH(bool, filled);
-    const ColorPicker::BufferRow row = ColorPicker::bufferRow(codedPicture(100, 80), at.x(), at.y());
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(TestPictures::codedPixmap(100, 80), at.x(), at.y());
     if (!filled) {
         QCOMPARE(row.texts, ColorPicker::Texts());
         QVERIFY(row.swatch.isNull());
         return;
     }
-    const QRgb value = coded(at.x(), at.y());
+    const QRgb value = TestPictures::coded(at.x(), at.y());
     QCOMPARE(row.texts.position, QString::asprintf("%d,%d", at.x(), at.y()));
     QCOMPARE(row.texts.color, QString::asprintf("0x%06X", value & 0xFFFFFF));
     QCOMPARE(row.texts.red, QString::number(qRed(value)));
@@ -254,40 +240,40 @@ void TestColorPicker::rotationSwapsPosition()
 
 void TestColorPicker::swappedReadoutButNotBuffer()
 {
-    PickerForm form(codedPicture(100, 80));
+    PickerForm form(TestPictures::codedPixmap(100, 80));
     ColorPickerPanel panel(&form.window, form.picture);
     panel.pointerMoved(30, 40, ColorPicker::positionSwapped(90));
     QCOMPARE(form.text("lePos"), QStringLiteral("40,30"));
-    QCOMPARE(form.text("leColor"), ColorPicker::colorText(coded(30, 40)));
+    QCOMPARE(form.text("leColor"), ColorPicker::colorText(TestPictures::coded(30, 40)));
     panel.saveColor(1);
     QCOMPARE(form.text("leBufPoint1"), QStringLiteral("30,40"));
-    QCOMPARE(form.text("leBufColor1"), ColorPicker::colorText(coded(30, 40)));
+    QCOMPARE(form.text("leBufColor1"), ColorPicker::colorText(TestPictures::coded(30, 40)));
 }
 
 void TestColorPicker::leavingKeepsSwatchAndPosition()
 {
-    PickerForm form(codedPicture(100, 80));
+    PickerForm form(TestPictures::codedPixmap(100, 80));
     ColorPickerPanel panel(&form.window, form.picture);
     panel.pointerMoved(12, 34);
-    QCOMPARE(pixelOf(form.shown("labColorShow")), coded(12, 34));
+    QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     const QImage magnifier = form.shown("labRectPixsShow").toImage();
     QCOMPARE(magnifier.size(), QSize(120, 120));
 
     panel.pointerLeft();
     QCOMPARE(form.readout(), (QStringList{"(脱离远程屏幕)", "(无)", "(无)", "(无)", "(无)"}));
-    QCOMPARE(pixelOf(form.shown("labColorShow")), coded(12, 34));
+    QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     QCOMPARE(form.shown("labRectPixsShow").toImage(), magnifier);
     QCOMPARE(panel.lastPointerX(), 12);
     QCOMPARE(panel.lastPointerY(), 34);
     // Saving after leaving takes the pixel at the last position on the picture.
     panel.saveColor(2);
     QCOMPARE(form.text("leBufPoint2"), QStringLiteral("12,34"));
-    QCOMPARE(pixelOf(form.shown("labBufColorShow2")), coded(12, 34));
+    QCOMPARE(pixelOf(form.shown("labBufColorShow2")), TestPictures::coded(12, 34));
 }
 
 void TestColorPicker::clearEmptiesSixRows()
 {
-    PickerForm form(codedPicture(100, 80));
+    PickerForm form(TestPictures::codedPixmap(100, 80));
     ColorPickerPanel panel(&form.window, form.picture);
     for (int n = 1; n <= 6; ++n) {
         panel.pointerMoved(n * 10, n * 5);
@@ -314,7 +300,7 @@ void TestColorPicker::saveWithoutPositionClears_data()
 void TestColorPicker::saveWithoutPositionClears()
 {
     QFETCH(QPoint, last);
-    PickerForm form(codedPicture(100, 80));
+    PickerForm form(TestPictures::codedPixmap(100, 80));
     ColorPickerPanel panel(&form.window, form.picture);
     panel.setColorBuffer(5, 5, 3);
     QCOMPARE(form.row(3).first(), QStringLiteral("5,5"));
@@ -327,7 +313,7 @@ void TestColorPicker::saveWithoutPositionClears()
 
 void TestColorPicker::saveReadsPictureAsItIsNow()
 {
-    PickerForm form(codedPicture(100, 80));
+    PickerForm form(TestPictures::codedPixmap(100, 80));
     ColorPickerPanel panel(&form.window, form.picture);
     panel.pointerMoved(10, 10);
     QImage next(100, 80, QImage::Format_RGB32);
@@ -339,7 +325,7 @@ void TestColorPicker::saveReadsPictureAsItIsNow()
 
 void TestColorPicker::otherBufferNumbersChangeNothing()
 {
-    PickerForm form(codedPicture(100, 80));
+    PickerForm form(TestPictures::codedPixmap(100, 80));
     ColorPickerPanel panel(&form.window, form.picture);
     panel.setColorBuffer(5, 6, 1);
     const QStringList before = form.row(1);

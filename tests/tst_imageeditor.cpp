@@ -6,6 +6,7 @@
 #include "screentools/ImageEditorDialog.h"
 #include "screentools/screen.h"
 #include "support/ModalAnswerer.h"
+#include "support/ScreencapDriver.h"
 #include "support/TestWorkspace.h"
 #include "ui_ImageEditorDialog.h"
 #include "ui_ProjectManagerWindow.h"
@@ -519,16 +520,8 @@ void TestImageEditor::rectangleScreenshotFromEditor()
     desktop.fill(qRgb(1, 2, 3));
     screen::setDesktopGrabberForTesting([desktop]() { return QPixmap::fromImage(desktop); });
     ModalAnswerer::whenDialog<ImageEditorDialog>([](ImageEditorDialog *editor) {
-        ModalAnswerer::whenDialog<screen>([](screen *capture) {
-            for (const auto &[type, at] : {std::pair{QEvent::MouseButtonPress, QPoint(10, 10)},
-                                           {QEvent::MouseMove, QPoint(30, 40)},
-                                           {QEvent::MouseButtonRelease, QPoint(30, 40)},
-                                           {QEvent::MouseButtonDblClick, QPoint(30, 40)}}) {
-                const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-                QMouseEvent event(type, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
-                QApplication::sendEvent(capture, &event);
-            }
-        });
+        ModalAnswerer::whenDialog<screen>(
+            [](screen *capture) { ScreencapDriver::capture(*capture, QPoint(10, 10), QPoint(30, 40)); });
         editor->slot_menuAction(menuAction(*editor, ImageEditorDialog::RectScreencapCommand));
         editor->reject();
     });

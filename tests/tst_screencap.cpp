@@ -5,6 +5,8 @@
 #include "screentools/ScreenshotStore.h"
 #include "screentools/screen.h"
 #include "support/ModalAnswerer.h"
+#include "support/ScreencapDriver.h"
+#include "support/TestPictures.h"
 #include "support/TestWorkspace.h"
 
 #include <QDir>
@@ -14,38 +16,6 @@
 Q_DECLARE_METATYPE(std::optional<ScreenshotStore::RemoteScreen>)
 
 namespace {
-
-QRgb coded(int x, int y)
-{
-    return 0xFF000000u | QRgb(x << 12) | QRgb(y);
-}
-
-QPixmap codedDesktop(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, coded(x, y));
-    return QPixmap::fromImage(image);
-}
-
-// Sent to the picture, which lets mouse events through to the dialog as the desktop does.
-void mouse(screen &dialog, QEvent::Type type, QPoint at, Qt::MouseButtons buttons = Qt::LeftButton)
-{
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    if (type == QEvent::MouseButtonRelease)
-        buttons = Qt::NoButton;
-    QMouseEvent event(type, at, button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(dialog.view(), &event);
-}
-
-void drag(screen &dialog, QPoint from, QPoint to)
-{
-    mouse(dialog, QEvent::MouseButtonPress, from);
-    mouse(dialog, QEvent::MouseMove, (from + to) / 2);
-    mouse(dialog, QEvent::MouseMove, to);
-    mouse(dialog, QEvent::MouseButtonRelease, to);
-}
 
 // What signal_screencap carried; QSignalSpy cannot take its QPixmap& argument.
 struct Captures
@@ -110,7 +80,7 @@ void TestScreencap::captureInsideTheRectangle()
 {
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
-    const QPixmap desktop = codedDesktop(400, 300);
+    const QPixmap desktop = TestPictures::codedPixmap(400, 300);
     screen dialog;
     dialog.setDesktop(desktop);
     dialog.resize(400, 300);
@@ -118,9 +88,9 @@ void TestScreencap::captureInsideTheRectangle()
     QCOMPARE(dialog.view()->size(), QSize(400, 300));
     Captures captured(dialog);
 
-    drag(dialog, from, to);
+    ScreencapDriver::drag(dialog, from, to);
     QVERIFY(dialog.isVisible());
-    mouse(dialog, QEvent::MouseButtonDblClick, to);
+    ScreencapDriver::mouse(dialog, QEvent::MouseButtonDblClick, to);
 
     QCOMPARE(captured.regions, (QList<QList<int>>{{101, 201, 49, 59}}));
     QCOMPARE(captured.last.toImage(), desktop.copy(101, 201, 49, 59).toImage());
@@ -136,7 +106,7 @@ void TestScreencap::borderIsDrawnWhereDragged()
     dialog.setDesktop(QPixmap::fromImage(white));
     dialog.resize(400, 300);
     dialog.show();
-    drag(dialog, QPoint(150, 260), QPoint(100, 200)); // up and left
+    ScreencapDriver::drag(dialog, QPoint(150, 260), QPoint(100, 200)); // up and left
     const QImage shown = dialog.view()->grab().toImage();
     const auto redOnRow = [&shown](int y, int x1, int x2) {
         int red = 0;
@@ -163,10 +133,10 @@ void TestScreencap::borderIsDrawnWhereDragged()
 void TestScreencap::escapeRemovesThenCloses()
 {
     screen dialog;
-    dialog.setDesktop(codedDesktop(400, 300));
+    dialog.setDesktop(TestPictures::codedPixmap(400, 300));
     dialog.show();
     Captures captured(dialog);
-    drag(dialog, QPoint(100, 200), QPoint(150, 260));
+    ScreencapDriver::drag(dialog, QPoint(100, 200), QPoint(150, 260));
     key(dialog, Qt::Key_Return); // Enter does not capture
     QVERIFY(dialog.isVisible());
     key(dialog, Qt::Key_Escape);
@@ -183,14 +153,14 @@ void TestScreencap::escapeRemovesThenCloses()
 void TestScreencap::pressOverRectangleIsIgnored()
 {
     screen dialog;
-    dialog.setDesktop(codedDesktop(400, 300));
+    dialog.setDesktop(TestPictures::codedPixmap(400, 300));
     dialog.show();
     Captures captured(dialog);
-    drag(dialog, QPoint(100, 200), QPoint(150, 260));
-    drag(dialog, QPoint(10, 10), QPoint(40, 40)); // does not start a new rectangle
+    ScreencapDriver::drag(dialog, QPoint(100, 200), QPoint(150, 260));
+    ScreencapDriver::drag(dialog, QPoint(10, 10), QPoint(40, 40)); // does not start a new rectangle
     const ScreencapSelection &selection = dialog.view()->selection();
     QCOMPARE(selection.border(), QRect(100, 200, 50, 60));
-    mouse(dialog, QEvent::MouseButtonDblClick, QPoint(40, 40));
+    ScreencapDriver::mouse(dialog, QEvent::MouseButtonDblClick, QPoint(40, 40));
     QCOMPARE(captured.regions, (QList<QList<int>>{{101, 201, 49, 59}}));
 }
 
@@ -208,16 +178,16 @@ void TestScreencap::nothingToCapture()
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
     screen dialog;
-    dialog.setDesktop(codedDesktop(400, 300));
+    dialog.setDesktop(TestPictures::codedPixmap(400, 300));
     dialog.show();
     Captures captured(dialog);
     if (from == to) {
-        mouse(dialog, QEvent::MouseButtonPress, from);
-        mouse(dialog, QEvent::MouseButtonRelease, from);
+        ScreencapDriver::mouse(dialog, QEvent::MouseButtonPress, from);
+        ScreencapDriver::mouse(dialog, QEvent::MouseButtonRelease, from);
     } else {
-        drag(dialog, from, to);
+        ScreencapDriver::drag(dialog, from, to);
     }
-    mouse(dialog, QEvent::MouseButtonDblClick, to);
+    ScreencapDriver::mouse(dialog, QEvent::MouseButtonDblClick, to);
     QCOMPARE(captured.count(), 0);
     QVERIFY(dialog.isVisible());
 }
@@ -270,7 +240,7 @@ void TestScreencap::saverWritesIntoActiveProject()
     ProjectManagerWindow window;
     QCOMPARE(window.activeProject(), QStringLiteral("demo"));
     QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
-    QPixmap shot = codedDesktop(400, 300).copy(101, 201, 49, 59);
+    QPixmap shot = TestPictures::codedPixmap(400, 300).copy(101, 201, 49, 59);
     window.handleScreencap(shot, 101, 201, 49, 59);
     window.handleScreencap(shot, 1, 2, 3, 4);
 
@@ -284,8 +254,8 @@ void TestScreencap::saverWritesIntoActiveProject()
         QVERIFY2(QRegularExpression(QStringLiteral("^截图_\\d+(_2)?\\.bmp$")).match(name).hasMatch(), qPrintable(name));
         const QImage saved(dir + QLatin1Char('/') + name);
         QCOMPARE(saved.size(), QSize(49, 59));
-        QCOMPARE(saved.pixel(0, 0), coded(101, 201));
-        QCOMPARE(saved.pixel(48, 58), coded(149, 259));
+        QCOMPARE(saved.pixel(0, 0), TestPictures::coded(101, 201));
+        QCOMPARE(saved.pixel(48, 58), TestPictures::coded(149, 259));
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
     QVERIFY(qAbs(files.first().mid(3, 10).toLongLong() - now) < 60);
@@ -299,7 +269,7 @@ void TestScreencap::saverWithoutActiveProject()
     QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
     QString title, text;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &text);
-    QPixmap shot = codedDesktop(10, 10);
+    QPixmap shot = TestPictures::codedPixmap(10, 10);
     window.handleScreencap(shot, 0, 0, 10, 10);
     QCOMPARE(title, QStringLiteral("提示"));
     QCOMPARE(text, QStringLiteral("当前未设定活动工程，无法保存截图。"));
@@ -316,7 +286,7 @@ void TestScreencap::saverReportsFailure()
     QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
     QString title, text;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &text);
-    QPixmap shot = codedDesktop(10, 10);
+    QPixmap shot = TestPictures::codedPixmap(10, 10);
     window.handleScreencap(shot, 0, 0, 10, 10);
     QCOMPARE(title, QStringLiteral("提示"));
     QVERIFY2(text.startsWith(QStringLiteral("截图保存失败。")), qPrintable(text));
@@ -329,13 +299,12 @@ void TestScreencap::rectangleCommandSavesIntoProject()
     ws.makeProject(QStringLiteral("demo"));
     ProjectManagerWindow window;
     window.show();
-    const QPixmap desktop = codedDesktop(400, 300);
+    const QPixmap desktop = TestPictures::codedPixmap(400, 300);
     screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
     bool fullScreen = false;
     ModalAnswerer::whenDialog<screen>([&fullScreen](screen *dialog) {
         fullScreen = dialog->isFullScreen() && dialog->parentWidget() == mainWindow;
-        drag(*dialog, QPoint(100, 200), QPoint(150, 260));
-        mouse(*dialog, QEvent::MouseButtonDblClick, QPoint(150, 260));
+        ScreencapDriver::capture(*dialog, QPoint(100, 200), QPoint(150, 260));
     });
     QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
     window.form()->screencap_rect_action->trigger();
@@ -347,7 +316,7 @@ void TestScreencap::rectangleCommandSavesIntoProject()
     QCOMPARE(files.size(), 1);
     const QImage saved(dir + QLatin1Char('/') + files.first());
     QCOMPARE(saved.size(), QSize(49, 59));
-    QCOMPARE(saved.pixel(0, 0), coded(101, 201));
+    QCOMPARE(saved.pixel(0, 0), TestPictures::coded(101, 201));
 }
 
 QTEST_MAIN(TestScreencap)
