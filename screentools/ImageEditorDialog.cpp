@@ -52,8 +52,6 @@ ImageEditorDialog::ImageEditorDialog(QWidget *parent)
         const QString title = QString::fromUtf8(entry.menu);
         if (!menu || menu->title() != title) {
             menu = menuBar->addMenu(title);
-            if (!fileMenu)
-                fileMenu = menu;
             connect(menu, &QMenu::triggered, this, &ImageEditorDialog::slot_menuAction);
         }
         QAction *action = menu->addAction(QString::fromUtf8(entry.text));

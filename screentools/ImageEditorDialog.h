@@ -6,7 +6,6 @@
 
 class ColorPickerPanel;
 class QAction;
-class QMenu;
 class QMenuBar;
 
 namespace Ui {
@@ -68,7 +67,6 @@ private:
 
     QString path;
     QMenuBar *menuBar = nullptr;
-    QMenu *fileMenu = nullptr;
     Ui::ImageEditorDialog *ui;
     std::unique_ptr<ColorPickerPanel> colorPicker;
 };
