@@ -16,9 +16,12 @@
 #include "project/ProjectFile.h"
 #include "project/ProjectTree.h"
 #include "project/Workspace.h"
+#include "screentools/ImageEditorDialog.h"
+#include "screentools/screen.h"
 #include "ui_ProjectManagerWindow.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QAction>
 #include <QLabel>
@@ -482,12 +485,59 @@ void ProjectManagerWindow::on_open_project_dir_action_triggered()
 
 // ---- Commands that other parts of the IDE provide --------------------------------------------
 
-void ProjectManagerWindow::handleScreencap(QPixmap &, int, int, int, int) {}
 void ProjectManagerWindow::on_compile_project_action_triggered() {}
 void ProjectManagerWindow::on_syntax_check_action_triggered() {}
-void ProjectManagerWindow::on_screencap_rect_action_triggered() {}
 void ProjectManagerWindow::on_remote_screen_action_triggered() {}
 void ProjectManagerWindow::on_remote_import_action_triggered() {}
 void ProjectManagerWindow::on_action_connection_manager_triggered() {}
-void ProjectManagerWindow::openImageEditor(const QString &) {}
-void ProjectManagerWindow::on_action_image_editor_triggered() {}
+
+// ---- Screen tools --------------------------------------------------------------------------
+
+std::optional<ScreenshotStore::RemoteScreen> ProjectManagerWindow::lastRemoteScreen() const
+{
+    // Filled in by the remote screen window: its last frame's size and image mode once the
+    // connect dialog has made one.
+    return std::nullopt;
+}
+
+void ProjectManagerWindow::on_screencap_rect_action_triggered()
+{
+    // Inside a widget "screen" names QWidget::screen(), hence the "::".
+    const QPixmap desktop = ::screen::grabDesktop();
+    ::screen dialog(this);
+    connect(&dialog, &::screen::signal_screencap, this, &ProjectManagerWindow::handleScreencap);
+    dialog.setDesktop(desktop);
+    // Shown by exec() itself: a dialog already visible when exec() starts is not modal.
+    dialog.setWindowState(Qt::WindowFullScreen);
+    dialog.exec();
+}
+
+void ProjectManagerWindow::handleScreencap(QPixmap &result, int x1, int y1, int x2, int y2)
+{
+    if (activeProjectName.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("当前未设定活动工程，无法保存截图。"),
+                                 QMessageBox::Ok);
+        return;
+    }
+    QString error;
+    if (ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),
+                              QDateTime::currentMSecsSinceEpoch() / 1000, &error)
+            .isEmpty())
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("截图保存失败。") + error, QMessageBox::Ok);
+    emit signal_screencap_rect(x1, y1, x2, y2);
+}
+
+void ProjectManagerWindow::openImageEditor(const QString &path)
+{
+    ImageEditorDialog editor(this);
+    connect(&editor, &ImageEditorDialog::signal_rectScreencap, this,
+            &ProjectManagerWindow::on_screencap_rect_action_triggered);
+    connect(this, &ProjectManagerWindow::signal_screencap_rect, &editor, &ImageEditorDialog::slot_screencap_rect);
+    editor.openImage(path);
+    editor.exec(); // shows it, maximized, and modal
+}
+
+void ProjectManagerWindow::on_action_image_editor_triggered()
+{
+    openImageEditor(QString());
+}

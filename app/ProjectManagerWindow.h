@@ -4,6 +4,10 @@
 #include <QPixmap>
 #include <QProcess>
 
+#include "screentools/ScreenshotStore.h"
+
+#include <optional>
+
 class QLabel;
 class QTreeWidgetItem;
 class QsciScintilla;
@@ -56,6 +60,9 @@ public:
 
     // Screen tools.
     void openImageEditor(const QString &path);
+    // The remote screen window last made by the connect dialog, as the screenshot saver needs
+    // it; none while there is no such window.
+    std::optional<ScreenshotStore::RemoteScreen> lastRemoteScreen() const;
 
     Ui::ProjectManagerWindow *form() const { return ui; }
 

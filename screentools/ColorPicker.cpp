@@ -1,0 +1,101 @@
+#include "screentools/ColorPicker.h"
+
+#include <cstring>
+
+namespace {
+
+const QString kNone = QStringLiteral("(无)");
+
+bool onPicture(const QPixmap &picture, int x, int y)
+{
+    return x >= 0 && y >= 0 && x < picture.width() && y < picture.height();
+}
+
+// The square's left or top edge: five pixels before the pointer, never before the picture.
+int squareStart(int v)
+{
+    return v > 4 ? v - 5 : 0;
+}
+
+} // namespace
+
+QString ColorPicker::colorText(QRgb value)
+{
+    return QString::asprintf("0x%06X", value & 0xFFFFFFu);
+}
+
+ColorPicker::Texts ColorPicker::pixelTexts(int x, int y, QRgb value)
+{
+    value &= 0xFFFFFFu;
+    return Texts{QString::asprintf("%d,%d", x, y), colorText(value), QString::number(value >> 16),
+                 QString::number((value >> 8) & 0xFF), QString::number(value & 0xFF)};
+}
+
+QImage ColorPicker::swatchOf(QRgb value)
+{
+    QImage swatch(1, 1, QImage::Format_RGB32);
+    swatch.setPixel(0, 0, value);
+    return swatch;
+}
+
+ColorPicker::Texts ColorPicker::leftTexts()
+{
+    return Texts{QStringLiteral("(脱离远程屏幕)"), kNone, kNone, kNone, kNone};
+}
+
+QImage ColorPicker::magnifierSquare(const QPixmap &picture, int x, int y)
+{
+    const int left = squareStart(x);
+    const int top = squareStart(y);
+    QImage square(kSquareSide, kSquareSide, QImage::Format_RGB32);
+    square.fill(kOutsideColor);
+    // Only the part of the square that lies on the picture is grabbed.
+    const QRect grabbed = QRect(left, top, kSquareSide, kSquareSide).intersected(picture.rect());
+    if (!grabbed.isEmpty()) {
+        const QImage part = picture.copy(grabbed).toImage().convertToFormat(QImage::Format_RGB32);
+        const int dx = grabbed.x() - left;
+        for (int row = 0; row < part.height(); ++row) {
+            std::memcpy(reinterpret_cast<QRgb *>(square.scanLine(grabbed.y() - top + row)) + dx,
+                        part.constScanLine(row), size_t(part.width()) * sizeof(QRgb));
+        }
+    }
+    // The pointer's pixel in the square; a pointer left of or above the picture has no column
+    // or row in it, and that line of the cross is left out.
+    const int cx = qMin(x, 5);
+    const int cy = qMin(y, 5);
+    for (int i = 0; i < kSquareSide; ++i) {
+        if (cx >= 0)
+            square.setPixel(cx, i, kCrossColor);
+        if (cy >= 0)
+            square.setPixel(i, cy, kCrossColor);
+    }
+    return square;
+}
+
+ColorPicker::Readout ColorPicker::readout(const QPixmap &picture, int x, int y, bool swapPosition)
+{
+    Readout result;
+    const QImage square = magnifierSquare(picture, x, y);
+    if (onPicture(picture, x, y)) {
+        // The pointer's pixel, read before the cross covered it in the square.
+        const QRgb value = picture.copy(x, y, 1, 1).toImage().pixel(0, 0) & 0xFFFFFFu;
+        result.texts = pixelTexts(x, y, value);
+        result.swatch = swatchOf(value);
+    } else {
+        result.texts = Texts{QString(), kNone, kNone, kNone, kNone};
+    }
+    result.texts.position = swapPosition ? QString::asprintf("%d,%d", y, x) : QString::asprintf("%d,%d", x, y);
+    result.magnifier = square.scaled(kMagnifierSide, kMagnifierSide, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return result;
+}
+
+ColorPicker::BufferRow ColorPicker::bufferRow(const QPixmap &picture, int x, int y)
+{
+    BufferRow row;
+    if (x > 0 && y > 0 && onPicture(picture, x, y)) {
+        const QRgb value = picture.copy(x, y, 1, 1).toImage().pixel(0, 0) & 0xFFFFFFu;
+        row.texts = pixelTexts(x, y, value);
+        row.swatch = swatchOf(value);
+    }
+    return row;
+}

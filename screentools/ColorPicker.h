@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+
+// What the colour readout, the magnifier and a colour buffer row show for one position of a
+// picture. The picture is read as drawn: the pixmap on screen, one picture pixel per screen
+// pixel, after any turning. Nothing outside the picture is ever read: a position off it reads
+// as no colour and the magnifier shows kOutsideColor there.
+class ColorPicker
+{
+public:
+    // The cross through the pointer's pixel; drawn on an opaque square it shows as #00A2E8.
+    static constexpr QRgb kCrossColor = 0x6000A2E8;
+    // Magnifier cells that lie beyond the picture: a neutral grey.
+    static constexpr QRgb kOutsideColor = 0xFF808080;
+    static constexpr int kSquareSide = 11;     // pixels around the pointer, the pointer's included
+    static constexpr int kMagnifierSide = 120; // the square as shown, stretched
+
+    // One row of texts: the readout's or a colour buffer's.
+    struct Texts
+    {
+        QString position, color, red, green, blue;
+        bool operator==(const Texts &o) const
+        {
+            return position == o.position && color == o.color && red == o.red && green == o.green && blue == o.blue;
+        }
+    };
+
+    struct Readout
+    {
+        Texts texts;
+        QImage swatch;    // 1 x 1, the pixel's colour; null off the picture
+        QImage magnifier; // kMagnifierSide x kMagnifierSide
+    };
+
+    struct BufferRow
+    {
+        Texts texts;   // all empty for a cleared row
+        QImage swatch; // null for a cleared row
+    };
+
+    // The remote screen shows the position as (y, x) while its picture is turned by 90° or 270°.
+    static bool positionSwapped(int rotation) { return rotation % 180 != 0; }
+
+    // The pointer at (x, y) of the picture: texts, swatch and magnifier.
+    static Readout readout(const QPixmap &picture, int x, int y, bool swapPosition);
+    // The 11 x 11 square around (x, y) with the cross, before stretching.
+    static QImage magnifierSquare(const QPixmap &picture, int x, int y);
+    // A colour buffer filled from (x, y); column 0, row 0 and positions off the picture clear it.
+    static BufferRow bufferRow(const QPixmap &picture, int x, int y);
+    // The readout texts once the pointer has left the picture.
+    static Texts leftTexts();
+    // "0x%06X" of a 24-bit colour value.
+    static QString colorText(QRgb value);
+
+private:
+    static Texts pixelTexts(int x, int y, QRgb value);
+    static QImage swatchOf(QRgb value);
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLabel>
+
+// A label that reports the mouse over it as signals, with the label-local position taken to
+// the nearest whole pixel (a half goes up). The picture of the remote screen and of the image
+// editor.
+class MyLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit MyLabel(QWidget *parent = nullptr);
+
+    // v to the nearest integer, a half going up (-0.5 gives 0, 10.5 gives 11).
+    static int roundHalfUp(qreal v);
+
+signals:
+    void signal_mouseMove(int x, int y);
+    void signal_mousePress(int x, int y);
+    void signal_mouseRelease(int x, int y);
+    void signal_mouseLeave();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+};

@@ -1,0 +1,44 @@
+#include "screentools/ScreenshotStore.h"
+
+#include "project/Workspace.h"
+#include "screentools/ImageFileSaver.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString ScreenshotStore::modeDirectoryName(int screencapMode)
+{
+    return screencapMode == 1 ? QStringLiteral("优化模式") : QStringLiteral("兼容模式");
+}
+
+QString ScreenshotStore::directory(const QString &projectName, const std::optional<RemoteScreen> &remote)
+{
+    const QString project = Workspace::projectPath(projectName);
+    if (!remote)
+        return project + QStringLiteral("/截图");
+    return project + QLatin1Char('/') + modeDirectoryName(remote->screencapMode) + QLatin1Char('/')
+        + QString::asprintf("%dx%d", remote->width, remote->height);
+}
+
+QString ScreenshotStore::freeFilePath(const QString &directory, qint64 seconds)
+{
+    const QString stem = directory + QStringLiteral("/截图_") + QString::number(seconds);
+    QString path = stem + QStringLiteral(".bmp");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + QLatin1Char('_') + QString::number(n) + QStringLiteral(".bmp");
+    return path;
+}
+
+QString ScreenshotStore::save(const QImage &picture, const QString &projectName,
+                              const std::optional<RemoteScreen> &remote, qint64 seconds, QString *error)
+{
+    const QString dir = directory(projectName, remote);
+    if (!QDir().mkpath(dir)) {
+        *error = QStringLiteral("无法创建目录：") + dir;
+        return QString();
+    }
+    const QString path = freeFilePath(dir, seconds);
+    if (!ImageFileSaver::write(picture, path, error))
+        return QString();
+    return path;
+}

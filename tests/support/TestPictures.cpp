@@ -1,0 +1,17 @@
+#include "TestPictures.h"
+
+#include <QImage>
+
+QRgb TestPictures::coded(int x, int y)
+{
+    return 0xFF000000u | QRgb(x << 12) | QRgb(y);
+}
+
+QPixmap TestPictures::codedPixmap(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, coded(x, y));
+    return QPixmap::fromImage(image);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QPixmap>
+
+// Pictures whose every pixel tells its own position, so a test can see which pixels a
+// screenshot or magnifier took.
+class TestPictures
+{
+public:
+    // x in bits 12-23, y in bits 0-11, opaque; x and y below 4096.
+    static QRgb coded(int x, int y);
+    static QPixmap codedPixmap(int width, int height);
+};

@@ -1,0 +1,383 @@
+// The colour readout, the magnifier and the six colour buffers, and the picture label they read.
+#include "screentools/ColorPicker.h"
+#include "screentools/ColorPickerPanel.h"
+#include "screentools/MyLabel.h"
+#include "support/TestPictures.h"
+
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+QRgb pixelOf(const QPixmap &pixmap)
+{
+    return pixmap.toImage().pixel(0, 0);
+}
+
+// A window with the readout and buffer widgets under the names the panel looks for.
+struct PickerForm
+{
+    QWidget window;
+    MyLabel *picture = new MyLabel(&window);
+
+    explicit PickerForm(const QPixmap &pixmap)
+    {
+        picture->setPixmap(pixmap);
+        picture->setGeometry(0, 0, pixmap.width(), pixmap.height());
+        for (const char *name : {"lePos", "leColor", "leRed", "leGreen", "leBlue"})
+            (new QLineEdit(&window))->setObjectName(QLatin1String(name));
+        for (const char *name : {"labColorShow", "labRectPixsShow"})
+            (new QLabel(&window))->setObjectName(QLatin1String(name));
+        for (int n = 1; n <= 6; ++n) {
+            for (const char *name : {"leBufPoint", "leBufColor", "leBufR", "leBufG", "leBufB"})
+                (new QLineEdit(&window))->setObjectName(QLatin1String(name) + QString::number(n));
+            (new QLabel(&window))->setObjectName(QStringLiteral("labBufColorShow") + QString::number(n));
+        }
+    }
+    QString text(const QString &name) const { return window.findChild<QLineEdit *>(name)->text(); }
+    QPixmap shown(const QString &name) const { return window.findChild<QLabel *>(name)->pixmap(Qt::ReturnByValue); }
+    QStringList row(int n) const
+    {
+        const QString s = QString::number(n);
+        return {text("leBufPoint" + s), text("leBufColor" + s), text("leBufR" + s), text("leBufG" + s), text("leBufB" + s)};
+    }
+    QStringList readout() const
+    {
+        return {text("lePos"), text("leColor"), text("leRed"), text("leGreen"), text("leBlue")};
+    }
+};
+
+const QRgb kCross = 0xFF00A2E8; // kCrossColor as it shows on the opaque square
+
+} // namespace
+
+class TestColorPicker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readout_data();
+    void readout();
+    void magnifierCross_data();
+    void magnifierCross();
+    void magnifierNeverReadsOutside_data();
+    void magnifierNeverReadsOutside();
+    void bufferRow_data();
+    void bufferRow();
+    void rotationSwapsPosition_data();
+    void rotationSwapsPosition();
+    void swappedReadoutButNotBuffer();
+    void leavingKeepsSwatchAndPosition();
+    void clearEmptiesSixRows();
+    void saveWithoutPositionClears_data();
+    void saveWithoutPositionClears();
+    void saveReadsPictureAsItIsNow();
+    void otherBufferNumbersChangeNothing();
+    void labelRoundsHalfUp_data();
+    void labelRoundsHalfUp();
+    void labelSignalsAndKeys();
+};
+
+void TestColorPicker::readout_data()
+{
+    QTest::addColumn<QRgb>("pixel");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("0x123456") << QRgb(0xFF123456) << QStringList{"7,9", "0x123456", "18", "52", "86"};
+    QTest::newRow("black") << QRgb(0xFF000000) << QStringList{"7,9", "0x000000", "0", "0", "0"};
+    QTest::newRow("upper-case hex") << QRgb(0xFFABCDEF) << QStringList{"7,9", "0xABCDEF", "171", "205", "239"};
+}
+
+void TestColorPicker::readout()
+{
+    QFETCH(QRgb, pixel);
+    QFETCH(QStringList, texts);
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setPixel(7, 9, pixel);
+    const ColorPicker::Readout r = ColorPicker::readout(QPixmap::fromImage(image), 7, 9, false);
+    QCOMPARE((QStringList{r.texts.position, r.texts.color, r.texts.red, r.texts.green, r.texts.blue}), texts);
+    QCOMPARE(r.swatch.size(), QSize(1, 1));
+    QCOMPARE(r.swatch.pixel(0, 0), pixel);
+    QCOMPARE(r.magnifier.size(), QSize(120, 120));
+}
+
+void TestColorPicker::magnifierCross_data()
+{
+    QTest::addColumn<QPoint>("pointer");
+    QTest::addColumn<QPoint>("squareOrigin");
+    QTest::addColumn<QPoint>("cross"); // column of the vertical line, row of the horizontal one
+    QTest::newRow("(3, 100)") << QPoint(3, 100) << QPoint(0, 95) << QPoint(3, 5);
+    QTest::newRow("(30, 2)") << QPoint(30, 2) << QPoint(25, 0) << QPoint(5, 2);
+    QTest::newRow("corner") << QPoint(0, 0) << QPoint(0, 0) << QPoint(0, 0);
+    QTest::newRow("(5, 5)") << QPoint(5, 5) << QPoint(0, 0) << QPoint(5, 5);
+    QTest::newRow("(4, 50)") << QPoint(4, 50) << QPoint(0, 45) << QPoint(4, 5);
+    QTest::newRow("middle") << QPoint(60, 70) << QPoint(55, 65) << QPoint(5, 5);
+}
+
+void TestColorPicker::magnifierCross()
+{
+    QFETCH(QPoint, pointer);
+    QFETCH(QPoint, squareOrigin);
+    QFETCH(QPoint, cross);
+    const QPixmap picture = TestPictures::codedPixmap(200, 200);
+    const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
+    QCOMPARE(square.size(), QSize(11, 11));
+    for (int j = 0; j < 11; ++j) {
+        for (int i = 0; i < 11; ++i) {
+            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross : TestPictures::coded(squareOrigin.x() + i, squareOrigin.y() + j);
+            if (square.pixel(i, j) != expected)
+                QFAIL(qPrintable(QStringLiteral("square pixel %1,%2 is %3").arg(i).arg(j).arg(square.pixel(i, j), 8, 16)));
+        }
+    }
+    // Stretched to 120 x 120 cell by cell: the middle of the cross's cells is cross-coloured.
+    const QImage shown = ColorPicker::readout(picture, pointer.x(), pointer.y(), false).magnifier;
+    QCOMPARE(shown.size(), QSize(120, 120));
+    const auto middle = [](int cell) { return int((cell + 0.5) * 120 / 11); };
+    const int notCross = cross.x() == 0 ? 10 : 0;
+    QCOMPARE(shown.pixel(middle(cross.x()), middle(notCross == 10 ? 9 : 10)), kCross);
+    QCOMPARE(shown.pixel(middle(notCross), middle(cross.y())), kCross);
+    QVERIFY(shown.pixel(middle(notCross), middle(cross.y() == 0 ? 10 : 0)) != kCross);
+}
+
+void TestColorPicker::magnifierNeverReadsOutside_data()
+{
+    QTest::addColumn<QPoint>("pointer");
+    QTest::addColumn<QString>("colorText");
+    // A 100 x 80 picture.
+    QTest::newRow("last pixel") << QPoint(99, 79) << ColorPicker::colorText(TestPictures::coded(99, 79));
+    QTest::newRow("right of it") << QPoint(130, 20) << QStringLiteral("(无)");
+    QTest::newRow("below it") << QPoint(20, 85) << QStringLiteral("(无)");
+    QTest::newRow("left of it") << QPoint(-3, 20) << QStringLiteral("(无)");
+    QTest::newRow("above it") << QPoint(20, -1) << QStringLiteral("(无)");
+}
+
+void TestColorPicker::magnifierNeverReadsOutside()
+{
+    QFETCH(QPoint, pointer);
+    QFETCH(QString, colorText);
+    const QPixmap picture = TestPictures::codedPixmap(100, 80);
+    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
+    QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
+    QCOMPARE(r.texts.color, colorText);
+    QCOMPARE(r.swatch.isNull(), colorText == QStringLiteral("(无)"));
+    if (r.swatch.isNull())
+        QCOMPARE(QStringList({r.texts.red, r.texts.green, r.texts.blue}), QStringList({"(无)", "(无)", "(无)"}));
+
+    const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
+    const int left = pointer.x() > 4 ? pointer.x() - 5 : 0;
+    const int top = pointer.y() > 4 ? pointer.y() - 5 : 0;
+    for (int j = 0; j < 11; ++j) {
+        for (int i = 0; i < 11; ++i) {
+            const QRgb p = square.pixel(i, j);
+            if (p == kCross)
+                continue;
+            const QPoint at(left + i, top + j);
+            const QRgb expected = picture.rect().contains(at) ? TestPictures::coded(at.x(), at.y()) : ColorPicker::kOutsideColor;
+            QCOMPARE(p, expected);
+        }
+    }
+    // A pointer left of or above the picture has no column or row in the square.
+    if (pointer.x() < 0)
+        QVERIFY(square.pixel(0, 0) != kCross && square.pixel(0, 10) != kCross);
+    if (pointer.y() < 0)
+        QVERIFY(square.pixel(0, 0) != kCross && square.pixel(10, 0) != kCross);
+}
+
+void TestColorPicker::bufferRow_data()
+{
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<bool>("filled");
+    QTest::newRow("inside") << QPoint(10, 12) << true;
+    QTest::newRow("last pixel") << QPoint(99, 79) << true;
+    QTest::newRow("never moved") << QPoint(-1, -1) << false;
+    QTest::newRow("column 0") << QPoint(0, 12) << false;
+    QTest::newRow("row 0") << QPoint(10, 0) << false;
+    QTest::newRow("right of picture") << QPoint(100, 12) << false;
+    QTest::newRow("below picture") << QPoint(10, 80) << false;
+}
+
+void TestColorPicker::bufferRow()
+{
+    QFETCH(QPoint, at);
+    QFETCH(bool, filled);
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(TestPictures::codedPixmap(100, 80), at.x(), at.y());
+    if (!filled) {
+        QCOMPARE(row.texts, ColorPicker::Texts());
+        QVERIFY(row.swatch.isNull());
+        return;
+    }
+    const QRgb value = TestPictures::coded(at.x(), at.y());
+    QCOMPARE(row.texts.position, QString::asprintf("%d,%d", at.x(), at.y()));
+    QCOMPARE(row.texts.color, QString::asprintf("0x%06X", value & 0xFFFFFF));
+    QCOMPARE(row.texts.red, QString::number(qRed(value)));
+    QCOMPARE(row.texts.green, QString::number(qGreen(value)));
+    QCOMPARE(row.texts.blue, QString::number(qBlue(value)));
+    QCOMPARE(row.swatch.pixel(0, 0), value);
+}
+
+void TestColorPicker::rotationSwapsPosition_data()
+{
+    QTest::addColumn<int>("rotation");
+    QTest::addColumn<bool>("swapped");
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("90") << 90 << true;
+    QTest::newRow("-90") << -90 << true;
+    QTest::newRow("180") << 180 << false;
+    QTest::newRow("-180") << -180 << false;
+    QTest::newRow("-270") << -270 << true;
+    QTest::newRow("450") << 450 << true;
+    QTest::newRow("540") << 540 << false;
+}
+
+void TestColorPicker::rotationSwapsPosition()
+{
+    QFETCH(int, rotation);
+    QFETCH(bool, swapped);
+    QCOMPARE(ColorPicker::positionSwapped(rotation), swapped);
+}
+
+void TestColorPicker::swappedReadoutButNotBuffer()
+{
+    PickerForm form(TestPictures::codedPixmap(100, 80));
+    ColorPickerPanel panel(&form.window, form.picture);
+    panel.pointerMoved(30, 40, ColorPicker::positionSwapped(90));
+    QCOMPARE(form.text("lePos"), QStringLiteral("40,30"));
+    QCOMPARE(form.text("leColor"), ColorPicker::colorText(TestPictures::coded(30, 40)));
+    panel.saveColor(1);
+    QCOMPARE(form.text("leBufPoint1"), QStringLiteral("30,40"));
+    QCOMPARE(form.text("leBufColor1"), ColorPicker::colorText(TestPictures::coded(30, 40)));
+}
+
+void TestColorPicker::leavingKeepsSwatchAndPosition()
+{
+    PickerForm form(TestPictures::codedPixmap(100, 80));
+    ColorPickerPanel panel(&form.window, form.picture);
+    panel.pointerMoved(12, 34);
+    QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
+    const QImage magnifier = form.shown("labRectPixsShow").toImage();
+    QCOMPARE(magnifier.size(), QSize(120, 120));
+
+    panel.pointerLeft();
+    QCOMPARE(form.readout(), (QStringList{"(脱离远程屏幕)", "(无)", "(无)", "(无)", "(无)"}));
+    QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
+    QCOMPARE(form.shown("labRectPixsShow").toImage(), magnifier);
+    QCOMPARE(panel.lastPointerX(), 12);
+    QCOMPARE(panel.lastPointerY(), 34);
+    // Saving after leaving takes the pixel at the last position on the picture.
+    panel.saveColor(2);
+    QCOMPARE(form.text("leBufPoint2"), QStringLiteral("12,34"));
+    QCOMPARE(pixelOf(form.shown("labBufColorShow2")), TestPictures::coded(12, 34));
+}
+
+void TestColorPicker::clearEmptiesSixRows()
+{
+    PickerForm form(TestPictures::codedPixmap(100, 80));
+    ColorPickerPanel panel(&form.window, form.picture);
+    for (int n = 1; n <= 6; ++n) {
+        panel.pointerMoved(n * 10, n * 5);
+        panel.saveColor(n);
+        QCOMPARE(form.row(n).first(), QString::asprintf("%d,%d", n * 10, n * 5));
+        QVERIFY(!form.shown("labBufColorShow" + QString::number(n)).isNull());
+    }
+    panel.clearColorBuffers();
+    for (int n = 1; n <= 6; ++n) {
+        QCOMPARE(form.row(n), QStringList({"", "", "", "", ""}));
+        QVERIFY(form.shown("labBufColorShow" + QString::number(n)).isNull());
+    }
+}
+
+void TestColorPicker::saveWithoutPositionClears_data()
+{
+    QTest::addColumn<QPoint>("last"); // (-1, -1): the pointer never came over the picture
+    QTest::newRow("never moved") << QPoint(-1, -1);
+    QTest::newRow("column 0") << QPoint(0, 30);
+    QTest::newRow("row 0") << QPoint(30, 0);
+    QTest::newRow("dragged off the picture") << QPoint(150, 30);
+}
+
+void TestColorPicker::saveWithoutPositionClears()
+{
+    QFETCH(QPoint, last);
+    PickerForm form(TestPictures::codedPixmap(100, 80));
+    ColorPickerPanel panel(&form.window, form.picture);
+    panel.setColorBuffer(5, 5, 3);
+    QCOMPARE(form.row(3).first(), QStringLiteral("5,5"));
+    if (last != QPoint(-1, -1))
+        panel.pointerMoved(last.x(), last.y());
+    panel.saveColor(3);
+    QCOMPARE(form.row(3), QStringList({"", "", "", "", ""}));
+    QVERIFY(form.shown("labBufColorShow3").isNull());
+}
+
+void TestColorPicker::saveReadsPictureAsItIsNow()
+{
+    PickerForm form(TestPictures::codedPixmap(100, 80));
+    ColorPickerPanel panel(&form.window, form.picture);
+    panel.pointerMoved(10, 10);
+    QImage next(100, 80, QImage::Format_RGB32);
+    next.fill(QColor(0x12, 0x34, 0x56));
+    form.picture->setPixmap(QPixmap::fromImage(next)); // a new frame arrives
+    panel.saveColor(4);
+    QCOMPARE(form.row(4), (QStringList{"10,10", "0x123456", "18", "52", "86"}));
+}
+
+void TestColorPicker::otherBufferNumbersChangeNothing()
+{
+    PickerForm form(TestPictures::codedPixmap(100, 80));
+    ColorPickerPanel panel(&form.window, form.picture);
+    panel.setColorBuffer(5, 6, 1);
+    const QStringList before = form.row(1);
+    panel.setColorBuffer(-1, -1, 0);
+    panel.setColorBuffer(-1, -1, 7);
+    QCOMPARE(form.row(1), before);
+}
+
+void TestColorPicker::labelRoundsHalfUp_data()
+{
+    QTest::addColumn<QPointF>("local");
+    QTest::addColumn<QPoint>("reported");
+    QTest::newRow("(10.5, 20.4)") << QPointF(10.5, 20.4) << QPoint(11, 20);
+    QTest::newRow("just below a half") << QPointF(0.49, 7.0) << QPoint(0, 7);
+    QTest::newRow("negative half") << QPointF(-0.5, -0.6) << QPoint(0, -1);
+}
+
+void TestColorPicker::labelRoundsHalfUp()
+{
+    QFETCH(QPointF, local);
+    QFETCH(QPoint, reported);
+    MyLabel label;
+    label.setMouseTracking(true); // as both windows set it: moves without a button are reported
+    QSignalSpy press(&label, &MyLabel::signal_mousePress);
+    QSignalSpy release(&label, &MyLabel::signal_mouseRelease);
+    QSignalSpy move(&label, &MyLabel::signal_mouseMove);
+    QMouseEvent p(QEvent::MouseButtonPress, local, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent m(QEvent::MouseMove, local, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent r(QEvent::MouseButtonRelease, local, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&label, &p);
+    QApplication::sendEvent(&label, &m);
+    QApplication::sendEvent(&label, &r);
+    for (QSignalSpy *spy : {&press, &move, &release}) {
+        QVERIFY2(spy->count() == 1, spy->signal().constData());
+        QCOMPARE(QPoint(spy->at(0).at(0).toInt(), spy->at(0).at(1).toInt()), reported);
+    }
+}
+
+void TestColorPicker::labelSignalsAndKeys()
+{
+    QWidget window;
+    auto *label = new MyLabel(&window);
+    QSignalSpy leave(label, &MyLabel::signal_mouseLeave);
+    QEvent leaveEvent(QEvent::Leave);
+    QApplication::sendEvent(label, &leaveEvent);
+    QCOMPARE(leave.count(), 1);
+
+    // Keys pass on to the window that holds the picture.
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(label, &key);
+    QVERIFY(!key.isAccepted());
+}
+
+QTEST_MAIN(TestColorPicker)
+#include "tst_colorpicker.moc"
