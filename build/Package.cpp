@@ -85,19 +85,24 @@ bool readBitmapLayout(const QByteArray &bitmap, BitmapLayout *layout, QString *e
     }
     if (layout->width <= 0 || layout->height <= 0)
         return fail(error, QStringLiteral("宽度或高度无效"));
-    if (layout->width * layout->height * 3 > Package::MaxInnerLength)
+    if (layout->width > Package::MaxInnerLength || layout->height > Package::MaxInnerLength
+        || layout->width * layout->height * 3 > Package::MaxInnerLength)
         return fail(error, QStringLiteral("图像过大（%1×%2）").arg(layout->width).arg(layout->height));
 
-    enum { Rgb = 0, BitFields = 3, AlphaBitFields = 6 };
+    enum { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, AlphaBitFields = 6 };
     const int bits = layout->bitsPerPixel;
-    layout->raw = infoLength >= 40
-        && ((bits == 24 && compression == Rgb)
-            || (bits == 32 && (compression == Rgb || compression == BitFields || compression == AlphaBitFields)));
-    if (!layout->raw)
-        return true; // decoded by the image reader, which checks its own data
+    const bool rle = (bits == 8 && compression == Rle8) || (bits == 4 && compression == Rle4);
+    const bool plain = compression == Rgb
+        || ((bits == 16 || bits == 32) && (compression == BitFields || compression == AlphaBitFields));
+    const bool knownDepth = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (!knownDepth || !(plain || rle))
+        return fail(error, QStringLiteral("不支持的位图格式（%1位，压缩方式%2）").arg(bits).arg(compression));
+    layout->raw = infoLength >= 40 && plain && (bits == 24 || bits == 32);
+    if (rle)
+        return true; // the image reader checks the runs
     layout->pixelOffset = qFromLittleEndian<quint32>(bytes + 10);
     layout->stride = (layout->width * bits + 31) / 32 * 4;
-    const qint64 end = layout->pixelOffset + layout->stride * (layout->height - 1) + layout->width * bits / 8;
+    const qint64 end = layout->pixelOffset + layout->stride * (layout->height - 1) + (layout->width * bits + 7) / 8;
     if (end > size)
         return fail(error, QStringLiteral("像素数据超出文件末尾"));
     return true;

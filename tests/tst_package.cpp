@@ -372,8 +372,13 @@ void PackageTest::refusals_data()
     QTest::newRow("zero width") << "bad.bmp" << withField(good, 18, 0) << QStringLiteral("宽度或高度无效");
     QTest::newRow("pixels past the end") << "bad.bmp" << good.left(good.size() - 10) << QStringLiteral("像素数据超出文件末尾");
     QTest::newRow("pixel offset past the end") << "bad.bmp" << withField(good, 10, 0x7FFFFFFF) << QStringLiteral("像素数据超出文件末尾");
-    QTest::newRow("compressed 24-bit") << "bad.bmp" << withField(good, 30, 1) << QStringLiteral("无法解码该位图");
-    QTest::newRow("64 bits a pixel") << "bad.bmp" << withField(good, 28, 64) << QStringLiteral("无法解码该位图");
+    QTest::newRow("width times height overflows") << "bad.bmp" << withField(withField(good, 18, 0x7FFFFFFF), 22, -0x7FFFFFFF)
+                                                  << QStringLiteral("图像过大");
+    QTest::newRow("compressed 24-bit") << "bad.bmp" << withField(good, 30, 1) << QStringLiteral("不支持的位图格式");
+    QTest::newRow("64 bits a pixel") << "bad.bmp" << withField(good, 28, 64) << QStringLiteral("不支持的位图格式");
+    QTest::newRow("8-bit pixels past the end") << "bad.bmp" << withField(withField(good, 28, 8), 18, 400)
+                                               << QStringLiteral("像素数据超出文件末尾");
+    QTest::newRow("broken RLE runs") << "bad.bmp" << withField(withField(good, 28, 8), 30, 1) << QStringLiteral("无法解码该位图");
 }
 
 void PackageTest::refusals()
