@@ -13,13 +13,14 @@
 #include <lua.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
-int appendToBuffer(lua_State *, const void *bytes, size_t size, void *buffer)
+// The stock dump goes straight into the re-layer, so the unstripped chunk is never held.
+int feedRelayer(lua_State *, const void *bytes, size_t size, void *relayer)
 {
-    static_cast<QByteArray *>(buffer)->append(static_cast<const char *>(bytes), static_cast<int>(size));
-    return 0;
+    return static_cast<ChunkRelayer *>(relayer)->feed(static_cast<const char *>(bytes), static_cast<qint64>(size)) ? 0 : 1;
 }
 
 // A state with no libraries; only the compiler runs in it.
@@ -41,11 +42,10 @@ int load(lua_State *state, const QByteArray &source, const char *chunkName)
 
 } // namespace
 
-qint64 ScriptCompiler::compileChunk(const QByteArray &source, QByteArray *chunk, int *status, QByteArray *message)
+qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message)
 {
-    chunk->clear();
     message->clear();
-    QByteArray stock;
+    ChunkRelayer relayer(chunk);
     {
         LuaState lua;
         if (!lua.state) {
@@ -67,14 +67,14 @@ qint64 ScriptCompiler::compileChunk(const QByteArray &source, QByteArray *chunk,
                 *message = text;
             return 0;
         }
-        if (lua_dump(lua.state, appendToBuffer, &stock) != 0) {
-            *status = LUA_ERRMEM;
-            *message = "not enough memory";
-            return 0;
-        }
+        // Neither the text nor the parser's leftovers are needed for the dump.
+        source = QByteArray();
+        lua_gc(lua.state, LUA_GCCOLLECT, 0);
+        lua_dump(lua.state, feedRelayer, &relayer);
     }
     QString error;
-    if (!ChunkRelayer::relay(stock, chunk, &error)) {
+    if (!relayer.finish(&error)) {
+        chunk->clear();
         *status = LUA_ERRERR;
         *message = error.toUtf8();
         return 0;
@@ -111,8 +111,7 @@ QByteArray ScriptCompiler::sealChunk(const QByteArray &chunk, QString *error)
     const QByteArray sealed = SealedBlocks::encryptBlocks(
         compressed, SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
 
-    QByteArray file(HeaderLength, '\0');
-    char *header = file.data();
+    char header[HeaderLength] = {};
     qToLittleEndian<quint32>(Magic, header);
     qToLittleEndian<quint32>(HeaderLength, header + 4);
     qToLittleEndian<quint32>(static_cast<quint32>(chunk.size()), header + 8);
@@ -121,15 +120,14 @@ QByteArray ScriptCompiler::sealChunk(const QByteArray &chunk, QString *error)
     qToLittleEndian<quint32>(2, header + 20);
     qToLittleEndian<quint32>(SealedBlocks::WrappedKeyLength, header + 24);
     std::memcpy(header + 28, wrapped.constData(), SealedBlocks::WrappedKeyLength);
-    file += sealed;
-    return file;
+    return QByteArray(header, HeaderLength) + sealed;
 }
 
-CompileResult ScriptCompiler::compile(const QByteArray &source, const QString &fileName)
+CompileResult ScriptCompiler::compile(QByteArray source, const QString &fileName)
 {
     CompileResult result;
     QByteArray chunk;
-    if (compileChunk(source, &chunk, &result.status, &result.message) == 0) {
+    if (compileChunk(std::move(source), &chunk, &result.status, &result.message) == 0) {
         result.report = errorReport(fileName, result.status, result.message);
         return result;
     }
@@ -152,10 +150,10 @@ CompileResult ScriptCompiler::compileFile(const QString &path, const QString &ou
         result.report = QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), file.errorString());
         return result;
     }
-    const QByteArray source = file.readAll();
+    QByteArray source = file.readAll();
     file.close();
 
-    CompileResult result = compile(source, fileName);
+    CompileResult result = compile(std::move(source), fileName);
     if (!result.ok)
         return result;
     result.outputPath = outputDirectory + QLatin1Char('/') + fileName + QStringLiteral(".m");

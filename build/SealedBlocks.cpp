@@ -72,6 +72,13 @@ void write32(char *p, quint32 value)
     qToLittleEndian<quint32>(value, p);
 }
 
+qint64 refuse(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return -1;
+}
+
 QByteArray wrapFailure(const char *line, QString *error)
 {
     // The device-side tools look for these lines on standard output.
@@ -126,22 +133,17 @@ void SealedBlocks::encryptInPlace(char *block, qint64 length, const QByteArray &
 qint64 SealedBlocks::decryptBlocks(const char *data, qint64 available, const QByteArray &keyString,
                                    QByteArray *plain, QString *error)
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return qint64(-1);
-    };
     if (available < CipherHeaderLength)
-        return fail(QStringLiteral("加密块不完整"));
+        return refuse(error, QStringLiteral("加密块不完整"));
     if (read32(data) != CipherMagic)
-        return fail(QStringLiteral("加密块标记错误"));
+        return refuse(error, QStringLiteral("加密块标记错误"));
     const qint64 headerLength = read32(data + 4);
     const qint64 padded = read32(data + 8);
     const qint64 padCount = read32(data + 12);
     if (headerLength != CipherHeaderLength || padded % 8 != 0 || padCount > 7 || padCount > padded)
-        return fail(QStringLiteral("加密块头部无效"));
+        return refuse(error, QStringLiteral("加密块头部无效"));
     if (padded > available - CipherHeaderLength || padded > 2 * MaxPlainLength)
-        return fail(QStringLiteral("加密块长度超出数据范围"));
+        return refuse(error, QStringLiteral("加密块长度超出数据范围"));
     QByteArray bytes(data + CipherHeaderLength, static_cast<int>(padded));
     DesKey(keyString).run(reinterpret_cast<unsigned char *>(bytes.data()), padded, DES_DECRYPT);
     bytes.truncate(static_cast<int>(padded - padCount));
@@ -152,28 +154,23 @@ qint64 SealedBlocks::decryptBlocks(const char *data, qint64 available, const QBy
 qint64 SealedBlocks::decompressBlock(const char *data, qint64 available, qint64 expectedLength,
                                      QByteArray *plain, QString *error)
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return qint64(-1);
-    };
     if (available < CompressedHeaderLength)
-        return fail(QStringLiteral("压缩块不完整"));
+        return refuse(error, QStringLiteral("压缩块不完整"));
     if (read32(data) != CompressedMagic || static_cast<unsigned char>(data[4]) != CompressedHeaderLength)
-        return fail(QStringLiteral("压缩块标记错误"));
+        return refuse(error, QStringLiteral("压缩块标记错误"));
     const qint64 streamLength = read32(data + 12);
     if (streamLength > available - CompressedHeaderLength)
-        return fail(QStringLiteral("压缩块长度超出数据范围"));
+        return refuse(error, QStringLiteral("压缩块长度超出数据范围"));
     // zlib expands at most about 1032:1; anything claiming more is refused before allocating.
     if (expectedLength < 0 || expectedLength > MaxPlainLength || expectedLength > streamLength * 1032 + 64)
-        return fail(QStringLiteral("压缩块的原始长度无效"));
+        return refuse(error, QStringLiteral("压缩块的原始长度无效"));
     QByteArray bytes(static_cast<int>(expectedLength), Qt::Uninitialized);
     uLongf produced = static_cast<uLongf>(expectedLength);
     uLong consumed = static_cast<uLong>(streamLength);
     const int status = ::uncompress2(reinterpret_cast<Bytef *>(bytes.data()), &produced,
                                      reinterpret_cast<const Bytef *>(data + CompressedHeaderLength), &consumed);
     if (status != Z_OK || produced != static_cast<uLongf>(expectedLength))
-        return fail(QStringLiteral("压缩数据损坏或长度不符"));
+        return refuse(error, QStringLiteral("压缩数据损坏或长度不符"));
     *plain = bytes;
     return CompressedHeaderLength + streamLength;
 }

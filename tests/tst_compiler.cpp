@@ -25,21 +25,27 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// What the Debian `luac5.2 -s` writes for the source, narrowed to the 32-bit layout.
-QByteArray referenceChunk(const QByteArray &source, QString *problem)
+// What the Debian `luac5.2` writes for the source (with -s: stripped), in this machine's layout.
+QByteArray luac(const QByteArray &source, bool strip, QString *problem)
 {
     TestWorkspace workspace;
     workspace.writeFile(QStringLiteral("in.lua"), source);
-    QProcess luac;
-    luac.start(QStringLiteral("luac5.2"), {QStringLiteral("-s"), QStringLiteral("-o"), workspace.absolute(QStringLiteral("out.luac")),
-                                           workspace.absolute(QStringLiteral("in.lua"))});
-    if (!luac.waitForFinished(30000) || luac.exitCode() != 0) {
-        *problem = QStringLiteral("luac5.2 failed (scripts/setup-deps.sh installs it): ") + QString::fromLocal8Bit(luac.readAllStandardError());
+    QStringList arguments{QStringLiteral("-o"), workspace.absolute(QStringLiteral("out.luac")), workspace.absolute(QStringLiteral("in.lua"))};
+    if (strip)
+        arguments.prepend(QStringLiteral("-s"));
+    QProcess process;
+    process.start(QStringLiteral("luac5.2"), arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        *problem = QStringLiteral("luac5.2 failed (scripts/setup-deps.sh installs it): ") + QString::fromLocal8Bit(process.readAllStandardError());
         return QByteArray();
     }
+    return workspace.readFile(QStringLiteral("out.luac"));
+}
+
+QByteArray relayed(const QByteArray &chunk, QString *problem)
+{
     QByteArray narrowed;
-    if (!ChunkRelayer::relay(workspace.readFile(QStringLiteral("out.luac")), &narrowed, problem))
-        return QByteArray();
+    ChunkRelayer::relay(chunk, &narrowed, problem);
     return narrowed;
 }
 
@@ -84,6 +90,7 @@ private slots:
     void relayerRefusesBrokenChunks_data();
     void relayerRefusesBrokenChunks();
     void relayerRefusesEveryTruncation();
+    void relayerReadsPiecesOfAnySize();
     void errorReport_data();
     void errorReport();
     void compiledFileLayout();
@@ -108,8 +115,13 @@ void CompilerTest::chunkMatchesReferenceCompiler()
 {
     QFETCH(QByteArray, source);
     QString problem;
-    const QByteArray expected = referenceChunk(source, &problem);
+    const QByteArray stripped = luac(source, true, &problem);
+    QVERIFY2(!stripped.isEmpty(), qPrintable(problem));
+    const QByteArray expected = relayed(stripped, &problem);
     QVERIFY2(!expected.isEmpty(), qPrintable(problem));
+    QCOMPARE(stripped.at(8), char(sizeof(size_t))); // the reference is this machine's layout
+    // Stripping is the re-layer's work too: the full reference chunk re-lays to the same bytes.
+    QCOMPARE(relayed(luac(source, false, &problem), &problem).toHex(), expected.toHex());
 
     QByteArray chunk;
     int status = -1;
@@ -189,6 +201,23 @@ void CompilerTest::relayerRefusesEveryTruncation()
         QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length, &out, &error), qPrintable(QString::number(length)));
     QVERIFY(ChunkRelayer::relay(chunk, &out, &error));
     QCOMPARE(out, chunk); // re-laying a 32-bit stripped chunk changes nothing
+}
+
+void CompilerTest::relayerReadsPiecesOfAnySize()
+{
+    QString problem;
+    const QByteArray full = luac(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/nested.lua")), false, &problem);
+    QVERIFY2(!full.isEmpty(), qPrintable(problem));
+    const QByteArray whole = relayed(full, &problem);
+    QVERIFY(!whole.isEmpty());
+    for (int piece : {1, 2, 3, 7, 8, 13, 100}) {
+        QByteArray out;
+        ChunkRelayer relayer(&out);
+        for (int at = 0; at < full.size(); at += piece)
+            QVERIFY(relayer.feed(full.constData() + at, qMin(piece, full.size() - at)));
+        QVERIFY(relayer.finish(&problem));
+        QCOMPARE(out, whole);
+    }
 }
 
 void CompilerTest::errorReport_data()
