@@ -85,6 +85,15 @@ void Platform::openLocalDocument(const QString &path)
 #endif
 }
 
+void Platform::openPageInBrowser(const QUrl &url)
+{
+#ifdef Q_OS_WIN
+    runAndWait(QStringLiteral("cmd"), {QStringLiteral("/c"), QStringLiteral("explorer"), url.toString()});
+#else
+    openUrl(url);
+#endif
+}
+
 void Platform::launchFile(QProcess &process, const QString &path)
 {
     process.close();

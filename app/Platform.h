@@ -20,6 +20,8 @@ public:
     static bool openUrl(const QUrl &url);
     // Opens a local document (a tutorial page) with the default handler.
     static void openLocalDocument(const QString &path);
+    // Opens a web page in the browser; on Windows through "cmd /c explorer <address>", waited for.
+    static void openPageInBrowser(const QUrl &url);
     // Starts a file of a project: a program is run, any other file opened by its default handler.
     static void launchFile(QProcess &process, const QString &path);
     // Starts the script that forwards the device's control port over USB, from adb/ in the

@@ -4,6 +4,13 @@
 #include "app/AppInfo.h"
 #include "app/Platform.h"
 #include "build/FixedText.h"
+#include "editor/AutoIndent.h"
+#include "editor/HelpPages.h"
+#include "editor/ScriptEditorSetup.h"
+#include "editor/ScriptFile.h"
+#include "editor/ScriptSearch.h"
+#include "editor/SearchDialog.h"
+#include "editor/SnippetCatalogue.h"
 #include "project/NewProjectDialog.h"
 #include "project/ProjectFile.h"
 #include "project/ProjectTree.h"
@@ -12,12 +19,16 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextCursor>
 #include <QTextEdit>
+
+#include <Qsci/qsciscintilla.h>
 
 ProjectManagerWindow *mainWindow = nullptr;
 
@@ -59,11 +70,15 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     baseTitle = windowTitle();
 
     addPass();
+    setupScriptEditor();
+    setupSnippetMenus();
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     ui->projectTreeWidget->setGeometry(0, 0, 220, 600);
     auto *rightSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
+    rightSplitter->addWidget(editor);
     rightSplitter->addWidget(ui->outTabWidget);
+    rightSplitter->setStretchFactor(0, 1);
     rightSplitter->setGeometry(0, 0, 800, 600);
     auto *mainSplitter = new QSplitter(Qt::Horizontal, this);
     mainSplitter->addWidget(ui->projectTreeWidget);
@@ -250,14 +265,214 @@ void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoin
     // The tree shows its own context menu.
 }
 
-// ---- Commands that other parts of the IDE provide --------------------------------------------
+// ---- Script editor ------------------------------------------------------------------------
+
+void ProjectManagerWindow::setupScriptEditor()
+{
+    editor = new QsciScintilla;
+    editor->setGeometry(0, 0, 220, 500);
+    ScriptEditorSetup::configure(editor);
+    connect(editor, &QsciScintilla::SCN_CHARADDED, this, &ProjectManagerWindow::handleSCNCharadded);
+    connect(editor, &QsciScintilla::modificationChanged, this, &ProjectManagerWindow::handleScriptModificationChanged);
+    editor->setText(ScriptEditorSetup::welcomeText());
+    editor->setModified(false);
+    updateTitle(false);
+}
+
+void ProjectManagerWindow::updateTitle(bool modified)
+{
+    scriptModified = modified;
+    if (currentScriptPath.isEmpty())
+        return;
+    setWindowTitle(baseTitle + QStringLiteral(" - [") + currentScriptPath
+                   + (modified ? QStringLiteral(" *") : QString()) + QStringLiteral("]"));
+}
+
+void ProjectManagerWindow::handleScriptModificationChanged(bool modified)
+{
+    updateTitle(modified);
+}
 
 void ProjectManagerWindow::openScript(const QString &path)
 {
+    if (scriptModified) {
+        const auto answer = QMessageBox::information(
+            this, QStringLiteral("提示"),
+            QStringLiteral("当前文件[") + currentScriptPath + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        // Opening the next script after a failed save would throw the changes away.
+        if (answer == QMessageBox::Yes && !saveScript())
+            return;
+    }
+    const ScriptFile::Contents contents = ScriptFile::read(path);
+    editor->setText(contents.text);
+    editor->setModified(false);
     currentScriptPath = path;
+    scriptFaithful = contents.faithful;
+    scriptByteOrderMark = contents.byteOrderMark;
+    updateTitle(false);
+    if (!contents.faithful) {
+        QMessageBox::information(this, QStringLiteral("提示"),
+                                 QStringLiteral("文件[") + path
+                                     + QStringLiteral("]含有不是UTF-8编码的字节，编辑器将其显示为\uFFFD。"
+                                                      "保存会改写这些字节，保存前会再次询问。"),
+                                 QMessageBox::Ok);
+    }
 }
 
-void ProjectManagerWindow::on_save_project_action_triggered() {}
+bool ProjectManagerWindow::saveScript()
+{
+    if (!scriptModified || currentScriptPath.isEmpty())
+        return true;
+    if (!scriptFaithful) {
+        const auto answer = QMessageBox::information(
+            this, QStringLiteral("提示"),
+            QStringLiteral("文件[") + currentScriptPath
+                + QStringLiteral("]原有不是UTF-8编码的字节，保存后它们将变为\uFFFD，原来的字节会丢失。是否仍然保存？"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return false;
+    }
+    QString error;
+    if (!ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark, &error)) {
+        QMessageBox::information(this, QStringLiteral("提示"),
+                                 QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + error,
+                                 QMessageBox::Ok);
+        return false;
+    }
+    scriptFaithful = true;
+    editor->setModified(false);
+    updateTitle(false);
+    return true;
+}
+
+void ProjectManagerWindow::on_save_project_action_triggered()
+{
+    saveScript();
+}
+
+void ProjectManagerWindow::handleSCNCharadded(int charadded)
+{
+    // Enter inserts CR LF; the CR is reported first, with the caret already on the new line.
+    if (charadded != '\r')
+        return;
+    int line = 0;
+    int index = 0;
+    editor->getCursorPosition(&line, &index);
+    if (line < 1)
+        return;
+    const AutoIndent::Edit edit = AutoIndent::afterNewLine(editor->text(line - 1), editor->tabWidth());
+    if (edit.isEmpty())
+        return;
+    editor->insert(edit.insertion);
+    editor->setCursorPosition(line, edit.caretColumn);
+}
+
+void ProjectManagerWindow::insertSnippet(const QString &text)
+{
+    // Counting the text's characters forward from the caret would overshoot after every CR LF,
+    // which the editor steps over as one character; its length in bytes lands exactly behind it.
+    const long position = editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    editor->insert(text);
+    editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, position + text.toUtf8().size());
+}
+
+void ProjectManagerWindow::setupSnippetMenus()
+{
+    for (const Snippet &entry : SnippetCatalogue::entries()) {
+        auto *menu = findChild<QMenu *>(QLatin1String(entry.menuObjectName));
+        Q_ASSERT(menu);
+        auto *action = new QAction(QString::fromUtf8(entry.label), menu);
+        action->setObjectName(QLatin1String(entry.objectName));
+        action->setData(QString::fromUtf8(entry.text));
+        menu->addAction(action);
+        connect(action, &QAction::triggered, this, &ProjectManagerWindow::slot_insertCatalogueSnippet);
+    }
+}
+
+void ProjectManagerWindow::slot_insertCatalogueSnippet()
+{
+    if (auto *action = qobject_cast<QAction *>(sender()))
+        insertSnippet(action->data().toString());
+}
+
+// ---- Search and replace -------------------------------------------------------------------
+
+void ProjectManagerWindow::on_action_edit_search_triggered()
+{
+    SearchDialog dialog(this);
+    connect(&dialog, &SearchDialog::signal_search, this, &ProjectManagerWindow::slot_search);
+    connect(&dialog, &SearchDialog::signal_replace, this, &ProjectManagerWindow::slot_replace);
+    connect(&dialog, &SearchDialog::signal_replaceAll, this, &ProjectManagerWindow::slot_replaceAll);
+    connect(this, &ProjectManagerWindow::signal_search_return, &dialog, &SearchDialog::slot_search_return);
+    dialog.exec();
+}
+
+void ProjectManagerWindow::slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap)
+{
+    const bool found = ScriptSearch::findNext(editor, expr, {re, cs, wo, wrap});
+    emit signal_search_return(found ? QString() : QStringLiteral("<font color=red>未搜索到指定内容</font>"));
+}
+
+void ProjectManagerWindow::slot_replace(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap)
+{
+    // The first press selects the next match, the second replaces it.
+    if (!ScriptSearch::replaceSelection(editor, expr, repText))
+        slot_search(expr, re, cs, wo, wrap);
+}
+
+void ProjectManagerWindow::slot_replaceAll(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap)
+{
+    const int count = ScriptSearch::replaceAll(editor, expr, repText, {re, cs, wo, wrap});
+    emit signal_search_return(QStringLiteral("共") + QString::number(count) + QStringLiteral("处被替换"));
+}
+
+// ---- Help and tool menus ------------------------------------------------------------------
+
+void ProjectManagerWindow::on_action_kestrun_docs_triggered()
+{
+    Platform::openLocalDocument(HelpPages::localTutorial());
+}
+
+void ProjectManagerWindow::on_action_9_triggered()
+{
+    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("参见Kestrun教程5.6"), QMessageBox::Ok);
+}
+
+void ProjectManagerWindow::on_action_5_triggered()
+{
+    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("参见Kestrun教程5.4"), QMessageBox::Ok);
+}
+
+void ProjectManagerWindow::on_action_bbs_tutorial_triggered()
+{
+    Platform::openPageInBrowser(HelpPages::forumTutorial());
+}
+
+void ProjectManagerWindow::on_action_how_use_usb_for_remote_connect_triggered()
+{
+    Platform::openUrl(HelpPages::usbConnectionGuide());
+}
+
+void ProjectManagerWindow::on_action_bbs_triggered()
+{
+    Platform::openUrl(HelpPages::forumHome());
+}
+
+void ProjectManagerWindow::on_action_USB_connect_triggered()
+{
+    // One forwarding process at a time: deleting the previous one ends it.
+    delete usbForwarding;
+    usbForwarding = Platform::startUsbForwarding(this);
+}
+
+void ProjectManagerWindow::on_open_project_dir_action_triggered()
+{
+    Platform::showInFileBrowser(Workspace::projectAbsolutePath(QString()), false);
+}
+
+// ---- Commands that other parts of the IDE provide --------------------------------------------
+
 void ProjectManagerWindow::handleScreencap(QPixmap &, int, int, int, int) {}
 void ProjectManagerWindow::on_compile_project_action_triggered() {}
 void ProjectManagerWindow::on_syntax_check_action_triggered() {}
@@ -267,4 +482,3 @@ void ProjectManagerWindow::on_remote_import_action_triggered() {}
 void ProjectManagerWindow::on_action_connection_manager_triggered() {}
 void ProjectManagerWindow::openImageEditor(const QString &) {}
 void ProjectManagerWindow::on_action_image_editor_triggered() {}
-void ProjectManagerWindow::on_action_edit_search_triggered() {}

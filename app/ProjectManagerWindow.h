@@ -6,6 +6,7 @@
 
 class QLabel;
 class QTreeWidgetItem;
+class QsciScintilla;
 
 namespace Ui {
 class ProjectManagerWindow;
@@ -41,7 +42,17 @@ public:
                          int descriptionSize = 0) const;
 
     // Editor.
+    // Shows a script; asks first whether to save a modified one (a failed save keeps it open).
     void openScript(const QString &path);
+    // Saves the open script if it has changes. False when saving failed or was declined; the
+    // author has been told why and the script stays marked modified.
+    bool saveScript();
+    void updateTitle(bool modified);
+    // Inserts text at the caret and puts the caret behind it.
+    void insertSnippet(const QString &text);
+    QsciScintilla *scriptEditor() const { return editor; }
+    QString scriptPath() const { return currentScriptPath; }
+    bool isScriptModified() const { return scriptModified; }
 
     // Screen tools.
     void openImageEditor(const QString &path);
@@ -72,12 +83,32 @@ public slots:
     void on_action_edit_search_triggered();
     void on_action_about_triggered();
 
+    // Editor, search and help menus.
+    void handleScriptModificationChanged(bool modified);
+    void handleSCNCharadded(int charadded);
+    void slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap);
+    void slot_replace(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);
+    void slot_replaceAll(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);
+    void on_action_kestrun_docs_triggered();
+    void on_action_9_triggered();
+    void on_action_5_triggered();
+    void on_action_bbs_tutorial_triggered();
+    void on_action_how_use_usb_for_remote_connect_triggered();
+    void on_action_bbs_triggered();
+    void on_action_USB_connect_triggered();
+    void on_open_project_dir_action_triggered();
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
+private slots:
+    void slot_insertCatalogueSnippet();
+
 private:
     void refreshConnectionStatus();
+    void setupScriptEditor();
+    void setupSnippetMenus();
 
     QProcess launchProcess;
     Ui::ProjectManagerWindow *ui;
@@ -86,6 +117,12 @@ private:
     QString baseTitle;
     QLabel *statusLabel = nullptr;
     bool scriptModified = false;
+
+    // Editor.
+    QsciScintilla *editor = nullptr;
+    bool scriptFaithful = true;       // saving would give back the bytes the file had
+    bool scriptByteOrderMark = false; // the file began with a UTF-8 byte-order mark
+    QProcess *usbForwarding = nullptr;
 };
 
 // The one main window of the process, set while it is constructed.

@@ -1,4 +1,5 @@
 #include "app/ProjectManagerWindow.h"
+#include "app/UpdatePrompt.h"
 
 #include <QApplication>
 #include <QTextCodec>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
 
     // Update check: runs here, before the main window exists, and may end the process.
+    checkForUpdate();
 
     auto *window = new ProjectManagerWindow;
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));

@@ -222,7 +222,8 @@ int Package::build(const QString &projectDirectory, const QString &name, const Q
 {
     if (!validName(name))
         return refuse(error, QStringLiteral("工程名称[%1]不能用作包的文件名").arg(name));
-    const QString directory = QDir(projectDirectory).absolutePath() + QLatin1Char('/');
+    const QString root = QDir(projectDirectory).absolutePath();
+    const QString directory = root + QLatin1Char('/');
 
     ScratchFile scratch(directory + name + QStringLiteral(".o"));
     InnerImage image;
@@ -240,7 +241,7 @@ int Package::build(const QString &projectDirectory, const QString &name, const Q
     FixedText::write(header + 92, DescriptionWidth, description.toUtf8());
 
     quint32 entryCount = 0;
-    const qint64 entriesLength = packDirectory(directory, directory, image, entryCount, error, progress);
+    const qint64 entriesLength = packDirectory(root, root, image, entryCount, error, progress);
     if (entriesLength < 0)
         return -1;
     if (mainScript.size() > image.capacity - image.used)
@@ -294,16 +295,16 @@ qint64 Package::packDirectory(const QString &directory, const QString &projectDi
 {
     const QString prefix = QDir(projectDirectory).absolutePath() + QLatin1Char('/');
     qint64 total = 0;
-    for (const QFileInfo &info : DirListing::entries(directory)) {
-        const QString path = info.absoluteFilePath();
-        if (info.isDir()) {
+    for (const DirListing::Entry &listed : DirListing::entries(directory)) {
+        const QString path = listed.path();
+        if (listed.isDir) {
             const qint64 appended = packDirectory(path, projectDirectory, image, entryCount, error, progress);
             if (appended < 0)
                 return -1;
             total += appended;
             continue;
         }
-        const QString fileName = info.fileName();
+        const QString &fileName = listed.name;
         if (fileName.endsWith(QLatin1String(".o")) || fileName.endsWith(QLatin1String(".ks")))
             continue;
         if (progress)

@@ -1,13 +1,29 @@
 #pragma once
 
-#include <QFileInfoList>
 #include <QString>
+#include <QVector>
 
-// The one listing order of project directories, shared by the project tree, the compiler run
-// and the packer: files, directories and hidden entries, no symbolic links, no "." or "..",
-// newest modification time first, equal times by name.
+// The one listing of project directories, shared by the project tree, the compiler run and the
+// packer: files, directories and hidden entries; no symbolic links, no "." or "..".
 class DirListing
 {
 public:
-    static QFileInfoList entries(const QString &directory);
+    struct Entry
+    {
+        QString directory;
+        QString name;
+        bool isDir = false;
+        qint64 modified = 0; // ms since the epoch; filled by entries() and sortNewestFirst()
+        qint64 size = 0;     // bytes; filled with modified
+
+        QString path() const { return directory + QLatin1Char('/') + name; }
+    };
+
+    // The entries in their listing order: newest modification time first, equal times by name.
+    static QVector<Entry> entries(const QString &directory);
+    // Names and kinds only, in no particular order. Costs no per-entry file status, so passes
+    // that only look for what changed stay cheap on large projects.
+    static QVector<Entry> scan(const QString &directory);
+    // Reads modification times and sizes, then sorts into listing order.
+    static void sortNewestFirst(QVector<Entry> &entries);
 };

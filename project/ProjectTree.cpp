@@ -12,7 +12,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPointer>
+#include <QSet>
 
 namespace {
 
@@ -24,33 +24,32 @@ const QString kDeleteFile = QStringLiteral("删除该文件");
 const QString kDeleteDirectory = QStringLiteral("删除该目录");
 const QString kShowInBrowser = QStringLiteral("在Explorer中显示");
 
-bool isListedInProject(const QFileInfo &entry)
+bool isListedInProject(const DirListing::Entry &entry)
 {
-    if (entry.isDir())
+    if (entry.isDir)
         return true;
-    const QString name = entry.fileName();
-    return name != QLatin1String("ks.project") && !name.endsWith(QLatin1String(".m"));
+    return entry.name != QLatin1String("ks.project") && !entry.name.endsWith(QLatin1String(".m"));
 }
 
-QString childKey(const QString &name, int kind)
+// Children by name, one table per kind; the first in tree order wins, as a linear search
+// would find it.
+struct Children
 {
-    return QString::number(kind) + QLatin1Char('/') + name;
-}
+    QHash<QString, QTreeWidgetItem *> byKind[3];
 
-// Children by name and kind; the first in tree order wins, as a linear search would find it.
-QHash<QString, QTreeWidgetItem *> childrenByKey(const QTreeWidgetItem *parent)
-{
-    QHash<QString, QTreeWidgetItem *> children;
-    children.reserve(parent->childCount());
-    for (int i = 0; i < parent->childCount(); ++i) {
-        QTreeWidgetItem *child = parent->child(i);
-        const QString key = childKey(child->data(0, ProjectTree::NameRole).toString(),
-                                     child->data(0, ProjectTree::KindRole).toInt());
-        if (!children.contains(key))
-            children.insert(key, child);
+    explicit Children(const QTreeWidgetItem *parent)
+    {
+        for (auto &table : byKind)
+            table.reserve(parent->childCount());
+        for (int i = parent->childCount() - 1; i >= 0; --i) { // backwards: the first one stays
+            QTreeWidgetItem *child = parent->child(i);
+            const int kind = child->data(0, ProjectTree::KindRole).toInt();
+            if (kind >= 0 && kind < 3)
+                byKind[kind].insert(child->data(0, ProjectTree::NameRole).toString(), child);
+        }
     }
-    return children;
-}
+    QTreeWidgetItem *find(const QString &name, int kind) const { return byKind[kind].value(name); }
+};
 
 } // namespace
 
@@ -94,46 +93,64 @@ QTreeWidgetItem *ProjectTree::makeItem(const QString &name, const QString &path,
 QString ProjectTree::addPass(const QString &workspaceDirectory, const QString &activeName)
 {
     QString active = activeName;
-    const QHash<QString, QTreeWidgetItem *> projects = childrenByKey(invisibleRootItem());
-    for (const QFileInfo &entry : DirListing::entries(workspaceDirectory)) {
-        if (!entry.isDir() || !Workspace::isProjectDirectory(entry.filePath()))
+    const Children projects(invisibleRootItem());
+    // The top level is walked in listing order: with no active project, the newest one wins.
+    for (const DirListing::Entry &entry : DirListing::entries(workspaceDirectory)) {
+        if (!entry.isDir || !Workspace::isProjectDirectory(entry.path()))
             continue;
-        const QString name = entry.fileName();
-        QTreeWidgetItem *item = projects.value(childKey(name, ProjectKind));
+        QTreeWidgetItem *item = projects.find(entry.name, ProjectKind);
         if (!item) {
-            item = makeItem(name, entry.absoluteFilePath(), ProjectKind, true);
+            item = makeItem(entry.name, entry.path(), ProjectKind, true);
             addTopLevelItem(item);
         }
         if (active.isEmpty()) {
-            active = name;
+            active = entry.name;
             item->setForeground(0, QBrush(QColor(0, 0, 255)));
         }
-        fillChildren(entry.absoluteFilePath(), item);
+        fillChildren(entry.path(), item);
     }
     return active;
 }
 
 void ProjectTree::fillChildren(const QString &directory, QTreeWidgetItem *parent)
 {
-    const QHash<QString, QTreeWidgetItem *> existing = childrenByKey(parent);
-    QList<QTreeWidgetItem *> added;
-    for (const QFileInfo &entry : DirListing::entries(directory)) {
+    // One listing of the directory serves both directions: children whose entry vanished are
+    // removed, entries without a child are added.
+    const QVector<DirListing::Entry> listing = DirListing::scan(directory);
+    if (parent->childCount() > 0) {
+        QSet<QString> present;
+        present.reserve(listing.size());
+        for (const DirListing::Entry &entry : listing)
+            present.insert(entry.name);
+        for (int i = parent->childCount() - 1; i >= 0; --i) {
+            if (!present.contains(parent->child(i)->data(0, NameRole).toString()))
+                delete parent->takeChild(i);
+        }
+    }
+
+    const Children existing(parent);
+    QVector<DirListing::Entry> fresh;
+    for (const DirListing::Entry &entry : listing) {
         if (!isListedInProject(entry))
             continue;
-        const bool isDir = entry.isDir();
-        const int kind = isDir ? DirectoryKind : FileKind;
-        QTreeWidgetItem *item = existing.value(childKey(entry.fileName(), kind));
-        if (item) {
-            if (isDir)
-                fillChildren(entry.absoluteFilePath(), item);
-            continue;
-        }
-        item = makeItem(entry.fileName(), entry.absoluteFilePath(), kind, isDir);
-        if (isDir)
-            fillChildren(entry.absoluteFilePath(), item);
+        QTreeWidgetItem *item = existing.find(entry.name, entry.isDir ? DirectoryKind : FileKind);
+        if (!item)
+            fresh.append(entry);
+        else if (entry.isDir)
+            fillChildren(entry.path(), item);
+    }
+    if (fresh.isEmpty())
+        return;
+    // Only new entries need the listing order (and the file status it costs): they are
+    // appended at the end of their level, newest first.
+    DirListing::sortNewestFirst(fresh);
+    QList<QTreeWidgetItem *> added;
+    for (const DirListing::Entry &entry : qAsConst(fresh)) {
+        QTreeWidgetItem *item = makeItem(entry.name, entry.path(), entry.isDir ? DirectoryKind : FileKind, entry.isDir);
+        if (entry.isDir)
+            fillChildren(entry.path(), item);
         added.append(item);
     }
-    // One insertion for the whole level is much cheaper than one per item.
     parent->addChildren(added);
 }
 
@@ -142,26 +159,13 @@ bool ProjectTree::prunePass(const QString &activeName)
     bool activeRemoved = false;
     for (int i = topLevelItemCount() - 1; i >= 0; --i) {
         QTreeWidgetItem *project = topLevelItem(i);
-        pruneChildren(project);
-        const QString path = project->data(0, PathRole).toString();
-        if (!Workspace::isProjectDirectory(path)) {
+        if (!Workspace::isProjectDirectory(project->data(0, PathRole).toString())) {
             if (project->data(0, NameRole).toString() == activeName)
                 activeRemoved = true;
             delete takeTopLevelItem(i);
         }
     }
     return activeRemoved;
-}
-
-void ProjectTree::pruneChildren(QTreeWidgetItem *parent)
-{
-    for (int i = parent->childCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem *child = parent->child(i);
-        if (child->childCount() > 0)
-            pruneChildren(child);
-        if (!QFileInfo::exists(child->data(0, PathRole).toString()))
-            delete parent->takeChild(i);
-    }
 }
 
 QTreeWidgetItem *ProjectTree::projectItem(const QString &name) const

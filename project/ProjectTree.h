@@ -23,12 +23,15 @@ public:
     explicit ProjectTree(QWidget *parent = nullptr);
     void setMainWindow(ProjectManagerWindow *window);
 
-    // Adds projects, files and directories that are new on disk at the end of their level.
-    // When activeName is empty the first project listed becomes active; returns the active name.
-    QString addPass(const QString &workspaceDirectory, const QString &activeName);
-    // Removes items whose file or directory is gone; returns true when the project named
-    // activeName was removed.
+    // Removes projects whose directory or project file is gone; returns true when the project
+    // named activeName was removed.
     bool prunePass(const QString &activeName);
+    // Brings every project's items in step with the disk: vanished files and directories are
+    // removed, new ones added at the end of their level. New projects are added at the end.
+    // When activeName is empty the first project listed becomes active; returns the active name.
+    // Below the projects both directions share one directory listing, which halves the cost
+    // of the two-second passes on large workspaces.
+    QString addPass(const QString &workspaceDirectory, const QString &activeName);
 
     // The last top-level item carrying this project name, or null.
     QTreeWidgetItem *projectItem(const QString &name) const;
@@ -44,7 +47,6 @@ protected:
 private:
     QTreeWidgetItem *makeItem(const QString &name, const QString &path, int kind, bool isDir);
     void fillChildren(const QString &directory, QTreeWidgetItem *parent);
-    void pruneChildren(QTreeWidgetItem *parent);
     QIcon iconFor(const QString &name, bool isDir);
 
     ProjectManagerWindow *window = nullptr;

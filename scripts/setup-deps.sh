@@ -8,7 +8,7 @@ qtbase5-dev qtbase5-dev-tools libqt5svg5
 libqscintilla2-qt5-dev
 liblua5.2-dev lua5.2
 zlib1g-dev libssl-dev
-xvfb xauth x11-apps imagemagick
+xvfb xauth x11-apps imagemagick xdotool
 clang libclang-rt-14-dev
 fonts-wqy-microhei"
 

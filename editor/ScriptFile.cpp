@@ -1,0 +1,53 @@
+#include "editor/ScriptFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+} // namespace
+
+ScriptFile::Contents ScriptFile::read(const QString &path)
+{
+    Contents contents;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return contents;
+    QByteArray bytes = file.readAll();
+    file.close();
+    contents.opened = true;
+
+    if (bytes.startsWith(kByteOrderMark)) {
+        contents.byteOrderMark = true;
+        bytes.remove(0, 3);
+    }
+    contents.text = QString::fromUtf8(bytes.constData(), bytes.size()); // the QByteArray overload stops at a zero byte
+    // Decoding replaces every malformed sequence; whether the text still encodes to the same
+    // bytes is the one test that catches all of them, truncated sequences at the end included.
+    contents.faithful = contents.text.toUtf8() == bytes;
+    if (contents.text.contains(QChar(0))) {
+        contents.text.replace(QChar(0), QChar(QChar::ReplacementCharacter));
+        contents.faithful = false;
+    }
+    return contents;
+}
+
+bool ScriptFile::write(const QString &path, const QString &text, bool byteOrderMark, QString *error)
+{
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok && byteOrderMark)
+        ok = file.write(kByteOrderMark, 3) == 3;
+    if (ok) {
+        const QByteArray bytes = text.toUtf8();
+        ok = file.write(bytes) == bytes.size();
+    }
+    // Only a complete file is renamed into place; an unfinished temporary one is dropped.
+    if (ok)
+        ok = file.commit();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}

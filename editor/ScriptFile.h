@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Reading and saving the script shown in the editor. Scripts are UTF-8 text.
+class ScriptFile
+{
+public:
+    struct Contents
+    {
+        QString text;
+        bool opened = false;
+        // False when saving the text would not give back the file's bytes: bytes that are not
+        // UTF-8 (shown as U+FFFD) or zero bytes (which the editor cannot hold; also shown as U+FFFD).
+        bool faithful = true;
+        bool byteOrderMark = false; // the file began with a UTF-8 byte-order mark
+    };
+
+    // A file that cannot be opened gives empty text with opened false.
+    static Contents read(const QString &path);
+
+    // Replaces the file with the text as UTF-8 (behind a byte-order mark when asked). The file
+    // is written beside the old one and renamed into place, so a crash or a full disk never
+    // leaves a truncated script. On failure the old file is unchanged and error tells why.
+    static bool write(const QString &path, const QString &text, bool byteOrderMark, QString *error);
+};

@@ -1,0 +1,459 @@
+// The script editor: automatic indentation, the Lua lexer, opening and saving scripts with
+// their marks in the title, and the file handling behind them.
+#include "app/ProjectManagerWindow.h"
+#include "editor/AutoIndent.h"
+#include "editor/QsciLexerLuaEx.h"
+#include "editor/ScriptEditorSetup.h"
+#include "editor/ScriptFile.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestWorkspace.h"
+
+#include <Qsci/qsciapis.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+const QString kBaseTitle = QStringLiteral("Kestrun开发平台 v1.1.1");
+
+void typeLine(QsciScintilla *editor, const QString &text)
+{
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
+QPair<int, int> caret(QsciScintilla *editor)
+{
+    int line = 0;
+    int index = 0;
+    editor->getCursorPosition(&line, &index);
+    return {line, index};
+}
+
+} // namespace
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void autoIndentEdit_data();
+    void autoIndentEdit();
+    void enterAfterBlockOpenerInTheEditor();
+    void enterAfterPlainAndBlankLines();
+
+    void lexerKeywordSetAndColours();
+    void lexerStylesDeviceApiWords();
+    void completionListFromConfig();
+
+    void welcomeTextWithoutScript();
+    void titleAndMarkAcrossOpenModifySave();
+    void saveQuestionYesSavesNoDiscards_data();
+    void saveQuestionYesSavesNoDiscards();
+    void failedSaveIsReportedAndMarkKept();
+    void failedSaveBeforeOpeningKeepsCurrentScript();
+    void undecodableBytesAreNotRewrittenUnasked();
+
+    void scriptFileReading_data();
+    void scriptFileReading();
+    void scriptFileKeepsByteOrderMark();
+};
+
+// ---- Automatic indentation ----------------------------------------------------------------
+
+void TestEditor::autoIndentEdit_data()
+{
+    QTest::addColumn<QString>("previousLine");
+    QTest::addColumn<QString>("insertion");
+    QTest::addColumn<int>("caretColumn");
+
+    QTest::newRow("if/then one tab deep") << "\tif a then\r\n" << "\t\t\r\n\tend" << 2;
+    QTest::newRow("function at column 0") << "function f()\r\n" << "\t\r\nend" << 1;
+    QTest::newRow("for/do") << "for i=1,10 do\r\n" << "\t\r\nend" << 1;
+    QTest::newRow("while/do with trailing blanks") << "  while x do  \r\n" << "  \t\r\n  end" << 3;
+    QTest::newRow("plain statement keeps indentation") << "\t\tx = 1\r\n" << "\t\t" << 2;
+    QTest::newRow("six spaces: one tab, two spaces") << "      x = 1\r\n" << "\t  " << 3;
+    QTest::newRow("spaces then tab reach column 4") << "  \ty = 2\r\n" << "\t" << 1;
+    QTest::newRow("blank line") << "\r\n" << "" << 0;
+    QTest::newRow("white space only") << "\t  \t \r\n" << "" << 0;
+    QTest::newRow("do alone is no block") << "\tdo\r\n" << "\t" << 1;
+    QTest::newRow("function without blank") << "function(x)\r\n" << "" << 0;
+    QTest::newRow("case matters") << "If a Then\r\n" << "" << 0;
+    QTest::newRow("then inside a word") << "x = athen\r\n" << "" << 0;
+    QTest::newRow("LF line end") << "if a then\n" << "\t\r\nend" << 1;
+}
+
+void TestEditor::autoIndentEdit()
+{
+    QFETCH(QString, previousLine);
+    QFETCH(QString, insertion);
+    QFETCH(int, caretColumn);
+    const AutoIndent::Edit edit = AutoIndent::afterNewLine(previousLine, 4);
+    QCOMPARE(edit.insertion, insertion);
+    QCOMPARE(edit.caretColumn, caretColumn);
+}
+
+void TestEditor::enterAfterBlockOpenerInTheEditor()
+{
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    QsciScintilla *editor = window.scriptEditor();
+    editor->setText(QString());
+
+    typeLine(editor, QStringLiteral("if a then"));
+    QCOMPARE(editor->text(), QStringLiteral("if a then\r\n\t\r\nend"));
+    QCOMPARE(caret(editor), qMakePair(1, 1));
+
+    // Inside the block: the body line opens a nested block one level deeper.
+    typeLine(editor, QStringLiteral("for i=1,10 do"));
+    QCOMPARE(editor->text(), QStringLiteral("if a then\r\n\tfor i=1,10 do\r\n\t\t\r\n\tend\r\nend"));
+    QCOMPARE(caret(editor), qMakePair(2, 2));
+
+    // Text right of the caret when Enter is typed ends up behind the "end".
+    editor->setText(QStringLiteral("function f() x"));
+    editor->setCursorPosition(0, 12);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(editor->text(), QStringLiteral("function f()\r\n\t\r\nend x"));
+}
+
+void TestEditor::enterAfterPlainAndBlankLines()
+{
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    QsciScintilla *editor = window.scriptEditor();
+    editor->setText(QString());
+
+    QTest::keyClick(editor, Qt::Key_Tab);
+    typeLine(editor, QStringLiteral("x = 1"));
+    QCOMPARE(editor->text(), QStringLiteral("\tx = 1\r\n\t"));
+    QCOMPARE(caret(editor), qMakePair(1, 1));
+
+    editor->setText(QStringLiteral("  \t"));
+    editor->setCursorPosition(0, 3);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(editor->text(), QStringLiteral("  \t\r\n"));
+
+    editor->setText(QStringLiteral("\tdo"));
+    editor->setCursorPosition(0, 3);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(editor->text(), QStringLiteral("\tdo\r\n\t"));
+}
+
+// ---- Lexer and completion -----------------------------------------------------------------
+
+void TestEditor::lexerKeywordSetAndColours()
+{
+    QsciLexerLuaEx lexer;
+    const QString words = QString::fromUtf8(lexer.keywords(3));
+    QCOMPARE(words.split(QLatin1Char(' ')).size(), 229);
+    QVERIFY(words.contains(QStringLiteral("范围模糊透明寻图  findImageIrregular")));
+    QVERIFY(words.startsWith(QStringLiteral("inputNext inputGo ")));
+    QVERIFY(words.endsWith(QStringLiteral(" math.sin math.sqrt math.tan")));
+    QsciLexerLua base;
+    QCOMPARE(QByteArray(lexer.keywords(1)), QByteArray(base.keywords(1)));
+    QCOMPARE(QByteArray(lexer.keywords(2)), QByteArray(base.keywords(2)));
+    QCOMPARE(QByteArray(lexer.blockEnd()), QByteArray("end"));
+    QCOMPARE(QByteArray(lexer.blockStart()), QByteArray(")"));
+
+    const struct
+    {
+        int style;
+        QColor colour;
+    } colours[] = {{QsciLexerLua::Number, QColor(163, 50, 67)},   {QsciLexerLua::Keyword, QColor(0, 0, 255)},
+                   {QsciLexerLua::String, QColor(255, 0, 255)},   {QsciLexerLua::Character, QColor(255, 0, 255)},
+                   {QsciLexerLua::LiteralString, QColor(255, 0, 255)},
+                   {QsciLexerLua::StringTableMathsFunctions, QColor(255, 0, 0)},
+                   {QsciLexerLua::Preprocessor, QColor(255, 0, 0)}};
+    for (const auto &c : colours)
+        QCOMPARE(lexer.color(c.style), c.colour);
+    QCOMPARE(lexer.defaultColor(QsciLexerLua::Comment), base.defaultColor(QsciLexerLua::Comment));
+    for (int style = QsciLexerLua::BasicFunctions; style <= QsciLexerLua::CoroutinesIOSystemFacilities; ++style)
+        QCOMPARE(lexer.paper(style), QColor(255, 255, 255));
+    QCOMPARE(lexer.defaultPaper(QsciLexerLua::UnclosedString), base.defaultPaper(QsciLexerLua::UnclosedString));
+}
+
+void TestEditor::lexerStylesDeviceApiWords()
+{
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    QsciScintilla *editor = window.scriptEditor();
+    editor->setText(QStringLiteral("if touchClick then x = 42 end"));
+    editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0, -1);
+    auto styleAt = [editor](int position) {
+        return int(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, position));
+    };
+    QCOMPARE(styleAt(0), int(QsciLexerLua::Keyword));
+    QCOMPARE(styleAt(3), int(QsciLexerLua::StringTableMathsFunctions));
+    QCOMPARE(styleAt(23), int(QsciLexerLua::Number));
+    QCOMPARE(editor->eolMode(), QsciScintilla::EolWindows);
+}
+
+void TestEditor::completionListFromConfig()
+{
+    TestWorkspace workspace;
+    {
+        ProjectManagerWindow window;
+        QVERIFY(!window.scriptEditor()->lexer()->apis()); // no list beside the program
+    }
+    QDir().mkpath(QStringLiteral("config"));
+    QVERIFY(QFile::copy(QStringLiteral(KESTRUN_SOURCE_DIR "/config/apis.txt"), QStringLiteral("config/apis.txt")));
+    ProjectManagerWindow window;
+    auto *apis = qobject_cast<QsciAPIs *>(window.scriptEditor()->lexer()->apis());
+    QVERIFY(apis);
+    QSignalSpy prepared(apis, &QsciAPIs::apiPreparationFinished);
+    QVERIFY(prepared.wait(10000));
+
+    // What the editor offers for the word left of the caret, as it asks the list itself.
+    QsciScintilla *editor = window.scriptEditor();
+    auto complete = [apis, editor](const QString &text) {
+        editor->setText(text);
+        int wordStart = 0;
+        int lastWordStart = 0;
+        const QStringList context = editor->apiContext(int(editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH)),
+                                                       wordStart, lastWordStart);
+        QStringList list;
+        apis->updateAutoCompletionList(context, list);
+        for (QString &entry : list)
+            entry = entry.section(QLatin1Char(' '), 0, 0);
+        return list;
+    };
+    QVERIFY(complete(QStringLiteral("x = touchCl")).contains(QStringLiteral("touchClick")));
+    QVERIFY(complete(QStringLiteral("findImageFu")).contains(QStringLiteral("findImageFuzzy")));
+    QVERIFY(complete(QStringLiteral("string.form")).contains(QStringLiteral("format")));
+    QVERIFY(complete(QStringLiteral("math.")).contains(QStringLiteral("floor")));
+
+    // Chinese text (typed through an input method) is no word for completion; it must not trip it.
+    editor->setText(QString());
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("触摸点击"));
+    QApplication::sendEvent(editor, &commit);
+    QCOMPARE(editor->text(), QStringLiteral("触摸点击"));
+    QVERIFY(!complete(QStringLiteral("table.get")).contains(QStringLiteral("getn"))); // not in Lua 5.2
+}
+
+// ---- Opening and saving -------------------------------------------------------------------
+
+void TestEditor::welcomeTextWithoutScript()
+{
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    const QString rule(100, QLatin1Char('-'));
+    const QString text = window.scriptEditor()->text();
+    QCOMPARE(text, ScriptEditorSetup::welcomeText());
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[0], rule);
+    QCOMPARE(lines[1], QStringLiteral("-- 当前未打开任何脚本文件，请打开一个已有工程的脚本或者新建一个工程。"));
+    QCOMPARE(lines[4], rule);
+    QCOMPARE(lines[5], QString());
+    QCOMPARE(window.windowTitle(), kBaseTitle);
+    QVERIFY(!window.isScriptModified());
+
+    // Typing into it marks the editor modified, but with no file there is no title and no save.
+    QTest::keyClicks(window.scriptEditor(), QStringLiteral("x"));
+    QVERIFY(window.isScriptModified());
+    QCOMPARE(window.windowTitle(), kBaseTitle);
+    QVERIFY(window.saveScript());
+}
+
+void TestEditor::titleAndMarkAcrossOpenModifySave()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.script"), "-- a\r\nprint(1)\r\n");
+    const QString path = workspace.absolute(QStringLiteral("a.script"));
+    ProjectManagerWindow window;
+    QsciScintilla *editor = window.scriptEditor();
+
+    window.openScript(path);
+    QCOMPARE(editor->text(), QStringLiteral("-- a\r\nprint(1)\r\n"));
+    QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral("]"));
+    QVERIFY(!window.isScriptModified());
+
+    editor->setCursorPosition(1, 8);
+    QTest::keyClicks(editor, QStringLiteral("  -- "));
+    editor->insert(QStringLiteral("注释"));
+    QVERIFY(window.isScriptModified());
+    QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral(" *]"));
+
+    window.findChild<QAction *>(QStringLiteral("save_project_action"))->trigger();
+    QVERIFY(!window.isScriptModified());
+    QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral("]"));
+    QCOMPARE(workspace.readFile(QStringLiteral("a.script")), QStringLiteral("-- a\r\nprint(1)  -- 注释\r\n").toUtf8());
+
+    // Undoing back to the saved text clears the mark again.
+    QTest::keyClicks(editor, QStringLiteral("x"));
+    QVERIFY(window.isScriptModified());
+    editor->undo();
+    QVERIFY(!window.isScriptModified());
+    QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral("]"));
+
+    // An unreadable path opens as an empty text, unmarked.
+    window.openScript(workspace.absolute(QStringLiteral("missing.script")));
+    QCOMPARE(editor->text(), QString());
+    QVERIFY(!window.isScriptModified());
+}
+
+void TestEditor::saveQuestionYesSavesNoDiscards_data()
+{
+    QTest::addColumn<bool>("answerYes");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestEditor::saveQuestionYesSavesNoDiscards()
+{
+    QFETCH(bool, answerYes);
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
+    workspace.writeFile(QStringLiteral("b.lua"), "b = 2\r\n");
+    const QString a = workspace.absolute(QStringLiteral("a.lua"));
+    const QString b = workspace.absolute(QStringLiteral("b.lua"));
+    ProjectManagerWindow window;
+    window.openScript(a);
+    window.scriptEditor()->append(QStringLiteral("c = 3"));
+    QVERIFY(window.isScriptModified());
+
+    QString title;
+    QString text;
+    ModalAnswerer::answerMessageBox(answerYes ? QMessageBox::Yes : QMessageBox::No, &title, &text);
+    window.openScript(b);
+    QCOMPARE(title, QStringLiteral("提示"));
+    QCOMPARE(text, QStringLiteral("当前文件[") + a + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"));
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), answerYes ? QByteArray("a = 1\r\nc = 3") : QByteArray("a = 1\r\n"));
+    QCOMPARE(window.scriptPath(), b);
+    QCOMPARE(window.scriptEditor()->text(), QStringLiteral("b = 2\r\n"));
+    QVERIFY(!window.isScriptModified());
+}
+
+void TestEditor::failedSaveIsReportedAndMarkKept()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("gone/a.script"), "x = 1\r\n");
+    const QString path = workspace.absolute(QStringLiteral("gone/a.script"));
+    ProjectManagerWindow window;
+    window.openScript(path);
+    window.scriptEditor()->append(QStringLiteral("y = 2"));
+    QVERIFY(QDir(workspace.absolute(QStringLiteral("gone"))).removeRecursively());
+
+    QString title;
+    QString text;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &text);
+    window.findChild<QAction *>(QStringLiteral("save_project_action"))->trigger();
+    QCOMPARE(title, QStringLiteral("提示"));
+    QVERIFY2(text.startsWith(QStringLiteral("文件[") + path + QStringLiteral("]保存失败：")), qPrintable(text));
+    QVERIFY(text.size() > (QStringLiteral("文件[]保存失败：") + path).size()); // the reason follows
+    QVERIFY(window.isScriptModified());
+    QVERIFY(window.windowTitle().endsWith(QStringLiteral(" *]")));
+    QVERIFY(!QFile::exists(path));
+}
+
+void TestEditor::failedSaveBeforeOpeningKeepsCurrentScript()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("gone/a.script"), "x = 1\r\n");
+    workspace.writeFile(QStringLiteral("b.script"), "b = 2\r\n");
+    const QString a = workspace.absolute(QStringLiteral("gone/a.script"));
+    ProjectManagerWindow window;
+    window.openScript(a);
+    window.scriptEditor()->append(QStringLiteral("y = 2"));
+    QVERIFY(QDir(workspace.absolute(QStringLiteral("gone"))).removeRecursively());
+
+    QString failure;
+    ModalAnswerer::whenDialog<QMessageBox>([&failure](QMessageBox *question) {
+        question->button(QMessageBox::Yes)->click();
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &failure);
+    });
+    window.openScript(workspace.absolute(QStringLiteral("b.script")));
+    QVERIFY(failure.contains(QStringLiteral("保存失败")));
+    QCOMPARE(window.scriptPath(), a);
+    QCOMPARE(window.scriptEditor()->text(), QStringLiteral("x = 1\r\ny = 2"));
+    QVERIFY(window.isScriptModified());
+}
+
+void TestEditor::undecodableBytesAreNotRewrittenUnasked()
+{
+    TestWorkspace workspace;
+    const QByteArray gbk("-- \xC4\xE3\xBA\xC3\r\nx = 1\r\n"); // 你好 in a legacy Chinese code page
+    workspace.writeFile(QStringLiteral("old.lua"), gbk);
+    const QString path = workspace.absolute(QStringLiteral("old.lua"));
+    ProjectManagerWindow window;
+
+    QString notice;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
+    window.openScript(path);
+    QVERIFY2(notice.contains(path) && notice.contains(QStringLiteral("UTF-8")), qPrintable(notice));
+    QVERIFY(!window.isScriptModified());
+
+    window.scriptEditor()->append(QStringLiteral("y = 2"));
+    QString question;
+    ModalAnswerer::answerMessageBox(QMessageBox::No, nullptr, &question);
+    QVERIFY(!window.saveScript());
+    QVERIFY(question.contains(QStringLiteral("是否仍然保存")));
+    QCOMPARE(workspace.readFile(QStringLiteral("old.lua")), gbk);
+    QVERIFY(window.isScriptModified());
+
+    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
+    QVERIFY(window.saveScript());
+    QCOMPARE(workspace.readFile(QStringLiteral("old.lua")), window.scriptEditor()->text().toUtf8());
+    QVERIFY(!window.isScriptModified());
+    // Now it is UTF-8: further saves ask nothing.
+    window.scriptEditor()->append(QStringLiteral("z = 3"));
+    QVERIFY(window.saveScript());
+}
+
+void TestEditor::scriptFileReading_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("faithful");
+
+    QTest::newRow("UTF-8") << QByteArray("触摸点击\r\n") << QStringLiteral("触摸点击\r\n") << true;
+    QTest::newRow("empty") << QByteArray() << QString() << true;
+    QTest::newRow("replacement character itself") << QByteArray("\xEF\xBF\xBD") << QStringLiteral("\uFFFD") << true;
+    QTest::newRow("legacy code page") << QByteArray("a\xC4\xE3") << QString() << false;
+    QTest::newRow("truncated sequence at the end") << QByteArray("a\xE8\xA7") << QString() << false;
+    QTest::newRow("overlong encoding") << QByteArray("\xC0\xAF") << QString() << false;
+    QTest::newRow("zero byte") << QByteArray("a\0b", 3) << QStringLiteral("a\uFFFDb") << false;
+}
+
+void TestEditor::scriptFileReading()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, faithful);
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("s.lua"), bytes);
+    const ScriptFile::Contents contents = ScriptFile::read(workspace.absolute(QStringLiteral("s.lua")));
+    QVERIFY(contents.opened);
+    QCOMPARE(contents.faithful, faithful);
+    if (!text.isNull())
+        QCOMPARE(contents.text, text);
+    QVERIFY(!contents.text.contains(QChar(0)));
+}
+
+void TestEditor::scriptFileKeepsByteOrderMark()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("bom.lua"), "\xEF\xBB\xBFx = 1\r\n");
+    const QString path = workspace.absolute(QStringLiteral("bom.lua"));
+    const ScriptFile::Contents contents = ScriptFile::read(path);
+    QVERIFY(contents.byteOrderMark && contents.faithful);
+    QCOMPARE(contents.text, QStringLiteral("x = 1\r\n"));
+    QString error;
+    QVERIFY(ScriptFile::write(path, contents.text + QStringLiteral("y = 2\r\n"), true, &error));
+    QCOMPARE(workspace.readFile(QStringLiteral("bom.lua")), QByteArray("\xEF\xBB\xBFx = 1\r\ny = 2\r\n"));
+
+    QVERIFY(!ScriptFile::read(workspace.absolute(QStringLiteral("none.lua"))).opened);
+    QVERIFY(!ScriptFile::write(workspace.absolute(QStringLiteral("no/dir/x.lua")), QStringLiteral("x"), false, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"

@@ -1,0 +1,330 @@
+// Project files, names and the new-project dialog: everything below the main window.
+#include "build/FixedText.h"
+#include "project/DirListing.h"
+#include "project/FileOperations.h"
+#include "project/FilenNameInputDialog.h"
+#include "project/NameRules.h"
+#include "project/NewProjectDialog.h"
+#include "project/ProjectFile.h"
+#include "project/TaggedText.h"
+#include "project/Workspace.h"
+#include "support/ModalAnswerer.h"
+#include "support/TestWorkspace.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+class TestProjectFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void projectFileBytes();
+    void mainScriptTemplateBytes();
+    void workspacePaths();
+    void createProject();
+    void createKeepsExistingMainScript();
+    void createExistingProjectChangesNothing();
+    void taggedText_data();
+    void taggedText();
+    void parseProjectFile();
+    void fixedTextCutsAtCharacterBoundary_data();
+    void fixedTextCutsAtCharacterBoundary();
+    void projectValidation_data();
+    void projectValidation();
+    void newProjectDialogStaysOpenOnBadInput();
+    void fileNameValidation_data();
+    void fileNameValidation();
+    void listingOrder();
+    void createFileAndDirectory();
+    void deleteTreeKeepsHiddenEntries();
+    void deleteTreeDoesNotFollowLinks();
+};
+
+void TestProjectFiles::projectFileBytes()
+{
+    const QByteArray expected = "<project>\r\n <name>demo</name>\r\n <desc>\xE6\xB5\x8B\xE8\xAF\x95</desc>\r\n"
+                                " <script>main.script</script>\r\n</project>\r\n";
+    QCOMPARE(ProjectFile::projectFileBytes(QStringLiteral("demo"), QStringLiteral("测试")), expected);
+}
+
+void TestProjectFiles::mainScriptTemplateBytes()
+{
+    const QByteArray hyphens(71, '-');
+    const QByteArray expected = hyphens + "\r\n"
+        "-- 本文件为脚本入口文件，请不要删除\r\n"
+        "-- 该脚本适用于Kestrun2.0.1及以上版本\r\n"
+        "-- 脚本从main()开始执行\r\n"
+        "-- 脚本界面从createUI()开始执行，脚本可以无界面\r\n"
+        + hyphens + "\r\n"
+        "\r\n"
+        "-- 创建脚本界面入口\r\n"
+        "function createUI()\r\n"
+        "\tshowLoopSetting(false)\r\n"
+        "\t\r\n"
+        "end\r\n"
+        "\r\n"
+        "-- 脚本执行入口\r\n"
+        "function main()\r\n"
+        "\t\r\n"
+        "end\r\n"
+        "\r\n"
+        "--if getKestrunVersion() < 201 then\r\n"
+        "--\tmain()\r\n"
+        "--end\r\n"
+        "\r\n";
+    QCOMPARE(ProjectFile::mainScriptTemplate(), expected);
+    QVERIFY(ProjectFile::mainScriptTemplate().endsWith("--end\r\n\r\n"));
+}
+
+void TestProjectFiles::workspacePaths()
+{
+    TestWorkspace ws;
+    QCOMPARE(Workspace::projectPath(QString()), QStringLiteral("工程目录"));
+    QCOMPARE(Workspace::projectPath(QStringLiteral("demo")), QStringLiteral("工程目录/demo"));
+    QCOMPARE(Workspace::projectAbsolutePath(QStringLiteral("demo")),
+             QDir(ws.path()).absoluteFilePath(QStringLiteral("工程目录/demo")));
+    QVERIFY(!QFileInfo::exists(ws.absolute(QStringLiteral("工程目录"))));
+    QVERIFY(Workspace::ensureExists());
+    QVERIFY(QFileInfo(ws.absolute(QStringLiteral("工程目录"))).isDir());
+}
+
+void TestProjectFiles::createProject()
+{
+    TestWorkspace ws;
+    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
+    QString error;
+    QCOMPARE(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("测试"), &error),
+             ProjectFile::CreateResult::Created);
+    QVERIFY(QFileInfo(dir + QStringLiteral("/assets")).isDir());
+    QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/main.script")), ProjectFile::mainScriptTemplate());
+    QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")),
+             ProjectFile::projectFileBytes(QStringLiteral("demo"), QStringLiteral("测试")));
+    const ProjectInfo info = ProjectFile::read(dir);
+    QCOMPARE(info.name, QStringLiteral("demo"));
+    QCOMPARE(info.description, QStringLiteral("测试"));
+}
+
+void TestProjectFiles::createKeepsExistingMainScript()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("工程目录/old/main.script"), "print('mine')\r\n");
+    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("old"));
+    QCOMPARE(ProjectFile::create(dir, QStringLiteral("old"), QString(), nullptr), ProjectFile::CreateResult::Created);
+    QCOMPARE(ws.readFile(QStringLiteral("工程目录/old/main.script")), QByteArray("print('mine')\r\n"));
+    QVERIFY(Workspace::isProjectDirectory(dir));
+}
+
+void TestProjectFiles::createExistingProjectChangesNothing()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("工程目录/demo/ks.project"), "hand written");
+    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
+    QCOMPARE(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"), nullptr),
+             ProjectFile::CreateResult::AlreadyExists);
+    QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")), QByteArray("hand written"));
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/main.script")));
+}
+
+void TestProjectFiles::taggedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("plain") << "<a>x</a>" << "x";
+    QTest::newRow("first pair") << "<a>one</a><a>two</a>" << "one";
+    QTest::newRow("line breaks kept") << " <a>l1\nl2</a>\r\n" << "l1\nl2";
+    QTest::newRow("value holds closing tag") << "<a>x</a>y</a>" << "x";
+    QTest::newRow("missing close") << "<a>x" << "";
+    QTest::newRow("missing open") << "x</a>" << "";
+    QTest::newRow("closing before opening") << "</a>x<a>" << "";
+    QTest::newRow("empty value") << "<a></a>" << "";
+}
+
+void TestProjectFiles::taggedText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, value);
+    QCOMPARE(TaggedText::value(text, QStringLiteral("a")), value);
+}
+
+void TestProjectFiles::parseProjectFile()
+{
+    const ProjectInfo oneLine = ProjectFile::parse("<project><name>n</name><desc>d</desc></project>");
+    QCOMPARE(oneLine.name, QStringLiteral("n"));
+    QCOMPARE(oneLine.description, QStringLiteral("d"));
+    // Text after a zero byte is not part of the file's text.
+    const ProjectInfo cut = ProjectFile::parse(QByteArray("<name>a</name>\0<desc>b</desc>", 29));
+    QCOMPARE(cut.name, QStringLiteral("a"));
+    QCOMPARE(cut.description, QString());
+    const ProjectInfo desc = ProjectFile::parse("<desc>one</desc>two</desc>");
+    QCOMPARE(desc.description, QStringLiteral("one"));
+    QCOMPARE(ProjectFile::read(QStringLiteral("/nonexistent/dir")).name, QString());
+}
+
+void TestProjectFiles::fixedTextCutsAtCharacterBoundary_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("fits") << QByteArray("abc") << 4 << QByteArray("abc");
+    QTest::newRow("ascii cut") << QByteArray("abcdef") << 4 << QByteArray("abc");
+    // 测 is three bytes: a field of width 5 holds "a" + 测 (4 bytes) and the zero.
+    QTest::newRow("whole character") << QString::fromUtf8("a测试").toUtf8() << 5 << QString::fromUtf8("a测").toUtf8();
+    QTest::newRow("half character dropped") << QString::fromUtf8("a测试").toUtf8() << 6 << QString::fromUtf8("a测").toUtf8();
+    QTest::newRow("nothing fits") << QString::fromUtf8("测").toUtf8() << 3 << QByteArray();
+    QTest::newRow("four-byte character") << QString::fromUtf8("x😀").toUtf8() << 5 << QByteArray("x");
+}
+
+void TestProjectFiles::fixedTextCutsAtCharacterBoundary()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, width);
+    QFETCH(QByteArray, stored);
+    QByteArray field(width + 4, '\xAA'); // guard bytes behind the field must survive
+    QCOMPARE(FixedText::write(field.data(), width, text), stored.size());
+    QCOMPARE(FixedText::read(field.constData(), width), stored);
+    for (int i = stored.size(); i < width; ++i)
+        QCOMPARE(field[i], '\0');
+    QCOMPARE(field.mid(width), QByteArray(4, '\xAA'));
+    QCOMPARE(FixedText::fits(text, width), text == stored);
+}
+
+void TestProjectFiles::projectValidation_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("ok") << "demo" << "测试" << "";
+    QTest::newRow("spaces only are a name") << "   " << "" << "";
+    QTest::newRow("40 Chinese characters") << QString(40, QChar(0x6D4B)) << "" << "";
+    QTest::newRow("empty") << "" << "" << "工程名称不能为空！";
+    QTest::newRow("41 characters") << QString(41, QLatin1Char('a')) << "" << "工程名称不能超过40个字符！";
+    QTest::newRow("description 100") << "a" << QString(100, QChar(0x6D4B)) << "";
+    QTest::newRow("description 101") << "a" << QString(101, QLatin1Char('d')) << "工程描述不能超过100个字符！";
+    QTest::newRow("slash") << "a/b" << "" << "名称中不能包含“/”或“\\”。";
+    QTest::newRow("backslash") << "a\\b" << "" << "名称中不能包含“/”或“\\”。";
+    QTest::newRow("parent") << ".." << "" << "名称不能是“.”或“..”。";
+    QTest::newRow("dot") << "." << "" << "名称不能是“.”或“..”。";
+    QTest::newRow("control character") << "a\tb" << "" << "名称中不能包含控制字符或 < > : \" | ? * 这些字符。";
+    QTest::newRow("colon") << "a:b" << "" << "名称中不能包含控制字符或 < > : \" | ? * 这些字符。";
+}
+
+void TestProjectFiles::projectValidation()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, description);
+    QFETCH(QString, message);
+    QCOMPARE(NewProjectDialog::validate(name, description), message);
+}
+
+void TestProjectFiles::newProjectDialogStaysOpenOnBadInput()
+{
+    NewProjectDialog dialog;
+    dialog.findChild<QLineEdit *>(QStringLiteral("leProjectName"))->setText(QStringLiteral("../evil"));
+    QString title;
+    QString text;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &text);
+    QTimer::singleShot(0, &dialog, [&dialog]() {
+        dialog.findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
+    });
+    ModalAnswerer::whenModal([&dialog](QWidget *w) { return w == &dialog; }, [](QWidget *w) {
+        static_cast<QDialog *>(w)->reject(); // still open after the message: cancel it
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(title, QStringLiteral("提示"));
+    QCOMPARE(text, QStringLiteral("名称中不能包含“/”或“\\”。"));
+}
+
+void TestProjectFiles::fileNameValidation_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("preset untouched") << ".script" << "名称不能为空。";
+    QTest::newRow("preset with spaces") << "  .script " << "名称不能为空。";
+    QTest::newRow("blank") << "   " << "名称不能为空。";
+    QTest::newRow("typed before preset") << "demo.script" << "";
+    QTest::newRow("directory") << "images" << "";
+    QTest::newRow("escape") << "../x.script" << "名称中不能包含“/”或“\\”。";
+    QTest::newRow("parent only") << ".." << "名称不能是“.”或“..”。";
+}
+
+void TestProjectFiles::fileNameValidation()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QCOMPARE(FilenNameInputDialog::validate(text), message);
+}
+
+void TestProjectFiles::listingOrder()
+{
+    TestWorkspace ws;
+    const QDateTime base = QDateTime::currentDateTime().addDays(-1);
+    ws.writeFile(QStringLiteral("d/old.txt"), "1", base);
+    ws.writeFile(QStringLiteral("d/b.txt"), "2", base.addSecs(60));
+    ws.writeFile(QStringLiteral("d/a.txt"), "3", base.addSecs(60));
+    ws.writeFile(QStringLiteral("d/.hidden"), "4", base.addSecs(30));
+    ws.writeFile(QStringLiteral("d/sub/x"), "5");
+    ws.setModified(QStringLiteral("d/sub"), base.addSecs(120));
+    QVERIFY(QFile::link(ws.absolute(QStringLiteral("d/a.txt")), ws.absolute(QStringLiteral("d/link"))));
+
+    QStringList names;
+    const QVector<DirListing::Entry> entries = DirListing::entries(ws.absolute(QStringLiteral("d")));
+    for (const DirListing::Entry &entry : entries)
+        names << entry.name;
+    QCOMPARE(names, (QStringList{"sub", "a.txt", "b.txt", ".hidden", "old.txt"}));
+    QCOMPARE(entries[0].isDir, true);
+    QCOMPARE(entries[0].path(), ws.absolute(QStringLiteral("d/sub")));
+    QCOMPARE(entries[1].size, qint64(1));
+    QCOMPARE(entries[4].modified, base.toMSecsSinceEpoch());
+}
+
+void TestProjectFiles::createFileAndDirectory()
+{
+    TestWorkspace ws;
+    const QString file = ws.absolute(QStringLiteral("f.script"));
+    QCOMPARE(FileOperations::createEmptyFile(file), FileOperations::Result::Done);
+    QCOMPARE(QFileInfo(file).size(), qint64(0));
+    ws.writeFile(QStringLiteral("f.script"), "keep");
+    QCOMPARE(FileOperations::createEmptyFile(file), FileOperations::Result::AlreadyExists);
+    QCOMPARE(ws.readFile(QStringLiteral("f.script")), QByteArray("keep"));
+
+    const QString dir = ws.absolute(QStringLiteral("a/b/c"));
+    QCOMPARE(FileOperations::createDirectory(dir), FileOperations::Result::Done);
+    QVERIFY(QFileInfo(dir).isDir());
+    QCOMPARE(FileOperations::createDirectory(dir), FileOperations::Result::AlreadyExists);
+    QCOMPARE(FileOperations::createEmptyFile(ws.absolute(QStringLiteral("missing/x"))), FileOperations::Result::Failed);
+}
+
+void TestProjectFiles::deleteTreeKeepsHiddenEntries()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("d/a.txt"), "a");
+    ws.writeFile(QStringLiteral("d/sub/b.txt"), "b");
+    ws.writeFile(QStringLiteral("d/.keep"), "hidden");
+    FileOperations::deleteTree(ws.absolute(QStringLiteral("d")));
+    QVERIFY(QFileInfo::exists(ws.absolute(QStringLiteral("d/.keep"))));
+    QVERIFY(!QFileInfo::exists(ws.absolute(QStringLiteral("d/a.txt"))));
+    QVERIFY(!QFileInfo::exists(ws.absolute(QStringLiteral("d/sub"))));
+
+    ws.writeFile(QStringLiteral("e/x"), "x");
+    FileOperations::deleteTree(ws.absolute(QStringLiteral("e")));
+    QVERIFY(!QFileInfo::exists(ws.absolute(QStringLiteral("e"))));
+}
+
+void TestProjectFiles::deleteTreeDoesNotFollowLinks()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("outside/precious.txt"), "data");
+    ws.writeFile(QStringLiteral("project/a.txt"), "a");
+    QVERIFY(QFile::link(ws.absolute(QStringLiteral("outside")), ws.absolute(QStringLiteral("project/link"))));
+    FileOperations::deleteTree(ws.absolute(QStringLiteral("project")));
+    QVERIFY(!QFileInfo::exists(ws.absolute(QStringLiteral("project"))));
+    QCOMPARE(ws.readFile(QStringLiteral("outside/precious.txt")), QByteArray("data"));
+}
+
+QTEST_MAIN(TestProjectFiles)
+#include "tst_projectfiles.moc"

@@ -1,0 +1,419 @@
+// The project tree following the disk, the active project, the context menu and double-clicks.
+#include "app/Platform.h"
+#include "app/ProjectManagerWindow.h"
+#include "project/FilenNameInputDialog.h"
+#include "project/ProjectTree.h"
+#include "support/ModalAnswerer.h"
+#include "support/TestWorkspace.h"
+#include "ui_ProjectManagerWindow.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+QStringList childNames(const QTreeWidgetItem *item)
+{
+    QStringList names;
+    for (int i = 0; i < item->childCount(); ++i)
+        names << item->child(i)->text(0);
+    return names;
+}
+
+QStringList projectNames(const ProjectTree *tree)
+{
+    return childNames(tree->invisibleRootItem());
+}
+
+QTreeWidgetItem *child(QTreeWidgetItem *item, const QString &name)
+{
+    for (int i = 0; i < item->childCount(); ++i)
+        if (item->child(i)->text(0) == name)
+            return item->child(i);
+    return nullptr;
+}
+
+QColor colourOf(const ProjectTree *tree, const QString &name)
+{
+    return tree->projectItem(name)->foreground(0).color();
+}
+
+const QColor kBlue(0, 0, 255);
+const QColor kBlack(0, 0, 0);
+
+} // namespace
+
+class TestProjectTree : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void firstFillOrderAndActiveProject();
+    void followsDiskWithinOnePass();
+    void listsWhatBelongs();
+    void projectAppearsWhenProjectFileArrives();
+    void activeProjectFallsBack();
+    void setActiveProjectColours();
+    void itemData();
+    void contextMenuLabels();
+    void newScriptFile();
+    void newScriptFileThatExists();
+    void newDirectory();
+    void deleteEntries();
+    void showInFileBrowser();
+    void doubleClickScriptActivatesItsProject();
+    void doubleClickOtherFileLaunchesIt();
+    void readProjectInfoThroughTree();
+    void newProjectCommand();
+
+private:
+    TestWorkspace *ws = nullptr;
+    QList<QUrl> openedUrls;
+    QDateTime base;
+};
+
+void TestProjectTree::init()
+{
+    ws = new TestWorkspace;
+    openedUrls.clear();
+    Platform::setUrlOpenerForTesting([this](const QUrl &url) {
+        openedUrls << url;
+        return true;
+    });
+    base = QDateTime::currentDateTime().addDays(-2);
+}
+
+void TestProjectTree::cleanup()
+{
+    Platform::setUrlOpenerForTesting(nullptr);
+    delete ws;
+    ws = nullptr;
+}
+
+void TestProjectTree::firstFillOrderAndActiveProject()
+{
+    ws->makeProject(QStringLiteral("old"), base);
+    ws->makeProject(QStringLiteral("new"), base.addSecs(100));
+    ws->makeProject(QStringLiteral("mid"), base.addSecs(50));
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    QCOMPARE(projectNames(tree), (QStringList{"new", "mid", "old"}));
+    QCOMPARE(window.activeProject(), QStringLiteral("new"));
+    QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlue);
+    // Other projects never get a foreground of their own.
+    QCOMPARE(tree->projectItem(QStringLiteral("mid"))->data(0, Qt::ForegroundRole), QVariant());
+}
+
+void TestProjectTree::followsDiskWithinOnePass()
+{
+    ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/b.txt"), "b", base.addSecs(10));
+    ws->writeFile(QStringLiteral("工程目录/p/a.txt"), "a", base.addSecs(20));
+    ws->setModified(QStringLiteral("工程目录/p/main.script"), base.addSecs(5));
+    ProjectManagerWindow window;
+    QTreeWidgetItem *project = window.form()->projectTreeWidget->projectItem(QStringLiteral("p"));
+    QCOMPARE(childNames(project), (QStringList{"a.txt", "b.txt", "main.script"}));
+
+    // A new directory with files, a rename and a deletion, all seen by one pass; new entries
+    // come at the end of their level.
+    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "u");
+    ws->writeFile(QStringLiteral("工程目录/p/lib/deep/x.bmp"), "x");
+    QVERIFY(QFile::rename(ws->absolute(QStringLiteral("工程目录/p/a.txt")), ws->absolute(QStringLiteral("工程目录/p/c.txt"))));
+    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/p/b.txt"))));
+    window.updateProjectTree();
+    // New entries are appended in listing order: the new directory is newer than the renamed file.
+    QCOMPARE(childNames(project), (QStringList{"main.script", "lib", "c.txt"}));
+    QTreeWidgetItem *lib = child(project, QStringLiteral("lib"));
+    QCOMPARE(childNames(lib), (QStringList{"deep", "util.lua"}));
+    QCOMPARE(childNames(child(lib, QStringLiteral("deep"))), QStringList{"x.bmp"});
+
+    // A second pass with nothing changed keeps every item.
+    QTreeWidgetItem *before = child(lib, QStringLiteral("util.lua"));
+    window.updateProjectTree();
+    QCOMPARE(child(lib, QStringLiteral("util.lua")), before);
+    QCOMPARE(childNames(project), (QStringList{"main.script", "lib", "c.txt"}));
+
+    // Removing a whole directory drops its subtree.
+    QVERIFY(QDir(ws->absolute(QStringLiteral("工程目录/p/lib"))).removeRecursively());
+    window.updateProjectTree();
+    QCOMPARE(childNames(project), (QStringList{"main.script", "c.txt"}));
+}
+
+void TestProjectTree::listsWhatBelongs()
+{
+    ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/main.script.m"), "compiled");
+    ws->writeFile(QStringLiteral("工程目录/p/shot.M"), "capital");
+    ws->writeFile(QStringLiteral("工程目录/p/.hidden"), "h");
+    ws->writeFile(QStringLiteral("工程目录/p/sub/ks.project"), "nested project file is hidden too");
+    ws->writeFile(QStringLiteral("工程目录/loose.txt"), "not a project");
+    QVERIFY(QDir().mkpath(ws->absolute(QStringLiteral("工程目录/plain"))));
+    QVERIFY(QFile::link(ws->absolute(QStringLiteral("工程目录/p/main.script")), ws->absolute(QStringLiteral("工程目录/p/link"))));
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    QCOMPARE(projectNames(tree), QStringList{"p"});
+    QStringList names = childNames(tree->projectItem(QStringLiteral("p")));
+    names.sort();
+    QCOMPARE(names, (QStringList{".hidden", "main.script", "shot.M", "sub"}));
+    QCOMPARE(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("sub"))->childCount(), 0);
+}
+
+void TestProjectTree::projectAppearsWhenProjectFileArrives()
+{
+    QVERIFY(QDir().mkpath(ws->absolute(QStringLiteral("工程目录/later"))));
+    ProjectManagerWindow window;
+    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList());
+    QCOMPARE(window.activeProject(), QString());
+    ws->writeFile(QStringLiteral("工程目录/later/ks.project"), "<name>later</name>");
+    window.updateProjectTree();
+    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList{"later"});
+    QCOMPARE(window.activeProject(), QStringLiteral("later"));
+
+    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/later/ks.project"))));
+    window.updateProjectTree();
+    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList());
+    QCOMPARE(window.activeProject(), QString());
+}
+
+void TestProjectTree::activeProjectFallsBack()
+{
+    ws->makeProject(QStringLiteral("a"), base);
+    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
+    ws->makeProject(QStringLiteral("c"), base.addSecs(20));
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    window.setActiveProject(QStringLiteral("b"));
+
+    tree->runMenuCommand(QStringLiteral("删除该工程"), ProjectTree::ProjectKind, QStringLiteral("b"),
+                         tree->projectItem(QStringLiteral("b"))->data(0, ProjectTree::PathRole).toString());
+    QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("工程目录/b"))));
+    window.prunePass();
+    QCOMPARE(window.activeProject(), QString());
+    window.addPass();
+    QCOMPARE(window.activeProject(), QStringLiteral("c"));
+    QCOMPARE(colourOf(tree, QStringLiteral("c")), kBlue);
+    QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
+}
+
+void TestProjectTree::setActiveProjectColours()
+{
+    ws->makeProject(QStringLiteral("a"), base);
+    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    QCOMPARE(window.activeProject(), QStringLiteral("b"));
+    window.setActiveProject(QStringLiteral("a"));
+    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlue);
+    QCOMPARE(colourOf(tree, QStringLiteral("b")), kBlack);
+    // A name without an item still becomes the active name.
+    window.setActiveProject(QStringLiteral("ghost"));
+    QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
+    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlack);
+}
+
+void TestProjectTree::itemData()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/img/a.bmp"), "x");
+    ProjectManagerWindow window;
+    QTreeWidgetItem *project = window.form()->projectTreeWidget->projectItem(QStringLiteral("p"));
+    QCOMPARE(project->data(0, ProjectTree::KindRole).toInt(), 0);
+    QCOMPARE(project->data(0, ProjectTree::NameRole).toString(), QStringLiteral("p"));
+    QCOMPARE(project->data(0, ProjectTree::PathRole).toString(), dir);
+    QTreeWidgetItem *img = child(project, QStringLiteral("img"));
+    QCOMPARE(img->data(0, ProjectTree::KindRole).toInt(), 2);
+    QTreeWidgetItem *bmp = child(img, QStringLiteral("a.bmp"));
+    QCOMPARE(bmp->data(0, ProjectTree::KindRole).toInt(), 1);
+    QCOMPARE(bmp->data(0, ProjectTree::PathRole).toString(), dir + QStringLiteral("/img/a.bmp"));
+    QCOMPARE(window.projectDirectory(QStringLiteral("p")), dir);
+    QCOMPARE(window.projectDirectory(QStringLiteral("none")), QString());
+}
+
+void TestProjectTree::contextMenuLabels()
+{
+    QCOMPARE(ProjectTree::menuLabels(ProjectTree::ProjectKind),
+             (QStringList{"设为活动工程", "新建脚本文件", "新建目录", "删除该工程", "在Explorer中显示"}));
+    QCOMPARE(ProjectTree::menuLabels(ProjectTree::FileKind), (QStringList{"删除该文件", "在Explorer中显示"}));
+    QCOMPARE(ProjectTree::menuLabels(ProjectTree::DirectoryKind),
+             (QStringList{"新建脚本文件", "新建目录", "删除该目录", "在Explorer中显示"}));
+}
+
+void TestProjectTree::newScriptFile()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ProjectManagerWindow window;
+    QString title;
+    QString preset;
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
+        title = dialog->windowTitle();
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
+        preset = edit->text();
+        edit->insert(QStringLiteral("demo")); // the cursor starts in front of ".script"
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+    });
+    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("新建脚本文件"), ProjectTree::ProjectKind,
+                                                     QStringLiteral("p"), dir);
+    QCOMPARE(title, QStringLiteral("新建脚本文件"));
+    QCOMPARE(preset, QStringLiteral(".script"));
+    QVERIFY(QFileInfo(dir + QStringLiteral("/demo.script")).isFile());
+    QCOMPARE(QFileInfo(dir + QStringLiteral("/demo.script")).size(), qint64(0));
+}
+
+void TestProjectTree::newScriptFileThatExists()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ProjectManagerWindow window;
+    QString message;
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("main.script"));
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+    });
+    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("新建脚本文件"), ProjectTree::ProjectKind,
+                                                     QStringLiteral("p"), dir);
+    QTRY_COMPARE(message, QStringLiteral("文件已存在！"));
+    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/main.script")).size() > 0, true);
+}
+
+void TestProjectTree::newDirectory()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ProjectManagerWindow window;
+    QString preset = QStringLiteral("unset");
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
+        preset = edit->text();
+        edit->setText(QStringLiteral("images"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+    });
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    QCOMPARE(preset, QString());
+    QVERIFY(QFileInfo(dir + QStringLiteral("/images")).isDir());
+
+    QString message;
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("images"));
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+    });
+    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::DirectoryKind, QStringLiteral("p"), dir);
+    QTRY_COMPARE(message, QStringLiteral("该目录已存在！"));
+
+    // A name that would leave its directory is refused in the dialog; nothing is created.
+    QString refusal;
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("../../escape"));
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &refusal);
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+        QTimer::singleShot(100, dialog, &QDialog::reject);
+    });
+    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    QCOMPARE(refusal, QStringLiteral("名称中不能包含“/”或“\\”。"));
+    QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("escape"))));
+}
+
+void TestProjectTree::deleteEntries()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/a.txt"), "a");
+    ws->writeFile(QStringLiteral("工程目录/p/d/x.txt"), "x");
+    ws->writeFile(QStringLiteral("工程目录/p/d/.hidden"), "h");
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    tree->runMenuCommand(QStringLiteral("删除该文件"), ProjectTree::FileKind, QStringLiteral("a.txt"), dir + QStringLiteral("/a.txt"));
+    tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d/x.txt")));
+    QVERIFY(QFileInfo::exists(dir + QStringLiteral("/d/.hidden")));
+    window.updateProjectTree();
+    QTreeWidgetItem *d = child(tree->projectItem(QStringLiteral("p")), QStringLiteral("d"));
+    QVERIFY(d);
+    QCOMPARE(childNames(d), QStringList{".hidden"});
+    QVERIFY(!child(tree->projectItem(QStringLiteral("p")), QStringLiteral("a.txt")));
+}
+
+void TestProjectTree::showInFileBrowser()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::FileKind, QStringLiteral("main.script"),
+                         dir + QStringLiteral("/main.script"));
+    // Without a way to select a file, its directory is shown.
+    QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir)}));
+}
+
+void TestProjectTree::doubleClickScriptActivatesItsProject()
+{
+    ws->makeProject(QStringLiteral("a"), base);
+    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
+    ws->writeFile(QStringLiteral("工程目录/a/lib/x.lua"), "return 1");
+    ws->setModified(QStringLiteral("工程目录/a"), base);
+    ProjectManagerWindow window;
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    QCOMPARE(window.activeProject(), QStringLiteral("b"));
+    QTreeWidgetItem *lua = child(child(tree->projectItem(QStringLiteral("a")), QStringLiteral("lib")), QStringLiteral("x.lua"));
+    window.on_projectTreeWidget_itemDoubleClicked(lua, 0);
+    QCOMPARE(window.activeProject(), QStringLiteral("a"));
+    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlue);
+    QCOMPARE(colourOf(tree, QStringLiteral("b")), kBlack);
+
+    // Projects and directories only fold.
+    window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("b")), 0);
+    QCOMPARE(window.activeProject(), QStringLiteral("a"));
+}
+
+void TestProjectTree::doubleClickOtherFileLaunchesIt()
+{
+    ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/data.bin"), "data");
+    ProjectManagerWindow window;
+    QTreeWidgetItem *bin = child(window.form()->projectTreeWidget->projectItem(QStringLiteral("p")), QStringLiteral("data.bin"));
+    window.on_projectTreeWidget_itemDoubleClicked(bin, 0);
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(ws->absolute(QStringLiteral("工程目录/p/data.bin")))});
+}
+
+void TestProjectTree::readProjectInfoThroughTree()
+{
+    ws->makeProject(QStringLiteral("p"), base);
+    const QString longName = QString(100, QChar(0x6D4B)); // 300 bytes of UTF-8
+    ws->writeFile(QStringLiteral("工程目录/p/ks.project"),
+                  "<project><name>" + longName.toUtf8() + "</name><desc>d\nline</desc></project>");
+    ProjectManagerWindow window;
+    char name[255];
+    char description[64];
+    std::memset(name, 'x', sizeof name);
+    window.readProjectInfo(QStringLiteral("p"), name, sizeof name, description, sizeof description);
+    // 254 bytes are allowed; 84 whole characters take 252 of them.
+    QCOMPARE(QByteArray(name), QString(84, QChar(0x6D4B)).toUtf8());
+    QCOMPARE(QByteArray(description), QByteArray("d\nline"));
+
+    std::memset(name, 'x', sizeof name);
+    window.readProjectInfo(QStringLiteral("missing"), name, sizeof name);
+    QCOMPARE(QByteArray(name), QByteArray());
+}
+
+void TestProjectTree::newProjectCommand()
+{
+    ws->makeProject(QStringLiteral("other"), base);
+    ProjectManagerWindow window;
+    ModalAnswerer::whenDialog<QDialog>([](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("leProjectName"))->setText(QStringLiteral("demo"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
+    });
+    window.form()->new_project_action->trigger();
+    QVERIFY(QFileInfo(ws->absolute(QStringLiteral("工程目录/demo/ks.project"))).isFile());
+    QCOMPARE(window.activeProject(), QStringLiteral("demo"));
+    QVERIFY(window.form()->projectTreeWidget->projectItem(QStringLiteral("demo")));
+    QCOMPARE(colourOf(window.form()->projectTreeWidget, QStringLiteral("demo")), kBlue);
+}
+
+QTEST_MAIN(TestProjectTree)
+#include "tst_projecttree.moc"

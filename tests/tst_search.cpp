@@ -1,0 +1,246 @@
+// Search and replace: the dialog's signals and the window's find, replace and replace-all.
+#include "app/ProjectManagerWindow.h"
+#include "editor/SearchDialog.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestWorkspace.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+const QString kNotFound = QStringLiteral("<font color=red>未搜索到指定内容</font>");
+
+} // namespace
+
+class TestSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dialogStartsFreshAndSendsItsOptions();
+    void searchSelectsNextMatchAndReportsMisses();
+    void replaceSelectsThenReplaces();
+    void replaceWithRegularExpressionNeverReplaces();
+    void replaceAllFromCaretOnly_data();
+    void replaceAllFromCaretOnly();
+    void replaceAllEndsWhenReplacementContainsExpression();
+    void replaceAllWithEmptyMatchesEnds();
+    void ctrlFRunsTheDialogOnTheEditor();
+
+private:
+    QStringList answers() const;
+
+    TestWorkspace *workspace = nullptr;
+    ProjectManagerWindow *window = nullptr;
+    QsciScintilla *editor = nullptr;
+    QSignalSpy *returned = nullptr;
+};
+
+void TestSearch::init()
+{
+    workspace = new TestWorkspace;
+    window = new ProjectManagerWindow;
+    editor = window->scriptEditor();
+    returned = new QSignalSpy(window, &ProjectManagerWindow::signal_search_return);
+}
+
+void TestSearch::cleanup()
+{
+    delete returned;
+    delete window;
+    delete workspace;
+}
+
+QStringList TestSearch::answers() const
+{
+    QStringList texts;
+    for (const QList<QVariant> &arguments : *returned)
+        texts << arguments.at(0).toString();
+    return texts;
+}
+
+void TestSearch::dialogStartsFreshAndSendsItsOptions()
+{
+    SearchDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("搜索"));
+    auto *text = dialog.findChild<QLineEdit *>(QStringLiteral("leText"));
+    auto *replacement = dialog.findChild<QLineEdit *>(QStringLiteral("leRepText"));
+    auto *caseSensitive = dialog.findChild<QCheckBox *>(QStringLiteral("cbCaseSensitive"));
+    auto *wholeWord = dialog.findChild<QCheckBox *>(QStringLiteral("cbMatchWordOnly"));
+    auto *regularExpression = dialog.findChild<QCheckBox *>(QStringLiteral("cbIsReg"));
+    auto *wrap = dialog.findChild<QCheckBox *>(QStringLiteral("cbSearchLoop"));
+    QVERIFY(text->text().isEmpty() && replacement->text().isEmpty());
+    QVERIFY(!caseSensitive->isChecked() && !wholeWord->isChecked() && !regularExpression->isChecked());
+    QVERIFY(wrap->isChecked());
+
+    QSignalSpy search(&dialog, &SearchDialog::signal_search);
+    QSignalSpy replace(&dialog, &SearchDialog::signal_replace);
+    QSignalSpy replaceAll(&dialog, &SearchDialog::signal_replaceAll);
+    text->setText(QStringLiteral("a.b"));
+    replacement->setText(QStringLiteral("c"));
+    regularExpression->setChecked(true);
+    wholeWord->setChecked(true);
+    wrap->setChecked(false);
+    dialog.findChild<QPushButton *>(QStringLiteral("pbSearch"))->click();
+    dialog.findChild<QPushButton *>(QStringLiteral("pbReplace"))->click();
+    caseSensitive->setChecked(true);
+    regularExpression->setChecked(false);
+    dialog.findChild<QPushButton *>(QStringLiteral("pbReplaceAll"))->click();
+    // Options in signal order: re, cs, wo, wrap.
+    QCOMPARE(search.takeFirst(), (QVariantList{QStringLiteral("a.b"), true, false, true, false}));
+    QCOMPARE(replace.takeFirst(), (QVariantList{QStringLiteral("a.b"), QStringLiteral("c"), true, false, true, false}));
+    QCOMPARE(replaceAll.takeFirst(), (QVariantList{QStringLiteral("a.b"), QStringLiteral("c"), false, true, true, false}));
+
+    dialog.slot_search_return(kNotFound);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labTip"))->text(), kNotFound);
+}
+
+void TestSearch::searchSelectsNextMatchAndReportsMisses()
+{
+    editor->setText(QStringLiteral("Touch touch\r\ntouch"));
+    editor->setCursorPosition(0, 0);
+    window->slot_search(QStringLiteral("touch"), false, true, false, false);
+    QCOMPARE(editor->selectedText(), QStringLiteral("touch"));
+    int fromLine, fromIndex, toLine, toIndex;
+    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({0, 6}));
+
+    window->slot_search(QStringLiteral("touch"), false, true, false, false);
+    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({1, 0}));
+
+    window->slot_search(QStringLiteral("touch"), false, true, false, false); // no wrap: nothing further
+    window->slot_search(QStringLiteral("touch"), false, false, false, true); // wrap, any case: back to "Touch"
+    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({0, 0}));
+    window->slot_search(QStringLiteral("missing"), false, false, false, true);
+    QCOMPARE(answers(), (QStringList{QString(), QString(), kNotFound, QString(), kNotFound}));
+}
+
+void TestSearch::replaceSelectsThenReplaces()
+{
+    editor->setText(QStringLiteral("sleep(1) sleep(2)"));
+    editor->setCursorPosition(0, 0);
+    const QString expr = QStringLiteral("sleep");
+    window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("sleep(1) sleep(2)"));
+    QCOMPARE(editor->selectedText(), expr);
+    window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("延时(1) sleep(2)"));
+    QCOMPARE(answers(), QStringList{QString()}); // replacing answers nothing
+
+    // A selection of other text is not replaced: the next match is selected instead.
+    editor->setSelection(0, 3, 0, 4);
+    window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("延时(1) sleep(2)"));
+    QCOMPARE(editor->selectedText(), expr);
+    // The comparison with the selection is exact even when the search ignores case.
+    editor->setText(QStringLiteral("SLEEP"));
+    editor->selectAll();
+    window->slot_replace(expr, QStringLiteral("x"), false, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("SLEEP"));
+}
+
+void TestSearch::replaceWithRegularExpressionNeverReplaces()
+{
+    editor->setText(QStringLiteral("a1 a2"));
+    editor->setCursorPosition(0, 0);
+    for (int press = 0; press < 3; ++press)
+        window->slot_replace(QStringLiteral("a[0-9]"), QStringLiteral("b"), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("a1 a2"));
+    QCOMPARE(editor->selectedText(), QStringLiteral("a1")); // wrapped around to the first match again
+}
+
+void TestSearch::replaceAllFromCaretOnly_data()
+{
+    QTest::addColumn<bool>("wrap");
+    QTest::newRow("wrap on") << true;
+    QTest::newRow("wrap off") << false;
+}
+
+void TestSearch::replaceAllFromCaretOnly()
+{
+    QFETCH(bool, wrap);
+    editor->setText(QStringLiteral("x x\r\nx xx"));
+    editor->setCursorPosition(0, 1);
+    window->slot_replaceAll(QStringLiteral("x"), QStringLiteral("y"), false, false, false, wrap);
+    QCOMPARE(editor->text(), QStringLiteral("x y\r\ny yy"));
+    QCOMPARE(answers(), QStringList{QStringLiteral("共4处被替换")});
+
+    window->slot_replaceAll(QStringLiteral("x"), QStringLiteral("y"), false, false, false, wrap);
+    QCOMPARE(answers().last(), QStringLiteral("共0处被替换"));
+    QCOMPARE(editor->text(), QStringLiteral("x y\r\ny yy"));
+}
+
+void TestSearch::replaceAllEndsWhenReplacementContainsExpression()
+{
+    editor->setText(QStringLiteral("a b a"));
+    editor->setCursorPosition(0, 0);
+    window->slot_replaceAll(QStringLiteral("a"), QStringLiteral("aa"), false, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("aa b aa"));
+    QCOMPARE(answers(), QStringList{QStringLiteral("共2处被替换")});
+}
+
+void TestSearch::replaceAllWithEmptyMatchesEnds()
+{
+    editor->setText(QStringLiteral("a\r\nb\r\nc"));
+    editor->setCursorPosition(1, 0);
+    window->slot_replaceAll(QStringLiteral("^"), QStringLiteral("--"), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("a\r\n--b\r\n--c"));
+    QCOMPARE(answers(), QStringList{QStringLiteral("共2处被替换")});
+
+    editor->setText(QStringLiteral("ab"));
+    editor->setCursorPosition(0, 0);
+    window->slot_replaceAll(QStringLiteral("x*"), QString(), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("ab"));
+}
+
+void TestSearch::ctrlFRunsTheDialogOnTheEditor()
+{
+    editor->setText(QStringLiteral("touchClick(1,2)\r\ntouchClick(3,4)"));
+    editor->setCursorPosition(0, 0);
+    QAction *search = window->findChild<QAction *>(QStringLiteral("action_edit_search"));
+    QCOMPARE(search->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+
+    QStringList tips;
+    auto press = [&tips](SearchDialog *dialog, const char *button) {
+        dialog->findChild<QPushButton *>(QLatin1String(button))->click();
+        tips << dialog->findChild<QLabel *>(QStringLiteral("labTip"))->text();
+    };
+    ModalAnswerer::whenDialog<SearchDialog>([&press](SearchDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("nothing"));
+        press(dialog, "pbSearch");
+        dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("touchClick"));
+        press(dialog, "pbSearch");
+        dialog->findChild<QLineEdit *>(QStringLiteral("leRepText"))->setText(QStringLiteral("touchDown"));
+        press(dialog, "pbReplaceAll");
+        dialog->reject();
+    });
+    search->trigger();
+    QCOMPARE(tips, (QStringList{kNotFound, QString(), QStringLiteral("共1处被替换")}));
+    QCOMPARE(editor->text(), QStringLiteral("touchClick(1,2)\r\ntouchDown(3,4)"));
+
+    // A new opening starts with empty fields again.
+    QString fieldText = QStringLiteral("unset");
+    ModalAnswerer::whenDialog<SearchDialog>([&fieldText](SearchDialog *dialog) {
+        fieldText = dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text()
+            + dialog->findChild<QLabel *>(QStringLiteral("labTip"))->text();
+        dialog->reject();
+    });
+    search->trigger();
+    QCOMPARE(fieldText, QString());
+}
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
