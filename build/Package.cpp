@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
 #include <QtEndian>
@@ -98,9 +97,11 @@ bool readBitmapLayout(const QByteArray &bitmap, BitmapLayout *layout, QString *e
     if (!knownDepth || !(plain || rle))
         return fail(error, QStringLiteral("不支持的位图格式（%1位，压缩方式%2）").arg(bits).arg(compression));
     layout->raw = infoLength >= 40 && plain && (bits == 24 || bits == 32);
+    layout->pixelOffset = qFromLittleEndian<quint32>(bytes + 10);
+    if (layout->pixelOffset >= size)
+        return fail(error, QStringLiteral("像素数据超出文件末尾"));
     if (rle)
         return true; // the image reader checks the runs
-    layout->pixelOffset = qFromLittleEndian<quint32>(bytes + 10);
     layout->stride = (layout->width * bits + 31) / 32 * 4;
     const qint64 end = layout->pixelOffset + layout->stride * (layout->height - 1) + (layout->width * bits + 7) / 8;
     if (end > size)
@@ -295,7 +296,7 @@ qint64 Package::packDirectory(const QString &directory, const QString &projectDi
 {
     const QString prefix = QDir(projectDirectory).absolutePath() + QLatin1Char('/');
     qint64 total = 0;
-    for (const DirListing::Entry &listed : DirListing::entries(directory)) {
+    for (const DirListing::Entry &listed : DirListing::entries(QDir(directory).absolutePath())) {
         const QString path = listed.path();
         if (listed.isDir) {
             const qint64 appended = packDirectory(path, projectDirectory, image, entryCount, error, progress);
