@@ -65,7 +65,7 @@ bool readEntry(const char *at, qint64 dataLength, const KeyUnwrapper &keys, Pack
     case Package::Image: {
         const qint64 width = dataLength >= Package::ImageHeaderLength ? read32(data) : 0;
         const qint64 height = dataLength >= Package::ImageHeaderLength ? read32(data + 4) : 0;
-        if (dataLength < Package::ImageHeaderLength || read32(data + 8) != 24 || width > 0x7FFFFFFF || height > 0x7FFFFFFF
+        if (dataLength < Package::ImageHeaderLength || read32(data + 8) != 24 || width > dataLength || height > dataLength
             || Package::ImageHeaderLength + width * height * 3 != dataLength) {
             why = QStringLiteral("图像尺寸与数据长度不符");
             break;

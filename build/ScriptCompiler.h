@@ -8,7 +8,8 @@
 struct CompileResult
 {
     bool ok = false;
-    int status = 0;         // load status of the compiler: 0, 3 (syntax error) or 4 (memory)
+    int status = 0;         // load status of the compiler: 0, 3 (syntax error), 4 (memory), or 5
+                            // when the compiled chunk could not be re-laid
     QByteArray message;     // the compiler's message when status is not 0
     QString report;         // the error line for the output pane (without its "错误：" prefix)
     QByteArray compiled;    // the compiled-script file bytes (`<script>.m`)

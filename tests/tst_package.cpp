@@ -14,6 +14,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cstring>
 #include <functional>
 #include <unistd.h>
 
@@ -142,6 +143,8 @@ private slots:
     void refusals();
     void innerImageLimit();
     void unopenableFileIsSkipped();
+    void readerRefusesBrokenInnerImages_data();
+    void readerRefusesBrokenInnerImages();
     void readerRefusesDamagedPackages_data();
     void readerRefusesDamagedPackages();
 };
@@ -448,6 +451,69 @@ void PackageTest::unopenableFileIsSkipped()
     const QString secret = workspace.absolute("p/secret.txt");
     QCOMPARE(lines, QStringList({"正在打包[" + secret + "]", "[" + secret + "]打开失败...，跳过...",
                                  "正在打包[" + workspace.absolute("p/open.txt") + "]"}));
+}
+
+// An inner image laid out by hand: header, one entry of the given type and data, no main script.
+QByteArray innerImage(quint32 type, const QByteArray &data)
+{
+    char header[416] = {};
+    qToLittleEndian<quint32>(0xBBCCAADD, header);
+    qToLittleEndian<quint32>(2, header + 8);
+    qToLittleEndian<quint32>(1, header + 392);
+    qToLittleEndian<quint32>(252, header + 396);
+    qToLittleEndian<quint32>(static_cast<quint32>(252 + data.size()), header + 400);
+    qToLittleEndian<quint32>(416, header + 404);
+    qToLittleEndian<quint32>(static_cast<quint32>(416 + 252 + data.size()), header + 408);
+    char entry[252] = {};
+    qToLittleEndian<quint32>(type, entry + 4);
+    std::memcpy(entry + 8, "f.bin", 5);
+    std::memcpy(entry + 48, "d/f.bin", 7);
+    qToLittleEndian<quint32>(static_cast<quint32>(data.size()), entry + 248);
+    return QByteArray(header, 416) + QByteArray(entry, 252) + data;
+}
+
+void PackageTest::readerRefusesBrokenInnerImages_data()
+{
+    QTest::addColumn<QByteArray>("inner");
+    const QByteArray good = innerImage(0, "data");
+    QTest::newRow("header cut") << good.left(415);
+    QTest::newRow("wrong magic") << withField(good, 0, 0x11223344);
+    QTest::newRow("entry header length") << withField(good, 396, 251);
+    QTest::newRow("more entries than fit") << withField(good, 392, 2);
+    QTest::newRow("entries past the end") << withField(good, 400, 0x7FFFFFFF);
+    QTest::newRow("main offset elsewhere") << withField(good, 408, 417);
+    QTest::newRow("bytes after the main script") << good + "x";
+    QTest::newRow("entry data past its area") << withField(good, 416 + 248, 5);
+    QTest::newRow("unknown entry type") << innerImage(2, "data");
+    QTest::newRow("image header cut") << innerImage(1, "12345678");
+    QByteArray huge(12, '\0');
+    qToLittleEndian<quint32>(0x7FFFFFFF, huge.data());
+    qToLittleEndian<quint32>(0x7FFFFFFF, huge.data() + 4);
+    qToLittleEndian<quint32>(24, huge.data() + 8);
+    QTest::newRow("image sizes overflowing") << innerImage(1, huge);
+    QTest::newRow("image sizes against the data") << innerImage(1, withField(huge, 0, 2).left(12) + "abc");
+    QTest::newRow("script header cut") << innerImage(5, QByteArray(143, '\0'));
+    QByteArray script(144 + 16, '\0');
+    qToLittleEndian<quint32>(0x11223ABC, script.data());
+    qToLittleEndian<quint32>(144, script.data() + 4);
+    qToLittleEndian<quint32>(128, script.data() + 12);
+    QTest::newRow("script key that does not unwrap") << innerImage(5, script);
+}
+
+void PackageTest::readerRefusesBrokenInnerImages()
+{
+    QFETCH(QByteArray, inner);
+    const KeyUnwrapper keys(DeviceKey::privatePem());
+    const PackageContents good = PackageReader::readInner(innerImage(0, "data"), keys);
+    QVERIFY2(good.ok, qPrintable(good.error));
+    QCOMPARE(good.entries.size(), 1);
+    QCOMPARE(good.entries[0].relativePath, QStringLiteral("d/f.bin"));
+    QCOMPARE(good.entries[0].content, QByteArray("data"));
+    QVERIFY(good.mainChunk.isEmpty());
+
+    const PackageContents contents = PackageReader::readInner(inner, keys);
+    QVERIFY(!contents.ok);
+    QVERIFY(!contents.error.isEmpty());
 }
 
 void PackageTest::readerRefusesDamagedPackages_data()
