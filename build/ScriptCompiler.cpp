@@ -67,9 +67,8 @@ qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *s
                 *message = text;
             return 0;
         }
-        // Neither the text nor the parser's leftovers are needed for the dump.
+        // The dump does not need the text.
         source = QByteArray();
-        lua_gc(lua.state, LUA_GCCOLLECT, 0);
         lua_dump(lua.state, feedRelayer, &relayer);
     }
     QString error;
