@@ -1,0 +1,337 @@
+// The build's cost against the floor of its own work, and its peak memory.
+//   1. Packing a generated project of about 60 MB (scripts, 24- and 32-bit screenshots, binary
+//      data) against one zlib compress plus one DES-ECB pass over the same inner image.
+//      Goal: at most 1.3 x the floor.
+//   2. Peak memory of packing a project near the 100 MiB limit. Goal: under 400 MB.
+//   3. Compiling a 1 MB and a 10 MB script against bare luaL_loadbuffer + lua_dump of the same
+//      text. Goal: at most 1.2 x; peak memory under 3 x the script's size + 50 MB.
+// Peak memories are measured in child processes (this program started again), so that each
+// figure is the high-water mark of that one piece of work.
+#include "build/Package.h"
+#include "build/PackageReader.h"
+#include "build/ScriptCompiler.h"
+#include "build/SealedBlocks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <lauxlib.h>
+#include <lua.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+double peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
+// Lua in the style of automation scripts: many small functions, string and number constants.
+QByteArray luaText(qint64 size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray text;
+    text.reserve(static_cast<int>(size + 4096));
+    int n = 0;
+    while (text.size() < size) {
+        ++n;
+        const QByteArray id = QByteArray::number(seed) + "_" + QByteArray::number(n);
+        text += "-- 第" + QByteArray::number(n) + "步：点击按钮并等待界面刷新\n";
+        text += "function step" + id + "(x, y, options)\n";
+        text += "  local colour = getColor(x + " + QByteArray::number(random.bounded(500)) + ", y)\n";
+        text += "  if colour == 0x" + QByteArray::number(random.bounded(0xFFFFFF), 16) + " then\n";
+        text += "    touchDown(1, x, y) mSleep(" + QByteArray::number(random.bounded(20, 200)) + ") touchUp(1)\n";
+        text += "    toast(\"已点击 " + id + "\")\n";
+        text += "  elseif options and options.retry > " + QByteArray::number(random.bounded(5)) + " then\n";
+        text += "    return step" + id + "(x + 1, y - 1, { retry = options.retry - 1 })\n";
+        text += "  end\n";
+        text += "  local found = {}\n";
+        text += "  for i = 1, " + QByteArray::number(random.bounded(3, 30)) + " do\n";
+        text += "    found[#found + 1] = { x = x * i, y = y + i * " + QByteArray::number(random.bounded(100) / 7.0) + " }\n";
+        text += "  end\n";
+        text += "  return found, \"step " + id + " done\"\n";
+        text += "end\n\n";
+    }
+    return text;
+}
+
+QImage screenshot(int width, int height, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(30 + y * 60 / height, 40 + x * 40 / width, 90);
+    }
+    QPainter painter(&image);
+    for (int i = 0; i < 120; ++i) {
+        painter.fillRect(random.bounded(width), random.bounded(height), random.bounded(20, 400), random.bounded(10, 120),
+                         QColor::fromRgb(random.bounded(0x1000000)));
+    }
+    painter.end();
+    // Icons and text leave small busy patches.
+    for (int i = 0; i < 300; ++i) {
+        const int x0 = random.bounded(width - 40), y0 = random.bounded(height - 20);
+        for (int y = y0; y < y0 + 16; ++y)
+            for (int x = x0; x < x0 + 36; ++x)
+                if (random.bounded(3) == 0)
+                    image.setPixel(x, y, qRgb(random.bounded(256), random.bounded(256), random.bounded(256)));
+    }
+    return image;
+}
+
+QByteArray bitmapFile(const QImage &image, int bits)
+{
+    const int width = image.width(), height = image.height();
+    const int stride = (width * bits + 31) / 32 * 4;
+    QByteArray bytes(54 + stride * height, '\0');
+    char header[54] = {'B', 'M'};
+    qToLittleEndian<quint32>(static_cast<quint32>(bytes.size()), header + 2);
+    qToLittleEndian<quint32>(54, header + 10);
+    qToLittleEndian<quint32>(40, header + 14);
+    qToLittleEndian<qint32>(width, header + 18);
+    qToLittleEndian<qint32>(height, header + 22);
+    qToLittleEndian<quint16>(1, header + 26);
+    qToLittleEndian<quint16>(static_cast<quint16>(bits), header + 28);
+    std::memcpy(bytes.data(), header, 54);
+    for (int y = 0; y < height; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(height - 1 - y));
+        char *row = bytes.data() + 54 + y * stride;
+        for (int x = 0; x < width; ++x, row += bits / 8) {
+            row[0] = static_cast<char>(qBlue(line[x]));
+            row[1] = static_cast<char>(qGreen(line[x]));
+            row[2] = static_cast<char>(qRed(line[x]));
+            if (bits == 32)
+                row[3] = static_cast<char>(0xFF);
+        }
+    }
+    return bytes;
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+// A project of scripts, screenshots and data; `scale` 1 gives about 60 MB of files.
+void makeProject(const QString &dir, double scale)
+{
+    writeFile(dir + "/ks.project", "<project>\r\n <name>bench</name>\r\n <desc>benchmark</desc>\r\n</project>\r\n");
+    const QByteArray main = luaText(200000, 1);
+    writeFile(dir + "/main.script", main);
+    writeFile(dir + "/main.script.m", ScriptCompiler::compile(main, "main.script").compiled);
+    for (int i = 0; i < qRound(30 * scale); ++i)
+        writeFile(dir + QStringLiteral("/scripts/s%1.lua").arg(i), luaText(200000, 100 + i));
+    for (int i = 0; i < qRound(4 * scale); ++i)
+        writeFile(dir + QStringLiteral("/images/shot%1.bmp").arg(i), bitmapFile(screenshot(1080, 1920, 200 + i), 24));
+    for (int i = 0; i < qRound(5 * scale); ++i)
+        writeFile(dir + QStringLiteral("/images/alpha%1.bmp").arg(i), bitmapFile(screenshot(720, 1280, 300 + i), 32));
+    for (int i = 0; i < qRound(4 * scale); ++i)
+        writeFile(dir + QStringLiteral("/data/blob%1.bin").arg(i), randomBytes(2 * 1024 * 1024, 400 + i));
+}
+
+qint64 directorySize(const QString &dir)
+{
+    qint64 total = 0;
+    for (const QFileInfo &info : QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (info.isDir())
+            total += directorySize(info.absoluteFilePath());
+        else if (!info.fileName().endsWith(".ks"))
+            total += info.size();
+    }
+    return total;
+}
+
+double buildOnce(const QString &dir, int *compressedLength)
+{
+    const QByteArray main = readFile(dir + "/main.script.m");
+    QString error;
+    QElapsedTimer timer;
+    timer.start();
+    *compressedLength = Package::build(dir + "/", "bench", QStringLiteral("暂无"), "benchmark", main, 2, &error);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (*compressedLength < 0)
+        qFatal("build failed: %s", qPrintable(error));
+    return seconds;
+}
+
+double floorOnce(const QByteArray &inner)
+{
+    QByteArray sealed(static_cast<int>(SealedBlocks::cipherBlockLength(inner.size())), Qt::Uninitialized);
+    QByteArray compressed(static_cast<int>(compressBound(static_cast<uLong>(inner.size()))), Qt::Uninitialized);
+    std::memcpy(sealed.data() + 16, inner.constData(), static_cast<size_t>(inner.size()));
+    QElapsedTimer timer;
+    timer.start();
+    uLongf length = static_cast<uLongf>(compressed.size());
+    compress(reinterpret_cast<Bytef *>(compressed.data()), &length, reinterpret_cast<const Bytef *>(inner.constData()),
+             static_cast<uLong>(inner.size()));
+    SealedBlocks::encryptInPlace(sealed.data(), inner.size(), "floor");
+    return timer.nsecsElapsed() / 1e9;
+}
+
+int writer(lua_State *, const void *bytes, size_t size, void *buffer)
+{
+    static_cast<QByteArray *>(buffer)->append(static_cast<const char *>(bytes), static_cast<int>(size));
+    return 0;
+}
+
+// Child modes: each prints "<seconds> <peak MB>" and exits.
+int child(const QStringList &args)
+{
+    const QString mode = args.value(0);
+    const double before = peakMegabytes();
+    double seconds = 0;
+    if (mode == "build") {
+        int compressed;
+        seconds = buildOnce(args.value(1), &compressed);
+    } else {
+        QByteArray source = readFile(args.value(1));
+        QElapsedTimer timer;
+        timer.start();
+        if (mode == "compile") {
+            QByteArray chunk;
+            int status;
+            QByteArray message;
+            if (ScriptCompiler::compileChunk(std::move(source), &chunk, &status, &message) == 0)
+                qFatal("compile failed: %s", message.constData());
+        } else if (mode == "seal") {
+            if (!ScriptCompiler::compile(std::move(source), "big.lua").ok)
+                qFatal("compile failed");
+        } else {
+            lua_State *state = luaL_newstate();
+            if (luaL_loadbuffer(state, source.constData(), static_cast<size_t>(source.size()), "=?") != LUA_OK)
+                qFatal("load failed");
+            QByteArray dump;
+            lua_dump(state, writer, &dump);
+            lua_close(state);
+        }
+        seconds = timer.nsecsElapsed() / 1e9;
+    }
+    std::printf("%f %f %f\n", seconds, peakMegabytes(), before);
+    return 0;
+}
+
+struct Measured
+{
+    double seconds = 0;
+    double peak = 0;
+    double base = 0;
+};
+
+Measured runChild(const QStringList &args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QCoreApplication::applicationFilePath(), QStringList{"--child"} + args);
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        qFatal("child %s failed", qPrintable(args.join(' ')));
+    const QList<QByteArray> figures = process.readAllStandardOutput().trimmed().split(' ');
+    return {figures.value(0).toDouble(), figures.value(1).toDouble(), figures.value(2).toDouble()};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == "--child")
+        return child(args.mid(1));
+
+    QTemporaryDir temp;
+    std::printf("== Package build, ~60 MB project\n");
+    const QString project = temp.path() + "/bench";
+    makeProject(project, 1.0);
+    int compressedLength = 0;
+    buildOnce(project, &compressedLength); // warm the page cache
+    double build = 1e9;
+    for (int i = 0; i < 2; ++i)
+        build = qMin(build, buildOnce(project, &compressedLength));
+    QString error;
+    const QByteArray inner = PackageReader::openEnvelope(readFile(project + "/bench.ks"), &error);
+    double floor = 1e9;
+    for (int i = 0; i < 2; ++i)
+        floor = qMin(floor, floorOnce(inner));
+    const Measured buildPeak = runChild({"build", project});
+    std::printf("project files     %8.1f MB\n", directorySize(project) / 1e6);
+    std::printf("inner image       %8.1f MB, compressed %.1f MB\n", inner.size() / 1e6, compressedLength / 1e6);
+    std::printf("build             %8.3f s\n", build);
+    std::printf("floor             %8.3f s (compress + DES-ECB over the inner image)\n", floor);
+    std::printf("ratio             %8.2f x   (goal <= 1.3)\n", build / floor);
+    std::printf("peak memory       %8.1f MB (process start %.1f MB)\n", buildPeak.peak, buildPeak.base);
+
+    std::printf("\n== Package build near the 100 MiB limit\n");
+    const QString large = temp.path() + "/large";
+    makeProject(large, 2.0);
+    const Measured largePeak = runChild({"build", large});
+    int largeCompressed = 0;
+    buildOnce(large, &largeCompressed);
+    const QByteArray largeInner = PackageReader::openEnvelope(readFile(large + "/bench.ks"), &error);
+    std::printf("inner image       %8.1f MB (limit %.1f MB)\n", largeInner.size() / 1e6, Package::MaxInnerLength / 1e6);
+    std::printf("build             %8.3f s\n", largePeak.seconds);
+    std::printf("peak memory       %8.1f MB   (goal < 400)\n", largePeak.peak);
+
+    for (const qint64 size : {qint64(1) << 20, qint64(10) << 20}) {
+        std::printf("\n== Compiling a %lld MB script\n", static_cast<long long>(size >> 20));
+        const QString script = temp.path() + QStringLiteral("/big%1.lua").arg(size);
+        writeFile(script, luaText(size, 7));
+        Measured compile{1e9, 0, 0}, seal{1e9, 0, 0}, bare{1e9, 0, 0};
+        for (int i = 0; i < 3; ++i) {
+            const Measured c = runChild({"compile", script});
+            const Measured s = runChild({"seal", script});
+            const Measured b = runChild({"bare", script});
+            if (c.seconds < compile.seconds)
+                compile = c;
+            if (s.seconds < seal.seconds)
+                seal = s;
+            if (b.seconds < bare.seconds)
+                bare = b;
+        }
+        const double mb = size / 1048576.0;
+        std::printf("bare load + dump  %8.3f s, peak %7.1f MB\n", bare.seconds, bare.peak);
+        std::printf("compileChunk      %8.3f s, peak %7.1f MB\n", compile.seconds, compile.peak);
+        std::printf("compile and seal  %8.3f s, peak %7.1f MB\n", seal.seconds, seal.peak);
+        std::printf("ratio             %8.2f x   (goal <= 1.2); sealed %.2f x\n", compile.seconds / bare.seconds,
+                    seal.seconds / bare.seconds);
+        std::printf("peak goal         %8.1f MB  (3 x %.0f MB + 50); compile %.1f MB, sealed %.1f MB\n",
+                    3 * mb + 50, mb, compile.peak, seal.peak);
+    }
+    return 0;
+}

@@ -1,0 +1,19 @@
+// The bitmap converter on arbitrary file bytes: refused, or exactly the announced length.
+#include "build/Package.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // The image reader's warnings about broken files would drown the fuzzer's output.
+    static const bool quiet = (qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}), true);
+    Q_UNUSED(quiet)
+    const QByteArray bitmap(reinterpret_cast<const char *>(data), static_cast<int>(size));
+    QString error;
+    const qint64 length = Package::imageDataLength(bitmap, &error);
+    const QByteArray rows = Package::bitmapToRows(bitmap, &error);
+    if (!rows.isEmpty() && rows.size() != length)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,31 @@
+// The chunk re-layer on arbitrary bytes: it must refuse or re-lay without reading outside its
+// input; fed in two pieces it must do exactly what it does with the whole; and a re-laid chunk
+// must re-lay to itself.
+#include "build/ChunkRelayer.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const char *bytes = reinterpret_cast<const char *>(data);
+    const qint64 length = static_cast<qint64>(size);
+    QByteArray whole;
+    QString error;
+    const bool ok = ChunkRelayer::relay(bytes, length, &whole, &error);
+
+    const qint64 split = length > 0 ? static_cast<unsigned char>(bytes[0]) % (length + 1) : 0;
+    QByteArray pieces;
+    ChunkRelayer relayer(&pieces);
+    relayer.feed(bytes, split);
+    relayer.feed(bytes + split, length - split);
+    if (relayer.finish(&error) != ok || (ok && pieces != whole))
+        std::abort();
+
+    if (ok) {
+        QByteArray again;
+        if (!ChunkRelayer::relay(whole, &again, &error) || again != whole)
+            std::abort();
+    }
+    return 0;
+}

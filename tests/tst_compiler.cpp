@@ -1,0 +1,327 @@
+#include "build/ChunkRelayer.h"
+#include "build/KeyUnwrapper.h"
+#include "build/PackageReader.h"
+#include "build/ScriptCompiler.h"
+#include "project/ProjectFile.h"
+#include "support/DeviceKey.h"
+#include "support/TestWorkspace.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+quint32 u32(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What the Debian `luac5.2` writes for the source (with -s: stripped), in this machine's layout.
+QByteArray luac(const QByteArray &source, bool strip, QString *problem)
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("in.lua"), source);
+    QStringList arguments{QStringLiteral("-o"), workspace.absolute(QStringLiteral("out.luac")), workspace.absolute(QStringLiteral("in.lua"))};
+    if (strip)
+        arguments.prepend(QStringLiteral("-s"));
+    QProcess process;
+    process.start(QStringLiteral("luac5.2"), arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        *problem = QStringLiteral("luac5.2 failed (scripts/setup-deps.sh installs it): ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return QByteArray();
+    }
+    return workspace.readFile(QStringLiteral("out.luac"));
+}
+
+QByteArray relayed(const QByteArray &chunk, QString *problem)
+{
+    QByteArray narrowed;
+    ChunkRelayer::relay(chunk, &narrowed, problem);
+    return narrowed;
+}
+
+QByteArray manyConstants(int count)
+{
+    QByteArray source = "local t = {}\n";
+    for (int i = 0; i < count; ++i)
+        source += "t[\"key" + QByteArray::number(i) + "\"] = " + QByteArray::number(i * 1.5) + "\n";
+    source += "return t\n";
+    return source;
+}
+
+QByteArray deeplyNested(int depth)
+{
+    QByteArray source;
+    for (int i = 0; i < depth; ++i)
+        source += "local function f" + QByteArray::number(i) + "(a" + QByteArray::number(i) + ")\n";
+    source += "return a0\n";
+    for (int i = 0; i < depth; ++i)
+        source += "end\n";
+    source += "return f0\n";
+    return source;
+}
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToLittleEndian<quint32>(value, bytes.data());
+    return bytes;
+}
+
+} // namespace
+
+class CompilerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void chunkMatchesReferenceCompiler_data();
+    void chunkMatchesReferenceCompiler();
+    void chunkLayoutByHand();
+    void relayerRefusesBrokenChunks_data();
+    void relayerRefusesBrokenChunks();
+    void relayerRefusesEveryTruncation();
+    void relayerReadsPiecesOfAnySize();
+    void errorReport_data();
+    void errorReport();
+    void compiledFileLayout();
+    void compilingTwiceDrawsNewKeys();
+    void failedCompileKeepsOldOutput();
+    void unreadableOrUnwritableFilesFail();
+};
+
+void CompilerTest::chunkMatchesReferenceCompiler_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    const QDir scripts(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts"));
+    for (const QString &name : scripts.entryList({QStringLiteral("*.lua")}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(name)) << readFile(scripts.filePath(name));
+    QTest::newRow("main script template") << ProjectFile::mainScriptTemplate();
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("400 constants") << manyConstants(400);
+    QTest::newRow("nested 60 deep") << deeplyNested(60);
+}
+
+void CompilerTest::chunkMatchesReferenceCompiler()
+{
+    QFETCH(QByteArray, source);
+    QString problem;
+    const QByteArray stripped = luac(source, true, &problem);
+    QVERIFY2(!stripped.isEmpty(), qPrintable(problem));
+    const QByteArray expected = relayed(stripped, &problem);
+    QVERIFY2(!expected.isEmpty(), qPrintable(problem));
+    QCOMPARE(stripped.at(8), char(sizeof(size_t))); // the reference is this machine's layout
+    // Stripping is the re-layer's work too: the full reference chunk re-lays to the same bytes.
+    QCOMPARE(relayed(luac(source, false, &problem), &problem).toHex(), expected.toHex());
+
+    QByteArray chunk;
+    int status = -1;
+    QByteArray message;
+    const qint64 length = ScriptCompiler::compileChunk(source, &chunk, &status, &message);
+    QCOMPARE(status, 0);
+    QCOMPARE(length, qint64(chunk.size()));
+    QVERIFY(message.isEmpty());
+    QCOMPARE(chunk.toHex(), expected.toHex());
+    QCOMPARE(chunk.left(18), ChunkRelayer::header32());
+}
+
+void CompilerTest::chunkLayoutByHand()
+{
+    // return "ab", 2  --  every field of the 32-bit stripped layout, written out.
+    QByteArray expected = QByteArray::fromHex("1b4c7561520001040404080019930d0a1a0a");
+    expected += le32(0) + le32(0) + QByteArray::fromHex("000102");          // lines, params, vararg, stack
+    expected += le32(4) + le32(0x00000001) + le32(0x00004041)                // LOADK 0 0; LOADK 1 1
+              + le32(0x0180001F) + le32(0x0080001F);                         // RETURN 0 3; RETURN 0 1
+    expected += le32(2) + QByteArray::fromHex("04") + le32(3) + QByteArray("ab", 3)   // "ab" with its zero
+              + QByteArray::fromHex("03") + QByteArray::fromHex("0000000000000040"); // 2.0
+    expected += le32(0);                                                     // no nested functions
+    expected += le32(1) + QByteArray::fromHex("0100");                       // _ENV in the stack
+    expected += le32(0) + le32(0) + le32(0) + le32(0);                       // stripped debug information
+
+    QByteArray chunk;
+    int status = -1;
+    QByteArray message;
+    ScriptCompiler::compileChunk("return \"ab\", 2", &chunk, &status, &message);
+    QCOMPARE(chunk.toHex(), expected.toHex());
+}
+
+void CompilerTest::relayerRefusesBrokenChunks_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QByteArray good;
+    int status;
+    QByteArray message;
+    ScriptCompiler::compileChunk("local s = 'x' return function() return s end", &good, &status, &message);
+    auto changed = [&good](int offset, const QByteArray &bytes) {
+        QByteArray c = good;
+        c.replace(offset, bytes.size(), bytes);
+        return c;
+    };
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("not Lua") << changed(1, "X");
+    QTest::newRow("Lua 5.1") << changed(4, "\x51");
+    QTest::newRow("big-endian") << changed(6, QByteArray(1, '\0'));
+    QTest::newRow("size_t of 2") << changed(8, "\x02");
+    QTest::newRow("integral numbers") << changed(11, "\x01");
+    QTest::newRow("negative code size") << changed(29, le32(0xFFFFFFFF));
+    QTest::newRow("huge code size") << changed(29, le32(0x10000000));
+    QTest::newRow("trailing bytes") << good + "x";
+    QTest::newRow("unknown constant type") << changed(29 + 4 + 4 * static_cast<int>(u32(good, 29)) + 4, "\x07");
+}
+
+void CompilerTest::relayerRefusesBrokenChunks()
+{
+    QFETCH(QByteArray, chunk);
+    QByteArray out = "stale";
+    QString error;
+    QVERIFY(!ChunkRelayer::relay(chunk, &out, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(out.isEmpty());
+}
+
+void CompilerTest::relayerRefusesEveryTruncation()
+{
+    QByteArray chunk;
+    int status;
+    QByteArray message;
+    ScriptCompiler::compileChunk(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/closures.lua")), &chunk, &status, &message);
+    QVERIFY(chunk.size() > 100);
+    QByteArray out;
+    QString error;
+    for (int length = 0; length < chunk.size(); ++length)
+        QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length, &out, &error), qPrintable(QString::number(length)));
+    QVERIFY(ChunkRelayer::relay(chunk, &out, &error));
+    QCOMPARE(out, chunk); // re-laying a 32-bit stripped chunk changes nothing
+}
+
+void CompilerTest::relayerReadsPiecesOfAnySize()
+{
+    QString problem;
+    const QByteArray full = luac(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/nested.lua")), false, &problem);
+    QVERIFY2(!full.isEmpty(), qPrintable(problem));
+    const QByteArray whole = relayed(full, &problem);
+    QVERIFY(!whole.isEmpty());
+    for (int piece : {1, 2, 3, 7, 8, 13, 100}) {
+        QByteArray out;
+        ChunkRelayer relayer(&out);
+        for (int at = 0; at < full.size(); at += piece)
+            QVERIFY(relayer.feed(full.constData() + at, qMin(piece, full.size() - at)));
+        QVERIFY(relayer.finish(&problem));
+        QCOMPARE(out, whole);
+    }
+}
+
+void CompilerTest::errorReport_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("syntax error") << QByteArray("x = = 1")
+                                  << QStringLiteral("脚本t.lua第1行有语法错误, unexpected symbol near '='");
+    QTest::newRow("later line") << QByteArray("local a = 1\nif a then\n")
+                                << QStringLiteral("脚本t.lua第3行有语法错误, 'end' expected (to close 'if' at line 2) near <eof>");
+    // The chunk name is the first line; its colon shifts every piece.
+    QTest::newRow("colon in the first line") << QByteArray("-- note: here\nx = = 1")
+                                             << QStringLiteral("脚本t.lua第 here...\"]行有语法错误,2");
+    // A colon in the message text cuts it there.
+    QTest::newRow("colon in the message") << QByteArray("\nx = 'a:b\ny = 1")
+                                          << QStringLiteral("脚本t.lua第2行有语法错误, unfinished string near ''a");
+    QTest::newRow("Chinese first line") << QByteArray("-- 中文\nx = = 1")
+                                        << QStringLiteral("脚本t.lua第2行有语法错误, unexpected symbol near '='");
+    // A precompiled chunk is not a script: refused as a syntax error, never undumped.
+    QTest::newRow("binary chunk") << QByteArray("\x1bLua\x52") << QStringLiteral("脚本t.lua第行有语法错误,");
+}
+
+void CompilerTest::errorReport()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QString, line);
+    const CompileResult result = ScriptCompiler::compile(source, QStringLiteral("t.lua"));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.status, 3);
+    QVERIFY(result.compiled.isEmpty());
+    QCOMPARE(result.report, QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n") + line);
+}
+
+void CompilerTest::compiledFileLayout()
+{
+    TestWorkspace workspace;
+    const QByteArray source = readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/nested.lua"));
+    workspace.writeFile(QStringLiteral("lib/main.script"), source);
+    const CompileResult result = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("lib/main.script")),
+                                                             workspace.absolute(QStringLiteral("lib")));
+    QVERIFY2(result.ok, qPrintable(result.report));
+    QCOMPARE(result.outputPath, workspace.absolute(QStringLiteral("lib/main.script.m")));
+    const QByteArray file = workspace.readFile(QStringLiteral("lib/main.script.m"));
+    QCOMPARE(file, result.compiled);
+
+    QByteArray chunk;
+    int status;
+    QByteArray message;
+    ScriptCompiler::compileChunk(source, &chunk, &status, &message);
+    QCOMPARE(u32(file, 0), 0x19202038u);
+    QCOMPARE(u32(file, 4), 168u);
+    QCOMPARE(u32(file, 8), static_cast<quint32>(chunk.size()));
+    QCOMPARE(u32(file, 12), static_cast<quint32>(file.size() - 168));
+    QCOMPARE(u32(file, 16), 1u);
+    QCOMPARE(u32(file, 20), 2u);
+    QCOMPARE(u32(file, 24), 128u);
+    QCOMPARE(file.mid(156, 12), QByteArray(12, '\0'));
+    QCOMPARE(u32(file, 168), 0xFDABBBCCu);
+
+    if (!DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key");
+    QString error;
+    QCOMPARE(PackageReader::openCompiledScript(file, DeviceKey::privatePem(), &error), chunk);
+}
+
+void CompilerTest::compilingTwiceDrawsNewKeys()
+{
+    const CompileResult first = ScriptCompiler::compile("return 1", QStringLiteral("a.lua"));
+    const CompileResult second = ScriptCompiler::compile("return 1", QStringLiteral("a.lua"));
+    QVERIFY(first.ok && second.ok);
+    QCOMPARE(first.compiled.left(28), second.compiled.left(28));
+    QVERIFY(first.compiled.mid(28, 128) != second.compiled.mid(28, 128));
+    QCOMPARE(first.compiled.mid(156, 12), second.compiled.mid(156, 12));
+}
+
+void CompilerTest::failedCompileKeepsOldOutput()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), "return 1");
+    QVERIFY(ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("a.lua")), workspace.path()).ok);
+    const QByteArray good = workspace.readFile(QStringLiteral("a.lua.m"));
+    workspace.writeFile(QStringLiteral("a.lua"), "return return");
+    const CompileResult failed = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("a.lua")), workspace.path());
+    QVERIFY(!failed.ok);
+    QCOMPARE(failed.status, 3);
+    QVERIFY(failed.report.startsWith(QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n脚本a.lua第1行有语法错误,")));
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua.m")), good);
+    QCOMPARE(QDir(workspace.path()).entryList(QDir::Files).size(), 2);
+}
+
+void CompilerTest::unreadableOrUnwritableFilesFail()
+{
+    TestWorkspace workspace;
+    const CompileResult missing = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("none.lua")), workspace.path());
+    QVERIFY(!missing.ok);
+    QVERIFY(missing.report.contains(QStringLiteral("none.lua")));
+
+    workspace.writeFile(QStringLiteral("b.lua"), "return 2");
+    const CompileResult unwritable = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("b.lua")),
+                                                                 workspace.absolute(QStringLiteral("no/such/dir")));
+    QVERIFY(!unwritable.ok);
+    QCOMPARE(unwritable.status, 0);
+    QVERIFY(unwritable.report.contains(QStringLiteral("b.lua.m")));
+}
+
+QTEST_GUILESS_MAIN(CompilerTest)
+#include "tst_compiler.moc"

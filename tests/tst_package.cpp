@@ -1,0 +1,555 @@
+#include "build/FixedText.h"
+#include "build/KeyUnwrapper.h"
+#include "build/Package.h"
+#include "build/PackageReader.h"
+#include "build/ScriptCompiler.h"
+#include "build/SealedBlocks.h"
+#include "project/ProjectFile.h"
+#include "support/DeviceKey.h"
+#include "support/TestWorkspace.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cstring>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+using PixelFunction = std::function<QRgb(int x, int y)>;
+
+quint32 u32(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+QRgb pattern(int x, int y)
+{
+    return qRgb(10 + 40 * x, 200 - 30 * y, (x * 7 + y * 13) % 256);
+}
+
+// A bitmap file written field by field: 14-byte file header, 40-byte info header, rows padded to
+// four bytes, bottom-up unless topDown. The fourth byte of a 32-bit pixel is junk on purpose.
+QByteArray bitmapFile(int width, int height, int bits, bool topDown, const PixelFunction &pixel = pattern)
+{
+    const int stride = (width * bits + 31) / 32 * 4;
+    char header[54] = {'B', 'M'};
+    qToLittleEndian<quint32>(static_cast<quint32>(54 + stride * height), header + 2);
+    qToLittleEndian<quint32>(54, header + 10);
+    qToLittleEndian<quint32>(40, header + 14);
+    qToLittleEndian<qint32>(width, header + 18);
+    qToLittleEndian<qint32>(topDown ? -height : height, header + 22);
+    qToLittleEndian<quint16>(1, header + 26);
+    qToLittleEndian<quint16>(static_cast<quint16>(bits), header + 28);
+    QByteArray bytes = QByteArray(header, 54) + QByteArray(stride * height, '\0');
+    char *p = bytes.data();
+    for (int y = 0; y < height; ++y) {
+        char *row = p + 54 + (topDown ? y : height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = pixel(x, y);
+            char *px = row + x * bits / 8;
+            px[0] = static_cast<char>(qBlue(c));
+            px[1] = static_cast<char>(qGreen(c));
+            px[2] = static_cast<char>(qRed(c));
+            if (bits == 32)
+                px[3] = static_cast<char>(0xA5);
+        }
+    }
+    return bytes;
+}
+
+// The expected image entry data: width, height, 24, rows top to bottom in blue, green, red.
+QByteArray imageData(int width, int height, const PixelFunction &pixel = pattern)
+{
+    QByteArray data(12, '\0');
+    qToLittleEndian<quint32>(static_cast<quint32>(width), data.data());
+    qToLittleEndian<quint32>(static_cast<quint32>(height), data.data() + 4);
+    qToLittleEndian<quint32>(24, data.data() + 8);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = pixel(x, y);
+            data += static_cast<char>(qBlue(c));
+            data += static_cast<char>(qGreen(c));
+            data += static_cast<char>(qRed(c));
+        }
+    }
+    return data;
+}
+
+QByteArray qtBitmap(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+QByteArray withField(QByteArray bytes, int offset, qint32 value)
+{
+    qToLittleEndian<qint32>(value, bytes.data() + offset);
+    return bytes;
+}
+
+const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1600000000);
+
+struct Built
+{
+    int compressedLength = -1;
+    QString error;
+    QStringList progress;
+    QByteArray package;
+};
+
+Built buildProject(const QString &directory, const QString &name, const QString &description = QString())
+{
+    Built built;
+    const QByteArray main = [&] {
+        QFile file(directory + QStringLiteral("/main.script.m"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    built.compressedLength = Package::build(directory + QLatin1Char('/'), name, QStringLiteral("暂无"), description, main, 2,
+                                            &built.error, [&built](const QString &line) { built.progress << line; });
+    QFile file(directory + QLatin1Char('/') + name + QStringLiteral(".ks"));
+    if (file.open(QIODevice::ReadOnly))
+        built.package = file.readAll();
+    return built;
+}
+
+QStringList leftovers(const QString &directory, const QString &name)
+{
+    return QDir(directory).entryList({name + QStringLiteral(".o*"), name + QStringLiteral(".ks.*")}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class PackageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void wholeProjectReadsBack();
+    void fixedWidthFields();
+    void onlyMainScript();
+    void packingTwiceDrawsNewKeys();
+    void bitmapConversion_data();
+    void bitmapConversion();
+    void refusals_data();
+    void refusals();
+    void innerImageLimit();
+    void unopenableFileIsSkipped();
+    void readerRefusesBrokenInnerImages_data();
+    void readerRefusesBrokenInnerImages();
+    void readerRefusesDamagedPackages_data();
+    void readerRefusesDamagedPackages();
+};
+
+void PackageTest::initTestCase()
+{
+    if (!DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key; the development private key cannot read the packages");
+}
+
+void PackageTest::wholeProjectReadsBack()
+{
+    TestWorkspace workspace;
+    const QString dir = workspace.makeProject(QStringLiteral("演示"));
+    const QString p = QStringLiteral("工程目录/演示/");
+    const QByteArray mainSource = ProjectFile::mainScriptTemplate();
+    const QByteArray util = "local M = {}\nfunction M.add(a, b) return a + b end\nreturn M\n";
+    QByteArray binary(70000, Qt::Uninitialized);
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>((i * 2654435761u) >> 24);
+    const QImage palette = [] {
+        QImage image(7, 3, QImage::Format_Indexed8);
+        image.setColorCount(3);
+        image.setColor(0, qRgb(255, 0, 0));
+        image.setColor(1, qRgb(0, 128, 0));
+        image.setColor(2, qRgb(1, 2, 3));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 7; ++x)
+                image.setPixel(x, y, static_cast<uint>((x + y) % 3));
+        return image;
+    }();
+    const PixelFunction paletteColour = [&palette](int x, int y) { return palette.pixel(x, y); };
+
+    workspace.writeFile(p + "main.script", mainSource, t0.addSecs(10));
+    QVERIFY(ScriptCompiler::compileFile(dir + "/main.script", dir).ok);
+    workspace.setModified(p + "main.script.m", t0.addSecs(9));
+    workspace.writeFile(p + "lib/util.lua", util, t0.addSecs(1));
+    workspace.writeFile(p + "lib/data.bin", binary, t0.addSecs(2));
+    workspace.writeFile(p + "images/a24.bmp", bitmapFile(3, 5, 24, false), t0.addSecs(3));
+    workspace.writeFile(p + "images/b32.bmp", bitmapFile(5, 2, 32, false), t0.addSecs(2));
+    workspace.writeFile(p + "images/top.bmp", bitmapFile(4, 3, 24, true), t0.addSecs(1));
+    workspace.writeFile(p + "images/pal8.bmp", qtBitmap(palette), t0.addSecs(4));
+    workspace.writeFile(p + "空文件.txt", QByteArray(), t0.addSecs(6));
+    workspace.setModified(p + "ks.project", t0.addSecs(5));
+    workspace.writeFile(p + "中文名称.dat", "数据", t0.addSecs(5));
+    workspace.writeFile(p + "演示.ks", "old package", t0.addSecs(11));
+    workspace.writeFile(p + "演示.o", "old scratch", t0.addSecs(11));
+    workspace.setModified(p + "lib", t0.addSecs(8));
+    workspace.setModified(p + "images", t0.addSecs(7));
+
+    const Built built = buildProject(dir, QStringLiteral("演示"), QStringLiteral("描述文字"));
+    QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
+    QVERIFY(leftovers(dir, QStringLiteral("演示")).isEmpty());
+
+    // Newest first, equal times by name, directories in place; old package and scratch left out.
+    const QStringList order = {"main.script", "main.script.m", "lib/data.bin", "lib/util.lua",
+                               "images/pal8.bmp", "images/a24.bmp", "images/b32.bmp", "images/top.bmp",
+                               "空文件.txt", "ks.project", "中文名称.dat"};
+    QStringList expectedProgress;
+    for (const QString &relative : order)
+        expectedProgress << QStringLiteral("正在打包[") + dir + QLatin1Char('/') + relative + QLatin1Char(']');
+    QCOMPARE(built.progress, expectedProgress);
+
+    // Envelope
+    const QByteArray &package = built.package;
+    QCOMPARE(package.left(8), QByteArray("ENKS\x20\x02\x01\x00", 8));
+    QCOMPARE(u32(package, 8), u32(package, 28));
+    QCOMPARE(package.size(), 48 + (built.compressedLength + 7) / 8 * 8);
+    QString error;
+    qint64 compressedLength = 0;
+    const QByteArray inner = PackageReader::openEnvelope(package, &error, &compressedLength);
+    QVERIFY2(!inner.isEmpty(), qPrintable(error));
+    QCOMPARE(compressedLength, qint64(built.compressedLength));
+    QCOMPARE(inner.size(), static_cast<int>(u32(package, 8)));
+
+    const PackageContents contents = PackageReader::read(package, DeviceKey::privatePem());
+    QVERIFY2(contents.ok, qPrintable(contents.error));
+    QCOMPARE(contents.type, 2u);
+    QCOMPARE(contents.name, QStringLiteral("演示"));
+    QCOMPARE(contents.version, QStringLiteral("暂无"));
+    QCOMPARE(contents.description, QStringLiteral("描述文字"));
+    QCOMPARE(u32(inner, 392), static_cast<quint32>(order.size()));
+    QCOMPARE(contents.entries.size(), order.size());
+
+    const QHash<QString, QByteArray> images = {
+        {"images/a24.bmp", imageData(3, 5)},
+        {"images/b32.bmp", imageData(5, 2)},
+        {"images/top.bmp", imageData(4, 3)},
+        {"images/pal8.bmp", imageData(7, 3, paletteColour)},
+    };
+    qint64 entriesLength = 0;
+    for (int i = 0; i < order.size(); ++i) {
+        const PackageEntryData &entry = contents.entries[i];
+        QCOMPARE(entry.relativePath, order[i]);
+        QCOMPARE(entry.fileName, order[i].section(QLatin1Char('/'), -1));
+        const QByteArray original = workspace.readFile(p + order[i]);
+        if (order[i].endsWith(".bmp")) {
+            QCOMPARE(entry.type, int(Package::Image));
+            QCOMPARE(entry.data.toHex(), images.value(order[i]).toHex());
+        } else if (order[i].endsWith(".lua") || order[i].endsWith(".script")) {
+            QCOMPARE(entry.type, int(Package::SealedScript));
+            QCOMPARE(u32(entry.data, 0), 0x11223ABCu);
+            QCOMPARE(u32(entry.data, 8), static_cast<quint32>(original.size()));
+            QCOMPARE(entry.content, original);
+        } else {
+            QCOMPARE(entry.type, int(Package::PlainFile));
+            QCOMPARE(entry.data, original);
+        }
+        entriesLength += 252 + entry.data.size();
+    }
+    QCOMPARE(qint64(contents.entriesLength), entriesLength);
+    QCOMPARE(contents.mainOffset, static_cast<quint32>(416 + entriesLength));
+    QCOMPARE(inner.mid(static_cast<int>(contents.mainOffset)), workspace.readFile(p + "main.script.m"));
+    QByteArray chunk;
+    int status;
+    QByteArray message;
+    ScriptCompiler::compileChunk(mainSource, &chunk, &status, &message);
+    QCOMPARE(contents.mainChunk, chunk);
+}
+
+void PackageTest::fixedWidthFields()
+{
+    TestWorkspace workspace;
+    const QString name = QString(30, QChar(0x5DE5));                   // 90 bytes of UTF-8
+    const QString description = QString(120, QChar(0x63CF));           // 360 bytes
+    const QString longFile = QString(20, QChar(0x6587)) + ".txt";      // 64 bytes
+    const QString dir = workspace.absolute("p");
+    workspace.writeFile("p/" + longFile, "x");
+    // A relative path of exactly 199 bytes still fits its 200-byte field.
+    const QString fits = QString(99, 'a') + '/' + QString(99, 'b');
+    workspace.writeFile("p/" + fits, "y");
+
+    const Built built = buildProject(dir, name, description);
+    QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
+    QString error;
+    const QByteArray inner = PackageReader::openEnvelope(built.package, &error);
+    // Cut at a character boundary, always zero-terminated within the field.
+    QCOMPARE(inner.mid(12, 60), name.left(19).toUtf8() + QByteArray(3, '\0'));
+    QCOMPARE(inner.mid(92, 300), description.left(99).toUtf8() + QByteArray(3, '\0'));
+    const PackageContents contents = PackageReader::read(built.package, DeviceKey::privatePem());
+    QVERIFY2(contents.ok, qPrintable(contents.error));
+    QStringList fileNames, paths;
+    for (const PackageEntryData &entry : contents.entries) {
+        fileNames << entry.fileName;
+        paths << entry.relativePath;
+    }
+    QVERIFY2(fileNames.contains(longFile.left(13)), qPrintable(fileNames.join(',')));
+    QVERIFY(paths.contains(fits));
+    QVERIFY(paths.contains(longFile));
+}
+
+void PackageTest::onlyMainScript()
+{
+    TestWorkspace workspace;
+    workspace.writeFile("solo/main.script", "print('hi')");
+    QVERIFY(ScriptCompiler::compileFile(workspace.absolute("solo/main.script"), workspace.absolute("solo")).ok);
+    const Built built = buildProject(workspace.absolute("solo"), "solo");
+    QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
+    const PackageContents contents = PackageReader::read(built.package, DeviceKey::privatePem());
+    QVERIFY2(contents.ok, qPrintable(contents.error));
+    QCOMPARE(contents.entries.size(), 2);
+    QMap<QString, PackageEntryData> byName;
+    for (const PackageEntryData &entry : contents.entries)
+        byName.insert(entry.fileName, entry);
+    QCOMPARE(byName.value("main.script").type, int(Package::SealedScript));
+    QCOMPARE(byName.value("main.script.m").type, int(Package::PlainFile));
+    QCOMPARE(byName.value("main.script.m").data, contents.mainScript);
+}
+
+void PackageTest::packingTwiceDrawsNewKeys()
+{
+    TestWorkspace workspace;
+    workspace.writeFile("twice/a.lua", "return 1");
+    workspace.writeFile("twice/b.txt", "text");
+    const Built first = buildProject(workspace.absolute("twice"), "twice");
+    const Built second = buildProject(workspace.absolute("twice"), "twice");
+    QVERIFY(first.compressedLength > 0 && second.compressedLength > 0);
+    QVERIFY(first.package != second.package);
+    QString error;
+    const QByteArray a = PackageReader::openEnvelope(first.package, &error);
+    const QByteArray b = PackageReader::openEnvelope(second.package, &error);
+    QCOMPARE(a.mid(392, 12), b.mid(392, 12)); // entryCount, entry header length, entriesLength
+}
+
+void PackageTest::bitmapConversion_data()
+{
+    QTest::addColumn<QByteArray>("bitmap");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("24-bit, 3 wide (9 bytes a row, stored as 12)") << bitmapFile(3, 4, 24, false) << imageData(3, 4);
+    QTest::newRow("24-bit, 1x1") << bitmapFile(1, 1, 24, false) << imageData(1, 1);
+    QTest::newRow("24-bit top-down") << bitmapFile(5, 3, 24, true) << imageData(5, 3);
+    QTest::newRow("32-bit, odd width") << bitmapFile(7, 2, 32, false) << imageData(7, 2);
+    QTest::newRow("32-bit top-down") << bitmapFile(2, 6, 32, true) << imageData(2, 6);
+    QImage mono(9, 2, QImage::Format_Mono);
+    mono.setColor(0, qRgb(0, 0, 0));
+    mono.setColor(1, qRgb(255, 255, 255));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 9; ++x)
+            mono.setPixel(x, y, static_cast<uint>((x + y) & 1));
+    QTest::newRow("1-bit through the image reader")
+        << qtBitmap(mono) << imageData(9, 2, [&mono](int x, int y) { return mono.pixel(x, y); });
+}
+
+void PackageTest::bitmapConversion()
+{
+    QFETCH(QByteArray, bitmap);
+    QFETCH(QByteArray, expected);
+    QString error;
+    QCOMPARE(Package::imageDataLength(bitmap, &error), qint64(expected.size()));
+    QCOMPARE(Package::bitmapToRows(bitmap, &error).toHex(), expected.toHex());
+    QByteArray small(expected.size() - 1, '\0');
+    QCOMPARE(Package::bitmapToRows(bitmap, small.data(), small.size(), &error), qint64(-1));
+}
+
+void PackageTest::refusals_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    const QByteArray good = bitmapFile(10, 10, 24, false);
+    QTest::newRow("relative path of 200 bytes") << QString(100, 'a') + '/' + QString(95, 'b') + ".txt" << QByteArray("x")
+                                                << QStringLiteral("相对路径超过199字节");
+    QTest::newRow("no BM") << "bad.bmp" << QByteArray("PM") + good.mid(2) << QStringLiteral("缺少BM标记");
+    QTest::newRow("empty bitmap") << "bad.bmp" << QByteArray() << QStringLiteral("缺少BM标记");
+    QTest::newRow("truncated header") << "bad.bmp" << good.left(30) << QStringLiteral("文件头不完整");
+    QTest::newRow("absurd size") << "bad.bmp" << withField(withField(good, 18, 100000), 22, 100000) << QStringLiteral("图像过大");
+    QTest::newRow("most negative height") << "bad.bmp" << withField(good, 22, INT_MIN) << QStringLiteral("图像过大");
+    QTest::newRow("zero width") << "bad.bmp" << withField(good, 18, 0) << QStringLiteral("宽度或高度无效");
+    QTest::newRow("pixels past the end") << "bad.bmp" << good.left(good.size() - 10) << QStringLiteral("像素数据超出文件末尾");
+    QTest::newRow("pixel offset past the end") << "bad.bmp" << withField(good, 10, 0x7FFFFFFF) << QStringLiteral("像素数据超出文件末尾");
+    QTest::newRow("width times height overflows") << "bad.bmp" << withField(withField(good, 18, 0x7FFFFFFF), 22, -0x7FFFFFFF)
+                                                  << QStringLiteral("图像过大");
+    QTest::newRow("compressed 24-bit") << "bad.bmp" << withField(good, 30, 1) << QStringLiteral("不支持的位图格式");
+    QTest::newRow("64 bits a pixel") << "bad.bmp" << withField(good, 28, 64) << QStringLiteral("不支持的位图格式");
+    QTest::newRow("8-bit pixels past the end") << "bad.bmp" << withField(withField(good, 28, 8), 18, 400)
+                                               << QStringLiteral("像素数据超出文件末尾");
+    QTest::newRow("broken RLE runs") << "bad.bmp" << withField(withField(good, 28, 8), 30, 1) << QStringLiteral("无法解码该位图");
+}
+
+void PackageTest::refusals()
+{
+    QFETCH(QString, relative);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    TestWorkspace workspace;
+    workspace.writeFile("p/keep.txt", "kept");
+    const Built good = buildProject(workspace.absolute("p"), "p");
+    QVERIFY(good.compressedLength > 0);
+
+    workspace.writeFile("p/" + relative, bytes);
+    const Built failed = buildProject(workspace.absolute("p"), "p");
+    QCOMPARE(failed.compressedLength, -1);
+    QVERIFY2(failed.error.contains(expected), qPrintable(failed.error));
+    QVERIFY2(failed.error.contains(relative.section('/', -1)), qPrintable(failed.error));
+    // The last good package stays, and nothing of the failed build is left behind.
+    QCOMPARE(failed.package, good.package);
+    QVERIFY(leftovers(workspace.absolute("p"), "p").isEmpty());
+}
+
+void PackageTest::innerImageLimit()
+{
+    TestWorkspace workspace;
+    workspace.writeFile("p/small.txt", "small", t0.addSecs(2));
+    const Built good = buildProject(workspace.absolute("p"), "p");
+    QVERIFY(good.compressedLength > 0);
+    // Sparse: costs no disk. With its entry header it passes the 100 MiB limit by a few bytes.
+    QFile big(workspace.absolute("p/big.bin"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(Package::MaxInnerLength - 416 - 252 - 252 - 5 + 1));
+    big.close();
+    workspace.setModified("p/big.bin", t0.addSecs(1)); // packed after small.txt
+    const Built failed = buildProject(workspace.absolute("p"), "p");
+    QCOMPARE(failed.compressedLength, -1);
+    QVERIFY2(failed.error.contains(QStringLiteral("100MB")) && failed.error.contains("big.bin"), qPrintable(failed.error));
+    QCOMPARE(failed.package, good.package);
+    QVERIFY(leftovers(workspace.absolute("p"), "p").isEmpty());
+}
+
+void PackageTest::unopenableFileIsSkipped()
+{
+    TestWorkspace workspace;
+    workspace.writeFile("p/secret.txt", "hidden", t0.addSecs(2));
+    workspace.writeFile("p/open.txt", "visible", t0.addSecs(1));
+    QVERIFY(QFile::setPermissions(workspace.absolute("p/secret.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    for (const QString &dir : {workspace.path(), workspace.absolute("p")})
+        QVERIFY(QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ReadOther | QFileDevice::ExeOther));
+
+    QByteArray buffer(4096, '\0');
+    Package::InnerImage image{buffer.data(), 0, buffer.size()};
+    quint32 count = 0;
+    QString error;
+    QStringList lines;
+    // Root opens every file: the walk runs as an unprivileged user, to whom secret.txt is closed.
+    const bool root = geteuid() == 0;
+    if (root)
+        QVERIFY(setegid(65534) == 0 && seteuid(65534) == 0);
+    const qint64 appended = Package::packDirectory(workspace.absolute("p"), workspace.absolute("p"), image, count, &error,
+                                                   [&lines](const QString &line) { lines << line; });
+    if (root)
+        QVERIFY(seteuid(0) == 0 && setegid(0) == 0);
+    QCOMPARE(appended, qint64(252 + 7));
+    QCOMPARE(count, 1u);
+    QCOMPARE(image.used, appended);
+    QCOMPARE(FixedText::read(buffer.constData() + 48, 200), QByteArray("open.txt"));
+    const QString secret = workspace.absolute("p/secret.txt");
+    QCOMPARE(lines, QStringList({"正在打包[" + secret + "]", "[" + secret + "]打开失败...，跳过...",
+                                 "正在打包[" + workspace.absolute("p/open.txt") + "]"}));
+}
+
+// An inner image laid out by hand: header, one entry of the given type and data, no main script.
+QByteArray innerImage(quint32 type, const QByteArray &data)
+{
+    char header[416] = {};
+    qToLittleEndian<quint32>(0xBBCCAADD, header);
+    qToLittleEndian<quint32>(2, header + 8);
+    qToLittleEndian<quint32>(1, header + 392);
+    qToLittleEndian<quint32>(252, header + 396);
+    qToLittleEndian<quint32>(static_cast<quint32>(252 + data.size()), header + 400);
+    qToLittleEndian<quint32>(416, header + 404);
+    qToLittleEndian<quint32>(static_cast<quint32>(416 + 252 + data.size()), header + 408);
+    char entry[252] = {};
+    qToLittleEndian<quint32>(type, entry + 4);
+    std::memcpy(entry + 8, "f.bin", 5);
+    std::memcpy(entry + 48, "d/f.bin", 7);
+    qToLittleEndian<quint32>(static_cast<quint32>(data.size()), entry + 248);
+    return QByteArray(header, 416) + QByteArray(entry, 252) + data;
+}
+
+void PackageTest::readerRefusesBrokenInnerImages_data()
+{
+    QTest::addColumn<QByteArray>("inner");
+    const QByteArray good = innerImage(0, "data");
+    QTest::newRow("header cut") << good.left(415);
+    QTest::newRow("wrong magic") << withField(good, 0, 0x11223344);
+    QTest::newRow("entry header length") << withField(good, 396, 251);
+    QTest::newRow("more entries than fit") << withField(good, 392, 2);
+    QTest::newRow("entries past the end") << withField(good, 400, 0x7FFFFFFF);
+    QTest::newRow("main offset elsewhere") << withField(good, 408, 417);
+    QTest::newRow("bytes after the main script") << good + "x";
+    QTest::newRow("entry data past its area") << withField(good, 416 + 248, 5);
+    QTest::newRow("unknown entry type") << innerImage(2, "data");
+    QTest::newRow("image header cut") << innerImage(1, "12345678");
+    QByteArray huge(12, '\0');
+    qToLittleEndian<quint32>(0x7FFFFFFF, huge.data());
+    qToLittleEndian<quint32>(0x7FFFFFFF, huge.data() + 4);
+    qToLittleEndian<quint32>(24, huge.data() + 8);
+    QTest::newRow("image sizes overflowing") << innerImage(1, huge);
+    QTest::newRow("image sizes against the data") << innerImage(1, withField(huge, 0, 2).left(12) + "abc");
+    QTest::newRow("script header cut") << innerImage(5, QByteArray(143, '\0'));
+    QByteArray script(144 + 16, '\0');
+    qToLittleEndian<quint32>(0x11223ABC, script.data());
+    qToLittleEndian<quint32>(144, script.data() + 4);
+    qToLittleEndian<quint32>(128, script.data() + 12);
+    QTest::newRow("script key that does not unwrap") << innerImage(5, script);
+}
+
+void PackageTest::readerRefusesBrokenInnerImages()
+{
+    QFETCH(QByteArray, inner);
+    const KeyUnwrapper keys(DeviceKey::privatePem());
+    const PackageContents good = PackageReader::readInner(innerImage(0, "data"), keys);
+    QVERIFY2(good.ok, qPrintable(good.error));
+    QCOMPARE(good.entries.size(), 1);
+    QCOMPARE(good.entries[0].relativePath, QStringLiteral("d/f.bin"));
+    QCOMPARE(good.entries[0].content, QByteArray("data"));
+    QVERIFY(good.mainChunk.isEmpty());
+
+    const PackageContents contents = PackageReader::readInner(inner, keys);
+    QVERIFY(!contents.ok);
+    QVERIFY(!contents.error.isEmpty());
+}
+
+void PackageTest::readerRefusesDamagedPackages_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("truncateTo");
+    QTest::newRow("magic") << 0 << -1;
+    QTest::newRow("envelope length") << 4 << -1;
+    QTest::newRow("inner length") << 8 << -1;
+    QTest::newRow("digest") << 14 << -1;
+    QTest::newRow("second inner length") << 29 << -1;
+    QTest::newRow("cipher header") << 40 << -1;
+    QTest::newRow("ciphertext") << 60 << -1;
+    QTest::newRow("last byte") << -1 << -1;
+    QTest::newRow("cut") << -1 << 100;
+    QTest::newRow("header only") << -1 << 48;
+}
+
+void PackageTest::readerRefusesDamagedPackages()
+{
+    QFETCH(int, offset);
+    QFETCH(int, truncateTo);
+    TestWorkspace workspace;
+    workspace.writeFile("p/a.lua", "return 'a'");
+    workspace.writeFile("p/b.txt", QByteArray(3000, 'b'));
+    Built built = buildProject(workspace.absolute("p"), "p");
+    QVERIFY(PackageReader::read(built.package, DeviceKey::privatePem()).ok);
+    QByteArray damaged = built.package;
+    if (truncateTo >= 0)
+        damaged.truncate(truncateTo);
+    else
+        damaged[offset < 0 ? damaged.size() - 1 : offset] = static_cast<char>(damaged[offset < 0 ? damaged.size() - 1 : offset] ^ 0x40);
+    const PackageContents contents = PackageReader::read(damaged, DeviceKey::privatePem());
+    QVERIFY(!contents.ok);
+    QVERIFY(!contents.error.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(PackageTest)
+#include "tst_package.moc"

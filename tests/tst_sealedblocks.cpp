@@ -1,0 +1,348 @@
+#include "build/BuiltInPublicKey.h"
+#include "build/KeyUnwrapper.h"
+#include "build/SealedBlocks.h"
+#include "support/DeviceKey.h"
+
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+#include <QtEndian>
+#include <QtTest>
+
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+quint32 u32(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+QByteArray randomBytes(int length, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(length, Qt::Uninitialized);
+    for (char &c : bytes)
+        c = static_cast<char>(generator.bounded(256));
+    return bytes;
+}
+
+QByteArray inflate(const QByteArray &stream, int length)
+{
+    QByteArray out(length, Qt::Uninitialized);
+    uLongf produced = static_cast<uLongf>(length);
+    if (uncompress(reinterpret_cast<Bytef *>(out.data()), &produced,
+                   reinterpret_cast<const Bytef *>(stream.constData()), static_cast<uLong>(stream.size())) != Z_OK
+        || produced != static_cast<uLongf>(length))
+        return "inflate failed";
+    return out;
+}
+
+} // namespace
+
+class SealedBlocksTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compressedBlockLayout_data();
+    void compressedBlockLayout();
+    void cipherBlockLayoutAndRoundTrip_data();
+    void cipherBlockLayoutAndRoundTrip();
+    void keyStrings_data();
+    void keyStrings();
+    void encryptInPlaceMatchesEncryptBlocks();
+    void decryptRefusesBrokenBlocks_data();
+    void decryptRefusesBrokenBlocks();
+    void decompressRefusesBrokenBlocks_data();
+    void decompressRefusesBrokenBlocks();
+    void contentKeysKeepUpperBytesZero();
+    void wrappedKeyOpensWithDevicePrivateKey();
+    void wrapKeyFailures_data();
+    void wrapKeyFailures();
+    void builtInKeyIsFourPemLines();
+    void zeroExtendedDigest_data();
+    void zeroExtendedDigest();
+};
+
+void SealedBlocksTest::compressedBlockLayout_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("one byte") << QByteArray("x");
+    QTest::newRow("repetitive") << QByteArray(100000, 'a');
+    QTest::newRow("random 64 KiB") << randomBytes(65536, 7);
+}
+
+void SealedBlocksTest::compressedBlockLayout()
+{
+    QFETCH(QByteArray, input);
+    const QByteArray block = SealedBlocks::compressBlock(input);
+    QVERIFY(block.size() >= 31);
+    QCOMPARE(u32(block, 0), 0x11FE44ABu);
+    QCOMPARE(static_cast<int>(block[4]), 31);
+    QCOMPARE(block.mid(5, 7), QByteArray(7, '\0'));
+    QCOMPARE(block.mid(16, 15), QByteArray(15, '\0'));
+    const quint32 streamLength = u32(block, 12);
+    QCOMPARE(block.size(), 31 + static_cast<int>(streamLength));
+    QCOMPARE(inflate(block.mid(31), input.size()), input);
+
+    // The stream is zlib's one-shot compress at the default level.
+    QByteArray expected(static_cast<int>(compressBound(static_cast<uLong>(input.size()))), Qt::Uninitialized);
+    uLongf expectedLength = static_cast<uLongf>(expected.size());
+    QCOMPARE(compress(reinterpret_cast<Bytef *>(expected.data()), &expectedLength,
+                      reinterpret_cast<const Bytef *>(input.constData()), static_cast<uLong>(input.size())), Z_OK);
+    QCOMPARE(block.mid(31), expected.left(static_cast<int>(expectedLength)));
+
+    QByteArray back;
+    QString error;
+    QCOMPARE(SealedBlocks::decompressBlock(block.constData(), block.size(), input.size(), &back, &error), qint64(block.size()));
+    QCOMPARE(back, input);
+}
+
+void SealedBlocksTest::cipherBlockLayoutAndRoundTrip_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("padded");
+    for (int length = 0; length <= 17; ++length)
+        QTest::addRow("%d bytes", length) << length << (length + 7) / 8 * 8;
+    QTest::newRow("1 MiB + 3") << (1 << 20) + 3 << (1 << 20) + 8;
+}
+
+void SealedBlocksTest::cipherBlockLayoutAndRoundTrip()
+{
+    QFETCH(int, length);
+    QFETCH(int, padded);
+    const QByteArray plain = randomBytes(length, static_cast<quint32>(length));
+    const QByteArray key = "k1";
+    const QByteArray block = SealedBlocks::encryptBlocks(plain, key);
+    QCOMPARE(block.size(), 16 + padded);
+    QCOMPARE(u32(block, 0), 0xFDABBBCCu);
+    QCOMPARE(u32(block, 4), 16u);
+    QCOMPARE(u32(block, 8), static_cast<quint32>(padded));
+    QCOMPARE(u32(block, 12), static_cast<quint32>(padded - length));
+    if (length >= 8)
+        QVERIFY(block.mid(16, 8) != plain.left(8));
+
+    QByteArray back;
+    QString error;
+    QCOMPARE(SealedBlocks::decryptBlocks(block.constData(), block.size(), key, &back, &error), qint64(block.size()));
+    QCOMPARE(back, plain);
+    // Trailing bytes after the block are not part of it.
+    const QByteArray followed = block + "trailing";
+    QCOMPARE(SealedBlocks::decryptBlocks(followed.constData(), followed.size(), key, &back, &error), qint64(block.size()));
+    QCOMPARE(back, plain);
+}
+
+void SealedBlocksTest::keyStrings_data()
+{
+    QTest::addColumn<QByteArray>("keyBytes");
+    QTest::addColumn<QByteArray>("keyString");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("leading zero") << QByteArray("\0\x12\0\0\x34\x56\0\0", 8) << QByteArray();
+    QTest::newRow("one byte") << QByteArray("\x7f\0\0\0\x01\x02\0\0", 8) << QByteArray("\x7f");
+    QTest::newRow("two bytes") << QByteArray("\x34\x12\0\0\x01\x02\0\0", 8) << QByteArray("\x34\x12");
+    QTest::newRow("seven bytes") << QByteArray("abcdefg") << QByteArray("abcdefg");
+    QTest::newRow("no zero within the limit") << QByteArray("abcdefghij") << QByteArray("abcdefgh");
+}
+
+void SealedBlocksTest::keyStrings()
+{
+    QFETCH(QByteArray, keyBytes);
+    QFETCH(QByteArray, keyString);
+    const QByteArray taken = SealedBlocks::keyString(keyBytes.constData(), qMin(keyBytes.size(), 8));
+    QCOMPARE(taken, keyString);
+
+    // Only the bytes before the first zero count: the same cipher text, and it opens again.
+    const QByteArray plain = "sixteen byte msg and some more";
+    const QByteArray block = SealedBlocks::encryptBlocks(plain, taken);
+    QCOMPARE(SealedBlocks::encryptBlocks(plain, keyString + QByteArray("\0ignored", 8)), block);
+    QByteArray back;
+    QVERIFY(SealedBlocks::decryptBlocks(block.constData(), block.size(), keyString, &back, nullptr) > 0);
+    QCOMPARE(back, plain);
+    QVERIFY(SealedBlocks::encryptBlocks(plain, keyString + "x") != block);
+}
+
+void SealedBlocksTest::encryptInPlaceMatchesEncryptBlocks()
+{
+    const QByteArray plain = randomBytes(45, 3);
+    QByteArray buffer(16 + 48, '\xEE'); // pad bytes start as garbage
+    std::memcpy(buffer.data() + 16, plain.constData(), static_cast<size_t>(plain.size()));
+    SealedBlocks::encryptInPlace(buffer.data(), plain.size(), "key");
+    QCOMPARE(buffer, SealedBlocks::encryptBlocks(plain, "key"));
+}
+
+void SealedBlocksTest::decryptRefusesBrokenBlocks_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    const QByteArray good = SealedBlocks::encryptBlocks(QByteArray("0123456789"), "k");
+    auto with = [&good](int offset, quint32 value) {
+        QByteArray b = good;
+        qToLittleEndian<quint32>(value, b.data() + offset);
+        return b;
+    };
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("header cut") << good.left(15);
+    QTest::newRow("wrong magic") << with(0, 0xFDABBBCD);
+    QTest::newRow("wrong header length") << with(4, 17);
+    QTest::newRow("padded length not a multiple of 8") << with(8, 12);
+    QTest::newRow("padded length past the end") << with(8, 24);
+    QTest::newRow("huge padded length") << with(8, 0xFFFFFFF8);
+    QTest::newRow("pad count 8") << with(12, 8);
+    QTest::newRow("pad count beyond an empty block") << SealedBlocks::encryptBlocks(QByteArray(), "k").replace(12, 1, "\x03");
+    QTest::newRow("ciphertext cut") << good.left(good.size() - 1);
+}
+
+void SealedBlocksTest::decryptRefusesBrokenBlocks()
+{
+    QFETCH(QByteArray, block);
+    QByteArray plain = "untouched";
+    QString error;
+    QCOMPARE(SealedBlocks::decryptBlocks(block.constData(), block.size(), "k", &plain, &error), qint64(-1));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(plain, QByteArray("untouched"));
+}
+
+void SealedBlocksTest::decompressRefusesBrokenBlocks_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<qint64>("expectedLength");
+    const QByteArray input(5000, 'z');
+    const QByteArray good = SealedBlocks::compressBlock(input);
+    QByteArray wrongMagic = good;
+    wrongMagic[0] = 0;
+    QByteArray wrongHeader = good;
+    wrongHeader[4] = 32;
+    QByteArray longStream = good;
+    qToLittleEndian<quint32>(static_cast<quint32>(good.size()), longStream.data() + 12);
+    QByteArray corrupt = good;
+    corrupt[40] = static_cast<char>(corrupt[40] ^ 0x55);
+    QTest::newRow("header cut") << good.left(30) << qint64(input.size());
+    QTest::newRow("wrong magic") << wrongMagic << qint64(input.size());
+    QTest::newRow("wrong header length") << wrongHeader << qint64(input.size());
+    QTest::newRow("stream past the end") << longStream << qint64(input.size());
+    QTest::newRow("stream cut") << good.left(good.size() - 4) << qint64(input.size());
+    QTest::newRow("corrupt stream") << corrupt << qint64(input.size());
+    QTest::newRow("shorter than recorded") << good << qint64(input.size() + 1);
+    QTest::newRow("longer than recorded") << good << qint64(input.size() - 1);
+    QTest::newRow("absurd expansion") << good << qint64(100000000);
+    QTest::newRow("negative length") << good << qint64(-1);
+}
+
+void SealedBlocksTest::decompressRefusesBrokenBlocks()
+{
+    QFETCH(QByteArray, block);
+    QFETCH(qint64, expectedLength);
+    QByteArray plain;
+    QString error;
+    QCOMPARE(SealedBlocks::decompressBlock(block.constData(), block.size(), expectedLength, &plain, &error), qint64(-1));
+    QVERIFY(!error.isEmpty());
+}
+
+void SealedBlocksTest::contentKeysKeepUpperBytesZero()
+{
+    QSet<QByteArray> seen;
+    for (int i = 0; i < 200; ++i) {
+        const QByteArray key = SealedBlocks::makeContentKey();
+        QCOMPARE(key.size(), 8);
+        QCOMPARE(key.mid(2, 2), QByteArray(2, '\0'));
+        QCOMPARE(key.mid(6, 2), QByteArray(2, '\0'));
+        seen.insert(key);
+    }
+    QVERIFY(seen.size() > 150);
+}
+
+void SealedBlocksTest::wrappedKeyOpensWithDevicePrivateKey()
+{
+    if (!DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key; the development private key cannot open it");
+    const KeyUnwrapper device(DeviceKey::privatePem());
+    QVERIFY(device.isValid());
+    const QByteArray contentKey = SealedBlocks::makeContentKey();
+    QString error;
+    const QByteArray wrapped = SealedBlocks::wrapKey(contentKey, &error);
+    QCOMPARE(wrapped.size(), 128);
+    QCOMPARE(device.unwrap(wrapped.constData(), wrapped.size(), &error), contentKey);
+    // PKCS #1 v1.5 pads with random bytes: the same key wraps differently every time.
+    const QByteArray again = SealedBlocks::wrapKey(contentKey, &error);
+    QVERIFY(again != wrapped);
+    QCOMPARE(device.unwrap(again.constData(), again.size(), &error), contentKey);
+
+    QByteArray damaged = wrapped;
+    damaged[5] = static_cast<char>(damaged[5] ^ 1);
+    QVERIFY(device.unwrap(damaged.constData(), damaged.size(), &error).isEmpty());
+    QVERIFY(device.unwrap(wrapped.constData(), 127, &error).isEmpty());
+}
+
+void SealedBlocksTest::wrapKeyFailures_data()
+{
+    QTest::addColumn<QByteArray>("pem");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("not PEM") << QByteArray("garbage") << QByteArray("unable to read public key!");
+    QByteArray cut = BuiltInPublicKey::pem();
+    cut.remove(40, 30);
+    QTest::newRow("damaged PEM") << cut << QByteArray("unable to read public key!");
+
+    // A 2048-bit key would need 256 bytes where the formats hold 128.
+    EVP_PKEY *big = EVP_RSA_gen(2048);
+    BIO *out = BIO_new(BIO_s_mem());
+    PEM_write_bio_PUBKEY(out, big);
+    char *text = nullptr;
+    const long length = BIO_get_mem_data(out, &text);
+    QTest::newRow("2048-bit key") << QByteArray(text, static_cast<int>(length)) << QByteArray("unable to read public key!");
+    BIO_free(out);
+    EVP_PKEY_free(big);
+}
+
+void SealedBlocksTest::wrapKeyFailures()
+{
+    QFETCH(QByteArray, pem);
+    QFETCH(QByteArray, line);
+    QString error;
+    QVERIFY(SealedBlocks::wrapKey(SealedBlocks::makeContentKey(), pem, &error).isEmpty());
+    QVERIFY2(error.contains(QString::fromLatin1(line)), qPrintable(error));
+}
+
+void SealedBlocksTest::builtInKeyIsFourPemLines()
+{
+    const QList<QByteArray> lines = BuiltInPublicKey::pem().split('\n');
+    QCOMPARE(lines.size(), 7); // six lines, each ended by a line feed
+    QCOMPARE(lines[0], QByteArray("-----BEGIN PUBLIC KEY-----"));
+    QCOMPARE(lines[5], QByteArray("-----END PUBLIC KEY-----"));
+    QCOMPARE(lines[6], QByteArray());
+    QCOMPARE(lines[1].size(), 64);
+    QCOMPARE(lines[2].size(), 64);
+    QCOMPARE(lines[3].size(), 64);
+    QVERIFY(lines[4].size() < 64);
+    QString error;
+    QCOMPARE(SealedBlocks::wrapKey(QByteArray(8, 'k'), &error).size(), 128);
+}
+
+void SealedBlocksTest::zeroExtendedDigest_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("digestLength");
+    QTest::newRow("prefix") << 1000 << 300;
+    QTest::newRow("whole") << 1000 << 1000;
+    QTest::newRow("zeros beyond the end") << 1000 << 9000;
+    QTest::newRow("nothing but zeros") << 0 << 17;
+}
+
+void SealedBlocksTest::zeroExtendedDigest()
+{
+    QFETCH(int, length);
+    QFETCH(int, digestLength);
+    const QByteArray data = randomBytes(length, 11);
+    QByteArray extended = data.left(digestLength);
+    extended.append(QByteArray(qMax(0, digestLength - length), '\0'));
+    QCOMPARE(SealedBlocks::zeroExtendedMd5(data.constData(), data.size(), digestLength),
+             QCryptographicHash::hash(extended, QCryptographicHash::Md5));
+}
+
+QTEST_GUILESS_MAIN(SealedBlocksTest)
+#include "tst_sealedblocks.moc"
