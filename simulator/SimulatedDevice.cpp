@@ -216,9 +216,13 @@ QStringList SimulatedDevice::importSummary(const QString &fileName, const QByteA
 
     const SimPackageCheck check = SimPackageCheck::check(package);
     QString verdict;
-    if (check.opened)
-        verdict = QStringLiteral("project %1, %2 entries, ").arg(check.projectName).arg(check.entryCount);
-    verdict += check.problem.isEmpty() ? QStringLiteral("verified") : check.problem;
+    if (!check.opened)
+        verdict = QStringLiteral("not verified: %1").arg(check.problem);
+    else
+        verdict = QStringLiteral("project %1, %2 entries, %3")
+                      .arg(check.projectName)
+                      .arg(check.entryCount)
+                      .arg(check.problem.isEmpty() ? QStringLiteral("verified") : QStringLiteral("first problem: ") + check.problem);
     return {received, verdict};
 }
 

@@ -1,12 +1,14 @@
 // The controller and the screen receiver talking to the simulated device, and to fake devices
 // that send bad input, over loopback; the main window's status line and remote log pane.
 #include "app/ProjectManagerWindow.h"
+#include "build/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
 #include "device/PCClientControllor.h"
 #include "simulator/SimFrameEncoder.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
+#include "support/DeviceKey.h"
 #include "support/TestWorkspace.h"
 #include "support/WireBytes.h"
 #include "ui_ProjectManagerWindow.h"
@@ -101,6 +103,8 @@ class DeviceLinkTest : public QObject
 
 private slots:
     void roundTrip();
+    void importedPackageIsChecked_data();
+    void importedPackageIsChecked();
     void framesArriveAsTheRightPixels_data();
     void framesArriveAsTheRightPixels();
     void secondStreamReplacesTheFirst();
@@ -181,6 +185,55 @@ void DeviceLinkTest::roundTrip()
     QTRY_COMPARE(logs.count(), 7);
     QCOMPARE(sink.images.size(), framesAtStop);
     QVERIFY(controller.isConnected());
+}
+
+void DeviceLinkTest::importedPackageIsChecked_data()
+{
+    QTest::addColumn<int>("damage"); // 0 none, 1 a byte of the compressed data, 2 not a package
+    QTest::addColumn<QString>("verdict"); // the second log line, or its start
+
+    QTest::newRow("a package built here") << 0 << QStringLiteral("project 演示, 2 entries, verified");
+    // Decrypting the damaged block gives other bytes: the stream breaks or its digest differs.
+    QTest::newRow("damaged on the way") << 1 << QStringLiteral("not verified: 包的");
+    QTest::newRow("not a package") << 2 << QStringLiteral("not verified: 不是脚本包文件");
+}
+
+void DeviceLinkTest::importedPackageIsChecked()
+{
+    QFETCH(int, damage);
+    QFETCH(QString, verdict);
+    if (damage == 0 && !DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key: the simulated device's development key cannot open its packages");
+
+    QTemporaryDir project;
+    for (const char *name : {"a.txt", "b.txt"}) {
+        QFile file(project.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("some data\n");
+    }
+    QString error;
+    QVERIFY2(Package::build(project.path() + QLatin1Char('/'), QStringLiteral("演示"), QStringLiteral("暂无"), QString(),
+                            QByteArray(), 2, &error) > 0,
+             qPrintable(error));
+    QFile built(project.filePath(QStringLiteral("演示.ks")));
+    QVERIFY(built.open(QIODevice::ReadOnly));
+    QByteArray package = built.readAll();
+    if (damage == 1)
+        package[package.size() / 2] = char(package[package.size() / 2] ^ 0x40);
+    else if (damage == 2)
+        package = QByteArray("PK\3\4 something else entirely, long enough to be read a little way");
+
+    Simulator sim(Simulator::options());
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    PCClientControllor controller;
+    QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
+    QSignalSpy imported(&controller, &PCClientControllor::signal_scriptImportComplete);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller.importScript("演示.ks", package.size(), package.constData()));
+    QTRY_COMPARE(imported.count(), 1);
+    QCOMPARE(logs.count(), 2);
+    QCOMPARE(logs.at(0).at(0).toString(), QStringLiteral("imported 演示.ks: %1 bytes").arg(package.size()));
+    QVERIFY2(logs.at(1).at(0).toString().startsWith(verdict), qPrintable(logs.at(1).at(0).toString()));
 }
 
 void DeviceLinkTest::framesArriveAsTheRightPixels_data()
