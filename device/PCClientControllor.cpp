@@ -23,26 +23,17 @@ QByteArray int32s(std::initializer_list<qint32> values)
     return bytes;
 }
 
-void destroyDeviceController();
+} // namespace
 
-PCClientControllor *createDeviceController()
-{
+// Made before main runs, never by a static destructor after the application object is gone:
+// the application object's destructor runs its post routines first, while the socket and the
+// receiver thread can still be ended properly.
+PCClientControllor &deviceController = *[] {
     auto *controller = new PCClientControllor;
-    qAddPostRoutine(destroyDeviceController);
+    qAddPostRoutine([] { delete &deviceController; });
     return controller;
-}
-
-} // namespace
-
-PCClientControllor &deviceController = *createDeviceController();
+}();
 QString rememberedDeviceAddress;
-
-namespace {
-void destroyDeviceController()
-{
-    delete &deviceController;
-}
-} // namespace
 
 PCClientControllor::PCClientControllor()
 {

@@ -85,7 +85,6 @@ void SimFrameStreamer::sendFrame(QTcpSocket *socket)
     SimFrameEncoder::stamp(&stamped);
     socket->write(SimFrameEncoder::messageHead(stamped, options.screencapMode));
     socket->write(pixels); // shared, not copied, by the socket's buffer
-    ++sent;
 }
 
 void SimFrameStreamer::refreshPixels()

@@ -28,7 +28,6 @@ public:
     bool listen(const QHostAddress &address, QString *error);
     quint16 port() const { return server.serverPort(); }
     void setTouch(const QPoint &point);
-    quint64 framesSent() const { return sent; }
 
 signals:
     void signal_event(QString line);
@@ -50,5 +49,4 @@ private:
     qint64 renderedAt = -1;
     QPoint touch{-1, -1};
     bool stale = true;
-    quint64 sent = 0;
 };
