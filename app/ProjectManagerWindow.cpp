@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/AppInfo.h"
 #include "app/Platform.h"
+#include "build/ProjectBuilder.h"
 #include "build/FixedText.h"
 #include "device/PCClientControllor.h"
 #include "editor/AutoIndent.h"
@@ -485,8 +486,6 @@ void ProjectManagerWindow::on_open_project_dir_action_triggered()
 
 // ---- Commands that other parts of the IDE provide --------------------------------------------
 
-void ProjectManagerWindow::on_compile_project_action_triggered() {}
-void ProjectManagerWindow::on_syntax_check_action_triggered() {}
 void ProjectManagerWindow::on_remote_screen_action_triggered() {}
 void ProjectManagerWindow::on_remote_import_action_triggered() {}
 void ProjectManagerWindow::on_action_connection_manager_triggered() {}
@@ -540,4 +539,60 @@ void ProjectManagerWindow::openImageEditor(const QString &path)
 void ProjectManagerWindow::on_action_image_editor_triggered()
 {
     openImageEditor(QString());
+}
+
+// ---- Build commands ---------------------------------------------------------------------------
+
+ProjectBuilder ProjectManagerWindow::builder()
+{
+    return ProjectBuilder({[this](const QString &line) { appendOutput(line); },
+                           [this](const QString &text) { appendError(text); }});
+}
+
+QString ProjectManagerWindow::prepareBuild()
+{
+    // A script whose save failed would be built from its old text on disk.
+    if (!saveScript()) {
+        clearOutput();
+        appendError(QStringLiteral("当前脚本未能保存，编译已取消。"));
+        return QString();
+    }
+    const QString directory = projectDirectory(activeProjectName);
+    clearOutput();
+    if (activeProjectName.isEmpty() || directory.isEmpty())
+        appendError(ProjectBuilder::noActiveProjectMessage());
+    return directory;
+}
+
+bool ProjectManagerWindow::compileActiveProject()
+{
+    const QString directory = prepareBuild();
+    return !directory.isEmpty() && builder().check(activeProjectName, directory);
+}
+
+bool ProjectManagerWindow::compileDirectory(const QString &projectDirectory, const QString &directory)
+{
+    return builder().compileDirectory(projectDirectory, directory);
+}
+
+bool ProjectManagerWindow::compileScript(const QString &path, const QString &outputDirectory)
+{
+    return builder().compileScript(path, outputDirectory);
+}
+
+void ProjectManagerWindow::buildActiveProject()
+{
+    const QString directory = prepareBuild();
+    if (!directory.isEmpty())
+        builder().build(activeProjectName, directory);
+}
+
+void ProjectManagerWindow::on_syntax_check_action_triggered()
+{
+    compileActiveProject();
+}
+
+void ProjectManagerWindow::on_compile_project_action_triggered()
+{
+    buildActiveProject();
 }

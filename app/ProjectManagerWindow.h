@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class ProjectBuilder;
 class QLabel;
 class QTreeWidgetItem;
 class QsciScintilla;
@@ -57,6 +58,12 @@ public:
     QsciScintilla *scriptEditor() const { return editor; }
     QString scriptPath() const { return currentScriptPath; }
     bool isScriptModified() const { return scriptModified; }
+
+    // Build commands: the script check (F5) and the project build (F6) of the active project.
+    bool compileActiveProject();
+    bool compileDirectory(const QString &projectDirectory, const QString &directory);
+    bool compileScript(const QString &path, const QString &outputDirectory);
+    void buildActiveProject();
 
     // Screen tools.
     void openImageEditor(const QString &path);
@@ -114,6 +121,10 @@ private slots:
 
 private:
     void refreshConnectionStatus();
+    ProjectBuilder builder();
+    // Saves the open script and clears the output; the active project's directory, or "" (with
+    // an error line) when there is nothing to build.
+    QString prepareBuild();
     void setupScriptEditor();
     void setupSnippetMenus();
 

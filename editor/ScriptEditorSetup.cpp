@@ -7,6 +7,8 @@
 
 #include <QAccessible>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 
 namespace {
 
@@ -63,7 +65,16 @@ void ScriptEditorSetup::configure(QsciScintilla *editor, const QString &apiFile)
     editor->setUtf8(true);
     editor->setMarginLineNumbers(1, true);
     editor->setMarginWidth(1, 30);
-    editor->SendScintilla(QsciScintillaBase::SCI_STYLESETFONT, QsciScintillaBase::STYLE_DEFAULT, "Courier New");
+    // The lexer's own fonts are proportional (and missing on many desktops): code is shown in
+    // Courier New, or the desktop's fixed-pitch font where Courier New is not installed.
+    QFont font(QStringLiteral("Courier New"), 9);
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSize(9);
+    }
+    lexer->setFont(font);
+    editor->SendScintilla(QsciScintillaBase::SCI_STYLESETFONT, QsciScintillaBase::STYLE_DEFAULT,
+                          font.family().toUtf8().constData());
     editor->SendScintilla(QsciScintillaBase::SCI_STYLESETSIZE, QsciScintillaBase::STYLE_DEFAULT, 9);
 
     editor->setAutoCompletionThreshold(2);

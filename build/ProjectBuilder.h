@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The two build commands over one project directory: the script check (compile every script
+// into its .m beside it, stop at the first that fails) and the full build (check, then pack
+// the project into its package). The IDE and the headless build both run it; they differ only
+// in where the lines go.
+class ProjectBuilder
+{
+public:
+    struct Output
+    {
+        std::function<void(const QString &line)> line;   // progress, as it happens
+        std::function<void(const QString &text)> error;  // an error, without any prefix
+    };
+
+    explicit ProjectBuilder(Output output);
+
+    // Compiles every script of the project, newest first; the first that fails ends the run.
+    bool check(const QString &projectName, const QString &projectDirectory);
+    // Compiles the scripts of one directory tree of the project.
+    bool compileDirectory(const QString &projectDirectory, const QString &directory);
+    // Compiles one script into <outputDirectory>/<file name>.m.
+    bool compileScript(const QString &path, const QString &outputDirectory);
+    // check, then packs the project into <directory>/<name from ks.project>.ks.
+    bool build(const QString &projectName, const QString &projectDirectory);
+
+    // The message shown when a command has no project to work on.
+    static QString noActiveProjectMessage();
+
+private:
+    Output out;
+};

@@ -1,0 +1,295 @@
+// The script check (F5), the project build (F6) and the headless kestrun-build, on real project
+// directories.
+#include "app/ProjectManagerWindow.h"
+#include "build/PackageReader.h"
+#include "build/ProjectBuilder.h"
+#include "build/ScriptCompiler.h"
+#include "support/DeviceKey.h"
+#include "support/ModalAnswerer.h"
+#include "support/TestWorkspace.h"
+#include "ui_ProjectManagerWindow.h"
+
+#include <Qsci/qsciscintilla.h>
+#include <QImage>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+QStringList outputLines(ProjectManagerWindow &window)
+{
+    return window.form()->outText->toPlainText().split(QLatin1Char('\n'));
+}
+
+// A builder whose lines are collected, errors marked as the IDE marks them.
+struct Collector
+{
+    QStringList lines;
+    ProjectBuilder builder{{[this](const QString &l) { lines << l; },
+                            [this](const QString &e) { lines << QStringLiteral("错误：") + e; }}};
+};
+
+QString bmp24(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    image.fill(QColor(10, 20, 30));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+} // namespace
+
+class TestBuildCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void projectWithoutScripts();
+    void emptyScriptsArePassedOver();
+    void subdirectoryInProgressLine();
+    void firstSyntaxErrorEndsTheRun();
+    void fullBuildReadsBack();
+    void nameMismatchBetweenProjectFileAndTree();
+    void projectFileWithoutName();
+    void packerFailureKeepsOldPackage();
+    void noActiveProject();
+    void modifiedScriptIsSavedFirst();
+    void failedSaveCancelsTheBuild();
+    void headlessBuild();
+
+private:
+    TestWorkspace *ws = nullptr;
+    QDateTime base;
+    QString project;
+};
+
+void TestBuildCommands::init()
+{
+    ws = new TestWorkspace;
+    base = QDateTime::currentDateTime().addDays(-1);
+    project = ws->makeProject(QStringLiteral("p"), base);
+    ws->setModified(QStringLiteral("工程目录/p/main.script"), base);
+}
+
+void TestBuildCommands::cleanup()
+{
+    delete ws;
+}
+
+void TestBuildCommands::projectWithoutScripts()
+{
+    QVERIFY(QFile::remove(project + QStringLiteral("/main.script")));
+    ws->writeFile(QStringLiteral("工程目录/p/data.txt"), "print(1)");
+    ProjectManagerWindow window;
+    QVERIFY(window.compileActiveProject());
+    QCOMPARE(outputLines(window), (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "所有脚本文件编译完成..."}));
+}
+
+void TestBuildCommands::emptyScriptsArePassedOver()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/empty.lua"), "", base.addSecs(10));
+    ProjectManagerWindow window;
+    window.form()->syntax_check_action->trigger();
+    QCOMPARE(outputLines(window), (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "正在编译[main.script]",
+                                               "所有脚本文件编译完成..."}));
+    QVERIFY(QFileInfo::exists(project + QStringLiteral("/main.script.m")));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/empty.lua.m")));
+}
+
+void TestBuildCommands::subdirectoryInProgressLine()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "return 1", base.addSecs(10));
+    ws->setModified(QStringLiteral("工程目录/p/lib"), base.addSecs(10));
+    Collector c;
+    QVERIFY(c.builder.check(QStringLiteral("p"), project));
+    QCOMPARE(c.lines, (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "正在编译[lib/util.lua]",
+                                   "正在编译[main.script]", "所有脚本文件编译完成..."}));
+    QVERIFY(QFileInfo::exists(project + QStringLiteral("/lib/util.lua.m")));
+}
+
+void TestBuildCommands::firstSyntaxErrorEndsTheRun()
+{
+    // Newest first: good.lua, then bad.lua, then main.script (never reached).
+    ws->writeFile(QStringLiteral("工程目录/p/good.lua"), "return 1", base.addSecs(30));
+    ws->writeFile(QStringLiteral("工程目录/p/bad.lua"), "x = = 1\n", base.addSecs(20));
+    ProjectManagerWindow window;
+    QVERIFY(!window.compileActiveProject());
+    const QStringList lines = outputLines(window);
+    QCOMPARE(lines.mid(0, 4), (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "正在编译[good.lua]",
+                                           "正在编译[bad.lua]"}));
+    QCOMPARE(lines.mid(4).join(QLatin1Char('\n')),
+             QStringLiteral("错误：脚本编译出错...\n错误代码：3\n错误信息：\n脚本bad.lua第1行有语法错误, unexpected symbol near '='"));
+    QVERIFY(QFileInfo::exists(project + QStringLiteral("/good.lua.m")));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/bad.lua.m")));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/main.script.m")));
+
+    // The build stops with the check: nothing further, no package.
+    window.form()->compile_project_action->trigger();
+    QVERIFY(outputLines(window).last().startsWith(QStringLiteral("脚本bad.lua第1行")));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
+}
+
+void TestBuildCommands::fullBuildReadsBack()
+{
+    if (!DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key");
+    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "local M = {}\nreturn M\n", base.addSecs(10));
+    ws->writeFile(QStringLiteral("工程目录/p/data.bin"), QByteArray("\x00\x01\x02", 3), base.addSecs(20));
+    ws->writeFile(QStringLiteral("工程目录/p/shot.bmp"), QByteArray::fromBase64(bmp24(3, 2).toLatin1()), base.addSecs(30));
+    ProjectManagerWindow window;
+    window.form()->compile_project_action->trigger();
+    const QStringList lines = outputLines(window);
+    QCOMPARE(lines.value(lines.size() - 3), QStringLiteral("二进制脚本构建成功..."));
+    QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + project + QStringLiteral("/p.ks"));
+    QVERIFY(lines.contains(QStringLiteral("正在打包资源并构建二进制脚本...")));
+    QVERIFY(lines.contains(QStringLiteral("正在打包[") + project + QStringLiteral("/shot.bmp]")));
+
+    QFile file(project + QStringLiteral("/p.ks"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const PackageContents contents = PackageReader::read(file.readAll(), DeviceKey::privatePem());
+    QVERIFY2(contents.ok, qPrintable(contents.error));
+    QCOMPARE(contents.name, QStringLiteral("p"));
+    QCOMPARE(contents.version, QStringLiteral("暂无"));
+    QCOMPARE(contents.type, 2u);
+    QStringList paths;
+    for (const PackageEntryData &entry : contents.entries) {
+        paths << entry.relativePath;
+        if (entry.relativePath == QLatin1String("lib/util.lua"))
+            QCOMPARE(entry.content, QByteArray("local M = {}\nreturn M\n"));
+        if (entry.relativePath == QLatin1String("shot.bmp")) {
+            QCOMPARE(entry.type, 1);
+            QCOMPARE(entry.content, QByteArray("\x1E\x14\x0A", 3).repeated(6));
+        }
+    }
+    paths.sort();
+    QCOMPARE(paths, (QStringList{"data.bin", "ks.project", "lib/util.lua", "lib/util.lua.m", "main.script",
+                                 "main.script.m", "shot.bmp"}));
+    QVERIFY(!contents.mainChunk.isEmpty());
+    QCOMPARE(contents.mainScript, ws->readFile(QStringLiteral("工程目录/p/main.script.m")));
+
+    // The size line: "总大小：<n>字节,<n/1024 with two decimals>KB...".
+    const QRegularExpression size(QStringLiteral("^总大小：(\\d+)字节,(\\d+\\.\\d\\d)KB\\.\\.\\.$"));
+    const QRegularExpressionMatch match = size.match(lines.last());
+    QVERIFY2(match.hasMatch(), qPrintable(lines.last()));
+    QCOMPARE(match.captured(2), QString::number(match.captured(1).toInt() / 1024.0, 'f', 2));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.o")));
+}
+
+void TestBuildCommands::nameMismatchBetweenProjectFileAndTree()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/ks.project"), "<project><name>other</name><desc>d</desc></project>");
+    ProjectManagerWindow window;
+    window.buildActiveProject();
+    const QStringList lines = outputLines(window);
+    QCOMPARE(lines.first(), QStringLiteral("当前活动工程：p"));
+    // The package carries the project file's name, and the path line names the file written.
+    QVERIFY(QFileInfo::exists(project + QStringLiteral("/other.ks")));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
+    QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + project + QStringLiteral("/other.ks"));
+}
+
+void TestBuildCommands::projectFileWithoutName()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/ks.project"), "<project><desc>no name</desc></project>");
+    Collector c;
+    QVERIFY(!c.builder.build(QStringLiteral("p"), project));
+    QVERIFY(c.lines.last().startsWith(QStringLiteral("错误：工程文件[")));
+    QVERIFY(c.lines.last().contains(QStringLiteral("没有工程名称")));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/.ks")));
+}
+
+void TestBuildCommands::packerFailureKeepsOldPackage()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/p.ks"), "the last good package");
+    ws->writeFile(QStringLiteral("工程目录/p/broken.bmp"), "not a bitmap", base.addSecs(10));
+    Collector c;
+    QVERIFY(!c.builder.build(QStringLiteral("p"), project));
+    QVERIFY(c.lines.last().startsWith(QStringLiteral("错误：二进制脚本构建失败：")));
+    QVERIFY(c.lines.last().contains(QStringLiteral("broken.bmp")));
+    for (const QString &line : qAsConst(c.lines))
+        QVERIFY(!line.startsWith(QStringLiteral("二进制脚本构建成功")));
+    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/p.ks")), QByteArray("the last good package"));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.o")));
+}
+
+void TestBuildCommands::noActiveProject()
+{
+    QVERIFY(QDir(project).removeRecursively());
+    ProjectManagerWindow window;
+    QCOMPARE(window.activeProject(), QString());
+    QVERIFY(!window.compileActiveProject());
+    QCOMPARE(outputLines(window), QStringList{QStringLiteral("错误：") + ProjectBuilder::noActiveProjectMessage()});
+    window.setActiveProject(QStringLiteral("ghost")); // a name without a tree item
+    window.buildActiveProject();
+    QCOMPARE(outputLines(window), QStringList{QStringLiteral("错误：") + ProjectBuilder::noActiveProjectMessage()});
+}
+
+void TestBuildCommands::modifiedScriptIsSavedFirst()
+{
+    ProjectManagerWindow window;
+    window.openScript(project + QStringLiteral("/main.script"));
+    window.scriptEditor()->setText(QStringLiteral("x = = 1\r\n"));
+    QVERIFY(window.isScriptModified());
+    QVERIFY(!window.compileActiveProject());
+    QVERIFY(!window.isScriptModified());
+    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/main.script")), QByteArray("x = = 1\r\n"));
+    QVERIFY(outputLines(window).last().startsWith(QStringLiteral("脚本main.script第1行有语法错误")));
+}
+
+void TestBuildCommands::failedSaveCancelsTheBuild()
+{
+    ProjectManagerWindow window;
+    window.openScript(project + QStringLiteral("/main.script"));
+    window.scriptEditor()->setText(QStringLiteral("return 1\r\n"));
+    // A directory in the script's place makes the save fail, whoever runs the test.
+    QVERIFY(QFile::remove(project + QStringLiteral("/main.script")));
+    QVERIFY(QDir(project).mkdir(QStringLiteral("main.script")));
+    QString message;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
+    QVERIFY(!window.compileActiveProject());
+    QVERIFY(message.contains(QStringLiteral("保存失败")));
+    QVERIFY(window.isScriptModified());
+    QCOMPARE(outputLines(window), QStringList{QStringLiteral("错误：当前脚本未能保存，编译已取消。")});
+}
+
+void TestBuildCommands::headlessBuild()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "return 1", base.addSecs(10));
+    ws->setModified(QStringLiteral("工程目录/p/lib"), base.addSecs(10));
+    auto run = [](const QStringList &arguments, QByteArray *out, QByteArray *err) {
+        QProcess process;
+        process.start(QStringLiteral(KESTRUN_BUILD_TOOL), arguments);
+        process.waitForFinished(60000);
+        *out = process.readAllStandardOutput();
+        *err = process.readAllStandardError();
+        return process.exitCode();
+    };
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(run({project, QStringLiteral("--check")}, &out, &err), 0);
+    QCOMPARE(QString::fromUtf8(out), QStringLiteral("当前活动工程：p\n开始检查脚本语法并编译脚本...\n正在编译[lib/util.lua]\n"
+                                                    "正在编译[main.script]\n所有脚本文件编译完成...\n"));
+    QCOMPARE(err, QByteArray());
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
+
+    QCOMPARE(run({project}, &out, &err), 0);
+    QVERIFY(QString::fromUtf8(out).contains(QStringLiteral("二进制脚本构建成功...\n路径：") + project + QStringLiteral("/p.ks\n")));
+    QVERIFY(QFileInfo::exists(project + QStringLiteral("/p.ks")));
+
+    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "return return", base.addSecs(10));
+    QCOMPARE(run({project}, &out, &err), 1);
+    QVERIFY(QString::fromUtf8(err).startsWith(QStringLiteral("错误：脚本编译出错...\n错误代码：3\n")));
+    QVERIFY(!QString::fromUtf8(out).contains(QStringLiteral("二进制脚本构建成功")));
+
+    QCOMPARE(run({ws->path()}, &out, &err), 1);
+    QVERIFY(QString::fromUtf8(err).contains(QStringLiteral("不是工程目录")));
+    QCOMPARE(run({}, &out, &err), 2);
+}
+
+QTEST_MAIN(TestBuildCommands)
+#include "tst_buildcommands.moc"
