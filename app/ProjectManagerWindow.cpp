@@ -5,7 +5,10 @@
 #include "app/Platform.h"
 #include "build/ProjectBuilder.h"
 #include "build/FixedText.h"
+#include "device/ConnectionManagerDialog.h"
 #include "device/PCClientControllor.h"
+#include "device/RemoteConnectInfoInputDialog.h"
+#include "device/ScriptRemoteImportDialog.h"
 #include "editor/AutoIndent.h"
 #include "editor/HelpPages.h"
 #include "editor/ScriptEditorSetup.h"
@@ -18,6 +21,7 @@
 #include "project/ProjectTree.h"
 #include "project/Workspace.h"
 #include "screentools/ImageEditorDialog.h"
+#include "screentools/RemoteScreenDialog.h"
 #include "screentools/screen.h"
 #include "ui_ProjectManagerWindow.h"
 
@@ -484,19 +488,42 @@ void ProjectManagerWindow::on_open_project_dir_action_triggered()
     Platform::showInFileBrowser(Workspace::projectAbsolutePath(QString()), false);
 }
 
-// ---- Commands that other parts of the IDE provide --------------------------------------------
+// ---- Device dialogs ---------------------------------------------------------------------------
 
-void ProjectManagerWindow::on_remote_screen_action_triggered() {}
-void ProjectManagerWindow::on_remote_import_action_triggered() {}
-void ProjectManagerWindow::on_action_connection_manager_triggered() {}
+void ProjectManagerWindow::on_remote_screen_action_triggered()
+{
+    RemoteConnectInfoInputDialog dialog(this);
+    dialog.exec();
+}
+
+void ProjectManagerWindow::on_remote_import_action_triggered()
+{
+    ScriptRemoteImportDialog dialog(this);
+    // Where the build (F6) writes the active project's package.
+    const QString directory = projectDirectory(activeProjectName);
+    const QString name = directory.isEmpty() ? QString() : ProjectFile::read(directory).name;
+    if (!name.isEmpty())
+        dialog.setScriptPath(directory + QLatin1Char('/') + name + QStringLiteral(".ks"));
+    connect(&dialog, &ScriptRemoteImportDialog::out, this, &ProjectManagerWindow::out);
+    dialog.exec();
+}
+
+void ProjectManagerWindow::on_action_connection_manager_triggered()
+{
+    ConnectionManagerDialog dialog(this);
+    dialog.exec();
+}
 
 // ---- Screen tools --------------------------------------------------------------------------
 
 std::optional<ScreenshotStore::RemoteScreen> ProjectManagerWindow::lastRemoteScreen() const
 {
-    // Filled in by the remote screen window: its last frame's size and image mode once the
-    // connect dialog has made one.
-    return std::nullopt;
+    // A window that never had a frame knows no size: its captures go where those without a
+    // remote screen go.
+    if (!lastRemoteScreenDialog || !lastRemoteScreenDialog->isFirstFrameShown())
+        return std::nullopt;
+    const FBInfo &frame = lastRemoteScreenDialog->frameInfo();
+    return ScreenshotStore::RemoteScreen{frame.width, frame.height, lastRemoteScreenDialog->frameScreencapMode()};
 }
 
 void ProjectManagerWindow::on_screencap_rect_action_triggered()

@@ -65,6 +65,13 @@ bool PCClientControllor::isConnected() const
     return socket.isConnected();
 }
 
+void PCClientControllor::disconnectFromDevice()
+{
+    stopRemoteScreen();
+    socket.disconnectFromHost();
+    socket.setConnected(false);
+}
+
 bool PCClientControllor::send(const MessageHeader &header, const QByteArray &payload, const char *data,
                               qint64 dataSize)
 {

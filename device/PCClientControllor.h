@@ -28,6 +28,9 @@ public:
     // Connects the control socket and waits up to 3000 ms. Callers check isConnected() first.
     bool connectToDevice(const QString &host, int port);
     bool isConnected() const;
+    // The author's disconnect: ends the screen stream, closes the control connection and clears
+    // the connected flag at once.
+    void disconnectFromDevice();
     PCClientSocket &controlSocket() { return socket; }
 
     // Each returns true when every part of the message was queued for sending.

@@ -17,17 +17,17 @@ int MyLabel::roundHalfUp(qreal v)
 
 void MyLabel::mousePressEvent(QMouseEvent *event)
 {
-    emit signal_mousePress(roundHalfUp(event->localPos().x()), roundHalfUp(event->localPos().y()));
+    emit signal_mousePress(picturePixel(event->localPos().x()), picturePixel(event->localPos().y()));
 }
 
 void MyLabel::mouseReleaseEvent(QMouseEvent *event)
 {
-    emit signal_mouseRelease(roundHalfUp(event->localPos().x()), roundHalfUp(event->localPos().y()));
+    emit signal_mouseRelease(picturePixel(event->localPos().x()), picturePixel(event->localPos().y()));
 }
 
 void MyLabel::mouseMoveEvent(QMouseEvent *event)
 {
-    emit signal_mouseMove(roundHalfUp(event->localPos().x()), roundHalfUp(event->localPos().y()));
+    emit signal_mouseMove(picturePixel(event->localPos().x()), picturePixel(event->localPos().y()));
 }
 
 // Keys are not the picture's business: they go on to the window, which forwards them.

@@ -4,7 +4,8 @@
 
 // A label that reports the mouse over it as signals, with the label-local position taken to
 // the nearest whole pixel (a half goes up). The picture of the remote screen and of the image
-// editor.
+// editor. On a scaled desktop a picture shown at one pixel per screen pixel has more pixels
+// than the label has units: the position scale turns label units into picture pixels.
 class MyLabel : public QLabel
 {
     Q_OBJECT
@@ -14,6 +15,10 @@ public:
 
     // v to the nearest integer, a half going up (-0.5 gives 0, 10.5 gives 11).
     static int roundHalfUp(qreal v);
+
+    // Picture pixels per label unit; 1 unless set.
+    void setPositionScale(qreal scale) { this->scale = scale; }
+    qreal positionScale() const { return scale; }
 
 signals:
     void signal_mouseMove(int x, int y);
@@ -28,4 +33,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void leaveEvent(QEvent *event) override;
+
+private:
+    int picturePixel(qreal labelUnits) const { return roundHalfUp(labelUnits * scale); }
+
+    qreal scale = 1;
 };

@@ -9,6 +9,7 @@
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
 #include "support/DeviceKey.h"
+#include "support/SimulatorRun.h"
 #include "support/TestWorkspace.h"
 #include "support/WireBytes.h"
 #include "ui_ProjectManagerWindow.h"
@@ -75,26 +76,6 @@ struct FrameSink
     }
 };
 
-struct Simulator
-{
-    SimulatedDevice device;
-    QStringList events;
-
-    explicit Simulator(const SimOptions &options) : device(options)
-    {
-        QObject::connect(&device, &SimulatedDevice::signal_event, &device, [this](const QString &line) { events << line; });
-    }
-    static SimOptions options()
-    {
-        SimOptions options;
-        options.port = 0;
-        options.width = 36;
-        options.height = 64;
-        options.fps = 200;
-        return options;
-    }
-};
-
 } // namespace
 
 class DeviceLinkTest : public QObject
@@ -123,10 +104,10 @@ private slots:
 void DeviceLinkTest::roundTrip()
 {
     QTemporaryDir store;
-    SimOptions options = Simulator::options();
+    SimOptions options = SimulatorRun::options();
     options.storeDirectory = store.path();
     options.screencapMode = 2;
-    Simulator sim(options);
+    SimulatorRun sim(options);
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 
@@ -223,7 +204,7 @@ void DeviceLinkTest::importedPackageIsChecked()
     else if (damage == 2)
         package = QByteArray("PK\3\4 something else entirely, long enough to be read a little way");
 
-    Simulator sim(Simulator::options());
+    SimulatorRun sim(SimulatorRun::options());
     QVERIFY2(sim.device.start(&error), qPrintable(error));
     PCClientControllor controller;
     QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
@@ -255,11 +236,11 @@ void DeviceLinkTest::framesArriveAsTheRightPixels()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("screen.png"));
     QVERIFY(testPicture().save(path));
-    SimOptions options = Simulator::options();
+    SimOptions options = SimulatorRun::options();
     options.imagePath = path;
     options.depth = depth;
     options.channelOrder = channelOrder;
-    Simulator sim(options);
+    SimulatorRun sim(options);
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 
@@ -279,7 +260,7 @@ void DeviceLinkTest::framesArriveAsTheRightPixels()
 
 void DeviceLinkTest::secondStreamReplacesTheFirst()
 {
-    Simulator sim(Simulator::options());
+    SimulatorRun sim(SimulatorRun::options());
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 
@@ -419,9 +400,9 @@ void DeviceLinkTest::badFrameInput()
 
 void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
 {
-    SimOptions options = Simulator::options();
+    SimOptions options = SimulatorRun::options();
     options.fps = 0; // as fast as possible
-    Simulator sim(options);
+    SimulatorRun sim(options);
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 
@@ -452,10 +433,10 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
 void DeviceLinkTest::simulatorFrameMessage()
 {
     // The default screen, read off the frame connection by hand.
-    SimOptions options = Simulator::options();
+    SimOptions options = SimulatorRun::options();
     options.width = 720;
     options.height = 1280;
-    Simulator sim(options);
+    SimulatorRun sim(options);
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 
@@ -488,7 +469,7 @@ void DeviceLinkTest::simulatorFrameMessage()
 
 void DeviceLinkTest::simulatorClosesOnBadInput()
 {
-    Simulator sim(Simulator::options());
+    SimulatorRun sim(SimulatorRun::options());
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
     QTcpSocket control;
@@ -547,7 +528,7 @@ void DeviceLinkTest::simulatorOptions()
 void DeviceLinkTest::mainWindowStatusAndRemoteLog()
 {
     TestWorkspace workspace;
-    Simulator sim(Simulator::options());
+    SimulatorRun sim(SimulatorRun::options());
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 

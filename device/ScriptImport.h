@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class PCClientControllor;
+
+// A remote import: a built package read whole from disk and sent to the device in one import
+// message over the control connection.
+class ScriptImport
+{
+public:
+    // Sends the file under its own name (without directory). False, with *error saying why, for
+    // a missing or unreadable file, one too large for the message's size field, a name the
+    // device cannot take, or a send that failed; nothing is sent then.
+    static bool send(PCClientControllor &controller, const QString &path, QString *error);
+};

@@ -1,0 +1,889 @@
+// The remote screen window, the connect dialog, the connection manager and the remote import,
+// end to end with the simulated device over loopback.
+#include "app/ProjectManagerWindow.h"
+#include "device/ConnectionManagerDialog.h"
+#include "device/PCClientControllor.h"
+#include "device/RemoteConnectInfoInputDialog.h"
+#include "device/ScriptImport.h"
+#include "device/ScriptRemoteImportDialog.h"
+#include "screentools/MyLabel.h"
+#include "screentools/RemoteScreenDialog.h"
+#include "screentools/screen.h"
+#include "simulator/SimFrameEncoder.h"
+#include "support/DeviceKey.h"
+#include "support/ModalAnswerer.h"
+#include "support/ScreencapDriver.h"
+#include "support/SimulatorRun.h"
+#include "support/TestPictures.h"
+#include "support/TestWorkspace.h"
+#include "ui_ConnectionManagerDialog.h"
+#include "ui_ProjectManagerWindow.h"
+#include "ui_RemoteConnectInfoInputDialog.h"
+#include "ui_RemoteScreenDialog.h"
+#include "ui_ScriptRemoteImportDialog.h"
+
+#include <QDir>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// An independent turn by quarter turns clockwise, pixel by pixel.
+QImage turnedClockwise(const QImage &image, int quarterTurns)
+{
+    QImage turned = image;
+    for (int q = 0; q < ((quarterTurns % 4) + 4) % 4; ++q) {
+        QImage next(turned.height(), turned.width(), QImage::Format_RGB32);
+        for (int y = 0; y < turned.height(); ++y) {
+            for (int x = 0; x < turned.width(); ++x)
+                next.setPixel(turned.height() - 1 - y, x, turned.pixel(x, y));
+        }
+        turned = next;
+    }
+    return turned;
+}
+
+QImage shown(const RemoteScreenDialog &window)
+{
+    return window.picture()->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The picture as a frame of the given depth shows it (16 bits lose colour bits).
+QImage asShown(const QImage &picture, int depth)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    return depth == 16 ? rgb.convertToFormat(QImage::Format_RGB16).convertToFormat(QImage::Format_RGB32) : rgb;
+}
+
+// A frame as the controller hands it over: a heap buffer the window then owns.
+uchar *frameBuffer(const QImage &picture, int depth, FBInfo *info)
+{
+    const QByteArray pixels = SimFrameEncoder::pixels(picture, depth, 0);
+    *info = SimFrameEncoder::describe(picture, depth, 0, pixels.size());
+    auto *buffer = new uchar[size_t(pixels.size())];
+    std::memcpy(buffer, pixels.constData(), size_t(pixels.size()));
+    return buffer;
+}
+
+void showFrame(RemoteScreenDialog &window, const QImage &picture, int depth = 32, int mode = 1)
+{
+    FBInfo info;
+    uchar *buffer = frameBuffer(picture, depth, &info);
+    window.slot_setRemoteScreen(buffer, info, mode);
+}
+
+QString savePicture(const QTemporaryDir &dir, const QImage &picture)
+{
+    const QString path = dir.filePath(QStringLiteral("screen.png"));
+    if (!picture.save(path))
+        qFatal("cannot save the test picture");
+    return path;
+}
+
+SimOptions pictureOptions(const QString &path, int depth = 32, int mode = 0)
+{
+    SimOptions options = SimulatorRun::options();
+    options.imagePath = path;
+    options.depth = depth;
+    options.screencapMode = mode;
+    options.fps = 100;
+    return options;
+}
+
+void mouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::MouseButtons buttons = Qt::LeftButton)
+{
+    QMouseEvent event(type, at, Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void key(QWidget *widget, QEvent::Type type, int k, bool autoRepeat = false)
+{
+    QKeyEvent event(type, k, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(widget, &event);
+}
+
+QStringList touches(const SimulatorRun &sim)
+{
+    QStringList found;
+    for (const QString &line : sim.events) {
+        if (line.startsWith(QStringLiteral("touch ")) || line.startsWith(QStringLiteral("key ")))
+            found << line;
+    }
+    return found;
+}
+
+// What the connect dialog did when the author filled it in and pressed "连接".
+struct ConnectAttempt
+{
+    QString boxText;
+    bool stayedOpen = false;
+};
+
+// Runs the connect dialog through open(), fills in address and port and presses "连接". A
+// start that fails leaves the dialog open; it is then cancelled.
+ConnectAttempt connectThroughDialog(const std::function<void()> &open, const QString &address, const QString &port)
+{
+    ConnectAttempt attempt;
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&attempt, address, port](RemoteConnectInfoInputDialog *d) {
+        d->form()->leIP->setText(address);
+        d->form()->lePort->setText(port);
+        QTimer::singleShot(15000, d, &QDialog::reject); // a window that never gets a frame must not hang the test
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &attempt.boxText);
+        d->form()->pbConnect->click();
+        if (attempt.boxText != QStringLiteral("连接成功，开启远程屏幕！")) {
+            attempt.stayedOpen = d->isVisible();
+            d->form()->pbCancel->click();
+        }
+    });
+    open();
+    return attempt;
+}
+
+ConnectAttempt connectStandalone(const QString &address, const QString &port)
+{
+    return connectThroughDialog(
+        [] {
+            RemoteConnectInfoInputDialog dialog;
+            dialog.exec();
+        },
+        address, port);
+}
+
+QStringList lines(const QTextEdit *edit)
+{
+    return edit->toPlainText().split(QLatin1Char('\n'));
+}
+
+QStringList filesIn(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestRemoteScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    // The window.
+    void connectDialogShowsWindowOnFirstFrame();
+    void frameLabelsAndPicture_data();
+    void frameLabelsAndPicture();
+    void rotation_data();
+    void rotation();
+    void pictureSurvivesItsBuffer_data();
+    void pictureSurvivesItsBuffer();
+    void firstFramePlacementAndFrameArea_data();
+    void firstFramePlacementAndFrameArea();
+    void touchesKeysAndContextMenu();
+    void closingStopsFramesKeepsControl();
+    void newWindowRetiresTheEarlierOne();
+    void connectFailures_data();
+    void connectFailures();
+
+    // Colour picker and screenshots in the window.
+    void positionSwappedUnderRotationNotInBuffer();
+    void colourShortcuts();
+    void screenshotsIntoTheProject();
+    void windowWithoutFrameSavesLikeNoWindow();
+
+    // Connection manager and remote import.
+    void connectionManager();
+    void importBuiltPackage();
+    void importFailures_data();
+    void importFailures();
+    void importNeedsAddressAndPath();
+    void importUsesTheOpenConnection();
+    void sendFailureIsReported();
+    void addressRememberedAcrossDialogs();
+};
+
+void TestRemoteScreen::cleanup()
+{
+    deviceController.disconnectFromDevice();
+    delete lastRemoteScreenDialog.data();
+    rememberedDeviceAddress.clear();
+}
+
+// ---- The window -------------------------------------------------------------------------------
+
+void TestRemoteScreen::connectDialogShowsWindowOnFirstFrame()
+{
+    TestWorkspace ws;
+    SimulatorRun sim(SimulatorRun::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    ProjectManagerWindow main;
+
+    const ConnectAttempt attempt = connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); },
+                                                        QStringLiteral("127.0.0.1"), QString::number(sim.device.port()));
+    QCOMPARE(attempt.boxText, QStringLiteral("连接成功，开启远程屏幕！"));
+    RemoteScreenDialog *window = lastRemoteScreenDialog;
+    QVERIFY(window);
+    QVERIFY(window->isFirstFrameShown());
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->parentWidget(), &main);
+    QCOMPARE(window->windowTitle(), QStringLiteral("远程设备控制器"));
+    QVERIFY(!window->form()->bg111_2->isVisibleTo(window));
+    QCOMPARE(window->deviceAddress(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(window->devicePort(), int(sim.device.port()));
+    QCOMPARE(rememberedDeviceAddress, QStringLiteral("127.0.0.1"));
+    QVERIFY(deviceController.isConnected());
+    QCOMPARE(window->picture()->size(), QSize(36, 64));
+    QCOMPARE(window->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
+    QCOMPARE(window->form()->leColor->text(), QStringLiteral("(无)"));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    // The saver names directories after this window's frames from now on.
+    const auto remote = main.lastRemoteScreen();
+    QVERIFY(remote.has_value());
+    QCOMPARE(QList<int>({remote->width, remote->height, remote->screencapMode}), QList<int>({36, 64, 0}));
+}
+
+void TestRemoteScreen::frameLabelsAndPicture_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("modeText");
+    QTest::newRow("16 bits, mode 0") << 16 << 0 << QStringLiteral("优化模式");
+    QTest::newRow("24 bits, mode 1") << 24 << 1 << QStringLiteral("优化模式");
+    QTest::newRow("32 bits, mode 2") << 32 << 2 << QStringLiteral("兼容模式");
+}
+
+void TestRemoteScreen::frameLabelsAndPicture()
+{
+    QFETCH(int, depth);
+    QFETCH(int, mode);
+    QFETCH(QString, modeText);
+    QTemporaryDir dir;
+    const QImage picture = TestPictures::codedPixmap(9, 6).toImage(); // odd width: padded rows
+    SimulatorRun sim(pictureOptions(savePicture(dir, picture), depth, mode));
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+
+    RemoteScreenDialog window;
+    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(!window.isFirstFrameShown());
+    QTRY_VERIFY(window.isFirstFrameShown());
+    QVERIFY(!window.isVisible()); // the connect dialog shows it
+    QCOMPARE(window.form()->labRR->text(), QStringLiteral("9x6"));
+    QCOMPARE(window.form()->labColorBits->text(), QString::number(depth));
+    QCOMPARE(window.form()->lab_screencap_mode->text(), modeText);
+    QCOMPARE(window.frameInfo().bitsPerPixel, depth);
+    QCOMPARE(window.frameScreencapMode(), mode);
+    QCOMPARE(window.picture()->size(), QSize(9, 6));
+    QCOMPARE(shown(window), asShown(picture, depth));
+}
+
+void TestRemoteScreen::rotation_data()
+{
+    QTest::addColumn<int>("rightClicks");
+    QTest::addColumn<int>("leftClicks");
+    QTest::addColumn<int>("degrees");
+    QTest::newRow("90") << 1 << 0 << 90;
+    QTest::newRow("180") << 2 << 0 << 180;
+    QTest::newRow("-90") << 0 << 1 << -90;
+    QTest::newRow("-360") << 0 << 4 << -360;
+    QTest::newRow("450") << 5 << 0 << 450;
+}
+
+void TestRemoteScreen::rotation()
+{
+    QFETCH(int, rightClicks);
+    QFETCH(int, leftClicks);
+    QFETCH(int, degrees);
+    QTemporaryDir dir;
+    const QImage picture = TestPictures::codedPixmap(12, 7).toImage();
+    SimulatorRun sim(pictureOptions(savePicture(dir, picture)));
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    RemoteScreenDialog window;
+    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QTRY_VERIFY(window.isFirstFrameShown());
+
+    for (int i = 0; i < rightClicks; ++i)
+        window.form()->pbRightRotate->click();
+    for (int i = 0; i < leftClicks; ++i)
+        window.form()->pbLeftRotate->click();
+    QCOMPARE(window.rotationDegrees(), degrees);
+    const QImage expected = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), degrees / 90);
+    QTRY_COMPARE(shown(window), expected); // from the next frame on
+    QCOMPARE(window.picture()->size(), expected.size());
+    QCOMPARE(window.form()->labRR->text(), QStringLiteral("12x7"));
+}
+
+void TestRemoteScreen::pictureSurvivesItsBuffer_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("rightClicks");
+    for (int depth : {16, 24, 32}) {
+        QTest::addRow("%d bits", depth) << depth << 0;
+        QTest::addRow("%d bits turned", depth) << depth << 1;
+    }
+}
+
+void TestRemoteScreen::pictureSurvivesItsBuffer()
+{
+    QFETCH(int, depth);
+    QFETCH(int, rightClicks);
+    const QImage picture = TestPictures::codedPixmap(64, 48).toImage();
+    RemoteScreenDialog window;
+    for (int i = 0; i < rightClicks; ++i)
+        window.form()->pbRightRotate->click();
+    FBInfo info;
+    uchar *buffer = frameBuffer(picture, depth, &info);
+    window.slot_setRemoteScreen(buffer, info, 1); // frees buffer
+    // Memory of the freed buffer's size is handed out again and overwritten.
+    std::vector<std::unique_ptr<uchar[]>> reuse;
+    for (int i = 0; i < 8; ++i) {
+        reuse.emplace_back(new uchar[size_t(info.dataSize)]);
+        std::memset(reuse.back().get(), 0x5A, size_t(info.dataSize));
+    }
+    const QImage expected = turnedClockwise(asShown(picture, depth), rightClicks);
+    QCOMPARE(shown(window), expected);
+    QCOMPARE(window.picture()->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
+}
+
+void TestRemoteScreen::firstFramePlacementAndFrameArea_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<int>("rightClicksAfterFirst");
+    QTest::addColumn<QSize>("area");
+    // Window 700 high: a picture up to 600 high gets 20 more, a higher one 600.
+    QTest::newRow("600 high") << QSize(10, 600) << 0 << QSize(30, 620);
+    QTest::newRow("601 high") << QSize(10, 601) << 0 << QSize(30, 600);
+    // Turned after the first frame: 600 wide, more than the frame pane (10 + 30) holds.
+    QTest::newRow("turned wider than the pane") << QSize(10, 600) << 1 << QSize(40, 30);
+}
+
+void TestRemoteScreen::firstFramePlacementAndFrameArea()
+{
+    QFETCH(QSize, frame);
+    QFETCH(int, rightClicksAfterFirst);
+    QFETCH(QSize, area);
+    QImage picture(frame, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    RemoteScreenDialog window;
+    window.resize(711, 700);
+    showFrame(window, picture, 16);
+    QVERIFY(window.isFirstFrameShown());
+    QCOMPARE(window.size(), QSize(frame.width() + 580, 700));
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    QCOMPARE(window.pos(), QPoint(qMax(0, (desktop.width() - window.width()) / 2),
+                                  qMax(0, (desktop.height() - 700) / 2 - 50)));
+    QCOMPARE(window.form()->splitter->width(), frame.width() + 650);
+    QCOMPARE(window.form()->splitter->sizes().first(), frame.width() + 30);
+
+    for (int i = 0; i < rightClicksAfterFirst; ++i)
+        window.form()->pbRightRotate->click();
+    showFrame(window, picture, 16);
+    QCOMPARE(window.frameArea()->size(), area);
+    QCOMPARE(window.size(), QSize(frame.width() + 580, 700)); // placed once only
+}
+
+void TestRemoteScreen::touchesKeysAndContextMenu()
+{
+    SimulatorRun sim(SimulatorRun::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    RemoteScreenDialog window;
+    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port())); // connections stay single
+    QTRY_VERIFY(window.isFirstFrameShown());
+    MyLabel *label = window.picture();
+
+    // Pressing and dragging: one touch press at the press point, one release at (0, 0).
+    mouse(label, QEvent::MouseButtonPress, QPointF(10.5, 20.4));
+    mouse(label, QEvent::MouseMove, QPointF(15, 25));
+    mouse(label, QEvent::MouseMove, QPointF(20, 30));
+    mouse(label, QEvent::MouseButtonRelease, QPointF(20, 30), Qt::NoButton);
+    // Keys in the window: auto-repeat included, keys without a device code not sent.
+    key(&window, QEvent::KeyPress, Qt::Key_A);
+    key(&window, QEvent::KeyPress, Qt::Key_A, true);
+    key(&window, QEvent::KeyPress, Qt::Key_F1);
+    key(&window, QEvent::KeyRelease, Qt::Key_A);
+    key(&window, QEvent::KeyPress, Qt::Key_0);
+    const QStringList expected{QStringLiteral("touch press (11, 20)"), QStringLiteral("touch release (0, 0)"),
+                               QStringLiteral("key press 30"),         QStringLiteral("key press 30"),
+                               QStringLiteral("key release 30"),       QStringLiteral("key press 11")};
+    QTRY_COMPARE(touches(sim), expected);
+
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(12, 34));
+    QApplication::sendEvent(&window, &menu);
+    QCOMPARE(window.form()->lePos->text(), QStringLiteral("(12,34)"));
+}
+
+void TestRemoteScreen::closingStopsFramesKeepsControl()
+{
+    SimulatorRun sim(SimulatorRun::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    RemoteScreenDialog window;
+    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QTRY_VERIFY(window.isFirstFrameShown());
+    window.show();
+    window.close();
+    QTRY_VERIFY(sim.events.contains(QStringLiteral("frame connection closed")));
+    QVERIFY(deviceController.isConnected());
+    QVERIFY(!sim.events.contains(QStringLiteral("control connection closed")));
+
+    // Unsubscribed: no frames, and a press on its picture goes nowhere.
+    const qint64 pictureKey = window.picture()->pixmap(Qt::ReturnByValue).cacheKey();
+    mouse(window.picture(), QEvent::MouseButtonPress, QPointF(3, 4));
+    key(&window, QEvent::KeyPress, Qt::Key_B);
+    QVERIFY(deviceController.sendTouchPress(1, 2));
+    QTRY_VERIFY(!touches(sim).isEmpty());
+    QCOMPARE(touches(sim), QStringList{QStringLiteral("touch press (1, 2)")});
+    QCOMPARE(window.picture()->pixmap(Qt::ReturnByValue).cacheKey(), pictureKey);
+    // The closed window still tells the saver its last frame.
+    QCOMPARE(window.frameInfo().width, 36);
+}
+
+void TestRemoteScreen::newWindowRetiresTheEarlierOne()
+{
+    SimulatorRun sim(SimulatorRun::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const QString port = QString::number(sim.device.port());
+    QCOMPARE(connectStandalone(QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
+    QPointer<RemoteScreenDialog> first = lastRemoteScreenDialog;
+    QVERIFY(first && first->isVisible());
+
+    // Opened and cancelled: the window in use stays and stays the saver's.
+    bool forgottenWhileOpen = false;
+    QStringList fields;
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
+        forgottenWhileOpen = !lastRemoteScreenDialog;
+        fields = QStringList{d->form()->leIP->text(), d->form()->lePort->text()};
+        d->form()->pbCancel->click();
+    });
+    {
+        RemoteConnectInfoInputDialog dialog;
+        dialog.exec();
+    }
+    QVERIFY(forgottenWhileOpen);
+    QCOMPARE(fields, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("7000")}));
+    QCOMPARE(lastRemoteScreenDialog.data(), first.data());
+    QVERIFY(first->isVisible());
+
+    // A new window: the earlier one is closed and released, and only the new one gets frames.
+    QCOMPARE(connectStandalone(QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
+    QVERIFY(!first);
+    RemoteScreenDialog *second = lastRemoteScreenDialog;
+    QVERIFY(second && second->isVisible());
+    QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
+    const qint64 key = second->picture()->pixmap(Qt::ReturnByValue).cacheKey();
+    QTRY_VERIFY(second->picture()->pixmap(Qt::ReturnByValue).cacheKey() != key);
+}
+
+void TestRemoteScreen::connectFailures_data()
+{
+    QTest::addColumn<bool>("silentAddress");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("triedPort");
+    QTest::newRow("a port of letters tries port 0") << false << QStringLiteral("abc") << 0;
+    QTest::newRow("nobody listens") << true << QStringLiteral("7000") << 7000;
+}
+
+void TestRemoteScreen::connectFailures()
+{
+    QFETCH(bool, silentAddress);
+    QFETCH(QString, port);
+    QFETCH(int, triedPort);
+    const QString address = silentAddress ? SimulatorRun::silentAddress() : QStringLiteral("127.0.0.1");
+    const ConnectAttempt attempt = connectStandalone(address, port);
+    QCOMPARE(attempt.boxText, QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"));
+    QVERIFY(attempt.stayedOpen);
+    QCOMPARE(deviceController.controlSocket().port(), triedPort);
+    QCOMPARE(deviceController.controlSocket().host(), address);
+    QVERIFY(!deviceController.isConnected());
+    QVERIFY(lastRemoteScreenDialog);
+    QVERIFY(!lastRemoteScreenDialog->isVisible());
+    QCOMPARE(rememberedDeviceAddress, address);
+}
+
+// ---- Colour picker and screenshots --------------------------------------------------------------
+
+void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
+{
+    const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
+    RemoteScreenDialog window;
+    window.form()->pbRightRotate->click();
+    showFrame(window, picture);
+    const QImage turned = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
+    QCOMPARE(window.picture()->size(), QSize(50, 60));
+
+    mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
+    QCOMPARE(window.form()->lePos->text(), QStringLiteral("40,30"));
+    const QRgb value = turned.pixel(30, 40) & 0xFFFFFF;
+    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", value));
+    QCOMPARE(window.form()->leRed->text(), QString::number(qRed(value)));
+    window.form()->action_save_color1->trigger();
+    QCOMPARE(window.form()->leBufPoint1->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
+
+    // Upright again: no swap.
+    window.form()->pbLeftRotate->click();
+    showFrame(window, picture);
+    mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
+    QCOMPARE(window.form()->lePos->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
+}
+
+void TestRemoteScreen::colourShortcuts()
+{
+    const QImage picture = TestPictures::codedPixmap(40, 30).toImage();
+    RemoteScreenDialog window;
+    showFrame(window, picture);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    mouse(window.picture(), QEvent::MouseMove, QPointF(5, 6), Qt::NoButton);
+    for (int n = 1; n <= 6; ++n)
+        QTest::keyClick(&window, Qt::Key(Qt::Key_0 + n), Qt::ControlModifier);
+    const QString colour = QString::asprintf("0x%06X", TestPictures::coded(5, 6) & 0xFFFFFF);
+    for (int n = 1; n <= 6; ++n) {
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("5,6"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufColor%1").arg(n))->text(), colour);
+        QVERIFY(!window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
+    }
+    QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
+    for (int n = 1; n <= 6; ++n) {
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QString());
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
+    }
+}
+
+void TestRemoteScreen::screenshotsIntoTheProject()
+{
+    TestWorkspace ws;
+    ws.makeProject(QStringLiteral("demo"));
+    QTemporaryDir pictures;
+    const QImage picture = TestPictures::codedPixmap(720, 1280).toImage();
+    SimOptions options = pictureOptions(savePicture(pictures, picture), 32, 1);
+    options.fps = 10;
+    SimulatorRun sim(options);
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    ProjectManagerWindow main;
+    QCOMPARE(main.activeProject(), QStringLiteral("demo"));
+    QCOMPARE(connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); }, QStringLiteral("127.0.0.1"),
+                                  QString::number(sim.device.port()))
+                 .boxText,
+             QStringLiteral("连接成功，开启远程屏幕！"));
+    RemoteScreenDialog *window = lastRemoteScreenDialog;
+    QVERIFY(window);
+    const QString dir = ws.absolute(QStringLiteral("工程目录/demo/优化模式/720x1280"));
+    const auto newFile = [&dir](const QStringList &before) {
+        QStringList added = filesIn(dir);
+        for (const QString &name : before)
+            added.removeAll(name);
+        return added.size() == 1 ? dir + QLatin1Char('/') + added.first() : QString();
+    };
+
+    // A rectangle from the window's menu: the main window's capture, its region shown back.
+    const QPixmap desktop = TestPictures::codedPixmap(400, 300);
+    screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
+    ModalAnswerer::whenDialog<screen>(
+        [](screen *dialog) { ScreencapDriver::capture(*dialog, QPoint(100, 200), QPoint(150, 260)); });
+    window->form()->rect_screencap_action->trigger();
+    screen::setDesktopGrabberForTesting(nullptr);
+    QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("101,201,49,59"));
+    const QString rectangle = newFile({});
+    QVERIFY(!rectangle.isEmpty());
+    QCOMPARE(QImage(rectangle).size(), QSize(49, 59));
+
+    // The full capture of the turned picture: 1280 x 720, while the directory says 720x1280.
+    window->form()->pbRightRotate->click();
+    QTRY_COMPARE(window->picture()->pixmap(Qt::ReturnByValue).size(), QSize(1280, 720));
+    QStringList before = filesIn(dir);
+    window->form()->action_full_screencap->trigger();
+    QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,1280,720"));
+    const QString full = newFile(before);
+    QVERIFY(!full.isEmpty());
+    QVERIFY2(QRegularExpression(QStringLiteral("/截图_\\d+(_\\d+)?\\.bmp$")).match(full).hasMatch(), qPrintable(full));
+    QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), turnedClockwise(picture, 1));
+
+    // Closed, the window still names the directory.
+    window->close();
+    before = filesIn(dir);
+    QPixmap shot = desktop.copy(0, 0, 5, 5);
+    main.handleScreencap(shot, 0, 0, 5, 5);
+    QVERIFY(!newFile(before).isEmpty());
+}
+
+void TestRemoteScreen::windowWithoutFrameSavesLikeNoWindow()
+{
+    TestWorkspace ws;
+    ws.makeProject(QStringLiteral("demo"));
+    ProjectManagerWindow main;
+    const ConnectAttempt attempt = connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); },
+                                                        SimulatorRun::silentAddress(), QStringLiteral("7000"));
+    QVERIFY(attempt.stayedOpen);
+    QVERIFY(lastRemoteScreenDialog);
+    QVERIFY(!main.lastRemoteScreen().has_value());
+    QPixmap shot = TestPictures::codedPixmap(5, 5);
+    main.handleScreencap(shot, 0, 0, 5, 5);
+    QCOMPARE(filesIn(ws.absolute(QStringLiteral("工程目录/demo/截图"))).size(), 1);
+}
+
+// ---- Connection manager and remote import -------------------------------------------------------
+
+void TestRemoteScreen::connectionManager()
+{
+    TestWorkspace ws;
+    auto sim = SimulatorRun::onStandardPort(SimulatorRun::options());
+    QVERIFY2(sim, "no loopback address free for port 7000");
+    ProjectManagerWindow main;
+    const auto look = [](ConnectionManagerDialog *d) {
+        return QStringList{d->form()->labStatus->text(), d->form()->pbOP->text(),
+                           d->form()->leIP->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")};
+    };
+    const QStringList notConnected{QStringLiteral("<font color=red>未连接</font>"), QStringLiteral("连接"),
+                                   QStringLiteral("enabled")};
+    const QStringList connected{QStringLiteral("<font color=green>已连接</font>"), QStringLiteral("断开"),
+                                QStringLiteral("disabled")};
+    const auto runManager = [&main](std::function<void(ConnectionManagerDialog *)> act) {
+        ModalAnswerer::whenDialog<ConnectionManagerDialog>([act](ConnectionManagerDialog *d) {
+            act(d);
+            d->close();
+        });
+        main.form()->action_connection_manager->trigger();
+    };
+
+    QString empty, failed;
+    QStringList opened, afterFailure, afterConnect;
+    runManager([&](ConnectionManagerDialog *d) {
+        opened = look(d);
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &empty);
+        d->form()->pbOP->click();
+        d->form()->leIP->setText(SimulatorRun::silentAddress());
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &failed);
+        d->form()->pbOP->click();
+        afterFailure = look(d);
+        d->form()->leIP->setText(sim->address);
+        d->form()->pbOP->click();
+        afterConnect = look(d);
+    });
+    QCOMPARE(opened, notConnected);
+    QCOMPARE(empty, QStringLiteral("IP地址不能为空！"));
+    QCOMPARE(failed, QStringLiteral("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"));
+    QCOMPARE(afterFailure, notConnected);
+    QCOMPARE(afterConnect, connected);
+    QVERIFY(deviceController.isConnected());
+    QCOMPARE(deviceController.controlSocket().port(), 7000);
+
+    // A stream over the connection the manager made; disconnecting ends it.
+    RemoteScreenDialog window;
+    QVERIFY(window.initRemoteScreen(QStringLiteral("not used: already connected"), 1));
+    QTRY_VERIFY(window.isFirstFrameShown());
+    QStringList reopened, afterDisconnect;
+    QString address;
+    runManager([&](ConnectionManagerDialog *d) {
+        reopened = look(d);
+        address = d->form()->leIP->text();
+        d->form()->pbOP->click();
+        afterDisconnect = look(d);
+    });
+    QCOMPARE(reopened, connected);
+    QCOMPARE(afterDisconnect, notConnected);
+    QVERIFY(!deviceController.isConnected());
+    QTRY_VERIFY(sim->events.contains(QStringLiteral("frame connection closed")));
+    QTRY_VERIFY(sim->events.contains(QStringLiteral("control connection closed")));
+}
+
+void TestRemoteScreen::importBuiltPackage()
+{
+    TestWorkspace ws;
+    const QString project = ws.makeProject(QStringLiteral("demo"));
+    ws.writeFile(QStringLiteral("工程目录/demo/assets/data.txt"), "some data\n");
+    auto sim = SimulatorRun::onStandardPort(SimulatorRun::options());
+    QVERIFY2(sim, "no loopback address free for port 7000");
+    ProjectManagerWindow main;
+    QCOMPARE(main.activeProject(), QStringLiteral("demo"));
+    main.form()->compile_project_action->trigger();
+    const QString package = project + QStringLiteral("/demo.ks");
+    QVERIFY2(QFileInfo(package).isFile(), qPrintable(main.form()->outText->toPlainText()));
+
+    QString prefilled;
+    bool closed = false;
+    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
+        prefilled = d->form()->leScriptPath->text();
+        d->form()->leIP->setText(sim->address);
+        d->form()->pbImport->click();
+        closed = !d->isVisible();
+        d->close();
+    });
+    main.form()->remote_import_action->trigger();
+    QCOMPARE(prefilled, package);
+    QVERIFY(closed);
+    QCOMPARE(lines(main.form()->outText).mid(lines(main.form()->outText).size() - 4),
+             (QStringList{QStringLiteral("正在连接远程设备..."), QStringLiteral("远程设备连接成功..."),
+                          QStringLiteral("正在导入脚本..."), QStringLiteral("脚本导入完毕...")}));
+
+    // The device took it whole, checked it and said so in "远程调试".
+    QFile built(package);
+    QVERIFY(built.open(QIODevice::ReadOnly));
+    const QByteArray bytes = built.readAll();
+    QTRY_COMPARE(sim->device.package(QStringLiteral("demo.ks")), bytes);
+    QTRY_VERIFY(main.form()->remoteLogText->toPlainText().contains(QStringLiteral("imported demo.ks")));
+    if (!DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key: the simulated device cannot open the package");
+    QTRY_VERIFY2(main.form()->remoteLogText->toPlainText().contains(QRegularExpression(
+                     QStringLiteral("project demo, \\d+ entries, verified"))),
+                 qPrintable(main.form()->remoteLogText->toPlainText()));
+    QVERIFY(deviceController.isConnected()); // kept for the next import
+}
+
+void TestRemoteScreen::importFailures_data()
+{
+    QTest::addColumn<QString>("file");    // made in a temporary directory; empty: none
+    QTest::addColumn<bool>("reachable");  // the device listens
+    QTest::addColumn<QStringList>("out"); // after "正在连接远程设备..."
+    const QString longName = QString(37, QLatin1Char('n')) + QStringLiteral(".ks"); // 40 bytes
+    QTest::newRow("missing file") << QString() << true
+                                  << QStringList{QStringLiteral("远程设备连接成功..."), QStringLiteral("正在导入脚本..."),
+                                                 QStringLiteral("错误：脚本文件[%1]不存在，未导入。")};
+    QTest::newRow("name too long") << longName << true
+                                   << QStringList{QStringLiteral("远程设备连接成功..."), QStringLiteral("正在导入脚本..."),
+                                                  QStringLiteral("错误：脚本文件名“%1”超过39字节，远程设备无法接收，"
+                                                                 "请缩短文件名后再导入。")
+                                                      .arg(longName)};
+    QTest::newRow("device not reachable") << QStringLiteral("a.ks") << false
+                                          << QStringList{QStringLiteral("远程设备连接失败,请确认IP是否正确...")};
+}
+
+void TestRemoteScreen::importFailures()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, reachable);
+    QFETCH(QStringList, out);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file.isEmpty() ? QStringLiteral("missing.ks") : file);
+    if (!file.isEmpty()) {
+        QFile made(path);
+        QVERIFY(made.open(QIODevice::WriteOnly));
+        made.write("package bytes");
+    }
+    std::unique_ptr<SimulatorRun> sim;
+    if (reachable) {
+        sim = SimulatorRun::onStandardPort(SimulatorRun::options());
+        QVERIFY2(sim, "no loopback address free for port 7000");
+    }
+    ScriptRemoteImportDialog dialog;
+    QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
+    dialog.show();
+    dialog.form()->leIP->setText(reachable ? sim->address : SimulatorRun::silentAddress());
+    dialog.setScriptPath(path);
+    dialog.form()->pbImport->click();
+    QStringList lines;
+    for (const QList<QVariant> &signal : said)
+        lines << signal.at(0).toString();
+    for (QString &line : out) {
+        if (line.contains(QLatin1String("%1")))
+            line = line.arg(path);
+    }
+    QCOMPARE(lines, QStringList{QStringLiteral("正在连接远程设备...")} + out);
+    QVERIFY(dialog.isVisible());
+    if (sim) {
+        QVERIFY(deviceController.sendTouchPress(1, 1)); // anything sent before it would arrive first
+        QTRY_VERIFY(sim->events.contains(QStringLiteral("touch press (1, 1)")));
+        QVERIFY(!sim->events.join(QLatin1Char('\n')).contains(QStringLiteral("import")));
+    }
+}
+
+void TestRemoteScreen::importNeedsAddressAndPath()
+{
+    ScriptRemoteImportDialog dialog;
+    QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
+    QString first, second;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &first);
+    dialog.setScriptPath(QStringLiteral("x.ks"));
+    dialog.form()->pbImport->click();
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &second);
+    dialog.form()->leIP->setText(QStringLiteral("127.0.0.1"));
+    dialog.setScriptPath(QString());
+    dialog.form()->pbImport->click();
+    QCOMPARE(first, QStringLiteral("请输入远程设备IP"));
+    QCOMPARE(second, QStringLiteral("请选择一个要导入的脚本文件"));
+    QCOMPARE(said.count(), 0);
+    QCOMPARE(rememberedDeviceAddress, QString());
+}
+
+void TestRemoteScreen::importUsesTheOpenConnection()
+{
+    SimulatorRun sim(SimulatorRun::options());
+    QString error;
+    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("脚本.ks"));
+    QFile made(path);
+    QVERIFY(made.open(QIODevice::WriteOnly));
+    made.write(QByteArray(3000, 'p'));
+    made.close();
+
+    ScriptRemoteImportDialog dialog;
+    QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
+    dialog.form()->leIP->setText(SimulatorRun::silentAddress()); // another address: not used
+    dialog.setScriptPath(path);
+    dialog.form()->pbImport->click();
+    QCOMPARE(said.last().at(0).toString(), QStringLiteral("脚本导入完毕..."));
+    QTRY_COMPARE(sim.device.package(QStringLiteral("脚本.ks")), QByteArray(3000, 'p'));
+    QCOMPARE(deviceController.controlSocket().port(), int(sim.device.port()));
+}
+
+void TestRemoteScreen::sendFailureIsReported()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.ks"));
+    QFile made(path);
+    QVERIFY(made.open(QIODevice::WriteOnly));
+    made.write("bytes");
+    made.close();
+    PCClientControllor unconnected;
+    QString error;
+    QVERIFY(!ScriptImport::send(unconnected, path, &error));
+    QCOMPARE(error, QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));
+    QVERIFY(!ScriptImport::send(unconnected, dir.path(), &error)); // a directory is no package
+    QCOMPARE(error, QStringLiteral("脚本文件[%1]不存在，未导入。").arg(dir.path()));
+}
+
+void TestRemoteScreen::addressRememberedAcrossDialogs()
+{
+    const QString typed = SimulatorRun::silentAddress();
+    {
+        ScriptRemoteImportDialog dialog;
+        QCOMPARE(dialog.form()->leIP->text(), QString());
+        dialog.form()->leIP->setText(typed);
+        dialog.setScriptPath(QStringLiteral("x.ks"));
+        dialog.form()->pbImport->click(); // cannot connect, but the address is kept
+    }
+    {
+        RemoteConnectInfoInputDialog dialog;
+        QCOMPARE(dialog.form()->leIP->text(), typed);
+    }
+    {
+        ConnectionManagerDialog dialog;
+        QCOMPARE(dialog.form()->leIP->text(), typed);
+        dialog.form()->leIP->setText(SimulatorRun::silentAddress(1));
+        QString box;
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &box);
+        dialog.form()->pbOP->click();
+        QVERIFY(!box.isEmpty());
+    }
+    ScriptRemoteImportDialog dialog;
+    QCOMPARE(dialog.form()->leIP->text(), SimulatorRun::silentAddress(1));
+}
+
+QTEST_MAIN(TestRemoteScreen)
+#include "tst_remotescreen.moc"
