@@ -6,6 +6,7 @@
 //  (b) the frame-to-image step of the interface thread (red/blue exchange, image over the
 //      buffer, pixmap) for one 720x1280x32 frame. Goal: under 1.5 ms.
 //  (c) resident memory over 30 s while the consumer takes 20 ms per frame. Goal: flat.
+#include "bench/support/BenchDevice.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
 #include "device/PCClientControllor.h"
@@ -40,46 +41,6 @@ constexpr int kHeight = 1280;
 constexpr int kRounds = 3;
 constexpr int kRoundSeconds = 2;
 constexpr int kMemorySeconds = 30;
-
-// The simulated device with its own event loop, as a separate process would have.
-// It streams one picture of its test pattern, so that drawing does not take the sender's time.
-class DeviceThread : public QThread
-{
-public:
-    explicit DeviceThread(const QString &picture) : picture(picture) {}
-    std::atomic<int> port{0};
-
-protected:
-    void run() override
-    {
-        SimOptions options;
-        options.port = 0;
-        options.imagePath = picture;
-        options.depth = 32;
-        options.fps = 0;
-        SimulatedDevice device(options);
-        QString error;
-        if (!device.start(&error))
-            qFatal("simulated device: %s", qPrintable(error));
-        port = device.port();
-        exec();
-    }
-
-private:
-    const QString picture;
-};
-
-long statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 // ---- (a) bare reader -------------------------------------------------------------------------
 
@@ -237,9 +198,7 @@ int main(int argc, char **argv)
     const QString picture = dir.filePath(QStringLiteral("screen.png"));
     SimTestPattern::render(QSize(kWidth, kHeight), 0, QTime(12, 34, 56), QPoint(100, 200)).save(picture);
     DeviceThread device(picture);
-    device.start();
-    while (device.port == 0)
-        QThread::msleep(1);
+    device.startListening();
 
     // Rounds alternate, so that a busy machine slows both readers alike.
     std::printf("(a) 720x1280x32 frames as fast as the simulated device sends them, %d rounds of %d s each\n",

@@ -120,15 +120,20 @@ void RemoteScreenDialog::slot_setRemoteScreen(uchar *colors, FBInfo info, int mo
     ui->labColorBits->setText(QString::number(info.bitsPerPixel));
     ui->labRR->setText(QString::asprintf("%dx%d", w, h));
 
+    // The fourth byte of a 32-bit pixel is no transparency the device means: unless the
+    // exchange set it opaque it may be 0, and as alpha it would blank the picture and make every
+    // picked colour black. Same bytes, read as opaque.
+    if (image.format() == QImage::Format_ARGB32)
+        image.reinterpretAsFormat(QImage::Format_RGB32);
     // Turned by the remainder: rotate(450) would not be an exact quarter turn in floating point,
     // and the general path would give a picture a pixel larger.
     if (!image.isNull() && rotation % 360 != 0)
         image = image.transformed(QTransform().rotate((rotation % 360 + 360) % 360), Qt::FastTransformation);
-    // The buffer is freed below. QPixmap::fromImage may keep using an image's pixels without
-    // copying them, so an image still over the buffer is first converted into pixels of its own.
+    // The buffer is freed below, and QPixmap::fromImage may keep using an image's pixels without
+    // copying them: an image still over the buffer gets pixels of its own first, in the format
+    // the screen draws.
     if (!image.isNull() && image.constBits() == colors)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
+        image = image.format() == QImage::Format_RGB32 ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);
     imageLabel->setPositionScale(ratio);

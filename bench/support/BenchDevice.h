@@ -1,0 +1,62 @@
+#pragma once
+
+// Shared by the screen benchmarks: the simulated device on a thread of its own, and the
+// process's memory figures.
+#include "simulator/SimOptions.h"
+#include "simulator/SimulatedDevice.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <atomic>
+
+// The simulated device with its own event loop, as a separate process would have. It streams
+// one picture at 32 bits, so that drawing does not take the sender's time, at fps frames a
+// second (0: as fast as the connection takes them).
+class DeviceThread : public QThread
+{
+public:
+    explicit DeviceThread(const QString &picture, double fps = 0) : picture(picture), fps(fps) {}
+    std::atomic<int> port{0};
+
+    // Starts the thread and waits until the device listens.
+    void startListening()
+    {
+        start();
+        while (port == 0)
+            QThread::msleep(1);
+    }
+
+protected:
+    void run() override
+    {
+        SimOptions options;
+        options.port = 0;
+        options.imagePath = picture;
+        options.depth = 32;
+        options.fps = fps;
+        SimulatedDevice device(options);
+        QString error;
+        if (!device.start(&error))
+            qFatal("simulated device: %s", qPrintable(error));
+        port = device.port();
+        exec();
+    }
+
+private:
+    const QString picture;
+    const double fps;
+};
+
+// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"), -1 when unknown.
+inline long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
