@@ -183,6 +183,8 @@ private slots:
     void rotation();
     void pictureSurvivesItsBuffer_data();
     void pictureSurvivesItsBuffer();
+    void fourthByteIsNoAlpha_data();
+    void fourthByteIsNoAlpha();
     void firstFramePlacementAndFrameArea_data();
     void firstFramePlacementAndFrameArea();
     void touchesKeysAndContextMenu();
@@ -351,6 +353,39 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
     const QImage expected = turnedClockwise(asShown(picture, depth), rightClicks);
     QCOMPARE(shown(window), expected);
     QCOMPARE(window.picture()->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
+}
+
+void TestRemoteScreen::fourthByteIsNoAlpha_data()
+{
+    QTest::addColumn<int>("rightClicks");
+    QTest::newRow("upright") << 0;
+    QTest::newRow("turned") << 1;
+}
+
+void TestRemoteScreen::fourthByteIsNoAlpha()
+{
+    QFETCH(int, rightClicks);
+    // 2 x 1 pixels as B, G, R and a fourth byte of 0, used as they are (channelOrder 8).
+    const uchar bytes[] = {0x56, 0x34, 0x12, 0x00, 0x01, 0x02, 0x03, 0x00};
+    FBInfo info;
+    info.bitsPerPixel = 32;
+    info.width = 2;
+    info.height = 1;
+    info.dataSize = sizeof bytes;
+    info.channelOrder = 8;
+    auto *buffer = new uchar[sizeof bytes];
+    std::memcpy(buffer, bytes, sizeof bytes);
+    RemoteScreenDialog window;
+    for (int i = 0; i < rightClicks; ++i)
+        window.form()->pbRightRotate->click();
+    window.slot_setRemoteScreen(buffer, info, 1);
+    QImage expected(2, 1, QImage::Format_RGB32);
+    expected.setPixel(0, 0, qRgb(0x12, 0x34, 0x56));
+    expected.setPixel(1, 0, qRgb(0x03, 0x02, 0x01));
+    QCOMPARE(shown(window), turnedClockwise(expected, rightClicks));
+    mouse(window.picture(), QEvent::MouseMove, QPointF(0, 0), Qt::NoButton);
+    QCOMPARE(window.form()->leColor->text(), QStringLiteral("0x123456"));
+    QCOMPARE(window.form()->leRed->text(), QStringLiteral("18"));
 }
 
 void TestRemoteScreen::firstFramePlacementAndFrameArea_data()
