@@ -35,6 +35,7 @@ RemoteScreenDialog::RemoteScreenDialog(QWidget *parent)
     // Pointer moves without a pressed button update the colour readout.
     scrollArea->setMouseTracking(true);
     imageLabel->setMouseTracking(true);
+    scrollArea->setWidget(imageLabel); // owns it
     colorPicker = std::make_unique<ColorPickerPanel>(this, imageLabel);
     connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
     connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
@@ -57,8 +58,6 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
     ui->widget_2->setGeometry(0, 0, 624, 630);
     colorPicker->pointerLeft();
     rotation = 0;
-    if (scrollArea->widget() != imageLabel)
-        scrollArea->setWidget(imageLabel);
 
     if (!deviceController.isConnected() && !deviceController.connectToDevice(ip, port))
         return false;

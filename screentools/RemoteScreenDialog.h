@@ -78,7 +78,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void showPicture(QImage image, const uchar *frameBuffer, int width, int height);
     void placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight);
     void unsubscribe();
 
