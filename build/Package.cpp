@@ -3,11 +3,11 @@
 #include "build/FixedText.h"
 #include "build/SealedBlocks.h"
 #include "project/DirListing.h"
+#include "project/FileOperations.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -285,9 +285,9 @@ int Package::build(const QString &projectDirectory, const QString &name, const Q
 
     // Written aside and renamed: a failed build never destroys the last good package.
     const QString packagePath = directory + name + QStringLiteral(".ks");
-    QSaveFile file(packagePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out, packageLength) != packageLength || !file.commit())
-        return refuse(error, QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), file.errorString()));
+    QString reason;
+    if (!FileOperations::writeWhole(packagePath, out, packageLength, &reason))
+        return refuse(error, QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), reason));
     return static_cast<int>(compressedLength);
 }
 

@@ -2,11 +2,11 @@
 
 #include "build/ChunkRelayer.h"
 #include "build/SealedBlocks.h"
+#include "project/FileOperations.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <lauxlib.h>
@@ -157,10 +157,10 @@ CompileResult ScriptCompiler::compileFile(const QString &path, const QString &ou
         return result;
     result.outputPath = outputDirectory + QLatin1Char('/') + fileName + QStringLiteral(".m");
     // Written aside and renamed, so a failed write never leaves half a file.
-    QSaveFile output(result.outputPath);
-    if (!output.open(QIODevice::WriteOnly) || output.write(result.compiled) != result.compiled.size() || !output.commit()) {
+    QString reason;
+    if (!FileOperations::writeWhole(result.outputPath, result.compiled, &reason)) {
         result.ok = false;
-        result.report = QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(result.outputPath), output.errorString());
+        result.report = QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(result.outputPath), reason);
     }
     return result;
 }

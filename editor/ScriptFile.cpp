@@ -1,7 +1,8 @@
 #include "editor/ScriptFile.h"
 
+#include "project/FileOperations.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -36,18 +37,8 @@ ScriptFile::Contents ScriptFile::read(const QString &path)
 
 bool ScriptFile::write(const QString &path, const QString &text, bool byteOrderMark, QString *error)
 {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok && byteOrderMark)
-        ok = file.write(kByteOrderMark, 3) == 3;
-    if (ok) {
-        const QByteArray bytes = text.toUtf8();
-        ok = file.write(bytes) == bytes.size();
-    }
-    // Only a complete file is renamed into place; an unfinished temporary one is dropped.
-    if (ok)
-        ok = file.commit();
-    if (!ok && error)
-        *error = file.errorString();
-    return ok;
+    QByteArray bytes = text.toUtf8();
+    if (byteOrderMark)
+        bytes.prepend(kByteOrderMark, 3);
+    return FileOperations::writeWhole(path, bytes, error);
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 FileOperations::Result FileOperations::createEmptyFile(const QString &path, QString *error)
 {
@@ -28,6 +29,21 @@ FileOperations::Result FileOperations::createDirectory(const QString &path, QStr
         return Result::Failed;
     }
     return Result::Done;
+}
+
+bool FileOperations::writeWhole(const QString &path, const char *data, qint64 size, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data, size) == size && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+bool FileOperations::writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    return writeWhole(path, bytes.constData(), bytes.size(), error);
 }
 
 void FileOperations::deleteTree(const QString &path)

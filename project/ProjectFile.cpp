@@ -1,12 +1,12 @@
 #include "project/ProjectFile.h"
 
+#include "project/FileOperations.h"
 #include "project/TaggedText.h"
 #include "project/Workspace.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -37,12 +37,11 @@ const char *const kTemplateLines[] = {
 
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (FileOperations::writeWhole(path, bytes, &reason))
+        return true;
+    *error = QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
+    return false;
 }
 
 } // namespace

@@ -5,10 +5,10 @@
 #include "device/ScriptImportRecord.h"
 #include "simulator/SimFrameStreamer.h"
 #include "simulator/SimPackageCheck.h"
+#include "project/FileOperations.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTcpSocket>
 #include <QtEndian>
 
@@ -197,11 +197,8 @@ QString SimulatedDevice::store(const QString &fileName, const QByteArray &packag
         return QString();
     }
     const QString path = QDir(options.storeDirectory).filePath(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(package) != package.size() || !file.commit()) {
-        *error = file.errorString();
+    if (!FileOperations::writeWhole(path, package, error))
         return QString();
-    }
     return path;
 }
 
