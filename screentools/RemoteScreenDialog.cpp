@@ -170,11 +170,18 @@ void RemoteScreenDialog::mouseMoveEvent(QMouseEvent *) {}
 
 void RemoteScreenDialog::keyPressEvent(QKeyEvent *event)
 {
+    pressedKeys.insert(event->key());
     emit signal_keyPress(event->key());
 }
 
+// A release whose press went to a shortcut (Ctrl+1 and the like) never reached the device:
+// releasing it there too would be a key going up that never went down.
 void RemoteScreenDialog::keyReleaseEvent(QKeyEvent *event)
 {
+    if (!pressedKeys.contains(event->key()))
+        return;
+    if (!event->isAutoRepeat())
+        pressedKeys.remove(event->key());
     emit signal_keyRelease(event->key());
 }
 

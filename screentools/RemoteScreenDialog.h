@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QSet>
 
 #include <memory>
 
@@ -90,5 +91,6 @@ private:
     MyLabel *imageLabel = nullptr;
     int rotation = 0;
     bool firstFrameShown = false;
+    QSet<int> pressedKeys; // forwarded presses not yet released
     std::unique_ptr<ColorPickerPanel> colorPicker; // holds the last pointer position
 };

@@ -13,7 +13,9 @@ cp -R "$top/config" "$run/"
 
 sim_pid=""
 if [ -x "$build/simulator/kestrun-device-sim" ]; then
-    "$build/simulator/kestrun-device-sim" --port 7000 &
+    # Image mode 1 ("优化模式"), as phones send it: screenshots then go under 优化模式/, as the
+    # remote screen window says.
+    "$build/simulator/kestrun-device-sim" --port 7000 --screencap-mode 1 &
     sim_pid=$!
     trap 'kill -INT "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT INT TERM
 fi
