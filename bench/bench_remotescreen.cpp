@@ -11,7 +11,6 @@
 #include "device/MessageHeader.h"
 #include "device/PCClientControllor.h"
 #include "simulator/SimFrameEncoder.h"
-#include "simulator/SimTestPattern.h"
 #include "simulator/SimulatedDevice.h"
 
 #include <QApplication>
@@ -36,8 +35,6 @@
 
 namespace {
 
-constexpr int kWidth = 720;
-constexpr int kHeight = 1280;
 constexpr int kRounds = 3;
 constexpr int kRoundSeconds = 2;
 constexpr int kMemorySeconds = 30;
@@ -160,7 +157,7 @@ ClientRun clientRun(int controlPort, int seconds, int consumerMs)
 
 void frameToImage()
 {
-    const QImage screen = SimTestPattern::render(QSize(kWidth, kHeight), 0, QTime(12, 34, 56), QPoint(100, 200));
+    const QImage screen = testPattern();
     QByteArray pixels = SimFrameEncoder::pixels(screen, 32, 0);
     const FBInfo info = SimFrameEncoder::describe(screen, 32, 0, pixels.size());
     auto *buffer = reinterpret_cast<uchar *>(pixels.data());
@@ -195,8 +192,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString picture = dir.filePath(QStringLiteral("screen.png"));
-    SimTestPattern::render(QSize(kWidth, kHeight), 0, QTime(12, 34, 56), QPoint(100, 200)).save(picture);
+    const QString picture = testPatternFile(dir);
     DeviceThread device(picture);
     device.startListening();
 

@@ -12,7 +12,6 @@
 #include "device/PCClientControllor.h"
 #include "screentools/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
-#include "simulator/SimTestPattern.h"
 #include "ui_RemoteScreenDialog.h"
 
 #include <QApplication>
@@ -29,8 +28,6 @@
 
 namespace {
 
-constexpr int kWidth = 720;
-constexpr int kHeight = 1280;
 constexpr int kSeconds = 15;
 
 void runFor(int milliseconds)
@@ -135,8 +132,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString picture = dir.filePath(QStringLiteral("screen.png"));
-    SimTestPattern::render(QSize(kWidth, kHeight), 0, QTime(12, 34, 56), QPoint(100, 200)).save(picture);
+    const QString picture = testPatternFile(dir);
     DeviceThread device(picture);
     device.startListening();
     DeviceThread phone(picture, 60);
@@ -170,7 +166,7 @@ int main(int argc, char **argv)
     window.form()->pbLeftRotate->click();
     window.close();
     std::printf("The window's work for one 720x1280x32 frame, without the network:\n");
-    const QImage screen = SimTestPattern::render(QSize(kWidth, kHeight), 0, QTime(12, 34, 56), QPoint(100, 200));
+    const QImage screen = testPattern();
     window.show();
     windowWork(window, screen, 0);
     windowWork(window, screen, 1);

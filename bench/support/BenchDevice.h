@@ -3,9 +3,11 @@
 // Shared by the screen benchmarks: the simulated device on a thread of its own, and the
 // process's memory figures.
 #include "simulator/SimOptions.h"
+#include "simulator/SimTestPattern.h"
 #include "simulator/SimulatedDevice.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -47,6 +49,21 @@ private:
     const QString picture;
     const double fps;
 };
+
+// The simulated device's 720 x 1280 test pattern, still: what the benchmarks stream.
+inline QImage testPattern()
+{
+    return SimTestPattern::render(QSize(720, 1280), 0, QTime(12, 34, 56), QPoint(100, 200));
+}
+
+// The test pattern as a picture file in dir, for the device to stream.
+inline QString testPatternFile(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("screen.png"));
+    if (!testPattern().save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
 
 // A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"), -1 when unknown.
 inline long statusKb(const char *field)
