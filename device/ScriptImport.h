@@ -10,7 +10,7 @@ class ScriptImport
 {
 public:
     // Sends the file under its own name (without directory). False, with *error saying why, for
-    // a missing or unreadable file, one too large for the message's size field, a name the
-    // device cannot take, or a send that failed; nothing is sent then.
+    // a missing or unreadable file, one too large for the message's size field or a name the
+    // device cannot take (nothing is sent then), and for a send that failed.
     static bool send(PCClientControllor &controller, const QString &path, QString *error);
 };
