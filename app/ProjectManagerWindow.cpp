@@ -219,11 +219,16 @@ QString ProjectManagerWindow::projectDirectory(const QString &name) const
     return item ? item->data(0, ProjectTree::PathRole).toString() : QString();
 }
 
+ProjectInfo ProjectManagerWindow::projectInfo(const QString &projectName) const
+{
+    const QString directory = projectDirectory(projectName);
+    return directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory);
+}
+
 void ProjectManagerWindow::readProjectInfo(const QString &projectName, char *name, int nameSize,
                                            char *description, int descriptionSize) const
 {
-    const QString directory = projectDirectory(projectName);
-    const ProjectInfo info = directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory);
+    const ProjectInfo info = projectInfo(projectName);
     if (name)
         FixedText::write(name, nameSize, info.name.toUtf8());
     if (description)
@@ -500,10 +505,9 @@ void ProjectManagerWindow::on_remote_import_action_triggered()
 {
     ScriptRemoteImportDialog dialog(this);
     // Where the build (F6) writes the active project's package.
-    const QString directory = projectDirectory(activeProjectName);
-    const QString name = directory.isEmpty() ? QString() : ProjectFile::read(directory).name;
+    const QString name = projectInfo(activeProjectName).name;
     if (!name.isEmpty())
-        dialog.setScriptPath(directory + QLatin1Char('/') + name + QStringLiteral(".ks"));
+        dialog.setScriptPath(projectDirectory(activeProjectName) + QLatin1Char('/') + name + QStringLiteral(".ks"));
     connect(&dialog, &ScriptRemoteImportDialog::out, this, &ProjectManagerWindow::out);
     dialog.exec();
 }

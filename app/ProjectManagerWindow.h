@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QProcess>
 
+#include "project/ProjectFile.h"
 #include "screentools/ScreenshotStore.h"
 
 #include <optional>
@@ -40,6 +41,9 @@ public:
     QString activeProject() const { return activeProjectName; }
     // Absolute directory of the project the tree shows under this name, or "".
     QString projectDirectory(const QString &name) const;
+    // Name and description from the project file of the project the tree shows under this name;
+    // empty when there is no such project or the tags are missing.
+    ProjectInfo projectInfo(const QString &projectName) const;
     // Copies the name and/or description of a project's file into zero-terminated buffers of
     // the given sizes (null buffers are skipped); text that does not fit is cut at a character
     // boundary. Missing tags give empty text.
