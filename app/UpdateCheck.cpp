@@ -1,7 +1,7 @@
 #include "app/UpdateCheck.h"
 
 #include "app/AppInfo.h"
-#include "app/Platform.h"
+#include "common/Platform.h"
 #include "project/TaggedText.h"
 
 #include <QEventLoop>

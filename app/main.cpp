@@ -1,5 +1,5 @@
-#include "app/ProjectManagerWindow.h"
-#include "app/UpdatePrompt.h"
+#include "app/ui/ProjectManagerWindow.h"
+#include "app/ui/UpdatePrompt.h"
 
 #include <QApplication>
 #include <QTextCodec>

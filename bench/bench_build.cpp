@@ -7,10 +7,10 @@
 //      text. Goal: at most 1.2 x; peak memory under 3 x the script's size + 50 MB.
 // Peak memories are measured in child processes (this program started again), so that each
 // figure is the high-water mark of that one piece of work.
-#include "build/Package.h"
-#include "build/PackageReader.h"
-#include "build/ScriptCompiler.h"
-#include "build/SealedBlocks.h"
+#include "toolchain/Package.h"
+#include "simulator/PackageReader.h"
+#include "toolchain/ScriptCompiler.h"
+#include "toolchain/SealedBlocks.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Opening a 5 MB script in the main window's editor and typing Enter at its end.
 // Goals: under 300 ms to open (read, show, first paint) and under 16 ms (one frame) for each
 // Enter with its automatic indentation.
-#include "app/ProjectManagerWindow.h"
+#include "app/ui/ProjectManagerWindow.h"
 
 #include <Qsci/qsciscintilla.h>
 

@@ -1,6 +1,6 @@
 // One prune+add pass of the project tree over a generated workspace of 20 projects with
 // 1,000 files each in nested directories. Goal: under 50 ms per pass.
-#include "project/ProjectTree.h"
+#include "project/ui/ProjectTree.h"
 #include "project/ProjectFile.h"
 
 #include <QApplication>

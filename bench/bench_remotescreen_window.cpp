@@ -10,7 +10,7 @@
 // (no network): exchange, own pixels, turning, pixmap and repaint.
 #include "bench/support/BenchDevice.h"
 #include "device/PCClientControllor.h"
-#include "screentools/RemoteScreenDialog.h"
+#include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
 #include "ui_RemoteScreenDialog.h"
 

@@ -2,7 +2,7 @@
 // picture through the colour picker, readout and magnifier (goal: under 2 ms).
 #include "screentools/ColorPicker.h"
 #include "screentools/ImageBinarizer.h"
-#include "screentools/ImageEditorDialog.h"
+#include "screentools/ui/ImageEditorDialog.h"
 #include "ui_ImageEditorDialog.h"
 
 #include <QApplication>

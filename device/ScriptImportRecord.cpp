@@ -1,6 +1,6 @@
 #include "device/ScriptImportRecord.h"
 
-#include "build/FixedText.h"
+#include "toolchain/FixedText.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "build/KeyUnwrapper.h"
+#include "simulator/KeyUnwrapper.h"
 
 #include <QFile>
 

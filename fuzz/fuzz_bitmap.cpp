@@ -1,5 +1,5 @@
 // The bitmap converter on arbitrary file bytes: refused, or exactly the announced length.
-#include "build/Package.h"
+#include "toolchain/Package.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 //   1: compressed block; bytes 1-4 are the expected length, the block follows
 //   2: compiled-script file
 #include "FuzzKeys.h"
-#include "build/PackageReader.h"
-#include "build/SealedBlocks.h"
+#include "simulator/PackageReader.h"
+#include "toolchain/SealedBlocks.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
 // The chunk re-layer on arbitrary bytes: it must refuse or re-lay without reading outside its
 // input; fed in two pieces it must do exactly what it does with the whole; and a re-laid chunk
 // must re-lay to itself.
-#include "build/ChunkRelayer.h"
+#include "toolchain/ChunkRelayer.h"
 
 #include <cstdint>
 #include <cstdlib>

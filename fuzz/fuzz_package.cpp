@@ -1,7 +1,7 @@
 // The package reader on arbitrary bytes. The first byte picks the input: even, a whole package
 // (envelope first); odd, an inner image, so the entries are reached past the digest.
 #include "FuzzKeys.h"
-#include "build/PackageReader.h"
+#include "simulator/PackageReader.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "simulator/SimPackageCheck.h"
 
-#include "build/KeyUnwrapper.h"
-#include "build/PackageReader.h"
+#include "simulator/KeyUnwrapper.h"
+#include "simulator/PackageReader.h"
 
 #include <QFile>
 

@@ -1,9 +1,9 @@
 // The script check (F5), the project build (F6) and the headless kestrun-build, on real project
 // directories.
-#include "app/ProjectManagerWindow.h"
-#include "build/PackageReader.h"
-#include "build/ProjectBuilder.h"
-#include "build/ScriptCompiler.h"
+#include "app/ui/ProjectManagerWindow.h"
+#include "simulator/PackageReader.h"
+#include "toolchain/ProjectBuilder.h"
+#include "toolchain/ScriptCompiler.h"
 #include "support/DeviceKey.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestWorkspace.h"

@@ -1,7 +1,7 @@
 // The colour readout, the magnifier and the six colour buffers, and the picture label they read.
 #include "screentools/ColorPicker.h"
-#include "screentools/ColorPickerPanel.h"
-#include "screentools/MyLabel.h"
+#include "screentools/ui/ColorPickerPanel.h"
+#include "screentools/ui/MyLabel.h"
 #include "support/TestPictures.h"
 
 #include <QGridLayout>

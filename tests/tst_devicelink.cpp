@@ -1,7 +1,7 @@
 // The controller and the screen receiver talking to the simulated device, and to fake devices
 // that send bad input, over loopback; the main window's status line and remote log pane.
-#include "app/ProjectManagerWindow.h"
-#include "build/Package.h"
+#include "app/ui/ProjectManagerWindow.h"
+#include "toolchain/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
 #include "device/PCClientControllor.h"

@@ -1,9 +1,9 @@
 // The script editor: automatic indentation, the Lua lexer, opening and saving scripts with
 // their marks in the title, and the file handling behind them.
-#include "app/ProjectManagerWindow.h"
+#include "app/ui/ProjectManagerWindow.h"
 #include "editor/AutoIndent.h"
-#include "editor/QsciLexerLuaEx.h"
-#include "editor/ScriptEditorSetup.h"
+#include "editor/ui/QsciLexerLuaEx.h"
+#include "editor/ui/ScriptEditorSetup.h"
 #include "editor/ScriptFile.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"

@@ -1,10 +1,10 @@
 // The image editor: opening, binarising and restoring, saving with a one-time backup, its menus
 // and keys, and how the main window opens it.
-#include "app/ProjectManagerWindow.h"
-#include "project/ProjectTree.h"
+#include "app/ui/ProjectManagerWindow.h"
+#include "project/ui/ProjectTree.h"
 #include "screentools/ImageBinarizer.h"
-#include "screentools/ImageEditorDialog.h"
-#include "screentools/screen.h"
+#include "screentools/ui/ImageEditorDialog.h"
+#include "screentools/ui/screen.h"
 #include "support/ModalAnswerer.h"
 #include "support/ScreencapDriver.h"
 #include "support/TestWorkspace.h"

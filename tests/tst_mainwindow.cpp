@@ -1,6 +1,6 @@
 // The main window: title, menus, output panes, status line, closing and the about box.
-#include "app/AboutDialog.h"
-#include "app/ProjectManagerWindow.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/ProjectManagerWindow.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"

@@ -1,10 +1,10 @@
 // Project files, names and the new-project dialog: everything below the main window.
-#include "build/FixedText.h"
+#include "toolchain/FixedText.h"
 #include "project/DirListing.h"
 #include "project/FileOperations.h"
-#include "project/FilenNameInputDialog.h"
+#include "project/ui/FilenNameInputDialog.h"
 #include "project/NameRules.h"
-#include "project/NewProjectDialog.h"
+#include "project/ui/NewProjectDialog.h"
 #include "project/ProjectFile.h"
 #include "project/TaggedText.h"
 #include "project/Workspace.h"

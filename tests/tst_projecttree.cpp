@@ -1,8 +1,8 @@
 // The project tree following the disk, the active project, the context menu and double-clicks.
-#include "app/Platform.h"
-#include "app/ProjectManagerWindow.h"
-#include "project/FilenNameInputDialog.h"
-#include "project/ProjectTree.h"
+#include "common/Platform.h"
+#include "app/ui/ProjectManagerWindow.h"
+#include "project/ui/FilenNameInputDialog.h"
+#include "project/ui/ProjectTree.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"

@@ -1,7 +1,7 @@
 // The remote screen window on a desktop scaled by 2: still one device pixel per screen pixel,
 // and positions on the picture in device pixels.
-#include "screentools/MyLabel.h"
-#include "screentools/RemoteScreenDialog.h"
+#include "screentools/ui/MyLabel.h"
+#include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
 #include "support/TestPictures.h"
 #include "ui_RemoteScreenDialog.h"

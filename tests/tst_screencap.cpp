@@ -1,9 +1,9 @@
 // Rectangle screenshots over a frozen desktop, and saving screenshots into the active project.
-#include "app/ProjectManagerWindow.h"
+#include "app/ui/ProjectManagerWindow.h"
 #include "ui_ProjectManagerWindow.h"
-#include "screentools/ScreencapViewControl.h"
+#include "screentools/ui/ScreencapViewControl.h"
 #include "screentools/ScreenshotStore.h"
-#include "screentools/screen.h"
+#include "screentools/ui/screen.h"
 #include "support/ModalAnswerer.h"
 #include "support/ScreencapDriver.h"
 #include "support/TestPictures.h"

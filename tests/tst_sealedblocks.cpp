@@ -1,6 +1,6 @@
-#include "build/BuiltInPublicKey.h"
-#include "build/KeyUnwrapper.h"
-#include "build/SealedBlocks.h"
+#include "toolchain/BuiltInPublicKey.h"
+#include "simulator/KeyUnwrapper.h"
+#include "toolchain/SealedBlocks.h"
 #include "support/DeviceKey.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 // Search and replace: the dialog's signals and the window's find, replace and replace-all.
-#include "app/ProjectManagerWindow.h"
-#include "editor/SearchDialog.h"
+#include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/SearchDialog.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"
 

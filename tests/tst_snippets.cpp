@@ -1,9 +1,9 @@
 // The insert menus, the caret after an inserted snippet, the help and tool menus, and the
 // completion list that goes with the snippets.
-#include "app/Platform.h"
-#include "app/ProjectManagerWindow.h"
+#include "common/Platform.h"
+#include "app/ui/ProjectManagerWindow.h"
 #include "editor/HelpPages.h"
-#include "editor/QsciLexerLuaEx.h"
+#include "editor/ui/QsciLexerLuaEx.h"
 #include "editor/SnippetCatalogue.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"

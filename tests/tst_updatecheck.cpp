@@ -1,7 +1,7 @@
 #include "app/AppInfo.h"
-#include "app/Platform.h"
+#include "common/Platform.h"
 #include "app/UpdateCheck.h"
-#include "app/UpdatePrompt.h"
+#include "app/ui/UpdatePrompt.h"
 #include "support/ModalAnswerer.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #include "DeviceKey.h"
 
-#include "build/BuiltInPublicKey.h"
+#include "toolchain/BuiltInPublicKey.h"
 
 #include <QFile>
 

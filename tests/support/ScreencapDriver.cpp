@@ -1,7 +1,7 @@
 #include "ScreencapDriver.h"
 
-#include "screentools/ScreencapViewControl.h"
-#include "screentools/screen.h"
+#include "screentools/ui/ScreencapViewControl.h"
+#include "screentools/ui/screen.h"
 
 #include <QApplication>
 #include <QMouseEvent>

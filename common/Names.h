@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QLatin1String>
+#include <QString>
+
+// Names and fixed values that several subsystems must agree on: the project's file names, the
+// script suffixes, the package's fixed fields and the title of every notice box.
+namespace Names {
+
+// The project file in every project directory.
+inline QString projectFile() { return QStringLiteral("ks.project"); }
+// The template every new project starts from, and its compiled form that the package carries.
+inline QString mainScript() { return QStringLiteral("main.script"); }
+inline QString compiledMainScript() { return QStringLiteral("main.script.m"); }
+// A compiled script lies beside its source as <source>.m.
+inline QString compiledSuffix() { return QStringLiteral(".m"); }
+
+// Files with these endings are Lua scripts: compiled by the build, sealed in the package.
+inline bool isScriptName(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".script")) || fileName.endsWith(QLatin1String(".lua"));
+}
+inline QString scriptSuffix() { return QStringLiteral(".script"); }
+
+// The image editor's one-time backup beside an image: <image>.备份
+inline QString backupSuffix() { return QStringLiteral(".备份"); }
+
+// Fixed fields of every package the IDE builds.
+constexpr int packageType = 2;
+inline QString packageVersion() { return QStringLiteral("暂无"); }
+
+// Title of the information boxes that tell the author of a failure or a notice.
+inline QString noticeTitle() { return QStringLiteral("提示"); }
+
+} // namespace Names

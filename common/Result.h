@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+// How the core reports failure: an operation returns its value or the message that says why
+// there is none. The message is whole and in the interface's language, ready for a "提示" box,
+// an error line or standard error; callers add context, never re-word it.
+//
+//     Result<QByteArray> r = readAll(path);
+//     if (!r) return fail(r.error());
+//     use(r.value());
+struct Failure
+{
+    QString message;
+};
+
+inline Failure fail(QString message)
+{
+    return Failure{std::move(message)};
+}
+
+template <typename T>
+class [[nodiscard]] Result
+{
+public:
+    Result(T value) : m_value(std::move(value)) {}
+    Result(Failure failure) : m_error(std::move(failure.message)) {}
+
+    bool ok() const { return m_value.has_value(); }
+    explicit operator bool() const { return ok(); }
+
+    const T &value() const & { return *m_value; }
+    T &value() & { return *m_value; }
+    T &&value() && { return std::move(*m_value); }
+    const T &operator*() const & { return *m_value; }
+    const T *operator->() const { return &*m_value; }
+    T valueOr(T fallback) const { return ok() ? *m_value : std::move(fallback); }
+
+    // Empty on success.
+    const QString &error() const { return m_error; }
+
+private:
+    std::optional<T> m_value;
+    QString m_error;
+};
+
+// An operation with nothing to return but success or its failure.
+class [[nodiscard]] Status
+{
+public:
+    Status() = default;
+    Status(Failure failure) : m_failed(true), m_error(std::move(failure.message)) {}
+
+    bool ok() const { return !m_failed; }
+    explicit operator bool() const { return ok(); }
+    const QString &error() const { return m_error; }
+
+private:
+    bool m_failed = false;
+    QString m_error;
+};

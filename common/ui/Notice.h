@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The one-button notice box ("提示") in which the author is told of a failure or a fact.
+void showNotice(QWidget *parent, const QString &text);

@@ -1,0 +1,51 @@
+#include "device/ui/ConnectionManagerDialog.h"
+
+#include "device/PCClientControllor.h"
+#include "ui_ConnectionManagerDialog.h"
+
+#include <QMessageBox>
+
+ConnectionManagerDialog::ConnectionManagerDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::ConnectionManagerDialog)
+{
+    ui->setupUi(this);
+    ui->leIP->setText(rememberedDeviceAddress);
+    showConnected(deviceController.isConnected());
+}
+
+ConnectionManagerDialog::~ConnectionManagerDialog()
+{
+    delete ui;
+}
+
+void ConnectionManagerDialog::showConnected(bool connected)
+{
+    ui->labStatus->setText(connected ? tr("<font color=green>已连接</font>") : tr("<font color=red>未连接</font>"));
+    ui->leIP->setEnabled(!connected);
+    ui->pbOP->setText(connected ? tr("断开") : tr("连接"));
+}
+
+// Acts on the connection as it is now, whatever the dialog showed: the device may have closed
+// it meanwhile.
+void ConnectionManagerDialog::on_pbOP_clicked()
+{
+    if (deviceController.isConnected()) {
+        deviceController.disconnectFromDevice();
+        showConnected(false);
+        return;
+    }
+    const QString address = ui->leIP->text();
+    if (address.isEmpty()) {
+        QMessageBox::information(this, tr("提示"), tr("IP地址不能为空！"), QMessageBox::Ok);
+        return;
+    }
+    rememberedDeviceAddress = address;
+    if (!deviceController.connectToDevice(address, PCClientControllor::kStandardPort)) {
+        QMessageBox::information(this, tr("提示"), tr("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"),
+                                 QMessageBox::Ok);
+        showConnected(false);
+        return;
+    }
+    showConnected(true);
+}

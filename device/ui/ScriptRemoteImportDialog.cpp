@@ -1,0 +1,73 @@
+#include "device/ui/ScriptRemoteImportDialog.h"
+
+#include "device/PCClientControllor.h"
+#include "device/ScriptImport.h"
+#include "ui_ScriptRemoteImportDialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+ScriptRemoteImportDialog::ScriptRemoteImportDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::ScriptRemoteImportDialog)
+{
+    ui->setupUi(this);
+    ui->leIP->setText(rememberedDeviceAddress);
+}
+
+ScriptRemoteImportDialog::~ScriptRemoteImportDialog()
+{
+    delete ui;
+}
+
+void ScriptRemoteImportDialog::setScriptPath(const QString &path)
+{
+    ui->leScriptPath->setText(path);
+}
+
+void ScriptRemoteImportDialog::on_pbFileSelect_clicked()
+{
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open Document"), QDir::currentPath(),
+                                                      QStringLiteral("已编译过的二进制脚本(*.ks)"));
+    if (!file.isEmpty())
+        ui->leScriptPath->setText(file);
+}
+
+void ScriptRemoteImportDialog::on_pbImport_clicked()
+{
+    const QString address = ui->leIP->text();
+    const QString path = ui->leScriptPath->text();
+    if (address.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("请输入远程设备IP"), QMessageBox::Ok);
+        return;
+    }
+    if (path.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("请选择一个要导入的脚本文件"),
+                                 QMessageBox::Ok);
+        return;
+    }
+    outString(QStringLiteral("正在连接远程设备..."));
+    rememberedDeviceAddress = address;
+    // An open connection is used whatever address it was opened to.
+    if (!deviceController.isConnected()
+        && !deviceController.connectToDevice(address, PCClientControllor::kStandardPort)) {
+        outString(QStringLiteral("远程设备连接失败,请确认IP是否正确..."));
+        return;
+    }
+    outString(QStringLiteral("远程设备连接成功..."));
+    outString(QStringLiteral("正在导入脚本..."));
+    QString error;
+    if (!ScriptImport::send(deviceController, path, &error)) {
+        // The dialog stays open, so the author can correct the path and try again.
+        outString(QStringLiteral("错误：") + error);
+        return;
+    }
+    outString(QStringLiteral("脚本导入完毕..."));
+    accept();
+}
+
+void ScriptRemoteImportDialog::outString(QString msg)
+{
+    emit out(msg);
+}

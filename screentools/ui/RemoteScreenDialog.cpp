@@ -1,0 +1,264 @@
+#include "screentools/ui/RemoteScreenDialog.h"
+
+#include "device/FrameImage.h"
+#include "device/PCClientControllor.h"
+#include "screentools/ColorPicker.h"
+#include "screentools/ui/ColorPickerPanel.h"
+#include "screentools/ui/MyLabel.h"
+#include "ui_RemoteScreenDialog.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTransform>
+#include <QtMath>
+
+#include <memory>
+
+namespace {
+
+const auto kFrameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+
+} // namespace
+
+RemoteScreenDialog::RemoteScreenDialog(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::RemoteScreenDialog)
+{
+    ui->setupUi(this);
+    scrollArea = new QScrollArea(ui->widget);
+    imageLabel = new MyLabel;
+    imageLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Pointer moves without a pressed button update the colour readout.
+    scrollArea->setMouseTracking(true);
+    imageLabel->setMouseTracking(true);
+    scrollArea->setWidget(imageLabel); // owns it
+    colorPicker = std::make_unique<ColorPickerPanel>(this, imageLabel);
+    connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
+    connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
+}
+
+RemoteScreenDialog::~RemoteScreenDialog()
+{
+    delete ui;
+}
+
+bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
+{
+    firstFrameShown = false;
+    rememberedDeviceAddress = ip;
+    ui->bg111_2->hide();
+    this->ip = ip;
+    this->port = port;
+    setMouseTracking(true);
+    centralWidget()->setMouseTracking(true);
+    ui->widget_2->setGeometry(0, 0, 624, 630);
+    colorPicker->pointerLeft();
+    rotation = 0;
+
+    if (!deviceController.isConnected() && !deviceController.connectToDevice(ip, port))
+        return false;
+
+    FBInfo::registerMetaType();
+    connect(&deviceController, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen, Qt::UniqueConnection);
+    connect(imageLabel, &MyLabel::signal_mousePress, &deviceController, &PCClientControllor::slot_remoteTouchPress,
+            Qt::UniqueConnection);
+    connect(imageLabel, &MyLabel::signal_mouseRelease, &deviceController,
+            &PCClientControllor::slot_remoteTouchRelease, Qt::UniqueConnection);
+    connect(this, &RemoteScreenDialog::signal_keyPress, &deviceController, &PCClientControllor::slot_remoteKeyPress,
+            Qt::UniqueConnection);
+    connect(this, &RemoteScreenDialog::signal_keyRelease, &deviceController,
+            &PCClientControllor::slot_remoteKeyRelease, Qt::UniqueConnection);
+    deviceController.requestRemoteScreen();
+    return true;
+}
+
+void RemoteScreenDialog::unsubscribe()
+{
+    disconnect(&deviceController, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen);
+    disconnect(imageLabel, &MyLabel::signal_mousePress, &deviceController, &PCClientControllor::slot_remoteTouchPress);
+    disconnect(imageLabel, &MyLabel::signal_mouseRelease, &deviceController,
+               &PCClientControllor::slot_remoteTouchRelease);
+    disconnect(this, &RemoteScreenDialog::signal_keyPress, &deviceController, &PCClientControllor::slot_remoteKeyPress);
+    disconnect(this, &RemoteScreenDialog::signal_keyRelease, &deviceController,
+               &PCClientControllor::slot_remoteKeyRelease);
+}
+
+// ---- Frames ----------------------------------------------------------------------------------
+
+void RemoteScreenDialog::slot_setRemoteScreen(uchar *colors, FBInfo info, int mode)
+{
+    const std::unique_ptr<uchar[]> release(colors);
+    const int w = info.width;
+    const int h = info.height;
+    const bool upright = rotation % 180 == 0;
+    // Exchanges red and blue in the buffer and lays the image over it.
+    QImage image = FrameImage::toImage(colors, info);
+    fbi = info;
+    screencapMode = mode;
+    ui->lab_screencap_mode->setText(mode == 2 ? QStringLiteral("兼容模式") : QStringLiteral("优化模式"));
+
+    // One device pixel per screen pixel: on a desktop scaled by ratio the picture takes 1/ratio
+    // of its pixel count in widget units, and positions on it are scaled back by MyLabel.
+    const qreal ratio = imageLabel->devicePixelRatioF();
+    const auto units = [ratio](int pixels) { return qCeil(pixels / ratio); };
+    const int shownWidth = units(upright ? w : h);
+    const int shownHeight = units(upright ? h : w);
+    const int windowHeight = height();
+    const int areaHeight = shownHeight <= windowHeight - 100 ? shownHeight + 20 : windowHeight - 100;
+    const int areaWidth = shownWidth > ui->widget->width() ? ui->widget->width() : shownWidth + 20;
+    // Only the size: the scroll area keeps the picture where its scroll bars put it.
+    imageLabel->resize(shownWidth, shownHeight);
+    scrollArea->setGeometry(0, 0, areaWidth, areaHeight);
+    if (!firstFrameShown)
+        placeFirstFrame(shownWidth, units(w), areaHeight);
+
+    ui->labColorBits->setText(QString::number(info.bitsPerPixel));
+    ui->labRR->setText(QString::asprintf("%dx%d", w, h));
+
+    // The fourth byte of a 32-bit pixel is no transparency the device means: unless the
+    // exchange set it opaque it may be 0, and as alpha it would blank the picture and make every
+    // picked colour black. Same bytes, read as opaque.
+    if (image.format() == QImage::Format_ARGB32)
+        image.reinterpretAsFormat(QImage::Format_RGB32);
+    // Turned by the remainder: rotate(450) would not be an exact quarter turn in floating point,
+    // and the general path would give a picture a pixel larger.
+    if (!image.isNull() && rotation % 360 != 0)
+        image = image.transformed(QTransform().rotate((rotation % 360 + 360) % 360), Qt::FastTransformation);
+    // The buffer is freed below, and QPixmap::fromImage may keep using an image's pixels without
+    // copying them: an image still over the buffer gets pixels of its own first, in the format
+    // the screen draws.
+    if (!image.isNull() && image.constBits() == colors)
+        image = image.format() == QImage::Format_RGB32 ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    imageLabel->setPositionScale(ratio);
+    imageLabel->setPixmap(pixmap);
+    imageLabel->repaint();
+}
+
+void RemoteScreenDialog::placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight)
+{
+    const int windowHeight = height();
+    setGeometry(x(), 0, shownWidth + 580, windowHeight);
+    ui->widget->setGeometry(ui->widget->x(), ui->widget->y(), deliveredWidth + 30, areaHeight);
+    // The splitter sits at the central widget's origin.
+    ui->splitter->setGeometry(0, 0, shownWidth + 650, windowHeight);
+    ui->splitter->setSizes({deliveredWidth + 30, shownWidth + 650 - deliveredWidth - 30 - ui->splitter->handleWidth()});
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    move(desktop.left() + qMax(0, (desktop.width() - width()) / 2),
+         desktop.top() + qMax(0, (desktop.height() - windowHeight) / 2 - 50));
+    firstFrameShown = true;
+}
+
+void RemoteScreenDialog::on_pbLeftRotate_clicked()
+{
+    rotation -= 90;
+}
+
+void RemoteScreenDialog::on_pbRightRotate_clicked()
+{
+    rotation += 90;
+}
+
+// ---- Input -----------------------------------------------------------------------------------
+
+void RemoteScreenDialog::mouseMoveEvent(QMouseEvent *) {}
+
+void RemoteScreenDialog::keyPressEvent(QKeyEvent *event)
+{
+    pressedKeys.insert(event->key());
+    emit signal_keyPress(event->key());
+}
+
+// A release whose press went to a shortcut (Ctrl+1 and the like) never reached the device:
+// releasing it there too would be a key going up that never went down.
+void RemoteScreenDialog::keyReleaseEvent(QKeyEvent *event)
+{
+    if (!pressedKeys.contains(event->key()))
+        return;
+    if (!event->isAutoRepeat())
+        pressedKeys.remove(event->key());
+    emit signal_keyRelease(event->key());
+}
+
+void RemoteScreenDialog::contextMenuEvent(QContextMenuEvent *event)
+{
+    ui->lePos->setText(QString::asprintf("(%d,%d)", event->pos().x(), event->pos().y()));
+}
+
+void RemoteScreenDialog::closeEvent(QCloseEvent *event)
+{
+    unsubscribe();
+    deviceController.stopRemoteScreen();
+    event->accept();
+}
+
+// ---- Colour picker ---------------------------------------------------------------------------
+
+void RemoteScreenDialog::slot_mouseMoveInRemoteScreen(int x, int y)
+{
+    colorPicker->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
+}
+
+void RemoteScreenDialog::slot_mouseLeaveToRemoteScreen()
+{
+    colorPicker->pointerLeft();
+}
+
+void RemoteScreenDialog::on_action_save_color1_triggered()
+{
+    colorPicker->saveColor(1);
+}
+
+void RemoteScreenDialog::on_action_save_color2_triggered()
+{
+    colorPicker->saveColor(2);
+}
+
+void RemoteScreenDialog::on_action_save_color3_triggered()
+{
+    colorPicker->saveColor(3);
+}
+
+void RemoteScreenDialog::on_action_save_color4_triggered()
+{
+    colorPicker->saveColor(4);
+}
+
+void RemoteScreenDialog::on_action_save_color5_triggered()
+{
+    colorPicker->saveColor(5);
+}
+
+void RemoteScreenDialog::on_action_save_color6_triggered()
+{
+    colorPicker->saveColor(6);
+}
+
+void RemoteScreenDialog::on_action_clean_color_buf_triggered()
+{
+    colorPicker->clearColorBuffers();
+}
+
+// ---- Screenshots -----------------------------------------------------------------------------
+
+void RemoteScreenDialog::on_rect_screencap_action_triggered()
+{
+    emit signal_rectScreencap();
+}
+
+void RemoteScreenDialog::on_action_full_screencap_triggered()
+{
+    // The picture as shown: turned, one device pixel per pixel.
+    QPixmap shown = imageLabel->pixmap(Qt::ReturnByValue);
+    emit signal_fullScreencap(shown, 0, 0, shown.width(), shown.height());
+}
+
+void RemoteScreenDialog::slot_screencap_rect(int x1, int y1, int x2, int y2)
+{
+    ui->leScreencapRect->setText(QString::asprintf("%d,%d,%d,%d", x1, y1, x2, y2));
+}

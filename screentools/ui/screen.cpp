@@ -1,0 +1,107 @@
+#include "screentools/ui/screen.h"
+
+#include "screentools/ui/MyLabel.h"
+#include "screentools/ui/ScreencapViewControl.h"
+#include "ui_screen.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace {
+
+screen::DesktopGrabber &desktopGrabber()
+{
+    static screen::DesktopGrabber grabber;
+    return grabber;
+}
+
+} // namespace
+
+screen::screen(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::screen)
+{
+    ui->setupUi(this);
+}
+
+screen::~screen()
+{
+    delete ui;
+}
+
+QPixmap screen::grabDesktop()
+{
+    if (desktopGrabber())
+        return desktopGrabber()();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    // Window 0 is the whole desktop.
+    return primary ? primary->grabWindow(0) : QPixmap();
+}
+
+void screen::setDesktopGrabberForTesting(DesktopGrabber grabber)
+{
+    desktopGrabber() = std::move(grabber);
+}
+
+void screen::setDesktop(const QPixmap &desktop)
+{
+    ui->label->setPixmap(desktop);
+    // Cover the desktop even where no window manager makes the dialog full screen.
+    setGeometry(QRect(QPoint(0, 0), desktop.size() / desktop.devicePixelRatio()));
+}
+
+ScreencapViewControl *screen::view() const
+{
+    return ui->label;
+}
+
+// The label covers the dialog from (0, 0) and lets mouse events through, so dialog positions
+// are desktop positions.
+void screen::mousePressEvent(QMouseEvent *event)
+{
+    ui->label->selection().press(MyLabel::roundHalfUp(event->localPos().x()), MyLabel::roundHalfUp(event->localPos().y()));
+    ui->label->update();
+}
+
+void screen::mouseMoveEvent(QMouseEvent *event)
+{
+    ui->label->selection().move(MyLabel::roundHalfUp(event->localPos().x()), MyLabel::roundHalfUp(event->localPos().y()));
+    ui->label->update();
+}
+
+void screen::mouseReleaseEvent(QMouseEvent *)
+{
+    ui->label->selection().release();
+    ui->label->update();
+}
+
+void screen::mouseDoubleClickEvent(QMouseEvent *)
+{
+    const ScreencapSelection &selection = ui->label->selection();
+    if (!selection.hasSelection)
+        return;
+    const QRect inside = selection.inside();
+    if (inside.isEmpty())
+        return; // a line, not a rectangle: nothing inside to capture
+    QPixmap result = ui->label->pixmap(Qt::ReturnByValue).copy(inside);
+    emit signal_screencap(result, inside.x(), inside.y(), inside.width(), inside.height());
+    done(0);
+}
+
+void screen::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Escape)
+        return; // Enter does not capture
+    if (ui->label->selection().escapeCloses())
+        done(0);
+    else
+        ui->label->resetSelection();
+}
+
+void screen::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    ui->label->resize(size());
+}
