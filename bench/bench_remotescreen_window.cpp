@@ -9,6 +9,7 @@
 // second, a phone's pace. Last, for where the time goes, the window's own work for one frame
 // (no network): exchange, own pixels, turning, pixmap and repaint.
 #include "bench/support/BenchDevice.h"
+#include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
@@ -138,7 +139,7 @@ int main(int argc, char **argv)
     DeviceThread phone(picture, 60);
     phone.startListening();
 
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     const auto stream = [&window](int port) {
         if (!window.initRemoteScreen(QStringLiteral("127.0.0.1"), port))
             qFatal("cannot reach the simulated device");

@@ -25,16 +25,6 @@ QByteArray int32s(std::initializer_list<qint32> values)
 
 } // namespace
 
-// Made before main runs, never by a static destructor after the application object is gone:
-// the application object's destructor runs its post routines first, while the socket and the
-// receiver thread can still be ended properly.
-PCClientControllor &deviceController = *[] {
-    auto *controller = new PCClientControllor;
-    qAddPostRoutine([] { delete &deviceController; });
-    return controller;
-}();
-QString rememberedDeviceAddress;
-
 PCClientControllor::PCClientControllor()
 {
     connect(&socket, &QAbstractSocket::connected, this, &PCClientControllor::slot_connected);

@@ -4,6 +4,7 @@
 #include "toolchain/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
+#include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
 #include "simulator/SimFrameEncoder.h"
 #include "simulator/SimOptions.h"

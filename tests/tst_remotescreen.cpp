@@ -2,6 +2,7 @@
 // end to end with the simulated device over loopback.
 #include "app/ui/ProjectManagerWindow.h"
 #include "device/ui/ConnectionManagerDialog.h"
+#include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 #include "device/ScriptImport.h"
@@ -146,14 +147,9 @@ ConnectAttempt connectThroughDialog(const std::function<void()> &open, const QSt
     return attempt;
 }
 
-ConnectAttempt connectStandalone(const QString &address, const QString &port)
+ConnectAttempt connectFrom(ProjectManagerWindow &main, const QString &address, const QString &port)
 {
-    return connectThroughDialog(
-        [] {
-            RemoteConnectInfoInputDialog dialog;
-            dialog.exec();
-        },
-        address, port);
+    return connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); }, address, port);
 }
 
 QStringList lines(const QTextEdit *edit)
@@ -272,7 +268,7 @@ void TestRemoteScreen::frameLabelsAndPicture()
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
 
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QVERIFY(!window.isFirstFrameShown());
     QTRY_VERIFY(window.isFirstFrameShown());
@@ -308,7 +304,7 @@ void TestRemoteScreen::rotation()
     SimulatorRun sim(pictureOptions(savePicture(dir, picture)));
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QTRY_VERIFY(window.isFirstFrameShown());
 
@@ -338,7 +334,7 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
     QFETCH(int, depth);
     QFETCH(int, rightClicks);
     const QImage picture = TestPictures::codedPixmap(64, 48).toImage();
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     FBInfo info;
@@ -375,7 +371,7 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     info.channelOrder = 8;
     auto *buffer = new uchar[sizeof bytes];
     std::memcpy(buffer, bytes, sizeof bytes);
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     window.slot_setRemoteScreen(buffer, info, 1);
@@ -407,7 +403,7 @@ void TestRemoteScreen::firstFramePlacementAndFrameArea()
     QFETCH(QSize, area);
     QImage picture(frame, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     window.resize(711, 700);
     showFrame(window, picture, 16);
     QVERIFY(window.isFirstFrameShown());
@@ -430,7 +426,7 @@ void TestRemoteScreen::touchesKeysAndContextMenu()
     SimulatorRun sim(SimulatorRun::options());
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port())); // connections stay single
     QTRY_VERIFY(window.isFirstFrameShown());
@@ -464,7 +460,7 @@ void TestRemoteScreen::closingStopsFramesKeepsControl()
     SimulatorRun sim(SimulatorRun::options());
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QTRY_VERIFY(window.isFirstFrameShown());
     window.show();
@@ -487,11 +483,13 @@ void TestRemoteScreen::closingStopsFramesKeepsControl()
 
 void TestRemoteScreen::newWindowRetiresTheEarlierOne()
 {
+    TestWorkspace ws;
     SimulatorRun sim(SimulatorRun::options());
     QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
+    ProjectManagerWindow main;
     const QString port = QString::number(sim.device.port());
-    QCOMPARE(connectStandalone(QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
+    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
     QPointer<RemoteScreenDialog> first = lastRemoteScreenDialog;
     QVERIFY(first && first->isVisible());
 
@@ -503,17 +501,14 @@ void TestRemoteScreen::newWindowRetiresTheEarlierOne()
         fields = QStringList{d->form()->leIP->text(), d->form()->lePort->text()};
         d->form()->pbCancel->click();
     });
-    {
-        RemoteConnectInfoInputDialog dialog;
-        dialog.exec();
-    }
+    main.form()->remote_screen_action->trigger();
     QVERIFY(forgottenWhileOpen);
     QCOMPARE(fields, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("7000")}));
     QCOMPARE(lastRemoteScreenDialog.data(), first.data());
     QVERIFY(first->isVisible());
 
     // A new window: the earlier one is closed and released, and only the new one gets frames.
-    QCOMPARE(connectStandalone(QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
+    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
     QVERIFY(!first);
     RemoteScreenDialog *second = lastRemoteScreenDialog;
     QVERIFY(second && second->isVisible());
@@ -537,7 +532,9 @@ void TestRemoteScreen::connectFailures()
     QFETCH(QString, port);
     QFETCH(int, triedPort);
     const QString address = silentAddress ? SimulatorRun::silentAddress() : QStringLiteral("127.0.0.1");
-    const ConnectAttempt attempt = connectStandalone(address, port);
+    TestWorkspace ws;
+    ProjectManagerWindow main;
+    const ConnectAttempt attempt = connectFrom(main, address, port);
     QCOMPARE(attempt.boxText, QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"));
     QVERIFY(attempt.stayedOpen);
     QCOMPARE(deviceController.controlSocket().port(), triedPort);
@@ -553,7 +550,7 @@ void TestRemoteScreen::connectFailures()
 void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
 {
     const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     window.form()->pbRightRotate->click();
     showFrame(window, picture);
     const QImage turned = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
@@ -579,7 +576,7 @@ void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
 void TestRemoteScreen::colourShortcuts()
 {
     const QImage picture = TestPictures::codedPixmap(40, 30).toImage();
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     showFrame(window, picture);
     window.show();
     QApplication::setActiveWindow(&window);
@@ -720,7 +717,7 @@ void TestRemoteScreen::connectionManager()
     QCOMPARE(deviceController.controlSocket().port(), 7000);
 
     // A stream over the connection the manager made; disconnecting ends it.
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("not used: already connected"), 1));
     QTRY_VERIFY(window.isFirstFrameShown());
     QStringList reopened, afterDisconnect;
@@ -816,7 +813,7 @@ void TestRemoteScreen::importFailures()
         sim = SimulatorRun::onStandardPort(SimulatorRun::options());
         QVERIFY2(sim, "no loopback address free for port 7000");
     }
-    ScriptRemoteImportDialog dialog;
+    ScriptRemoteImportDialog dialog(deviceController, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
     dialog.show();
     dialog.form()->leIP->setText(reachable ? sim->address : SimulatorRun::silentAddress());
@@ -840,8 +837,9 @@ void TestRemoteScreen::importFailures()
 
 void TestRemoteScreen::importNeedsAddressAndPath()
 {
-    ScriptRemoteImportDialog dialog;
+    ScriptRemoteImportDialog dialog(deviceController, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
+    QSignalSpy entered(&dialog, &ScriptRemoteImportDialog::signal_addressEntered);
     QString first, second;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &first);
     dialog.setScriptPath(QStringLiteral("x.ks"));
@@ -853,7 +851,7 @@ void TestRemoteScreen::importNeedsAddressAndPath()
     QCOMPARE(first, QStringLiteral("请输入远程设备IP"));
     QCOMPARE(second, QStringLiteral("请选择一个要导入的脚本文件"));
     QCOMPARE(said.count(), 0);
-    QCOMPARE(rememberedDeviceAddress, QString());
+    QCOMPARE(entered.count(), 0);
 }
 
 void TestRemoteScreen::importUsesTheOpenConnection()
@@ -869,7 +867,7 @@ void TestRemoteScreen::importUsesTheOpenConnection()
     made.write(QByteArray(3000, 'p'));
     made.close();
 
-    ScriptRemoteImportDialog dialog;
+    ScriptRemoteImportDialog dialog(deviceController, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
     dialog.form()->leIP->setText(SimulatorRun::silentAddress()); // another address: not used
     dialog.setScriptPath(path);
@@ -897,29 +895,45 @@ void TestRemoteScreen::sendFailureIsReported()
 
 void TestRemoteScreen::addressRememberedAcrossDialogs()
 {
+    TestWorkspace ws;
+    ProjectManagerWindow main;
     const QString typed = SimulatorRun::silentAddress();
-    {
-        ScriptRemoteImportDialog dialog;
-        QCOMPARE(dialog.form()->leIP->text(), QString());
-        dialog.form()->leIP->setText(typed);
-        dialog.setScriptPath(QStringLiteral("x.ks"));
-        dialog.form()->pbImport->click(); // cannot connect, but the address is kept
-    }
-    {
-        RemoteConnectInfoInputDialog dialog;
-        QCOMPARE(dialog.form()->leIP->text(), typed);
-    }
-    {
-        ConnectionManagerDialog dialog;
-        QCOMPARE(dialog.form()->leIP->text(), typed);
-        dialog.form()->leIP->setText(SimulatorRun::silentAddress(1));
+    QString shown;
+    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
+        shown = d->form()->leIP->text();
+        d->form()->leIP->setText(typed);
+        d->setScriptPath(QStringLiteral("x.ks"));
+        d->form()->pbImport->click(); // cannot connect, but the address is kept
+        d->reject();
+    });
+    main.form()->remote_import_action->trigger();
+    QCOMPARE(shown, QString());
+
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
+        shown = d->form()->leIP->text();
+        d->reject();
+    });
+    main.form()->remote_screen_action->trigger();
+    QCOMPARE(shown, typed);
+
+    ModalAnswerer::whenDialog<ConnectionManagerDialog>([&](ConnectionManagerDialog *d) {
+        shown = d->form()->leIP->text();
+        d->form()->leIP->setText(SimulatorRun::silentAddress(1));
         QString box;
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &box);
-        dialog.form()->pbOP->click();
+        d->form()->pbOP->click();
         QVERIFY(!box.isEmpty());
-    }
-    ScriptRemoteImportDialog dialog;
-    QCOMPARE(dialog.form()->leIP->text(), SimulatorRun::silentAddress(1));
+        d->reject();
+    });
+    main.form()->action_connection_manager->trigger();
+    QCOMPARE(shown, typed);
+
+    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
+        shown = d->form()->leIP->text();
+        d->reject();
+    });
+    main.form()->remote_import_action->trigger();
+    QCOMPARE(shown, SimulatorRun::silentAddress(1));
 }
 
 QTEST_MAIN(TestRemoteScreen)

@@ -1,5 +1,6 @@
 // The remote screen window on a desktop scaled by 2: still one device pixel per screen pixel,
 // and positions on the picture in device pixels.
+#include "app/ProcessObjects.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
@@ -25,7 +26,7 @@ private slots:
 void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
 {
     const QImage picture = TestPictures::codedPixmap(40, 30).toImage().convertToFormat(QImage::Format_RGB32);
-    RemoteScreenDialog window;
+    RemoteScreenDialog window(deviceController);
     QCOMPARE(window.devicePixelRatioF(), 2.0);
     const QByteArray pixels = SimFrameEncoder::pixels(picture, 32, 0);
     auto *buffer = new uchar[size_t(pixels.size())];

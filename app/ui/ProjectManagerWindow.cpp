@@ -2,6 +2,7 @@
 
 #include "app/ui/AboutDialog.h"
 #include "app/AppInfo.h"
+#include "app/ProcessObjects.h"
 #include "common/Platform.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/FixedText.h"
@@ -40,6 +41,7 @@
 #include <Qsci/qsciscintilla.h>
 
 ProjectManagerWindow *mainWindow = nullptr;
+QPointer<RemoteScreenDialog> lastRemoteScreenDialog;
 
 namespace {
 
@@ -77,7 +79,8 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     scriptModified = false;
     mainWindow = this;
     startTimer(2000, Qt::CoarseTimer);
-    ui->projectTreeWidget->setMainWindow(this);
+    connect(ui->projectTreeWidget, &ProjectTree::signal_setActiveProject, this,
+            &ProjectManagerWindow::setActiveProject);
     baseTitle = windowTitle();
 
     addPass();
@@ -497,13 +500,40 @@ void ProjectManagerWindow::on_open_project_dir_action_triggered()
 
 void ProjectManagerWindow::on_remote_screen_action_triggered()
 {
-    RemoteConnectInfoInputDialog dialog(this);
-    dialog.exec();
+    const QPointer<RemoteScreenDialog> earlier = lastRemoteScreenDialog;
+    lastRemoteScreenDialog = nullptr;
+    {
+        RemoteConnectInfoInputDialog dialog(deviceController, rememberedDeviceAddress, earlier, this);
+        connect(&dialog, &RemoteConnectInfoInputDialog::signal_addressEntered, this,
+                &ProjectManagerWindow::rememberDeviceAddress);
+        connect(&dialog, &RemoteConnectInfoInputDialog::signal_windowMade, this,
+                &ProjectManagerWindow::adoptRemoteScreen);
+        dialog.exec();
+    }
+    // Cancelled before making a window: the earlier window is still the one in use.
+    if (!lastRemoteScreenDialog)
+        lastRemoteScreenDialog = earlier;
+}
+
+void ProjectManagerWindow::adoptRemoteScreen(RemoteScreenDialog *window)
+{
+    lastRemoteScreenDialog = window;
+    connect(window, &RemoteScreenDialog::signal_rectScreencap, this,
+            &ProjectManagerWindow::on_screencap_rect_action_triggered);
+    connect(window, &RemoteScreenDialog::signal_fullScreencap, this, &ProjectManagerWindow::handleScreencap);
+    connect(this, &ProjectManagerWindow::signal_screencap_rect, window, &RemoteScreenDialog::slot_screencap_rect);
+}
+
+void ProjectManagerWindow::rememberDeviceAddress(const QString &address)
+{
+    rememberedDeviceAddress = address;
 }
 
 void ProjectManagerWindow::on_remote_import_action_triggered()
 {
-    ScriptRemoteImportDialog dialog(this);
+    ScriptRemoteImportDialog dialog(deviceController, rememberedDeviceAddress, this);
+    connect(&dialog, &ScriptRemoteImportDialog::signal_addressEntered, this,
+            &ProjectManagerWindow::rememberDeviceAddress);
     // Where the build (F6) writes the active project's package.
     const QString name = projectInfo(activeProjectName).name;
     if (!name.isEmpty())
@@ -514,7 +544,9 @@ void ProjectManagerWindow::on_remote_import_action_triggered()
 
 void ProjectManagerWindow::on_action_connection_manager_triggered()
 {
-    ConnectionManagerDialog dialog(this);
+    ConnectionManagerDialog dialog(deviceController, rememberedDeviceAddress, this);
+    connect(&dialog, &ConnectionManagerDialog::signal_addressEntered, this,
+            &ProjectManagerWindow::rememberDeviceAddress);
     dialog.exec();
 }
 

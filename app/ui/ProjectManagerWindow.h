@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QProcess>
 
 #include "project/ProjectFile.h"
@@ -10,6 +11,7 @@
 #include <optional>
 
 class ProjectBuilder;
+class RemoteScreenDialog;
 class QLabel;
 class QTreeWidgetItem;
 class QsciScintilla;
@@ -124,6 +126,10 @@ private slots:
     void slot_insertCatalogueSnippet();
 
 private:
+    // Makes a window from the connect dialog the one the screenshot saver and the capture
+    // commands talk to.
+    void adoptRemoteScreen(RemoteScreenDialog *window);
+    void rememberDeviceAddress(const QString &address);
     void refreshConnectionStatus();
     ProjectBuilder builder();
     // Saves the open script and clears the output; the active project's directory, or "" (with
@@ -149,3 +155,7 @@ private:
 
 // The one main window of the process, set while it is constructed.
 extern ProjectManagerWindow *mainWindow;
+// The remote screen window last made by the connect dialog, or null: the screenshot saver
+// names its directories after that window's last frame. Null while a connect dialog is open
+// that has not made a window yet.
+extern QPointer<RemoteScreenDialog> lastRemoteScreenDialog;

@@ -5,13 +5,15 @@
 
 #include <QMessageBox>
 
-ConnectionManagerDialog::ConnectionManagerDialog(QWidget *parent)
+ConnectionManagerDialog::ConnectionManagerDialog(PCClientControllor &controller, const QString &address,
+                                                 QWidget *parent)
     : QDialog(parent)
+    , controller(controller)
     , ui(new Ui::ConnectionManagerDialog)
 {
     ui->setupUi(this);
-    ui->leIP->setText(rememberedDeviceAddress);
-    showConnected(deviceController.isConnected());
+    ui->leIP->setText(address);
+    showConnected(controller.isConnected());
 }
 
 ConnectionManagerDialog::~ConnectionManagerDialog()
@@ -30,8 +32,8 @@ void ConnectionManagerDialog::showConnected(bool connected)
 // it meanwhile.
 void ConnectionManagerDialog::on_pbOP_clicked()
 {
-    if (deviceController.isConnected()) {
-        deviceController.disconnectFromDevice();
+    if (controller.isConnected()) {
+        controller.disconnectFromDevice();
         showConnected(false);
         return;
     }
@@ -40,8 +42,8 @@ void ConnectionManagerDialog::on_pbOP_clicked()
         QMessageBox::information(this, tr("提示"), tr("IP地址不能为空！"), QMessageBox::Ok);
         return;
     }
-    rememberedDeviceAddress = address;
-    if (!deviceController.connectToDevice(address, PCClientControllor::kStandardPort)) {
+    emit signal_addressEntered(address);
+    if (!controller.connectToDevice(address, PCClientControllor::kStandardPort)) {
         QMessageBox::information(this, tr("提示"), tr("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"),
                                  QMessageBox::Ok);
         showConnected(false);

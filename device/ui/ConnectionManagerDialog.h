@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class PCClientControllor;
+
 namespace Ui {
 class ConnectionManagerDialog;
 }
@@ -12,10 +14,15 @@ class ConnectionManagerDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit ConnectionManagerDialog(QWidget *parent = nullptr);
+    // address pre-fills the address field: the one last entered in any device dialog.
+    ConnectionManagerDialog(PCClientControllor &controller, const QString &address, QWidget *parent = nullptr);
     ~ConnectionManagerDialog() override;
 
     Ui::ConnectionManagerDialog *form() const { return ui; }
+
+signals:
+    // An address was entered and a connection to it is being tried.
+    void signal_addressEntered(const QString &address);
 
 public slots:
     void on_pbOP_clicked();
@@ -23,5 +30,6 @@ public slots:
 private:
     void showConnected(bool connected);
 
+    PCClientControllor &controller;
     Ui::ConnectionManagerDialog *ui;
 };

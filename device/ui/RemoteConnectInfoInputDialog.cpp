@@ -1,30 +1,24 @@
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 
-#include "app/ui/ProjectManagerWindow.h"
-#include "device/PCClientControllor.h"
+#include "common/ui/Notice.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "ui_RemoteConnectInfoInputDialog.h"
 
-#include <QMessageBox>
 #include <QTimerEvent>
 
-QPointer<RemoteScreenDialog> lastRemoteScreenDialog;
-
-RemoteConnectInfoInputDialog::RemoteConnectInfoInputDialog(QWidget *parent)
+RemoteConnectInfoInputDialog::RemoteConnectInfoInputDialog(PCClientControllor &controller, const QString &address,
+                                                           RemoteScreenDialog *earlier, QWidget *parent)
     : QDialog(parent)
+    , controller(controller)
     , ui(new Ui::RemoteConnectInfoInputDialog)
-    , earlier(lastRemoteScreenDialog)
+    , earlier(earlier)
 {
     ui->setupUi(this);
-    ui->leIP->setText(rememberedDeviceAddress);
-    lastRemoteScreenDialog = nullptr;
+    ui->leIP->setText(address);
 }
 
 RemoteConnectInfoInputDialog::~RemoteConnectInfoInputDialog()
 {
-    // Cancelled before making a window: the earlier window is still the one in use.
-    if (!lastRemoteScreenDialog)
-        lastRemoteScreenDialog = earlier;
     delete ui;
 }
 
@@ -40,25 +34,17 @@ void RemoteConnectInfoInputDialog::on_pbConnect_clicked()
 {
     const QString address = ui->leIP->text();
     const int port = ui->lePort->text().toInt(); // not a number: 0
-    // A window made by an earlier press of this dialog, and the one of an earlier use.
-    retire(lastRemoteScreenDialog);
+    retire(made);
     retire(earlier);
 
-    auto *window = new RemoteScreenDialog(parentWidget());
-    lastRemoteScreenDialog = window;
-    if (!window->initRemoteScreen(address, port)) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"), QMessageBox::Ok);
+    emit signal_addressEntered(address);
+    made = new RemoteScreenDialog(controller, parentWidget());
+    emit signal_windowMade(made);
+    if (!made->initRemoteScreen(address, port)) {
+        showNotice(this, QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"));
         return;
     }
-    if (mainWindow) {
-        connect(window, &RemoteScreenDialog::signal_rectScreencap, mainWindow,
-                &ProjectManagerWindow::on_screencap_rect_action_triggered);
-        connect(window, &RemoteScreenDialog::signal_fullScreencap, mainWindow, &ProjectManagerWindow::handleScreencap);
-        connect(mainWindow, &ProjectManagerWindow::signal_screencap_rect, window,
-                &RemoteScreenDialog::slot_screencap_rect);
-    }
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("连接成功，开启远程屏幕！"), QMessageBox::Ok);
+    showNotice(this, QStringLiteral("连接成功，开启远程屏幕！"));
     if (pollTimer == 0)
         pollTimer = startTimer(100);
 }
@@ -74,12 +60,12 @@ void RemoteConnectInfoInputDialog::timerEvent(QTimerEvent *event)
         QDialog::timerEvent(event);
         return;
     }
-    if (lastRemoteScreenDialog && !lastRemoteScreenDialog->isFirstFrameShown())
+    if (made && !made->isFirstFrameShown())
         return;
     killTimer(pollTimer);
     pollTimer = 0;
-    if (!lastRemoteScreenDialog)
+    if (!made)
         return; // released meanwhile
-    lastRemoteScreenDialog->show();
+    made->show();
     accept();
 }

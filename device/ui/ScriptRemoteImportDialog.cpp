@@ -8,12 +8,14 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-ScriptRemoteImportDialog::ScriptRemoteImportDialog(QWidget *parent)
+ScriptRemoteImportDialog::ScriptRemoteImportDialog(PCClientControllor &controller, const QString &address,
+                                                   QWidget *parent)
     : QDialog(parent)
+    , controller(controller)
     , ui(new Ui::ScriptRemoteImportDialog)
 {
     ui->setupUi(this);
-    ui->leIP->setText(rememberedDeviceAddress);
+    ui->leIP->setText(address);
 }
 
 ScriptRemoteImportDialog::~ScriptRemoteImportDialog()
@@ -48,17 +50,17 @@ void ScriptRemoteImportDialog::on_pbImport_clicked()
         return;
     }
     outString(QStringLiteral("正在连接远程设备..."));
-    rememberedDeviceAddress = address;
+    emit signal_addressEntered(address);
     // An open connection is used whatever address it was opened to.
-    if (!deviceController.isConnected()
-        && !deviceController.connectToDevice(address, PCClientControllor::kStandardPort)) {
+    if (!controller.isConnected()
+        && !controller.connectToDevice(address, PCClientControllor::kStandardPort)) {
         outString(QStringLiteral("远程设备连接失败,请确认IP是否正确..."));
         return;
     }
     outString(QStringLiteral("远程设备连接成功..."));
     outString(QStringLiteral("正在导入脚本..."));
     QString error;
-    if (!ScriptImport::send(deviceController, path, &error)) {
+    if (!ScriptImport::send(controller, path, &error)) {
         // The dialog stays open, so the author can correct the path and try again.
         outString(QStringLiteral("错误：") + error);
         return;

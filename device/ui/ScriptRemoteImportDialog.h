@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class PCClientControllor;
+
 namespace Ui {
 class ScriptRemoteImportDialog;
 }
@@ -13,7 +15,8 @@ class ScriptRemoteImportDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit ScriptRemoteImportDialog(QWidget *parent = nullptr);
+    // address pre-fills the address field: the one last entered in any device dialog.
+    ScriptRemoteImportDialog(PCClientControllor &controller, const QString &address, QWidget *parent = nullptr);
     ~ScriptRemoteImportDialog() override;
 
     void setScriptPath(const QString &path);
@@ -21,6 +24,8 @@ public:
 
 signals:
     void out(QString msg);
+    // An address was entered and is about to be used.
+    void signal_addressEntered(const QString &address);
 
 public slots:
     void on_pbFileSelect_clicked();
@@ -28,5 +33,6 @@ public slots:
     void outString(QString msg);
 
 private:
+    PCClientControllor &controller;
     Ui::ScriptRemoteImportDialog *ui;
 };

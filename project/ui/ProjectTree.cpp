@@ -1,7 +1,6 @@
 #include "project/ui/ProjectTree.h"
 
 #include "common/Platform.h"
-#include "app/ui/ProjectManagerWindow.h"
 #include "project/DirListing.h"
 #include "project/FileOperations.h"
 #include "project/ui/FilenNameInputDialog.h"
@@ -59,11 +58,6 @@ ProjectTree::ProjectTree(QWidget *parent)
     setColumnCount(1);
     setHeaderLabel(QStringLiteral("工程目录"));
     setIconSize(QSize(12, 12));
-}
-
-void ProjectTree::setMainWindow(ProjectManagerWindow *mainWindow)
-{
-    window = mainWindow;
 }
 
 QIcon ProjectTree::iconFor(const QString &name, bool isDir)
@@ -223,8 +217,7 @@ void ProjectTree::contextMenuEvent(QContextMenuEvent *event)
 void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &name, const QString &path)
 {
     if (label == kSetActive) {
-        if (window)
-            window->setActiveProject(name);
+        emit signal_setActiveProject(name);
     } else if (label == kNewScript || label == kNewDirectory) {
         const bool isScript = label == kNewScript;
         FilenNameInputDialog dialog(this);

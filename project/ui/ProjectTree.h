@@ -5,8 +5,6 @@
 #include <QStringList>
 #include <QTreeWidget>
 
-class ProjectManagerWindow;
-
 // The workspace as a tree: one top-level item per project, below it the project's files and
 // directories. It follows the disk through two passes that the main window runs every two
 // seconds; nothing is cached beyond the items themselves.
@@ -21,7 +19,6 @@ public:
     static constexpr int PathRole = Qt::UserRole + 2;
 
     explicit ProjectTree(QWidget *parent = nullptr);
-    void setMainWindow(ProjectManagerWindow *window);
 
     // Removes projects whose directory or project file is gone; returns true when the project
     // named activeName was removed.
@@ -41,6 +38,10 @@ public:
     static QStringList menuLabels(int kind);
     void runMenuCommand(const QString &label, int kind, const QString &name, const QString &path);
 
+signals:
+    // "设为活动工程" was chosen for this project; whoever holds the active project decides.
+    void signal_setActiveProject(const QString &name);
+
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
@@ -49,6 +50,5 @@ private:
     void fillChildren(const QString &directory, QTreeWidgetItem *parent);
     QIcon iconFor(const QString &name, bool isDir);
 
-    ProjectManagerWindow *window = nullptr;
     QHash<QString, QIcon> iconCache;
 };

@@ -24,8 +24,9 @@ const auto kFrameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllo
 
 } // namespace
 
-RemoteScreenDialog::RemoteScreenDialog(QWidget *parent)
+RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *parent)
     : QMainWindow(parent)
+    , controller(controller)
     , ui(new Ui::RemoteScreenDialog)
 {
     ui->setupUi(this);
@@ -49,7 +50,6 @@ RemoteScreenDialog::~RemoteScreenDialog()
 bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
 {
     firstFrameShown = false;
-    rememberedDeviceAddress = ip;
     ui->bg111_2->hide();
     this->ip = ip;
     this->port = port;
@@ -59,31 +59,31 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
     colorPicker->pointerLeft();
     rotation = 0;
 
-    if (!deviceController.isConnected() && !deviceController.connectToDevice(ip, port))
+    if (!controller.isConnected() && !controller.connectToDevice(ip, port))
         return false;
 
     FBInfo::registerMetaType();
-    connect(&deviceController, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen, Qt::UniqueConnection);
-    connect(imageLabel, &MyLabel::signal_mousePress, &deviceController, &PCClientControllor::slot_remoteTouchPress,
+    connect(&controller, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen, Qt::UniqueConnection);
+    connect(imageLabel, &MyLabel::signal_mousePress, &controller, &PCClientControllor::slot_remoteTouchPress,
             Qt::UniqueConnection);
-    connect(imageLabel, &MyLabel::signal_mouseRelease, &deviceController,
+    connect(imageLabel, &MyLabel::signal_mouseRelease, &controller,
             &PCClientControllor::slot_remoteTouchRelease, Qt::UniqueConnection);
-    connect(this, &RemoteScreenDialog::signal_keyPress, &deviceController, &PCClientControllor::slot_remoteKeyPress,
+    connect(this, &RemoteScreenDialog::signal_keyPress, &controller, &PCClientControllor::slot_remoteKeyPress,
             Qt::UniqueConnection);
-    connect(this, &RemoteScreenDialog::signal_keyRelease, &deviceController,
+    connect(this, &RemoteScreenDialog::signal_keyRelease, &controller,
             &PCClientControllor::slot_remoteKeyRelease, Qt::UniqueConnection);
-    deviceController.requestRemoteScreen();
+    controller.requestRemoteScreen();
     return true;
 }
 
 void RemoteScreenDialog::unsubscribe()
 {
-    disconnect(&deviceController, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen);
-    disconnect(imageLabel, &MyLabel::signal_mousePress, &deviceController, &PCClientControllor::slot_remoteTouchPress);
-    disconnect(imageLabel, &MyLabel::signal_mouseRelease, &deviceController,
+    disconnect(&controller, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen);
+    disconnect(imageLabel, &MyLabel::signal_mousePress, &controller, &PCClientControllor::slot_remoteTouchPress);
+    disconnect(imageLabel, &MyLabel::signal_mouseRelease, &controller,
                &PCClientControllor::slot_remoteTouchRelease);
-    disconnect(this, &RemoteScreenDialog::signal_keyPress, &deviceController, &PCClientControllor::slot_remoteKeyPress);
-    disconnect(this, &RemoteScreenDialog::signal_keyRelease, &deviceController,
+    disconnect(this, &RemoteScreenDialog::signal_keyPress, &controller, &PCClientControllor::slot_remoteKeyPress);
+    disconnect(this, &RemoteScreenDialog::signal_keyRelease, &controller,
                &PCClientControllor::slot_remoteKeyRelease);
 }
 
@@ -193,7 +193,7 @@ void RemoteScreenDialog::contextMenuEvent(QContextMenuEvent *event)
 void RemoteScreenDialog::closeEvent(QCloseEvent *event)
 {
     unsubscribe();
-    deviceController.stopRemoteScreen();
+    controller.stopRemoteScreen();
     event->accept();
 }
 

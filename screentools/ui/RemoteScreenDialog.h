@@ -10,6 +10,7 @@
 
 class ColorPickerPanel;
 class MyLabel;
+class PCClientControllor;
 class QScrollArea;
 
 namespace Ui {
@@ -26,7 +27,7 @@ class RemoteScreenDialog : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit RemoteScreenDialog(QWidget *parent = nullptr);
+    explicit RemoteScreenDialog(PCClientControllor &controller, QWidget *parent = nullptr);
     ~RemoteScreenDialog() override;
 
     // Connects the control link if it is not connected, subscribes to frames and input and asks
@@ -82,6 +83,7 @@ private:
     void placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight);
     void unsubscribe();
 
+    PCClientControllor &controller;
     QString ip;
     int port = 0;
     FBInfo fbi;
