@@ -116,6 +116,8 @@ ApiReference::ApiReference(const QVector<Snippet> &catalogue, const QStringList 
         // The lexer separates library and function with ':'; Lua code and the page use '.'.
         const int paren = entry.indexOf(QLatin1Char('('));
         const QString name = entry.left(paren < 0 ? entry.size() : paren).trimmed().replace(QLatin1Char(':'), QLatin1Char('.'));
+        if (name.isEmpty())
+            continue;
         const QString callForm = name + (paren < 0 ? QString() : entry.mid(paren));
         const QString library = name.section(QLatin1Char('.'), 0, -2);
         Group &home = !library.isEmpty() ? group(QStringLiteral("library-") + library, library + QStringLiteral(" 库"))
@@ -157,7 +159,7 @@ QString ApiReference::html(const QString &version) const
                  + version.toHtmlEscaped()
                  + QStringLiteral("。每个名称列出调用形式；插入菜单中的条目列出菜单位置和插入的代码。</p>\n<nav>\n<h2>索引</h2>\n");
     for (const Group &g : groups) {
-        page += QStringLiteral("<p><a href=\"#%1\"><b>%2</b></a>：").arg(g.anchor, g.title.toHtmlEscaped());
+        page += QStringLiteral("<p><a href=\"#%1\"><b>%2</b></a>：").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
         for (const Entry &e : g.entries)
             page += QStringLiteral("<a href=\"#%1\">%2</a> ").arg(e.anchor.toHtmlEscaped(), e.name.toHtmlEscaped());
         page += QStringLiteral("</p>\n");
@@ -165,7 +167,7 @@ QString ApiReference::html(const QString &version) const
     page += QStringLiteral("</nav>\n");
 
     for (const Group &g : groups) {
-        page += QStringLiteral("<section id=\"%1\">\n<h2>%2</h2>\n").arg(g.anchor, g.title.toHtmlEscaped());
+        page += QStringLiteral("<section id=\"%1\">\n<h2>%2</h2>\n").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
         for (const Entry &e : g.entries) {
             // A code block is its one snippet; a name holds its call forms and the snippets calling it.
             const bool codeBlock = !names.contains(e.anchor);
