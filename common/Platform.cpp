@@ -1,9 +1,14 @@
 #include "common/Platform.h"
 
+#include "common/DataLocations.h"
+#include "project/FileOperations.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -22,25 +27,44 @@ Platform::ProgramRunner &programRunner()
 #ifdef Q_OS_WIN
 // Runs a helper program and waits for it, as the shell commands of the menus do: up to 30 s to
 // start and up to 30 s to finish. A program that takes longer is left running and its process
-// object goes away by itself when it ends.
-void runAndWait(const QString &program, const QStringList &arguments)
+// object goes away by itself when it ends. False when it did not start.
+bool runAndWait(const QString &program, const QStringList &arguments)
 {
     if (programRunner()) {
         programRunner()(program, arguments);
-        return;
+        return true;
     }
     auto *process = new QProcess;
     process->start(program, arguments);
-    if (process->waitForStarted(30000))
+    const bool started = process->waitForStarted(30000);
+    if (started)
         process->waitForFinished(30000);
     if (process->state() == QProcess::NotRunning) {
         delete process;
-        return;
+        return started;
     }
     QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
                      process, &QObject::deleteLater);
+    return true;
 }
 #endif
+
+// Desktop openers drop the fragment of a local address or refuse the address (GLib rejects a
+// "#" in file URIs; xdg-open looks for a file named "page.html#name"), so such an address is
+// opened through a page that sends the browser on to it. The page lives as long as the program.
+QString forwardingPage(const QUrl &target)
+{
+    static QTemporaryDir folder;
+    if (!folder.isValid())
+        return QString();
+    const QString address = QString::fromLatin1(target.toEncoded()).toHtmlEscaped();
+    const QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                                        "<meta http-equiv=\"refresh\" content=\"0; url=%1\"></head>\n"
+                                        "<body><a href=\"%1\">%1</a></body></html>\n")
+                             .arg(address);
+    const QString path = folder.filePath(QStringLiteral("open.html"));
+    return FileOperations::writeWhole(path, page.toUtf8()) ? path : QString();
+}
 
 } // namespace
 
@@ -58,6 +82,10 @@ bool Platform::openUrl(const QUrl &url)
 {
     if (urlOpener())
         return urlOpener()(url);
+    if (url.isLocalFile() && url.hasFragment()) {
+        const QString page = forwardingPage(url);
+        return !page.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    }
     return QDesktopServices::openUrl(url);
 }
 
@@ -76,21 +104,12 @@ void Platform::showInFileBrowser(const QString &path, bool isFile)
 #endif
 }
 
-void Platform::openLocalDocument(const QString &path)
+bool Platform::openLocalDocument(const QString &path)
 {
 #ifdef Q_OS_WIN
-    runAndWait(QStringLiteral("cmd"), {QStringLiteral("/c"), path});
+    return runAndWait(QStringLiteral("cmd"), {QStringLiteral("/c"), path});
 #else
-    openUrl(QUrl::fromLocalFile(path));
-#endif
-}
-
-void Platform::openPageInBrowser(const QUrl &url)
-{
-#ifdef Q_OS_WIN
-    runAndWait(QStringLiteral("cmd"), {QStringLiteral("/c"), QStringLiteral("explorer"), url.toString()});
-#else
-    openUrl(url);
+    return openUrl(QUrl::fromLocalFile(path));
 #endif
 }
 
@@ -120,13 +139,42 @@ QString Platform::usbForwardingScript()
 #endif
 }
 
-QProcess *Platform::startUsbForwarding(QObject *parent)
+Result<QProcess *> Platform::startUsbForwarding(QObject *parent, std::function<void(const QString &why)> whenFailed)
 {
+    const QString script = DataLocations::standard().find(usbForwardingScript());
+    if (script.isEmpty())
+        return fail(QStringLiteral("找不到USB端口映射脚本%1：工作目录和安装的数据目录中都没有。").arg(usbForwardingScript()));
+    if (QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty())
+        return fail(QStringLiteral("没有找到adb，无法开启USB端口映射：请安装Android平台工具（Debian软件包adb），"
+                                   "并确保adb在PATH中。"));
+
     auto *process = new QProcess(parent);
+    // A forwarding script may run for long: only what it says about errors is kept.
+    process->setStandardOutputFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, whenFailed](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            whenFailed(QStringLiteral("无法启动USB端口映射脚本：") + process->errorString());
+    });
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
+                     [process, whenFailed](int exitCode, QProcess::ExitStatus status) {
+                         if (status == QProcess::NormalExit && exitCode == 0)
+                             return;
+                         const QString said = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+                         whenFailed(QStringLiteral("USB端口映射失败（退出码%1）").arg(exitCode)
+                                    + (said.isEmpty() ? QStringLiteral("。") : QStringLiteral("：") + said));
+                     });
 #ifdef Q_OS_WIN
-    process->start(usbForwardingScript(), QStringList());
+    process->start(script, QStringList());
 #else
-    process->start(QStringLiteral("/bin/sh"), {usbForwardingScript()});
+    process->start(QStringLiteral("/bin/sh"), {script});
 #endif
     return process;
+}
+
+void Platform::stopUsbForwarding(QProcess *process)
+{
+    if (!process)
+        return;
+    process->disconnect();
+    delete process;
 }

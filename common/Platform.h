@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -16,17 +18,20 @@ class Platform
 public:
     // Shows a directory in the file manager, or a file selected in its directory.
     static void showInFileBrowser(const QString &path, bool isFile);
-    // Opens an address (http, https or file) with the desktop's default handler.
+    // Opens an address (http, https or file) with the desktop's default handler. False when
+    // the desktop has none (no browser, no xdg-open).
     static bool openUrl(const QUrl &url);
-    // Opens a local document (a tutorial page) with the default handler.
-    static void openLocalDocument(const QString &path);
-    // Opens a web page in the browser; on Windows through "cmd /c explorer <address>", waited for.
-    static void openPageInBrowser(const QUrl &url);
+    // Opens a local document (a tutorial page) with the default handler; false as openUrl.
+    static bool openLocalDocument(const QString &path);
     // Starts a file of a project: a program is run, any other file opened by its default handler.
     static void launchFile(QProcess &process, const QString &path);
-    // Starts the script that forwards the device's control port over USB, from adb/ in the
-    // working directory. The process is returned to the caller, who owns it; it is not awaited.
-    static QProcess *startUsbForwarding(QObject *parent);
+    // Starts the script that forwards the device's control port over USB, adb/a.bat or adb/a.sh
+    // from the working directory or the installed data folder; fails, saying why, when there is
+    // no script or no adb on PATH. The process is not awaited; it belongs to parent. When it
+    // cannot start or ends with an error, whenFailed is told why.
+    static Result<QProcess *> startUsbForwarding(QObject *parent, std::function<void(const QString &why)> whenFailed);
+    // Ends a forwarding process (null is fine) without reporting its end as a failure.
+    static void stopUsbForwarding(QProcess *process);
     static QString usbForwardingScript();
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.

@@ -3,7 +3,7 @@
 # but only those that are missing, so a second run costs a dpkg query.
 set -eu
 
-PACKAGES="cmake make g++ pkg-config
+PACKAGES="cmake make g++ pkg-config dpkg-dev file
 qtbase5-dev qtbase5-dev-tools libqt5svg5
 libqscintilla2-qt5-dev
 liblua5.2-dev lua5.2

@@ -38,18 +38,22 @@ bool toInt(const QString &text, int low, int high, int *value)
 
 } // namespace
 
-bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help)
+bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help, bool *version)
 {
     QCommandLineParser parser;
     parser.addOptions(optionList());
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOption(helpOption);
+    const QCommandLineOption versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOption(versionOption);
     if (!parser.parse(QStringList{QStringLiteral("kestrun-device-sim")} + arguments)) {
         *error = parser.errorText();
         return false;
     }
     if (help)
         *help = parser.isSet(helpOption);
+    if (version)
+        *version = parser.isSet(versionOption);
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return false;
@@ -106,5 +110,6 @@ QString SimOptions::usage()
         text += QStringLiteral("  %1%2\n").arg(name.leftJustified(28), option.description());
     }
     text += QStringLiteral("  %1%2\n").arg(QStringLiteral("-h, --help").leftJustified(28), QStringLiteral("Show this help."));
+    text += QStringLiteral("  %1%2\n").arg(QStringLiteral("-v, --version").leftJustified(28), QStringLiteral("Show the version."));
     return text;
 }

@@ -18,7 +18,8 @@ struct SimOptions
     QString storeDirectory;   // where imported packages are written; empty: kept in memory
 
     // Fills options from the arguments (without the program name). Returns false with a
-    // message for an unknown option or a bad value; *help is set for --help.
-    static bool parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help = nullptr);
+    // message for an unknown option or a bad value; *help is set for --help, *version for --version.
+    static bool parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help = nullptr,
+                      bool *version = nullptr);
     static QString usage();
 };

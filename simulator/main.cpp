@@ -1,4 +1,5 @@
 // kestrun-device-sim: a simulated Kestrun device for trying the IDE without a phone.
+#include "common/BuildInfo.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
 
@@ -35,13 +36,18 @@ int main(int argc, char *argv[])
     SimOptions options;
     QString error;
     bool help = false;
-    if (!SimOptions::parse(app.arguments().mid(1), &options, &error, &help)) {
+    bool version = false;
+    if (!SimOptions::parse(app.arguments().mid(1), &options, &error, &help, &version)) {
         std::fprintf(stderr, "kestrun-device-sim: %s\n\n%s", error.toUtf8().constData(),
                      SimOptions::usage().toUtf8().constData());
         return 2;
     }
     if (help) {
         std::fputs(SimOptions::usage().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (version) {
+        std::printf("kestrun-device-sim %s\n", BuildInfo::kVersion);
         return 0;
     }
 

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -37,8 +38,9 @@ private slots:
     void caretAfterInsertion();
     void insertingMarksTheEditorModified();
 
-    void helpPagesOpen_data();
     void helpPagesOpen();
+    void helpFailuresSayWhy_data();
+    void helpFailuresSayWhy();
     void helpNotices_data();
     void helpNotices();
     void usbForwardingStartsTheScript();
@@ -266,40 +268,124 @@ void TestSnippets::insertingMarksTheEditorModified()
 
 // ---- Help and tool menus ------------------------------------------------------------------
 
-void TestSnippets::helpPagesOpen_data()
+namespace {
+
+// Puts a stand-in adb first on PATH, or leaves PATH without one; restores PATH afterwards.
+class AdbOnPath
 {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QUrl>("url");
-    const QString forum = QString::fromLatin1(HelpPages::kForumAddress);
-    QTest::newRow("forum") << "action_bbs" << QUrl(forum);
-    QTest::newRow("tutorial thread") << "action_bbs_tutorial" << QUrl(forum + QStringLiteral("/thread-4624-1-2.html"));
-    QTest::newRow("USB guide") << "action_how_use_usb_for_remote_connect"
-                               << QUrl(forum + QStringLiteral("/forum.php?mod=viewthread&tid=172"));
-}
+public:
+    enum Kind { None, Succeeding, Failing };
+    explicit AdbOnPath(Kind kind)
+        : saved(qgetenv("PATH"))
+    {
+        if (kind != None) {
+            QFile adb(bin.filePath(QStringLiteral("adb")));
+            adb.open(QIODevice::WriteOnly);
+            adb.write(kind == Succeeding ? "#!/bin/sh\nexit 0\n"
+                                         : "#!/bin/sh\necho 'error: no devices/emulators found' >&2\nexit 1\n");
+            adb.close();
+            adb.setPermissions(adb.permissions() | QFileDevice::ExeOwner);
+        }
+        qputenv("PATH", QFile::encodeName(bin.path()));
+    }
+    ~AdbOnPath() { qputenv("PATH", saved); }
+
+private:
+    QTemporaryDir bin;
+    QByteArray saved;
+};
+
+} // namespace
 
 void TestSnippets::helpPagesOpen()
 {
-    QFETCH(QString, action);
-    QFETCH(QUrl, url);
     TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("help/api-reference.html"), "<html></html>");
     ProjectManagerWindow window;
     QList<QUrl> opened;
     Platform::setUrlOpenerForTesting([&opened](const QUrl &u) {
         opened << u;
         return true;
     });
-    window.findChild<QAction *>(action)->trigger();
-    QCOMPARE(opened, QList<QUrl>{url});
+    auto trigger = [&window, &opened](const char *action) {
+        opened.clear();
+        window.findChild<QAction *>(QString::fromLatin1(action))->trigger();
+        return opened;
+    };
+    const QUrl reference = QUrl::fromLocalFile(workspace.absolute(QStringLiteral("help/api-reference.html")));
+    QUrl atTouchClick = reference;
+    atTouchClick.setFragment(QStringLiteral("touchClick"));
 
-#ifndef Q_OS_WIN
-    // The local tutorial and the workspace go to the desktop's default handler here.
-    opened.clear();
-    window.findChild<QAction *>(QStringLiteral("action_kestrun_docs"))->trigger();
-    window.findChild<QAction *>(QStringLiteral("open_project_dir_action"))->trigger();
-    QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(QDir::currentPath() + QStringLiteral("/教程/Kestrun教程.html")),
-                                  QUrl::fromLocalFile(workspace.absolute(QStringLiteral("工程目录")))}));
-#endif
+    // F1 at a name of the API: its entry; elsewhere the index. The caret stands right behind the
+    // name, after Chinese text: the editor's byte position 20 is character 16 of the line.
+    QsciScintilla *editor = window.scriptEditor();
+    editor->setText(QStringLiteral("-- 点击 touchClick(1,2)\r\n"));
+    editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 20);
+    QCOMPARE(trigger("action_bbs_tutorial"), QList<QUrl>{atTouchClick});
+    editor->setCursorPosition(0, 1);
+    QCOMPARE(trigger("action_bbs_tutorial"), QList<QUrl>{reference});
     QCOMPARE(window.findChild<QAction *>(QStringLiteral("action_bbs_tutorial"))->shortcut(), QKeySequence(Qt::Key_F1));
+
+    // "Kestrun教程": the tutorial beside the projects when there is one, else the reference.
+    QCOMPARE(trigger("action_kestrun_docs"), QList<QUrl>{reference});
+#ifndef Q_OS_WIN
+    workspace.writeFile(QStringLiteral("教程/Kestrun教程.html"), "<html></html>");
+    QCOMPARE(trigger("action_kestrun_docs"), QList<QUrl>{QUrl::fromLocalFile(HelpPages::localTutorial())});
+    QCOMPARE(trigger("open_project_dir_action"), QList<QUrl>{QUrl::fromLocalFile(workspace.absolute(QStringLiteral("工程目录")))});
+#endif
+}
+
+void TestSnippets::helpFailuresSayWhy_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("browser");
+    QTest::addColumn<int>("adb");
+    QTest::addColumn<QString>("notice");
+    const QStringList reference{QStringLiteral("help/api-reference.html")};
+    const QString noBrowser = QStringLiteral("没有找到可以打开它的浏览器");
+    QTest::newRow("F1, no reference") << "action_bbs_tutorial" << QStringList() << true << int(AdbOnPath::None)
+                                      << "找不到API参考help/api-reference.html：工作目录和安装的数据目录中都没有。";
+    QTest::newRow("F1, no browser") << "action_bbs_tutorial" << reference << false << int(AdbOnPath::None) << noBrowser;
+    QTest::newRow("tutorial, no browser") << "action_kestrun_docs" << reference << false << int(AdbOnPath::None) << noBrowser;
+    QTest::newRow("tutorial folder without its page") << "action_kestrun_docs" << QStringList{"教程/其他.html"} << true
+                                                      << int(AdbOnPath::None) << "找不到教程页面";
+    const QString placeholder = QStringLiteral("官方论坛的地址尚未确定（http://bbs.kestrun.example只是占位地址），无法打开论坛页面。");
+    QTest::newRow("forum") << "action_bbs" << QStringList() << true << int(AdbOnPath::None) << placeholder;
+    QTest::newRow("USB guide") << "action_how_use_usb_for_remote_connect" << QStringList() << true << int(AdbOnPath::None)
+                               << placeholder;
+#ifndef Q_OS_WIN
+    const QStringList script{QStringLiteral("adb/a.sh")};
+    QTest::newRow("USB, no script") << "action_USB_connect" << QStringList() << true << int(AdbOnPath::Succeeding)
+                                    << "找不到USB端口映射脚本adb/a.sh：工作目录和安装的数据目录中都没有。";
+    QTest::newRow("USB, no adb") << "action_USB_connect" << script << true << int(AdbOnPath::None) << "没有找到adb";
+    QTest::newRow("USB, adb fails") << "action_USB_connect" << script << true << int(AdbOnPath::Failing)
+                                    << "USB端口映射失败（退出码1）：error: no devices/emulators found";
+#endif
+}
+
+void TestSnippets::helpFailuresSayWhy()
+{
+    QFETCH(QString, action);
+    QFETCH(QStringList, files);
+    QFETCH(bool, browser);
+    QFETCH(int, adb);
+    QFETCH(QString, notice);
+    TestWorkspace workspace;
+    for (const QString &file : files) {
+        QFile shipped(QStringLiteral(KESTRUN_SOURCE_DIR "/") + file); // the real USB script, when it is one
+        workspace.writeFile(file, shipped.open(QIODevice::ReadOnly) ? shipped.readAll() : QByteArray("<html></html>"));
+    }
+    const AdbOnPath path{AdbOnPath::Kind(adb)};
+    ProjectManagerWindow window;
+    Platform::setUrlOpenerForTesting([browser](const QUrl &) { return browser; });
+    QString title;
+    QString text;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &text);
+    window.findChild<QAction *>(action)->trigger();
+    QTRY_VERIFY(!text.isEmpty()); // the failing USB script is told of when it ends
+    QCOMPARE(title, QStringLiteral("提示"));
+    QVERIFY2(text.contains(notice), qPrintable(text));
 }
 
 void TestSnippets::helpNotices_data()
@@ -331,6 +417,7 @@ void TestSnippets::usbForwardingStartsTheScript()
 #else
     TestWorkspace workspace;
     workspace.writeFile(QStringLiteral("adb/a.sh"), "echo started >> forwarded.txt\n");
+    AdbOnPath adb(AdbOnPath::Succeeding);
     ProjectManagerWindow window;
     QAction *action = window.findChild<QAction *>(QStringLiteral("action_USB_connect"));
     action->trigger();

@@ -1,5 +1,6 @@
 // kestrun-build: the IDE's script check and project build from a shell, for authors who build
 // many projects or build in a pipeline. Same lines as the IDE's output pane; errors on stderr.
+#include "common/BuildInfo.h"
 #include "toolchain/ProjectBuilder.h"
 
 #include <QCoreApplication>
@@ -22,11 +23,23 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// The manual page (kestrun-build.1) follows this text.
+const char kUsage[] =
+    "Usage: kestrun-build PROJECT_DIR [--check]\n"
+    "Compiles every script of a Kestrun project, newest first, and packs the project into\n"
+    "PROJECT_DIR/<name>.ks, printing the lines the IDE prints; errors go to standard error.\n"
+    "\n"
+    "Options:\n"
+    "  --check     only compile the scripts (each into its .m beside it); no package\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "Exit status: 0 done, 1 a script does not compile or the package cannot be built,\n"
+    "2 wrong arguments.";
+
 int usage()
 {
-    print(stderr, QStringLiteral("usage: kestrun-build PROJECT_DIR [--check]\n"
-                                 "  compiles every script of the project and packs it into <name>.ks;\n"
-                                 "  with --check only compiles the scripts (each into its .m)."));
+    print(stderr, QString::fromUtf8(kUsage));
     return 2;
 }
 
@@ -43,6 +56,14 @@ int main(int argc, char *argv[])
     bool checkOnly = false;
     const QStringList arguments = app.arguments().mid(1);
     for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--help")) {
+            print(stdout, QString::fromUtf8(kUsage));
+            return 0;
+        }
+        if (argument == QLatin1String("--version")) {
+            print(stdout, QStringLiteral("kestrun-build ") + QString::fromUtf8(BuildInfo::kVersion));
+            return 0;
+        }
         if (argument == QLatin1String("--check"))
             checkOnly = true;
         else if (argument.startsWith(QLatin1Char('-')) || !directory.isEmpty())

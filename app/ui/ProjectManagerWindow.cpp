@@ -4,6 +4,7 @@
 #include "app/AppInfo.h"
 #include "app/ProcessObjects.h"
 #include "common/Platform.h"
+#include "common/ui/Notice.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/FixedText.h"
 #include "device/ui/ConnectionManagerDialog.h"
@@ -61,6 +62,12 @@ void appendParagraph(QTextEdit *edit, const QString &text)
     edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
 }
 
+void noticeIfFailed(QWidget *parent, const Status &status)
+{
+    if (!status)
+        showNotice(parent, status.error());
+}
+
 } // namespace
 
 ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
@@ -107,6 +114,7 @@ ProjectManagerWindow::~ProjectManagerWindow()
 {
     if (mainWindow == this)
         mainWindow = nullptr;
+    Platform::stopUsbForwarding(usbForwarding);
     delete ui;
 }
 
@@ -456,7 +464,7 @@ void ProjectManagerWindow::slot_replaceAll(const QString &expr, const QString &r
 
 void ProjectManagerWindow::on_action_kestrun_docs_triggered()
 {
-    Platform::openLocalDocument(HelpPages::localTutorial());
+    noticeIfFailed(this, HelpPages::openTutorial());
 }
 
 void ProjectManagerWindow::on_action_9_triggered()
@@ -471,24 +479,31 @@ void ProjectManagerWindow::on_action_5_triggered()
 
 void ProjectManagerWindow::on_action_bbs_tutorial_triggered()
 {
-    Platform::openPageInBrowser(HelpPages::forumTutorial());
+    // F1: the API reference, at the name under the caret.
+    int line = 0;
+    int index = 0;
+    editor->getCursorPosition(&line, &index);
+    noticeIfFailed(this, HelpPages::openApiReference(editor->text(line), index));
 }
 
 void ProjectManagerWindow::on_action_how_use_usb_for_remote_connect_triggered()
 {
-    Platform::openUrl(HelpPages::usbConnectionGuide());
+    noticeIfFailed(this, HelpPages::openForumPage(HelpPages::usbConnectionGuide()));
 }
 
 void ProjectManagerWindow::on_action_bbs_triggered()
 {
-    Platform::openUrl(HelpPages::forumHome());
+    noticeIfFailed(this, HelpPages::openForumPage(HelpPages::forumHome()));
 }
 
 void ProjectManagerWindow::on_action_USB_connect_triggered()
 {
-    // One forwarding process at a time: deleting the previous one ends it.
-    delete usbForwarding;
-    usbForwarding = Platform::startUsbForwarding(this);
+    // One forwarding process at a time: the previous one is ended first.
+    Platform::stopUsbForwarding(usbForwarding);
+    const Result<QProcess *> started = Platform::startUsbForwarding(this, [this](const QString &why) { showNotice(this, why); });
+    usbForwarding = started.valueOr(nullptr);
+    if (!started)
+        showNotice(this, started.error());
 }
 
 void ProjectManagerWindow::on_open_project_dir_action_triggered()

@@ -1,12 +1,12 @@
 #include "editor/ui/ScriptEditorSetup.h"
 
+#include "editor/ApiReference.h"
 #include "editor/ui/QsciLexerLuaEx.h"
 
 #include <Qsci/qsciapis.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <QAccessible>
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 
@@ -42,16 +42,12 @@ private:
 // list is UTF-8 and blank lines do no harm.
 void loadApis(QsciLexer *lexer, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QStringList entries = ApiReference::readCompletionList(path);
+    if (entries.isEmpty())
         return;
     auto *apis = new QsciAPIs(lexer);
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        const QString entry = line.trimmed();
-        if (!entry.isEmpty())
-            apis->add(entry);
-    }
+    for (const QString &entry : entries)
+        apis->add(entry);
     apis->prepare();
 }
 

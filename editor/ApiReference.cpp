@@ -1,0 +1,210 @@
+#include "editor/ApiReference.h"
+
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+bool isNameChar(QChar c)
+{
+    return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+}
+
+// The first function a snippet calls: a (dotted) name in front of "(", not the name of a
+// function the snippet defines.
+QString firstCall(const QString &text)
+{
+    static const QRegularExpression call(
+        QStringLiteral("(?<![\\w.])(?<!function )([A-Za-z_]\\w*(?:\\.[A-Za-z_]\\w*)?)\\s*\\("));
+    return call.match(text).captured(1);
+}
+
+QString shownSnippet(const char *text)
+{
+    return QString::fromUtf8(text)
+        .replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\t'), QLatin1String("    "));
+}
+
+const char kStyle[] = "body{font-family:sans-serif;max-width:60em;margin:1em auto;padding:0 1em;color:#222}"
+                      "code,pre{font-family:monospace}"
+                      "pre{background:#f3f5f7;padding:.4em .6em;white-space:pre-wrap;margin:.2em 0 .6em}"
+                      ".entry{border-top:1px solid #ddd;padding:.2em 0}"
+                      ".entry:target,.snippet:target{background:#fff6c8}"
+                      ".menu{color:#555;margin:.3em 0 0}"
+                      "nav p{line-height:1.7}nav a{margin-right:.5em}";
+
+} // namespace
+
+QVector<ApiReference::Menu> ApiReference::menusFromForm(const QByteArray &formXml)
+{
+    QVector<Menu> menus;
+    QVector<int> open; // for each open <widget>: its menu's index, or -1
+    QXmlStreamReader xml(formXml);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement() && xml.name() == QLatin1String("widget") && !open.isEmpty()) {
+            open.removeLast();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("widget")) {
+            if (xml.attributes().value(QLatin1String("class")) != QLatin1String("QMenu")) {
+                open.append(-1);
+                continue;
+            }
+            const auto parent = std::find_if(open.rbegin(), open.rend(), [](int i) { return i >= 0; });
+            menus.append(Menu{xml.attributes().value(QLatin1String("name")).toString(),
+                              parent == open.rend() ? QStringList() : menus[*parent].titles});
+            open.append(menus.size() - 1);
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("property") && !open.isEmpty()
+                   && open.last() >= 0 && xml.attributes().value(QLatin1String("name")) == QLatin1String("title")
+                   && xml.readNextStartElement() && xml.name() == QLatin1String("string")) {
+            menus[open.last()].titles.append(xml.readElementText());
+        }
+    }
+    return menus;
+}
+
+QStringList ApiReference::readCompletionList(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxCompletionListBytes)
+        return {};
+    QStringList entries;
+    for (const QString &line : QString::fromUtf8(file.read(kMaxCompletionListBytes)).split(QLatin1Char('\n'))) {
+        const QString entry = line.trimmed();
+        if (!entry.isEmpty())
+            entries.append(entry);
+    }
+    return entries;
+}
+
+ApiReference::ApiReference(const QVector<Snippet> &catalogue, const QStringList &completionList,
+                           const QVector<Menu> &menus)
+    : menus(menus)
+{
+    // Menu groups in the order the menu bar shows them; those left empty are dropped below.
+    for (const Menu &menu : menus)
+        group(QStringLiteral("group-") + menu.objectName, menu.titles.value(menu.titles.size() - 1));
+
+    QHash<QString, std::pair<int, int>> byName; // name -> (group, entry)
+    auto entryFor = [this, &byName](Group &home, const QString &name) -> Entry & {
+        const auto found = byName.constFind(name);
+        if (found != byName.constEnd())
+            return groups[found->first].entries[found->second];
+        home.entries.append(Entry{name, name, {}, {}});
+        byName.insert(name, {int(&home - groups.data()), home.entries.size() - 1});
+        names.insert(name);
+        return home.entries.last();
+    };
+
+    for (const Snippet &snippet : catalogue) {
+        const QString menu = QString::fromLatin1(snippet.menuObjectName);
+        Group &home = group(QStringLiteral("group-") + menu, menu);
+        const QString name = firstCall(QString::fromUtf8(snippet.text));
+        if (name.isEmpty()) // a code block: an entry of its own
+            home.entries.append(Entry{QStringLiteral("snippet-") + QString::fromLatin1(snippet.objectName),
+                                      QString::fromUtf8(snippet.label), {}, {&snippet}});
+        else
+            entryFor(home, name).snippets.append(&snippet);
+    }
+
+    for (const QString &entry : completionList) {
+        // The lexer separates library and function with ':'; Lua code and the page use '.'.
+        const int paren = entry.indexOf(QLatin1Char('('));
+        const QString name = entry.left(paren < 0 ? entry.size() : paren).trimmed().replace(QLatin1Char(':'), QLatin1Char('.'));
+        if (name.isEmpty())
+            continue;
+        const QString callForm = name + (paren < 0 ? QString() : entry.mid(paren));
+        const QString library = name.section(QLatin1Char('.'), 0, -2);
+        Group &home = !library.isEmpty() ? group(QStringLiteral("library-") + library, library + QStringLiteral(" 库"))
+                      : paren >= 0       ? group(QStringLiteral("group-functions"), QStringLiteral("未收入菜单的函数"))
+                                         : group(QStringLiteral("group-names"), QStringLiteral("关键字与其他名称"));
+        Entry &target = entryFor(home, name);
+        if (!target.callForms.contains(callForm))
+            target.callForms.append(callForm);
+    }
+
+    groups.erase(std::remove_if(groups.begin(), groups.end(), [](const Group &g) { return g.entries.isEmpty(); }),
+                 groups.end());
+}
+
+ApiReference::Group &ApiReference::group(const QString &anchor, const QString &title)
+{
+    for (Group &existing : groups) {
+        if (existing.anchor == anchor)
+            return existing;
+    }
+    groups.append(Group{anchor, title, {}});
+    return groups.last();
+}
+
+QString ApiReference::menuPath(const Snippet &snippet) const
+{
+    const QString menu = QString::fromLatin1(snippet.menuObjectName);
+    const auto found = std::find_if(menus.begin(), menus.end(), [&menu](const Menu &m) { return m.objectName == menu; });
+    const QStringList titles = found == menus.end() ? QStringList{menu} : found->titles;
+    return (titles + QStringList{QString::fromUtf8(snippet.label)}).join(QStringLiteral(" › "));
+}
+
+QString ApiReference::html(const QString &version) const
+{
+    QString page = QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+                                  "<title>Kestrun API参考</title>\n<style>")
+                 + QLatin1String(kStyle)
+                 + QStringLiteral("</style>\n</head>\n<body>\n<h1>Kestrun API参考</h1>\n<p>Kestrun开发平台 v")
+                 + version.toHtmlEscaped()
+                 + QStringLiteral("。每个名称列出调用形式；插入菜单中的条目列出菜单位置和插入的代码。</p>\n<nav>\n<h2>索引</h2>\n");
+    for (const Group &g : groups) {
+        page += QStringLiteral("<p><a href=\"#%1\"><b>%2</b></a>：").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
+        for (const Entry &e : g.entries)
+            page += QStringLiteral("<a href=\"#%1\">%2</a> ").arg(e.anchor.toHtmlEscaped(), e.name.toHtmlEscaped());
+        page += QStringLiteral("</p>\n");
+    }
+    page += QStringLiteral("</nav>\n");
+
+    for (const Group &g : groups) {
+        page += QStringLiteral("<section id=\"%1\">\n<h2>%2</h2>\n").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
+        for (const Entry &e : g.entries) {
+            // A code block is its one snippet; a name holds its call forms and the snippets calling it.
+            const bool codeBlock = !names.contains(e.anchor);
+            page += QStringLiteral("<div class=\"entry\" id=\"%1\">\n<h3>%2</h3>\n").arg(e.anchor.toHtmlEscaped(), e.name.toHtmlEscaped());
+            for (const QString &form : e.callForms)
+                page += QStringLiteral("<p><code class=\"call\">%1</code></p>\n").arg(form.toHtmlEscaped());
+            for (const Snippet *s : e.snippets) {
+                const QString id = codeBlock ? QString() : QStringLiteral(" id=\"snippet-%1\"").arg(QString::fromLatin1(s->objectName));
+                page += QStringLiteral("<div class=\"snippet\"%1>\n<p class=\"menu\">%2</p>\n<pre>%3</pre>\n</div>\n")
+                            .arg(id, menuPath(*s).toHtmlEscaped(), shownSnippet(s->text).toHtmlEscaped());
+            }
+            page += QStringLiteral("</div>\n");
+        }
+        page += QStringLiteral("<p><a href=\"#\">↑ 索引</a></p>\n</section>\n");
+    }
+    return page + QStringLiteral("</body>\n</html>\n");
+}
+
+QString ApiReference::anchorAt(const QString &line, int index) const
+{
+    index = std::clamp(index, 0, int(line.size()));
+    auto spread = [&line, index](auto belongs) {
+        int start = index;
+        int end = index;
+        while (start > 0 && belongs(line[start - 1]))
+            --start;
+        while (end < line.size() && belongs(line[end]))
+            ++end;
+        return line.mid(start, end - start);
+    };
+    QString dotted = spread([](QChar c) { return isNameChar(c) || c == QLatin1Char('.'); });
+    while (dotted.startsWith(QLatin1Char('.')))
+        dotted.remove(0, 1);
+    while (dotted.endsWith(QLatin1Char('.')))
+        dotted.chop(1);
+    if (names.contains(dotted))
+        return dotted;
+    const QString word = spread(isNameChar);
+    return names.contains(word) ? word : QString();
+}
