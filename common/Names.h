@@ -21,6 +21,12 @@ inline bool isScriptName(const QString &fileName)
     return fileName.endsWith(QLatin1String(".script")) || fileName.endsWith(QLatin1String(".lua"));
 }
 inline QString scriptSuffix() { return QStringLiteral(".script"); }
+// Files the editor opens: scripts and plain text.
+inline bool isTextName(const QString &fileName)
+{
+    return isScriptName(fileName) || fileName.endsWith(QLatin1String(".txt")) || fileName.endsWith(QLatin1String(".html"))
+        || fileName.endsWith(QLatin1String(".htm"));
+}
 
 // The image editor's one-time backup beside an image: <image>.备份
 inline QString backupSuffix() { return QStringLiteral(".备份"); }

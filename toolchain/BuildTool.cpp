@@ -1,5 +1,6 @@
 // kestrun-build: the IDE's script check and project build from a shell, for authors who build
-// many projects or build in a pipeline. Same lines as the IDE's output pane; errors on stderr.
+// many projects or build in a pipeline. Same lines as the IDE's output pane; errors and the
+// warnings of the script check on stderr.
 #include "toolchain/ProjectBuilder.h"
 
 #include <QCoreApplication>
@@ -24,9 +25,10 @@ void print(FILE *stream, const QString &text)
 
 int usage()
 {
-    print(stderr, QStringLiteral("usage: kestrun-build PROJECT_DIR [--check]\n"
+    print(stderr, QStringLiteral("usage: kestrun-build PROJECT_DIR [--check] [--strict]\n"
                                  "  compiles every script of the project and packs it into <name>.ks;\n"
-                                 "  with --check only compiles the scripts (each into its .m)."));
+                                 "  with --check only compiles the scripts (each into its .m);\n"
+                                 "  with --strict warnings of the script check fail the run."));
     return 2;
 }
 
@@ -41,10 +43,13 @@ int main(int argc, char *argv[])
 
     QString directory;
     bool checkOnly = false;
+    bool strict = false;
     const QStringList arguments = app.arguments().mid(1);
     for (const QString &argument : arguments) {
         if (argument == QLatin1String("--check"))
             checkOnly = true;
+        else if (argument == QLatin1String("--strict"))
+            strict = true;
         else if (argument.startsWith(QLatin1Char('-')) || !directory.isEmpty())
             return usage();
         else
@@ -61,7 +66,9 @@ int main(int argc, char *argv[])
     }
 
     ProjectBuilder builder({[](const QString &line) { print(stdout, line); },
-                            [](const QString &text) { print(stderr, QStringLiteral("错误：") + text); }});
+                            [](const QString &text) { print(stderr, QStringLiteral("错误：") + text); },
+                            [](const QString &warning) { print(stderr, warning); }});
+    builder.setStrict(strict);
     const QString projectName = QDir(projectDirectory).dirName();
     const bool ok = checkOnly ? builder.check(projectName, projectDirectory) : builder.build(projectName, projectDirectory);
     return ok ? 0 : 1;
