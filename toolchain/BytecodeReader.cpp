@@ -73,18 +73,15 @@ private:
         return true;
     }
 
-    // A counted list of 4-byte words (instructions, line numbers).
-    template <typename T>
-    bool words(QVector<T> *values)
+    // A counted list of 4-byte words (instructions, line numbers), left in place.
+    bool words(const char **start, int *n)
     {
-        qint64 n = 0;
-        if (!count(&n, 4))
+        qint64 count64 = 0;
+        if (!count(&count64, 4))
             return false;
-        values->resize(static_cast<int>(n));
-        for (T &value : *values) {
-            value = qFromLittleEndian<T>(p);
-            p += 4;
-        }
+        *start = p;
+        *n = static_cast<int>(count64);
+        p += 4 * count64;
         return true;
     }
 
@@ -117,7 +114,7 @@ private:
         int ignored = 0;
         qint64 n = 0;
         // linedefined, lastlinedefined, numparams, is_vararg, maxstacksize
-        if (!skip(4 + 4 + 1 + 1 + 1) || !words(&f.code) || !count(&n, 1))
+        if (!skip(4 + 4 + 1 + 1 + 1) || !words(&f.code, &f.size) || !count(&n, 1))
             return false;
         f.constants.resize(static_cast<int>(n));
         for (BytecodeReader::Constant &constant : f.constants) {
@@ -154,9 +151,10 @@ private:
             upvalue.inStack = inStack != 0;
         }
         // Debug information: source name, a line per instruction, locals, upvalue names.
-        if (!string(nullptr) || !words(&f.lines))
+        int lineCount = 0;
+        if (!string(nullptr) || !words(&f.lines, &lineCount))
             return false;
-        if (f.lines.size() != f.code.size())
+        if (lineCount != f.size)
             return bad("no line information");
         if (!count(&n, 1))
             return false;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QVector>
+#include <QtEndian>
 #include <QtGlobal>
 
 // Reads the functions of a Lua 5.2 chunk as the stock dump writes it on this machine, debug
@@ -25,17 +26,22 @@ public:
         bool inStack = false; // a local (register) of the enclosing function, else one of its upvalues
         int index = 0;
     };
+    // A function; its instructions and lines are read in place from the chunk.
     struct Function
     {
-        int parent = -1;      // index of the enclosing function; -1 for the main function
-        QVector<quint32> code;
-        QVector<int> lines;   // source line of each instruction
+        int parent = -1; // index of the enclosing function; -1 for the main function
+        int size = 0;    // instructions
+        quint32 instruction(int pc) const { return qFromLittleEndian<quint32>(code + 4 * pc); }
+        int line(int pc) const { return qFromLittleEndian<qint32>(lines + 4 * pc); } // in the source
         QVector<Constant> constants;
         QVector<Upvalue> upvalues;
+
+        const char *code = nullptr;
+        const char *lines = nullptr;
     };
 
     // The functions of the chunk, each after the function that encloses it; the main function
-    // first. Their string constants point into chunk, which must outlive them.
+    // first. They point into chunk, which must outlive them.
     static Result<QVector<Function>> read(const QByteArray &chunk);
 
     // Lua 5.2 instruction fields.

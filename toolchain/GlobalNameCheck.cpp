@@ -1,5 +1,6 @@
 #include "toolchain/GlobalNameCheck.h"
 
+#include "common/Names.h"
 #include "editor/ApiWords.h"
 #include "toolchain/BytecodeReader.h"
 
@@ -132,16 +133,28 @@ private:
     int era = 1;
 };
 
-// The strings of a function's constants, made on first use: most constants are texts no check
-// looks at.
+// The strings of a function's constants, made on first use (most constants are texts no check
+// looks at), and whether they are names every project knows.
 class ConstantNames
 {
 public:
+    explicit ConstantNames(const KnownNames &known)
+        : known(known)
+    {
+    }
     void reset(const QVector<BytecodeReader::Constant> *constants)
     {
         this->constants = constants;
         names.fill(QString(), constants->size());
         made.fill(false, constants->size());
+        global.fill(Unknown, constants->size());
+    }
+    // For a string constant k.
+    bool isKnownGlobal(int k)
+    {
+        if (global[k] == Unknown)
+            global[k] = known.globals.contains(name(k)) ? Known : Undefined;
+        return global[k] == Known;
     }
     // Null for anything but a string constant.
     const QString &name(int k)
@@ -157,10 +170,42 @@ public:
     }
 
 private:
+    enum State : char { Unknown, Known, Undefined };
+    const KnownNames &known;
     const QVector<BytecodeReader::Constant> *constants = nullptr;
     QVector<QString> names;
     QVector<bool> made;
+    QVector<State> global;
 };
+
+// The instructions that code other than the one before may reach: targets of jumps and of
+// skips. What the registers hold is known only along the straight runs between them.
+QVector<bool> jumpTargets(const BytecodeReader::Function &f)
+{
+    using R = BytecodeReader;
+    const int size = f.size;
+    QVector<bool> target(size + 2, false);
+    for (int pc = 0; pc < size; ++pc) {
+        const quint32 i = f.instruction(pc);
+        switch (R::opcode(i)) {
+        case R::JMP: case R::FORLOOP: case R::FORPREP: case R::TFORLOOP: {
+            const int to = pc + 1 + R::sbx(i);
+            if (to >= 0 && to < size)
+                target[to] = true;
+            break;
+        }
+        case R::LOADBOOL:
+            if (R::c(i) != 0)
+                target[pc + 2] = true;
+            break;
+        case R::EQ: case R::LT: case R::LE: case R::TEST: case R::TESTSET:
+            target[pc + 2] = true;
+            break;
+        default: break;
+        }
+    }
+    return target;
+}
 
 // Damerau-Levenshtein distance (adjacent transpositions), or limit + 1 when it is above limit.
 int editDistance(const QString &a, const QString &b, int limit)
@@ -170,6 +215,7 @@ int editDistance(const QString &a, const QString &b, int limit)
     QVector<int> before(b.size() + 1), previous(b.size() + 1), current(b.size() + 1);
     for (int j = 0; j <= b.size(); ++j)
         previous[j] = j;
+    int previousMinimum = 0;
     for (int i = 1; i <= a.size(); ++i) {
         current[0] = i;
         int rowMinimum = i;
@@ -181,8 +227,10 @@ int editDistance(const QString &a, const QString &b, int limit)
             current[j] = d;
             rowMinimum = std::min(rowMinimum, d);
         }
-        if (rowMinimum > limit)
+        // Later rows only grow from these two (a transposition reaches back two rows).
+        if (rowMinimum > limit && previousMinimum >= limit)
             return limit + 1;
+        previousMinimum = rowMinimum;
         std::swap(before, previous);
         std::swap(previous, current);
     }
@@ -234,7 +282,7 @@ constexpr qint64 kMaxDeclarationsSize = 1 << 20;
 GlobalNameCheck::GlobalNameCheck(const QString &projectDirectory)
     : projectDirectory(projectDirectory)
 {
-    QFile file(projectDirectory + QLatin1Char('/') + declarationsFileName());
+    QFile file(projectDirectory + QLatin1Char('/') + Names::globalsFile());
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -250,11 +298,6 @@ GlobalNameCheck::GlobalNameCheck(const QString &projectDirectory)
         if (!name.isEmpty() && !name.startsWith(QLatin1Char('#')) && !name.startsWith(QLatin1String("--")))
             declared.insert(name);
     }
-}
-
-QString GlobalNameCheck::declarationsFileName()
-{
-    return QStringLiteral(".kestrun-globals");
 }
 
 QString GlobalNameCheck::summary(int count)
@@ -285,8 +328,7 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
     // register, and reads through it are not global reads.
     QVector<QVector<bool>> environment(functions.size());
     Registers registers;
-    ConstantNames names;
-    QVector<bool> jumpTarget;
+    ConstantNames names(known);
     for (int fi = 0; fi < functions.size(); ++fi) {
         const R::Function &f = functions[fi];
         QVector<bool> &env = environment[fi];
@@ -303,35 +345,15 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
             return R::isConstant(rk) ? R::constantIndex(rk) : registers.get(rk, Registers::Text);
         };
 
-        const int size = f.code.size();
-        jumpTarget.fill(false, size + 2);
-        for (int pc = 0; pc < size; ++pc) {
-            const quint32 i = f.code[pc];
-            switch (R::opcode(i)) {
-            case R::JMP: case R::FORLOOP: case R::FORPREP: case R::TFORLOOP: {
-                const int target = pc + 1 + R::sbx(i);
-                if (target >= 0 && target < size)
-                    jumpTarget[target] = true;
-                break;
-            }
-            case R::LOADBOOL:
-                if (R::c(i) != 0)
-                    jumpTarget[pc + 2] = true;
-                break;
-            case R::EQ: case R::LT: case R::LE: case R::TEST: case R::TESTSET:
-                jumpTarget[pc + 2] = true;
-                break;
-            default: break;
-            }
-        }
-
+        const int size = f.size;
+        const QVector<bool> jumpTarget = jumpTargets(f);
         registers.clear();
         for (int pc = 0; pc < size; ++pc) {
             if (jumpTarget[pc])
                 registers.clear();
-            const quint32 i = f.code[pc];
+            const quint32 i = f.instruction(pc);
             const int a = R::a(i);
-            const int line = f.lines[pc];
+            const int line = f.line(pc);
             switch (R::opcode(i)) {
             case R::GETTABUP: {
                 const int k = env.value(R::b(i), false) ? constantOf(R::c(i)) : -1;
@@ -340,14 +362,14 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
                     registers.forget(a);
                     break;
                 }
-                if (!known.globals.contains(name))
+                if (!names.isKnownGlobal(k))
                     script->reads << Use{name, line};
                 registers.set(a, Registers::Global, k);
                 break;
             }
             case R::LOADK:
             case R::LOADKX: {
-                const int k = R::opcode(i) == R::LOADK ? R::bx(i) : (pc + 1 < size ? R::ax(f.code[pc + 1]) : -1);
+                const int k = R::opcode(i) == R::LOADK ? R::bx(i) : (pc + 1 < size ? R::ax(f.instruction(pc + 1)) : -1);
                 if (k >= 0 && k < f.constants.size() && f.constants[k].isString)
                     registers.set(a, Registers::Text, k);
                 else
@@ -362,21 +384,22 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
             }
             case R::GETTABLE: {
                 const QString &table = names.name(registers.get(R::b(i), Registers::Global));
-                const QString &field = names.name(constantOf(R::c(i)));
-                if (!field.isNull() && known.isLibrary(table) && !known.fields[table].contains(field))
-                    script->reads << Use{table + QLatin1Char('.') + field, line};
+                if (known.isLibrary(table)) {
+                    const QString &field = names.name(constantOf(R::c(i)));
+                    if (!field.isNull() && !known.fields[table].contains(field))
+                        script->reads << Use{table + QLatin1Char('.') + field, line};
+                }
                 registers.forget(a);
                 break;
             }
             case R::SETTABLE: {
                 const QString &table = names.name(registers.get(a, Registers::Global));
-                const QString &field = names.name(constantOf(R::b(i)));
-                if (field.isNull() || table.isNull())
+                const bool global = table == QLatin1String("_G");
+                if (!global && !known.isLibrary(table))
                     break;
-                if (table == QLatin1String("_G"))
-                    assigned.insert(field);
-                else if (known.isLibrary(table))
-                    assigned.insert(table + QLatin1Char('.') + field);
+                const QString &field = names.name(constantOf(R::b(i)));
+                if (!field.isNull())
+                    assigned.insert(global ? field : table + QLatin1Char('.') + field);
                 break;
             }
             case R::CALL: case R::TAILCALL: {
@@ -502,7 +525,7 @@ QStringList GlobalNameCheck::warnings() const
 
     QStringList lines;
     if (!declarationsProblem.isEmpty())
-        lines << QStringLiteral("警告：无法读取") + declarationsFileName() + QStringLiteral("：") + declarationsProblem;
+        lines << QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem;
     for (const Script &script : scripts) {
         if (!script.problem.isEmpty())
             lines << QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem;

@@ -18,8 +18,6 @@ public:
     // Reads the author's declarations from <projectDirectory>/.kestrun-globals, if any.
     explicit GlobalNameCheck(const QString &projectDirectory);
 
-    static QString declarationsFileName(); // ".kestrun-globals"
-
     // Adds one compiled script of the project: its path and its chunk as the stock dump writes
     // it with debug information (the line of each instruction).
     void addScript(const QString &path, const QByteArray &unstrippedChunk);
