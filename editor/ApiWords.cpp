@@ -61,36 +61,28 @@ QStringList ApiWords::runtimeWords()
     return QString::fromUtf8(kRuntimeWords).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-QByteArray ApiWords::completionList()
-{
-    return QByteArray(kCompletionList);
-}
-
 QVector<ApiWords::Entry> ApiWords::completionEntries()
-{
-    static const QVector<Entry> entries = parseCompletionList(completionList());
-    return entries;
-}
-
-QVector<ApiWords::Entry> ApiWords::parseCompletionList(const QByteArray &text)
 {
     // name, or table:name, then an optional parameter list up to its last ")"
     static const QRegularExpression line(QStringLiteral("^([^\\s(:]+)(?::([^\\s(]+))?\\s*(?:\\((.*)\\))?"));
-    QVector<Entry> entries;
-    for (const QByteArray &bytes : text.split('\n')) {
-        const QString trimmed = QString::fromUtf8(bytes).trimmed();
-        const QRegularExpressionMatch match = line.match(trimmed);
-        if (trimmed.isEmpty() || !match.hasMatch())
-            continue;
-        Entry entry;
-        entry.name = match.captured(2).isEmpty() ? match.captured(1)
-                                                 : match.captured(1) + QLatin1Char('.') + match.captured(2);
-        if (match.capturedStart(3) >= 0) {
-            const QString parameters = match.captured(3).trimmed();
-            if (!parameters.contains(QLatin1Char('[')) && !parameters.contains(QLatin1String("...")))
-                entry.fixedParameters = parameters.isEmpty() ? 0 : parameters.count(QLatin1Char(',')) + 1;
+    static const QVector<Entry> entries = [] {
+        QVector<Entry> parsed;
+        for (const QByteArray &bytes : QByteArray(kCompletionList).split('\n')) {
+            const QString trimmed = QString::fromUtf8(bytes).trimmed();
+            const QRegularExpressionMatch match = line.match(trimmed);
+            if (trimmed.isEmpty() || !match.hasMatch())
+                continue;
+            Entry entry;
+            entry.name = match.captured(2).isEmpty() ? match.captured(1)
+                                                     : match.captured(1) + QLatin1Char('.') + match.captured(2);
+            if (match.capturedStart(3) >= 0) {
+                const QString parameters = match.captured(3).trimmed();
+                if (!parameters.contains(QLatin1Char('[')) && !parameters.contains(QLatin1String("...")))
+                    entry.fixedParameters = parameters.isEmpty() ? 0 : parameters.count(QLatin1Char(',')) + 1;
+            }
+            parsed << entry;
         }
-        entries << entry;
-    }
+        return parsed;
+    }();
     return entries;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -25,8 +24,6 @@ public:
     // library names at its end (many from Lua versions before 5.2) are not among them.
     static QStringList runtimeWords();
 
-    // config/apis.txt as it was when the program was built.
-    static QByteArray completionList();
+    // The entries of config/apis.txt as it was when the program was built.
     static QVector<Entry> completionEntries();
-    static QVector<Entry> parseCompletionList(const QByteArray &text);
 };

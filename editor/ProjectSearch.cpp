@@ -36,27 +36,9 @@ QString shown(const QString &line)
     return text.size() > kShownLength ? text.left(kShownLength) + QStringLiteral("…") : text;
 }
 
-} // namespace
+using Matcher = std::function<int(const QString &text, int from)>;
 
-ProjectSearch::ProjectSearch(QObject *parent)
-    : QObject(parent)
-{
-    // One search at a time: a new one waits for the cancelled one to notice.
-    pool.setMaxThreadCount(1);
-}
-
-ProjectSearch::~ProjectSearch()
-{
-    cancel();
-    pool.waitForDone();
-}
-
-void ProjectSearch::cancel()
-{
-    current = 0;
-}
-
-Result<ProjectSearch::Matcher> ProjectSearch::matcher(const QString &pattern, const Options &options)
+Result<Matcher> matcher(const QString &pattern, const ProjectSearch::Options &options)
 {
     if (pattern.isEmpty())
         return fail(QStringLiteral("请输入要查找的内容。"));
@@ -84,8 +66,9 @@ Result<ProjectSearch::Matcher> ProjectSearch::matcher(const QString &pattern, co
     });
 }
 
-void ProjectSearch::searchText(const QString &text, const Matcher &match,
-                               const std::function<bool(int line, const QString &text)> &found)
+// Calls found(line number, text of the line) for each line of the text where match matches, in
+// order, until found returns false. Lines end in LF or CR LF.
+void searchText(const QString &text, const Matcher &match, const std::function<bool(int line, const QString &text)> &found)
 {
     // An empty match at the very end is on a line of its own only when the text does not end
     // with a line end.
@@ -115,6 +98,26 @@ void ProjectSearch::searchText(const QString &text, const Matcher &match,
         lineStart = lineEnd + 1;
         counted = lineStart;
     }
+}
+
+} // namespace
+
+ProjectSearch::ProjectSearch(QObject *parent)
+    : QObject(parent)
+{
+    // One search at a time: a new one waits for the cancelled one to notice.
+    pool.setMaxThreadCount(1);
+}
+
+ProjectSearch::~ProjectSearch()
+{
+    cancel();
+    pool.waitForDone();
+}
+
+void ProjectSearch::cancel()
+{
+    current = 0;
 }
 
 Result<int> ProjectSearch::start(const QString &projectDirectory, const QString &pattern, const Options &options)

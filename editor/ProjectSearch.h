@@ -40,14 +40,6 @@ public:
     // Stops the running search; it reports nothing more.
     void cancel();
 
-    // Where the pattern next matches in a text at or after a position, or -1.
-    using Matcher = std::function<int(const QString &text, int from)>;
-    static Result<Matcher> matcher(const QString &pattern, const Options &options);
-    // Calls found(line number, text of the line) for each line of the text where the matcher
-    // matches, in order, until found returns false. Lines end in LF or CR LF.
-    static void searchText(const QString &text, const Matcher &match,
-                           const std::function<bool(int line, const QString &text)> &found);
-
 signals:
     // The next result lines of search id, in file order.
     void signal_results(int id, const QStringList &lines);
@@ -55,6 +47,8 @@ signals:
     void signal_finished(int id, const QString &countLine);
 
 private:
+    // Where the pattern next matches in a text at or after a position, or -1.
+    using Matcher = std::function<int(const QString &text, int from)>;
     void run(int id, const QString &directory, const Matcher &match);
 
     std::atomic<int> current{0}; // the id whose results are wanted; 0 for none

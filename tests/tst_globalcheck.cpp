@@ -118,7 +118,7 @@ void TestGlobalCheck::headlessCheckAndStrict()
     QCOMPARE(run({"--check"}, &err), 0);
     QCOMPARE(err, expected);
     QCOMPARE(run({"--check", "--strict"}, &err), 1);
-    QCOMPARE(err, expected);
+    QCOMPARE(err, expected + "错误：有警告，严格检查未通过。\n");
     QCOMPARE(run({"--strict"}, &err), 1);
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
     QCOMPARE(run({}, &err), 0);

@@ -47,9 +47,12 @@ bool ProjectBuilder::reportWarnings()
     const auto &warn = out.warning ? out.warning : out.line;
     for (const QString &warning : warnings)
         warn(warning);
-    if (!warnings.isEmpty())
-        warn(GlobalNameCheck::summary(warnings.size()));
-    return warnings.isEmpty() || !warningsFail;
+    if (warnings.isEmpty())
+        return true;
+    warn(GlobalNameCheck::summary(warnings.size()));
+    if (warningsFail)
+        out.error(QStringLiteral("有警告，严格检查未通过。"));
+    return !warningsFail;
 }
 
 bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QString &directory)
