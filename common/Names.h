@@ -21,6 +21,15 @@ inline bool isScriptName(const QString &fileName)
     return fileName.endsWith(QLatin1String(".script")) || fileName.endsWith(QLatin1String(".lua"));
 }
 inline QString scriptSuffix() { return QStringLiteral(".script"); }
+// The author's list of extra global names in a project directory, one a line, for the check of
+// global names.
+inline QString globalsFile() { return QStringLiteral(".kestrun-globals"); }
+// Files the editor opens: scripts and plain text.
+inline bool isTextName(const QString &fileName)
+{
+    return isScriptName(fileName) || fileName.endsWith(QLatin1String(".txt")) || fileName.endsWith(QLatin1String(".html"))
+        || fileName.endsWith(QLatin1String(".htm")) || fileName == globalsFile();
+}
 
 // The image editor's one-time backup beside an image: <image>.备份
 inline QString backupSuffix() { return QStringLiteral(".备份"); }

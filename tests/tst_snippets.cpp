@@ -3,7 +3,7 @@
 #include "common/Platform.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "editor/HelpPages.h"
-#include "editor/ui/QsciLexerLuaEx.h"
+#include "editor/ApiWords.h"
 #include "editor/SnippetCatalogue.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"
@@ -462,7 +462,7 @@ void TestSnippets::completionListCoversTheApi()
         "sin",           "sqrt",          "strbyte",       "strchar",        "strfind",     "strlen",   "strlower",
         "strrep",        "strsub",        "strupper",      "tan",            "string.gfind", "table.foreach",
         "table.foreachi", "table.getn",   "table.setn",    "math.mod",       "math.log10"};
-    const QStringList words = QString::fromUtf8(QsciLexerLuaEx::deviceApiWords()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList words = QString::fromUtf8(ApiWords::lexerWords()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString &word : words) {
         if (std::any_of(word.begin(), word.end(), [](QChar c) { return c.unicode() >= 0x80; }))
             continue;

@@ -1,5 +1,6 @@
 // kestrun-build: the IDE's script check and project build from a shell, for authors who build
-// many projects or build in a pipeline. Same lines as the IDE's output pane; errors on stderr.
+// many projects or build in a pipeline. Same lines as the IDE's output pane; errors and the
+// warnings of the script check on stderr.
 #include "common/BuildInfo.h"
 #include "toolchain/ProjectBuilder.h"
 
@@ -25,17 +26,19 @@ void print(FILE *stream, const QString &text)
 
 // The manual page (kestrun-build.1) follows this text.
 const char kUsage[] =
-    "Usage: kestrun-build PROJECT_DIR [--check]\n"
+    "Usage: kestrun-build PROJECT_DIR [--check] [--strict]\n"
     "Compiles every script of a Kestrun project, newest first, and packs the project into\n"
-    "PROJECT_DIR/<name>.ks, printing the lines the IDE prints; errors go to standard error.\n"
+    "PROJECT_DIR/<name>.ks, printing the lines the IDE prints; errors and the warnings of the\n"
+    "script check go to standard error.\n"
     "\n"
     "Options:\n"
     "  --check     only compile the scripts (each into its .m beside it); no package\n"
+    "  --strict    warnings of the script check fail the run\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
-    "Exit status: 0 done, 1 a script does not compile or the package cannot be built,\n"
-    "2 wrong arguments.";
+    "Exit status: 0 done, 1 a script does not compile, the package cannot be built or\n"
+    "--strict is given and the check warns, 2 wrong arguments.";
 
 int usage()
 {
@@ -54,6 +57,7 @@ int main(int argc, char *argv[])
 
     QString directory;
     bool checkOnly = false;
+    bool strict = false;
     const QStringList arguments = app.arguments().mid(1);
     for (const QString &argument : arguments) {
         if (argument == QLatin1String("--help")) {
@@ -66,6 +70,8 @@ int main(int argc, char *argv[])
         }
         if (argument == QLatin1String("--check"))
             checkOnly = true;
+        else if (argument == QLatin1String("--strict"))
+            strict = true;
         else if (argument.startsWith(QLatin1Char('-')) || !directory.isEmpty())
             return usage();
         else
@@ -82,7 +88,9 @@ int main(int argc, char *argv[])
     }
 
     ProjectBuilder builder({[](const QString &line) { print(stdout, line); },
-                            [](const QString &text) { print(stderr, QStringLiteral("错误：") + text); }});
+                            [](const QString &text) { print(stderr, QStringLiteral("错误：") + text); },
+                            [](const QString &warning) { print(stderr, warning); }});
+    builder.setStrict(strict);
     const QString projectName = QDir(projectDirectory).dirName();
     const bool ok = checkOnly ? builder.check(projectName, projectDirectory) : builder.build(projectName, projectDirectory);
     return ok ? 0 : 1;

@@ -29,12 +29,30 @@ QString ProjectBuilder::noActiveProjectMessage()
 
 bool ProjectBuilder::check(const QString &projectName, const QString &projectDirectory)
 {
+    names.emplace(projectDirectory);
     out.line(QStringLiteral("当前活动工程：") + projectName);
     out.line(QStringLiteral("开始检查脚本语法并编译脚本..."));
-    if (!compileDirectory(projectDirectory, projectDirectory))
+    if (!compileDirectory(projectDirectory, projectDirectory)) {
+        names.reset();
         return false;
+    }
     out.line(QStringLiteral("所有脚本文件编译完成..."));
-    return true;
+    return reportWarnings();
+}
+
+bool ProjectBuilder::reportWarnings()
+{
+    const QStringList warnings = names->warnings();
+    names.reset();
+    const auto &warn = out.warning ? out.warning : out.line;
+    for (const QString &warning : warnings)
+        warn(warning);
+    if (warnings.isEmpty())
+        return true;
+    warn(GlobalNameCheck::summary(warnings.size()));
+    if (warningsFail)
+        out.error(QStringLiteral("有警告，严格检查未通过。"));
+    return !warningsFail;
 }
 
 bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QString &directory)
@@ -55,9 +73,12 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
 
 bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
 {
-    const CompileResult result = ScriptCompiler::compileFile(path, outputDirectory);
+    QByteArray unstripped;
+    const CompileResult result = ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr);
     if (!result.ok)
         out.error(result.report);
+    else if (names)
+        names->addScript(path, unstripped);
     return result.ok;
 }
 

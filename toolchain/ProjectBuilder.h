@@ -1,13 +1,17 @@
 #pragma once
 
+#include "toolchain/GlobalNameCheck.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The two build commands over one project directory: the script check (compile every script
 // into its .m beside it, stop at the first that fails) and the full build (check, then pack
 // the project into its package). The IDE and the headless build both run it; they differ only
-// in where the lines go.
+// in where the lines go. A check that compiles every script then checks their global names and
+// reports what it finds as warnings after its own lines.
 class ProjectBuilder
 {
 public:
@@ -15,9 +19,13 @@ public:
     {
         std::function<void(const QString &line)> line;   // progress, as it happens
         std::function<void(const QString &text)> error;  // an error, without any prefix
+        std::function<void(const QString &text)> warning = nullptr; // a warning; to line when not set
     };
 
     explicit ProjectBuilder(Output output);
+
+    // Warnings fail the check (and so the build) instead of only being shown.
+    void setStrict(bool strict) { warningsFail = strict; }
 
     // Compiles every script of the project, newest first; the first that fails ends the run.
     bool check(const QString &projectName, const QString &projectDirectory);
@@ -32,5 +40,10 @@ public:
     static QString noActiveProjectMessage();
 
 private:
+    // Shows the warnings of the check and their count; false when they fail the command.
+    bool reportWarnings();
+
     Output out;
+    bool warningsFail = false;
+    std::optional<GlobalNameCheck> names; // while check() runs
 };

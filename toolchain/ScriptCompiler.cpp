@@ -17,10 +17,20 @@
 
 namespace {
 
-// The stock dump goes straight into the re-layer, so the unstripped chunk is never held.
-int feedRelayer(lua_State *, const void *bytes, size_t size, void *relayer)
+// The stock dump goes straight into the re-layer, so the unstripped chunk is held only when a
+// caller asks for it.
+struct DumpTargets
 {
-    return static_cast<ChunkRelayer *>(relayer)->feed(static_cast<const char *>(bytes), static_cast<qint64>(size)) ? 0 : 1;
+    ChunkRelayer *relayer;
+    QByteArray *unstripped;
+};
+
+int feedRelayer(lua_State *, const void *bytes, size_t size, void *targets)
+{
+    const auto *to = static_cast<DumpTargets *>(targets);
+    if (to->unstripped)
+        to->unstripped->append(static_cast<const char *>(bytes), static_cast<int>(size));
+    return to->relayer->feed(static_cast<const char *>(bytes), static_cast<qint64>(size)) ? 0 : 1;
 }
 
 // A state with no libraries; only the compiler runs in it.
@@ -42,9 +52,12 @@ int load(lua_State *state, const QByteArray &source, const char *chunkName)
 
 } // namespace
 
-qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message)
+qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message,
+                                    QByteArray *unstripped)
 {
     message->clear();
+    if (unstripped)
+        unstripped->clear();
     ChunkRelayer relayer(chunk);
     {
         LuaState lua;
@@ -69,7 +82,8 @@ qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *s
         }
         // The dump does not need the text.
         source = QByteArray();
-        lua_dump(lua.state, feedRelayer, &relayer);
+        DumpTargets targets{&relayer, unstripped};
+        lua_dump(lua.state, feedRelayer, &targets);
     }
     QString error;
     if (!relayer.finish(&error)) {
@@ -122,11 +136,11 @@ QByteArray ScriptCompiler::sealChunk(const QByteArray &chunk, QString *error)
     return QByteArray(header, HeaderLength) + sealed;
 }
 
-CompileResult ScriptCompiler::compile(QByteArray source, const QString &fileName)
+CompileResult ScriptCompiler::compile(QByteArray source, const QString &fileName, QByteArray *unstripped)
 {
     CompileResult result;
     QByteArray chunk;
-    if (compileChunk(std::move(source), &chunk, &result.status, &result.message) == 0) {
+    if (compileChunk(std::move(source), &chunk, &result.status, &result.message, unstripped) == 0) {
         result.report = errorReport(fileName, result.status, result.message);
         return result;
     }
@@ -140,7 +154,7 @@ CompileResult ScriptCompiler::compile(QByteArray source, const QString &fileName
     return result;
 }
 
-CompileResult ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory)
+CompileResult ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory, QByteArray *unstripped)
 {
     const QString fileName = QFileInfo(path).fileName();
     QFile file(path);
@@ -152,7 +166,7 @@ CompileResult ScriptCompiler::compileFile(const QString &path, const QString &ou
     QByteArray source = file.readAll();
     file.close();
 
-    CompileResult result = compile(std::move(source), fileName);
+    CompileResult result = compile(std::move(source), fileName, unstripped);
     if (!result.ok)
         return result;
     result.outputPath = outputDirectory + QLatin1Char('/') + fileName + QStringLiteral(".m");

@@ -28,8 +28,11 @@ public:
     // Compiles source text into a stripped 32-bit chunk. Returns the chunk length, or 0 with the
     // load status and the compiler's message, which names the chunk by its first line as
     // luaL_loadstring does. The text is released as soon as the compiler has read it, so a
-    // caller that moves it in does not hold it through the dump.
-    static qint64 compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message);
+    // caller that moves it in does not hold it through the dump. When unstripped is given it also
+    // receives the chunk as this machine's dump writes it, debug information kept, for checks
+    // of the compiled code.
+    static qint64 compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message,
+                               QByteArray *unstripped = nullptr);
 
     // The error report for a script that did not compile.
     static QString errorReport(const QString &fileName, int status, const QByteArray &message);
@@ -39,9 +42,10 @@ public:
     static QByteArray sealChunk(const QByteArray &chunk, QString *error);
 
     // Compiles and seals source text; fileName names the script in the report.
-    static CompileResult compile(QByteArray source, const QString &fileName);
+    static CompileResult compile(QByteArray source, const QString &fileName, QByteArray *unstripped = nullptr);
 
     // Compiles the file and writes <outputDirectory>/<file name>.m; a file that fails to compile
     // leaves an existing .m untouched.
-    static CompileResult compileFile(const QString &path, const QString &outputDirectory);
+    static CompileResult compileFile(const QString &path, const QString &outputDirectory,
+                                     QByteArray *unstripped = nullptr);
 };

@@ -2,18 +2,14 @@
 
 #include <Qsci/qscilexerlua.h>
 
-// The Lua lexer with the device runtime's API names as its third keyword set (drawn red) and
-// the colours authors know from the tutorials.
+// The Lua lexer with the device runtime's API names (ApiWords) as its third keyword set (drawn
+// red) and the colours authors know from the tutorials.
 class QsciLexerLuaEx : public QsciLexerLua
 {
     Q_OBJECT
 
 public:
     explicit QsciLexerLuaEx(QObject *parent = nullptr);
-
-    // The words of keyword set 3: API names of the device runtime and of Lua's libraries, with
-    // their Chinese aliases.
-    static const char *deviceApiWords();
 
     const char *blockEnd(int *style = nullptr) const override;
     const char *blockStart(int *style = nullptr) const override;

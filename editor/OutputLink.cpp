@@ -1,0 +1,84 @@
+#include "editor/OutputLink.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+std::optional<OutputLink> compilerReport(const QStringList &lines, int index)
+{
+    // 脚本<file name>第<line>行有语法错误,<message>; a colon in the script's first line shifts
+    // the pieces of the compiler's message, and then the line number stands after the comma.
+    static const QRegularExpression report(QStringLiteral("^(?:错误：)?脚本(.+)行有语法错误,(.*)$"));
+    static const QRegularExpression progress(QStringLiteral("^正在编译\\[(.+)\\]$"));
+    static const QRegularExpression fileAndLine(QStringLiteral("^(.+)第(\\d+)$"));
+    static const QRegularExpression near(QStringLiteral("near '(.+)'$"));
+    const QRegularExpressionMatch match = report.match(lines[index]);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString named = match.captured(1); // <file name>第<line>
+    const QString message = match.captured(2);
+
+    // The script that failed is the last one compiled.
+    QString path;
+    for (int i = index - 1; i >= 0 && path.isEmpty(); --i) {
+        const QRegularExpressionMatch compiling = progress.match(lines[i]);
+        if (compiling.hasMatch())
+            path = compiling.captured(1);
+    }
+    const QString fileName = path.section(QLatin1Char('/'), -1);
+    OutputLink link;
+    QString lineText;
+    if (!path.isEmpty() && named.startsWith(fileName + QStringLiteral("第"))) {
+        link.path = path;
+        lineText = named.mid(fileName.size() + 1);
+    } else if (const QRegularExpressionMatch m = fileAndLine.match(named); m.hasMatch()) {
+        link.path = m.captured(1);
+        lineText = m.captured(2);
+    } else {
+        const int ordinal = named.indexOf(QStringLiteral("第"));
+        if (ordinal <= 0)
+            return std::nullopt;
+        link.path = named.left(ordinal);
+    }
+    bool ok = false;
+    link.line = lineText.toInt(&ok);
+    if (ok) {
+        const QRegularExpressionMatch token = near.match(message);
+        if (token.hasMatch())
+            link.token = token.captured(1);
+    } else {
+        link.line = message.toInt(&ok); // the shifted pieces
+    }
+    if (!ok || link.line <= 0)
+        return std::nullopt;
+    return link;
+}
+
+std::optional<OutputLink> warningOrResult(const QString &line)
+{
+    // Each with the path, the line and the name to mark (the field of a library table).
+    static const QRegularExpression kinds[] = {
+        QRegularExpression(QStringLiteral("^警告：脚本(.+?)第(\\d+)行使用了未定义的全局名“(?:[^”]*\\.)?([^”]+)”，是否为“.+”？$")),
+        QRegularExpression(QStringLiteral("^警告：脚本(.+?)第(\\d+)行使用了未定义的全局名“(?:[^”]*\\.)?([^”]+)”$")),
+        QRegularExpression(QStringLiteral("^警告：脚本(.+?)第(\\d+)行调用“(.+)”时传入了\\d+个参数，应为\\d+个$")),
+        // a search result: <path>:<line>: <text>
+        QRegularExpression(QStringLiteral("^(.+?):(\\d+): ()")),
+    };
+    for (const QRegularExpression &kind : kinds) {
+        const QRegularExpressionMatch match = kind.match(line);
+        if (match.hasMatch() && match.captured(2).toInt() > 0)
+            return OutputLink{match.captured(1), match.captured(2).toInt(), match.captured(3)};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<OutputLink> OutputLink::parse(const QStringList &lines, int index)
+{
+    if (index < 0 || index >= lines.size())
+        return std::nullopt;
+    if (std::optional<OutputLink> link = compilerReport(lines, index))
+        return link;
+    return warningOrResult(lines[index]);
+}

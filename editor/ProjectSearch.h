@@ -1,0 +1,57 @@
+#pragma once
+
+#include "common/Result.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <atomic>
+#include <functional>
+
+// Search across a project: a text or a regular expression over every script and text file
+// under the project directory, one result per matching line, "<relative path>:<line>: <text>".
+// The search runs on a thread of its own so that large projects leave the window responsive;
+// its results come back to the thread that owns this object in batches, and starting another
+// search cancels the one running (nothing more arrives from it).
+class ProjectSearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        bool regularExpression = false;
+        bool caseSensitive = false;
+    };
+
+    // Results listed at the most; the count line still counts them all.
+    static constexpr int MaxListed = 10000;
+    // Files larger than this are passed over (and counted in the count line).
+    static constexpr qint64 MaxFileSize = qint64(64) << 20;
+
+    explicit ProjectSearch(QObject *parent = nullptr);
+    // Cancels a running search and waits for its thread.
+    ~ProjectSearch() override;
+
+    // Starts searching; the id comes back with every signal of this search. Starts nothing and
+    // says why for an empty pattern or an invalid regular expression.
+    Result<int> start(const QString &projectDirectory, const QString &pattern, const Options &options);
+    // Stops the running search; it reports nothing more.
+    void cancel();
+
+signals:
+    // The next result lines of search id, in file order.
+    void signal_results(int id, const QStringList &lines);
+    // Search id is complete: "共找到N个结果（M个文件）", with what was cut or passed over.
+    void signal_finished(int id, const QString &countLine);
+
+private:
+    // Where the pattern next matches in a text at or after a position, or -1.
+    using Matcher = std::function<int(const QString &text, int from)>;
+    void run(int id, const QString &directory, const Matcher &match);
+
+    std::atomic<int> current{0}; // the id whose results are wanted; 0 for none
+    int lastId = 0;
+    QThreadPool pool;            // last: its threads are waited for before the rest goes
+};

@@ -1,0 +1,130 @@
+// The check of global names after compiling: real scripts of a project, the template, long
+// files, and kestrun-build's --check and --strict.
+#include "toolchain/GlobalNameCheck.h"
+#include "toolchain/ProjectBuilder.h"
+#include "toolchain/ScriptCompiler.h"
+#include "support/TestWorkspace.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+QStringList warningsOf(const QString &path, const QByteArray &source)
+{
+    QByteArray chunk;
+    QByteArray unstripped;
+    QByteArray message;
+    int status = 0;
+    if (ScriptCompiler::compileChunk(source, &chunk, &status, &message, &unstripped) == 0)
+        return {QString::fromUtf8(message)};
+    GlobalNameCheck check(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts"));
+    check.addScript(path, unstripped);
+    return check.warnings();
+}
+
+} // namespace
+
+class TestGlobalCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void projectScripts();
+    void lineNumbersOfLongFiles();
+    void compiledChunkUnchanged();
+    void headlessCheckAndStrict();
+};
+
+void TestGlobalCheck::projectScripts()
+{
+    TestWorkspace ws;
+    const QString project = ws.makeProject(QStringLiteral("p"));
+    QDir data(QStringLiteral(KESTRUN_TESTDATA_DIR "/globalcheck"));
+    for (const QString &name : data.entryList(QDir::Files | QDir::Hidden))
+        QVERIFY(QFile::copy(data.filePath(name), project + QLatin1Char('/') + name));
+
+    // The project keeps its template main.script, which is clean.
+    QStringList lines;
+    QStringList warnings;
+    ProjectBuilder builder({[&](const QString &l) { lines << l; }, [&](const QString &e) { lines << e; },
+                            [&](const QString &w) { warnings << w; }});
+    QVERIFY(builder.check(QStringLiteral("p"), project));
+    QCOMPARE(lines.last(), QStringLiteral("所有脚本文件编译完成..."));
+    QCOMPARE(warnings, (QStringList{
+        "警告：脚本env.lua第16行使用了未定义的全局名“触摸点”，是否为“触摸点击”？",
+        "警告：脚本env.lua第17行使用了未定义的全局名“undefinedThroughEnv”",
+        "警告：脚本uses.lua第7行使用了未定义的全局名“touchClik”，是否为“touchClick”？",
+        "警告：脚本uses.lua第8行使用了未定义的全局名“findImageFuzy”，是否为“findImageFuzzy”？",
+        "警告：脚本uses.lua第9行使用了未定义的全局名“string.fromat”，是否为“string.format”？",
+        "警告：脚本uses.lua第9行使用了未定义的全局名“format”，是否为“string.format”？",
+        "警告：脚本uses.lua第10行使用了未定义的全局名“Print”，是否为“print”？",
+        "警告：脚本uses.lua第11行调用“touchClick”时传入了3个参数，应为2个",
+        "警告：脚本uses.lua第13行调用“touchMove”时传入了1个参数，应为2个",
+        "警告：脚本uses.lua第14行使用了未定义的全局名“string.gfind”，是否为“string.find”？",
+        "共10个警告",
+    }));
+
+    // Without lib.lua its globals are undefined; strict makes the warnings fail the check.
+    QVERIFY(QFile::remove(project + QStringLiteral("/lib.lua")));
+    warnings.clear();
+    builder.setStrict(true);
+    QVERIFY(!builder.check(QStringLiteral("p"), project));
+    QVERIFY(warnings.contains(QStringLiteral("警告：脚本uses.lua第2行使用了未定义的全局名“helper”")));
+    QVERIFY(warnings.contains(QStringLiteral("警告：脚本uses.lua第3行使用了未定义的全局名“string.trim”")));
+}
+
+void TestGlobalCheck::lineNumbersOfLongFiles()
+{
+    QByteArray source = "local t = {}\r\n";
+    for (int line = 2; line <= 70000; ++line)
+        source += line == 65600 ? QByteArray("tuchClick(1, 2)\r\n") : "t[#t + 1] = " + QByteArray::number(line) + "\r\n";
+    QCOMPARE(warningsOf(QStringLiteral("lib/long.lua"), source),
+             QStringList{"警告：脚本lib/long.lua第65600行使用了未定义的全局名“tuchClick”，是否为“touchClick”？"});
+}
+
+void TestGlobalCheck::compiledChunkUnchanged()
+{
+    QFile file(QStringLiteral(KESTRUN_TESTDATA_DIR "/globalcheck/uses.lua"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray source = file.readAll();
+    QByteArray plain, checked, unstripped, message;
+    int status = 0;
+    QVERIFY(ScriptCompiler::compileChunk(source, &plain, &status, &message) > 0);
+    QVERIFY(ScriptCompiler::compileChunk(source, &checked, &status, &message, &unstripped) > 0);
+    QCOMPARE(checked, plain);
+    QVERIFY(unstripped.size() > plain.size());
+}
+
+void TestGlobalCheck::headlessCheckAndStrict()
+{
+    TestWorkspace ws;
+    const QString project = ws.makeProject(QStringLiteral("p"));
+    const auto run = [&project](QStringList arguments, QByteArray *err) {
+        QProcess process;
+        arguments.prepend(project);
+        process.start(QStringLiteral(KESTRUN_BUILD_TOOL), arguments);
+        process.waitForFinished(60000);
+        *err = process.readAllStandardError();
+        return process.exitCode();
+    };
+    QByteArray err;
+    QCOMPARE(run({"--check", "--strict"}, &err), 0);
+    QCOMPARE(err, QByteArray());
+
+    ws.writeFile(QStringLiteral("工程目录/p/tap.lua"), "function tap()\n  touchClik(100, 200)\nend\n");
+    const QByteArray expected = "警告：脚本tap.lua第2行使用了未定义的全局名“touchClik”，是否为“touchClick”？\n共1个警告\n";
+    QCOMPARE(run({"--check"}, &err), 0);
+    QCOMPARE(err, expected);
+    QCOMPARE(run({"--check", "--strict"}, &err), 1);
+    QCOMPARE(err, expected + "错误：有警告，严格检查未通过。\n");
+    QCOMPARE(run({"--strict"}, &err), 1);
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
+    QCOMPARE(run({}, &err), 0);
+    QCOMPARE(err, expected);
+    QVERIFY(QFileInfo::exists(project + QStringLiteral("/p.ks")));
+}
+
+QTEST_MAIN(TestGlobalCheck)
+#include "tst_globalcheck.moc"
