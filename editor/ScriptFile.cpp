@@ -35,10 +35,10 @@ ScriptFile::Contents ScriptFile::read(const QString &path)
     return contents;
 }
 
-bool ScriptFile::write(const QString &path, const QString &text, bool byteOrderMark, QString *error)
+Status ScriptFile::write(const QString &path, const QString &text, bool byteOrderMark)
 {
     QByteArray bytes = text.toUtf8();
     if (byteOrderMark)
         bytes.prepend(kByteOrderMark, 3);
-    return FileOperations::writeWhole(path, bytes, error);
+    return FileOperations::writeWhole(path, bytes);
 }

@@ -5,45 +5,37 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-FileOperations::Result FileOperations::createEmptyFile(const QString &path, QString *error)
+Result<FileOperations::Creation> FileOperations::createEmptyFile(const QString &path)
 {
     if (QFileInfo::exists(path))
-        return Result::AlreadyExists;
+        return Creation::AlreadyExists;
     QFile file(path);
     // NewOnly: a file that appears between the check and the open is not truncated.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        if (error)
-            *error = file.errorString();
-        return Result::Failed;
-    }
-    return Result::Done;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return fail(file.errorString());
+    return Creation::Created;
 }
 
-FileOperations::Result FileOperations::createDirectory(const QString &path, QString *error)
+Result<FileOperations::Creation> FileOperations::createDirectory(const QString &path)
 {
     if (QFileInfo(path).isDir())
-        return Result::AlreadyExists;
-    if (!QDir().mkpath(path)) {
-        if (error)
-            *error = QStringLiteral("无法创建目录");
-        return Result::Failed;
-    }
-    return Result::Done;
+        return Creation::AlreadyExists;
+    if (!QDir().mkpath(path))
+        return fail(QStringLiteral("无法创建目录"));
+    return Creation::Created;
 }
 
-bool FileOperations::writeWhole(const QString &path, const char *data, qint64 size, QString *error)
+Status FileOperations::writeWhole(const QString &path, const char *data, qint64 size)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(data, size) == size && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+        return Status();
+    return fail(file.errorString());
 }
 
-bool FileOperations::writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+Status FileOperations::writeWhole(const QString &path, const QByteArray &bytes)
 {
-    return writeWhole(path, bytes.constData(), bytes.size(), error);
+    return writeWhole(path, bytes.constData(), bytes.size());
 }
 
 void FileOperations::deleteTree(const QString &path)

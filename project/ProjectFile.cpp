@@ -35,13 +35,12 @@ const char *const kTemplateLines[] = {
     "",
 };
 
-bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+Status writeWhole(const QString &path, const QByteArray &bytes)
 {
-    QString reason;
-    if (FileOperations::writeWhole(path, bytes, &reason))
-        return true;
-    *error = QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
-    return false;
+    const Status written = FileOperations::writeWhole(path, bytes);
+    if (!written)
+        return fail(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), written.error()));
+    return written;
 }
 
 } // namespace
@@ -92,26 +91,25 @@ ProjectInfo ProjectFile::read(const QString &projectDirectory)
     return parse(file.readAll());
 }
 
-ProjectFile::CreateResult ProjectFile::create(const QString &projectDirectory, const QString &name,
-                                              const QString &description, QString *error)
+Result<FileOperations::Creation> ProjectFile::create(const QString &projectDirectory, const QString &name,
+                                                     const QString &description)
 {
-    QString ignored;
-    if (!error)
-        error = &ignored;
     const QString projectFile = Workspace::projectFilePath(projectDirectory);
     if (QFileInfo(projectDirectory).isDir() && QFileInfo::exists(projectFile))
-        return CreateResult::AlreadyExists;
+        return FileOperations::Creation::AlreadyExists;
 
     QDir dir;
-    if (!dir.mkpath(projectDirectory) || !dir.mkpath(projectDirectory + QStringLiteral("/assets"))) {
-        *error = QStringLiteral("无法创建目录 %1").arg(QDir::toNativeSeparators(projectDirectory));
-        return CreateResult::Failed;
-    }
+    if (!dir.mkpath(projectDirectory) || !dir.mkpath(projectDirectory + QStringLiteral("/assets")))
+        return fail(QStringLiteral("无法创建目录 %1").arg(QDir::toNativeSeparators(projectDirectory)));
     // A directory that becomes a project may already hold the author's own entry script.
     const QString mainScript = projectDirectory + QLatin1Char('/') + mainScriptName();
-    if (!QFileInfo::exists(mainScript) && !writeWhole(mainScript, mainScriptTemplate(), error))
-        return CreateResult::Failed;
-    if (!writeWhole(projectFile, projectFileBytes(name, description), error))
-        return CreateResult::Failed;
-    return CreateResult::Created;
+    if (!QFileInfo::exists(mainScript)) {
+        const Status written = writeWhole(mainScript, mainScriptTemplate());
+        if (!written)
+            return fail(written.error());
+    }
+    const Status written = writeWhole(projectFile, projectFileBytes(name, description));
+    if (!written)
+        return fail(written.error());
+    return FileOperations::Creation::Created;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/Result.h"
+#include "project/FileOperations.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,9 +27,8 @@ public:
     // Reads <directory>/ks.project; a missing file reads as empty text.
     static ProjectInfo read(const QString &projectDirectory);
 
-    enum class CreateResult { Created, AlreadyExists, Failed };
     // Makes <workspace>/<name> a project: the directory, "assets", "main.script" (an existing
     // one is kept) and "ks.project". A project that already exists is left untouched.
-    static CreateResult create(const QString &projectDirectory, const QString &name,
-                               const QString &description, QString *error);
+    static Result<FileOperations::Creation> create(const QString &projectDirectory, const QString &name,
+                                                   const QString &description);
 };

@@ -151,8 +151,9 @@ void TestBuildCommands::fullBuildReadsBack()
 
     QFile file(project + QStringLiteral("/p.ks"));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const PackageContents contents = PackageReader::read(file.readAll(), DeviceKey::privatePem());
-    QVERIFY2(contents.ok, qPrintable(contents.error));
+    const Result<PackageContents> read = PackageReader::read(file.readAll(), DeviceKey::privatePem());
+    QVERIFY2(read, qPrintable(read.error()));
+    const PackageContents &contents = *read;
     QCOMPARE(contents.name, QStringLiteral("p"));
     QCOMPARE(contents.version, QStringLiteral("暂无"));
     QCOMPARE(contents.type, 2u);

@@ -18,6 +18,17 @@
 #include <QPushButton>
 #include <QtTest>
 
+namespace {
+
+QString outcome(const Result<FileOperations::Creation> &made)
+{
+    if (!made)
+        return QStringLiteral("failed: ") + made.error();
+    return *made == FileOperations::Creation::Created ? QStringLiteral("created") : QStringLiteral("exists");
+}
+
+} // namespace
+
 class TestProjectFiles : public QObject
 {
     Q_OBJECT
@@ -97,9 +108,7 @@ void TestProjectFiles::createProject()
 {
     TestWorkspace ws;
     const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
-    QString error;
-    QCOMPARE(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("测试"), &error),
-             ProjectFile::CreateResult::Created);
+    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("测试"))), QStringLiteral("created"));
     QVERIFY(QFileInfo(dir + QStringLiteral("/assets")).isDir());
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/main.script")), ProjectFile::mainScriptTemplate());
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")),
@@ -114,7 +123,7 @@ void TestProjectFiles::createKeepsExistingMainScript()
     TestWorkspace ws;
     ws.writeFile(QStringLiteral("工程目录/old/main.script"), "print('mine')\r\n");
     const QString dir = Workspace::projectAbsolutePath(QStringLiteral("old"));
-    QCOMPARE(ProjectFile::create(dir, QStringLiteral("old"), QString(), nullptr), ProjectFile::CreateResult::Created);
+    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("old"), QString())), QStringLiteral("created"));
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/old/main.script")), QByteArray("print('mine')\r\n"));
     QVERIFY(Workspace::isProjectDirectory(dir));
 }
@@ -124,8 +133,7 @@ void TestProjectFiles::createExistingProjectChangesNothing()
     TestWorkspace ws;
     ws.writeFile(QStringLiteral("工程目录/demo/ks.project"), "hand written");
     const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
-    QCOMPARE(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"), nullptr),
-             ProjectFile::CreateResult::AlreadyExists);
+    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"))), QStringLiteral("exists"));
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")), QByteArray("hand written"));
     QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/main.script")));
 }
@@ -286,17 +294,17 @@ void TestProjectFiles::createFileAndDirectory()
 {
     TestWorkspace ws;
     const QString file = ws.absolute(QStringLiteral("f.script"));
-    QCOMPARE(FileOperations::createEmptyFile(file), FileOperations::Result::Done);
+    QCOMPARE(outcome(FileOperations::createEmptyFile(file)), QStringLiteral("created"));
     QCOMPARE(QFileInfo(file).size(), qint64(0));
     ws.writeFile(QStringLiteral("f.script"), "keep");
-    QCOMPARE(FileOperations::createEmptyFile(file), FileOperations::Result::AlreadyExists);
+    QCOMPARE(outcome(FileOperations::createEmptyFile(file)), QStringLiteral("exists"));
     QCOMPARE(ws.readFile(QStringLiteral("f.script")), QByteArray("keep"));
 
     const QString dir = ws.absolute(QStringLiteral("a/b/c"));
-    QCOMPARE(FileOperations::createDirectory(dir), FileOperations::Result::Done);
+    QCOMPARE(outcome(FileOperations::createDirectory(dir)), QStringLiteral("created"));
     QVERIFY(QFileInfo(dir).isDir());
-    QCOMPARE(FileOperations::createDirectory(dir), FileOperations::Result::AlreadyExists);
-    QCOMPARE(FileOperations::createEmptyFile(ws.absolute(QStringLiteral("missing/x"))), FileOperations::Result::Failed);
+    QCOMPARE(outcome(FileOperations::createDirectory(dir)), QStringLiteral("exists"));
+    QVERIFY(!FileOperations::createEmptyFile(ws.absolute(QStringLiteral("missing/x"))));
 }
 
 void TestProjectFiles::deleteTreeKeepsHiddenEntries()

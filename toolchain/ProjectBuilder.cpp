@@ -1,5 +1,6 @@
 #include "toolchain/ProjectBuilder.h"
 
+#include "common/Names.h"
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
 #include "project/DirListing.h"
@@ -55,10 +56,10 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
 
 bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
 {
-    const CompileResult result = ScriptCompiler::compileFile(path, outputDirectory);
-    if (!result.ok)
-        out.error(result.report);
-    return result.ok;
+    const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory);
+    if (!written)
+        out.error(written.error());
+    return written.ok();
 }
 
 bool ProjectBuilder::build(const QString &projectName, const QString &projectDirectory)
@@ -82,13 +83,13 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     }
     const QString &name = info.name;
 
-    QString error;
-    const int compressedLength = Package::build(projectDirectory + QLatin1Char('/'), name, QStringLiteral("暂无"),
-                                                info.description, mainScript, 2, &error, out.line);
-    if (compressedLength < 0) {
-        out.error(QStringLiteral("二进制脚本构建失败：") + error);
+    const Result<int> built = Package::build(projectDirectory + QLatin1Char('/'), name, Names::packageVersion(),
+                                             info.description, mainScript, Names::packageType, out.line);
+    if (!built) {
+        out.error(QStringLiteral("二进制脚本构建失败：") + built.error());
         return false;
     }
+    const int compressedLength = *built;
     // The package is named after ks.project, which may differ from the tree's name for it.
     out.line(QStringLiteral("二进制脚本构建成功...\r\n路径：") + projectDirectory + QLatin1Char('/') + name
              + QStringLiteral(".ks"));

@@ -3,6 +3,7 @@
 #include "app/ui/AboutDialog.h"
 #include "app/AppInfo.h"
 #include "common/Platform.h"
+#include "common/ui/Notice.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/FixedText.h"
 #include "device/ui/ConnectionManagerDialog.h"
@@ -245,14 +246,13 @@ void ProjectManagerWindow::on_new_project_action_triggered()
 
     Workspace::ensureExists();
     const QString directory = Workspace::projectAbsolutePath(name);
-    QString error;
-    const ProjectFile::CreateResult result = ProjectFile::create(directory, name, description, &error);
-    if (result == ProjectFile::CreateResult::AlreadyExists)
-        return;
-    if (result == ProjectFile::CreateResult::Failed) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("新建工程失败：") + error, QMessageBox::Ok);
+    const Result<FileOperations::Creation> made = ProjectFile::create(directory, name, description);
+    if (!made) {
+        showNotice(this, QStringLiteral("新建工程失败：") + made.error());
         return;
     }
+    if (*made == FileOperations::Creation::AlreadyExists)
+        return;
     updateProjectTree();
     openScript(directory + QLatin1Char('/') + ProjectFile::mainScriptName());
     setActiveProject(name);
@@ -355,11 +355,9 @@ bool ProjectManagerWindow::saveScript()
         if (answer != QMessageBox::Yes)
             return false;
     }
-    QString error;
-    if (!ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark, &error)) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + error,
-                                 QMessageBox::Ok);
+    const Status written = ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark);
+    if (!written) {
+        showNotice(this, QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + written.error());
         return false;
     }
     scriptFaithful = true;
