@@ -44,9 +44,9 @@ QByteArray luac(const QByteArray &source, bool strip, QString *problem)
 
 QByteArray relayed(const QByteArray &chunk, QString *problem)
 {
-    QByteArray narrowed;
-    ChunkRelayer::relay(chunk, &narrowed, problem);
-    return narrowed;
+    const Result<QByteArray> narrowed = ChunkRelayer::relay(chunk);
+    *problem = narrowed.error();
+    return narrowed.valueOr(QByteArray());
 }
 
 QByteArray manyConstants(int count)
@@ -181,11 +181,9 @@ void CompilerTest::relayerRefusesBrokenChunks_data()
 void CompilerTest::relayerRefusesBrokenChunks()
 {
     QFETCH(QByteArray, chunk);
-    QByteArray out = "stale";
-    QString error;
-    QVERIFY(!ChunkRelayer::relay(chunk, &out, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(out.isEmpty());
+    const Result<QByteArray> out = ChunkRelayer::relay(chunk);
+    QVERIFY(!out);
+    QVERIFY(!out.error().isEmpty());
 }
 
 void CompilerTest::relayerRefusesEveryTruncation()
@@ -195,12 +193,9 @@ void CompilerTest::relayerRefusesEveryTruncation()
     QByteArray message;
     ScriptCompiler::compileChunk(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/closures.lua")), &chunk, &status, &message);
     QVERIFY(chunk.size() > 100);
-    QByteArray out;
-    QString error;
     for (int length = 0; length < chunk.size(); ++length)
-        QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length, &out, &error), qPrintable(QString::number(length)));
-    QVERIFY(ChunkRelayer::relay(chunk, &out, &error));
-    QCOMPARE(out, chunk); // re-laying a 32-bit stripped chunk changes nothing
+        QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length), qPrintable(QString::number(length)));
+    QCOMPARE(ChunkRelayer::relay(chunk).valueOr("refused"), chunk); // re-laying a 32-bit stripped chunk changes nothing
 }
 
 void CompilerTest::relayerReadsPiecesOfAnySize()
@@ -215,7 +210,7 @@ void CompilerTest::relayerReadsPiecesOfAnySize()
         ChunkRelayer relayer(&out);
         for (int at = 0; at < full.size(); at += piece)
             QVERIFY(relayer.feed(full.constData() + at, qMin(piece, full.size() - at)));
-        QVERIFY(relayer.finish(&problem));
+        QVERIFY(relayer.finish());
         QCOMPARE(out, whole);
     }
 }

@@ -226,7 +226,7 @@ void TestProjectFiles::projectValidation()
     QFETCH(QString, name);
     QFETCH(QString, description);
     QFETCH(QString, message);
-    QCOMPARE(NewProjectDialog::validate(name, description), message);
+    QCOMPARE(NewProjectDialog::validate(name, description).error(), message);
 }
 
 void TestProjectFiles::newProjectDialogStaysOpenOnBadInput()
@@ -264,7 +264,7 @@ void TestProjectFiles::fileNameValidation()
 {
     QFETCH(QString, text);
     QFETCH(QString, message);
-    QCOMPARE(FilenNameInputDialog::validate(text), message);
+    QCOMPARE(FilenNameInputDialog::validate(text).error(), message);
 }
 
 void TestProjectFiles::listingOrder()

@@ -72,11 +72,11 @@ qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *s
         source = QByteArray();
         lua_dump(lua.state, feedRelayer, &relayer);
     }
-    QString error;
-    if (!relayer.finish(&error)) {
+    const Status finished = relayer.finish();
+    if (!finished) {
         chunk->clear();
         *status = LUA_ERRERR;
-        *message = error.toUtf8();
+        *message = finished.error().toUtf8();
         return 0;
     }
     *status = LUA_OK;

@@ -547,11 +547,10 @@ void ProjectManagerWindow::handleScreencap(QPixmap &result, int x1, int y1, int 
                                  QMessageBox::Ok);
         return;
     }
-    QString error;
-    if (ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),
-                              QDateTime::currentMSecsSinceEpoch() / 1000, &error)
-            .isEmpty())
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("截图保存失败。") + error, QMessageBox::Ok);
+    const Result<QString> saved = ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),
+                                                        QDateTime::currentMSecsSinceEpoch() / 1000);
+    if (!saved)
+        showNotice(this, QStringLiteral("截图保存失败。") + saved.error());
     emit signal_screencap_rect(x1, y1, x2, y2);
 }
 

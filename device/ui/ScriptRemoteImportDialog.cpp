@@ -57,10 +57,10 @@ void ScriptRemoteImportDialog::on_pbImport_clicked()
     }
     outString(QStringLiteral("远程设备连接成功..."));
     outString(QStringLiteral("正在导入脚本..."));
-    QString error;
-    if (!ScriptImport::send(deviceController, path, &error)) {
+    const Status sent = ScriptImport::send(deviceController, path);
+    if (!sent) {
         // The dialog stays open, so the author can correct the path and try again.
-        outString(QStringLiteral("错误：") + error);
+        outString(QStringLiteral("错误：") + sent.error());
         return;
     }
     outString(QStringLiteral("脚本导入完毕..."));

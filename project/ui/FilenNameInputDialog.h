@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -17,8 +19,8 @@ public:
 
     QString fileName() const; // untrimmed
     void clearFileName();
-    // The reason the typed text cannot be used as a name, or "".
-    static QString validate(const QString &text);
+    // Fails with the reason the typed text cannot be used as a name.
+    static Status validate(const QString &text);
 
 signals:
     void signal_input_filename(QString &filename);
