@@ -156,8 +156,8 @@ void makeProject(const QString &dir, double scale)
 {
     writeFile(dir + "/ks.project", "<project>\r\n <name>bench</name>\r\n <desc>benchmark</desc>\r\n</project>\r\n");
     const QByteArray main = luaText(200000, 1);
-    writeFile(dir + "/main.script", main);
-    writeFile(dir + "/main.script.m", ScriptCompiler::compile(main, "main.script").valueOr(QByteArray()));
+    writeFile(dir + '/' + Names::mainScript(), main);
+    writeFile(dir + '/' + Names::compiledMainScript(), ScriptCompiler::compile(main, Names::mainScript()).valueOr(QByteArray()));
     for (int i = 0; i < qRound(30 * scale); ++i)
         writeFile(dir + QStringLiteral("/scripts/s%1.lua").arg(i), luaText(200000, 100 + i));
     for (int i = 0; i < qRound(4 * scale); ++i)
@@ -174,7 +174,7 @@ qint64 directorySize(const QString &dir)
     for (const QFileInfo &info : QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (info.isDir())
             total += directorySize(info.absoluteFilePath());
-        else if (!info.fileName().endsWith(".ks"))
+        else if (!info.fileName().endsWith(Names::packageSuffix()))
             total += info.size();
     }
     return total;
@@ -182,7 +182,7 @@ qint64 directorySize(const QString &dir)
 
 double buildOnce(const QString &dir, int *compressedLength)
 {
-    const QByteArray main = readFile(dir + "/main.script.m");
+    const QByteArray main = readFile(dir + '/' + Names::compiledMainScript());
     QElapsedTimer timer;
     timer.start();
     const Result<int> built = Package::build(dir + "/", "bench", Names::packageVersion(), "benchmark", main, Names::packageType);

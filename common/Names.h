@@ -25,6 +25,11 @@ inline QString scriptSuffix() { return QStringLiteral(".script"); }
 // The image editor's one-time backup beside an image: <image>.备份
 inline QString backupSuffix() { return QStringLiteral(".备份"); }
 
+// The package a build writes into the project directory: <name from ks.project>.ks, and the
+// scratch file beside it while the build runs: <name>.o. The packer leaves files so named out.
+inline QString packageSuffix() { return QStringLiteral(".ks"); }
+inline QString scratchSuffix() { return QStringLiteral(".o"); }
+
 // Fixed fields of every package the IDE builds.
 constexpr int packageType = 2;
 inline QString packageVersion() { return QStringLiteral("暂无"); }

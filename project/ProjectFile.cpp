@@ -1,5 +1,6 @@
 #include "project/ProjectFile.h"
 
+#include "common/Names.h"
 #include "project/FileOperations.h"
 #include "project/TaggedText.h"
 #include "project/Workspace.h"
@@ -45,23 +46,13 @@ Status writeWhole(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-QString ProjectFile::fileName()
-{
-    return QStringLiteral("ks.project");
-}
-
-QString ProjectFile::mainScriptName()
-{
-    return QStringLiteral("main.script");
-}
-
 QByteArray ProjectFile::projectFileBytes(const QString &name, const QString &description)
 {
     QByteArray bytes;
     bytes += "<project>\r\n";
     bytes += " <name>" + name.toUtf8() + "</name>\r\n";
     bytes += " <desc>" + description.toUtf8() + "</desc>\r\n";
-    bytes += " <script>main.script</script>\r\n";
+    bytes += " <script>" + Names::mainScript().toUtf8() + "</script>\r\n";
     bytes += "</project>\r\n";
     return bytes;
 }
@@ -102,7 +93,7 @@ Result<FileOperations::Creation> ProjectFile::create(const QString &projectDirec
     if (!dir.mkpath(projectDirectory) || !dir.mkpath(projectDirectory + QStringLiteral("/assets")))
         return fail(QStringLiteral("无法创建目录 %1").arg(QDir::toNativeSeparators(projectDirectory)));
     // A directory that becomes a project may already hold the author's own entry script.
-    const QString mainScript = projectDirectory + QLatin1Char('/') + mainScriptName();
+    const QString mainScript = projectDirectory + QLatin1Char('/') + Names::mainScript();
     if (!QFileInfo::exists(mainScript)) {
         const Status written = writeWhole(mainScript, mainScriptTemplate());
         if (!written)

@@ -16,9 +16,6 @@ struct ProjectInfo
 class ProjectFile
 {
 public:
-    static QString fileName();       // "ks.project"
-    static QString mainScriptName(); // "main.script"
-
     static QByteArray projectFileBytes(const QString &name, const QString &description);
     static QByteArray mainScriptTemplate();
 

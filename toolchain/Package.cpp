@@ -97,7 +97,7 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     const QString root = QDir(projectDirectory).absolutePath();
     const QString directory = root + QLatin1Char('/');
 
-    ScratchFile scratch(directory + name + QStringLiteral(".o"));
+    ScratchFile scratch(directory + name + Names::scratchSuffix());
     const Result<char *> mapped = scratch.map(MaxPayloadLength);
     if (!mapped)
         return fail(mapped.error());
@@ -155,7 +155,7 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     const qint64 packageLength = PackageEnvelope::Length + SealedBlocks::cipherBlockLength(static_cast<qint64>(compressedLength));
 
     // Written aside and renamed: a failed build never destroys the last good package.
-    const QString packagePath = directory + name + QStringLiteral(".ks");
+    const QString packagePath = directory + name + Names::packageSuffix();
     const Status written = FileOperations::writeWhole(packagePath, out, packageLength);
     if (!written)
         return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), written.error()));
@@ -177,7 +177,7 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
             continue;
         }
         const QString &fileName = listed.name;
-        if (fileName.endsWith(QLatin1String(".o")) || fileName.endsWith(QLatin1String(".ks")))
+        if (fileName.endsWith(Names::scratchSuffix()) || fileName.endsWith(Names::packageSuffix()))
             continue;
         if (progress)
             progress(QStringLiteral("正在打包[") + path + QLatin1Char(']'));

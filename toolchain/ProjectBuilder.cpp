@@ -9,15 +9,6 @@
 
 #include <QFile>
 
-namespace {
-
-bool isScript(const QString &name)
-{
-    return name.endsWith(QLatin1String(".script")) || name.endsWith(QLatin1String(".lua"));
-}
-
-} // namespace
-
 ProjectBuilder::ProjectBuilder(Output output)
     : out(std::move(output))
 {
@@ -45,7 +36,7 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
         if (entry.isDir) {
             if (!compileDirectory(projectDirectory, path))
                 return false;
-        } else if (entry.size > 0 && isScript(entry.name)) {
+        } else if (entry.size > 0 && Names::isScriptName(entry.name)) {
             out.line(QStringLiteral("正在编译[") + path.mid(projectDirectory.size() + 1) + QLatin1Char(']'));
             if (!compileScript(path, directory))
                 return false;
@@ -68,7 +59,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
         return false;
 
     QByteArray mainScript;
-    QFile compiledMain(projectDirectory + QStringLiteral("/main.script.m"));
+    QFile compiledMain(projectDirectory + QLatin1Char('/') + Names::compiledMainScript());
     if (compiledMain.open(QIODevice::ReadOnly))
         mainScript = compiledMain.readAll();
     compiledMain.close();
@@ -92,7 +83,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     const int compressedLength = *built;
     // The package is named after ks.project, which may differ from the tree's name for it.
     out.line(QStringLiteral("二进制脚本构建成功...\r\n路径：") + projectDirectory + QLatin1Char('/') + name
-             + QStringLiteral(".ks"));
+             + Names::packageSuffix());
     out.line(QString::asprintf("%s%d%s,%0.2fKB...", "总大小：", compressedLength, "字节", compressedLength / 1024.0));
     return true;
 }

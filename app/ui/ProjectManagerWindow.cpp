@@ -2,6 +2,7 @@
 
 #include "app/ui/AboutDialog.h"
 #include "app/AppInfo.h"
+#include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/Notice.h"
 #include "toolchain/ProjectBuilder.h"
@@ -254,7 +255,7 @@ void ProjectManagerWindow::on_new_project_action_triggered()
     if (*made == FileOperations::Creation::AlreadyExists)
         return;
     updateProjectTree();
-    openScript(directory + QLatin1Char('/') + ProjectFile::mainScriptName());
+    openScript(directory + QLatin1Char('/') + Names::mainScript());
     setActiveProject(name);
 }
 
@@ -318,12 +319,10 @@ void ProjectManagerWindow::handleScriptModificationChanged(bool modified)
 void ProjectManagerWindow::openScript(const QString &path)
 {
     if (scriptModified) {
-        const auto answer = QMessageBox::information(
-            this, QStringLiteral("提示"),
-            QStringLiteral("当前文件[") + currentScriptPath + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        const bool save = askNotice(
+            this, QStringLiteral("当前文件[") + currentScriptPath + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"));
         // Opening the next script after a failed save would throw the changes away.
-        if (answer == QMessageBox::Yes && !saveScript())
+        if (save && !saveScript())
             return;
     }
     const ScriptFile::Contents contents = ScriptFile::read(path);
@@ -334,11 +333,9 @@ void ProjectManagerWindow::openScript(const QString &path)
     scriptByteOrderMark = contents.byteOrderMark;
     updateTitle(false);
     if (!contents.faithful) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("文件[") + path
-                                     + QStringLiteral("]含有不是UTF-8编码的字节，编辑器将其显示为\uFFFD。"
-                                                      "保存会改写这些字节，保存前会再次询问。"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("文件[") + path
+                             + QStringLiteral("]含有不是UTF-8编码的字节，编辑器将其显示为\uFFFD。"
+                                              "保存会改写这些字节，保存前会再次询问。"));
     }
 }
 
@@ -346,15 +343,12 @@ bool ProjectManagerWindow::saveScript()
 {
     if (!scriptModified || currentScriptPath.isEmpty())
         return true;
-    if (!scriptFaithful) {
-        const auto answer = QMessageBox::information(
-            this, QStringLiteral("提示"),
-            QStringLiteral("文件[") + currentScriptPath
-                + QStringLiteral("]原有不是UTF-8编码的字节，保存后它们将变为\uFFFD，原来的字节会丢失。是否仍然保存？"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes)
-            return false;
-    }
+    if (!scriptFaithful
+        && !askNotice(this,
+                      QStringLiteral("文件[") + currentScriptPath
+                          + QStringLiteral("]原有不是UTF-8编码的字节，保存后它们将变为\uFFFD，原来的字节会丢失。是否仍然保存？"),
+                      false))
+        return false;
     const Status written = ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark);
     if (!written) {
         showNotice(this, QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + written.error());
@@ -456,12 +450,12 @@ void ProjectManagerWindow::on_action_kestrun_docs_triggered()
 
 void ProjectManagerWindow::on_action_9_triggered()
 {
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("参见Kestrun教程5.6"), QMessageBox::Ok);
+    showNotice(this, QStringLiteral("参见Kestrun教程5.6"));
 }
 
 void ProjectManagerWindow::on_action_5_triggered()
 {
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("参见Kestrun教程5.4"), QMessageBox::Ok);
+    showNotice(this, QStringLiteral("参见Kestrun教程5.4"));
 }
 
 void ProjectManagerWindow::on_action_bbs_tutorial_triggered()
@@ -505,7 +499,7 @@ void ProjectManagerWindow::on_remote_import_action_triggered()
     // Where the build (F6) writes the active project's package.
     const QString name = projectInfo(activeProjectName).name;
     if (!name.isEmpty())
-        dialog.setScriptPath(projectDirectory(activeProjectName) + QLatin1Char('/') + name + QStringLiteral(".ks"));
+        dialog.setScriptPath(projectDirectory(activeProjectName) + QLatin1Char('/') + name + Names::packageSuffix());
     connect(&dialog, &ScriptRemoteImportDialog::out, this, &ProjectManagerWindow::out);
     dialog.exec();
 }
@@ -543,8 +537,7 @@ void ProjectManagerWindow::on_screencap_rect_action_triggered()
 void ProjectManagerWindow::handleScreencap(QPixmap &result, int x1, int y1, int x2, int y2)
 {
     if (activeProjectName.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("当前未设定活动工程，无法保存截图。"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("当前未设定活动工程，无法保存截图。"));
         return;
     }
     const Result<QString> saved = ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),

@@ -1,11 +1,11 @@
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 
 #include "app/ui/ProjectManagerWindow.h"
+#include "common/ui/Notice.h"
 #include "device/PCClientControllor.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "ui_RemoteConnectInfoInputDialog.h"
 
-#include <QMessageBox>
 #include <QTimerEvent>
 
 QPointer<RemoteScreenDialog> lastRemoteScreenDialog;
@@ -47,8 +47,7 @@ void RemoteConnectInfoInputDialog::on_pbConnect_clicked()
     auto *window = new RemoteScreenDialog(parentWidget());
     lastRemoteScreenDialog = window;
     if (!window->initRemoteScreen(address, port)) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"), QMessageBox::Ok);
+        showNotice(this, QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"));
         return;
     }
     if (mainWindow) {
@@ -58,7 +57,7 @@ void RemoteConnectInfoInputDialog::on_pbConnect_clicked()
         connect(mainWindow, &ProjectManagerWindow::signal_screencap_rect, window,
                 &RemoteScreenDialog::slot_screencap_rect);
     }
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("连接成功，开启远程屏幕！"), QMessageBox::Ok);
+    showNotice(this, QStringLiteral("连接成功，开启远程屏幕！"));
     if (pollTimer == 0)
         pollTimer = startTimer(100);
 }

@@ -1,12 +1,12 @@
 #include "device/ui/ScriptRemoteImportDialog.h"
 
+#include "common/ui/Notice.h"
 #include "device/PCClientControllor.h"
 #include "device/ScriptImport.h"
 #include "ui_ScriptRemoteImportDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
-#include <QMessageBox>
 
 ScriptRemoteImportDialog::ScriptRemoteImportDialog(QWidget *parent)
     : QDialog(parent)
@@ -39,12 +39,11 @@ void ScriptRemoteImportDialog::on_pbImport_clicked()
     const QString address = ui->leIP->text();
     const QString path = ui->leScriptPath->text();
     if (address.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("请输入远程设备IP"), QMessageBox::Ok);
+        showNotice(this, QStringLiteral("请输入远程设备IP"));
         return;
     }
     if (path.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("请选择一个要导入的脚本文件"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("请选择一个要导入的脚本文件"));
         return;
     }
     outString(QStringLiteral("正在连接远程设备..."));

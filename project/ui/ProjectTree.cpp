@@ -1,5 +1,6 @@
 #include "project/ui/ProjectTree.h"
 
+#include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/Notice.h"
 #include "app/ui/ProjectManagerWindow.h"
@@ -28,7 +29,7 @@ bool isListedInProject(const DirListing::Entry &entry)
 {
     if (entry.isDir)
         return true;
-    return entry.name != QLatin1String("ks.project") && !entry.name.endsWith(QLatin1String(".m"));
+    return entry.name != Names::projectFile() && !entry.name.endsWith(Names::compiledSuffix());
 }
 
 // Children by name, one table per kind; the first in tree order wins, as a linear search
