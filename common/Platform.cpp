@@ -13,22 +13,12 @@ Platform::UrlOpener &urlOpener()
     return opener;
 }
 
-Platform::ProgramRunner &programRunner()
-{
-    static Platform::ProgramRunner runner;
-    return runner;
-}
-
 #ifdef Q_OS_WIN
 // Runs a helper program and waits for it, as the shell commands of the menus do: up to 30 s to
 // start and up to 30 s to finish. A program that takes longer is left running and its process
 // object goes away by itself when it ends.
 void runAndWait(const QString &program, const QStringList &arguments)
 {
-    if (programRunner()) {
-        programRunner()(program, arguments);
-        return;
-    }
     auto *process = new QProcess;
     process->start(program, arguments);
     if (process->waitForStarted(30000))
@@ -47,11 +37,6 @@ void runAndWait(const QString &program, const QStringList &arguments)
 void Platform::setUrlOpenerForTesting(UrlOpener opener)
 {
     urlOpener() = std::move(opener);
-}
-
-void Platform::setProgramRunnerForTesting(ProgramRunner runner)
-{
-    programRunner() = std::move(runner);
 }
 
 bool Platform::openUrl(const QUrl &url)
@@ -104,10 +89,6 @@ void Platform::launchFile(QProcess &process, const QString &path)
         return;
     }
 #endif
-    if (programRunner()) {
-        programRunner()(path, {});
-        return;
-    }
     process.start(path, QStringList(), QIODevice::ReadWrite);
 }
 

@@ -119,11 +119,6 @@ void ProjectManagerWindow::appendOutput(const QString &text)
     ui->outText->repaint();
 }
 
-void ProjectManagerWindow::appendOutput(const char *text)
-{
-    appendOutput(QString::fromUtf8(text));
-}
-
 void ProjectManagerWindow::appendError(const QString &text)
 {
     appendParagraph(ui->outText, QStringLiteral("错误：") + text);
@@ -283,10 +278,7 @@ void ProjectManagerWindow::on_projectTreeWidget_itemDoubleClicked(QTreeWidgetIte
     Platform::launchFile(launchProcess, path);
 }
 
-void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoint)
-{
-    // The tree shows its own context menu.
-}
+void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoint) {}
 
 // ---- Script editor ------------------------------------------------------------------------
 

@@ -23,6 +23,7 @@ public:
     static Status validate(const QString &text);
 
 signals:
+    // Never emitted: the caller reads fileName() after exec().
     void signal_input_filename(QString &filename);
 
 private slots:
