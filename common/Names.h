@@ -29,6 +29,9 @@ inline QString backupSuffix() { return QStringLiteral(".备份"); }
 // scratch file beside it while the build runs: <name>.o. The packer leaves files so named out.
 inline QString packageSuffix() { return QStringLiteral(".ks"); }
 inline QString scratchSuffix() { return QStringLiteral(".o"); }
+// Held in the project directory while a check or build runs, so that a second one started
+// meanwhile (the IDE and kestrun-build, two terminals) stops instead of mixing their files.
+inline QString buildLock() { return QStringLiteral(".kestrun-build.lock"); }
 
 // Fixed fields of every package the IDE builds.
 constexpr int packageType = 2;

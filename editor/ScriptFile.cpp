@@ -13,8 +13,8 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 ScriptFile::Contents ScriptFile::read(const QString &path)
 {
     Contents contents;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!FileOperations::openRegular(file, path))
         return contents;
     QByteArray bytes = file.readAll();
     file.close();

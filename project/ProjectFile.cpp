@@ -36,6 +36,8 @@ const char *const kTemplateLines[] = {
     "",
 };
 
+constexpr qint64 kMaxProjectFileSize = 1 << 20;
+
 Status writeWhole(const QString &path, const QByteArray &bytes)
 {
     const Status written = FileOperations::writeWhole(path, bytes);
@@ -74,12 +76,16 @@ ProjectInfo ProjectFile::parse(const QByteArray &bytes)
     return {TaggedText::value(text, QStringLiteral("name")), TaggedText::value(text, QStringLiteral("desc"))};
 }
 
-ProjectInfo ProjectFile::read(const QString &projectDirectory)
+Result<ProjectInfo> ProjectFile::read(const QString &projectDirectory)
 {
-    QFile file(Workspace::projectFilePath(projectDirectory));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parse(file.readAll());
+    const QString path = Workspace::projectFilePath(projectDirectory);
+    if (!QFileInfo::exists(path))
+        return ProjectInfo();
+    // A project file is a few lines; a pipe in its place must not hold up the caller.
+    const Result<QByteArray> bytes = FileOperations::readWhole(path, kMaxProjectFileSize);
+    if (!bytes)
+        return fail(QStringLiteral("无法读取工程文件[%1]：%2").arg(QDir::toNativeSeparators(path), bytes.error()));
+    return parse(*bytes);
 }
 
 Result<FileOperations::Creation> ProjectFile::create(const QString &projectDirectory, const QString &name,

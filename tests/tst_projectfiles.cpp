@@ -113,7 +113,7 @@ void TestProjectFiles::createProject()
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/main.script")), ProjectFile::mainScriptTemplate());
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")),
              ProjectFile::projectFileBytes(QStringLiteral("demo"), QStringLiteral("测试")));
-    const ProjectInfo info = ProjectFile::read(dir);
+    const ProjectInfo info = ProjectFile::read(dir).valueOr(ProjectInfo());
     QCOMPARE(info.name, QStringLiteral("demo"));
     QCOMPARE(info.description, QStringLiteral("测试"));
 }
@@ -170,7 +170,7 @@ void TestProjectFiles::parseProjectFile()
     QCOMPARE(cut.description, QString());
     const ProjectInfo desc = ProjectFile::parse("<desc>one</desc>two</desc>");
     QCOMPARE(desc.description, QStringLiteral("one"));
-    QCOMPARE(ProjectFile::read(QStringLiteral("/nonexistent/dir")).name, QString());
+    QCOMPARE(ProjectFile::read(QStringLiteral("/nonexistent/dir")).valueOr({QStringLiteral("x"), {}}).name, QString());
 }
 
 void TestProjectFiles::fixedTextCutsAtCharacterBoundary_data()
@@ -207,7 +207,17 @@ void TestProjectFiles::projectValidation_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("message");
     QTest::newRow("ok") << "demo" << "测试" << "";
-    QTest::newRow("spaces only are a name") << "   " << "" << "";
+    const QString device = QStringLiteral("名称不能是Windows保留的设备名（CON、PRN、AUX、NUL、COM1至COM9、LPT1至LPT9），带扩展名也不行。");
+    const QString ending = QStringLiteral("名称不能以“.”或空格结尾。");
+    QTest::newRow("spaces only") << "   " << "" << ending;
+    QTest::newRow("final dot") << "a." << "" << ending;
+    QTest::newRow("final space") << "a " << "" << ending;
+    QTest::newRow("CON") << "CON" << "" << device;
+    QTest::newRow("nul with an extension") << "nul.txt" << "" << device;
+    QTest::newRow("Com9 with extensions") << "Com9.tar.gz" << "" << device;
+    QTest::newRow("LPT1 with a space") << "LPT1 .lua" << "" << device;
+    QTest::newRow("COM10 is a name") << "COM10" << "" << "";
+    QTest::newRow("CONSOLE is a name") << "CONSOLE.lua" << "" << "";
     QTest::newRow("40 Chinese characters") << QString(40, QChar(0x6D4B)) << "" << "";
     QTest::newRow("empty") << "" << "" << "工程名称不能为空！";
     QTest::newRow("41 characters") << QString(41, QLatin1Char('a')) << "" << "工程名称不能超过40个字符！";
@@ -258,6 +268,8 @@ void TestProjectFiles::fileNameValidation_data()
     QTest::newRow("directory") << "images" << "";
     QTest::newRow("escape") << "../x.script" << "名称中不能包含“/”或“\\”。";
     QTest::newRow("parent only") << ".." << "名称不能是“.”或“..”。";
+    QTest::newRow("device name before the preset") << "CON.script"
+                                                  << "名称不能是Windows保留的设备名（CON、PRN、AUX、NUL、COM1至COM9、LPT1至LPT9），带扩展名也不行。";
 }
 
 void TestProjectFiles::fileNameValidation()

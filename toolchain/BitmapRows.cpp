@@ -2,7 +2,6 @@
 
 #include "toolchain/BinaryLayout.h"
 
-#include <QFile>
 #include <QImage>
 #include <QtEndian>
 
@@ -121,14 +120,6 @@ Status decodeRows(const QByteArray &bitmap, const BitmapLayout &layout, char *ou
 }
 
 } // namespace
-
-Result<QByteArray> BitmapRows::loadBitmap(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    return file.readAll();
-}
 
 Result<qint64> BitmapRows::imageDataLength(const QByteArray &bitmap)
 {

@@ -13,8 +13,6 @@
 class BitmapRows
 {
 public:
-    // Reads a bitmap file whole.
-    static Result<QByteArray> loadBitmap(const QString &path);
     // The length of the image entry data.
     static Result<qint64> imageDataLength(const QByteArray &bitmap);
     // Writes the image entry data into out, which has room for capacity bytes; returns the

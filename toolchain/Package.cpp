@@ -5,14 +5,16 @@
 #include "project/FileOperations.h"
 #include "toolchain/BinaryLayout.h"
 #include "toolchain/BitmapRows.h"
+#include "toolchain/FixedText.h"
 #include "toolchain/SealedBlocks.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryFile>
 
 #include <zlib.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -27,9 +29,9 @@ Failure limitFailure(const QString &path)
     return fail(QStringLiteral("工程内容超过100MB上限，无法打包[%1]").arg(nativePath(path)));
 }
 
-// Seals a script source into the image at `at` (script header, then the cipher block of its
-// compressed bytes) and returns the data length.
-Result<qint64> sealScript(const QString &path, const QByteArray &source, char *at, qint64 room)
+// The data of a sealed script entry: the script header, then the cipher block of the
+// compressed source under a fresh content key.
+Result<QByteArray> sealScript(const QString &path, const QByteArray &source)
 {
     const QByteArray contentKey = SealedBlocks::makeContentKey();
     const Result<QByteArray> wrapped = SealedBlocks::wrapKey(contentKey);
@@ -38,48 +40,30 @@ Result<qint64> sealScript(const QString &path, const QByteArray &source, char *a
     const Result<QByteArray> compressed = SealedBlocks::compressBlock(source);
     if (!compressed)
         return limitFailure(path);
-    const qint64 length = ScriptEntryHeader::Length + SealedBlocks::cipherBlockLength(compressed->size());
-    if (length > room)
-        return limitFailure(path);
-    std::memset(at, 0, ScriptEntryHeader::Length);
-    Layout::write(at, ScriptEntryHeader::magic, ScriptEntryHeader::Magic);
-    Layout::write(at, ScriptEntryHeader::headerLength, ScriptEntryHeader::Length);
-    Layout::write(at, ScriptEntryHeader::sourceLength, static_cast<quint32>(source.size()));
-    Layout::write(at, ScriptEntryHeader::wrappedKeyLength, SealedBlocks::WrappedKeyLength);
-    Layout::writeBytes(at, ScriptEntryHeader::wrappedKey, *wrapped);
-    char *block = at + ScriptEntryHeader::Length;
-    std::memcpy(block + CipherBlock::HeaderLength, compressed->constData(), static_cast<size_t>(compressed->size()));
-    SealedBlocks::encryptInPlace(block, compressed->size(), SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
-    return length;
+    char header[ScriptEntryHeader::Length] = {};
+    Layout::write(header, ScriptEntryHeader::magic, ScriptEntryHeader::Magic);
+    Layout::write(header, ScriptEntryHeader::headerLength, ScriptEntryHeader::Length);
+    Layout::write(header, ScriptEntryHeader::sourceLength, static_cast<quint32>(source.size()));
+    Layout::write(header, ScriptEntryHeader::wrappedKeyLength, SealedBlocks::WrappedKeyLength);
+    Layout::writeBytes(header, ScriptEntryHeader::wrappedKey, *wrapped);
+    return QByteArray(header, ScriptEntryHeader::Length)
+        + SealedBlocks::encryptBlocks(*compressed, SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
 }
 
-// The scratch file holding the inner image while a build runs; removed however the build ends.
-class ScratchFile
-{
-public:
-    explicit ScratchFile(const QString &path)
-        : file(path)
-    {
-    }
-    ~ScratchFile()
-    {
-        if (data)
-            file.unmap(data);
-        file.close();
-        file.remove();
-    }
-    Result<char *> map(qint64 length)
-    {
-        if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate) || !file.resize(length)
-            || !(data = file.map(0, length)))
-            return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(file.fileName()), file.errorString()));
-        return reinterpret_cast<char *>(data);
-    }
+// A bitmap whose rows fit the inner image is never larger than this (32-bit pixels and padding).
+constexpr qint64 MaxBitmapFileLength = 2 * MaxPayloadLength;
 
-private:
-    QFile file;
-    uchar *data = nullptr;
-};
+// Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o. Links
+// are removed as links. A build still writing one keeps its open file.
+void removeLeftoverScratchFiles(const QString &root, const QString &name, const QString &own)
+{
+    const QRegularExpression leftover(QStringLiteral("^%1(\\.[A-Za-z0-9]{6})?%2$")
+                                          .arg(QRegularExpression::escape(name), QRegularExpression::escape(Names::scratchSuffix())));
+    for (const QFileInfo &entry : QDir(root).entryInfoList(QDir::Files | QDir::System | QDir::Hidden)) {
+        if (leftover.match(entry.fileName()).hasMatch() && entry.absoluteFilePath() != QFileInfo(own).absoluteFilePath())
+            QFile::remove(entry.absoluteFilePath());
+    }
+}
 
 bool validName(const QString &name)
 {
@@ -89,6 +73,22 @@ bool validName(const QString &name)
 
 } // namespace
 
+Package::InnerImage::InnerImage(QIODevice *device, qint64 capacity)
+    : device(device)
+    , capacity(capacity)
+{
+}
+
+Status Package::InnerImage::append(const QByteArray &bytes)
+{
+    if (bytes.size() > room())
+        return fail(QStringLiteral("超过100MB上限"));
+    if (device->write(bytes) != bytes.size())
+        return fail(device->errorString());
+    length += bytes.size();
+    return Status();
+}
+
 Result<int> Package::build(const QString &projectDirectory, const QString &name, const QString &version,
                            const QString &description, const QByteArray &mainScript, int type, const Progress &progress)
 {
@@ -97,11 +97,29 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     const QString root = QDir(projectDirectory).absolutePath();
     const QString directory = root + QLatin1Char('/');
 
-    ScratchFile scratch(directory + name + Names::scratchSuffix());
-    const Result<char *> mapped = scratch.map(MaxPayloadLength);
-    if (!mapped)
-        return fail(mapped.error());
-    InnerImage image{*mapped, PackageHeader::Length, MaxPayloadLength};
+    // A name of its own, made exclusively: a second build, or a link planted under the name,
+    // never shares or redirects it. Its suffix keeps it out of the package.
+    QTemporaryFile scratch(directory + name + QStringLiteral(".XXXXXX") + Names::scratchSuffix());
+    const auto scratchFailure = [&scratch]() {
+        return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(scratch.fileName()), scratch.errorString()));
+    };
+    if (!scratch.open())
+        return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(scratch.fileTemplate()), scratch.errorString()));
+    removeLeftoverScratchFiles(root, name, scratch.fileName());
+    InnerImage image(&scratch, MaxPayloadLength);
+    // The header is written last, when the entries are counted.
+    if (!image.append(QByteArray(PackageHeader::Length, '\0')))
+        return scratchFailure();
+
+    quint32 entryCount = 0;
+    const Result<qint64> entriesLength = packDirectory(root, root, image, entryCount, progress);
+    if (!entriesLength)
+        return fail(entriesLength.error());
+    if (mainScript.size() > image.room())
+        return limitFailure(directory + Names::compiledMainScript());
+    const qint64 mainOffset = image.used();
+    if (!image.append(mainScript))
+        return scratchFailure();
 
     char header[PackageHeader::Length] = {};
     Layout::write(header, PackageHeader::magic, PackageHeader::Magic);
@@ -109,23 +127,20 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     Layout::writeText(header, PackageHeader::name, name.toUtf8());
     Layout::writeText(header, PackageHeader::version, version.toUtf8());
     Layout::writeText(header, PackageHeader::description, description.toUtf8());
-
-    quint32 entryCount = 0;
-    const Result<qint64> entriesLength = packDirectory(root, root, image, entryCount, progress);
-    if (!entriesLength)
-        return fail(entriesLength.error());
-    if (mainScript.size() > image.capacity - image.used)
-        return limitFailure(directory + Names::compiledMainScript());
     Layout::write(header, PackageHeader::entryCount, entryCount);
     Layout::write(header, PackageHeader::entryHeaderLength, PackageEntry::HeaderLength);
     Layout::write(header, PackageHeader::entriesLength, static_cast<quint32>(*entriesLength));
     Layout::write(header, PackageHeader::firstEntryOffset, PackageHeader::Length);
-    Layout::write(header, PackageHeader::mainOffset, static_cast<quint32>(image.used));
+    Layout::write(header, PackageHeader::mainOffset, static_cast<quint32>(mainOffset));
     Layout::write(header, PackageHeader::mainLength, static_cast<quint32>(mainScript.size()));
-    std::memcpy(image.data + image.used, mainScript.constData(), static_cast<size_t>(mainScript.size()));
-    image.used += mainScript.size();
-    std::memcpy(image.data, header, PackageHeader::Length);
-    const qint64 innerLength = image.used;
+    const qint64 innerLength = image.used();
+    if (!scratch.flush() || !scratch.seek(0) || scratch.write(header, PackageHeader::Length) != PackageHeader::Length
+        || !scratch.flush())
+        return scratchFailure();
+    // Every byte of the mapping was written above: reading it cannot meet a hole of a full disk.
+    const uchar *inner = scratch.map(0, innerLength, QFileDevice::MapPrivateOption);
+    if (!inner)
+        return scratchFailure();
 
     // Envelope, then the zlib stream behind the cipher block's header, encrypted there in place.
     const uLong bound = ::compressBound(static_cast<uLong>(innerLength));
@@ -133,8 +148,7 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     std::vector<char> package(static_cast<size_t>(streamAt + SealedBlocks::paddedLength(bound)));
     char *out = package.data();
     uLongf compressedLength = bound;
-    if (::compress(reinterpret_cast<Bytef *>(out + streamAt), &compressedLength,
-                   reinterpret_cast<const Bytef *>(image.data), static_cast<uLong>(innerLength)) != Z_OK)
+    if (::compress(reinterpret_cast<Bytef *>(out + streamAt), &compressedLength, inner, static_cast<uLong>(innerLength)) != Z_OK)
         return fail(QStringLiteral("压缩工程内容失败"));
     Layout::write(out, PackageEnvelope::magic, PackageEnvelope::Magic);
     Layout::write(out, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
@@ -142,7 +156,8 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     Layout::write(out, PackageEnvelope::constant1, 1);
     Layout::write(out, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
     Layout::writeBytes(out, PackageEnvelope::digest,
-                       SealedBlocks::zeroExtendedMd5(image.data, innerLength, static_cast<qint64>(compressedLength)));
+                       SealedBlocks::zeroExtendedMd5(reinterpret_cast<const char *>(inner), innerLength,
+                                                     static_cast<qint64>(compressedLength)));
     Layout::write(out, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
     // The key string runs from the digest to the first zero byte of the finished file: through
     // the digest and innerLength, on into the cipher block's header when neither holds a zero.
@@ -165,9 +180,13 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
 Result<qint64> Package::packDirectory(const QString &directory, const QString &projectDirectory, InnerImage &image,
                                       quint32 &entryCount, const Progress &progress)
 {
-    const QString prefix = QDir(projectDirectory).absolutePath() + QLatin1Char('/');
+    const QString root = QDir(projectDirectory).absolutePath();
+    const QString prefix = root + QLatin1Char('/');
+    const Result<QVector<DirListing::Entry>> listing = DirListing::list(QDir(directory).absolutePath());
+    if (!listing)
+        return fail(listing.error());
     qint64 total = 0;
-    for (const DirListing::Entry &listed : DirListing::entries(QDir(directory).absolutePath())) {
+    for (const DirListing::Entry &listed : *listing) {
         const QString path = listed.path();
         if (listed.isDir) {
             const Result<qint64> appended = packDirectory(path, projectDirectory, image, entryCount, progress);
@@ -177,7 +196,9 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
             continue;
         }
         const QString &fileName = listed.name;
-        if (fileName.endsWith(Names::scratchSuffix()) || fileName.endsWith(Names::packageSuffix()))
+        // What builds make in the project directory is never packed.
+        if (fileName.endsWith(Names::scratchSuffix()) || fileName.endsWith(Names::packageSuffix())
+            || (listed.directory == root && fileName == Names::buildLock()))
             continue;
         if (progress)
             progress(QStringLiteral("正在打包[") + path + QLatin1Char(']'));
@@ -186,62 +207,77 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
         const int pathWidth = PackageEntry::relativePath.width;
         if (!FixedText::fits(relativePath, pathWidth))
             return fail(QStringLiteral("[%1]的相对路径超过%2字节，无法打包").arg(nativePath(path)).arg(pathWidth - 1));
-        const qint64 room = image.capacity - image.used - PackageEntry::HeaderLength;
+        const qint64 room = image.room() - PackageEntry::HeaderLength;
         if (room < 0)
             return limitFailure(path);
-        char *at = image.data + image.used;
-        char *data = at + PackageEntry::HeaderLength;
-        qint64 dataLength = -1;
-        PackageEntry::Type type = PackageEntry::PlainFile;
-        QFile file(path);
-        if (fileName.endsWith(QLatin1String(".bmp"))) {
-            const Result<QByteArray> bitmap = BitmapRows::loadBitmap(path);
-            if (bitmap) {
-                const auto unusable = [&path](const QString &why) {
-                    return fail(QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
-                };
-                const Result<qint64> length = BitmapRows::imageDataLength(*bitmap);
-                if (!length)
-                    return unusable(length.error());
-                if (*length > room)
-                    return limitFailure(path);
-                const Result<qint64> written = BitmapRows::bitmapToRows(*bitmap, data, room);
-                if (!written)
-                    return unusable(written.error());
-                dataLength = *written;
-                type = PackageEntry::Image;
-            }
-        } else if (file.open(QIODevice::ReadOnly)) {
-            if (Names::isScriptName(fileName)) {
-                if (file.size() > MaxPayloadLength)
-                    return limitFailure(path);
-                const Result<qint64> sealed = sealScript(path, file.readAll(), data, room);
-                if (!sealed)
-                    return sealed;
-                dataLength = *sealed;
-                type = PackageEntry::SealedScript;
-            } else {
-                if (file.size() > room)
-                    return limitFailure(path);
-                // Read straight into the image; a file that shrank meanwhile gives what was there.
-                dataLength = file.read(data, file.size());
-                if (dataLength < 0)
-                    return fail(QStringLiteral("读取[%1]失败：%2").arg(nativePath(path), file.errorString()));
-            }
-        }
-        if (dataLength < 0) {
+
+        // A file that cannot be opened (or is no longer a regular file) is passed over.
+        QFile file;
+        if (!FileOperations::openRegular(file, path)) {
             if (progress)
                 progress(QLatin1Char('[') + path + QStringLiteral("]打开失败...，跳过..."));
             continue;
         }
-        std::memset(at, 0, PackageEntry::HeaderLength);
-        Layout::write(at, PackageEntry::type, type);
-        Layout::writeText(at, PackageEntry::fileName, fileName.toUtf8());
-        Layout::writeText(at, PackageEntry::relativePath, relativePath);
-        Layout::write(at, PackageEntry::dataLength, static_cast<quint32>(dataLength));
+        const bool isBitmap = fileName.endsWith(QLatin1String(".bmp"));
+        const bool isScript = Names::isScriptName(fileName);
+        const qint64 cap = isBitmap ? MaxBitmapFileLength : isScript ? MaxPayloadLength : room;
+        if (file.size() > cap)
+            return limitFailure(path);
+        // What the file held when it was opened; a file that shrank meanwhile gives what was there.
+        const QByteArray bytes = file.read(file.size());
+        if (file.error() != QFileDevice::NoError)
+            return fail(QStringLiteral("读取[%1]失败：%2").arg(nativePath(path), file.errorString()));
+
+        QByteArray data;
+        PackageEntry::Type type = PackageEntry::PlainFile;
+        if (isBitmap) {
+            const auto unusable = [&path](const QString &why) {
+                return fail(QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
+            };
+            const Result<qint64> length = BitmapRows::imageDataLength(bytes);
+            if (!length)
+                return unusable(length.error());
+            if (*length > room)
+                return limitFailure(path);
+            const Result<QByteArray> rows = BitmapRows::bitmapToRows(bytes);
+            if (!rows)
+                return unusable(rows.error());
+            data = *rows;
+            type = PackageEntry::Image;
+        } else if (isScript) {
+            const Result<QByteArray> sealed = sealScript(path, bytes);
+            if (!sealed)
+                return fail(sealed.error());
+            if (sealed->size() > room)
+                return limitFailure(path);
+            data = *sealed;
+            type = PackageEntry::SealedScript;
+        } else {
+            data = bytes;
+        }
+
+        // The device finds the file by its relative path; the name is what it shows, so a long
+        // one keeps its extension.
+        const QByteArray fullName = fileName.toUtf8();
+        const QByteArray shownName = FixedText::cutFileName(fullName, PackageEntry::fileName.width - 1);
+        if (shownName != fullName && progress)
+            progress(QStringLiteral("文件名[%1]超过%2字节，包中显示为[%3]")
+                         .arg(fileName)
+                         .arg(PackageEntry::fileName.width - 1)
+                         .arg(QString::fromUtf8(shownName)));
+
+        char header[PackageEntry::HeaderLength] = {};
+        Layout::write(header, PackageEntry::type, type);
+        Layout::writeText(header, PackageEntry::fileName, shownName);
+        Layout::writeText(header, PackageEntry::relativePath, relativePath);
+        Layout::write(header, PackageEntry::dataLength, static_cast<quint32>(data.size()));
+        Status appended = image.append(QByteArray::fromRawData(header, PackageEntry::HeaderLength));
+        if (appended)
+            appended = image.append(data);
+        if (!appended)
+            return fail(QStringLiteral("无法写入临时文件：%1").arg(appended.error()));
         ++entryCount;
-        image.used += PackageEntry::HeaderLength + dataLength;
-        total += PackageEntry::HeaderLength + dataLength;
+        total += PackageEntry::HeaderLength + data.size();
     }
     return total;
 }

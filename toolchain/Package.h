@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QIODevice;
+
 // The packer: turns a project directory into the package `<project name>.ks`. The package is an
 // envelope and a cipher block of the zlib stream of the inner image: a header, one entry per
 // file of the project (images as 24-bit rows, scripts sealed, the rest unchanged) and the
@@ -17,17 +19,25 @@ public:
     // Receives the progress lines of a build ("正在打包[...]", "[...]打开失败...，跳过...").
     using Progress = std::function<void(const QString &line)>;
 
-    // Where packDirectory writes: the inner image being assembled, `used` bytes of `capacity`.
-    struct InnerImage
+    // Where packDirectory appends: the inner image being assembled on a device (the scratch
+    // file), never more than `capacity` bytes. Every write is checked.
+    class InnerImage
     {
-        char *data = nullptr;
-        qint64 used = 0;
-        qint64 capacity = 0;
+    public:
+        InnerImage(QIODevice *device, qint64 capacity);
+        qint64 used() const { return length; }
+        qint64 room() const { return capacity - length; }
+        Status append(const QByteArray &bytes);
+
+    private:
+        QIODevice *device;
+        qint64 capacity;
+        qint64 length = 0;
     };
 
     // Packs the project directory into <projectDirectory>/<name>.ks and returns the length of the
-    // compressed inner image; a failure leaves any earlier package as it was. The scratch file
-    // <name>.o exists only while the build runs.
+    // compressed inner image; a failure leaves any earlier package as it was. The inner image is
+    // assembled in a scratch file <name>.XXXXXX.o of its own, removed however the build ends.
     static Result<int> build(const QString &projectDirectory, const QString &name, const QString &version,
                              const QString &description, const QByteArray &mainScript, int type,
                              const Progress &progress = Progress());

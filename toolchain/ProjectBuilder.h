@@ -7,7 +7,8 @@
 // The two build commands over one project directory: the script check (compile every script
 // into its .m beside it, stop at the first that fails) and the full build (check, then pack
 // the project into its package). The IDE and the headless build both run it; they differ only
-// in where the lines go.
+// in where the lines go. Both commands hold the project's build lock (Names::buildLock) while
+// they run, and every failure ends them with an error.
 class ProjectBuilder
 {
 public:
@@ -21,7 +22,8 @@ public:
 
     // Compiles every script of the project, newest first; the first that fails ends the run.
     bool check(const QString &projectName, const QString &projectDirectory);
-    // Compiles the scripts of one directory tree of the project.
+    // Compiles the scripts of one directory tree of the project, empty ones included; a
+    // directory that cannot be listed whole ends the run.
     bool compileDirectory(const QString &projectDirectory, const QString &directory);
     // Compiles one script into <outputDirectory>/<file name>.m.
     bool compileScript(const QString &path, const QString &outputDirectory);
@@ -32,5 +34,8 @@ public:
     static QString noActiveProjectMessage();
 
 private:
+    // check, under a lock the caller already holds.
+    bool checkLocked(const QString &projectName, const QString &projectDirectory);
+
     Output out;
 };

@@ -136,11 +136,10 @@ Result<QByteArray> ScriptCompiler::compile(QByteArray source, const QString &fil
 Result<QString> ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory)
 {
     const QString fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    QByteArray source = file.readAll();
-    file.close();
+    Result<QByteArray> read = FileOperations::readWhole(path, MaxPayloadLength);
+    if (!read)
+        return fail(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
+    QByteArray source = std::move(read).value();
 
     const Result<QByteArray> compiled = compile(std::move(source), fileName);
     if (!compiled)

@@ -219,7 +219,7 @@ QString ProjectManagerWindow::projectDirectory(const QString &name) const
 ProjectInfo ProjectManagerWindow::projectInfo(const QString &projectName) const
 {
     const QString directory = projectDirectory(projectName);
-    return directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory);
+    return directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory).valueOr(ProjectInfo());
 }
 
 void ProjectManagerWindow::readProjectInfo(const QString &projectName, char *name, int nameSize,
