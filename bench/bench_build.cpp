@@ -7,6 +7,7 @@
 //      text. Goal: at most 1.2 x; peak memory under 3 x the script's size + 50 MB.
 // Peak memories are measured in child processes (this program started again), so that each
 // figure is the high-water mark of that one piece of work.
+#include "common/Names.h"
 #include "toolchain/Package.h"
 #include "simulator/PackageReader.h"
 #include "toolchain/ScriptCompiler.h"
@@ -127,8 +128,8 @@ void makeProject(const QString &dir, double scale)
 {
     writeFile(dir + "/ks.project", "<project>\r\n <name>bench</name>\r\n <desc>benchmark</desc>\r\n</project>\r\n");
     const QByteArray main = luaText(200000, 1);
-    writeFile(dir + "/main.script", main);
-    writeFile(dir + "/main.script.m", ScriptCompiler::compile(main, "main.script").compiled);
+    writeFile(dir + '/' + Names::mainScript(), main);
+    writeFile(dir + '/' + Names::compiledMainScript(), ScriptCompiler::compile(main, Names::mainScript()).valueOr(QByteArray()));
     for (int i = 0; i < qRound(30 * scale); ++i)
         writeFile(dir + QStringLiteral("/scripts/s%1.lua").arg(i), luaText(200000, 100 + i));
     for (int i = 0; i < qRound(4 * scale); ++i)
@@ -145,7 +146,7 @@ qint64 directorySize(const QString &dir)
     for (const QFileInfo &info : QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (info.isDir())
             total += directorySize(info.absoluteFilePath());
-        else if (!info.fileName().endsWith(".ks"))
+        else if (!info.fileName().endsWith(Names::packageSuffix()))
             total += info.size();
     }
     return total;
@@ -153,14 +154,14 @@ qint64 directorySize(const QString &dir)
 
 double buildOnce(const QString &dir, int *compressedLength)
 {
-    const QByteArray main = readFile(dir + "/main.script.m");
-    QString error;
+    const QByteArray main = readFile(dir + '/' + Names::compiledMainScript());
     QElapsedTimer timer;
     timer.start();
-    *compressedLength = Package::build(dir + "/", "bench", QStringLiteral("暂无"), "benchmark", main, 2, &error);
+    const Result<int> built = Package::build(dir + "/", "bench", Names::packageVersion(), "benchmark", main, Names::packageType);
     const double seconds = timer.nsecsElapsed() / 1e9;
-    if (*compressedLength < 0)
-        qFatal("build failed: %s", qPrintable(error));
+    if (!built)
+        qFatal("build failed: %s", qPrintable(built.error()));
+    *compressedLength = *built;
     return seconds;
 }
 
@@ -204,7 +205,7 @@ int child(const QStringList &args)
             if (ScriptCompiler::compileChunk(std::move(source), &chunk, &status, &message) == 0)
                 qFatal("compile failed: %s", message.constData());
         } else if (mode == "seal") {
-            if (!ScriptCompiler::compile(std::move(source), "big.lua").ok)
+            if (!ScriptCompiler::compile(std::move(source), "big.lua"))
                 qFatal("compile failed");
         } else {
             lua_State *state = luaL_newstate();
@@ -256,8 +257,7 @@ int main(int argc, char **argv)
     double build = 1e9;
     for (int i = 0; i < 2; ++i)
         build = qMin(build, buildOnce(project, &compressedLength));
-    QString error;
-    const QByteArray inner = PackageReader::openEnvelope(readFile(project + "/bench.ks"), &error);
+    const QByteArray inner = PackageReader::openEnvelope(readFile(project + "/bench.ks")).valueOr(QByteArray());
     double floor = 1e9;
     for (int i = 0; i < 2; ++i)
         floor = qMin(floor, floorOnce(inner));
@@ -275,8 +275,8 @@ int main(int argc, char **argv)
     const Measured largePeak = runChild({"build", large});
     int largeCompressed = 0;
     buildOnce(large, &largeCompressed);
-    const QByteArray largeInner = PackageReader::openEnvelope(readFile(large + "/bench.ks"), &error);
-    std::printf("inner image       %8.1f MB (limit %.1f MB)\n", largeInner.size() / 1e6, Package::MaxInnerLength / 1e6);
+    const QByteArray largeInner = PackageReader::openEnvelope(readFile(large + "/bench.ks")).valueOr(QByteArray());
+    std::printf("inner image       %8.1f MB (limit %.1f MB)\n", largeInner.size() / 1e6, MaxPayloadLength / 1e6);
     std::printf("build             %8.3f s\n", largePeak.seconds);
     std::printf("peak memory       %8.1f MB   (goal < 400)\n", largePeak.peak);
 

@@ -29,9 +29,9 @@ double seconds(std::clock_t since)
 double compileOne(const QByteArray &source, int i, QByteArray *dump)
 {
     const std::clock_t start = std::clock();
-    const CompileResult result = ScriptCompiler::compile(source, QStringLiteral("s%1.lua").arg(i), dump);
-    if (!result.ok)
-        qFatal("compile failed: %s", qPrintable(result.report));
+    const Result<QByteArray> compiled = ScriptCompiler::compile(source, QStringLiteral("s%1.lua").arg(i), dump);
+    if (!compiled)
+        qFatal("compile failed: %s", qPrintable(compiled.error()));
     return seconds(start);
 }
 

@@ -2,6 +2,7 @@
 // 1,000 files each in nested directories. Goal: under 50 ms per pass.
 #include "project/ui/ProjectTree.h"
 #include "project/ProjectFile.h"
+#include "project/Workspace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +30,7 @@ void generate(const QString &workspace)
     for (int p = 0; p < 20; ++p) {
         const QString project = workspace + QStringLiteral("/project%1").arg(p);
         QDir().mkpath(project);
-        writeFile(project + QStringLiteral("/ks.project"), ProjectFile::projectFileBytes(QStringLiteral("p"), QString()));
+        writeFile(Workspace::projectFilePath(project), ProjectFile::projectFileBytes(QStringLiteral("p"), QString()));
         int written = 1;
         for (int d = 0; d < 10 && written < 1000; ++d) {
             for (int s = 0; s < 5 && written < 1000; ++s) {

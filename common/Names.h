@@ -34,6 +34,14 @@ inline bool isTextName(const QString &fileName)
 // The image editor's one-time backup beside an image: <image>.备份
 inline QString backupSuffix() { return QStringLiteral(".备份"); }
 
+// The package a build writes into the project directory: <name from ks.project>.ks, and the
+// scratch file beside it while the build runs: <name>.o. The packer leaves files so named out.
+inline QString packageSuffix() { return QStringLiteral(".ks"); }
+inline QString scratchSuffix() { return QStringLiteral(".o"); }
+// Held in the project directory while a check or build runs, so that a second one started
+// meanwhile (the IDE and kestrun-build, two terminals) stops instead of mixing their files.
+inline QString buildLock() { return QStringLiteral(".kestrun-build.lock"); }
+
 // Fixed fields of every package the IDE builds.
 constexpr int packageType = 2;
 inline QString packageVersion() { return QStringLiteral("暂无"); }

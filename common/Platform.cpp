@@ -18,22 +18,12 @@ Platform::UrlOpener &urlOpener()
     return opener;
 }
 
-Platform::ProgramRunner &programRunner()
-{
-    static Platform::ProgramRunner runner;
-    return runner;
-}
-
 #ifdef Q_OS_WIN
 // Runs a helper program and waits for it, as the shell commands of the menus do: up to 30 s to
 // start and up to 30 s to finish. A program that takes longer is left running and its process
 // object goes away by itself when it ends. False when it did not start.
 bool runAndWait(const QString &program, const QStringList &arguments)
 {
-    if (programRunner()) {
-        programRunner()(program, arguments);
-        return true;
-    }
     auto *process = new QProcess;
     process->start(program, arguments);
     const bool started = process->waitForStarted(30000);
@@ -71,11 +61,6 @@ QString forwardingPage(const QUrl &target)
 void Platform::setUrlOpenerForTesting(UrlOpener opener)
 {
     urlOpener() = std::move(opener);
-}
-
-void Platform::setProgramRunnerForTesting(ProgramRunner runner)
-{
-    programRunner() = std::move(runner);
 }
 
 bool Platform::openUrl(const QUrl &url)
@@ -123,10 +108,6 @@ void Platform::launchFile(QProcess &process, const QString &path)
         return;
     }
 #endif
-    if (programRunner()) {
-        programRunner()(path, {});
-        return;
-    }
     process.start(path, QStringList(), QIODevice::ReadWrite);
 }
 

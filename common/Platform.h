@@ -3,7 +3,6 @@
 #include "common/Result.h"
 
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -37,6 +36,4 @@ public:
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;
     static void setUrlOpenerForTesting(UrlOpener opener);
-    using ProgramRunner = std::function<void(const QString &program, const QStringList &arguments)>;
-    static void setProgramRunnerForTesting(ProgramRunner runner);
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 
 class PCClientControllor;
@@ -9,8 +11,8 @@ class PCClientControllor;
 class ScriptImport
 {
 public:
-    // Sends the file under its own name (without directory). False, with *error saying why, for
-    // a missing or unreadable file, one too large for the message's size field or a name the
-    // device cannot take (nothing is sent then), and for a send that failed.
-    static bool send(PCClientControllor &controller, const QString &path, QString *error);
+    // Sends the file under its own name (without directory). Fails for a missing or unreadable
+    // file, one too large for the message's size field or a name the device cannot take
+    // (nothing is sent then), and for a send that failed.
+    static Status send(PCClientControllor &controller, const QString &path);
 };

@@ -5,22 +5,16 @@
 #include "editor/SnippetCatalogue.h"
 #include "project/FileOperations.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
 
 namespace {
 
-bool readAll(const QString &path, QByteArray *bytes)
+int failed(const QString &message)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "kestrun-api-reference: cannot read %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
-        return false;
-    }
-    *bytes = file.readAll();
-    return true;
+    std::fprintf(stderr, "kestrun-api-reference: %s\n", qPrintable(message));
+    return 1;
 }
 
 } // namespace
@@ -33,21 +27,20 @@ int main(int argc, char *argv[])
     }
     const QString completionList = QString::fromLocal8Bit(argv[1]);
     const QStringList entries = ApiReference::readCompletionList(completionList);
-    QByteArray form;
-    if (entries.isEmpty()) {
-        std::fprintf(stderr, "kestrun-api-reference: no entries in %s\n", qPrintable(completionList));
-        return 1;
-    }
-    if (!readAll(QString::fromLocal8Bit(argv[2]), &form))
-        return 1;
+    if (entries.isEmpty())
+        return failed(QStringLiteral("no entries in ") + completionList);
+    const Result<QByteArray> form = FileOperations::readWhole(QString::fromLocal8Bit(argv[2]), 16 << 20);
+    if (!form)
+        return failed(form.error());
 
-    const ApiReference reference(SnippetCatalogue::entries(), entries, ApiReference::menusFromForm(form));
+    const ApiReference reference(SnippetCatalogue::entries(), entries, ApiReference::menusFromForm(*form));
     const QString output = QString::fromLocal8Bit(argv[3]);
-    QString error;
-    if (FileOperations::createDirectory(QFileInfo(output).absolutePath(), &error) == FileOperations::Result::Failed
-        || !FileOperations::writeWhole(output, reference.html(QString::fromUtf8(BuildInfo::kVersion)).toUtf8(), &error)) {
-        std::fprintf(stderr, "kestrun-api-reference: %s\n", qPrintable(error));
-        return 1;
-    }
+    const Result<FileOperations::Creation> directory = FileOperations::createDirectory(QFileInfo(output).absolutePath());
+    if (!directory)
+        return failed(directory.error());
+    const Status written =
+        FileOperations::writeWhole(output, reference.html(QString::fromUtf8(BuildInfo::kVersion)).toUtf8());
+    if (!written)
+        return failed(written.error());
     return 0;
 }

@@ -13,8 +13,8 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 ScriptFile::Contents ScriptFile::read(const QString &path)
 {
     Contents contents;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!FileOperations::openRegular(file, path))
         return contents;
     QByteArray bytes = file.readAll();
     file.close();
@@ -35,10 +35,10 @@ ScriptFile::Contents ScriptFile::read(const QString &path)
     return contents;
 }
 
-bool ScriptFile::write(const QString &path, const QString &text, bool byteOrderMark, QString *error)
+Status ScriptFile::write(const QString &path, const QString &text, bool byteOrderMark)
 {
     QByteArray bytes = text.toUtf8();
     if (byteOrderMark)
         bytes.prepend(kByteOrderMark, 3);
-    return FileOperations::writeWhole(path, bytes, error);
+    return FileOperations::writeWhole(path, bytes);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 
 // Reading and saving the script shown in the editor. Scripts are UTF-8 text.
@@ -21,6 +23,6 @@ public:
 
     // Replaces the file with the text as UTF-8 (behind a byte-order mark when asked). The file
     // is written beside the old one and renamed into place, so a crash or a full disk never
-    // leaves a truncated script. On failure the old file is unchanged and error tells why.
-    static bool write(const QString &path, const QString &text, bool byteOrderMark, QString *error);
+    // leaves a truncated script. On failure the old file is unchanged.
+    static Status write(const QString &path, const QString &text, bool byteOrderMark);
 };

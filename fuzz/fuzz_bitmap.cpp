@@ -1,5 +1,5 @@
 // The bitmap converter on arbitrary file bytes: refused, or exactly the announced length.
-#include "toolchain/Package.h"
+#include "toolchain/BitmapRows.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,10 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const bool quiet = (qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}), true);
     Q_UNUSED(quiet)
     const QByteArray bitmap(reinterpret_cast<const char *>(data), static_cast<int>(size));
-    QString error;
-    const qint64 length = Package::imageDataLength(bitmap, &error);
-    const QByteArray rows = Package::bitmapToRows(bitmap, &error);
-    if (!rows.isEmpty() && rows.size() != length)
+    const Result<qint64> length = BitmapRows::imageDataLength(bitmap);
+    const Result<QByteArray> rows = BitmapRows::bitmapToRows(bitmap);
+    if (rows && (!length || rows->size() != *length))
         std::abort();
     return 0;
 }

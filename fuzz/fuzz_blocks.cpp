@@ -18,7 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const char *bytes = reinterpret_cast<const char *>(data) + 1;
     qint64 left = static_cast<qint64>(size) - 1;
     QByteArray plain;
-    QString error;
     switch (data[0] % 3) {
     case 0: {
         if (left < 1)
@@ -27,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QByteArray key(bytes + 1, static_cast<int>(keyLength));
         bytes += 1 + keyLength;
         left -= 1 + keyLength;
-        const qint64 used = SealedBlocks::decryptBlocks(bytes, left, key, &plain, &error);
-        if (used > left || (used >= 0 && plain.size() > used - SealedBlocks::CipherHeaderLength))
+        const Result<qint64> used = SealedBlocks::decryptBlocks(bytes, left, key, &plain);
+        if (used && (*used > left || plain.size() > *used - CipherBlock::HeaderLength))
             std::abort();
         break;
     }
@@ -36,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (left < 4)
             return 0;
         const qint64 expected = qFromLittleEndian<quint32>(bytes);
-        const qint64 used = SealedBlocks::decompressBlock(bytes + 4, left - 4, expected, &plain, &error);
-        if (used > left - 4 || (used >= 0 && plain.size() != expected))
+        const Result<qint64> used = SealedBlocks::decompressBlock(bytes + 4, left - 4, expected, &plain);
+        if (used && (*used > left - 4 || plain.size() != expected))
             std::abort();
         break;
     }
     default:
-        PackageReader::openCompiledScript(bytes, left, fuzzDeviceKey(), &error);
+        (void)PackageReader::openCompiledScript(bytes, left, fuzzDeviceKey());
     }
     return 0;
 }

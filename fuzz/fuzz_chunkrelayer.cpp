@@ -10,22 +10,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const char *bytes = reinterpret_cast<const char *>(data);
     const qint64 length = static_cast<qint64>(size);
-    QByteArray whole;
-    QString error;
-    const bool ok = ChunkRelayer::relay(bytes, length, &whole, &error);
+    const Result<QByteArray> relayed = ChunkRelayer::relay(bytes, length);
+    const bool ok = relayed.ok();
+    const QByteArray whole = relayed.valueOr(QByteArray());
 
     const qint64 split = length > 0 ? static_cast<unsigned char>(bytes[0]) % (length + 1) : 0;
     QByteArray pieces;
     ChunkRelayer relayer(&pieces);
     relayer.feed(bytes, split);
     relayer.feed(bytes + split, length - split);
-    if (relayer.finish(&error) != ok || (ok && pieces != whole))
+    if (relayer.finish().ok() != ok || (ok && pieces != whole))
         std::abort();
 
-    if (ok) {
-        QByteArray again;
-        if (!ChunkRelayer::relay(whole, &again, &error) || again != whole)
-            std::abort();
-    }
+    if (ok && ChunkRelayer::relay(whole).valueOr(QByteArray()) != whole)
+        std::abort();
     return 0;
 }

@@ -12,15 +12,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, static_cast<int>(size) - 1);
     PackageContents contents;
+    Status read = fail(QString());
     if (data[0] % 2 == 0) {
-        QString error;
-        const QByteArray inner = PackageReader::openEnvelope(bytes, &error);
-        if (!inner.isEmpty())
-            contents = PackageReader::readInner(inner, fuzzDeviceKey());
+        const Result<QByteArray> inner = PackageReader::openEnvelope(bytes);
+        if (inner)
+            read = PackageReader::readInner(*inner, fuzzDeviceKey(), &contents);
     } else {
-        contents = PackageReader::readInner(bytes, fuzzDeviceKey());
+        read = PackageReader::readInner(bytes, fuzzDeviceKey(), &contents);
     }
-    if (contents.ok && contents.mainOffset != 416 + contents.entriesLength)
+    if (read && contents.mainOffset != 416 + contents.entriesLength)
         std::abort();
     return 0;
 }

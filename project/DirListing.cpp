@@ -8,21 +8,62 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #endif
 
+namespace {
+
+// A scan and what went wrong in it: the directory could not be read, or names in it that are
+// not valid UTF-8 (listed under the name they decode to, which names no file).
+struct Scan
+{
+    QVector<DirListing::Entry> entries;
+    QString unreadable;
+    QStringList undecodable;
+};
+
 #ifdef Q_OS_UNIX
 
-QVector<DirListing::Entry> DirListing::scan(const QString &directory)
+// The name with every byte that is not part of a UTF-8 character shown as \xNN.
+QString shownName(const QByteArray &raw)
 {
-    QVector<Entry> found;
+    QString shown;
+    for (int i = 0; i < raw.size();) {
+        const uchar lead = static_cast<uchar>(raw[i]);
+        const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        const QByteArray piece = raw.mid(i, length);
+        const QString decoded = QString::fromUtf8(piece);
+        if (length > 0 && piece.size() == length && decoded.toUtf8() == piece) {
+            shown += decoded;
+            i += length;
+        } else {
+            shown += QString::asprintf("\\x%02X", lead);
+            ++i;
+        }
+    }
+    return shown;
+}
+
+Scan scanDirectory(const QString &directory)
+{
+    Scan scan;
     const QByteArray native = QFile::encodeName(directory);
     DIR *dir = opendir(native.constData());
-    if (!dir)
-        return found;
-    while (const dirent *d = readdir(dir)) {
+    if (!dir) {
+        scan.unreadable = qt_error_string(errno);
+        return scan;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent *d = readdir(dir);
+        if (!d) {
+            if (errno != 0)
+                scan.unreadable = qt_error_string(errno);
+            break;
+        }
         const char *name = d->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
@@ -36,17 +77,19 @@ QVector<DirListing::Entry> DirListing::scan(const QString &directory)
         // Links, devices, sockets and pipes are not project files.
         if (type != DT_DIR && type != DT_REG)
             continue;
-        Entry entry;
+        DirListing::Entry entry;
         entry.name = QFile::decodeName(name);
         entry.directory = directory;
         entry.isDir = type == DT_DIR;
-        found.append(entry);
+        if (QFile::encodeName(entry.name) != QByteArray(name))
+            scan.undecodable << directory + QLatin1Char('/') + shownName(QByteArray(name));
+        scan.entries.append(entry);
     }
     closedir(dir);
-    return found;
+    return scan;
 }
 
-static void readStatus(DirListing::Entry &entry)
+void readStatus(DirListing::Entry &entry)
 {
     struct stat st;
     if (lstat(QFile::encodeName(entry.path()).constData(), &st) == 0) {
@@ -57,22 +100,26 @@ static void readStatus(DirListing::Entry &entry)
 
 #else
 
-QVector<DirListing::Entry> DirListing::scan(const QString &directory)
+Scan scanDirectory(const QString &directory)
 {
-    QVector<Entry> found;
+    Scan scan;
+    if (!QFileInfo(directory).isReadable()) {
+        scan.unreadable = QStringLiteral("无法打开");
+        return scan;
+    }
     QDirIterator it(directory, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
-        Entry entry;
+        DirListing::Entry entry;
         entry.name = it.fileName();
         entry.directory = directory;
         entry.isDir = it.fileInfo().isDir();
-        found.append(entry);
+        scan.entries.append(entry);
     }
-    return found;
+    return scan;
 }
 
-static void readStatus(DirListing::Entry &entry)
+void readStatus(DirListing::Entry &entry)
 {
     const QFileInfo info(entry.path());
     entry.modified = info.lastModified().toMSecsSinceEpoch();
@@ -80,6 +127,13 @@ static void readStatus(DirListing::Entry &entry)
 }
 
 #endif
+
+} // namespace
+
+QVector<DirListing::Entry> DirListing::scan(const QString &directory)
+{
+    return scanDirectory(directory).entries;
+}
 
 void DirListing::sortNewestFirst(QVector<Entry> &entries)
 {
@@ -97,4 +151,15 @@ QVector<DirListing::Entry> DirListing::entries(const QString &directory)
     QVector<Entry> found = scan(directory);
     sortNewestFirst(found);
     return found;
+}
+
+Result<QVector<DirListing::Entry>> DirListing::list(const QString &directory)
+{
+    Scan scan = scanDirectory(directory);
+    if (!scan.unreadable.isEmpty())
+        return fail(QStringLiteral("无法读取目录[%1]：%2").arg(directory, scan.unreadable));
+    if (!scan.undecodable.isEmpty())
+        return fail(QStringLiteral("[%1]的名称不是有效的UTF-8编码，无法按名称找到它。请给它改名。").arg(scan.undecodable.first()));
+    sortNewestFirst(scan.entries);
+    return scan.entries;
 }

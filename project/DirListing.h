@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 #include <QVector>
 
@@ -19,7 +21,11 @@ public:
         QString path() const { return directory + QLatin1Char('/') + name; }
     };
 
-    // The entries in their listing order: newest modification time first, equal times by name.
+    // Every entry in listing order: newest modification time first, equal times by name. Fails
+    // when the directory cannot be read, or when an entry's name is not valid UTF-8 (such a name
+    // would not lead back to its file), so that nothing is left out unsaid.
+    static Result<QVector<Entry>> list(const QString &directory);
+    // What can be listed, in listing order; an unreadable directory gives nothing.
     static QVector<Entry> entries(const QString &directory);
     // Names and kinds only, in no particular order. Costs no per-entry file status, so passes
     // that only look for what changed stay cheap on large projects.

@@ -5,45 +5,119 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-FileOperations::Result FileOperations::createEmptyFile(const QString &path, QString *error)
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Larger writes go out in pieces, each one checked.
+constexpr qint64 kWritePiece = 1 << 20;
+
+} // namespace
+
+Result<FileOperations::Creation> FileOperations::createEmptyFile(const QString &path)
 {
     if (QFileInfo::exists(path))
-        return Result::AlreadyExists;
+        return Creation::AlreadyExists;
     QFile file(path);
     // NewOnly: a file that appears between the check and the open is not truncated.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        if (error)
-            *error = file.errorString();
-        return Result::Failed;
-    }
-    return Result::Done;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return fail(file.errorString());
+    return Creation::Created;
 }
 
-FileOperations::Result FileOperations::createDirectory(const QString &path, QString *error)
+Result<FileOperations::Creation> FileOperations::createDirectory(const QString &path)
 {
     if (QFileInfo(path).isDir())
-        return Result::AlreadyExists;
-    if (!QDir().mkpath(path)) {
-        if (error)
-            *error = QStringLiteral("无法创建目录");
-        return Result::Failed;
-    }
-    return Result::Done;
+        return Creation::AlreadyExists;
+    if (!QDir().mkpath(path))
+        return fail(QStringLiteral("无法创建目录"));
+    return Creation::Created;
 }
 
-bool FileOperations::writeWhole(const QString &path, const char *data, qint64 size, QString *error)
+Status FileOperations::writeWhole(const QString &path, const char *data, qint64 size)
 {
+    // A link would be written through to its target, which may lie outside the project.
+    const QFileInfo existing(path);
+    if (existing.isSymLink())
+        return fail(QStringLiteral("这是一个符号链接，不会写入或替换它"));
+    if (existing.exists() && !existing.isFile())
+        return fail(QStringLiteral("这不是普通文件，不会写入或替换它"));
+
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data, size) == size && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    // Unbuffered: a write that fails (a full disk) says so at once instead of at a final flush
+    // whose failure the commit would not see.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = file.write(data + done, qMin(size - done, kWritePiece));
+        if (written <= 0)
+            return fail(file.errorString());
+        done += written;
+    }
+    if (!file.flush())
+        return fail(file.errorString());
+#ifdef Q_OS_UNIX
+    // The data must be on the disk before the rename makes it the file.
+    if (::fsync(file.handle()) != 0)
+        return fail(qt_error_string(errno));
+#endif
+    if (!file.commit())
+        return fail(file.errorString());
+    return Status();
 }
 
-bool FileOperations::writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+Status FileOperations::writeWhole(const QString &path, const QByteArray &bytes)
 {
-    return writeWhole(path, bytes.constData(), bytes.size(), error);
+    return writeWhole(path, bytes.constData(), bytes.size());
+}
+
+Status FileOperations::openRegular(QFile &file, const QString &path)
+{
+#ifdef Q_OS_UNIX
+    // Non-blocking, so that opening a pipe returns at once; the check below refuses it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(qt_error_string(errno));
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("这不是普通文件"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file.setFileName(path);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+#else
+    if (!QFileInfo(path).isFile())
+        return fail(QStringLiteral("这不是普通文件"));
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+#endif
+    return Status();
+}
+
+Result<QByteArray> FileOperations::readWhole(const QString &path, qint64 maxSize)
+{
+    QFile file;
+    const Status opened = openRegular(file, path);
+    if (!opened)
+        return fail(opened.error());
+    const qint64 size = file.size();
+    if (size > maxSize)
+        return fail(QStringLiteral("文件过大（%1字节，上限%2字节）").arg(size).arg(maxSize));
+    // What the file held when it was opened; a file that grows meanwhile is not followed.
+    QByteArray bytes = file.read(size);
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    return bytes;
 }
 
 void FileOperations::deleteTree(const QString &path)

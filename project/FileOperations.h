@@ -1,21 +1,38 @@
 #pragma once
 
+#include "common/Result.h"
+
+#include <QByteArray>
 #include <QString>
 
-// File operations of the project tree's context menu.
+class QFile;
+
+// File operations of the project tree's context menu, the one way every file the program
+// writes reaches the disk (writeWhole) and the one way project files are opened for reading
+// (openRegular, readWhole).
 class FileOperations
 {
 public:
-    enum class Result { Done, AlreadyExists, Failed };
+    enum class Creation { Created, AlreadyExists };
 
     // Creates an empty file; an existing file is never touched.
-    static Result createEmptyFile(const QString &path, QString *error = nullptr);
+    static Result<Creation> createEmptyFile(const QString &path);
     // Creates a directory with any missing parents.
-    static Result createDirectory(const QString &path, QString *error = nullptr);
-    // Writes a whole file aside and renames it into place, so a failure (full disk, a crash)
-    // never leaves half a file; an existing file stays as it was. False with the reason.
-    static bool writeWhole(const QString &path, const char *data, qint64 size, QString *error = nullptr);
-    static bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+    static Result<Creation> createDirectory(const QString &path);
+
+    // Writes a whole file aside, checks every write, syncs it and renames it into place, so a
+    // failure (full disk, a crash) never leaves half a file: on failure the old file is as it
+    // was and the reason is the system's. A path that is a symbolic link or not a regular file
+    // is refused, never written through.
+    static Status writeWhole(const QString &path, const char *data, qint64 size);
+    static Status writeWhole(const QString &path, const QByteArray &bytes);
+
+    // Opens a file for reading only when it is a regular file; a pipe or device is refused at
+    // once instead of blocking the caller.
+    static Status openRegular(QFile &file, const QString &path);
+    // Reads a whole regular file of at most maxSize bytes.
+    static Result<QByteArray> readWhole(const QString &path, qint64 maxSize);
+
     // Deletes what a plain listing shows (hidden entries stay), depth first, then the directory
     // itself when it became empty. Symbolic links are removed as links, never followed.
     static void deleteTree(const QString &path);

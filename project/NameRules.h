@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 
 // Names of projects, files and directories that the author types. A name is one path
@@ -7,6 +9,6 @@
 class NameRules
 {
 public:
-    // "" when the name is acceptable, otherwise the message to show.
-    static QString problem(const QString &name);
+    // Fails with the message to show when the name is not acceptable.
+    static Status check(const QString &name);
 };

@@ -1,5 +1,6 @@
 #include "project/ProjectFile.h"
 
+#include "common/Names.h"
 #include "project/FileOperations.h"
 #include "project/TaggedText.h"
 #include "project/Workspace.h"
@@ -35,26 +36,17 @@ const char *const kTemplateLines[] = {
     "",
 };
 
-bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+constexpr qint64 kMaxProjectFileSize = 1 << 20;
+
+Status writeWhole(const QString &path, const QByteArray &bytes)
 {
-    QString reason;
-    if (FileOperations::writeWhole(path, bytes, &reason))
-        return true;
-    *error = QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
-    return false;
+    const Status written = FileOperations::writeWhole(path, bytes);
+    if (!written)
+        return fail(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), written.error()));
+    return written;
 }
 
 } // namespace
-
-QString ProjectFile::fileName()
-{
-    return QStringLiteral("ks.project");
-}
-
-QString ProjectFile::mainScriptName()
-{
-    return QStringLiteral("main.script");
-}
 
 QByteArray ProjectFile::projectFileBytes(const QString &name, const QString &description)
 {
@@ -62,7 +54,7 @@ QByteArray ProjectFile::projectFileBytes(const QString &name, const QString &des
     bytes += "<project>\r\n";
     bytes += " <name>" + name.toUtf8() + "</name>\r\n";
     bytes += " <desc>" + description.toUtf8() + "</desc>\r\n";
-    bytes += " <script>main.script</script>\r\n";
+    bytes += " <script>" + Names::mainScript().toUtf8() + "</script>\r\n";
     bytes += "</project>\r\n";
     return bytes;
 }
@@ -84,34 +76,37 @@ ProjectInfo ProjectFile::parse(const QByteArray &bytes)
     return {TaggedText::value(text, QStringLiteral("name")), TaggedText::value(text, QStringLiteral("desc"))};
 }
 
-ProjectInfo ProjectFile::read(const QString &projectDirectory)
+Result<ProjectInfo> ProjectFile::read(const QString &projectDirectory)
 {
-    QFile file(Workspace::projectFilePath(projectDirectory));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parse(file.readAll());
+    const QString path = Workspace::projectFilePath(projectDirectory);
+    if (!QFileInfo::exists(path))
+        return ProjectInfo();
+    // A project file is a few lines; a pipe in its place must not hold up the caller.
+    const Result<QByteArray> bytes = FileOperations::readWhole(path, kMaxProjectFileSize);
+    if (!bytes)
+        return fail(QStringLiteral("无法读取工程文件[%1]：%2").arg(QDir::toNativeSeparators(path), bytes.error()));
+    return parse(*bytes);
 }
 
-ProjectFile::CreateResult ProjectFile::create(const QString &projectDirectory, const QString &name,
-                                              const QString &description, QString *error)
+Result<FileOperations::Creation> ProjectFile::create(const QString &projectDirectory, const QString &name,
+                                                     const QString &description)
 {
-    QString ignored;
-    if (!error)
-        error = &ignored;
     const QString projectFile = Workspace::projectFilePath(projectDirectory);
     if (QFileInfo(projectDirectory).isDir() && QFileInfo::exists(projectFile))
-        return CreateResult::AlreadyExists;
+        return FileOperations::Creation::AlreadyExists;
 
     QDir dir;
-    if (!dir.mkpath(projectDirectory) || !dir.mkpath(projectDirectory + QStringLiteral("/assets"))) {
-        *error = QStringLiteral("无法创建目录 %1").arg(QDir::toNativeSeparators(projectDirectory));
-        return CreateResult::Failed;
-    }
+    if (!dir.mkpath(projectDirectory) || !dir.mkpath(projectDirectory + QStringLiteral("/assets")))
+        return fail(QStringLiteral("无法创建目录 %1").arg(QDir::toNativeSeparators(projectDirectory)));
     // A directory that becomes a project may already hold the author's own entry script.
-    const QString mainScript = projectDirectory + QLatin1Char('/') + mainScriptName();
-    if (!QFileInfo::exists(mainScript) && !writeWhole(mainScript, mainScriptTemplate(), error))
-        return CreateResult::Failed;
-    if (!writeWhole(projectFile, projectFileBytes(name, description), error))
-        return CreateResult::Failed;
-    return CreateResult::Created;
+    const QString mainScript = projectDirectory + QLatin1Char('/') + Names::mainScript();
+    if (!QFileInfo::exists(mainScript)) {
+        const Status written = writeWhole(mainScript, mainScriptTemplate());
+        if (!written)
+            return fail(written.error());
+    }
+    const Status written = writeWhole(projectFile, projectFileBytes(name, description));
+    if (!written)
+        return fail(written.error());
+    return FileOperations::Creation::Created;
 }

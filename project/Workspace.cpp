@@ -1,5 +1,7 @@
 #include "project/Workspace.h"
 
+#include "common/Names.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -22,7 +24,7 @@ QString Workspace::projectAbsolutePath(const QString &name)
 
 QString Workspace::projectFilePath(const QString &projectDirectory)
 {
-    return projectDirectory + QStringLiteral("/ks.project");
+    return projectDirectory + QLatin1Char('/') + Names::projectFile();
 }
 
 bool Workspace::isProjectDirectory(const QString &directory)

@@ -1,21 +1,18 @@
 #include "screentools/ImageBinarizer.h"
 
-QString ImageBinarizer::parse(const QString &keep, const QString &fill, const QString &deviation, Settings *settings)
+Result<ImageBinarizer::Settings> ImageBinarizer::parse(const QString &keep, const QString &fill, const QString &deviation)
 {
     bool ok = false;
     const int keepValue = keep.toInt(&ok, 16);
     if (!ok)
-        return QStringLiteral("<font color=red>二值化保留颜色必须为十六进制数字</font>");
+        return fail(QStringLiteral("<font color=red>二值化保留颜色必须为十六进制数字</font>"));
     const int fillValue = fill.toInt(&ok, 16);
     if (!ok)
-        return QStringLiteral("<font color=red>二值化填充颜色必须为十六进制数字</font>");
+        return fail(QStringLiteral("<font color=red>二值化填充颜色必须为十六进制数字</font>"));
     const int deviationValue = deviation.toInt(&ok, 10);
     if (!ok || deviationValue < 0 || deviationValue > 255)
-        return QStringLiteral("<font color=red>允许偏差应为十进制数字类型范围0-255</font>");
-    settings->keep = QRgb(keepValue) & 0xFFFFFFu;
-    settings->fill = QRgb(fillValue) & 0xFFFFFFu;
-    settings->deviation = deviationValue;
-    return QString();
+        return fail(QStringLiteral("<font color=red>允许偏差应为十进制数字类型范围0-255</font>"));
+    return Settings{QRgb(keepValue) & 0xFFFFFFu, QRgb(fillValue) & 0xFFFFFFu, deviationValue};
 }
 
 void ImageBinarizer::binarizeImage(QImage &image, const Settings &settings)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QImage>
 #include <QString>
 
@@ -16,9 +18,8 @@ public:
     };
 
     // Reads the keep and fill colours (hexadecimal) and the allowed deviation (decimal) as the
-    // author typed them. Returns "" and fills *settings when all three are usable, else the
-    // message for the first that is not.
-    static QString parse(const QString &keep, const QString &fill, const QString &deviation, Settings *settings);
+    // author typed them. Fails with the message for the first that is not usable.
+    static Result<Settings> parse(const QString &keep, const QString &fill, const QString &deviation);
 
     // In one pass over the pixel words: a pixel whose red, green and blue each lie within the
     // deviation of the keep colour's stays as it is; every other pixel becomes the fill colour,

@@ -1,36 +1,49 @@
 #include "screentools/ImageFileSaver.h"
 
+#include "common/Names.h"
+#include "project/FileOperations.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
-bool ImageFileSaver::write(const QImage &picture, const QString &path, QString *error)
+namespace {
+
+Failure noPicture()
 {
-    if (picture.isNull()) {
-        *error = QStringLiteral("没有可保存的图片。");
-        return false;
-    }
-    if (!picture.convertToFormat(QImage::Format_RGB32).save(path)) {
-        *error = QStringLiteral("无法写入文件：") + path;
-        return false;
-    }
-    return true;
+    return fail(QStringLiteral("没有可保存的图片。"));
+}
+
+} // namespace
+
+Status ImageFileSaver::write(const QImage &picture, const QString &path)
+{
+    if (picture.isNull())
+        return noPicture();
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (!picture.convertToFormat(QImage::Format_RGB32).save(&buffer, format.constData())
+        || !FileOperations::writeWhole(path, encoded))
+        return fail(QStringLiteral("无法写入文件：") + path);
+    return Status();
 }
 
 QString ImageFileSaver::backupPath(const QString &path)
 {
-    return path + QStringLiteral(".备份");
+    return path + Names::backupSuffix();
 }
 
-bool ImageFileSaver::saveWithBackup(const QImage &picture, const QString &path, QString *error)
+Status ImageFileSaver::saveWithBackup(const QImage &picture, const QString &path)
 {
-    if (picture.isNull()) {
-        *error = QStringLiteral("没有可保存的图片。");
-        return false;
-    }
+    if (picture.isNull())
+        return noPicture();
     const QString backup = backupPath(path);
-    if (!QFileInfo::exists(backup) && !QFile::copy(path, backup)) {
-        *error = QStringLiteral("无法建立备份文件：") + backup + QStringLiteral("，图片未保存。");
-        return false;
+    if (!QFileInfo::exists(backup)) {
+        QFile original(path);
+        if (!original.open(QIODevice::ReadOnly) || !FileOperations::writeWhole(backup, original.readAll()))
+            return fail(QStringLiteral("无法建立备份文件：") + backup + QStringLiteral("，图片未保存。"));
     }
-    return write(picture, path, error);
+    return write(picture, path);
 }

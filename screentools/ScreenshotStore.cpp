@@ -29,16 +29,15 @@ QString ScreenshotStore::freeFilePath(const QString &directory, qint64 seconds)
     return path;
 }
 
-QString ScreenshotStore::save(const QImage &picture, const QString &projectName,
-                              const std::optional<RemoteScreen> &remote, qint64 seconds, QString *error)
+Result<QString> ScreenshotStore::save(const QImage &picture, const QString &projectName,
+                                      const std::optional<RemoteScreen> &remote, qint64 seconds)
 {
     const QString dir = directory(projectName, remote);
-    if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("无法创建目录：") + dir;
-        return QString();
-    }
+    if (!QDir().mkpath(dir))
+        return fail(QStringLiteral("无法创建目录：") + dir);
     const QString path = freeFilePath(dir, seconds);
-    if (!ImageFileSaver::write(picture, path, error))
-        return QString();
+    const Status written = ImageFileSaver::write(picture, path);
+    if (!written)
+        return fail(written.error());
     return path;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QImage>
 #include <QString>
 
@@ -25,8 +27,7 @@ public:
     // <directory>/截图_<seconds>.bmp; when that exists (an earlier capture in the same second),
     // the first free one of 截图_<seconds>_2.bmp, 截图_<seconds>_3.bmp, …
     static QString freeFilePath(const QString &directory, qint64 seconds);
-    // Makes the directory and writes the picture as a bitmap into it. Returns the file written,
-    // or "" with *error set.
-    static QString save(const QImage &picture, const QString &projectName, const std::optional<RemoteScreen> &remote,
-                        qint64 seconds, QString *error);
+    // Makes the directory and writes the picture as a bitmap into it. Returns the file written.
+    static Result<QString> save(const QImage &picture, const QString &projectName,
+                                const std::optional<RemoteScreen> &remote, qint64 seconds);
 };

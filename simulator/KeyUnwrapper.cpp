@@ -25,13 +25,8 @@ KeyUnwrapper::~KeyUnwrapper()
     EVP_PKEY_free(key);
 }
 
-QByteArray KeyUnwrapper::unwrap(const char *wrapped, qint64 length, QString *error) const
+Result<QByteArray> KeyUnwrapper::unwrap(const char *wrapped, qint64 length) const
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return QByteArray();
-    };
     if (!key)
         return fail(QStringLiteral("没有可用的私钥"));
     if (length != SealedBlocks::WrappedKeyLength)

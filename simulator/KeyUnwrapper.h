@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -16,8 +18,8 @@ public:
     ~KeyUnwrapper();
 
     bool isValid() const { return key != nullptr; }
-    // The 8-byte content key, or an empty array with a message.
-    QByteArray unwrap(const char *wrapped, qint64 length, QString *error) const;
+    // The 8-byte content key.
+    Result<QByteArray> unwrap(const char *wrapped, qint64 length) const;
 
 private:
     evp_pkey_st *key = nullptr;

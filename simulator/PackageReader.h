@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -9,7 +11,7 @@ class KeyUnwrapper;
 // One file of a package as the device sees it.
 struct PackageEntryData
 {
-    int type = 0;             // Package::EntryType: 0 plain file, 1 image, 5 sealed script
+    int type = 0;             // PackageEntry::Type: 0 plain file, 1 image, 5 sealed script
     QString fileName;
     QString relativePath;     // with forward slashes, relative to the project directory
     QByteArray data;          // the entry data as stored
@@ -21,8 +23,6 @@ struct PackageEntryData
 
 struct PackageContents
 {
-    bool ok = false;
-    QString error;
     quint32 type = 0;
     QString name;
     QString version;
@@ -41,15 +41,16 @@ class PackageReader
 {
 public:
     // Reads a whole `.ks` file; script keys are unwrapped with the private key (PEM).
-    static PackageContents read(const QByteArray &package, const QByteArray &privateKeyPem);
+    static Result<PackageContents> read(const QByteArray &package, const QByteArray &privateKeyPem);
 
     // The inner image of a package: envelope checked, cipher block decrypted with the key string
-    // at offset 12, zlib stream expanded, digest compared. Empty with a message on failure.
-    static QByteArray openEnvelope(const QByteArray &package, QString *error, qint64 *compressedLength = nullptr);
-    // Walks an inner image: header, entries, main compiled script.
-    static PackageContents readInner(const QByteArray &inner, const KeyUnwrapper &keys);
+    // at the digest, zlib stream expanded, digest compared.
+    static Result<QByteArray> openEnvelope(const QByteArray &package, qint64 *compressedLength = nullptr);
+    // Walks an inner image: header, entries, main compiled script. On failure *contents holds
+    // what was read before the first problem.
+    static Status readInner(const QByteArray &inner, const KeyUnwrapper &keys, PackageContents *contents);
 
-    // The Lua chunk of a compiled-script file (`<script>.m`), or empty with a message.
-    static QByteArray openCompiledScript(const QByteArray &file, const QByteArray &privateKeyPem, QString *error);
-    static QByteArray openCompiledScript(const char *file, qint64 length, const KeyUnwrapper &keys, QString *error);
+    // The Lua chunk of a compiled-script file (`<script>.m`).
+    static Result<QByteArray> openCompiledScript(const QByteArray &file, const QByteArray &privateKeyPem);
+    static Result<QByteArray> openCompiledScript(const char *file, qint64 length, const KeyUnwrapper &keys);
 };

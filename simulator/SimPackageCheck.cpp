@@ -17,14 +17,16 @@ static QByteArray devicePrivateKey()
 SimPackageCheck SimPackageCheck::check(const QByteArray &package)
 {
     SimPackageCheck result;
-    const QByteArray inner = PackageReader::openEnvelope(package, &result.problem);
-    if (inner.isEmpty())
+    const Result<QByteArray> inner = PackageReader::openEnvelope(package);
+    if (!inner) {
+        result.problem = inner.error();
         return result;
+    }
     result.opened = true;
-    const PackageContents contents = PackageReader::readInner(inner, KeyUnwrapper(devicePrivateKey()));
+    PackageContents contents;
+    const Status read = PackageReader::readInner(*inner, KeyUnwrapper(devicePrivateKey()), &contents);
     result.projectName = contents.name;
     result.entryCount = contents.entries.size();
-    if (!contents.ok)
-        result.problem = contents.error;
+    result.problem = read.error();
     return result;
 }

@@ -168,10 +168,11 @@ void SimulatedDevice::importPackage(QTcpSocket *socket, const MessageReader &rea
     const QByteArray bytes(reinterpret_cast<const char *>(reader.data()), int(reader.dataSize()));
     QString storedAs;
     if (!options.storeDirectory.isEmpty()) {
-        QString error;
-        storedAs = store(fileName, bytes, &error);
-        if (storedAs.isEmpty())
-            report(socket, QStringLiteral("import %1 not stored: %2").arg(fileName, error));
+        const Result<QString> stored = store(fileName, bytes);
+        if (stored)
+            storedAs = *stored;
+        else
+            report(socket, QStringLiteral("import %1 not stored: %2").arg(fileName, stored.error()));
     }
     packages.insert(fileName, bytes);
     for (const QString &line : importSummary(fileName, bytes, record.fileSize, storedAs))
@@ -184,21 +185,18 @@ void SimulatedDevice::importPackage(QTcpSocket *socket, const MessageReader &rea
                   + confirmation.toBytes());
 }
 
-QString SimulatedDevice::store(const QString &fileName, const QByteArray &package, QString *error) const
+Result<QString> SimulatedDevice::store(const QString &fileName, const QByteArray &package) const
 {
     // Only the name part: an import never writes outside the store directory.
     const QString name = QFileInfo(fileName).fileName();
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
-        *error = QStringLiteral("no usable file name");
-        return QString();
-    }
-    if (!QDir().mkpath(options.storeDirectory)) {
-        *error = QStringLiteral("cannot make %1").arg(options.storeDirectory);
-        return QString();
-    }
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return fail(QStringLiteral("no usable file name"));
+    if (!QDir().mkpath(options.storeDirectory))
+        return fail(QStringLiteral("cannot make %1").arg(options.storeDirectory));
     const QString path = QDir(options.storeDirectory).filePath(name);
-    if (!FileOperations::writeWhole(path, package, error))
-        return QString();
+    const Status written = FileOperations::writeWhole(path, package);
+    if (!written)
+        return fail(written.error());
     return path;
 }
 

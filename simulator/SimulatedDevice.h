@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Result.h"
 #include "simulator/SimOptions.h"
 
 #include <QByteArray>
@@ -46,7 +47,8 @@ private:
     void handleRequest(QTcpSocket *socket, const MessageReader &reader);
     void startStream(QTcpSocket *socket);
     void importPackage(QTcpSocket *socket, const MessageReader &reader);
-    QString store(const QString &fileName, const QByteArray &package, QString *error) const;
+    // Writes an imported package into the store directory; returns the path written.
+    Result<QString> store(const QString &fileName, const QByteArray &package) const;
     void report(QTcpSocket *socket, const QString &line);
     static void sendLog(QTcpSocket *socket, const QString &text);
 

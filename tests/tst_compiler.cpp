@@ -44,9 +44,9 @@ QByteArray luac(const QByteArray &source, bool strip, QString *problem)
 
 QByteArray relayed(const QByteArray &chunk, QString *problem)
 {
-    QByteArray narrowed;
-    ChunkRelayer::relay(chunk, &narrowed, problem);
-    return narrowed;
+    const Result<QByteArray> narrowed = ChunkRelayer::relay(chunk);
+    *problem = narrowed.error();
+    return narrowed.valueOr(QByteArray());
 }
 
 QByteArray manyConstants(int count)
@@ -181,11 +181,9 @@ void CompilerTest::relayerRefusesBrokenChunks_data()
 void CompilerTest::relayerRefusesBrokenChunks()
 {
     QFETCH(QByteArray, chunk);
-    QByteArray out = "stale";
-    QString error;
-    QVERIFY(!ChunkRelayer::relay(chunk, &out, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(out.isEmpty());
+    const Result<QByteArray> out = ChunkRelayer::relay(chunk);
+    QVERIFY(!out);
+    QVERIFY(!out.error().isEmpty());
 }
 
 void CompilerTest::relayerRefusesEveryTruncation()
@@ -195,12 +193,9 @@ void CompilerTest::relayerRefusesEveryTruncation()
     QByteArray message;
     ScriptCompiler::compileChunk(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/closures.lua")), &chunk, &status, &message);
     QVERIFY(chunk.size() > 100);
-    QByteArray out;
-    QString error;
     for (int length = 0; length < chunk.size(); ++length)
-        QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length, &out, &error), qPrintable(QString::number(length)));
-    QVERIFY(ChunkRelayer::relay(chunk, &out, &error));
-    QCOMPARE(out, chunk); // re-laying a 32-bit stripped chunk changes nothing
+        QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length), qPrintable(QString::number(length)));
+    QCOMPARE(ChunkRelayer::relay(chunk).valueOr("refused"), chunk); // re-laying a 32-bit stripped chunk changes nothing
 }
 
 void CompilerTest::relayerReadsPiecesOfAnySize()
@@ -215,7 +210,7 @@ void CompilerTest::relayerReadsPiecesOfAnySize()
         ChunkRelayer relayer(&out);
         for (int at = 0; at < full.size(); at += piece)
             QVERIFY(relayer.feed(full.constData() + at, qMin(piece, full.size() - at)));
-        QVERIFY(relayer.finish(&problem));
+        QVERIFY(relayer.finish());
         QCOMPARE(out, whole);
     }
 }
@@ -244,11 +239,9 @@ void CompilerTest::errorReport()
 {
     QFETCH(QByteArray, source);
     QFETCH(QString, line);
-    const CompileResult result = ScriptCompiler::compile(source, QStringLiteral("t.lua"));
-    QVERIFY(!result.ok);
-    QCOMPARE(result.status, 3);
-    QVERIFY(result.compiled.isEmpty());
-    QCOMPARE(result.report, QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n") + line);
+    const Result<QByteArray> result = ScriptCompiler::compile(source, QStringLiteral("t.lua"));
+    QVERIFY(!result);
+    QCOMPARE(result.error(), QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n") + line);
 }
 
 void CompilerTest::compiledFileLayout()
@@ -256,12 +249,11 @@ void CompilerTest::compiledFileLayout()
     TestWorkspace workspace;
     const QByteArray source = readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/nested.lua"));
     workspace.writeFile(QStringLiteral("lib/main.script"), source);
-    const CompileResult result = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("lib/main.script")),
-                                                             workspace.absolute(QStringLiteral("lib")));
-    QVERIFY2(result.ok, qPrintable(result.report));
-    QCOMPARE(result.outputPath, workspace.absolute(QStringLiteral("lib/main.script.m")));
+    const Result<QString> result = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("lib/main.script")),
+                                                               workspace.absolute(QStringLiteral("lib")));
+    QVERIFY2(result, qPrintable(result.error()));
+    QCOMPARE(*result, workspace.absolute(QStringLiteral("lib/main.script.m")));
     const QByteArray file = workspace.readFile(QStringLiteral("lib/main.script.m"));
-    QCOMPARE(file, result.compiled);
 
     QByteArray chunk;
     int status;
@@ -279,31 +271,29 @@ void CompilerTest::compiledFileLayout()
 
     if (!DeviceKey::builtInKeyMatches())
         QSKIP("built with another public key");
-    QString error;
-    QCOMPARE(PackageReader::openCompiledScript(file, DeviceKey::privatePem(), &error), chunk);
+    QCOMPARE(PackageReader::openCompiledScript(file, DeviceKey::privatePem()).valueOr("not opened"), chunk);
 }
 
 void CompilerTest::compilingTwiceDrawsNewKeys()
 {
-    const CompileResult first = ScriptCompiler::compile("return 1", QStringLiteral("a.lua"));
-    const CompileResult second = ScriptCompiler::compile("return 1", QStringLiteral("a.lua"));
-    QVERIFY(first.ok && second.ok);
-    QCOMPARE(first.compiled.left(28), second.compiled.left(28));
-    QVERIFY(first.compiled.mid(28, 128) != second.compiled.mid(28, 128));
-    QCOMPARE(first.compiled.mid(156, 12), second.compiled.mid(156, 12));
+    const QByteArray first = ScriptCompiler::compile("return 1", QStringLiteral("a.lua")).valueOr(QByteArray());
+    const QByteArray second = ScriptCompiler::compile("return 1", QStringLiteral("a.lua")).valueOr(QByteArray());
+    QVERIFY(!first.isEmpty() && !second.isEmpty());
+    QCOMPARE(first.left(28), second.left(28));
+    QVERIFY(first.mid(28, 128) != second.mid(28, 128));
+    QCOMPARE(first.mid(156, 12), second.mid(156, 12));
 }
 
 void CompilerTest::failedCompileKeepsOldOutput()
 {
     TestWorkspace workspace;
     workspace.writeFile(QStringLiteral("a.lua"), "return 1");
-    QVERIFY(ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("a.lua")), workspace.path()).ok);
+    QVERIFY(ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("a.lua")), workspace.path()));
     const QByteArray good = workspace.readFile(QStringLiteral("a.lua.m"));
     workspace.writeFile(QStringLiteral("a.lua"), "return return");
-    const CompileResult failed = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("a.lua")), workspace.path());
-    QVERIFY(!failed.ok);
-    QCOMPARE(failed.status, 3);
-    QVERIFY(failed.report.startsWith(QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n脚本a.lua第1行有语法错误,")));
+    const Result<QString> failed = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("a.lua")), workspace.path());
+    QVERIFY(!failed);
+    QVERIFY(failed.error().startsWith(QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n脚本a.lua第1行有语法错误,")));
     QCOMPARE(workspace.readFile(QStringLiteral("a.lua.m")), good);
     QCOMPARE(QDir(workspace.path()).entryList(QDir::Files).size(), 2);
 }
@@ -311,16 +301,15 @@ void CompilerTest::failedCompileKeepsOldOutput()
 void CompilerTest::unreadableOrUnwritableFilesFail()
 {
     TestWorkspace workspace;
-    const CompileResult missing = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("none.lua")), workspace.path());
-    QVERIFY(!missing.ok);
-    QVERIFY(missing.report.contains(QStringLiteral("none.lua")));
+    const Result<QString> missing = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("none.lua")), workspace.path());
+    QVERIFY(!missing);
+    QVERIFY(missing.error().contains(QStringLiteral("none.lua")));
 
     workspace.writeFile(QStringLiteral("b.lua"), "return 2");
-    const CompileResult unwritable = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("b.lua")),
-                                                                 workspace.absolute(QStringLiteral("no/such/dir")));
-    QVERIFY(!unwritable.ok);
-    QCOMPARE(unwritable.status, 0);
-    QVERIFY(unwritable.report.contains(QStringLiteral("b.lua.m")));
+    const Result<QString> unwritable = ScriptCompiler::compileFile(workspace.absolute(QStringLiteral("b.lua")),
+                                                                   workspace.absolute(QStringLiteral("no/such/dir")));
+    QVERIFY(!unwritable);
+    QVERIFY(unwritable.error().contains(QStringLiteral("b.lua.m")));
 }
 
 QTEST_GUILESS_MAIN(CompilerTest)

@@ -193,10 +193,9 @@ void DeviceLinkTest::importedPackageIsChecked()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("some data\n");
     }
-    QString error;
-    QVERIFY2(Package::build(project.path() + QLatin1Char('/'), QStringLiteral("演示"), QStringLiteral("暂无"), QString(),
-                            QByteArray(), 2, &error) > 0,
-             qPrintable(error));
+    const Result<int> packed = Package::build(project.path() + QLatin1Char('/'), QStringLiteral("演示"),
+                                              QStringLiteral("暂无"), QString(), QByteArray(), 2);
+    QVERIFY2(packed, qPrintable(packed.error()));
     QFile built(project.filePath(QStringLiteral("演示.ks")));
     QVERIFY(built.open(QIODevice::ReadOnly));
     QByteArray package = built.readAll();
@@ -206,6 +205,7 @@ void DeviceLinkTest::importedPackageIsChecked()
         package = QByteArray("PK\3\4 something else entirely, long enough to be read a little way");
 
     SimulatorRun sim(SimulatorRun::options());
+    QString error;
     QVERIFY2(sim.device.start(&error), qPrintable(error));
     PCClientControllor controller;
     QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);

@@ -446,13 +446,12 @@ void TestEditor::scriptFileKeepsByteOrderMark()
     const ScriptFile::Contents contents = ScriptFile::read(path);
     QVERIFY(contents.byteOrderMark && contents.faithful);
     QCOMPARE(contents.text, QStringLiteral("x = 1\r\n"));
-    QString error;
-    QVERIFY(ScriptFile::write(path, contents.text + QStringLiteral("y = 2\r\n"), true, &error));
+    QVERIFY(ScriptFile::write(path, contents.text + QStringLiteral("y = 2\r\n"), true));
     QCOMPARE(workspace.readFile(QStringLiteral("bom.lua")), QByteArray("\xEF\xBB\xBFx = 1\r\ny = 2\r\n"));
 
     QVERIFY(!ScriptFile::read(workspace.absolute(QStringLiteral("none.lua"))).opened);
-    QVERIFY(!ScriptFile::write(workspace.absolute(QStringLiteral("no/dir/x.lua")), QStringLiteral("x"), false, &error));
-    QVERIFY(!error.isEmpty());
+    const Status failed = ScriptFile::write(workspace.absolute(QStringLiteral("no/dir/x.lua")), QStringLiteral("x"), false);
+    QVERIFY(!failed && !failed.error().isEmpty());
 }
 
 QTEST_MAIN(TestEditor)

@@ -178,12 +178,12 @@ void TestImageEditor::parse()
     QFETCH(QString, fill);
     QFETCH(QString, deviation);
     QFETCH(QString, message);
-    ImageBinarizer::Settings settings;
-    QCOMPARE(ImageBinarizer::parse(keep, fill, deviation, &settings), message);
+    const Result<ImageBinarizer::Settings> settings = ImageBinarizer::parse(keep, fill, deviation);
+    QCOMPARE(settings.error(), message);
     if (message.isEmpty()) {
-        QCOMPARE(settings.keep, QRgb(keep.toUInt(nullptr, 16)));
-        QCOMPARE(settings.fill, QRgb(fill.toUInt(nullptr, 16)));
-        QCOMPARE(settings.deviation, deviation.toInt());
+        QCOMPARE(settings->keep, QRgb(keep.toUInt(nullptr, 16)));
+        QCOMPARE(settings->fill, QRgb(fill.toUInt(nullptr, 16)));
+        QCOMPARE(settings->deviation, deviation.toInt());
     }
 }
 

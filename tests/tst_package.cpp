@@ -1,3 +1,5 @@
+#include "toolchain/BinaryLayout.h"
+#include "toolchain/BitmapRows.h"
 #include "toolchain/FixedText.h"
 #include "simulator/KeyUnwrapper.h"
 #include "toolchain/Package.h"
@@ -112,8 +114,10 @@ Built buildProject(const QString &directory, const QString &name, const QString 
         QFile file(directory + QStringLiteral("/main.script.m"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
-    built.compressedLength = Package::build(directory + QLatin1Char('/'), name, QStringLiteral("暂无"), description, main, 2,
-                                            &built.error, [&built](const QString &line) { built.progress << line; });
+    const Result<int> packed = Package::build(directory + QLatin1Char('/'), name, QStringLiteral("暂无"), description, main,
+                                              2, [&built](const QString &line) { built.progress << line; });
+    built.compressedLength = packed.valueOr(-1);
+    built.error = packed.error();
     QFile file(directory + QLatin1Char('/') + name + QStringLiteral(".ks"));
     if (file.open(QIODevice::ReadOnly))
         built.package = file.readAll();
@@ -179,7 +183,7 @@ void PackageTest::wholeProjectReadsBack()
     const PixelFunction paletteColour = [&palette](int x, int y) { return palette.pixel(x, y); };
 
     workspace.writeFile(p + "main.script", mainSource, t0.addSecs(10));
-    QVERIFY(ScriptCompiler::compileFile(dir + "/main.script", dir).ok);
+    QVERIFY(ScriptCompiler::compileFile(dir + "/main.script", dir));
     workspace.setModified(p + "main.script.m", t0.addSecs(9));
     workspace.writeFile(p + "lib/util.lua", util, t0.addSecs(1));
     workspace.writeFile(p + "lib/data.bin", binary, t0.addSecs(2));
@@ -213,15 +217,16 @@ void PackageTest::wholeProjectReadsBack()
     QCOMPARE(package.left(8), QByteArray("ENKS\x20\x02\x01\x00", 8));
     QCOMPARE(u32(package, 8), u32(package, 28));
     QCOMPARE(package.size(), 48 + (built.compressedLength + 7) / 8 * 8);
-    QString error;
     qint64 compressedLength = 0;
-    const QByteArray inner = PackageReader::openEnvelope(package, &error, &compressedLength);
-    QVERIFY2(!inner.isEmpty(), qPrintable(error));
+    const Result<QByteArray> opened = PackageReader::openEnvelope(package, &compressedLength);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    const QByteArray &inner = *opened;
     QCOMPARE(compressedLength, qint64(built.compressedLength));
     QCOMPARE(inner.size(), static_cast<int>(u32(package, 8)));
 
-    const PackageContents contents = PackageReader::read(package, DeviceKey::privatePem());
-    QVERIFY2(contents.ok, qPrintable(contents.error));
+    const Result<PackageContents> read = PackageReader::read(package, DeviceKey::privatePem());
+    QVERIFY2(read, qPrintable(read.error()));
+    const PackageContents &contents = *read;
     QCOMPARE(contents.type, 2u);
     QCOMPARE(contents.name, QStringLiteral("演示"));
     QCOMPARE(contents.version, QStringLiteral("暂无"));
@@ -242,15 +247,15 @@ void PackageTest::wholeProjectReadsBack()
         QCOMPARE(entry.fileName, order[i].section(QLatin1Char('/'), -1));
         const QByteArray original = workspace.readFile(p + order[i]);
         if (order[i].endsWith(".bmp")) {
-            QCOMPARE(entry.type, int(Package::Image));
+            QCOMPARE(entry.type, int(PackageEntry::Image));
             QCOMPARE(entry.data.toHex(), images.value(order[i]).toHex());
         } else if (order[i].endsWith(".lua") || order[i].endsWith(".script")) {
-            QCOMPARE(entry.type, int(Package::SealedScript));
+            QCOMPARE(entry.type, int(PackageEntry::SealedScript));
             QCOMPARE(u32(entry.data, 0), 0x11223ABCu);
             QCOMPARE(u32(entry.data, 8), static_cast<quint32>(original.size()));
             QCOMPARE(entry.content, original);
         } else {
-            QCOMPARE(entry.type, int(Package::PlainFile));
+            QCOMPARE(entry.type, int(PackageEntry::PlainFile));
             QCOMPARE(entry.data, original);
         }
         entriesLength += 252 + entry.data.size();
@@ -279,19 +284,22 @@ void PackageTest::fixedWidthFields()
 
     const Built built = buildProject(dir, name, description);
     QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
-    QString error;
-    const QByteArray inner = PackageReader::openEnvelope(built.package, &error);
+    const QByteArray inner = PackageReader::openEnvelope(built.package).valueOr(QByteArray());
     // Cut at a character boundary, always zero-terminated within the field.
     QCOMPARE(inner.mid(12, 60), name.left(19).toUtf8() + QByteArray(3, '\0'));
     QCOMPARE(inner.mid(92, 300), description.left(99).toUtf8() + QByteArray(3, '\0'));
-    const PackageContents contents = PackageReader::read(built.package, DeviceKey::privatePem());
-    QVERIFY2(contents.ok, qPrintable(contents.error));
+    const Result<PackageContents> contents = PackageReader::read(built.package, DeviceKey::privatePem());
+    QVERIFY2(contents, qPrintable(contents.error()));
     QStringList fileNames, paths;
-    for (const PackageEntryData &entry : contents.entries) {
+    for (const PackageEntryData &entry : contents->entries) {
         fileNames << entry.fileName;
         paths << entry.relativePath;
     }
-    QVERIFY2(fileNames.contains(longFile.left(13)), qPrintable(fileNames.join(',')));
+    // Cut at a character boundary, keeping the extension, and said so in the build output.
+    const QString shown = longFile.left(11) + ".txt";
+    QVERIFY2(fileNames.contains(shown), qPrintable(fileNames.join(',')));
+    QCOMPARE(built.progress.filter(QStringLiteral("文件名[") + longFile),
+             QStringList(QStringLiteral("文件名[%1]超过39字节，包中显示为[%2]").arg(longFile, shown)));
     QVERIFY(paths.contains(fits));
     QVERIFY(paths.contains(longFile));
 }
@@ -300,18 +308,18 @@ void PackageTest::onlyMainScript()
 {
     TestWorkspace workspace;
     workspace.writeFile("solo/main.script", "print('hi')");
-    QVERIFY(ScriptCompiler::compileFile(workspace.absolute("solo/main.script"), workspace.absolute("solo")).ok);
+    QVERIFY(ScriptCompiler::compileFile(workspace.absolute("solo/main.script"), workspace.absolute("solo")));
     const Built built = buildProject(workspace.absolute("solo"), "solo");
     QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
-    const PackageContents contents = PackageReader::read(built.package, DeviceKey::privatePem());
-    QVERIFY2(contents.ok, qPrintable(contents.error));
-    QCOMPARE(contents.entries.size(), 2);
+    const Result<PackageContents> contents = PackageReader::read(built.package, DeviceKey::privatePem());
+    QVERIFY2(contents, qPrintable(contents.error()));
+    QCOMPARE(contents->entries.size(), 2);
     QMap<QString, PackageEntryData> byName;
-    for (const PackageEntryData &entry : contents.entries)
+    for (const PackageEntryData &entry : contents->entries)
         byName.insert(entry.fileName, entry);
-    QCOMPARE(byName.value("main.script").type, int(Package::SealedScript));
-    QCOMPARE(byName.value("main.script.m").type, int(Package::PlainFile));
-    QCOMPARE(byName.value("main.script.m").data, contents.mainScript);
+    QCOMPARE(byName.value("main.script").type, int(PackageEntry::SealedScript));
+    QCOMPARE(byName.value("main.script.m").type, int(PackageEntry::PlainFile));
+    QCOMPARE(byName.value("main.script.m").data, contents->mainScript);
 }
 
 void PackageTest::packingTwiceDrawsNewKeys()
@@ -323,9 +331,8 @@ void PackageTest::packingTwiceDrawsNewKeys()
     const Built second = buildProject(workspace.absolute("twice"), "twice");
     QVERIFY(first.compressedLength > 0 && second.compressedLength > 0);
     QVERIFY(first.package != second.package);
-    QString error;
-    const QByteArray a = PackageReader::openEnvelope(first.package, &error);
-    const QByteArray b = PackageReader::openEnvelope(second.package, &error);
+    const QByteArray a = PackageReader::openEnvelope(first.package).valueOr(QByteArray());
+    const QByteArray b = PackageReader::openEnvelope(second.package).valueOr(QByteArray());
     QCOMPARE(a.mid(392, 12), b.mid(392, 12)); // entryCount, entry header length, entriesLength
 }
 
@@ -352,11 +359,10 @@ void PackageTest::bitmapConversion()
 {
     QFETCH(QByteArray, bitmap);
     QFETCH(QByteArray, expected);
-    QString error;
-    QCOMPARE(Package::imageDataLength(bitmap, &error), qint64(expected.size()));
-    QCOMPARE(Package::bitmapToRows(bitmap, &error).toHex(), expected.toHex());
+    QCOMPARE(BitmapRows::imageDataLength(bitmap).valueOr(-1), qint64(expected.size()));
+    QCOMPARE(BitmapRows::bitmapToRows(bitmap).valueOr("not converted").toHex(), expected.toHex());
     QByteArray small(expected.size() - 1, '\0');
-    QCOMPARE(Package::bitmapToRows(bitmap, small.data(), small.size(), &error), qint64(-1));
+    QVERIFY(!BitmapRows::bitmapToRows(bitmap, small.data(), small.size()));
 }
 
 void PackageTest::refusals_data()
@@ -412,7 +418,7 @@ void PackageTest::innerImageLimit()
     QVERIFY(good.compressedLength > 0);
     // Sparse: costs no disk. With its entry header it passes the 100 MiB limit by a few bytes.
     QFile big(workspace.absolute("p/big.bin"));
-    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(Package::MaxInnerLength - 416 - 252 - 252 - 5 + 1));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(MaxPayloadLength - 416 - 252 - 252 - 5 + 1));
     big.close();
     workspace.setModified("p/big.bin", t0.addSecs(1)); // packed after small.txt
     const Built failed = buildProject(workspace.absolute("p"), "p");
@@ -431,22 +437,24 @@ void PackageTest::unopenableFileIsSkipped()
     for (const QString &dir : {workspace.path(), workspace.absolute("p")})
         QVERIFY(QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ReadOther | QFileDevice::ExeOther));
 
-    QByteArray buffer(4096, '\0');
-    Package::InnerImage image{buffer.data(), 0, buffer.size()};
+    QByteArray buffer;
+    QBuffer device(&buffer);
+    device.open(QIODevice::WriteOnly);
+    Package::InnerImage image(&device, 4096);
     quint32 count = 0;
-    QString error;
     QStringList lines;
     // Root opens every file: the walk runs as an unprivileged user, to whom secret.txt is closed.
     const bool root = geteuid() == 0;
     if (root)
         QVERIFY(setegid(65534) == 0 && seteuid(65534) == 0);
-    const qint64 appended = Package::packDirectory(workspace.absolute("p"), workspace.absolute("p"), image, count, &error,
-                                                   [&lines](const QString &line) { lines << line; });
+    const qint64 appended = Package::packDirectory(workspace.absolute("p"), workspace.absolute("p"), image, count,
+                                                   [&lines](const QString &line) { lines << line; })
+                                .valueOr(-1);
     if (root)
         QVERIFY(seteuid(0) == 0 && setegid(0) == 0);
     QCOMPARE(appended, qint64(252 + 7));
     QCOMPARE(count, 1u);
-    QCOMPARE(image.used, appended);
+    QCOMPARE(image.used(), appended);
     QCOMPARE(FixedText::read(buffer.constData() + 48, 200), QByteArray("open.txt"));
     const QString secret = workspace.absolute("p/secret.txt");
     QCOMPARE(lines, QStringList({"正在打包[" + secret + "]", "[" + secret + "]打开失败...，跳过...",
@@ -504,16 +512,18 @@ void PackageTest::readerRefusesBrokenInnerImages()
 {
     QFETCH(QByteArray, inner);
     const KeyUnwrapper keys(DeviceKey::privatePem());
-    const PackageContents good = PackageReader::readInner(innerImage(0, "data"), keys);
-    QVERIFY2(good.ok, qPrintable(good.error));
+    PackageContents good;
+    const Status read = PackageReader::readInner(innerImage(0, "data"), keys, &good);
+    QVERIFY2(read, qPrintable(read.error()));
     QCOMPARE(good.entries.size(), 1);
     QCOMPARE(good.entries[0].relativePath, QStringLiteral("d/f.bin"));
     QCOMPARE(good.entries[0].content, QByteArray("data"));
     QVERIFY(good.mainChunk.isEmpty());
 
-    const PackageContents contents = PackageReader::readInner(inner, keys);
-    QVERIFY(!contents.ok);
-    QVERIFY(!contents.error.isEmpty());
+    PackageContents contents;
+    const Status refused = PackageReader::readInner(inner, keys, &contents);
+    QVERIFY(!refused);
+    QVERIFY(!refused.error().isEmpty());
 }
 
 void PackageTest::readerRefusesDamagedPackages_data()
@@ -540,15 +550,15 @@ void PackageTest::readerRefusesDamagedPackages()
     workspace.writeFile("p/a.lua", "return 'a'");
     workspace.writeFile("p/b.txt", QByteArray(3000, 'b'));
     Built built = buildProject(workspace.absolute("p"), "p");
-    QVERIFY(PackageReader::read(built.package, DeviceKey::privatePem()).ok);
+    QVERIFY(PackageReader::read(built.package, DeviceKey::privatePem()));
     QByteArray damaged = built.package;
     if (truncateTo >= 0)
         damaged.truncate(truncateTo);
     else
         damaged[offset < 0 ? damaged.size() - 1 : offset] = static_cast<char>(damaged[offset < 0 ? damaged.size() - 1 : offset] ^ 0x40);
-    const PackageContents contents = PackageReader::read(damaged, DeviceKey::privatePem());
-    QVERIFY(!contents.ok);
-    QVERIFY(!contents.error.isEmpty());
+    const Result<PackageContents> contents = PackageReader::read(damaged, DeviceKey::privatePem());
+    QVERIFY(!contents);
+    QVERIFY(!contents.error().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(PackageTest)

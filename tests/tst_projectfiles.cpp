@@ -18,6 +18,17 @@
 #include <QPushButton>
 #include <QtTest>
 
+namespace {
+
+QString outcome(const Result<FileOperations::Creation> &made)
+{
+    if (!made)
+        return QStringLiteral("failed: ") + made.error();
+    return *made == FileOperations::Creation::Created ? QStringLiteral("created") : QStringLiteral("exists");
+}
+
+} // namespace
+
 class TestProjectFiles : public QObject
 {
     Q_OBJECT
@@ -97,14 +108,12 @@ void TestProjectFiles::createProject()
 {
     TestWorkspace ws;
     const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
-    QString error;
-    QCOMPARE(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("测试"), &error),
-             ProjectFile::CreateResult::Created);
+    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("测试"))), QStringLiteral("created"));
     QVERIFY(QFileInfo(dir + QStringLiteral("/assets")).isDir());
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/main.script")), ProjectFile::mainScriptTemplate());
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")),
              ProjectFile::projectFileBytes(QStringLiteral("demo"), QStringLiteral("测试")));
-    const ProjectInfo info = ProjectFile::read(dir);
+    const ProjectInfo info = ProjectFile::read(dir).valueOr(ProjectInfo());
     QCOMPARE(info.name, QStringLiteral("demo"));
     QCOMPARE(info.description, QStringLiteral("测试"));
 }
@@ -114,7 +123,7 @@ void TestProjectFiles::createKeepsExistingMainScript()
     TestWorkspace ws;
     ws.writeFile(QStringLiteral("工程目录/old/main.script"), "print('mine')\r\n");
     const QString dir = Workspace::projectAbsolutePath(QStringLiteral("old"));
-    QCOMPARE(ProjectFile::create(dir, QStringLiteral("old"), QString(), nullptr), ProjectFile::CreateResult::Created);
+    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("old"), QString())), QStringLiteral("created"));
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/old/main.script")), QByteArray("print('mine')\r\n"));
     QVERIFY(Workspace::isProjectDirectory(dir));
 }
@@ -124,8 +133,7 @@ void TestProjectFiles::createExistingProjectChangesNothing()
     TestWorkspace ws;
     ws.writeFile(QStringLiteral("工程目录/demo/ks.project"), "hand written");
     const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
-    QCOMPARE(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"), nullptr),
-             ProjectFile::CreateResult::AlreadyExists);
+    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"))), QStringLiteral("exists"));
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")), QByteArray("hand written"));
     QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/main.script")));
 }
@@ -162,7 +170,7 @@ void TestProjectFiles::parseProjectFile()
     QCOMPARE(cut.description, QString());
     const ProjectInfo desc = ProjectFile::parse("<desc>one</desc>two</desc>");
     QCOMPARE(desc.description, QStringLiteral("one"));
-    QCOMPARE(ProjectFile::read(QStringLiteral("/nonexistent/dir")).name, QString());
+    QCOMPARE(ProjectFile::read(QStringLiteral("/nonexistent/dir")).valueOr({QStringLiteral("x"), {}}).name, QString());
 }
 
 void TestProjectFiles::fixedTextCutsAtCharacterBoundary_data()
@@ -199,7 +207,17 @@ void TestProjectFiles::projectValidation_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("message");
     QTest::newRow("ok") << "demo" << "测试" << "";
-    QTest::newRow("spaces only are a name") << "   " << "" << "";
+    const QString device = QStringLiteral("名称不能是Windows保留的设备名（CON、PRN、AUX、NUL、COM1至COM9、LPT1至LPT9），带扩展名也不行。");
+    const QString ending = QStringLiteral("名称不能以“.”或空格结尾。");
+    QTest::newRow("spaces only") << "   " << "" << ending;
+    QTest::newRow("final dot") << "a." << "" << ending;
+    QTest::newRow("final space") << "a " << "" << ending;
+    QTest::newRow("CON") << "CON" << "" << device;
+    QTest::newRow("nul with an extension") << "nul.txt" << "" << device;
+    QTest::newRow("Com9 with extensions") << "Com9.tar.gz" << "" << device;
+    QTest::newRow("LPT1 with a space") << "LPT1 .lua" << "" << device;
+    QTest::newRow("COM10 is a name") << "COM10" << "" << "";
+    QTest::newRow("CONSOLE is a name") << "CONSOLE.lua" << "" << "";
     QTest::newRow("40 Chinese characters") << QString(40, QChar(0x6D4B)) << "" << "";
     QTest::newRow("empty") << "" << "" << "工程名称不能为空！";
     QTest::newRow("41 characters") << QString(41, QLatin1Char('a')) << "" << "工程名称不能超过40个字符！";
@@ -218,7 +236,7 @@ void TestProjectFiles::projectValidation()
     QFETCH(QString, name);
     QFETCH(QString, description);
     QFETCH(QString, message);
-    QCOMPARE(NewProjectDialog::validate(name, description), message);
+    QCOMPARE(NewProjectDialog::validate(name, description).error(), message);
 }
 
 void TestProjectFiles::newProjectDialogStaysOpenOnBadInput()
@@ -250,13 +268,15 @@ void TestProjectFiles::fileNameValidation_data()
     QTest::newRow("directory") << "images" << "";
     QTest::newRow("escape") << "../x.script" << "名称中不能包含“/”或“\\”。";
     QTest::newRow("parent only") << ".." << "名称不能是“.”或“..”。";
+    QTest::newRow("device name before the preset") << "CON.script"
+                                                  << "名称不能是Windows保留的设备名（CON、PRN、AUX、NUL、COM1至COM9、LPT1至LPT9），带扩展名也不行。";
 }
 
 void TestProjectFiles::fileNameValidation()
 {
     QFETCH(QString, text);
     QFETCH(QString, message);
-    QCOMPARE(FilenNameInputDialog::validate(text), message);
+    QCOMPARE(FilenNameInputDialog::validate(text).error(), message);
 }
 
 void TestProjectFiles::listingOrder()
@@ -286,17 +306,17 @@ void TestProjectFiles::createFileAndDirectory()
 {
     TestWorkspace ws;
     const QString file = ws.absolute(QStringLiteral("f.script"));
-    QCOMPARE(FileOperations::createEmptyFile(file), FileOperations::Result::Done);
+    QCOMPARE(outcome(FileOperations::createEmptyFile(file)), QStringLiteral("created"));
     QCOMPARE(QFileInfo(file).size(), qint64(0));
     ws.writeFile(QStringLiteral("f.script"), "keep");
-    QCOMPARE(FileOperations::createEmptyFile(file), FileOperations::Result::AlreadyExists);
+    QCOMPARE(outcome(FileOperations::createEmptyFile(file)), QStringLiteral("exists"));
     QCOMPARE(ws.readFile(QStringLiteral("f.script")), QByteArray("keep"));
 
     const QString dir = ws.absolute(QStringLiteral("a/b/c"));
-    QCOMPARE(FileOperations::createDirectory(dir), FileOperations::Result::Done);
+    QCOMPARE(outcome(FileOperations::createDirectory(dir)), QStringLiteral("created"));
     QVERIFY(QFileInfo(dir).isDir());
-    QCOMPARE(FileOperations::createDirectory(dir), FileOperations::Result::AlreadyExists);
-    QCOMPARE(FileOperations::createEmptyFile(ws.absolute(QStringLiteral("missing/x"))), FileOperations::Result::Failed);
+    QCOMPARE(outcome(FileOperations::createDirectory(dir)), QStringLiteral("exists"));
+    QVERIFY(!FileOperations::createEmptyFile(ws.absolute(QStringLiteral("missing/x"))));
 }
 
 void TestProjectFiles::deleteTreeKeepsHiddenEntries()

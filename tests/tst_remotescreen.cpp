@@ -886,11 +886,9 @@ void TestRemoteScreen::sendFailureIsReported()
     made.write("bytes");
     made.close();
     PCClientControllor unconnected;
-    QString error;
-    QVERIFY(!ScriptImport::send(unconnected, path, &error));
-    QCOMPARE(error, QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));
-    QVERIFY(!ScriptImport::send(unconnected, dir.path(), &error)); // a directory is no package
-    QCOMPARE(error, QStringLiteral("脚本文件[%1]不存在，未导入。").arg(dir.path()));
+    QCOMPARE(ScriptImport::send(unconnected, path).error(), QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));
+    // A directory is no package.
+    QCOMPARE(ScriptImport::send(unconnected, dir.path()).error(), QStringLiteral("脚本文件[%1]不存在，未导入。").arg(dir.path()));
 }
 
 void TestRemoteScreen::addressRememberedAcrossDialogs()

@@ -219,15 +219,14 @@ void TestScreencap::sameSecondKeepsEveryCapture()
     first.fill(Qt::red);
     QImage second(5, 4, QImage::Format_RGB32);
     second.fill(Qt::blue);
-    QString error;
     const QString dir = QStringLiteral("工程目录/demo/截图");
-    QCOMPARE(ScreenshotStore::save(first, QStringLiteral("demo"), std::nullopt, 1394000000, &error),
+    QCOMPARE(ScreenshotStore::save(first, QStringLiteral("demo"), std::nullopt, 1394000000).valueOr(QString()),
              dir + QStringLiteral("/截图_1394000000.bmp"));
-    QCOMPARE(ScreenshotStore::save(second, QStringLiteral("demo"), std::nullopt, 1394000000, &error),
+    QCOMPARE(ScreenshotStore::save(second, QStringLiteral("demo"), std::nullopt, 1394000000).valueOr(QString()),
              dir + QStringLiteral("/截图_1394000000_2.bmp"));
-    QCOMPARE(ScreenshotStore::save(second, QStringLiteral("demo"), std::nullopt, 1394000000, &error),
+    QCOMPARE(ScreenshotStore::save(second, QStringLiteral("demo"), std::nullopt, 1394000000).valueOr(QString()),
              dir + QStringLiteral("/截图_1394000000_3.bmp"));
-    QCOMPARE(ScreenshotStore::save(first, QStringLiteral("demo"), std::nullopt, 1394000001, &error),
+    QCOMPARE(ScreenshotStore::save(first, QStringLiteral("demo"), std::nullopt, 1394000001).valueOr(QString()),
              dir + QStringLiteral("/截图_1394000001.bmp"));
     QCOMPARE(QImage(dir + QStringLiteral("/截图_1394000000.bmp")).size(), QSize(3, 2));
     QCOMPARE(QImage(dir + QStringLiteral("/截图_1394000000_2.bmp")).size(), QSize(5, 4));

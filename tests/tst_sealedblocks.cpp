@@ -82,7 +82,7 @@ void SealedBlocksTest::compressedBlockLayout_data()
 void SealedBlocksTest::compressedBlockLayout()
 {
     QFETCH(QByteArray, input);
-    const QByteArray block = SealedBlocks::compressBlock(input);
+    const QByteArray block = SealedBlocks::compressBlock(input).valueOr(QByteArray());
     QVERIFY(block.size() >= 31);
     QCOMPARE(u32(block, 0), 0x11FE44ABu);
     QCOMPARE(static_cast<int>(block[4]), 31);
@@ -100,8 +100,7 @@ void SealedBlocksTest::compressedBlockLayout()
     QCOMPARE(block.mid(31), expected.left(static_cast<int>(expectedLength)));
 
     QByteArray back;
-    QString error;
-    QCOMPARE(SealedBlocks::decompressBlock(block.constData(), block.size(), input.size(), &back, &error), qint64(block.size()));
+    QCOMPARE(SealedBlocks::decompressBlock(block.constData(), block.size(), input.size(), &back).valueOr(-1), qint64(block.size()));
     QCOMPARE(back, input);
 }
 
@@ -130,12 +129,11 @@ void SealedBlocksTest::cipherBlockLayoutAndRoundTrip()
         QVERIFY(block.mid(16, 8) != plain.left(8));
 
     QByteArray back;
-    QString error;
-    QCOMPARE(SealedBlocks::decryptBlocks(block.constData(), block.size(), key, &back, &error), qint64(block.size()));
+    QCOMPARE(SealedBlocks::decryptBlocks(block.constData(), block.size(), key, &back).valueOr(-1), qint64(block.size()));
     QCOMPARE(back, plain);
     // Trailing bytes after the block are not part of it.
     const QByteArray followed = block + "trailing";
-    QCOMPARE(SealedBlocks::decryptBlocks(followed.constData(), followed.size(), key, &back, &error), qint64(block.size()));
+    QCOMPARE(SealedBlocks::decryptBlocks(followed.constData(), followed.size(), key, &back).valueOr(-1), qint64(block.size()));
     QCOMPARE(back, plain);
 }
 
@@ -163,7 +161,7 @@ void SealedBlocksTest::keyStrings()
     const QByteArray block = SealedBlocks::encryptBlocks(plain, taken);
     QCOMPARE(SealedBlocks::encryptBlocks(plain, keyString + QByteArray("\0ignored", 8)), block);
     QByteArray back;
-    QVERIFY(SealedBlocks::decryptBlocks(block.constData(), block.size(), keyString, &back, nullptr) > 0);
+    QVERIFY(SealedBlocks::decryptBlocks(block.constData(), block.size(), keyString, &back));
     QCOMPARE(back, plain);
     QVERIFY(SealedBlocks::encryptBlocks(plain, keyString + "x") != block);
 }
@@ -202,9 +200,9 @@ void SealedBlocksTest::decryptRefusesBrokenBlocks()
 {
     QFETCH(QByteArray, block);
     QByteArray plain = "untouched";
-    QString error;
-    QCOMPARE(SealedBlocks::decryptBlocks(block.constData(), block.size(), "k", &plain, &error), qint64(-1));
-    QVERIFY(!error.isEmpty());
+    const Result<qint64> used = SealedBlocks::decryptBlocks(block.constData(), block.size(), "k", &plain);
+    QVERIFY(!used);
+    QVERIFY(!used.error().isEmpty());
     QCOMPARE(plain, QByteArray("untouched"));
 }
 
@@ -213,7 +211,7 @@ void SealedBlocksTest::decompressRefusesBrokenBlocks_data()
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<qint64>("expectedLength");
     const QByteArray input(5000, 'z');
-    const QByteArray good = SealedBlocks::compressBlock(input);
+    const QByteArray good = SealedBlocks::compressBlock(input).valueOr(QByteArray());
     QByteArray wrongMagic = good;
     wrongMagic[0] = 0;
     QByteArray wrongHeader = good;
@@ -239,9 +237,9 @@ void SealedBlocksTest::decompressRefusesBrokenBlocks()
     QFETCH(QByteArray, block);
     QFETCH(qint64, expectedLength);
     QByteArray plain;
-    QString error;
-    QCOMPARE(SealedBlocks::decompressBlock(block.constData(), block.size(), expectedLength, &plain, &error), qint64(-1));
-    QVERIFY(!error.isEmpty());
+    const Result<qint64> used = SealedBlocks::decompressBlock(block.constData(), block.size(), expectedLength, &plain);
+    QVERIFY(!used);
+    QVERIFY(!used.error().isEmpty());
 }
 
 void SealedBlocksTest::contentKeysKeepUpperBytesZero()
@@ -264,19 +262,18 @@ void SealedBlocksTest::wrappedKeyOpensWithDevicePrivateKey()
     const KeyUnwrapper device(DeviceKey::privatePem());
     QVERIFY(device.isValid());
     const QByteArray contentKey = SealedBlocks::makeContentKey();
-    QString error;
-    const QByteArray wrapped = SealedBlocks::wrapKey(contentKey, &error);
+    const QByteArray wrapped = SealedBlocks::wrapKey(contentKey).valueOr(QByteArray());
     QCOMPARE(wrapped.size(), 128);
-    QCOMPARE(device.unwrap(wrapped.constData(), wrapped.size(), &error), contentKey);
+    QCOMPARE(device.unwrap(wrapped.constData(), wrapped.size()).valueOr(QByteArray()), contentKey);
     // PKCS #1 v1.5 pads with random bytes: the same key wraps differently every time.
-    const QByteArray again = SealedBlocks::wrapKey(contentKey, &error);
+    const QByteArray again = SealedBlocks::wrapKey(contentKey).valueOr(QByteArray());
     QVERIFY(again != wrapped);
-    QCOMPARE(device.unwrap(again.constData(), again.size(), &error), contentKey);
+    QCOMPARE(device.unwrap(again.constData(), again.size()).valueOr(QByteArray()), contentKey);
 
     QByteArray damaged = wrapped;
     damaged[5] = static_cast<char>(damaged[5] ^ 1);
-    QVERIFY(device.unwrap(damaged.constData(), damaged.size(), &error).isEmpty());
-    QVERIFY(device.unwrap(wrapped.constData(), 127, &error).isEmpty());
+    QVERIFY(!device.unwrap(damaged.constData(), damaged.size()));
+    QVERIFY(!device.unwrap(wrapped.constData(), 127));
 }
 
 void SealedBlocksTest::wrapKeyFailures_data()
@@ -303,9 +300,9 @@ void SealedBlocksTest::wrapKeyFailures()
 {
     QFETCH(QByteArray, pem);
     QFETCH(QByteArray, line);
-    QString error;
-    QVERIFY(SealedBlocks::wrapKey(SealedBlocks::makeContentKey(), pem, &error).isEmpty());
-    QVERIFY2(error.contains(QString::fromLatin1(line)), qPrintable(error));
+    const Result<QByteArray> wrapped = SealedBlocks::wrapKey(SealedBlocks::makeContentKey(), pem);
+    QVERIFY(!wrapped);
+    QVERIFY2(wrapped.error().contains(QString::fromLatin1(line)), qPrintable(wrapped.error()));
 }
 
 void SealedBlocksTest::builtInKeyIsFourPemLines()
@@ -319,8 +316,7 @@ void SealedBlocksTest::builtInKeyIsFourPemLines()
     QCOMPARE(lines[2].size(), 64);
     QCOMPARE(lines[3].size(), 64);
     QVERIFY(lines[4].size() < 64);
-    QString error;
-    QCOMPARE(SealedBlocks::wrapKey(QByteArray(8, 'k'), &error).size(), 128);
+    QCOMPARE(SealedBlocks::wrapKey(QByteArray(8, 'k')).valueOr(QByteArray()).size(), 128);
 }
 
 void SealedBlocksTest::zeroExtendedDigest_data()

@@ -2,6 +2,7 @@
 // many projects or build in a pipeline. Same lines as the IDE's output pane; errors and the
 // warnings of the script check on stderr.
 #include "common/BuildInfo.h"
+#include "common/Names.h"
 #include "toolchain/ProjectBuilder.h"
 
 #include <QCoreApplication>
@@ -82,8 +83,8 @@ int main(int argc, char *argv[])
 
     const QFileInfo info(directory);
     const QString projectDirectory = info.absoluteFilePath();
-    if (!info.isDir() || !QFileInfo::exists(projectDirectory + QStringLiteral("/ks.project"))) {
-        print(stderr, QStringLiteral("错误：[%1]不是工程目录（缺少ks.project）。").arg(QDir::toNativeSeparators(directory)));
+    if (!info.isDir() || !QFileInfo::exists(projectDirectory + QLatin1Char('/') + Names::projectFile())) {
+        print(stderr, QStringLiteral("错误：[%1]不是工程目录（缺少%2）。").arg(QDir::toNativeSeparators(directory), Names::projectFile()));
         return 1;
     }
 

@@ -29,22 +29,23 @@ QByteArray ChunkRelayer::header32()
     return QByteArray(luaHeader, HeaderLength);
 }
 
-bool ChunkRelayer::relay(const char *chunk, qint64 length, QByteArray *out, QString *error)
+Result<QByteArray> ChunkRelayer::relay(const char *chunk, qint64 length)
 {
-    ChunkRelayer relayer(out);
-    out->reserve(static_cast<int>(qMin<qint64>(length, 0x7FFFFFF0)));
+    QByteArray out;
+    ChunkRelayer relayer(&out);
+    out.reserve(static_cast<int>(qMin<qint64>(length, 0x7FFFFFF0)));
     relayer.feed(chunk, length);
-    if (relayer.finish(error))
-        return true;
-    out->clear();
-    return false;
+    const Status finished = relayer.finish();
+    if (!finished)
+        return fail(finished.error());
+    return out;
 }
 
 bool ChunkRelayer::feed(const char *bytes, qint64 length)
 {
     while (length > 0 && field != Field::Failed) {
         if (field == Field::Done) {
-            fail(QStringLiteral("bytes after the chunk"));
+            reject(QStringLiteral("bytes after the chunk"));
             break;
         }
         if (bulkLeft > 0) {
@@ -68,13 +69,11 @@ bool ChunkRelayer::feed(const char *bytes, qint64 length)
     return field != Field::Failed;
 }
 
-bool ChunkRelayer::finish(QString *error)
+Status ChunkRelayer::finish()
 {
     if (field == Field::Done)
-        return true;
-    if (error)
-        *error = field == Field::Failed ? problem : QStringLiteral("chunk truncated");
-    return false;
+        return Status();
+    return fail(field == Field::Failed ? problem : QStringLiteral("chunk truncated"));
 }
 
 void ChunkRelayer::expect(Field next, int width)
@@ -91,7 +90,7 @@ void ChunkRelayer::run(qint64 length, bool keep, Field then, int width)
     expect(then, width);
 }
 
-void ChunkRelayer::fail(const QString &why)
+void ChunkRelayer::reject(const QString &why)
 {
     problem = why;
     field = Field::Failed;
@@ -104,7 +103,7 @@ bool ChunkRelayer::count(qint64 *n)
     *n = qFromLittleEndian<qint32>(pending);
     if (*n >= 0)
         return true;
-    fail(QStringLiteral("count out of range"));
+    reject(QStringLiteral("count out of range"));
     return false;
 }
 
@@ -131,7 +130,7 @@ void ChunkRelayer::fieldComplete()
         const char width = pending[sizeTOffset];
         if (std::memcmp(pending, luaHeader, sizeTOffset) != 0 || (width != 4 && width != 8)
             || std::memcmp(pending + sizeTOffset + 1, luaHeader + sizeTOffset + 1, HeaderLength - sizeTOffset - 1) != 0)
-            return fail(QStringLiteral("not a little-endian Lua 5.2 chunk"));
+            return reject(QStringLiteral("not a little-endian Lua 5.2 chunk"));
         sizeTWidth = width;
         out->append(luaHeader, HeaderLength);
         stack.append(Function());
@@ -163,12 +162,12 @@ void ChunkRelayer::fieldComplete()
         case Boolean: return run(1, true, Field::ConstantNext, 0);
         case Number: return run(8, true, Field::ConstantNext, 0);
         case String: return expect(Field::StringLength, sizeTWidth);
-        default: return fail(QStringLiteral("unknown constant type"));
+        default: return reject(QStringLiteral("unknown constant type"));
         }
     case Field::StringLength:
         n = stringLength();
         if (n > qint64(0xFFFFFFFFu))
-            return fail(QStringLiteral("string too long for a 32-bit chunk"));
+            return reject(QStringLiteral("string too long for a 32-bit chunk"));
         writeInt(static_cast<quint32>(n));
         return run(n, true, Field::ConstantNext, 0);
     case Field::FunctionCount:
@@ -181,7 +180,7 @@ void ChunkRelayer::fieldComplete()
         if (stack.last().functions == 0)
             return expect(Field::UpvalueCount, 4);
         if (stack.size() > MaxNesting)
-            return fail(QStringLiteral("functions nested too deeply"));
+            return reject(QStringLiteral("functions nested too deeply"));
         --stack.last().functions;
         stack.append(Function());
         return expect(Field::FunctionHead, functionHeadLength);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -24,18 +26,15 @@ public:
 
     // Takes the next piece of the chunk; false once the chunk is known to be malformed.
     bool feed(const char *bytes, qint64 length);
-    // True when exactly one whole chunk was fed; otherwise false with a message.
-    bool finish(QString *error);
+    // Succeeds when exactly one whole chunk was fed.
+    Status finish();
 
     // The 18 header bytes of the 32-bit layout.
     static QByteArray header32();
-    // Re-lays a whole chunk held in memory. False with a message, and *out empty, when the input
-    // is not exactly one well-formed little-endian Lua 5.2 chunk with 4- or 8-byte size_t.
-    static bool relay(const char *chunk, qint64 length, QByteArray *out, QString *error);
-    static bool relay(const QByteArray &chunk, QByteArray *out, QString *error)
-    {
-        return relay(chunk.constData(), chunk.size(), out, error);
-    }
+    // Re-lays a whole chunk held in memory. Fails when the input is not exactly one well-formed
+    // little-endian Lua 5.2 chunk with 4- or 8-byte size_t.
+    static Result<QByteArray> relay(const char *chunk, qint64 length);
+    static Result<QByteArray> relay(const QByteArray &chunk) { return relay(chunk.constData(), chunk.size()); }
 
 private:
     // What the next bytes of the input are. The ...Next steps take no bytes: they decide what
@@ -57,7 +56,7 @@ private:
     void expect(Field next, int width);
     void run(qint64 length, bool keep, Field then, int width);
     void fieldComplete();
-    void fail(const QString &why);
+    void reject(const QString &why); // the chunk is malformed: stop reading it
     bool count(qint64 *n);
     qint64 stringLength() const;
     void writeInt(quint32 value);

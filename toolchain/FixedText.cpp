@@ -16,6 +16,20 @@ QByteArray FixedText::cut(const QByteArray &utf8, int maxBytes)
     return utf8.left(end);
 }
 
+QByteArray FixedText::cutFileName(const QByteArray &utf8, int maxBytes)
+{
+    if (utf8.size() <= maxBytes)
+        return utf8;
+    const int dot = utf8.lastIndexOf('.');
+    if (dot > 0) {
+        const QByteArray extension = utf8.mid(dot);
+        const QByteArray stem = cut(utf8.left(dot), maxBytes - extension.size());
+        if (!stem.isEmpty())
+            return stem + extension;
+    }
+    return cut(utf8, maxBytes);
+}
+
 int FixedText::write(char *field, int width, const QByteArray &utf8)
 {
     if (width <= 0)

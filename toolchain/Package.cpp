@@ -1,213 +1,69 @@
 #include "toolchain/Package.h"
 
-#include "toolchain/FixedText.h"
-#include "toolchain/SealedBlocks.h"
+#include "common/Names.h"
 #include "project/DirListing.h"
 #include "project/FileOperations.h"
+#include "toolchain/BinaryLayout.h"
+#include "toolchain/BitmapRows.h"
+#include "toolchain/FixedText.h"
+#include "toolchain/SealedBlocks.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
-#include <QtEndian>
+#include <QRegularExpression>
+#include <QTemporaryFile>
 
 #include <zlib.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {
-
-void write32(char *p, quint32 value)
-{
-    qToLittleEndian<quint32>(value, p);
-}
-
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
-
-qint64 refuse(QString *error, const QString &why)
-{
-    fail(error, why);
-    return -1;
-}
 
 QString nativePath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
 }
 
-QString limitMessage(const QString &path)
+Failure limitFailure(const QString &path)
 {
-    return QStringLiteral("工程内容超过100MB上限，无法打包[%1]").arg(nativePath(path));
+    return fail(QStringLiteral("工程内容超过100MB上限，无法打包[%1]").arg(nativePath(path)));
 }
 
-// What the header of a bitmap file says, checked against the file's length.
-struct BitmapLayout
-{
-    qint64 width = 0;
-    qint64 height = 0;
-    bool topDown = false;
-    int bitsPerPixel = 0;
-    qint64 pixelOffset = 0;
-    qint64 stride = 0;
-    bool raw = false; // 24 or 32 bits per pixel, uncompressed: copied byte for byte
-};
-
-bool readBitmapLayout(const QByteArray &bitmap, BitmapLayout *layout, QString *error)
-{
-    const qint64 size = bitmap.size();
-    const char *bytes = bitmap.constData();
-    if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M')
-        return fail(error, QStringLiteral("缺少BM标记"));
-    if (size < 26)
-        return fail(error, QStringLiteral("文件头不完整"));
-    const qint64 infoLength = qFromLittleEndian<quint32>(bytes + 14);
-    quint32 compression = 0;
-    if (infoLength == 12) {
-        // The old core header: 16-bit sizes, never compressed.
-        layout->width = qFromLittleEndian<quint16>(bytes + 18);
-        layout->height = qFromLittleEndian<quint16>(bytes + 20);
-        layout->bitsPerPixel = qFromLittleEndian<quint16>(bytes + 24);
-    } else if (infoLength >= 40 && size >= 54) {
-        layout->width = qFromLittleEndian<qint32>(bytes + 18);
-        const qint64 height = qFromLittleEndian<qint32>(bytes + 22);
-        layout->topDown = height < 0;
-        layout->height = height < 0 ? -height : height;
-        layout->bitsPerPixel = qFromLittleEndian<quint16>(bytes + 28);
-        compression = qFromLittleEndian<quint32>(bytes + 30);
-    } else {
-        return fail(error, QStringLiteral("文件头不完整"));
-    }
-    if (layout->width <= 0 || layout->height <= 0)
-        return fail(error, QStringLiteral("宽度或高度无效"));
-    if (layout->width > Package::MaxInnerLength || layout->height > Package::MaxInnerLength
-        || layout->width * layout->height * 3 > Package::MaxInnerLength)
-        return fail(error, QStringLiteral("图像过大（%1×%2）").arg(layout->width).arg(layout->height));
-
-    enum { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, AlphaBitFields = 6 };
-    const int bits = layout->bitsPerPixel;
-    const bool rle = (bits == 8 && compression == Rle8) || (bits == 4 && compression == Rle4);
-    const bool plain = compression == Rgb
-        || ((bits == 16 || bits == 32) && (compression == BitFields || compression == AlphaBitFields));
-    const bool knownDepth = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-    if (!knownDepth || !(plain || rle))
-        return fail(error, QStringLiteral("不支持的位图格式（%1位，压缩方式%2）").arg(bits).arg(compression));
-    layout->raw = infoLength >= 40 && plain && (bits == 24 || bits == 32);
-    layout->pixelOffset = qFromLittleEndian<quint32>(bytes + 10);
-    if (layout->pixelOffset >= size)
-        return fail(error, QStringLiteral("像素数据超出文件末尾"));
-    if (rle)
-        return true; // the image reader checks the runs
-    layout->stride = (layout->width * bits + 31) / 32 * 4;
-    const qint64 end = layout->pixelOffset + layout->stride * (layout->height - 1) + (layout->width * bits + 7) / 8;
-    if (end > size)
-        return fail(error, QStringLiteral("像素数据超出文件末尾"));
-    return true;
-}
-
-void writeImageHeader(char *out, qint64 width, qint64 height)
-{
-    write32(out, static_cast<quint32>(width));
-    write32(out + 4, static_cast<quint32>(height));
-    write32(out + 8, 24);
-}
-
-void copyRawRows(const QByteArray &bitmap, const BitmapLayout &layout, char *out)
-{
-    const int pixelBytes = layout.bitsPerPixel / 8;
-    const qint64 rowBytes = layout.width * 3;
-    for (qint64 y = 0; y < layout.height; ++y) {
-        // Rows are stored bottom-up unless the height was negative.
-        const qint64 stored = layout.topDown ? y : layout.height - 1 - y;
-        const char *src = bitmap.constData() + layout.pixelOffset + stored * layout.stride;
-        char *dst = out + y * rowBytes;
-        if (pixelBytes == 3) {
-            std::memcpy(dst, src, static_cast<size_t>(rowBytes));
-        } else {
-            for (qint64 x = 0; x < layout.width; ++x, src += 4, dst += 3) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
-            }
-        }
-    }
-}
-
-bool decodeRows(const QByteArray &bitmap, const BitmapLayout &layout, char *out, QString *error)
-{
-    QImage image;
-    if (!image.loadFromData(bitmap, "BMP") || image.width() != layout.width || image.height() != layout.height)
-        return fail(error, QStringLiteral("无法解码该位图（%1位）").arg(layout.bitsPerPixel));
-    image = image.convertToFormat(QImage::Format_RGB888);
-    for (qint64 y = 0; y < layout.height; ++y) {
-        const uchar *src = image.constScanLine(static_cast<int>(y));
-        char *dst = out + y * layout.width * 3;
-        for (qint64 x = 0; x < layout.width; ++x, src += 3, dst += 3) {
-            dst[0] = static_cast<char>(src[2]);
-            dst[1] = static_cast<char>(src[1]);
-            dst[2] = static_cast<char>(src[0]);
-        }
-    }
-    return true;
-}
-
-// Seals a script source into the image at `at` (script header, then the cipher block of its
-// compressed bytes) and returns the data length, or -1 with a message.
-qint64 sealScript(const QString &path, const QByteArray &source, char *at, qint64 room, QString *error)
+// The data of a sealed script entry: the script header, then the cipher block of the
+// compressed source under a fresh content key.
+Result<QByteArray> sealScript(const QString &path, const QByteArray &source)
 {
     const QByteArray contentKey = SealedBlocks::makeContentKey();
-    const QByteArray wrapped = SealedBlocks::wrapKey(contentKey, error);
-    if (wrapped.isEmpty())
-        return -1;
-    const QByteArray compressed = SealedBlocks::compressBlock(source);
-    const qint64 length = Package::ScriptHeaderLength + SealedBlocks::cipherBlockLength(compressed.size());
-    if (compressed.isEmpty() || length > room)
-        return refuse(error, limitMessage(path));
-    std::memset(at, 0, Package::ScriptHeaderLength);
-    write32(at, Package::ScriptHeaderMagic);
-    write32(at + 4, Package::ScriptHeaderLength);
-    write32(at + 8, static_cast<quint32>(source.size()));
-    write32(at + 12, SealedBlocks::WrappedKeyLength);
-    std::memcpy(at + 16, wrapped.constData(), SealedBlocks::WrappedKeyLength);
-    char *block = at + Package::ScriptHeaderLength;
-    std::memcpy(block + SealedBlocks::CipherHeaderLength, compressed.constData(), static_cast<size_t>(compressed.size()));
-    SealedBlocks::encryptInPlace(block, compressed.size(), SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
-    return length;
+    const Result<QByteArray> wrapped = SealedBlocks::wrapKey(contentKey);
+    if (!wrapped)
+        return fail(wrapped.error());
+    const Result<QByteArray> compressed = SealedBlocks::compressBlock(source);
+    if (!compressed)
+        return limitFailure(path);
+    char header[ScriptEntryHeader::Length] = {};
+    Layout::write(header, ScriptEntryHeader::magic, ScriptEntryHeader::Magic);
+    Layout::write(header, ScriptEntryHeader::headerLength, ScriptEntryHeader::Length);
+    Layout::write(header, ScriptEntryHeader::sourceLength, static_cast<quint32>(source.size()));
+    Layout::write(header, ScriptEntryHeader::wrappedKeyLength, SealedBlocks::WrappedKeyLength);
+    Layout::writeBytes(header, ScriptEntryHeader::wrappedKey, *wrapped);
+    return QByteArray(header, ScriptEntryHeader::Length)
+        + SealedBlocks::encryptBlocks(*compressed, SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
 }
 
-// The scratch file holding the inner image while a build runs; removed however the build ends.
-class ScratchFile
-{
-public:
-    explicit ScratchFile(const QString &path)
-        : file(path)
-    {
-    }
-    ~ScratchFile()
-    {
-        if (data)
-            file.unmap(data);
-        file.close();
-        file.remove();
-    }
-    char *map(qint64 length, QString *error)
-    {
-        if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate) || !file.resize(length)
-            || !(data = file.map(0, length))) {
-            fail(error, QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(file.fileName()), file.errorString()));
-            return nullptr;
-        }
-        return reinterpret_cast<char *>(data);
-    }
+// A bitmap whose rows fit the inner image is never larger than this (32-bit pixels and padding).
+constexpr qint64 MaxBitmapFileLength = 2 * MaxPayloadLength;
 
-private:
-    QFile file;
-    uchar *data = nullptr;
-};
+// Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o. Links
+// are removed as links. A build still writing one keeps its open file.
+void removeLeftoverScratchFiles(const QString &root, const QString &name, const QString &own)
+{
+    const QRegularExpression leftover(QStringLiteral("^%1(\\.[A-Za-z0-9]{6})?%2$")
+                                          .arg(QRegularExpression::escape(name), QRegularExpression::escape(Names::scratchSuffix())));
+    for (const QFileInfo &entry : QDir(root).entryInfoList(QDir::Files | QDir::System | QDir::Hidden)) {
+        if (leftover.match(entry.fileName()).hasMatch() && entry.absoluteFilePath() != QFileInfo(own).absoluteFilePath())
+            QFile::remove(entry.absoluteFilePath());
+    }
+}
 
 bool validName(const QString &name)
 {
@@ -217,198 +73,211 @@ bool validName(const QString &name)
 
 } // namespace
 
-int Package::build(const QString &projectDirectory, const QString &name, const QString &version,
-                   const QString &description, const QByteArray &mainScript, int type,
-                   QString *error, const Progress &progress)
+Package::InnerImage::InnerImage(QIODevice *device, qint64 capacity)
+    : device(device)
+    , capacity(capacity)
+{
+}
+
+Status Package::InnerImage::append(const QByteArray &bytes)
+{
+    if (bytes.size() > room())
+        return fail(QStringLiteral("超过100MB上限"));
+    if (device->write(bytes) != bytes.size())
+        return fail(device->errorString());
+    length += bytes.size();
+    return Status();
+}
+
+Result<int> Package::build(const QString &projectDirectory, const QString &name, const QString &version,
+                           const QString &description, const QByteArray &mainScript, int type, const Progress &progress)
 {
     if (!validName(name))
-        return refuse(error, QStringLiteral("工程名称[%1]不能用作包的文件名").arg(name));
+        return fail(QStringLiteral("工程名称[%1]不能用作包的文件名").arg(name));
     const QString root = QDir(projectDirectory).absolutePath();
     const QString directory = root + QLatin1Char('/');
 
-    ScratchFile scratch(directory + name + QStringLiteral(".o"));
-    InnerImage image;
-    image.data = scratch.map(MaxInnerLength, error);
-    if (!image.data)
-        return -1;
-    image.capacity = MaxInnerLength;
-    image.used = HeaderLength;
-
-    char header[HeaderLength] = {};
-    write32(header, HeaderMagic);
-    write32(header + 8, static_cast<quint32>(type));
-    FixedText::write(header + 12, NameWidth, name.toUtf8());
-    FixedText::write(header + 72, VersionWidth, version.toUtf8());
-    FixedText::write(header + 92, DescriptionWidth, description.toUtf8());
+    // A name of its own, made exclusively: a second build, or a link planted under the name,
+    // never shares or redirects it. Its suffix keeps it out of the package.
+    QTemporaryFile scratch(directory + name + QStringLiteral(".XXXXXX") + Names::scratchSuffix());
+    const auto scratchFailure = [&scratch]() {
+        return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(scratch.fileName()), scratch.errorString()));
+    };
+    if (!scratch.open())
+        return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(scratch.fileTemplate()), scratch.errorString()));
+    removeLeftoverScratchFiles(root, name, scratch.fileName());
+    InnerImage image(&scratch, MaxPayloadLength);
+    // The header is written last, when the entries are counted.
+    if (!image.append(QByteArray(PackageHeader::Length, '\0')))
+        return scratchFailure();
 
     quint32 entryCount = 0;
-    const qint64 entriesLength = packDirectory(root, root, image, entryCount, error, progress);
-    if (entriesLength < 0)
-        return -1;
-    if (mainScript.size() > image.capacity - image.used)
-        return refuse(error, limitMessage(directory + QStringLiteral("main.script.m")));
-    write32(header + 392, entryCount);
-    write32(header + 396, EntryHeaderLength);
-    write32(header + 400, static_cast<quint32>(entriesLength));
-    write32(header + 404, HeaderLength);
-    write32(header + 408, static_cast<quint32>(image.used));
-    write32(header + 412, static_cast<quint32>(mainScript.size()));
-    std::memcpy(image.data + image.used, mainScript.constData(), static_cast<size_t>(mainScript.size()));
-    image.used += mainScript.size();
-    std::memcpy(image.data, header, HeaderLength);
-    const qint64 innerLength = image.used;
+    const Result<qint64> entriesLength = packDirectory(root, root, image, entryCount, progress);
+    if (!entriesLength)
+        return fail(entriesLength.error());
+    if (mainScript.size() > image.room())
+        return limitFailure(directory + Names::compiledMainScript());
+    const qint64 mainOffset = image.used();
+    if (!image.append(mainScript))
+        return scratchFailure();
 
-    // Envelope, then the zlib stream at offset 48, encrypted there in place behind its header.
+    char header[PackageHeader::Length] = {};
+    Layout::write(header, PackageHeader::magic, PackageHeader::Magic);
+    Layout::write(header, PackageHeader::type, static_cast<quint32>(type));
+    Layout::writeText(header, PackageHeader::name, name.toUtf8());
+    Layout::writeText(header, PackageHeader::version, version.toUtf8());
+    Layout::writeText(header, PackageHeader::description, description.toUtf8());
+    Layout::write(header, PackageHeader::entryCount, entryCount);
+    Layout::write(header, PackageHeader::entryHeaderLength, PackageEntry::HeaderLength);
+    Layout::write(header, PackageHeader::entriesLength, static_cast<quint32>(*entriesLength));
+    Layout::write(header, PackageHeader::firstEntryOffset, PackageHeader::Length);
+    Layout::write(header, PackageHeader::mainOffset, static_cast<quint32>(mainOffset));
+    Layout::write(header, PackageHeader::mainLength, static_cast<quint32>(mainScript.size()));
+    const qint64 innerLength = image.used();
+    if (!scratch.flush() || !scratch.seek(0) || scratch.write(header, PackageHeader::Length) != PackageHeader::Length
+        || !scratch.flush())
+        return scratchFailure();
+    // Every byte of the mapping was written above: reading it cannot meet a hole of a full disk.
+    const uchar *inner = scratch.map(0, innerLength, QFileDevice::MapPrivateOption);
+    if (!inner)
+        return scratchFailure();
+
+    // Envelope, then the zlib stream behind the cipher block's header, encrypted there in place.
     const uLong bound = ::compressBound(static_cast<uLong>(innerLength));
-    const qint64 streamAt = EnvelopeLength + SealedBlocks::CipherHeaderLength;
+    const qint64 streamAt = PackageEnvelope::Length + CipherBlock::HeaderLength;
     std::vector<char> package(static_cast<size_t>(streamAt + SealedBlocks::paddedLength(bound)));
     char *out = package.data();
     uLongf compressedLength = bound;
-    if (::compress(reinterpret_cast<Bytef *>(out + streamAt), &compressedLength,
-                   reinterpret_cast<const Bytef *>(image.data), static_cast<uLong>(innerLength)) != Z_OK)
-        return refuse(error, QStringLiteral("压缩工程内容失败"));
-    write32(out, EnvelopeMagic);
-    out[4] = EnvelopeLength;
-    out[5] = 2;
-    out[6] = 1;
-    write32(out + 8, static_cast<quint32>(innerLength));
-    const QByteArray digest = SealedBlocks::zeroExtendedMd5(image.data, innerLength, static_cast<qint64>(compressedLength));
-    std::memcpy(out + 12, digest.constData(), static_cast<size_t>(digest.size()));
-    write32(out + 28, static_cast<quint32>(innerLength));
-    // The key string runs from offset 12 to the first zero byte of the finished file: through
+    if (::compress(reinterpret_cast<Bytef *>(out + streamAt), &compressedLength, inner, static_cast<uLong>(innerLength)) != Z_OK)
+        return fail(QStringLiteral("压缩工程内容失败"));
+    Layout::write(out, PackageEnvelope::magic, PackageEnvelope::Magic);
+    Layout::write(out, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
+    Layout::write(out, PackageEnvelope::constant2, 2);
+    Layout::write(out, PackageEnvelope::constant1, 1);
+    Layout::write(out, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
+    Layout::writeBytes(out, PackageEnvelope::digest,
+                       SealedBlocks::zeroExtendedMd5(reinterpret_cast<const char *>(inner), innerLength,
+                                                     static_cast<qint64>(compressedLength)));
+    Layout::write(out, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
+    // The key string runs from the digest to the first zero byte of the finished file: through
     // the digest and innerLength, on into the cipher block's header when neither holds a zero.
-    write32(out + EnvelopeLength, SealedBlocks::CipherMagic);
-    write32(out + EnvelopeLength + 4, SealedBlocks::CipherHeaderLength);
-    const QByteArray key = SealedBlocks::keyString(out + 12, streamAt - 12);
-    SealedBlocks::encryptInPlace(out + EnvelopeLength, static_cast<qint64>(compressedLength), key);
-    const qint64 packageLength = EnvelopeLength + SealedBlocks::cipherBlockLength(static_cast<qint64>(compressedLength));
+    char *block = out + PackageEnvelope::Length;
+    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    const int keyAt = PackageEnvelope::digest.offset;
+    const QByteArray key = SealedBlocks::keyString(out + keyAt, streamAt - keyAt);
+    SealedBlocks::encryptInPlace(block, static_cast<qint64>(compressedLength), key);
+    const qint64 packageLength = PackageEnvelope::Length + SealedBlocks::cipherBlockLength(static_cast<qint64>(compressedLength));
 
     // Written aside and renamed: a failed build never destroys the last good package.
-    const QString packagePath = directory + name + QStringLiteral(".ks");
-    QString reason;
-    if (!FileOperations::writeWhole(packagePath, out, packageLength, &reason))
-        return refuse(error, QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), reason));
+    const QString packagePath = directory + name + Names::packageSuffix();
+    const Status written = FileOperations::writeWhole(packagePath, out, packageLength);
+    if (!written)
+        return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), written.error()));
     return static_cast<int>(compressedLength);
 }
 
-qint64 Package::packDirectory(const QString &directory, const QString &projectDirectory, InnerImage &image,
-                              quint32 &entryCount, QString *error, const Progress &progress)
+Result<qint64> Package::packDirectory(const QString &directory, const QString &projectDirectory, InnerImage &image,
+                                      quint32 &entryCount, const Progress &progress)
 {
-    const QString prefix = QDir(projectDirectory).absolutePath() + QLatin1Char('/');
+    const QString root = QDir(projectDirectory).absolutePath();
+    const QString prefix = root + QLatin1Char('/');
+    const Result<QVector<DirListing::Entry>> listing = DirListing::list(QDir(directory).absolutePath());
+    if (!listing)
+        return fail(listing.error());
     qint64 total = 0;
-    for (const DirListing::Entry &listed : DirListing::entries(QDir(directory).absolutePath())) {
+    for (const DirListing::Entry &listed : *listing) {
         const QString path = listed.path();
         if (listed.isDir) {
-            const qint64 appended = packDirectory(path, projectDirectory, image, entryCount, error, progress);
-            if (appended < 0)
-                return -1;
-            total += appended;
+            const Result<qint64> appended = packDirectory(path, projectDirectory, image, entryCount, progress);
+            if (!appended)
+                return appended;
+            total += *appended;
             continue;
         }
         const QString &fileName = listed.name;
-        if (fileName.endsWith(QLatin1String(".o")) || fileName.endsWith(QLatin1String(".ks")))
+        // What builds make in the project directory is never packed.
+        if (fileName.endsWith(Names::scratchSuffix()) || fileName.endsWith(Names::packageSuffix())
+            || (listed.directory == root && fileName == Names::buildLock()))
             continue;
         if (progress)
             progress(QStringLiteral("正在打包[") + path + QLatin1Char(']'));
 
         const QByteArray relativePath = path.mid(prefix.size()).toUtf8();
-        if (!FixedText::fits(relativePath, RelativePathWidth))
-            return refuse(error, QStringLiteral("[%1]的相对路径超过%2字节，无法打包").arg(nativePath(path)).arg(RelativePathWidth - 1));
-        const qint64 room = image.capacity - image.used - EntryHeaderLength;
+        const int pathWidth = PackageEntry::relativePath.width;
+        if (!FixedText::fits(relativePath, pathWidth))
+            return fail(QStringLiteral("[%1]的相对路径超过%2字节，无法打包").arg(nativePath(path)).arg(pathWidth - 1));
+        const qint64 room = image.room() - PackageEntry::HeaderLength;
         if (room < 0)
-            return refuse(error, limitMessage(path));
-        char *at = image.data + image.used;
-        char *data = at + EntryHeaderLength;
-        qint64 dataLength = -1;
-        EntryType type = PlainFile;
-        QFile file(path);
-        if (fileName.endsWith(QLatin1String(".bmp"))) {
-            QByteArray bitmap;
-            if (loadBitmap(path, &bitmap)) {
-                QString why;
-                dataLength = imageDataLength(bitmap, &why);
-                if (dataLength < 0)
-                    return refuse(error, QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
-                if (dataLength > room)
-                    return refuse(error, limitMessage(path));
-                if (bitmapToRows(bitmap, data, room, &why) < 0)
-                    return refuse(error, QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
-                type = Image;
-            }
-        } else if (file.open(QIODevice::ReadOnly)) {
-            if (fileName.endsWith(QLatin1String(".script")) || fileName.endsWith(QLatin1String(".lua"))) {
-                if (file.size() > MaxInnerLength)
-                    return refuse(error, limitMessage(path));
-                dataLength = sealScript(path, file.readAll(), data, room, error);
-                if (dataLength < 0)
-                    return -1;
-                type = SealedScript;
-            } else {
-                if (file.size() > room)
-                    return refuse(error, limitMessage(path));
-                // Read straight into the image; a file that shrank meanwhile gives what was there.
-                dataLength = file.read(data, file.size());
-                if (dataLength < 0)
-                    return refuse(error, QStringLiteral("读取[%1]失败：%2").arg(nativePath(path), file.errorString()));
-            }
-        }
-        if (dataLength < 0) {
+            return limitFailure(path);
+
+        // A file that cannot be opened (or is no longer a regular file) is passed over.
+        QFile file;
+        if (!FileOperations::openRegular(file, path)) {
             if (progress)
                 progress(QLatin1Char('[') + path + QStringLiteral("]打开失败...，跳过..."));
             continue;
         }
-        std::memset(at, 0, 8);
-        write32(at + 4, type);
-        FixedText::write(at + 8, FileNameWidth, fileName.toUtf8());
-        FixedText::write(at + 48, RelativePathWidth, relativePath);
-        write32(at + 248, static_cast<quint32>(dataLength));
+        const bool isBitmap = fileName.endsWith(QLatin1String(".bmp"));
+        const bool isScript = Names::isScriptName(fileName);
+        const qint64 cap = isBitmap ? MaxBitmapFileLength : isScript ? MaxPayloadLength : room;
+        if (file.size() > cap)
+            return limitFailure(path);
+        // What the file held when it was opened; a file that shrank meanwhile gives what was there.
+        const QByteArray bytes = file.read(file.size());
+        if (file.error() != QFileDevice::NoError)
+            return fail(QStringLiteral("读取[%1]失败：%2").arg(nativePath(path), file.errorString()));
+
+        QByteArray data;
+        PackageEntry::Type type = PackageEntry::PlainFile;
+        if (isBitmap) {
+            const auto unusable = [&path](const QString &why) {
+                return fail(QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
+            };
+            const Result<qint64> length = BitmapRows::imageDataLength(bytes);
+            if (!length)
+                return unusable(length.error());
+            if (*length > room)
+                return limitFailure(path);
+            const Result<QByteArray> rows = BitmapRows::bitmapToRows(bytes);
+            if (!rows)
+                return unusable(rows.error());
+            data = *rows;
+            type = PackageEntry::Image;
+        } else if (isScript) {
+            const Result<QByteArray> sealed = sealScript(path, bytes);
+            if (!sealed)
+                return fail(sealed.error());
+            if (sealed->size() > room)
+                return limitFailure(path);
+            data = *sealed;
+            type = PackageEntry::SealedScript;
+        } else {
+            data = bytes;
+        }
+
+        // The device finds the file by its relative path; the name is what it shows, so a long
+        // one keeps its extension.
+        const QByteArray fullName = fileName.toUtf8();
+        const QByteArray shownName = FixedText::cutFileName(fullName, PackageEntry::fileName.width - 1);
+        if (shownName != fullName && progress)
+            progress(QStringLiteral("文件名[%1]超过%2字节，包中显示为[%3]")
+                         .arg(fileName)
+                         .arg(PackageEntry::fileName.width - 1)
+                         .arg(QString::fromUtf8(shownName)));
+
+        char header[PackageEntry::HeaderLength] = {};
+        Layout::write(header, PackageEntry::type, type);
+        Layout::writeText(header, PackageEntry::fileName, shownName);
+        Layout::writeText(header, PackageEntry::relativePath, relativePath);
+        Layout::write(header, PackageEntry::dataLength, static_cast<quint32>(data.size()));
+        Status appended = image.append(QByteArray::fromRawData(header, PackageEntry::HeaderLength));
+        if (appended)
+            appended = image.append(data);
+        if (!appended)
+            return fail(QStringLiteral("无法写入临时文件：%1").arg(appended.error()));
         ++entryCount;
-        image.used += EntryHeaderLength + dataLength;
-        total += EntryHeaderLength + dataLength;
+        total += PackageEntry::HeaderLength + data.size();
     }
     return total;
-}
-
-bool Package::loadBitmap(const QString &path, QByteArray *bitmap)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bitmap = file.readAll();
-    return true;
-}
-
-qint64 Package::imageDataLength(const QByteArray &bitmap, QString *error)
-{
-    BitmapLayout layout;
-    if (!readBitmapLayout(bitmap, &layout, error))
-        return -1;
-    return ImageHeaderLength + layout.width * layout.height * 3;
-}
-
-qint64 Package::bitmapToRows(const QByteArray &bitmap, char *out, qint64 capacity, QString *error)
-{
-    BitmapLayout layout;
-    if (!readBitmapLayout(bitmap, &layout, error))
-        return -1;
-    const qint64 length = ImageHeaderLength + layout.width * layout.height * 3;
-    if (length > capacity)
-        return refuse(error, QStringLiteral("图像过大（%1×%2）").arg(layout.width).arg(layout.height));
-    writeImageHeader(out, layout.width, layout.height);
-    if (layout.raw)
-        copyRawRows(bitmap, layout, out + ImageHeaderLength);
-    else if (!decodeRows(bitmap, layout, out + ImageHeaderLength, error))
-        return -1;
-    return length;
-}
-
-QByteArray Package::bitmapToRows(const QByteArray &bitmap, QString *error)
-{
-    const qint64 length = imageDataLength(bitmap, error);
-    if (length < 0)
-        return QByteArray();
-    QByteArray rows(static_cast<int>(length), Qt::Uninitialized);
-    if (bitmapToRows(bitmap, rows.data(), length, error) < 0)
-        return QByteArray();
-    return rows;
 }

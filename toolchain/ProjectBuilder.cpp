@@ -1,21 +1,17 @@
 #include "toolchain/ProjectBuilder.h"
 
+#include "common/Names.h"
+#include "toolchain/BinaryLayout.h"
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
 #include "project/DirListing.h"
+#include "project/FileOperations.h"
 #include "project/ProjectFile.h"
 #include "project/Workspace.h"
 
-#include <QFile>
-
-namespace {
-
-bool isScript(const QString &name)
-{
-    return name.endsWith(QLatin1String(".script")) || name.endsWith(QLatin1String(".lua"));
-}
-
-} // namespace
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 
 ProjectBuilder::ProjectBuilder(Output output)
     : out(std::move(output))
@@ -27,7 +23,36 @@ QString ProjectBuilder::noActiveProjectMessage()
     return QStringLiteral("当前未设定活动工程，无法编译。请在工程目录中右键点击一个工程，选择“设为活动工程”。");
 }
 
+namespace {
+
+// Keeps a second check or build of the project (the IDE and kestrun-build, two terminals) from
+// writing the same files meanwhile: it stops at once with a message. A lock left by a process
+// that is gone is taken over; a directory where no lock can be made takes no other file either.
+Status lockProject(QLockFile &lock, const QString &projectDirectory)
+{
+    lock.setStaleLockTime(0); // a long build is not stale: only a holder that is gone is
+    if (lock.tryLock(0) || lock.error() == QLockFile::PermissionError)
+        return Status();
+    if (lock.error() == QLockFile::LockFailedError)
+        return fail(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
+                        .arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
+    return fail(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
+}
+
+} // namespace
+
 bool ProjectBuilder::check(const QString &projectName, const QString &projectDirectory)
+{
+    QLockFile lock(projectDirectory + QLatin1Char('/') + Names::buildLock());
+    const Status locked = lockProject(lock, projectDirectory);
+    if (!locked) {
+        out.error(locked.error());
+        return false;
+    }
+    return checkLocked(projectName, projectDirectory);
+}
+
+bool ProjectBuilder::checkLocked(const QString &projectName, const QString &projectDirectory)
 {
     names.emplace(projectDirectory);
     out.line(QStringLiteral("当前活动工程：") + projectName);
@@ -57,12 +82,19 @@ bool ProjectBuilder::reportWarnings()
 
 bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QString &directory)
 {
-    for (const DirListing::Entry &entry : DirListing::entries(directory)) {
+    // A directory that cannot be read, or a name that leads to no file, would leave scripts
+    // unchecked: both end the run.
+    const Result<QVector<DirListing::Entry>> listing = DirListing::list(directory);
+    if (!listing) {
+        out.error(listing.error());
+        return false;
+    }
+    for (const DirListing::Entry &entry : *listing) {
         const QString path = entry.path();
         if (entry.isDir) {
             if (!compileDirectory(projectDirectory, path))
                 return false;
-        } else if (entry.size > 0 && isScript(entry.name)) {
+        } else if (Names::isScriptName(entry.name)) { // an empty script compiles to an empty chunk
             out.line(QStringLiteral("正在编译[") + path.mid(projectDirectory.size() + 1) + QLatin1Char(']'));
             if (!compileScript(path, directory))
                 return false;
@@ -74,27 +106,45 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
 bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
 {
     QByteArray unstripped;
-    const CompileResult result = ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr);
-    if (!result.ok)
-        out.error(result.report);
+    const Result<QString> written =
+        ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr);
+    if (!written)
+        out.error(written.error());
     else if (names)
         names->addScript(path, unstripped);
-    return result.ok;
+    return written.ok();
 }
 
 bool ProjectBuilder::build(const QString &projectName, const QString &projectDirectory)
 {
-    if (!check(projectName, projectDirectory))
+    QLockFile lock(projectDirectory + QLatin1Char('/') + Names::buildLock());
+    const Status locked = lockProject(lock, projectDirectory);
+    if (!locked) {
+        out.error(locked.error());
+        return false;
+    }
+    if (!checkLocked(projectName, projectDirectory))
         return false;
 
+    // The compiled main script; none when the project has no main script.
     QByteArray mainScript;
-    QFile compiledMain(projectDirectory + QStringLiteral("/main.script.m"));
-    if (compiledMain.open(QIODevice::ReadOnly))
-        mainScript = compiledMain.readAll();
-    compiledMain.close();
+    const QString compiledMain = projectDirectory + QLatin1Char('/') + Names::compiledMainScript();
+    if (QFileInfo::exists(compiledMain)) {
+        const Result<QByteArray> read = FileOperations::readWhole(compiledMain, MaxPayloadLength);
+        if (!read) {
+            out.error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
+            return false;
+        }
+        mainScript = *read;
+    }
 
     out.line(QStringLiteral("正在打包资源并构建二进制脚本..."));
-    const ProjectInfo info = ProjectFile::read(projectDirectory);
+    const Result<ProjectInfo> read = ProjectFile::read(projectDirectory);
+    if (!read) {
+        out.error(read.error());
+        return false;
+    }
+    const ProjectInfo &info = *read;
     if (info.name.isEmpty()) {
         // Without a name there is no file name for the package (it would be ".ks").
         out.error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
@@ -103,16 +153,16 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     }
     const QString &name = info.name;
 
-    QString error;
-    const int compressedLength = Package::build(projectDirectory + QLatin1Char('/'), name, QStringLiteral("暂无"),
-                                                info.description, mainScript, 2, &error, out.line);
-    if (compressedLength < 0) {
-        out.error(QStringLiteral("二进制脚本构建失败：") + error);
+    const Result<int> built = Package::build(projectDirectory + QLatin1Char('/'), name, Names::packageVersion(),
+                                             info.description, mainScript, Names::packageType, out.line);
+    if (!built) {
+        out.error(QStringLiteral("二进制脚本构建失败：") + built.error());
         return false;
     }
+    const int compressedLength = *built;
     // The package is named after ks.project, which may differ from the tree's name for it.
     out.line(QStringLiteral("二进制脚本构建成功...\r\n路径：") + projectDirectory + QLatin1Char('/') + name
-             + QStringLiteral(".ks"));
+             + Names::packageSuffix());
     out.line(QString::asprintf("%s%d%s,%0.2fKB...", "总大小：", compressedLength, "字节", compressedLength / 1024.0));
     return true;
 }

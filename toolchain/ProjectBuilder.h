@@ -11,7 +11,8 @@
 // into its .m beside it, stop at the first that fails) and the full build (check, then pack
 // the project into its package). The IDE and the headless build both run it; they differ only
 // in where the lines go. A check that compiles every script then checks their global names and
-// reports what it finds as warnings after its own lines.
+// reports what it finds as warnings after its own lines. Both commands hold the project's build
+// lock (Names::buildLock) while they run, and every failure ends them with an error.
 class ProjectBuilder
 {
 public:
@@ -29,7 +30,8 @@ public:
 
     // Compiles every script of the project, newest first; the first that fails ends the run.
     bool check(const QString &projectName, const QString &projectDirectory);
-    // Compiles the scripts of one directory tree of the project.
+    // Compiles the scripts of one directory tree of the project, empty ones included; a
+    // directory that cannot be listed whole ends the run.
     bool compileDirectory(const QString &projectDirectory, const QString &directory);
     // Compiles one script into <outputDirectory>/<file name>.m.
     bool compileScript(const QString &path, const QString &outputDirectory);
@@ -40,6 +42,8 @@ public:
     static QString noActiveProjectMessage();
 
 private:
+    // check, under a lock the caller already holds.
+    bool checkLocked(const QString &projectName, const QString &projectDirectory);
     // Shows the warnings of the check and their count; false when they fail the command.
     bool reportWarnings();
 

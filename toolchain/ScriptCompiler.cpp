@@ -1,13 +1,14 @@
 #include "toolchain/ScriptCompiler.h"
 
+#include "common/Names.h"
+#include "project/FileOperations.h"
+#include "toolchain/BinaryLayout.h"
 #include "toolchain/ChunkRelayer.h"
 #include "toolchain/SealedBlocks.h"
-#include "project/FileOperations.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <lauxlib.h>
 #include <lua.h>
@@ -85,11 +86,11 @@ qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *s
         DumpTargets targets{&relayer, unstripped};
         lua_dump(lua.state, feedRelayer, &targets);
     }
-    QString error;
-    if (!relayer.finish(&error)) {
+    const Status finished = relayer.finish();
+    if (!finished) {
         chunk->clear();
         *status = LUA_ERRERR;
-        *message = error.toUtf8();
+        *message = finished.error().toUtf8();
         return 0;
     }
     *status = LUA_OK;
@@ -109,72 +110,59 @@ QString ScriptCompiler::errorReport(const QString &fileName, int status, const Q
         + QStringLiteral("错误信息：\r\n") + line;
 }
 
-QByteArray ScriptCompiler::sealChunk(const QByteArray &chunk, QString *error)
+Result<QByteArray> ScriptCompiler::sealChunk(const QByteArray &chunk)
 {
     const QByteArray contentKey = SealedBlocks::makeContentKey();
-    const QByteArray wrapped = SealedBlocks::wrapKey(contentKey, error);
-    if (wrapped.isEmpty())
-        return QByteArray();
-    const QByteArray compressed = SealedBlocks::compressBlock(chunk);
-    if (compressed.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("编译结果过大，无法压缩");
-        return QByteArray();
-    }
+    const Result<QByteArray> wrapped = SealedBlocks::wrapKey(contentKey);
+    if (!wrapped)
+        return wrapped;
+    const Result<QByteArray> compressed = SealedBlocks::compressBlock(chunk);
+    if (!compressed)
+        return fail(QStringLiteral("编译结果过大，无法压缩"));
     const QByteArray sealed = SealedBlocks::encryptBlocks(
-        compressed, SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
+        *compressed, SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
 
-    char header[HeaderLength] = {};
-    qToLittleEndian<quint32>(Magic, header);
-    qToLittleEndian<quint32>(HeaderLength, header + 4);
-    qToLittleEndian<quint32>(static_cast<quint32>(chunk.size()), header + 8);
-    qToLittleEndian<quint32>(static_cast<quint32>(sealed.size()), header + 12);
-    qToLittleEndian<quint32>(1, header + 16);
-    qToLittleEndian<quint32>(2, header + 20);
-    qToLittleEndian<quint32>(SealedBlocks::WrappedKeyLength, header + 24);
-    std::memcpy(header + 28, wrapped.constData(), SealedBlocks::WrappedKeyLength);
-    return QByteArray(header, HeaderLength) + sealed;
+    char header[CompiledScriptHeader::Length] = {};
+    Layout::write(header, CompiledScriptHeader::magic, CompiledScriptHeader::Magic);
+    Layout::write(header, CompiledScriptHeader::headerLength, CompiledScriptHeader::Length);
+    Layout::write(header, CompiledScriptHeader::chunkLength, static_cast<quint32>(chunk.size()));
+    Layout::write(header, CompiledScriptHeader::sealedLength, static_cast<quint32>(sealed.size()));
+    Layout::write(header, CompiledScriptHeader::constant1, 1);
+    Layout::write(header, CompiledScriptHeader::constant2, 2);
+    Layout::write(header, CompiledScriptHeader::wrappedKeyLength, SealedBlocks::WrappedKeyLength);
+    Layout::writeBytes(header, CompiledScriptHeader::wrappedKey, *wrapped);
+    return QByteArray(header, CompiledScriptHeader::Length) + sealed;
 }
 
-CompileResult ScriptCompiler::compile(QByteArray source, const QString &fileName, QByteArray *unstripped)
+Result<QByteArray> ScriptCompiler::compile(QByteArray source, const QString &fileName, QByteArray *unstripped)
 {
-    CompileResult result;
     QByteArray chunk;
-    if (compileChunk(std::move(source), &chunk, &result.status, &result.message, unstripped) == 0) {
-        result.report = errorReport(fileName, result.status, result.message);
-        return result;
-    }
-    QString error;
-    result.compiled = sealChunk(chunk, &error);
-    if (result.compiled.isEmpty()) {
-        result.report = QStringLiteral("脚本%1编译失败：%2").arg(fileName, error);
-        return result;
-    }
-    result.ok = true;
-    return result;
+    int status = 0;
+    QByteArray message;
+    if (compileChunk(std::move(source), &chunk, &status, &message, unstripped) == 0)
+        return fail(errorReport(fileName, status, message));
+    const Result<QByteArray> compiled = sealChunk(chunk);
+    if (!compiled)
+        return fail(QStringLiteral("脚本%1编译失败：%2").arg(fileName, compiled.error()));
+    return compiled;
 }
 
-CompileResult ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory, QByteArray *unstripped)
+Result<QString> ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory,
+                                            QByteArray *unstripped)
 {
     const QString fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        CompileResult result;
-        result.report = QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return result;
-    }
-    QByteArray source = file.readAll();
-    file.close();
+    Result<QByteArray> read = FileOperations::readWhole(path, MaxPayloadLength);
+    if (!read)
+        return fail(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
+    QByteArray source = std::move(read).value();
 
-    CompileResult result = compile(std::move(source), fileName, unstripped);
-    if (!result.ok)
-        return result;
-    result.outputPath = outputDirectory + QLatin1Char('/') + fileName + QStringLiteral(".m");
+    const Result<QByteArray> compiled = compile(std::move(source), fileName, unstripped);
+    if (!compiled)
+        return fail(compiled.error());
+    const QString outputPath = outputDirectory + QLatin1Char('/') + fileName + Names::compiledSuffix();
     // Written aside and renamed, so a failed write never leaves half a file.
-    QString reason;
-    if (!FileOperations::writeWhole(result.outputPath, result.compiled, &reason)) {
-        result.ok = false;
-        result.report = QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(result.outputPath), reason);
-    }
-    return result;
+    const Status written = FileOperations::writeWhole(outputPath, *compiled);
+    if (!written)
+        return fail(QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(outputPath), written.error()));
+    return outputPath;
 }

@@ -2,8 +2,6 @@
 
 #include "toolchain/BuiltInPublicKey.h"
 
-#include <QtEndian>
-
 #include <openssl/bio.h>
 #include <openssl/des.h>
 #include <openssl/evp.h>
@@ -62,51 +60,33 @@ QByteArray md5Of(const char *data, qint64 length, qint64 digestLength)
 
 #pragma GCC diagnostic pop
 
-quint32 read32(const char *p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-void write32(char *p, quint32 value)
-{
-    qToLittleEndian<quint32>(value, p);
-}
-
-qint64 refuse(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return -1;
-}
-
-QByteArray wrapFailure(const char *line, QString *error)
+Failure wrapFailure(const char *line)
 {
     // The device-side tools look for these lines on standard output.
     std::fputs(line, stdout);
     std::fflush(stdout);
-    if (error)
-        *error = QStringLiteral("内容密钥加密失败：%1").arg(QString::fromLatin1(line).trimmed());
-    return QByteArray();
+    return fail(QStringLiteral("内容密钥加密失败：%1").arg(QString::fromLatin1(line).trimmed()));
 }
 
 } // namespace
 
-QByteArray SealedBlocks::compressBlock(const char *data, qint64 length)
+Result<QByteArray> SealedBlocks::compressBlock(const char *data, qint64 length)
 {
-    if (length < 0 || length > MaxPlainLength * 8)
-        return QByteArray();
+    const Failure tooLarge = fail(QStringLiteral("数据过大（%1字节），无法压缩").arg(length));
+    if (length < 0 || length > MaxPayloadLength * 8)
+        return tooLarge;
     const uLong bound = ::compressBound(static_cast<uLong>(length));
-    QByteArray block(CompressedHeaderLength + static_cast<int>(bound), Qt::Uninitialized);
+    QByteArray block(CompressedBlock::HeaderLength + static_cast<int>(bound), Qt::Uninitialized);
     char *out = block.data();
-    std::memset(out, 0, CompressedHeaderLength);
+    std::memset(out, 0, CompressedBlock::HeaderLength);
     uLongf streamLength = bound;
-    if (::compress(reinterpret_cast<Bytef *>(out + CompressedHeaderLength), &streamLength,
+    if (::compress(reinterpret_cast<Bytef *>(out + CompressedBlock::HeaderLength), &streamLength,
                    reinterpret_cast<const Bytef *>(data), static_cast<uLong>(length)) != Z_OK)
-        return QByteArray();
-    write32(out, CompressedMagic);
-    out[4] = CompressedHeaderLength;
-    write32(out + 12, static_cast<quint32>(streamLength));
-    block.truncate(CompressedHeaderLength + static_cast<int>(streamLength));
+        return tooLarge;
+    Layout::write(out, CompressedBlock::magic, CompressedBlock::Magic);
+    Layout::write(out, CompressedBlock::headerLength, CompressedBlock::HeaderLength);
+    Layout::write(out, CompressedBlock::streamLength, static_cast<quint32>(streamLength));
+    block.truncate(CompressedBlock::HeaderLength + static_cast<int>(streamLength));
     return block;
 }
 
@@ -114,7 +94,7 @@ QByteArray SealedBlocks::encryptBlocks(const char *plain, qint64 length, const Q
 {
     QByteArray block(static_cast<int>(cipherBlockLength(length)), Qt::Uninitialized);
     if (length > 0)
-        std::memcpy(block.data() + CipherHeaderLength, plain, static_cast<size_t>(length));
+        std::memcpy(block.data() + CipherBlock::HeaderLength, plain, static_cast<size_t>(length));
     encryptInPlace(block.data(), length, keyString);
     return block;
 }
@@ -122,57 +102,58 @@ QByteArray SealedBlocks::encryptBlocks(const char *plain, qint64 length, const Q
 void SealedBlocks::encryptInPlace(char *block, qint64 length, const QByteArray &keyString)
 {
     const qint64 padded = paddedLength(length);
-    write32(block, CipherMagic);
-    write32(block + 4, CipherHeaderLength);
-    write32(block + 8, static_cast<quint32>(padded));
-    write32(block + 12, static_cast<quint32>(padded - length));
-    std::memset(block + CipherHeaderLength + length, 0, static_cast<size_t>(padded - length));
-    DesKey(keyString).run(reinterpret_cast<unsigned char *>(block + CipherHeaderLength), padded, DES_ENCRYPT);
+    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
+    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - length));
+    char *text = block + CipherBlock::HeaderLength;
+    std::memset(text + length, 0, static_cast<size_t>(padded - length));
+    DesKey(keyString).run(reinterpret_cast<unsigned char *>(text), padded, DES_ENCRYPT);
 }
 
-qint64 SealedBlocks::decryptBlocks(const char *data, qint64 available, const QByteArray &keyString,
-                                   QByteArray *plain, QString *error)
+Result<qint64> SealedBlocks::decryptBlocks(const char *data, qint64 available, const QByteArray &keyString,
+                                           QByteArray *plain)
 {
-    if (available < CipherHeaderLength)
-        return refuse(error, QStringLiteral("加密块不完整"));
-    if (read32(data) != CipherMagic)
-        return refuse(error, QStringLiteral("加密块标记错误"));
-    const qint64 headerLength = read32(data + 4);
-    const qint64 padded = read32(data + 8);
-    const qint64 padCount = read32(data + 12);
-    if (headerLength != CipherHeaderLength || padded % 8 != 0 || padCount > 7 || padCount > padded)
-        return refuse(error, QStringLiteral("加密块头部无效"));
-    if (padded > available - CipherHeaderLength || padded > 2 * MaxPlainLength)
-        return refuse(error, QStringLiteral("加密块长度超出数据范围"));
-    QByteArray bytes(data + CipherHeaderLength, static_cast<int>(padded));
+    if (available < CipherBlock::HeaderLength)
+        return fail(QStringLiteral("加密块不完整"));
+    if (Layout::read(data, CipherBlock::magic) != CipherBlock::Magic)
+        return fail(QStringLiteral("加密块标记错误"));
+    const qint64 headerLength = Layout::read(data, CipherBlock::headerLength);
+    const qint64 padded = Layout::read(data, CipherBlock::paddedLength);
+    const qint64 padCount = Layout::read(data, CipherBlock::padCount);
+    if (headerLength != CipherBlock::HeaderLength || padded % 8 != 0 || padCount > 7 || padCount > padded)
+        return fail(QStringLiteral("加密块头部无效"));
+    if (padded > available - CipherBlock::HeaderLength || padded > 2 * MaxPayloadLength)
+        return fail(QStringLiteral("加密块长度超出数据范围"));
+    QByteArray bytes(data + CipherBlock::HeaderLength, static_cast<int>(padded));
     DesKey(keyString).run(reinterpret_cast<unsigned char *>(bytes.data()), padded, DES_DECRYPT);
     bytes.truncate(static_cast<int>(padded - padCount));
     *plain = bytes;
-    return CipherHeaderLength + padded;
+    return CipherBlock::HeaderLength + padded;
 }
 
-qint64 SealedBlocks::decompressBlock(const char *data, qint64 available, qint64 expectedLength,
-                                     QByteArray *plain, QString *error)
+Result<qint64> SealedBlocks::decompressBlock(const char *data, qint64 available, qint64 expectedLength, QByteArray *plain)
 {
-    if (available < CompressedHeaderLength)
-        return refuse(error, QStringLiteral("压缩块不完整"));
-    if (read32(data) != CompressedMagic || static_cast<unsigned char>(data[4]) != CompressedHeaderLength)
-        return refuse(error, QStringLiteral("压缩块标记错误"));
-    const qint64 streamLength = read32(data + 12);
-    if (streamLength > available - CompressedHeaderLength)
-        return refuse(error, QStringLiteral("压缩块长度超出数据范围"));
+    if (available < CompressedBlock::HeaderLength)
+        return fail(QStringLiteral("压缩块不完整"));
+    if (Layout::read(data, CompressedBlock::magic) != CompressedBlock::Magic
+        || Layout::read(data, CompressedBlock::headerLength) != CompressedBlock::HeaderLength)
+        return fail(QStringLiteral("压缩块标记错误"));
+    const qint64 streamLength = Layout::read(data, CompressedBlock::streamLength);
+    if (streamLength > available - CompressedBlock::HeaderLength)
+        return fail(QStringLiteral("压缩块长度超出数据范围"));
     // zlib expands at most about 1032:1; anything claiming more is refused before allocating.
-    if (expectedLength < 0 || expectedLength > MaxPlainLength || expectedLength > streamLength * 1032 + 64)
-        return refuse(error, QStringLiteral("压缩块的原始长度无效"));
+    if (expectedLength < 0 || expectedLength > MaxPayloadLength || expectedLength > streamLength * 1032 + 64)
+        return fail(QStringLiteral("压缩块的原始长度无效"));
     QByteArray bytes(static_cast<int>(expectedLength), Qt::Uninitialized);
     uLongf produced = static_cast<uLongf>(expectedLength);
     uLong consumed = static_cast<uLong>(streamLength);
     const int status = ::uncompress2(reinterpret_cast<Bytef *>(bytes.data()), &produced,
-                                     reinterpret_cast<const Bytef *>(data + CompressedHeaderLength), &consumed);
+                                     reinterpret_cast<const Bytef *>(data + CompressedBlock::HeaderLength), &consumed);
     if (status != Z_OK || produced != static_cast<uLongf>(expectedLength))
-        return refuse(error, QStringLiteral("压缩数据损坏或长度不符"));
+        return fail(QStringLiteral("压缩数据损坏或长度不符"));
     *plain = bytes;
-    return CompressedHeaderLength + streamLength;
+    return CompressedBlock::HeaderLength + streamLength;
 }
 
 QByteArray SealedBlocks::keyString(const char *bytes, qint64 maxLength)
@@ -188,25 +169,25 @@ QByteArray SealedBlocks::makeContentKey()
 {
     QByteArray key(ContentKeyLength, Qt::Uninitialized);
     // The format promises values of 0..32767 (zero upper bytes) whatever RAND_MAX is here.
-    write32(key.data(), static_cast<quint32>(std::rand() & 0x7FFF));
-    write32(key.data() + 4, static_cast<quint32>(std::rand() & 0x7FFF));
+    Layout::write32(key.data(), static_cast<quint32>(std::rand() & 0x7FFF));
+    Layout::write32(key.data() + 4, static_cast<quint32>(std::rand() & 0x7FFF));
     return key;
 }
 
-QByteArray SealedBlocks::wrapKey(const QByteArray &contentKey, QString *error)
+Result<QByteArray> SealedBlocks::wrapKey(const QByteArray &contentKey)
 {
-    return wrapKey(contentKey, BuiltInPublicKey::pem(), error);
+    return wrapKey(contentKey, BuiltInPublicKey::pem());
 }
 
-QByteArray SealedBlocks::wrapKey(const QByteArray &contentKey, const QByteArray &publicKeyPem, QString *error)
+Result<QByteArray> SealedBlocks::wrapKey(const QByteArray &contentKey, const QByteArray &publicKeyPem)
 {
     std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(publicKeyPem.constData(), publicKeyPem.size()), &BIO_free);
     if (!bio)
-        return wrapFailure("failed to open pub_key file!\n", error);
+        return wrapFailure("failed to open pub_key file!\n");
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr), &EVP_PKEY_free);
     // Containers have room for exactly 128 wrapped bytes: only a 1024-bit RSA key fits them.
     if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA || EVP_PKEY_get_size(key.get()) != WrappedKeyLength)
-        return wrapFailure("unable to read public key!\n", error);
+        return wrapFailure("unable to read public key!\n");
     std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> context(EVP_PKEY_CTX_new(key.get(), nullptr), &EVP_PKEY_CTX_free);
     QByteArray wrapped(WrappedKeyLength, Qt::Uninitialized);
     size_t wrappedLength = static_cast<size_t>(wrapped.size());
@@ -216,7 +197,7 @@ QByteArray SealedBlocks::wrapKey(const QByteArray &contentKey, const QByteArray 
                             reinterpret_cast<const unsigned char *>(contentKey.constData()),
                             static_cast<size_t>(contentKey.size())) <= 0
         || wrappedLength != static_cast<size_t>(WrappedKeyLength))
-        return wrapFailure("failed to encrypt\n", error);
+        return wrapFailure("failed to encrypt\n");
     return wrapped;
 }
 

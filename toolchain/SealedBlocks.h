@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/Result.h"
+#include "toolchain/BinaryLayout.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -10,26 +13,20 @@
 // by the device runtime, so their layout never changes.
 //
 // The readers (decryptBlocks, decompressBlock) take untrusted bytes: they return the number of
-// bytes the block occupies, or -1 with a message, and never read past `available`.
+// bytes the block occupies, or why it cannot be read, and never read past `available`.
 class SealedBlocks
 {
 public:
-    static constexpr quint32 CompressedMagic = 0x11FE44AB;
-    static constexpr int CompressedHeaderLength = 31;
-    static constexpr quint32 CipherMagic = 0xFDABBBCC;
-    static constexpr int CipherHeaderLength = 16;
     static constexpr int ContentKeyLength = 8;
     static constexpr int WrappedKeyLength = 128;
-    // No reader expands a block beyond this; it is also the package's inner-image limit.
-    static constexpr qint64 MaxPlainLength = 104857600;
 
-    // Compressed block of the input; an empty array when the input is too large for zlib.
-    static QByteArray compressBlock(const char *data, qint64 length);
-    static QByteArray compressBlock(const QByteArray &data) { return compressBlock(data.constData(), data.size()); }
+    // Compressed block of the input; fails only for an input too large for zlib.
+    static Result<QByteArray> compressBlock(const char *data, qint64 length);
+    static Result<QByteArray> compressBlock(const QByteArray &data) { return compressBlock(data.constData(), data.size()); }
 
     // The plaintext length raised to the next multiple of 8.
     static qint64 paddedLength(qint64 length) { return (length + 7) & ~qint64(7); }
-    static qint64 cipherBlockLength(qint64 plainLength) { return CipherHeaderLength + paddedLength(plainLength); }
+    static qint64 cipherBlockLength(qint64 plainLength) { return CipherBlock::HeaderLength + paddedLength(plainLength); }
 
     // Cipher block of the plaintext under the key string (the bytes up to its first zero).
     static QByteArray encryptBlocks(const char *plain, qint64 length, const QByteArray &keyString);
@@ -43,11 +40,10 @@ public:
     static void encryptInPlace(char *block, qint64 length, const QByteArray &keyString);
 
     // Reads a cipher block at data and decrypts it into *plain.
-    static qint64 decryptBlocks(const char *data, qint64 available, const QByteArray &keyString,
-                                QByteArray *plain, QString *error);
+    static Result<qint64> decryptBlocks(const char *data, qint64 available, const QByteArray &keyString,
+                                        QByteArray *plain);
     // Reads a compressed block at data whose input was expectedLength bytes long.
-    static qint64 decompressBlock(const char *data, qint64 available, qint64 expectedLength,
-                                  QByteArray *plain, QString *error);
+    static Result<qint64> decompressBlock(const char *data, qint64 available, qint64 expectedLength, QByteArray *plain);
 
     // The key string that starts at bytes: every byte up to the first zero, at most maxLength.
     static QByteArray keyString(const char *bytes, qint64 maxLength);
@@ -55,9 +51,9 @@ public:
     // Two rand() results, each cut to 0..32767, as two little-endian 32-bit integers.
     static QByteArray makeContentKey();
     // The content key encrypted with RSA PKCS #1 v1.5 under the built-in public key (or the
-    // PEM text given): 128 bytes, or an empty array with a message on failure.
-    static QByteArray wrapKey(const QByteArray &contentKey, QString *error);
-    static QByteArray wrapKey(const QByteArray &contentKey, const QByteArray &publicKeyPem, QString *error);
+    // PEM text given): 128 bytes.
+    static Result<QByteArray> wrapKey(const QByteArray &contentKey);
+    static Result<QByteArray> wrapKey(const QByteArray &contentKey, const QByteArray &publicKeyPem);
 
     // MD5 of the first digestLength bytes of data, where bytes past length count as zero.
     static QByteArray zeroExtendedMd5(const char *data, qint64 length, qint64 digestLength);

@@ -3,6 +3,7 @@
 #include "app/ui/AboutDialog.h"
 #include "app/AppInfo.h"
 #include "app/ProcessObjects.h"
+#include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/Notice.h"
 #include "toolchain/ProjectBuilder.h"
@@ -128,11 +129,6 @@ void ProjectManagerWindow::appendOutput(const QString &text)
     ui->outText->repaint();
 }
 
-void ProjectManagerWindow::appendOutput(const char *text)
-{
-    appendOutput(QString::fromUtf8(text));
-}
-
 void ProjectManagerWindow::appendError(const QString &text)
 {
     appendParagraph(ui->outText, QStringLiteral("错误：") + text);
@@ -233,7 +229,7 @@ QString ProjectManagerWindow::projectDirectory(const QString &name) const
 ProjectInfo ProjectManagerWindow::projectInfo(const QString &projectName) const
 {
     const QString directory = projectDirectory(projectName);
-    return directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory);
+    return directory.isEmpty() ? ProjectInfo() : ProjectFile::read(directory).valueOr(ProjectInfo());
 }
 
 void ProjectManagerWindow::readProjectInfo(const QString &projectName, char *name, int nameSize,
@@ -256,16 +252,15 @@ void ProjectManagerWindow::on_new_project_action_triggered()
 
     Workspace::ensureExists();
     const QString directory = Workspace::projectAbsolutePath(name);
-    QString error;
-    const ProjectFile::CreateResult result = ProjectFile::create(directory, name, description, &error);
-    if (result == ProjectFile::CreateResult::AlreadyExists)
-        return;
-    if (result == ProjectFile::CreateResult::Failed) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("新建工程失败：") + error, QMessageBox::Ok);
+    const Result<FileOperations::Creation> made = ProjectFile::create(directory, name, description);
+    if (!made) {
+        showNotice(this, QStringLiteral("新建工程失败：") + made.error());
         return;
     }
+    if (*made == FileOperations::Creation::AlreadyExists)
+        return;
     updateProjectTree();
-    openScript(directory + QLatin1Char('/') + ProjectFile::mainScriptName());
+    openScript(directory + QLatin1Char('/') + Names::mainScript());
     setActiveProject(name);
 }
 
@@ -293,10 +288,7 @@ void ProjectManagerWindow::on_projectTreeWidget_itemDoubleClicked(QTreeWidgetIte
     Platform::launchFile(launchProcess, path);
 }
 
-void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoint)
-{
-    // The tree shows its own context menu.
-}
+void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoint) {}
 
 // ---- Script editor ------------------------------------------------------------------------
 
@@ -329,12 +321,10 @@ void ProjectManagerWindow::handleScriptModificationChanged(bool modified)
 void ProjectManagerWindow::openScript(const QString &path)
 {
     if (scriptModified) {
-        const auto answer = QMessageBox::information(
-            this, QStringLiteral("提示"),
-            QStringLiteral("当前文件[") + currentScriptPath + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        const bool save = askNotice(
+            this, QStringLiteral("当前文件[") + currentScriptPath + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"));
         // Opening the next script after a failed save would throw the changes away.
-        if (answer == QMessageBox::Yes && !saveScript())
+        if (save && !saveScript())
             return;
     }
     const ScriptFile::Contents contents = ScriptFile::read(path);
@@ -345,11 +335,9 @@ void ProjectManagerWindow::openScript(const QString &path)
     scriptByteOrderMark = contents.byteOrderMark;
     updateTitle(false);
     if (!contents.faithful) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("文件[") + path
-                                     + QStringLiteral("]含有不是UTF-8编码的字节，编辑器将其显示为\uFFFD。"
-                                                      "保存会改写这些字节，保存前会再次询问。"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("文件[") + path
+                             + QStringLiteral("]含有不是UTF-8编码的字节，编辑器将其显示为\uFFFD。"
+                                              "保存会改写这些字节，保存前会再次询问。"));
     }
 }
 
@@ -357,20 +345,15 @@ bool ProjectManagerWindow::saveScript()
 {
     if (!scriptModified || currentScriptPath.isEmpty())
         return true;
-    if (!scriptFaithful) {
-        const auto answer = QMessageBox::information(
-            this, QStringLiteral("提示"),
-            QStringLiteral("文件[") + currentScriptPath
-                + QStringLiteral("]原有不是UTF-8编码的字节，保存后它们将变为\uFFFD，原来的字节会丢失。是否仍然保存？"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes)
-            return false;
-    }
-    QString error;
-    if (!ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark, &error)) {
-        QMessageBox::information(this, QStringLiteral("提示"),
-                                 QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + error,
-                                 QMessageBox::Ok);
+    if (!scriptFaithful
+        && !askNotice(this,
+                      QStringLiteral("文件[") + currentScriptPath
+                          + QStringLiteral("]原有不是UTF-8编码的字节，保存后它们将变为\uFFFD，原来的字节会丢失。是否仍然保存？"),
+                      false))
+        return false;
+    const Status written = ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark);
+    if (!written) {
+        showNotice(this, QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + written.error());
         return false;
     }
     scriptFaithful = true;
@@ -469,12 +452,12 @@ void ProjectManagerWindow::on_action_kestrun_docs_triggered()
 
 void ProjectManagerWindow::on_action_9_triggered()
 {
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("参见Kestrun教程5.6"), QMessageBox::Ok);
+    showNotice(this, QStringLiteral("参见Kestrun教程5.6"));
 }
 
 void ProjectManagerWindow::on_action_5_triggered()
 {
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("参见Kestrun教程5.4"), QMessageBox::Ok);
+    showNotice(this, QStringLiteral("参见Kestrun教程5.4"));
 }
 
 void ProjectManagerWindow::on_action_bbs_tutorial_triggered()
@@ -552,7 +535,7 @@ void ProjectManagerWindow::on_remote_import_action_triggered()
     // Where the build (F6) writes the active project's package.
     const QString name = projectInfo(activeProjectName).name;
     if (!name.isEmpty())
-        dialog.setScriptPath(projectDirectory(activeProjectName) + QLatin1Char('/') + name + QStringLiteral(".ks"));
+        dialog.setScriptPath(projectDirectory(activeProjectName) + QLatin1Char('/') + name + Names::packageSuffix());
     connect(&dialog, &ScriptRemoteImportDialog::out, this, &ProjectManagerWindow::out);
     dialog.exec();
 }
@@ -592,15 +575,13 @@ void ProjectManagerWindow::on_screencap_rect_action_triggered()
 void ProjectManagerWindow::handleScreencap(QPixmap &result, int x1, int y1, int x2, int y2)
 {
     if (activeProjectName.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("当前未设定活动工程，无法保存截图。"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("当前未设定活动工程，无法保存截图。"));
         return;
     }
-    QString error;
-    if (ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),
-                              QDateTime::currentMSecsSinceEpoch() / 1000, &error)
-            .isEmpty())
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("截图保存失败。") + error, QMessageBox::Ok);
+    const Result<QString> saved = ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),
+                                                        QDateTime::currentMSecsSinceEpoch() / 1000);
+    if (!saved)
+        showNotice(this, QStringLiteral("截图保存失败。") + saved.error());
     emit signal_screencap_rect(x1, y1, x2, y2);
 }
 

@@ -32,7 +32,6 @@ public:
 
     // Output panes.
     void appendOutput(const QString &text);
-    void appendOutput(const char *text);
     void appendError(const QString &text);
     void clearOutput();
 
@@ -67,6 +66,8 @@ public:
 
     // Build commands: the script check (F5) and the project build (F6) of the active project.
     bool compileActiveProject();
+    // The check's steps as commands of this window (one directory tree, one script into its .m);
+    // the commands above run them through ProjectBuilder.
     bool compileDirectory(const QString &projectDirectory, const QString &directory);
     bool compileScript(const QString &path, const QString &outputDirectory);
     void buildActiveProject();
@@ -88,9 +89,11 @@ public slots:
     void on_save_project_action_triggered();
     void updateProjectTree();
     void handleScreencap(QPixmap &result, int x1, int y1, int x2, int y2);
+    // appendOutput as a slot: the remote import dialog's progress lines arrive here.
     void out(QString msg);
     void debugOut(QString msg);
     void on_projectTreeWidget_itemDoubleClicked(QTreeWidgetItem *item, int column);
+    // Does nothing: the tree opens its own context menu.
     void on_projectTreeWidget_customContextMenuRequested(QPoint pos);
     void on_compile_project_action_triggered();
     void on_syntax_check_action_triggered();

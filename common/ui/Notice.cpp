@@ -8,3 +8,10 @@ void showNotice(QWidget *parent, const QString &text)
 {
     QMessageBox::information(parent, Names::noticeTitle(), text, QMessageBox::Ok);
 }
+
+bool askNotice(QWidget *parent, const QString &text, bool yesIsDefault)
+{
+    return QMessageBox::information(parent, Names::noticeTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                    yesIsDefault ? QMessageBox::Yes : QMessageBox::No)
+        == QMessageBox::Yes;
+}

@@ -1,9 +1,9 @@
 #include "device/ui/ConnectionManagerDialog.h"
 
+#include "common/ui/Notice.h"
 #include "device/PCClientControllor.h"
 #include "ui_ConnectionManagerDialog.h"
 
-#include <QMessageBox>
 
 ConnectionManagerDialog::ConnectionManagerDialog(PCClientControllor &controller, const QString &address,
                                                  QWidget *parent)
@@ -39,13 +39,12 @@ void ConnectionManagerDialog::on_pbOP_clicked()
     }
     const QString address = ui->leIP->text();
     if (address.isEmpty()) {
-        QMessageBox::information(this, tr("提示"), tr("IP地址不能为空！"), QMessageBox::Ok);
+        showNotice(this, QStringLiteral("IP地址不能为空！"));
         return;
     }
     emit signal_addressEntered(address);
     if (!controller.connectToDevice(address, PCClientControllor::kStandardPort)) {
-        QMessageBox::information(this, tr("提示"), tr("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"));
         showConnected(false);
         return;
     }

@@ -1,12 +1,12 @@
 #include "device/ui/ScriptRemoteImportDialog.h"
 
+#include "common/ui/Notice.h"
 #include "device/PCClientControllor.h"
 #include "device/ScriptImport.h"
 #include "ui_ScriptRemoteImportDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
-#include <QMessageBox>
 
 ScriptRemoteImportDialog::ScriptRemoteImportDialog(PCClientControllor &controller, const QString &address,
                                                    QWidget *parent)
@@ -41,12 +41,11 @@ void ScriptRemoteImportDialog::on_pbImport_clicked()
     const QString address = ui->leIP->text();
     const QString path = ui->leScriptPath->text();
     if (address.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("请输入远程设备IP"), QMessageBox::Ok);
+        showNotice(this, QStringLiteral("请输入远程设备IP"));
         return;
     }
     if (path.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("请选择一个要导入的脚本文件"),
-                                 QMessageBox::Ok);
+        showNotice(this, QStringLiteral("请选择一个要导入的脚本文件"));
         return;
     }
     outString(QStringLiteral("正在连接远程设备..."));
@@ -59,10 +58,10 @@ void ScriptRemoteImportDialog::on_pbImport_clicked()
     }
     outString(QStringLiteral("远程设备连接成功..."));
     outString(QStringLiteral("正在导入脚本..."));
-    QString error;
-    if (!ScriptImport::send(controller, path, &error)) {
+    const Status sent = ScriptImport::send(controller, path);
+    if (!sent) {
         // The dialog stays open, so the author can correct the path and try again.
-        outString(QStringLiteral("错误：") + error);
+        outString(QStringLiteral("错误：") + sent.error());
         return;
     }
     outString(QStringLiteral("脚本导入完毕..."));

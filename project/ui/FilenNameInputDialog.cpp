@@ -1,9 +1,10 @@
 #include "project/ui/FilenNameInputDialog.h"
 
+#include "common/Names.h"
+#include "common/ui/Notice.h"
 #include "project/NameRules.h"
 #include "ui_FilenNameInputDialog.h"
 
-#include <QMessageBox>
 
 FilenNameInputDialog::FilenNameInputDialog(QWidget *parent)
     : QDialog(parent)
@@ -11,7 +12,7 @@ FilenNameInputDialog::FilenNameInputDialog(QWidget *parent)
 {
     ui->setupUi(this);
     // Typing a name in front of the preset suffix gives a script file name.
-    ui->leFileName->setText(QStringLiteral(".script"));
+    ui->leFileName->setText(Names::scriptSuffix());
     ui->leFileName->setCursorPosition(0);
 }
 
@@ -30,19 +31,19 @@ void FilenNameInputDialog::clearFileName()
     ui->leFileName->clear();
 }
 
-QString FilenNameInputDialog::validate(const QString &text)
+Status FilenNameInputDialog::validate(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed == QLatin1String(".script"))
-        return QStringLiteral("名称不能为空。");
-    return NameRules::problem(text);
+    if (trimmed.isEmpty() || trimmed == Names::scriptSuffix())
+        return fail(QStringLiteral("名称不能为空。"));
+    return NameRules::check(text);
 }
 
 void FilenNameInputDialog::on_pbOk_clicked()
 {
-    const QString problem = validate(fileName());
-    if (!problem.isEmpty()) {
-        QMessageBox::information(nullptr, QStringLiteral("提示"), problem, QMessageBox::Ok);
+    const Status valid = validate(fileName());
+    if (!valid) {
+        showNotice(nullptr, valid.error());
         return;
     }
     accept();

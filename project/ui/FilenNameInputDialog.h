@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -17,10 +19,11 @@ public:
 
     QString fileName() const; // untrimmed
     void clearFileName();
-    // The reason the typed text cannot be used as a name, or "".
-    static QString validate(const QString &text);
+    // Fails with the reason the typed text cannot be used as a name.
+    static Status validate(const QString &text);
 
 signals:
+    // Never emitted: the caller reads fileName() after exec().
     void signal_input_filename(QString &filename);
 
 private slots:

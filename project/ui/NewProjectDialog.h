@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -16,8 +18,8 @@ public:
 
     QString projectName() const;
     QString projectDescription() const;
-    // The first reason the typed values cannot be accepted, or "".
-    static QString validate(const QString &name, const QString &description);
+    // Fails with the first reason the typed values cannot be accepted.
+    static Status validate(const QString &name, const QString &description);
 
 private slots:
     void on_pbOK_clicked();

@@ -1,6 +1,8 @@
 #include "project/ui/ProjectTree.h"
 
+#include "common/Names.h"
 #include "common/Platform.h"
+#include "common/ui/Notice.h"
 #include "project/DirListing.h"
 #include "project/FileOperations.h"
 #include "project/ui/FilenNameInputDialog.h"
@@ -10,7 +12,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSet>
 
 namespace {
@@ -27,7 +28,7 @@ bool isListedInProject(const DirListing::Entry &entry)
 {
     if (entry.isDir)
         return true;
-    return entry.name != QLatin1String("ks.project") && !entry.name.endsWith(QLatin1String(".m"));
+    return entry.name != Names::projectFile() && !entry.name.endsWith(Names::compiledSuffix());
 }
 
 // Children by name, one table per kind; the first in tree order wins, as a linear search
@@ -227,17 +228,12 @@ void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &
         if (dialog.exec() != QDialog::Accepted)
             return;
         const QString target = path + QLatin1Char('/') + dialog.fileName();
-        QString error;
-        const FileOperations::Result result = isScript ? FileOperations::createEmptyFile(target, &error)
-                                                       : FileOperations::createDirectory(target, &error);
-        if (result == FileOperations::Result::AlreadyExists) {
-            QMessageBox::information(this, QStringLiteral("提示"),
-                                     isScript ? QStringLiteral("文件已存在！") : QStringLiteral("该目录已存在！"),
-                                     QMessageBox::Ok);
-        } else if (result == FileOperations::Result::Failed) {
-            QMessageBox::information(this, QStringLiteral("提示"),
-                                     QStringLiteral("无法创建“%1”：%2").arg(target, error), QMessageBox::Ok);
-        }
+        const Result<FileOperations::Creation> made = isScript ? FileOperations::createEmptyFile(target)
+                                                               : FileOperations::createDirectory(target);
+        if (!made)
+            showNotice(this, QStringLiteral("无法创建“%1”：%2").arg(target, made.error()));
+        else if (*made == FileOperations::Creation::AlreadyExists)
+            showNotice(this, isScript ? QStringLiteral("文件已存在！") : QStringLiteral("该目录已存在！"));
     } else if (label == kDeleteProject) {
         FileOperations::deleteTree(Workspace::projectAbsolutePath(name));
     } else if (label == kDeleteDirectory || label == kDeleteFile) {

@@ -1,5 +1,6 @@
 #include "screentools/ui/ImageEditorDialog.h"
 
+#include "common/ui/Notice.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ImageBinarizer.h"
 #include "screentools/ImageFileSaver.h"
@@ -8,7 +9,6 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 
 QString lastImageDirectory;
 
@@ -149,12 +149,11 @@ void ImageEditorDialog::on_cbSetBinColor_clicked(bool checked)
         ui->labErrTip->setText(QStringLiteral("<font color=red>没有图片，无法二值化</font>"));
         return;
     }
-    ImageBinarizer::Settings settings;
-    const QString problem = ImageBinarizer::parse(ui->leKeeyColor->text(), ui->leFillColor->text(),
-                                                  ui->leAllowDeviation->text(), &settings);
-    if (!problem.isEmpty()) {
+    const Result<ImageBinarizer::Settings> settings = ImageBinarizer::parse(
+        ui->leKeeyColor->text(), ui->leFillColor->text(), ui->leAllowDeviation->text());
+    if (!settings) {
         ui->cbSetBinColor->setChecked(false);
-        ui->labErrTip->setText(problem);
+        ui->labErrTip->setText(settings.error());
         return;
     }
     ui->labErrTip->setText(QStringLiteral("<font color=green>二值化成功</font>"));
@@ -171,23 +170,22 @@ void ImageEditorDialog::setFilterFieldsEnabled(bool enabled)
 
 void ImageEditorDialog::binarizeImage()
 {
-    ImageBinarizer::Settings settings;
-    if (!ImageBinarizer::parse(ui->leKeeyColor->text(), ui->leFillColor->text(), ui->leAllowDeviation->text(),
-                               &settings)
-             .isEmpty())
+    const Result<ImageBinarizer::Settings> settings = ImageBinarizer::parse(
+        ui->leKeeyColor->text(), ui->leFillColor->text(), ui->leAllowDeviation->text());
+    if (!settings)
         return; // the box is only ticked with valid fields, which are then locked
     QImage image = ui->labImgShow->pixmap(Qt::ReturnByValue).toImage();
     if (image.isNull())
         return;
-    ImageBinarizer::binarizeImage(image, settings);
+    ImageBinarizer::binarizeImage(image, *settings);
     ui->labImgShow->setPixmap(QPixmap::fromImage(image));
 }
 
 void ImageEditorDialog::saveImage()
 {
-    QString error;
-    if (!ImageFileSaver::saveWithBackup(ui->labImgShow->pixmap(Qt::ReturnByValue).toImage(), path, &error))
-        QMessageBox::information(this, QStringLiteral("提示"), error, QMessageBox::Ok);
+    const Status saved = ImageFileSaver::saveWithBackup(ui->labImgShow->pixmap(Qt::ReturnByValue).toImage(), path);
+    if (!saved)
+        showNotice(this, saved.error());
 }
 
 void ImageEditorDialog::keyPressEvent(QKeyEvent *) {}

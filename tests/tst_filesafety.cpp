@@ -1,0 +1,124 @@
+// kestrun-build against full disks, links, pipes, unreadable directories, names that are not
+// UTF-8 and a second build at once: nothing destroyed, nothing written outside the project, and
+// every failure is exit status 1 with a message on standard error.
+#include "common/Names.h"
+#include "support/TestWorkspace.h"
+
+#include <QLockFile>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+struct Run { int exitCode = -1; QString err; }; // exit code -1: killed by a signal, or hung
+
+QStringList sh(const QString &script, const QStringList &arguments)
+{
+    return QStringList{QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")} + arguments;
+}
+
+Run run(const QStringList &command)
+{
+    QProcess process;
+    process.start(command.first(), command.mid(1));
+    Run result;
+    if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    process.kill();
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+} // namespace
+
+class TestFileSafety : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void buildFailures_data();
+    void buildFailures();
+    void packageOnFullDisk();
+};
+
+void TestFileSafety::buildFailures_data()
+{
+    // prepare: shell commands on $1, the project, and $2, a file of the author's outside it.
+    // limit: the largest file in 512-byte blocks the build may write (ulimit -f), as a full disk.
+    QTest::addColumn<QString>("prepare");
+    QTest::addColumn<QString>("limit");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QString bad = QStringLiteral("$(printf '\\377')");
+    QTest::newRow("ks.project is a pipe") << "rm \"$1/ks.project\"; mkfifo \"$1/ks.project\"" << "unlimited" << "" << 1 << "不是普通文件";
+    QTest::newRow("script name not UTF-8") << "echo 'x = = 1' >\"$1/bad" + bad + ".lua\"" << "unlimited" << "--check" << 1
+                                           << "bad\\xFF.lua]的名称不是有效的UTF-8";
+    QTest::newRow("data name not UTF-8") << "echo x >\"$1/bad" + bad + ".dat\"" << "unlimited" << "" << 1 << "bad\\xFF.dat]的名称";
+    QTest::newRow("directory name not UTF-8") << "mkdir \"$1/d" + bad + "\"; echo x >\"$1/d" + bad + "/x.txt\"" << "unlimited" << ""
+                                              << 1 << "d\\xFF]的名称";
+    QTest::newRow("directory path too long") << "cd \"$1\"; for i in $(seq 24); do d=$(printf %0200d 0); mkdir $d; cd -P $d; done; "
+                                                "echo 'x = = 1' >deep.lua"
+                                             << "unlimited" << "--check" << 1 << "无法读取目录";
+    QTest::newRow("package is a link") << "ln -s \"$2\" \"$1/p.ks\"" << "unlimited" << "" << 1 << "p.ks]：这是一个符号链接";
+    QTest::newRow("compiled script is a link") << "ln -s \"$2\" \"$1/main.script.m\"" << "unlimited" << "--check" << 1
+                                               << "main.script.m]：这是一个符号链接";
+    QTest::newRow("scratch name is a link") << "ln -s \"$2\" \"$1/p.o\"" << "unlimited" << "" << 0 << "";
+    QTest::newRow("compiled script on a full disk") << "cp \"$2\" \"$1/main.script.m\"" << "1" << "--check" << 1 << "main.script.m]：";
+    QTest::newRow("another build runs") << "# the test holds the lock" << "unlimited" << "" << 1 << "正在被另一个编译进程";
+}
+
+void TestFileSafety::buildFailures()
+{
+    QFETCH(QString, prepare);
+    QFETCH(QString, limit);
+    QFETCH(QString, option);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    TestWorkspace ws;
+    const QString project = ws.makeProject(QStringLiteral("p"));
+    QByteArray constants = "return {";
+    for (int i = 0; i < 400; ++i)
+        constants += '"' + QByteArray::number(i * 7919) + "\",";
+    ws.writeFile(QStringLiteral("工程目录/p/main.script"), constants + '}'); // compiles to well over 1 KiB
+    ws.writeFile(QStringLiteral("outside"), "the author's");
+    QCOMPARE(run(sh(prepare, {project, ws.absolute(QStringLiteral("outside"))})).exitCode, 0);
+    QLockFile otherBuild(project + QLatin1Char('/') + Names::buildLock());
+    QVERIFY(!prepare.contains(QStringLiteral("holds the lock")) || otherBuild.tryLock(0));
+
+    const Run result = run(sh(QStringLiteral("trap '' XFSZ; ulimit -f $1; shift; exec \"$@\""),
+                              QStringList{limit, QStringLiteral(KESTRUN_BUILD_TOOL), project}
+                                  + (option.isEmpty() ? QStringList() : QStringList(option))));
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QCOMPARE(ws.readFile(QStringLiteral("outside")), QByteArray("the author's"));
+    if (limit != QLatin1String("unlimited"))
+        QCOMPARE(ws.readFile(QStringLiteral("工程目录/p/main.script.m")), QByteArray("the author's"));
+    otherBuild.unlock();
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), project}); // names and depths Qt cannot remove
+}
+
+void TestFileSafety::packageOnFullDisk()
+{
+    // A small file system in a user and mount namespace, with room for the project only.
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")}) != 0)
+        QSKIP("no user namespaces here to mount a small file system in");
+    TestWorkspace ws;
+    const QString project = ws.makeProject(QStringLiteral("p"));
+    ws.writeFile(QStringLiteral("工程目录/p/data.bin"), QByteArray(150 * 1024, 'x'));
+    ws.writeFile(QStringLiteral("工程目录/p/p.ks"), "old package");
+    QVERIFY(QDir().mkdir(ws.absolute(QStringLiteral("disk"))));
+    // Standard error: the build's message, the package that must have survived, then any
+    // scratch file left behind.
+    const Run result = run(QStringList{QStringLiteral("unshare"), QStringLiteral("-rm")}
+                           + sh(QStringLiteral("mount -t tmpfs -o size=240k tmpfs \"$1\" && cp -a \"$2\" \"$1/p\" || exit 99\n"
+                                               "\"$3\" \"$1/p\" >/dev/null; status=$?; cat \"$1/p/p.ks\" >&2\n"
+                                               "ls \"$1/p\" | grep '\\.o$' >&2; exit $status"),
+                                {ws.absolute(QStringLiteral("disk")), project, QStringLiteral(KESTRUN_BUILD_TOOL)}));
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.startsWith(QStringLiteral("错误：")) && result.err.endsWith(QStringLiteral("old package")),
+             qPrintable(result.err));
+}
+
+QTEST_GUILESS_MAIN(TestFileSafety)
+#include "tst_filesafety.moc"
