@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTextEdit>
+#include "common/ui/LogView.h"
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -132,12 +132,12 @@ void TestMainWindow::outputOperations()
     TestWorkspace ws;
     ProjectManagerWindow window;
     QTabWidget *tabs = window.form()->outTabWidget;
-    QTextEdit *local = window.form()->outText;
-    QTextEdit *remote = window.form()->remoteLogText;
+    LogView *local = window.form()->outText;
+    LogView *remote = window.form()->remoteLogText;
 
     window.debugOut(QStringLiteral("log 1"));
     QCOMPARE(tabs->currentIndex(), 1);
-    QCOMPARE(remote->toPlainText(), QStringLiteral("log 1"));
+    QTRY_COMPARE(remote->toPlainText(), QStringLiteral("log 1")); // shown at the next turn of the loop
 
     window.appendError(QStringLiteral("bad"));
     QCOMPARE(tabs->currentIndex(), 1); // an error line does not switch tabs
@@ -149,7 +149,7 @@ void TestMainWindow::outputOperations()
     QCOMPARE(local->document()->blockCount(), 4);
 
     window.debugOut(QStringLiteral("log 2"));
-    QCOMPARE(remote->toPlainText(), QStringLiteral("log 1\nlog 2"));
+    QTRY_COMPARE(remote->toPlainText(), QStringLiteral("log 1\nlog 2"));
     window.clearOutput();
     QCOMPARE(local->toPlainText(), QString());
     QCOMPARE(remote->toPlainText(), QStringLiteral("log 1\nlog 2"));

@@ -33,35 +33,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QScrollBar>
 #include <QSplitter>
-#include <QTextCursor>
-#include <QTextEdit>
 
 #include <Qsci/qsciscintilla.h>
 
 ProjectManagerWindow *mainWindow = nullptr;
 QPointer<RemoteScreenDialog> lastRemoteScreenDialog;
-
-namespace {
-
-// Output is plain text: compiler messages such as "near <eof>" must not be read as markup.
-void appendParagraph(QTextEdit *edit, const QString &text)
-{
-    QTextCursor cursor(edit->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!edit->document()->isEmpty())
-        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    else
-        cursor.setCharFormat(QTextCharFormat());
-    QString plain = text;
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    cursor.insertText(plain);
-    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
-}
-
-} // namespace
 
 ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -115,9 +92,9 @@ ProjectManagerWindow::~ProjectManagerWindow()
 void ProjectManagerWindow::appendOutput(const QString &text)
 {
     ui->outTabWidget->setCurrentIndex(0);
-    appendParagraph(ui->outText, text);
+    ui->outText->appendMessage(text);
     // Builds run in this thread without returning to the event loop; paint each line now.
-    ui->outText->repaint();
+    ui->outText->showNow();
 }
 
 void ProjectManagerWindow::appendOutput(const char *text)
@@ -127,12 +104,14 @@ void ProjectManagerWindow::appendOutput(const char *text)
 
 void ProjectManagerWindow::appendError(const QString &text)
 {
-    appendParagraph(ui->outText, QStringLiteral("错误：") + text);
+    // In the pane's text at once, as build errors are read right after the build; painted later.
+    ui->outText->appendMessage(QStringLiteral("错误：") + text);
+    ui->outText->flush();
 }
 
 void ProjectManagerWindow::clearOutput()
 {
-    ui->outText->clear();
+    ui->outText->clearMessages();
 }
 
 void ProjectManagerWindow::out(QString msg)
@@ -143,7 +122,7 @@ void ProjectManagerWindow::out(QString msg)
 void ProjectManagerWindow::debugOut(QString msg)
 {
     ui->outTabWidget->setCurrentIndex(1);
-    appendParagraph(ui->remoteLogText, msg);
+    ui->remoteLogText->appendMessage(msg);
 }
 
 // ---- Timer, status line, closing ----------------------------------------------------------
