@@ -55,7 +55,23 @@ static void readStatus(DirListing::Entry &entry)
     }
 }
 
+qint64 DirListing::changeStamp(const QString &directory)
+{
+    struct stat st;
+    if (stat(QFile::encodeName(directory).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return -1;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 #else
+
+qint64 DirListing::changeStamp(const QString &directory)
+{
+    const QFileInfo info(directory);
+    if (!info.isDir())
+        return -1;
+    return info.lastModified().toMSecsSinceEpoch() * 1000000;
+}
 
 QVector<DirListing::Entry> DirListing::scan(const QString &directory)
 {

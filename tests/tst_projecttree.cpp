@@ -55,6 +55,7 @@ private slots:
     void cleanup();
     void firstFillOrderAndActiveProject();
     void followsDiskWithinOnePass();
+    void unchangedDirectoriesStillFollowTheDisk();
     void listsWhatBelongs();
     void projectAppearsWhenProjectFileArrives();
     void activeProjectFallsBack();
@@ -142,6 +143,29 @@ void TestProjectTree::followsDiskWithinOnePass()
     QVERIFY(QDir(ws->absolute(QStringLiteral("工程目录/p/lib"))).removeRecursively());
     window.updateProjectTree();
     QCOMPARE(childNames(project), (QStringList{"main.script", "c.txt"}));
+}
+
+void TestProjectTree::unchangedDirectoriesStillFollowTheDisk()
+{
+    // Directories whose time stamps have long settled are not listed again by every pass;
+    // what changes below them must still show within one pass.
+    ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/lib/deep/a.lua"), "a");
+    ws->writeFile(QStringLiteral("工程目录/p/lib/b.lua"), "b");
+    for (const char *dir : {"工程目录/p/lib/deep", "工程目录/p/lib", "工程目录/p"})
+        ws->setModified(QString::fromUtf8(dir), base);
+    ProjectManagerWindow window;
+    QTreeWidgetItem *lib = child(window.form()->projectTreeWidget->projectItem(QStringLiteral("p")), QStringLiteral("lib"));
+    QVERIFY(lib);
+    window.updateProjectTree();
+
+    // Below two unchanged directories.
+    ws->writeFile(QStringLiteral("工程目录/p/lib/deep/new.lua"), "n");
+    window.updateProjectTree();
+    QCOMPARE(childNames(child(lib, QStringLiteral("deep"))), (QStringList{"a.lua", "new.lua"}));
+    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/p/lib/b.lua"))));
+    window.updateProjectTree();
+    QCOMPARE(childNames(lib), QStringList{"deep"});
 }
 
 void TestProjectTree::listsWhatBelongs()

@@ -7,11 +7,14 @@
 #include "project/Workspace.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -108,9 +111,32 @@ QString ProjectTree::addPass(const QString &workspaceDirectory, const QString &a
 
 void ProjectTree::fillChildren(const QString &directory, QTreeWidgetItem *parent)
 {
+    // A directory whose entries did not change since its last listing keeps its children;
+    // only its subdirectories are looked into. Read before listing: a change during the
+    // listing leaves a newer stamp, and the next pass lists again.
+    const qint64 stamp = DirListing::changeStamp(directory);
+    const QVariant listed = parent->data(0, ListedRole);
+    if (stamp >= 0 && listed.isValid() && listed.toLongLong() == stamp) {
+        // Files are not looked at: most directories hold only files.
+        if (!parent->data(0, SubdirectoriesRole).toBool())
+            return;
+        for (int i = 0; i < parent->childCount(); ++i) {
+            QTreeWidgetItem *child = parent->child(i);
+            if (child->data(0, KindRole).toInt() == DirectoryKind)
+                fillChildren(child->data(0, PathRole).toString(), child);
+        }
+        return;
+    }
+    // A stamp of this very moment may be shared by a change still to come in the same clock
+    // tick: such a directory is listed again next time.
+    const bool settled = stamp >= 0 && QDateTime::currentMSecsSinceEpoch() * 1000000 - stamp > DirListing::kSettleNs;
+    parent->setData(0, ListedRole, settled ? QVariant(stamp) : QVariant());
+
     // One listing of the directory serves both directions: children whose entry vanished are
     // removed, entries without a child are added.
     const QVector<DirListing::Entry> listing = DirListing::scan(directory);
+    parent->setData(0, SubdirectoriesRole, std::any_of(listing.begin(), listing.end(),
+                                                       [](const DirListing::Entry &e) { return e.isDir; }));
     if (parent->childCount() > 0) {
         QSet<QString> present;
         present.reserve(listing.size());

@@ -7,7 +7,7 @@
 
 // The workspace as a tree: one top-level item per project, below it the project's files and
 // directories. It follows the disk through two passes that the main window runs every two
-// seconds; nothing is cached beyond the items themselves.
+// seconds; a directory is listed again only when its change stamp says its entries changed.
 class ProjectTree : public QTreeWidget
 {
     Q_OBJECT
@@ -17,6 +17,10 @@ public:
     static constexpr int KindRole = Qt::UserRole;
     static constexpr int NameRole = Qt::UserRole + 1;
     static constexpr int PathRole = Qt::UserRole + 2;
+    // On projects and directories: the directory's change stamp when it was last listed.
+    static constexpr int ListedRole = Qt::UserRole + 3;
+    // On projects and directories: whether that listing held subdirectories.
+    static constexpr int SubdirectoriesRole = Qt::UserRole + 4;
 
     explicit ProjectTree(QWidget *parent = nullptr);
 
