@@ -2,7 +2,9 @@
 #include "app/ui/UpdatePrompt.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QTextCodec>
+#include <QTranslator>
 
 #include <cstdlib>
 #include <ctime>
@@ -13,11 +15,17 @@ int main(int argc, char *argv[])
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     QApplication app(argc, argv);
 
+    // The toolkit's own texts (standard buttons: 是/否/确定/取消/保存) speak the interface's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
+
     // Update check: runs here, before the main window exists, and may end the process.
     checkForUpdate();
 
     auto *window = new ProjectManagerWindow;
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
+    window->restoreSession();
     window->show();
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "editor/ui/ScriptEditorSetup.h"
 
+#include "editor/CompletionList.h"
 #include "editor/ui/QsciLexerLuaEx.h"
 
 #include <Qsci/qsciapis.h>
@@ -46,12 +47,8 @@ void loadApis(QsciLexer *lexer, const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return;
     auto *apis = new QsciAPIs(lexer);
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        const QString entry = line.trimmed();
-        if (!entry.isEmpty())
-            apis->add(entry);
-    }
+    for (const QString &entry : CompletionList::entries(file.readAll()))
+        apis->add(entry);
     apis->prepare();
 }
 

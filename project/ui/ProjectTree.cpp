@@ -8,11 +8,14 @@
 
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -25,6 +28,15 @@ const QString kDeleteProject = QStringLiteral("删除该工程");
 const QString kDeleteFile = QStringLiteral("删除该文件");
 const QString kDeleteDirectory = QStringLiteral("删除该目录");
 const QString kShowInBrowser = QStringLiteral("在Explorer中显示");
+
+// Qt 5.15 moves the entry into a folder "files" of the working directory when it cannot make
+// the trash in the user's data folder, which it does not create: that folder is made first.
+bool moveToTrash(const QString &path)
+{
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    QString inTrash;
+    return QFile::moveToTrash(path, &inTrash) && QFileInfo(inTrash).isAbsolute();
+}
 
 bool isListedInProject(const DirListing::Entry &entry)
 {
@@ -264,10 +276,20 @@ void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &
             QMessageBox::information(this, QStringLiteral("提示"),
                                      QStringLiteral("无法创建“%1”：%2").arg(target, error), QMessageBox::Ok);
         }
-    } else if (label == kDeleteProject) {
-        FileOperations::deleteTree(Workspace::projectAbsolutePath(name));
-    } else if (label == kDeleteDirectory || label == kDeleteFile) {
-        FileOperations::deleteTree(path);
+    } else if (label == kDeleteProject || label == kDeleteDirectory || label == kDeleteFile) {
+        const QString target = label == kDeleteProject ? Workspace::projectAbsolutePath(name) : path;
+        const QString what = label == kDeleteProject ? QStringLiteral("工程")
+            : label == kDeleteDirectory              ? QStringLiteral("目录")
+                                                     : QStringLiteral("文件");
+        const auto answer = QMessageBox::information(this, QStringLiteral("提示"),
+                                                     QStringLiteral("确定要删除%1“%2”吗？").arg(what, name),
+                                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return;
+        // The desktop's trash keeps a way back; where there is none, the entry is deleted.
+        if (!moveToTrash(target))
+            FileOperations::deleteTree(target);
+        emit signal_deleted(QFileInfo(target).absoluteFilePath());
     } else if (label == kShowInBrowser) {
         Platform::showInFileBrowser(path, kind == FileKind);
     }

@@ -45,6 +45,8 @@ public:
 signals:
     // "设为活动工程" was chosen for this project; whoever holds the active project decides.
     void signal_setActiveProject(const QString &name);
+    // A file, directory or project was deleted (moved to the trash) from the context menu.
+    void signal_deleted(const QString &path);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
