@@ -5,6 +5,7 @@
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,6 +27,7 @@ private slots:
     void unlistedActionsAreInactive();
     void outputOperations();
     void outputIsPlainText();
+    void editCommandsActOnTheFocusedPane();
     void closeAsksFirst();
     void aboutDialog();
 };
@@ -163,6 +165,29 @@ void TestMainWindow::outputIsPlainText()
     window.appendOutput(QStringLiteral("'end' expected near <eof> & <b>x</b>"));
     QCOMPARE(window.form()->outText->toPlainText(),
              QStringLiteral("错误：脚本编译出错...\n错误代码：3\n'end' expected near <eof> & <b>x</b>"));
+}
+
+void TestMainWindow::editCommandsActOnTheFocusedPane()
+{
+    TestWorkspace ws;
+    ProjectManagerWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.appendOutput(QStringLiteral("from the output"));
+    window.scriptEditor()->setText(QStringLiteral("from the editor"));
+    window.form()->outText->setFocus();
+    QTRY_VERIFY(window.form()->outText->hasFocus());
+    window.form()->action_edit_select_all->trigger();
+    window.form()->action_edit_copy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("from the output"));
+
+    // Focus on something without the command: the script takes it.
+    window.form()->projectTreeWidget->setFocus();
+    QTRY_VERIFY(window.form()->projectTreeWidget->hasFocus());
+    window.scriptEditor()->selectAll();
+    window.form()->action_edit_cut->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("from the editor"));
+    QCOMPARE(window.scriptEditor()->text(), QString());
 }
 
 void TestMainWindow::closeAsksFirst()

@@ -607,10 +607,11 @@ void ProjectManagerWindow::setupEditMenu()
 
 void ProjectManagerWindow::editCommand(const char *method)
 {
+    QObject *target = scriptEditor();
     QWidget *focus = QApplication::focusWidget();
-    if (focus && focus->window() == this && QMetaObject::invokeMethod(focus, method))
-        return;
-    QMetaObject::invokeMethod(scriptEditor(), method);
+    if (focus && focus->window() == this && focus->metaObject()->indexOfSlot(QByteArray(method) + "()") >= 0)
+        target = focus;
+    QMetaObject::invokeMethod(target, method);
 }
 
 void ProjectManagerWindow::on_action_edit_undo_triggered()

@@ -169,7 +169,7 @@ void ScriptEditor::keyPressEvent(QKeyEvent *event)
     // The list would take Enter (or a fill-up character) as accepting its entry. When the word
     // typed already is complete ("then", "end", a full API name), the key is meant as typed:
     // the list closes and the key goes to the text, where Enter also indents and closes blocks.
-    if (isListActive() && event->modifiers() == Qt::NoModifier
+    if (isListActive() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
         && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && typedWordIsComplete())
         cancelList();
     QsciScintilla::keyPressEvent(event);
