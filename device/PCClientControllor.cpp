@@ -129,7 +129,7 @@ void PCClientControllor::slot_readyRead()
     slice.start();
     // A handler of a message may close the connection.
     while (socket.isOpen()) {
-        if (slice.elapsed() >= 10) {
+        if (slice.elapsed() >= 5) {
             QTimer::singleShot(0, this, &PCClientControllor::slot_readyRead);
             return;
         }

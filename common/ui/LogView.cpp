@@ -9,8 +9,8 @@ namespace {
 
 // Lines inserted per step (each may push as many off the top, at about 0.1 ms a line), and the
 // time one batch may take before it yields to the event loop.
-constexpr int kLinesPerStep = 250;
-constexpr qint64 kBatchBudgetMs = 12;
+constexpr int kLinesPerStep = 100;
+constexpr qint64 kBatchBudgetMs = 6;
 
 } // namespace
 
