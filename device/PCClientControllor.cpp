@@ -6,8 +6,10 @@
 #include "device/ScriptImportRecord.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QMetaMethod>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
@@ -121,8 +123,16 @@ void PCClientControllor::slot_connected() {}
 
 void PCClientControllor::slot_readyRead()
 {
+    // A device that floods the connection is served a slice at a time: the rest of what is
+    // buffered is read at the next turn of the event loop, so the interface keeps answering.
+    QElapsedTimer slice;
+    slice.start();
     // A handler of a message may close the connection.
     while (socket.isOpen()) {
+        if (slice.elapsed() >= 5) {
+            QTimer::singleShot(0, this, &PCClientControllor::slot_readyRead);
+            return;
+        }
         switch (reader.readFrom(&socket)) {
         case MessageReader::Status::NeedMore:
             return;

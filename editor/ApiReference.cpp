@@ -68,20 +68,6 @@ QVector<ApiReference::Menu> ApiReference::menusFromForm(const QByteArray &formXm
     return menus;
 }
 
-QStringList ApiReference::readCompletionList(const QString &path)
-{
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxCompletionListBytes)
-        return {};
-    QStringList entries;
-    for (const QString &line : QString::fromUtf8(file.read(kMaxCompletionListBytes)).split(QLatin1Char('\n'))) {
-        const QString entry = line.trimmed();
-        if (!entry.isEmpty())
-            entries.append(entry);
-    }
-    return entries;
-}
-
 ApiReference::ApiReference(const QVector<Snippet> &catalogue, const QStringList &completionList,
                            const QVector<Menu> &menus)
     : menus(menus)

@@ -24,10 +24,6 @@ public:
     };
     // The form's menus in the order it declares them, which is the order the menu bar shows.
     static QVector<Menu> menusFromForm(const QByteArray &formXml);
-    // The entries of a completion list file (UTF-8, one a line): its non-blank lines, trimmed.
-    // None when the file is missing, unreadable or larger than kMaxCompletionListBytes.
-    static QStringList readCompletionList(const QString &path);
-    static constexpr qint64 kMaxCompletionListBytes = 4 * 1024 * 1024;
 
     // completionList: the entries of config/apis.txt; menus: where the catalogue's menus sit.
     ApiReference(const QVector<Snippet> &catalogue, const QStringList &completionList,

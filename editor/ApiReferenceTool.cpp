@@ -2,6 +2,7 @@
 // catalogue built into it, the completion list and the main window's form (for the menu titles).
 #include "common/BuildInfo.h"
 #include "editor/ApiReference.h"
+#include "editor/CompletionList.h"
 #include "editor/SnippetCatalogue.h"
 #include "project/FileOperations.h"
 
@@ -26,7 +27,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString completionList = QString::fromLocal8Bit(argv[1]);
-    const QStringList entries = ApiReference::readCompletionList(completionList);
+    const QStringList entries = CompletionList::read(completionList);
     if (entries.isEmpty())
         return failed(QStringLiteral("no entries in ") + completionList);
     const Result<QByteArray> form = FileOperations::readWhole(QString::fromLocal8Bit(argv[2]), 16 << 20);

@@ -1,5 +1,7 @@
 #include "editor/AutoIndent.h"
 
+#include <QStringList>
+
 int AutoIndent::indentationColumns(const QString &line, int tabWidth)
 {
     int columns = 0;
@@ -45,4 +47,25 @@ AutoIndent::Edit AutoIndent::afterNewLine(const QString &previousLine, int tabWi
         edit.caretColumn += 1;
     }
     return edit;
+}
+
+QString AutoIndent::leadingWhiteSpace(const QString &line)
+{
+    int end = 0;
+    while (end < line.size() && (line[end] == QLatin1Char(' ') || line[end] == QLatin1Char('\t')))
+        ++end;
+    return line.left(end);
+}
+
+QString AutoIndent::indentSnippet(const QString &snippet, const QString &indentation)
+{
+    if (indentation.isEmpty())
+        return snippet;
+    QStringList lines = snippet.split(QLatin1Char('\n'));
+    for (int i = 1; i < lines.size(); ++i) {
+        const bool last = i == lines.size() - 1;
+        if (last || !(lines[i].isEmpty() || lines[i] == QLatin1String("\r")))
+            lines[i].prepend(indentation);
+    }
+    return lines.join(QLatin1Char('\n'));
 }

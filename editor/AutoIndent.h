@@ -23,4 +23,11 @@ public:
 
     // A line (trimmed) after which a block is opened: "function ...", "... then", "... do".
     static bool opensBlock(const QString &trimmedLine);
+
+    // The blanks and tabs a line begins with.
+    static QString leadingWhiteSpace(const QString &line);
+    // A snippet to be inserted on a line indented by `indentation`: every line after the first
+    // gets that indentation in front, blank lines excepted, and so does the empty end behind a
+    // final line break, where the caret lands.
+    static QString indentSnippet(const QString &snippet, const QString &indentation);
 };

@@ -3,6 +3,7 @@
 #include "common/DataLocations.h"
 #include "common/Platform.h"
 #include "editor/ApiReference.h"
+#include "editor/CompletionList.h"
 #include "editor/SnippetCatalogue.h"
 
 #include <QDir>
@@ -47,7 +48,7 @@ Status HelpPages::openApiReference(const QString &line, int index)
         return fail(QStringLiteral("找不到API参考%1：工作目录和安装的数据目录中都没有。").arg(DataLocations::apiReference()));
     QUrl url = QUrl::fromLocalFile(page);
     const ApiReference reference(SnippetCatalogue::entries(),
-                                 ApiReference::readCompletionList(data.find(DataLocations::completionList())));
+                                 CompletionList::read(data.find(DataLocations::completionList())));
     const QString anchor = reference.anchorAt(line, index);
     if (!anchor.isEmpty())
         url.setFragment(anchor);

@@ -130,6 +130,21 @@ void readStatus(DirListing::Entry &entry)
 
 } // namespace
 
+qint64 DirListing::changeStamp(const QString &directory)
+{
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (stat(QFile::encodeName(directory).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return -1;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#else
+    const QFileInfo info(directory);
+    if (!info.isDir())
+        return -1;
+    return info.lastModified().toMSecsSinceEpoch() * 1000000;
+#endif
+}
+
 QVector<DirListing::Entry> DirListing::scan(const QString &directory)
 {
     return scanDirectory(directory).entries;

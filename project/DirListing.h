@@ -32,4 +32,9 @@ public:
     static QVector<Entry> scan(const QString &directory);
     // Reads modification times and sizes, then sorts into listing order.
     static void sortNewestFirst(QVector<Entry> &entries);
+    // The directory's own modification time in ns since the epoch, which changes whenever an
+    // entry is added, removed or renamed in it; -1 when it cannot be read. A stamp within
+    // kSettleNs of now may still change within the same clock tick and is not to be trusted.
+    static qint64 changeStamp(const QString &directory);
+    static constexpr qint64 kSettleNs = 2000000000;
 };

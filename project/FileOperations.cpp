@@ -1,6 +1,7 @@
 #include "project/FileOperations.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -131,4 +132,15 @@ void FileOperations::deleteTree(const QString &path)
     } else {
         QFile::remove(path);
     }
+}
+
+void FileOperations::moveToTrashOrDelete(const QString &path)
+{
+    // Qt 5.15 moves the entry into a "files" folder of the working directory, and says it
+    // succeeded, when the user's data folder is missing: it is made first.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    QString inTrash;
+    if (QFile::moveToTrash(path, &inTrash) && QFileInfo(inTrash).isAbsolute())
+        return;
+    deleteTree(path);
 }

@@ -36,4 +36,7 @@ public:
     // Deletes what a plain listing shows (hidden entries stay), depth first, then the directory
     // itself when it became empty. Symbolic links are removed as links, never followed.
     static void deleteTree(const QString &path);
+    // Moves a file or directory tree to the desktop's trash, which keeps a way back; where there
+    // is no trash, deletes it as deleteTree does.
+    static void moveToTrashOrDelete(const QString &path);
 };

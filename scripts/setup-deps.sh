@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config dpkg-dev file
-qtbase5-dev qtbase5-dev-tools libqt5svg5
+qtbase5-dev qtbase5-dev-tools libqt5svg5 qttranslations5-l10n
 libqscintilla2-qt5-dev
 liblua5.2-dev lua5.2
 zlib1g-dev libssl-dev

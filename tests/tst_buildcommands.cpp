@@ -59,6 +59,7 @@ private slots:
     void packerFailureKeepsOldPackage();
     void noActiveProject();
     void modifiedScriptIsSavedFirst();
+    void everyModifiedScriptOfTheProjectIsSaved();
     void failedSaveCancelsTheBuild();
     void headlessBuild();
 
@@ -242,6 +243,23 @@ void TestBuildCommands::modifiedScriptIsSavedFirst()
     QVERIFY(outputLines(window).last().startsWith(QStringLiteral("脚本main.script第1行有语法错误")));
 }
 
+void TestBuildCommands::everyModifiedScriptOfTheProjectIsSaved()
+{
+    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "u = 1\r\n");
+    ws->writeFile(QStringLiteral("elsewhere.lua"), "e = 1\r\n");
+    ProjectManagerWindow window;
+    for (const QString &path : {project + QStringLiteral("/main.script"), project + QStringLiteral("/lib/util.lua"),
+                                ws->absolute(QStringLiteral("elsewhere.lua"))}) {
+        window.openScript(path);
+        window.scriptEditor()->append(QStringLiteral("-- edited"));
+    }
+    QVERIFY(window.compileActiveProject());
+    QVERIFY(ws->readFile(QStringLiteral("工程目录/p/main.script")).endsWith("-- edited"));
+    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/lib/util.lua")), QByteArray("u = 1\r\n-- edited"));
+    QCOMPARE(ws->readFile(QStringLiteral("elsewhere.lua")), QByteArray("e = 1\r\n")); // not of the project
+    QVERIFY(window.isScriptModified());
+}
+
 void TestBuildCommands::failedSaveCancelsTheBuild()
 {
     ProjectManagerWindow window;
@@ -255,7 +273,8 @@ void TestBuildCommands::failedSaveCancelsTheBuild()
     QVERIFY(!window.compileActiveProject());
     QVERIFY(message.contains(QStringLiteral("保存失败")));
     QVERIFY(window.isScriptModified());
-    QCOMPARE(outputLines(window), QStringList{QStringLiteral("错误：当前脚本未能保存，编译已取消。")});
+    QCOMPARE(outputLines(window),
+             QStringList{QStringLiteral("错误：脚本[%1]未能保存，编译已取消。").arg(project + QStringLiteral("/main.script"))});
 }
 
 void TestBuildCommands::headlessBuild()

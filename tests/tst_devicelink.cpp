@@ -22,7 +22,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QtEndian>
 #include <QtTest>
 
@@ -547,7 +547,7 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
 
     // The device's log lands in "远程调试", once, and brings that tab to the front.
     QTabWidget *tabs = window.form()->outTabWidget;
-    QTextEdit *remoteLog = window.form()->remoteLogText;
+    QPlainTextEdit *remoteLog = window.form()->remoteLogText;
     tabs->setCurrentIndex(0);
     QVERIFY(deviceController.sendTouchPress(3, 4));
     QTRY_VERIFY(remoteLog->toPlainText().contains(QStringLiteral("touch press (3, 4)")));

@@ -5,6 +5,10 @@
 #include "editor/ui/QsciLexerLuaEx.h"
 #include "editor/ui/ScriptEditorSetup.h"
 #include "editor/ScriptFile.h"
+#include "editor/ui/ScriptEditor.h"
+#include "app/ProcessObjects.h"
+#include "screentools/ui/ImageEditorDialog.h"
+#include "ui_ProjectManagerWindow.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"
 
@@ -16,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QInputMethodEvent>
+#include <QTabWidget>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -55,11 +60,18 @@ private slots:
 
     void welcomeTextWithoutScript();
     void titleAndMarkAcrossOpenModifySave();
-    void saveQuestionYesSavesNoDiscards_data();
-    void saveQuestionYesSavesNoDiscards();
     void failedSaveIsReportedAndMarkKept();
-    void failedSaveBeforeOpeningKeepsCurrentScript();
     void undecodableBytesAreNotRewrittenUnasked();
+
+    void scriptEditorOwnsItsFile();
+    void changesOnDiskReachTheTabs();
+    void oneTabPerScriptAndClosingAsks_data();
+    void oneTabPerScriptAndClosingAsks();
+    void quitWithModifiedScripts_data();
+    void quitWithModifiedScripts();
+    void sessionComesBack();
+    void enterWithCompletionListOpen();
+    void snippetIndentedToTheCaretsLine();
 
     void scriptFileReading_data();
     void scriptFileReading();
@@ -228,6 +240,9 @@ void TestEditor::completionListFromConfig()
     QVERIFY(complete(QStringLiteral("findImageFu")).contains(QStringLiteral("findImageFuzzy")));
     QVERIFY(complete(QStringLiteral("string.form")).contains(QStringLiteral("format")));
     QVERIFY(complete(QStringLiteral("math.")).contains(QStringLiteral("floor")));
+    // Short keywords are typed, not completed; long ones are offered.
+    QVERIFY(!complete(QStringLiteral("if a th")).contains(QStringLiteral("then")));
+    QVERIFY(complete(QStringLiteral("loc")).contains(QStringLiteral("local")));
 
     // Chinese text (typed through an input method) is no word for completion; it must not trip it.
     editor->setText(QString());
@@ -269,9 +284,8 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
     workspace.writeFile(QStringLiteral("a.script"), "-- a\r\nprint(1)\r\n");
     const QString path = workspace.absolute(QStringLiteral("a.script"));
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scriptEditor();
-
     window.openScript(path);
+    QsciScintilla *editor = window.scriptEditor();
     QCOMPARE(editor->text(), QStringLiteral("-- a\r\nprint(1)\r\n"));
     QCOMPARE(window.windowTitle(), kBaseTitle + QStringLiteral(" - [") + path + QStringLiteral("]"));
     QVERIFY(!window.isScriptModified());
@@ -296,39 +310,7 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
 
     // An unreadable path opens as an empty text, unmarked.
     window.openScript(workspace.absolute(QStringLiteral("missing.script")));
-    QCOMPARE(editor->text(), QString());
-    QVERIFY(!window.isScriptModified());
-}
-
-void TestEditor::saveQuestionYesSavesNoDiscards_data()
-{
-    QTest::addColumn<bool>("answerYes");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
-}
-
-void TestEditor::saveQuestionYesSavesNoDiscards()
-{
-    QFETCH(bool, answerYes);
-    TestWorkspace workspace;
-    workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
-    workspace.writeFile(QStringLiteral("b.lua"), "b = 2\r\n");
-    const QString a = workspace.absolute(QStringLiteral("a.lua"));
-    const QString b = workspace.absolute(QStringLiteral("b.lua"));
-    ProjectManagerWindow window;
-    window.openScript(a);
-    window.scriptEditor()->append(QStringLiteral("c = 3"));
-    QVERIFY(window.isScriptModified());
-
-    QString title;
-    QString text;
-    ModalAnswerer::answerMessageBox(answerYes ? QMessageBox::Yes : QMessageBox::No, &title, &text);
-    window.openScript(b);
-    QCOMPARE(title, QStringLiteral("提示"));
-    QCOMPARE(text, QStringLiteral("当前文件[") + a + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"));
-    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), answerYes ? QByteArray("a = 1\r\nc = 3") : QByteArray("a = 1\r\n"));
-    QCOMPARE(window.scriptPath(), b);
-    QCOMPARE(window.scriptEditor()->text(), QStringLiteral("b = 2\r\n"));
+    QCOMPARE(window.scriptEditor()->text(), QString());
     QVERIFY(!window.isScriptModified());
 }
 
@@ -352,29 +334,6 @@ void TestEditor::failedSaveIsReportedAndMarkKept()
     QVERIFY(window.isScriptModified());
     QVERIFY(window.windowTitle().endsWith(QStringLiteral(" *]")));
     QVERIFY(!QFile::exists(path));
-}
-
-void TestEditor::failedSaveBeforeOpeningKeepsCurrentScript()
-{
-    TestWorkspace workspace;
-    workspace.writeFile(QStringLiteral("gone/a.script"), "x = 1\r\n");
-    workspace.writeFile(QStringLiteral("b.script"), "b = 2\r\n");
-    const QString a = workspace.absolute(QStringLiteral("gone/a.script"));
-    ProjectManagerWindow window;
-    window.openScript(a);
-    window.scriptEditor()->append(QStringLiteral("y = 2"));
-    QVERIFY(QDir(workspace.absolute(QStringLiteral("gone"))).removeRecursively());
-
-    QString failure;
-    ModalAnswerer::whenDialog<QMessageBox>([&failure](QMessageBox *question) {
-        question->button(QMessageBox::Yes)->click();
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &failure);
-    });
-    window.openScript(workspace.absolute(QStringLiteral("b.script")));
-    QVERIFY(failure.contains(QStringLiteral("保存失败")));
-    QCOMPARE(window.scriptPath(), a);
-    QCOMPARE(window.scriptEditor()->text(), QStringLiteral("x = 1\r\ny = 2"));
-    QVERIFY(window.isScriptModified());
 }
 
 void TestEditor::undecodableBytesAreNotRewrittenUnasked()
@@ -406,6 +365,211 @@ void TestEditor::undecodableBytesAreNotRewrittenUnasked()
     // Now it is UTF-8: further saves ask nothing.
     window.scriptEditor()->append(QStringLiteral("z = 3"));
     QVERIFY(window.saveScript());
+}
+
+// ---- The editor component, tabs, quitting, session ------------------------------------------
+
+void TestEditor::scriptEditorOwnsItsFile()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), "\xEF\xBB\xBFx = 1\r\n");
+    const QString path = workspace.absolute(QStringLiteral("a.lua"));
+    ScriptEditor editor(nullptr, QStringLiteral("no apis"));
+    QVERIFY(editor.openFile(path));
+    QCOMPARE(editor.text(), QStringLiteral("x = 1\r\n"));
+    QVERIFY(editor.hasByteOrderMark() && editor.isFaithful() && !editor.isModified());
+    editor.append(QStringLiteral("y = 2"));
+    QVERIFY(editor.isModified());
+    QVERIFY(editor.save().ok());
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), QByteArray("\xEF\xBB\xBFx = 1\r\ny = 2"));
+    QVERIFY(!editor.isModified());
+    QCOMPARE(editor.diskState(), ScriptEditor::DiskState::Same);
+
+    // Another program rewrites it: noticed, and reloaded as one step that can be undone.
+    workspace.writeFile(QStringLiteral("a.lua"), "z = 3\r\n", QDateTime::currentDateTime().addSecs(5));
+    QCOMPARE(editor.diskState(), ScriptEditor::DiskState::Changed);
+    QVERIFY(editor.reload());
+    QCOMPARE(editor.text(), QStringLiteral("z = 3\r\n"));
+    QVERIFY(!editor.isModified() && !editor.hasByteOrderMark());
+    QCOMPARE(editor.diskState(), ScriptEditor::DiskState::Same);
+    editor.undo();
+    QCOMPARE(editor.text(), QStringLiteral("x = 1\r\ny = 2"));
+
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(editor.diskState(), ScriptEditor::DiskState::Removed);
+    editor.acknowledgeDisk();
+    QCOMPARE(editor.diskState(), ScriptEditor::DiskState::Same);
+}
+
+void TestEditor::changesOnDiskReachTheTabs()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
+    workspace.writeFile(QStringLiteral("b.lua"), "b = 1\r\n");
+    ProjectManagerWindow window;
+    window.openScript(workspace.absolute(QStringLiteral("a.lua")));
+    window.openScript(workspace.absolute(QStringLiteral("b.lua")));
+    window.scriptEditor()->append(QStringLiteral("-- mine"));
+    const QDateTime later = QDateTime::currentDateTime().addSecs(5);
+    workspace.writeFile(QStringLiteral("a.lua"), "a = 2\r\n", later);
+    workspace.writeFile(QStringLiteral("b.lua"), "b = 2\r\n", later);
+
+    // The unmodified script follows silently; the modified one asks, once, and No keeps it.
+    QString question;
+    ModalAnswerer::answerMessageBox(QMessageBox::No, nullptr, &question);
+    window.checkScriptsOnDisk();
+    QVERIFY(question.contains(workspace.absolute(QStringLiteral("b.lua"))));
+    QCOMPARE(window.openEditors().at(0)->text(), QStringLiteral("a = 2\r\n"));
+    QCOMPARE(window.scriptEditor()->text(), QStringLiteral("b = 1\r\n-- mine"));
+    window.checkScriptsOnDisk(); // nothing new: no question (one would time the test out waiting)
+    QVERIFY(window.isScriptModified());
+}
+
+void TestEditor::oneTabPerScriptAndClosingAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("save") << int(QMessageBox::Save);
+    QTest::newRow("discard") << int(QMessageBox::Discard);
+    QTest::newRow("cancel") << int(QMessageBox::Cancel);
+}
+
+void TestEditor::oneTabPerScriptAndClosingAsks()
+{
+    QFETCH(int, answer);
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
+    workspace.writeFile(QStringLiteral("b.lua"), "b = 1\r\n");
+    const QString a = workspace.absolute(QStringLiteral("a.lua"));
+    ProjectManagerWindow window;
+    window.openScript(a);
+    window.openScript(workspace.absolute(QStringLiteral("b.lua")));
+    window.openScript(a);
+    QCOMPARE(window.openEditors().size(), 2);
+    QCOMPARE(window.scriptPath(), a);
+    window.scriptEditor()->append(QStringLiteral("c = 3"));
+    // A tab widget's page sits in its stack.
+    auto *tabs = qobject_cast<QTabWidget *>(window.scriptEditor()->parentWidget()->parentWidget());
+    QVERIFY(tabs);
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("a.lua *"));
+    QCOMPARE(tabs->tabToolTip(tabs->currentIndex()), a);
+
+    QString text;
+    ModalAnswerer::answerMessageBox(QMessageBox::StandardButton(answer), nullptr, &text);
+    window.form()->close_script_action->trigger();
+    QVERIFY(text.contains(a));
+    QCOMPARE(window.openEditors().size(), answer == QMessageBox::Cancel ? 2 : 1);
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), answer == QMessageBox::Save ? QByteArray("a = 1\r\nc = 3")
+                                                                                     : QByteArray("a = 1\r\n"));
+}
+
+void TestEditor::quitWithModifiedScripts_data()
+{
+    oneTabPerScriptAndClosingAsks_data();
+}
+
+void TestEditor::quitWithModifiedScripts()
+{
+    QFETCH(int, answer);
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
+    workspace.writeFile(QStringLiteral("b.lua"), "b = 1\r\n");
+    ProjectManagerWindow window;
+    window.show();
+    for (const char *name : {"a.lua", "b.lua"}) {
+        window.openScript(workspace.absolute(QLatin1String(name)));
+        window.scriptEditor()->append(QStringLiteral("-- edited"));
+    }
+    QString title;
+    QString text;
+    ModalAnswerer::answerMessageBox(QMessageBox::StandardButton(answer), &title, &text);
+    window.form()->exit_action->trigger();
+    QCOMPARE(title, QStringLiteral("退出Kestrun开发平台"));
+    QVERIFY(text.contains(workspace.absolute(QStringLiteral("a.lua"))) && text.contains(workspace.absolute(QStringLiteral("b.lua"))));
+    QCOMPARE(window.isVisible(), answer == QMessageBox::Cancel);
+    const QByteArray expected = answer == QMessageBox::Save ? QByteArray("a = 1\r\n-- edited") : QByteArray("a = 1\r\n");
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), expected);
+    QCOMPARE(workspace.readFile(QStringLiteral("b.lua")).endsWith("-- edited"), answer == QMessageBox::Save);
+}
+
+void TestEditor::sessionComesBack()
+{
+    TestWorkspace workspace;
+    const QString project = workspace.makeProject(QStringLiteral("p"));
+    workspace.makeProject(QStringLiteral("q"));
+    workspace.writeFile(QStringLiteral("工程目录/p/u.lua"), "a = 1\r\nb = 2\r\nc = 3\r\n");
+    workspace.writeFile(QStringLiteral("工程目录/p/gone.lua"), "x");
+    const QString main = project + QStringLiteral("/main.script");
+    const QString util = project + QStringLiteral("/u.lua");
+    {
+        ProjectManagerWindow window;
+        window.restoreSession(); // a first start: nothing to restore
+        QCOMPARE(window.scriptEditor()->text(), ScriptEditorSetup::welcomeText());
+        window.show();
+        window.openScript(project + QStringLiteral("/gone.lua"));
+        window.openScript(util);
+        window.scriptEditor()->setCursorPosition(2, 1);
+        window.openScript(main);
+        window.scriptEditor()->setCursorPosition(1, 2);
+        window.setActiveProject(QStringLiteral("q"));
+        rememberedDeviceAddress = QStringLiteral("192.0.2.7");
+        lastImageDirectory = workspace.path();
+        ModalAnswerer::answerMessageBox(QMessageBox::Yes);
+        QVERIFY(window.close());
+    }
+    QVERIFY(QFile::remove(project + QStringLiteral("/gone.lua")));
+    rememberedDeviceAddress.clear();
+    lastImageDirectory.clear();
+
+    ProjectManagerWindow window;
+    window.restoreSession();
+    QStringList paths;
+    for (const ScriptEditor *editor : window.openEditors())
+        paths << editor->path();
+    QCOMPARE(paths, (QStringList{util, main})); // the missing script is skipped quietly
+    QCOMPARE(window.scriptPath(), main);
+    QCOMPARE(caret(window.scriptEditor()), qMakePair(1, 2));
+    QCOMPARE(caret(window.openEditors().at(0)), qMakePair(2, 1));
+    QCOMPARE(window.activeProject(), QStringLiteral("q"));
+    QCOMPARE(rememberedDeviceAddress, QStringLiteral("192.0.2.7"));
+    QCOMPARE(lastImageDirectory, workspace.path());
+    rememberedDeviceAddress.clear();
+    lastImageDirectory.clear();
+}
+
+void TestEditor::enterWithCompletionListOpen()
+{
+    TestWorkspace workspace;
+    QDir().mkpath(QStringLiteral("config"));
+    QVERIFY(QFile::copy(QStringLiteral(KESTRUN_SOURCE_DIR "/config/apis.txt"), QStringLiteral("config/apis.txt")));
+    ProjectManagerWindow window;
+    QsciScintilla *editor = window.scriptEditor();
+    QSignalSpy prepared(editor->lexer()->apis(), SIGNAL(apiPreparationFinished()));
+    QVERIFY(prepared.wait(10000));
+    editor->setText(QStringLiteral("x = then_word\r\n"));
+    editor->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+
+    // "then" is also the start of a word of the document: the list is open when Enter comes.
+    QTest::keyClicks(editor, QStringLiteral("if a then"));
+    QVERIFY(editor->isListActive());
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(editor->text(), QStringLiteral("x = then_word\r\nif a then\r\n\t\r\nend"));
+    QCOMPARE(caret(editor), qMakePair(2, 1));
+}
+
+void TestEditor::snippetIndentedToTheCaretsLine()
+{
+    QCOMPARE(AutoIndent::indentSnippet(QStringLiteral("a\r\n\tb\r\n\r\nend\r\n"), QStringLiteral("\t ")),
+             QStringLiteral("a\r\n\t \tb\r\n\r\n\t end\r\n\t "));
+    QCOMPARE(AutoIndent::indentSnippet(QStringLiteral("RGB(r,g,b)"), QStringLiteral("\t")), QStringLiteral("RGB(r,g,b)"));
+
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    QsciScintilla *editor = window.scriptEditor();
+    editor->setText(QStringLiteral("if a then\r\n\t\t"));
+    editor->setCursorPosition(1, 2);
+    window.insertSnippet(QStringLiteral("while true do\r\n\t--x\r\n\r\nend\r\n"));
+    QCOMPARE(editor->text(), QStringLiteral("if a then\r\n\t\twhile true do\r\n\t\t\t--x\r\n\r\n\t\tend\r\n\t\t"));
+    QCOMPARE(caret(editor), qMakePair(5, 2));
 }
 
 void TestEditor::scriptFileReading_data()

@@ -5,13 +5,14 @@
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTextEdit>
+#include "common/ui/LogView.h"
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -26,6 +27,7 @@ private slots:
     void unlistedActionsAreInactive();
     void outputOperations();
     void outputIsPlainText();
+    void editCommandsActOnTheFocusedPane();
     void closeAsksFirst();
     void aboutDialog();
 };
@@ -132,12 +134,12 @@ void TestMainWindow::outputOperations()
     TestWorkspace ws;
     ProjectManagerWindow window;
     QTabWidget *tabs = window.form()->outTabWidget;
-    QTextEdit *local = window.form()->outText;
-    QTextEdit *remote = window.form()->remoteLogText;
+    LogView *local = window.form()->outText;
+    LogView *remote = window.form()->remoteLogText;
 
     window.debugOut(QStringLiteral("log 1"));
     QCOMPARE(tabs->currentIndex(), 1);
-    QCOMPARE(remote->toPlainText(), QStringLiteral("log 1"));
+    QTRY_COMPARE(remote->toPlainText(), QStringLiteral("log 1")); // shown at the next turn of the loop
 
     window.appendError(QStringLiteral("bad"));
     QCOMPARE(tabs->currentIndex(), 1); // an error line does not switch tabs
@@ -149,7 +151,7 @@ void TestMainWindow::outputOperations()
     QCOMPARE(local->document()->blockCount(), 4);
 
     window.debugOut(QStringLiteral("log 2"));
-    QCOMPARE(remote->toPlainText(), QStringLiteral("log 1\nlog 2"));
+    QTRY_COMPARE(remote->toPlainText(), QStringLiteral("log 1\nlog 2"));
     window.clearOutput();
     QCOMPARE(local->toPlainText(), QString());
     QCOMPARE(remote->toPlainText(), QStringLiteral("log 1\nlog 2"));
@@ -163,6 +165,29 @@ void TestMainWindow::outputIsPlainText()
     window.appendOutput(QStringLiteral("'end' expected near <eof> & <b>x</b>"));
     QCOMPARE(window.form()->outText->toPlainText(),
              QStringLiteral("错误：脚本编译出错...\n错误代码：3\n'end' expected near <eof> & <b>x</b>"));
+}
+
+void TestMainWindow::editCommandsActOnTheFocusedPane()
+{
+    TestWorkspace ws;
+    ProjectManagerWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.appendOutput(QStringLiteral("from the output"));
+    window.scriptEditor()->setText(QStringLiteral("from the editor"));
+    window.form()->outText->setFocus();
+    QTRY_VERIFY(window.form()->outText->hasFocus());
+    window.form()->action_edit_select_all->trigger();
+    window.form()->action_edit_copy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("from the output"));
+
+    // Focus on something without the command: the script takes it.
+    window.form()->projectTreeWidget->setFocus();
+    QTRY_VERIFY(window.form()->projectTreeWidget->hasFocus());
+    window.scriptEditor()->selectAll();
+    window.form()->action_edit_cut->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("from the editor"));
+    QCOMPARE(window.scriptEditor()->text(), QString());
 }
 
 void TestMainWindow::closeAsksFirst()

@@ -9,6 +9,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <cstring>
@@ -55,6 +56,7 @@ private slots:
     void cleanup();
     void firstFillOrderAndActiveProject();
     void followsDiskWithinOnePass();
+    void unchangedDirectoriesStillFollowTheDisk();
     void listsWhatBelongs();
     void projectAppearsWhenProjectFileArrives();
     void activeProjectFallsBack();
@@ -65,6 +67,7 @@ private slots:
     void newScriptFileThatExists();
     void newDirectory();
     void deleteEntries();
+    void deletingAnOpenScriptClosesItsTab();
     void showInFileBrowser();
     void doubleClickScriptActivatesItsProject();
     void doubleClickOtherFileLaunchesIt();
@@ -144,6 +147,29 @@ void TestProjectTree::followsDiskWithinOnePass()
     QCOMPARE(childNames(project), (QStringList{"main.script", "c.txt"}));
 }
 
+void TestProjectTree::unchangedDirectoriesStillFollowTheDisk()
+{
+    // Directories whose time stamps have long settled are not listed again by every pass;
+    // what changes below them must still show within one pass.
+    ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/lib/deep/a.lua"), "a");
+    ws->writeFile(QStringLiteral("工程目录/p/lib/b.lua"), "b");
+    for (const char *dir : {"工程目录/p/lib/deep", "工程目录/p/lib", "工程目录/p"})
+        ws->setModified(QString::fromUtf8(dir), base);
+    ProjectManagerWindow window;
+    QTreeWidgetItem *lib = child(window.form()->projectTreeWidget->projectItem(QStringLiteral("p")), QStringLiteral("lib"));
+    QVERIFY(lib);
+    window.updateProjectTree();
+
+    // Below two unchanged directories.
+    ws->writeFile(QStringLiteral("工程目录/p/lib/deep/new.lua"), "n");
+    window.updateProjectTree();
+    QCOMPARE(childNames(child(lib, QStringLiteral("deep"))), (QStringList{"a.lua", "new.lua"}));
+    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/p/lib/b.lua"))));
+    window.updateProjectTree();
+    QCOMPARE(childNames(lib), QStringList{"deep"});
+}
+
 void TestProjectTree::listsWhatBelongs()
 {
     ws->makeProject(QStringLiteral("p"), base);
@@ -189,6 +215,7 @@ void TestProjectTree::activeProjectFallsBack()
     ProjectTree *tree = window.form()->projectTreeWidget;
     window.setActiveProject(QStringLiteral("b"));
 
+    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
     tree->runMenuCommand(QStringLiteral("删除该工程"), ProjectTree::ProjectKind, QStringLiteral("b"),
                          tree->projectItem(QStringLiteral("b"))->data(0, ProjectTree::PathRole).toString());
     QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("工程目录/b"))));
@@ -323,19 +350,58 @@ void TestProjectTree::deleteEntries()
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
     ws->writeFile(QStringLiteral("工程目录/p/a.txt"), "a");
     ws->writeFile(QStringLiteral("工程目录/p/d/x.txt"), "x");
-    ws->writeFile(QStringLiteral("工程目录/p/d/.hidden"), "h");
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
+    QSignalSpy deleted(tree, &ProjectTree::signal_deleted);
+
+    // Asked first, No by default: nothing happens.
+    QString question;
+    ModalAnswerer::whenDialog<QMessageBox>([&question](QMessageBox *box) {
+        question = box->text();
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        box->defaultButton()->click();
+    });
     tree->runMenuCommand(QStringLiteral("删除该文件"), ProjectTree::FileKind, QStringLiteral("a.txt"), dir + QStringLiteral("/a.txt"));
+    QCOMPARE(question, QStringLiteral("确定要删除文件“a.txt”吗？"));
+    QVERIFY(QFileInfo::exists(dir + QStringLiteral("/a.txt")));
+
+    // Yes: into the desktop's trash, from where the author can bring it back.
+    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
+    tree->runMenuCommand(QStringLiteral("删除该文件"), ProjectTree::FileKind, QStringLiteral("a.txt"), dir + QStringLiteral("/a.txt"));
+    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
     tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
     QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d/x.txt")));
-    QVERIFY(QFileInfo::exists(dir + QStringLiteral("/d/.hidden")));
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d")));
+    QCOMPARE(ws->readFile(QStringLiteral(".local/share/Trash/files/a.txt")), QByteArray("a"));
+    QVERIFY(QFileInfo::exists(ws->trashed(QStringLiteral("d/x.txt"))));
+    QCOMPARE(deleted.size(), 2);
     window.updateProjectTree();
-    QTreeWidgetItem *d = child(tree->projectItem(QStringLiteral("p")), QStringLiteral("d"));
-    QVERIFY(d);
-    QCOMPARE(childNames(d), QStringList{".hidden"});
-    QVERIFY(!child(tree->projectItem(QStringLiteral("p")), QStringLiteral("a.txt")));
+    QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), QStringList{"main.script"});
+}
+
+void TestProjectTree::deletingAnOpenScriptClosesItsTab()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/lib/a.lua"), "a = 1");
+    ws->writeFile(QStringLiteral("工程目录/p/lib/b.lua"), "b = 1");
+    ProjectManagerWindow window;
+    window.openScript(dir + QStringLiteral("/lib/a.lua"));
+    window.openScript(dir + QStringLiteral("/lib/b.lua"));
+    window.scriptEditor()->append(QStringLiteral("-- unsaved"));
+
+    // The unmodified tab closes; the modified one stays with its text, and the author is told.
+    QString notice;
+    ModalAnswerer::whenDialog<QMessageBox>([&notice](QMessageBox *box) {
+        box->button(QMessageBox::Yes)->click();
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
+    });
+    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind,
+                                                     QStringLiteral("lib"), dir + QStringLiteral("/lib"));
+    QTRY_VERIFY(!notice.isEmpty());
+    QVERIFY(notice.contains(dir + QStringLiteral("/lib/a.lua")) && notice.contains(dir + QStringLiteral("/lib/b.lua")));
+    QCOMPARE(window.openEditors().size(), 1);
+    QCOMPARE(window.scriptPath(), dir + QStringLiteral("/lib/b.lua"));
+    QVERIFY(window.isScriptModified());
 }
 
 void TestProjectTree::showInFileBrowser()

@@ -152,7 +152,7 @@ ConnectAttempt connectFrom(ProjectManagerWindow &main, const QString &address, c
     return connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); }, address, port);
 }
 
-QStringList lines(const QTextEdit *edit)
+QStringList lines(const QPlainTextEdit *edit)
 {
     return edit->toPlainText().split(QLatin1Char('\n'));
 }

@@ -1,7 +1,6 @@
 // Search and replace: the dialog's signals and the window's find, replace and replace-all.
 #include "app/ui/ProjectManagerWindow.h"
 #include "editor/ui/SearchDialog.h"
-#include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -31,7 +30,8 @@ private slots:
     void dialogStartsFreshAndSendsItsOptions();
     void searchSelectsNextMatchAndReportsMisses();
     void replaceSelectsThenReplaces();
-    void replaceWithRegularExpressionNeverReplaces();
+    void replaceWithRegularExpression();
+    void findNextAndPreviousRepeatTheSearch();
     void replaceAllFromCaretOnly_data();
     void replaceAllFromCaretOnly();
     void replaceAllEndsWhenReplacementContainsExpression();
@@ -145,21 +145,48 @@ void TestSearch::replaceSelectsThenReplaces()
     window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("延时(1) sleep(2)"));
     QCOMPARE(editor->selectedText(), expr);
-    // The comparison with the selection is exact even when the search ignores case.
+    // The selection is compared with the search's own options: what it finds, it replaces.
     editor->setText(QStringLiteral("SLEEP"));
     editor->selectAll();
-    window->slot_replace(expr, QStringLiteral("x"), false, false, false, true);
+    window->slot_replace(expr, QStringLiteral("x"), false, true, false, true);
     QCOMPARE(editor->text(), QStringLiteral("SLEEP"));
+    window->slot_replace(expr, QStringLiteral("x"), false, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("x"));
 }
 
-void TestSearch::replaceWithRegularExpressionNeverReplaces()
+void TestSearch::replaceWithRegularExpression()
 {
     editor->setText(QStringLiteral("a1 a2"));
     editor->setCursorPosition(0, 0);
-    for (int press = 0; press < 3; ++press)
-        window->slot_replace(QStringLiteral("a[0-9]"), QStringLiteral("b"), true, false, false, true);
-    QCOMPARE(editor->text(), QStringLiteral("a1 a2"));
-    QCOMPARE(editor->selectedText(), QStringLiteral("a1")); // wrapped around to the first match again
+    const QString expr = QStringLiteral("a\\([0-9]\\)"); // the library's own syntax: \( \) group
+    window->slot_replace(expr, QStringLiteral("b\\1"), true, false, false, true);
+    QCOMPARE(editor->selectedText(), QStringLiteral("a1"));
+    window->slot_replace(expr, QStringLiteral("b\\1"), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("b1 a2")); // the capture is expanded
+
+    // Replace all is one step to take back.
+    window->slot_replaceAll(expr, QStringLiteral("c\\1"), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("b1 c2"));
+    editor->undo();
+    QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
+}
+
+void TestSearch::findNextAndPreviousRepeatTheSearch()
+{
+    editor->setText(QStringLiteral("x a x b x"));
+    editor->setCursorPosition(0, 0);
+    auto selectionStart = [this]() {
+        int fromLine, fromIndex, toLine, toIndex;
+        editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+        return fromIndex;
+    };
+    window->slot_search(QStringLiteral("x"), false, false, false, true);
+    QCOMPARE(selectionStart(), 0);
+    window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger(); // F3
+    window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger();
+    QCOMPARE(selectionStart(), 8);
+    window->findChild<QAction *>(QStringLiteral("action_edit_find_previous"))->trigger(); // Shift+F3
+    QCOMPARE(selectionStart(), 4);
 }
 
 void TestSearch::replaceAllFromCaretOnly_data()
@@ -213,33 +240,30 @@ void TestSearch::ctrlFRunsTheDialogOnTheEditor()
     QAction *search = window->findChild<QAction *>(QStringLiteral("action_edit_search"));
     QCOMPARE(search->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
 
-    QStringList tips;
-    auto press = [&tips](SearchDialog *dialog, const char *button) {
+    // The dialog stays open beside the editor, which the author can go on editing.
+    search->trigger();
+    auto *dialog = window->findChild<SearchDialog *>();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    auto press = [dialog](const char *button) {
         dialog->findChild<QPushButton *>(QLatin1String(button))->click();
-        tips << dialog->findChild<QLabel *>(QStringLiteral("labTip"))->text();
+        return dialog->findChild<QLabel *>(QStringLiteral("labTip"))->text();
     };
-    ModalAnswerer::whenDialog<SearchDialog>([&press](SearchDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("nothing"));
-        press(dialog, "pbSearch");
-        dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("touchClick"));
-        press(dialog, "pbSearch");
-        dialog->findChild<QLineEdit *>(QStringLiteral("leRepText"))->setText(QStringLiteral("touchDown"));
-        press(dialog, "pbReplaceAll");
-        dialog->reject();
-    });
-    search->trigger();
-    QCOMPARE(tips, (QStringList{kNotFound, QString(), QStringLiteral("共1处被替换")}));
+    dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("nothing"));
+    QCOMPARE(press("pbSearch"), kNotFound);
+    dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("touchClick"));
+    QCOMPARE(press("pbSearch"), QString());
+    dialog->findChild<QLineEdit *>(QStringLiteral("leRepText"))->setText(QStringLiteral("touchDown"));
+    QCOMPARE(press("pbReplaceAll"), QStringLiteral("共1处被替换"));
     QCOMPARE(editor->text(), QStringLiteral("touchClick(1,2)\r\ntouchDown(3,4)"));
-
-    // A new opening starts with empty fields again.
-    QString fieldText = QStringLiteral("unset");
-    ModalAnswerer::whenDialog<SearchDialog>([&fieldText](SearchDialog *dialog) {
-        fieldText = dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text()
-            + dialog->findChild<QLabel *>(QStringLiteral("labTip"))->text();
-        dialog->reject();
-    });
     search->trigger();
-    QCOMPARE(fieldText, QString());
+    QCOMPARE(window->findChildren<SearchDialog *>().size(), 1); // the same one, brought to the front
+
+    // Closed, it is gone; a new opening starts with empty fields again.
+    dialog->close();
+    QTRY_VERIFY(!window->findChild<SearchDialog *>());
+    search->trigger();
+    dialog = window->findChild<SearchDialog *>();
+    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text(), QString());
 }
 
 QTEST_MAIN(TestSearch)

@@ -4,6 +4,7 @@
 #include "app/AppInfo.h"
 #include "app/ProcessObjects.h"
 #include "common/Names.h"
+#include "app/Session.h"
 #include "common/Platform.h"
 #include "common/ui/Notice.h"
 #include "toolchain/ProjectBuilder.h"
@@ -12,10 +13,8 @@
 #include "device/PCClientControllor.h"
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 #include "device/ui/ScriptRemoteImportDialog.h"
-#include "editor/AutoIndent.h"
 #include "editor/HelpPages.h"
-#include "editor/ui/ScriptEditorSetup.h"
-#include "editor/ScriptFile.h"
+#include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptSearch.h"
 #include "editor/ui/SearchDialog.h"
 #include "editor/SnippetCatalogue.h"
@@ -35,33 +34,20 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QScrollBar>
+#include <QApplication>
+#include <QInputDialog>
+#include <QSettings>
 #include <QSplitter>
-#include <QTextCursor>
-#include <QTextEdit>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
 
-#include <Qsci/qsciscintilla.h>
 
 ProjectManagerWindow *mainWindow = nullptr;
 QPointer<RemoteScreenDialog> lastRemoteScreenDialog;
 
 namespace {
-
-// Output is plain text: compiler messages such as "near <eof>" must not be read as markup.
-void appendParagraph(QTextEdit *edit, const QString &text)
-{
-    QTextCursor cursor(edit->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!edit->document()->isEmpty())
-        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    else
-        cursor.setCharFormat(QTextCharFormat());
-    QString plain = text;
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    cursor.insertText(plain);
-    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
-}
 
 void noticeIfFailed(QWidget *parent, const Status &status)
 {
@@ -84,31 +70,32 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     connect(&deviceController, &PCClientControllor::signal_remoteLog, this, &ProjectManagerWindow::debugOut,
             Qt::UniqueConnection);
 
-    scriptModified = false;
     mainWindow = this;
     startTimer(2000, Qt::CoarseTimer);
     connect(ui->projectTreeWidget, &ProjectTree::signal_setActiveProject, this,
             &ProjectManagerWindow::setActiveProject);
+    connect(ui->projectTreeWidget, &ProjectTree::signal_deleted, this, &ProjectManagerWindow::slot_pathDeleted);
     baseTitle = windowTitle();
 
     addPass();
     setupScriptEditor();
     setupSnippetMenus();
+    setupEditMenu();
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     ui->projectTreeWidget->setGeometry(0, 0, 220, 600);
-    auto *rightSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
-    rightSplitter->addWidget(editor);
-    rightSplitter->addWidget(ui->outTabWidget);
-    rightSplitter->setStretchFactor(0, 1);
-    rightSplitter->setGeometry(0, 0, 800, 600);
-    auto *mainSplitter = new QSplitter(Qt::Horizontal, this);
-    mainSplitter->addWidget(ui->projectTreeWidget);
-    mainSplitter->addWidget(rightSplitter);
-    mainSplitter->setGeometry(0, 0, 800, 600);
-    mainSplitter->setStretchFactor(1, 1);
-    mainSplitter->setSizes({220, 580});
-    setCentralWidget(mainSplitter);
+    editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
+    editorSplitter->addWidget(editorStack);
+    editorSplitter->addWidget(ui->outTabWidget);
+    editorSplitter->setStretchFactor(0, 1);
+    editorSplitter->setGeometry(0, 0, 800, 600);
+    treeSplitter = new QSplitter(Qt::Horizontal, this);
+    treeSplitter->addWidget(ui->projectTreeWidget);
+    treeSplitter->addWidget(editorSplitter);
+    treeSplitter->setGeometry(0, 0, 800, 600);
+    treeSplitter->setStretchFactor(1, 1);
+    treeSplitter->setSizes({220, 580});
+    setCentralWidget(treeSplitter);
 }
 
 ProjectManagerWindow::~ProjectManagerWindow()
@@ -124,19 +111,21 @@ ProjectManagerWindow::~ProjectManagerWindow()
 void ProjectManagerWindow::appendOutput(const QString &text)
 {
     ui->outTabWidget->setCurrentIndex(0);
-    appendParagraph(ui->outText, text);
+    ui->outText->appendMessage(text);
     // Builds run in this thread without returning to the event loop; paint each line now.
-    ui->outText->repaint();
+    ui->outText->showNow();
 }
 
 void ProjectManagerWindow::appendError(const QString &text)
 {
-    appendParagraph(ui->outText, QStringLiteral("错误：") + text);
+    // In the pane's text at once, as build errors are read right after the build; painted later.
+    ui->outText->appendMessage(QStringLiteral("错误：") + text);
+    ui->outText->flush();
 }
 
 void ProjectManagerWindow::clearOutput()
 {
-    ui->outText->clear();
+    ui->outText->clearMessages();
 }
 
 void ProjectManagerWindow::out(QString msg)
@@ -147,7 +136,7 @@ void ProjectManagerWindow::out(QString msg)
 void ProjectManagerWindow::debugOut(QString msg)
 {
     ui->outTabWidget->setCurrentIndex(1);
-    appendParagraph(ui->remoteLogText, msg);
+    ui->remoteLogText->appendMessage(msg);
 }
 
 // ---- Timer, status line, closing ----------------------------------------------------------
@@ -156,6 +145,15 @@ void ProjectManagerWindow::timerEvent(QTimerEvent *)
 {
     updateProjectTree();
     refreshConnectionStatus();
+    checkScriptsOnDisk();
+}
+
+void ProjectManagerWindow::changeEvent(QEvent *event)
+{
+    // Back from another program: what it did to the open scripts is dealt with at once.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this, &ProjectManagerWindow::checkScriptsOnDisk);
+    QMainWindow::changeEvent(event);
 }
 
 void ProjectManagerWindow::refreshConnectionStatus()
@@ -171,13 +169,27 @@ void ProjectManagerWindow::refreshConnectionStatus()
 
 void ProjectManagerWindow::closeEvent(QCloseEvent *event)
 {
-    const auto answer = QMessageBox::information(nullptr, QStringLiteral("退出Kestrun开发平台"),
-                                                 QStringLiteral("是否要退出Kestrun开发平台？"),
-                                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes)
-        event->accept();
-    else
+    const QString title = QStringLiteral("退出Kestrun开发平台");
+    QList<ScriptEditor *> modified;
+    for (ScriptEditor *editor : openEditors()) {
+        if (editor->isModified())
+            modified << editor;
+    }
+    bool quit = false;
+    if (!modified.isEmpty()) {
+        // Unsaved scripts are named in the one question; Cancel keeps the program open.
+        quit = settleUnsaved(modified, title, QStringLiteral("退出前是否保存这些修改？"));
+    } else {
+        quit = QMessageBox::information(nullptr, title, QStringLiteral("是否要退出Kestrun开发平台？"),
+                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+            == QMessageBox::Yes;
+    }
+    if (!quit) {
         event->ignore();
+        return;
+    }
+    saveSession();
+    event->accept();
 }
 
 void ProjectManagerWindow::on_exit_action_triggered()
@@ -294,72 +306,130 @@ void ProjectManagerWindow::on_projectTreeWidget_customContextMenuRequested(QPoin
 
 void ProjectManagerWindow::setupScriptEditor()
 {
-    editor = new QsciScintilla;
-    editor->setGeometry(0, 0, 220, 500);
-    ScriptEditorSetup::configure(editor);
-    connect(editor, &QsciScintilla::SCN_CHARADDED, this, &ProjectManagerWindow::handleSCNCharadded);
-    connect(editor, &QsciScintilla::modificationChanged, this, &ProjectManagerWindow::handleScriptModificationChanged);
-    editor->setText(ScriptEditorSetup::welcomeText());
-    editor->setModified(false);
-    updateTitle(false);
+    welcomeEditor = new ScriptEditor;
+    welcomeEditor->setGeometry(0, 0, 220, 500);
+    welcomeEditor->showWelcome();
+    connect(welcomeEditor, &ScriptEditor::signal_stateChanged, this, &ProjectManagerWindow::updateTitle);
+
+    scriptTabs = new QTabWidget;
+    scriptTabs->setDocumentMode(true);
+    scriptTabs->setTabsClosable(true);
+    scriptTabs->setMovable(true);
+    scriptTabs->setElideMode(Qt::ElideNone);
+    connect(scriptTabs, &QTabWidget::currentChanged, this, &ProjectManagerWindow::updateTitle);
+    connect(scriptTabs, &QTabWidget::tabCloseRequested, this, [this](int index) {
+        closeScript(static_cast<ScriptEditor *>(scriptTabs->widget(index)));
+    });
+
+    // The welcome text while no script is open, the tabs once one is.
+    editorStack = new QStackedWidget;
+    editorStack->addWidget(welcomeEditor);
+    editorStack->addWidget(scriptTabs);
+    updateTitle();
 }
 
-void ProjectManagerWindow::updateTitle(bool modified)
+ScriptEditor *ProjectManagerWindow::scriptEditor() const
 {
-    scriptModified = modified;
-    if (currentScriptPath.isEmpty())
+    if (auto *editor = static_cast<ScriptEditor *>(scriptTabs->currentWidget()))
+        return editor;
+    return welcomeEditor;
+}
+
+QString ProjectManagerWindow::scriptPath() const
+{
+    return scriptEditor()->path();
+}
+
+bool ProjectManagerWindow::isScriptModified() const
+{
+    return scriptEditor()->isModified();
+}
+
+QList<ScriptEditor *> ProjectManagerWindow::openEditors() const
+{
+    QList<ScriptEditor *> editors;
+    for (int i = 0; i < scriptTabs->count(); ++i)
+        editors << static_cast<ScriptEditor *>(scriptTabs->widget(i));
+    return editors;
+}
+
+ScriptEditor *ProjectManagerWindow::editorFor(const QString &path) const
+{
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    for (ScriptEditor *editor : openEditors()) {
+        if (QFileInfo(editor->path()).absoluteFilePath() == wanted)
+            return editor;
+    }
+    return nullptr;
+}
+
+void ProjectManagerWindow::updateTitle()
+{
+    const ScriptEditor *editor = scriptEditor();
+    if (editor->path().isEmpty()) {
+        setWindowTitle(baseTitle);
         return;
-    setWindowTitle(baseTitle + QStringLiteral(" - [") + currentScriptPath
-                   + (modified ? QStringLiteral(" *") : QString()) + QStringLiteral("]"));
+    }
+    setWindowTitle(baseTitle + QStringLiteral(" - [") + editor->path()
+                   + (editor->isModified() ? QStringLiteral(" *") : QString()) + QStringLiteral("]"));
 }
 
-void ProjectManagerWindow::handleScriptModificationChanged(bool modified)
+void ProjectManagerWindow::refreshScriptTab(ScriptEditor *editor)
 {
-    updateTitle(modified);
+    const int index = scriptTabs->indexOf(editor);
+    if (index < 0)
+        return;
+    scriptTabs->setTabText(index, QFileInfo(editor->path()).fileName()
+                                      + (editor->isModified() ? QStringLiteral(" *") : QString()));
+    scriptTabs->setTabToolTip(index, editor->path());
+    if (editor == scriptEditor())
+        updateTitle();
 }
 
 void ProjectManagerWindow::openScript(const QString &path)
 {
-    if (scriptModified) {
-        const bool save = askNotice(
-            this, QStringLiteral("当前文件[") + currentScriptPath + QStringLiteral("]已经被修改，在打开新脚本之前是否保存当前文件？"));
-        // Opening the next script after a failed save would throw the changes away.
-        if (save && !saveScript())
-            return;
+    if (ScriptEditor *open = editorFor(path)) {
+        scriptTabs->setCurrentWidget(open);
+        open->setFocus();
+        return;
     }
-    const ScriptFile::Contents contents = ScriptFile::read(path);
-    editor->setText(contents.text);
-    editor->setModified(false);
-    currentScriptPath = path;
-    scriptFaithful = contents.faithful;
-    scriptByteOrderMark = contents.byteOrderMark;
-    updateTitle(false);
-    if (!contents.faithful) {
-        showNotice(this, QStringLiteral("文件[") + path
+    auto *editor = new ScriptEditor;
+    editor->openFile(QFileInfo(path).absoluteFilePath());
+    connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshScriptTab(editor); });
+    scriptTabs->addTab(editor, QString());
+    refreshScriptTab(editor);
+    scriptTabs->setCurrentWidget(editor);
+    editorStack->setCurrentWidget(scriptTabs);
+    editor->setFocus();
+    updateTitle();
+    if (!editor->isFaithful()) {
+        showNotice(this, QStringLiteral("文件[") + editor->path()
                              + QStringLiteral("]含有不是UTF-8编码的字节，编辑器将其显示为\uFFFD。"
                                               "保存会改写这些字节，保存前会再次询问。"));
     }
 }
 
-bool ProjectManagerWindow::saveScript()
+bool ProjectManagerWindow::saveEditor(ScriptEditor *editor)
 {
-    if (!scriptModified || currentScriptPath.isEmpty())
+    if (!editor->isModified() || editor->path().isEmpty())
         return true;
-    if (!scriptFaithful
+    if (!editor->isFaithful()
         && !askNotice(this,
-                      QStringLiteral("文件[") + currentScriptPath
+                      QStringLiteral("文件[") + editor->path()
                           + QStringLiteral("]原有不是UTF-8编码的字节，保存后它们将变为\uFFFD，原来的字节会丢失。是否仍然保存？"),
                       false))
         return false;
-    const Status written = ScriptFile::write(currentScriptPath, editor->text(), scriptByteOrderMark);
-    if (!written) {
-        showNotice(this, QStringLiteral("文件[") + currentScriptPath + QStringLiteral("]保存失败：") + written.error());
+    const Status saved = editor->save();
+    if (!saved) {
+        showNotice(this, QStringLiteral("文件[") + editor->path() + QStringLiteral("]保存失败：") + saved.error());
         return false;
     }
-    scriptFaithful = true;
-    editor->setModified(false);
-    updateTitle(false);
     return true;
+}
+
+bool ProjectManagerWindow::saveScript()
+{
+    return saveEditor(scriptEditor());
 }
 
 void ProjectManagerWindow::on_save_project_action_triggered()
@@ -367,30 +437,131 @@ void ProjectManagerWindow::on_save_project_action_triggered()
     saveScript();
 }
 
-void ProjectManagerWindow::handleSCNCharadded(int charadded)
+bool ProjectManagerWindow::settleUnsaved(const QList<ScriptEditor *> &modified, const QString &title,
+                                         const QString &question)
 {
-    // Enter inserts CR LF; the CR is reported first, with the caret already on the new line.
-    if (charadded != '\r')
+    QStringList paths;
+    for (const ScriptEditor *editor : modified)
+        paths << editor->path();
+    QMessageBox box(QMessageBox::Warning, title,
+                    QStringLiteral("以下脚本有未保存的修改：\n") + paths.join(QLatin1Char('\n')) + QStringLiteral("\n")
+                        + question,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        for (ScriptEditor *editor : modified) {
+            if (!saveEditor(editor))
+                return false;
+        }
+        return true;
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ProjectManagerWindow::closeScript(ScriptEditor *editor)
+{
+    if (!editor || scriptTabs->indexOf(editor) < 0)
+        return false;
+    if (editor->isModified()
+        && !settleUnsaved({editor}, Names::noticeTitle(), QStringLiteral("关闭前是否保存这些修改？")))
+        return false;
+    removeScriptTab(editor);
+    return true;
+}
+
+void ProjectManagerWindow::removeScriptTab(ScriptEditor *editor)
+{
+    scriptTabs->removeTab(scriptTabs->indexOf(editor));
+    editor->deleteLater();
+    if (scriptTabs->count() == 0)
+        editorStack->setCurrentWidget(welcomeEditor);
+    updateTitle();
+}
+
+void ProjectManagerWindow::on_close_script_action_triggered()
+{
+    closeScript(static_cast<ScriptEditor *>(scriptTabs->currentWidget()));
+}
+
+void ProjectManagerWindow::on_action_next_script_triggered()
+{
+    if (scriptTabs->count() > 1)
+        scriptTabs->setCurrentIndex((scriptTabs->currentIndex() + 1) % scriptTabs->count());
+}
+
+void ProjectManagerWindow::on_action_previous_script_triggered()
+{
+    if (scriptTabs->count() > 1)
+        scriptTabs->setCurrentIndex((scriptTabs->currentIndex() + scriptTabs->count() - 1) % scriptTabs->count());
+}
+
+void ProjectManagerWindow::slot_pathDeleted(const QString &path)
+{
+    QStringList closed;
+    QStringList kept;
+    for (ScriptEditor *editor : openEditors()) {
+        if (editor->path() != path && !editor->path().startsWith(path + QLatin1Char('/')))
+            continue;
+        if (editor->isModified()) {
+            editor->acknowledgeDisk();
+            kept << editor->path();
+        } else {
+            removeScriptTab(editor);
+            closed << editor->path();
+        }
+    }
+    QString text;
+    if (!closed.isEmpty())
+        text += QStringLiteral("以下脚本已被删除，其标签页已关闭：\n") + closed.join(QLatin1Char('\n'));
+    if (!kept.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n"))
+            + QStringLiteral("以下脚本已被删除，但有未保存的修改，仍留在编辑器中（保存会重新创建文件）：\n")
+            + kept.join(QLatin1Char('\n'));
+    if (!text.isEmpty())
+        showNotice(this, text);
+}
+
+void ProjectManagerWindow::checkScriptsOnDisk()
+{
+    // A question below runs its own event loop, in which the timer comes again; and no
+    // question is put over a dialog the author is busy with.
+    if (checkingDisk || QApplication::activeModalWidget())
         return;
-    int line = 0;
-    int index = 0;
-    editor->getCursorPosition(&line, &index);
-    if (line < 1)
-        return;
-    const AutoIndent::Edit edit = AutoIndent::afterNewLine(editor->text(line - 1), editor->tabWidth());
-    if (edit.isEmpty())
-        return;
-    editor->insert(edit.insertion);
-    editor->setCursorPosition(line, edit.caretColumn);
+    checkingDisk = true;
+    for (ScriptEditor *editor : openEditors()) {
+        switch (editor->diskState()) {
+        case ScriptEditor::DiskState::Same:
+            break;
+        case ScriptEditor::DiskState::Removed:
+            slot_pathDeleted(editor->path());
+            break;
+        case ScriptEditor::DiskState::Changed:
+            if (!editor->isModified()) {
+                editor->reload();
+                break;
+            }
+            // Asked once per change: whatever the answer, this state of the file is known.
+            editor->acknowledgeDisk();
+            if (askNotice(this,
+                          QStringLiteral("文件[") + editor->path()
+                              + QStringLiteral("]已被其他程序修改。是否重新载入？\n"
+                                               "重新载入会用磁盘上的内容替换编辑器中未保存的修改（可撤销）。"),
+                          false))
+                editor->reload();
+            break;
+        }
+    }
+    checkingDisk = false;
 }
 
 void ProjectManagerWindow::insertSnippet(const QString &text)
 {
-    // Counting the text's characters forward from the caret would overshoot after every CR LF,
-    // which the editor steps over as one character; its length in bytes lands exactly behind it.
-    const long position = editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
-    editor->insert(text);
-    editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, position + text.toUtf8().size());
+    scriptEditor()->insertSnippet(text);
 }
 
 void ProjectManagerWindow::setupSnippetMenus()
@@ -412,35 +583,187 @@ void ProjectManagerWindow::slot_insertCatalogueSnippet()
         insertSnippet(action->data().toString());
 }
 
-// ---- Search and replace -------------------------------------------------------------------
+// ---- Edit menu, search and replace ---------------------------------------------------------
+
+void ProjectManagerWindow::setupEditMenu()
+{
+    ui->action_edit_undo->setShortcuts(QKeySequence::Undo);
+    ui->action_edit_redo->setShortcuts(QKeySequence::Redo);
+    ui->action_edit_cut->setShortcuts(QKeySequence::Cut);
+    ui->action_edit_copy->setShortcuts(QKeySequence::Copy);
+    ui->action_edit_paste->setShortcuts(QKeySequence::Paste);
+    ui->action_edit_select_all->setShortcuts(QKeySequence::SelectAll);
+    // Ctrl+Shift+Tab arrives as Ctrl+Shift+Backtab.
+    ui->action_previous_script->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
+    // In no menu: the window itself carries their shortcuts.
+    addAction(ui->action_next_script);
+    addAction(ui->action_previous_script);
+}
+
+void ProjectManagerWindow::editCommand(const char *method)
+{
+    QObject *target = scriptEditor();
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && focus->window() == this && focus->metaObject()->indexOfSlot(QByteArray(method) + "()") >= 0)
+        target = focus;
+    QMetaObject::invokeMethod(target, method);
+}
+
+void ProjectManagerWindow::on_action_edit_undo_triggered()
+{
+    editCommand("undo");
+}
+
+void ProjectManagerWindow::on_action_edit_redo_triggered()
+{
+    editCommand("redo");
+}
+
+void ProjectManagerWindow::on_action_edit_cut_triggered()
+{
+    editCommand("cut");
+}
+
+void ProjectManagerWindow::on_action_edit_copy_triggered()
+{
+    editCommand("copy");
+}
+
+void ProjectManagerWindow::on_action_edit_paste_triggered()
+{
+    editCommand("paste");
+}
+
+void ProjectManagerWindow::on_action_edit_select_all_triggered()
+{
+    editCommand("selectAll");
+}
+
+void ProjectManagerWindow::on_action_edit_goto_line_triggered()
+{
+    ScriptEditor *editor = scriptEditor();
+    int line = 0;
+    int index = 0;
+    editor->getCursorPosition(&line, &index);
+    bool ok = false;
+    const int target = QInputDialog::getInt(this, QStringLiteral("转到行"),
+                                            QStringLiteral("行号（1 - %1）：").arg(editor->lines()), line + 1, 1,
+                                            editor->lines(), 1, &ok);
+    if (ok) {
+        editor->goToLine(target);
+        editor->setFocus();
+    }
+}
 
 void ProjectManagerWindow::on_action_edit_search_triggered()
 {
-    SearchDialog dialog(this);
-    connect(&dialog, &SearchDialog::signal_search, this, &ProjectManagerWindow::slot_search);
-    connect(&dialog, &SearchDialog::signal_replace, this, &ProjectManagerWindow::slot_replace);
-    connect(&dialog, &SearchDialog::signal_replaceAll, this, &ProjectManagerWindow::slot_replaceAll);
-    connect(this, &ProjectManagerWindow::signal_search_return, &dialog, &SearchDialog::slot_search_return);
-    dialog.exec();
+    // One dialog, beside the editor: the author edits while it is open.
+    if (!searchDialog) {
+        searchDialog = new SearchDialog(this);
+        searchDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(searchDialog, &SearchDialog::signal_search, this, &ProjectManagerWindow::slot_search);
+        connect(searchDialog, &SearchDialog::signal_replace, this, &ProjectManagerWindow::slot_replace);
+        connect(searchDialog, &SearchDialog::signal_replaceAll, this, &ProjectManagerWindow::slot_replaceAll);
+        connect(this, &ProjectManagerWindow::signal_search_return, searchDialog, &SearchDialog::slot_search_return);
+    }
+    searchDialog->show();
+    searchDialog->raise();
+    searchDialog->activateWindow();
 }
 
 void ProjectManagerWindow::slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap)
 {
-    const bool found = ScriptSearch::findNext(editor, expr, {re, cs, wo, wrap});
+    lastSearch = LastSearch{expr, {re, cs, wo, wrap}};
+    const bool found = scriptEditor()->findNext(expr, {re, cs, wo, wrap});
     emit signal_search_return(found ? QString() : QStringLiteral("<font color=red>未搜索到指定内容</font>"));
 }
 
 void ProjectManagerWindow::slot_replace(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap)
 {
     // The first press selects the next match, the second replaces it.
-    if (!ScriptSearch::replaceSelection(editor, expr, repText))
+    if (!ScriptSearch::replaceSelection(scriptEditor(), expr, repText, {re, cs, wo, wrap}))
         slot_search(expr, re, cs, wo, wrap);
 }
 
 void ProjectManagerWindow::slot_replaceAll(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap)
 {
-    const int count = ScriptSearch::replaceAll(editor, expr, repText, {re, cs, wo, wrap});
+    lastSearch = LastSearch{expr, {re, cs, wo, wrap}};
+    const int count = ScriptSearch::replaceAll(scriptEditor(), expr, repText, {re, cs, wo, wrap});
     emit signal_search_return(QStringLiteral("共") + QString::number(count) + QStringLiteral("处被替换"));
+}
+
+void ProjectManagerWindow::repeatSearch(bool forward)
+{
+    if (!lastSearch) {
+        on_action_edit_search_triggered();
+        return;
+    }
+    ScriptEditor *editor = scriptEditor();
+    const bool found = forward ? editor->findNext(lastSearch->expr, lastSearch->options)
+                               : editor->findPrevious(lastSearch->expr, lastSearch->options);
+    emit signal_search_return(found ? QString() : QStringLiteral("<font color=red>未搜索到指定内容</font>"));
+}
+
+void ProjectManagerWindow::on_action_edit_find_next_triggered()
+{
+    repeatSearch(true);
+}
+
+void ProjectManagerWindow::on_action_edit_find_previous_triggered()
+{
+    repeatSearch(false);
+}
+
+// ---- Session --------------------------------------------------------------------------------
+
+void ProjectManagerWindow::restoreSession()
+{
+    QSettings settings(Session::organisation(), Session::application());
+    Session session = Session::read(settings);
+    session.dropMissingScripts();
+    if (!session.geometry.isEmpty())
+        restoreGeometry(session.geometry);
+    if (session.treeSplitter.size() == treeSplitter->count())
+        treeSplitter->setSizes(session.treeSplitter);
+    if (session.editorSplitter.size() == editorSplitter->count())
+        editorSplitter->setSizes(session.editorSplitter);
+    if (!session.activeProject.isEmpty() && ui->projectTreeWidget->projectItem(session.activeProject))
+        setActiveProject(session.activeProject);
+    for (const Session::Script &script : qAsConst(session.scripts)) {
+        openScript(script.path);
+        ScriptEditor *editor = scriptEditor();
+        editor->setCursorPosition(qMin(script.line, editor->lines() - 1), script.index);
+        editor->setFirstVisibleLine(script.firstVisibleLine);
+    }
+    if (session.currentScript >= 0)
+        scriptTabs->setCurrentIndex(session.currentScript);
+    scriptEditor()->setFocus();
+    if (!session.deviceAddress.isEmpty())
+        rememberedDeviceAddress = session.deviceAddress;
+    if (!session.imageDirectory.isEmpty())
+        lastImageDirectory = session.imageDirectory;
+}
+
+void ProjectManagerWindow::saveSession() const
+{
+    Session session;
+    session.geometry = saveGeometry();
+    session.treeSplitter = treeSplitter->sizes();
+    session.editorSplitter = editorSplitter->sizes();
+    session.activeProject = activeProjectName;
+    for (ScriptEditor *editor : openEditors()) {
+        Session::Script script;
+        script.path = editor->path();
+        editor->getCursorPosition(&script.line, &script.index);
+        script.firstVisibleLine = editor->firstVisibleLine();
+        session.scripts.append(script);
+    }
+    session.currentScript = scriptTabs->currentIndex();
+    session.deviceAddress = rememberedDeviceAddress;
+    session.imageDirectory = lastImageDirectory;
+    QSettings settings(Session::organisation(), Session::application());
+    session.write(settings);
 }
 
 // ---- Help and tool menus ------------------------------------------------------------------
@@ -463,6 +786,7 @@ void ProjectManagerWindow::on_action_5_triggered()
 void ProjectManagerWindow::on_action_bbs_tutorial_triggered()
 {
     // F1: the API reference, at the name under the caret.
+    const ScriptEditor *editor = scriptEditor();
     int line = 0;
     int index = 0;
     editor->getCursorPosition(&line, &index);
@@ -610,13 +934,18 @@ ProjectBuilder ProjectManagerWindow::builder()
 
 QString ProjectManagerWindow::prepareBuild()
 {
-    // A script whose save failed would be built from its old text on disk.
-    if (!saveScript()) {
-        clearOutput();
-        appendError(QStringLiteral("当前脚本未能保存，编译已取消。"));
-        return QString();
-    }
     const QString directory = projectDirectory(activeProjectName);
+    // A script whose save failed would be built from its old text on disk.
+    const QString inProject = QDir::cleanPath(directory) + QLatin1Char('/');
+    for (ScriptEditor *editor : openEditors()) {
+        if (directory.isEmpty() || !editor->isModified() || !editor->path().startsWith(inProject))
+            continue;
+        if (!saveEditor(editor)) {
+            clearOutput();
+            appendError(QStringLiteral("脚本[%1]未能保存，编译已取消。").arg(editor->path()));
+            return QString();
+        }
+    }
     clearOutput();
     if (activeProjectName.isEmpty() || directory.isEmpty())
         appendError(ProjectBuilder::noActiveProjectMessage());

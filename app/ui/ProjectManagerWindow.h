@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QProcess>
 
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptSearch.h"
 #include "project/ProjectFile.h"
 #include "screentools/ScreenshotStore.h"
 
@@ -14,7 +16,10 @@ class ProjectBuilder;
 class RemoteScreenDialog;
 class QLabel;
 class QTreeWidgetItem;
-class QsciScintilla;
+class QSplitter;
+class QStackedWidget;
+class QTabWidget;
+class SearchDialog;
 
 namespace Ui {
 class ProjectManagerWindow;
@@ -51,18 +56,29 @@ public:
     void readProjectInfo(const QString &projectName, char *name, int nameSize, char *description = nullptr,
                          int descriptionSize = 0) const;
 
-    // Editor.
-    // Shows a script; asks first whether to save a modified one (a failed save keeps it open).
+    // Editor: every open script has a tab; with none open the welcome text is shown.
+    // Shows a script in its tab, opening one when it is not open yet.
     void openScript(const QString &path);
-    // Saves the open script if it has changes. False when saving failed or was declined; the
-    // author has been told why and the script stays marked modified.
+    // Saves the current script if it has changes. False when saving failed or was declined;
+    // the author has been told why and the script stays marked modified.
     bool saveScript();
-    void updateTitle(bool modified);
     // Inserts text at the caret and puts the caret behind it.
     void insertSnippet(const QString &text);
-    QsciScintilla *scriptEditor() const { return editor; }
-    QString scriptPath() const { return currentScriptPath; }
-    bool isScriptModified() const { return scriptModified; }
+    // The editor of the current tab, or the welcome text's when no script is open.
+    ScriptEditor *scriptEditor() const;
+    QString scriptPath() const;
+    bool isScriptModified() const;
+    // The editors of all open scripts, in tab order.
+    QList<ScriptEditor *> openEditors() const;
+    // Closes a script's tab; a modified one asks first. False when the author kept it open.
+    bool closeScript(ScriptEditor *editor);
+    // Brings a file changed, or removed, by another program into the open tabs: an unmodified
+    // script is reloaded (or closed), a modified one asks before its changes are replaced.
+    void checkScriptsOnDisk();
+
+    // Session: restored once after start, written when the window closes.
+    void restoreSession();
+    void saveSession() const;
 
     // Build commands: the script check (F5) and the project build (F6) of the active project.
     bool compileActiveProject();
@@ -107,11 +123,21 @@ public slots:
     void on_action_about_triggered();
 
     // Editor, search and help menus.
-    void handleScriptModificationChanged(bool modified);
-    void handleSCNCharadded(int charadded);
     void slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap);
     void slot_replace(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);
     void slot_replaceAll(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);
+    void on_close_script_action_triggered();
+    void on_action_next_script_triggered();
+    void on_action_previous_script_triggered();
+    void on_action_edit_undo_triggered();
+    void on_action_edit_redo_triggered();
+    void on_action_edit_cut_triggered();
+    void on_action_edit_copy_triggered();
+    void on_action_edit_paste_triggered();
+    void on_action_edit_select_all_triggered();
+    void on_action_edit_find_next_triggered();
+    void on_action_edit_find_previous_triggered();
+    void on_action_edit_goto_line_triggered();
     void on_action_kestrun_docs_triggered();
     void on_action_9_triggered();
     void on_action_5_triggered();
@@ -124,9 +150,11 @@ public slots:
 protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void slot_insertCatalogueSnippet();
+    void slot_pathDeleted(const QString &path);
 
 private:
     // Makes a window from the connect dialog the one the screenshot saver and the capture
@@ -135,24 +163,46 @@ private:
     void rememberDeviceAddress(const QString &address);
     void refreshConnectionStatus();
     ProjectBuilder builder();
-    // Saves the open script and clears the output; the active project's directory, or "" (with
-    // an error line) when there is nothing to build.
+    // Saves the open scripts of the active project and clears the output; the active
+    // project's directory, or "" (with an error line) when there is nothing to build.
     QString prepareBuild();
     void setupScriptEditor();
     void setupSnippetMenus();
+    void setupEditMenu();
+
+    ScriptEditor *editorFor(const QString &path) const;
+    // Saves one script, asking first when that would rewrite bytes that were not UTF-8.
+    bool saveEditor(ScriptEditor *editor);
+    // Asks Save / Discard / Cancel for these modified scripts; Save saves them all (stopping at
+    // the first failure, which counts as Cancel). True when the caller may go on.
+    bool settleUnsaved(const QList<ScriptEditor *> &modified, const QString &title, const QString &question);
+    void removeScriptTab(ScriptEditor *editor);
+    void refreshScriptTab(ScriptEditor *editor);
+    void updateTitle();
+    // Runs an edit command on the widget with the keyboard focus, else on the current script.
+    void editCommand(const char *method);
+    void repeatSearch(bool forward);
 
     QProcess launchProcess;
     Ui::ProjectManagerWindow *ui;
-    QString currentScriptPath;
     QString activeProjectName;
     QString baseTitle;
     QLabel *statusLabel = nullptr;
-    bool scriptModified = false;
 
     // Editor.
-    QsciScintilla *editor = nullptr;
-    bool scriptFaithful = true;       // saving would give back the bytes the file had
-    bool scriptByteOrderMark = false; // the file began with a UTF-8 byte-order mark
+    QStackedWidget *editorStack = nullptr;
+    ScriptEditor *welcomeEditor = nullptr;
+    QTabWidget *scriptTabs = nullptr;
+    QSplitter *treeSplitter = nullptr;
+    QSplitter *editorSplitter = nullptr;
+    QPointer<SearchDialog> searchDialog;
+    struct LastSearch
+    {
+        QString expr;
+        ScriptSearch::Options options;
+    };
+    std::optional<LastSearch> lastSearch;
+    bool checkingDisk = false;
     QProcess *usbForwarding = nullptr;
 };
 

@@ -1,6 +1,6 @@
 #include "editor/ui/ScriptEditorSetup.h"
 
-#include "editor/ApiReference.h"
+#include "editor/CompletionList.h"
 #include "editor/ui/QsciLexerLuaEx.h"
 
 #include <Qsci/qsciapis.h>
@@ -42,7 +42,7 @@ private:
 // list is UTF-8 and blank lines do no harm.
 void loadApis(QsciLexer *lexer, const QString &path)
 {
-    const QStringList entries = ApiReference::readCompletionList(path);
+    const QStringList entries = CompletionList::offered(CompletionList::read(path));
     if (entries.isEmpty())
         return;
     auto *apis = new QsciAPIs(lexer);

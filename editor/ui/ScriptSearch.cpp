@@ -8,11 +8,38 @@ bool ScriptSearch::findNext(QsciScintilla *editor, const QString &expr, const Op
                              options.wrap, true, -1, -1, true, false);
 }
 
-bool ScriptSearch::replaceSelection(QsciScintilla *editor, const QString &expr, const QString &replacement)
+bool ScriptSearch::findPrevious(QsciScintilla *editor, const QString &expr, const Options &options)
 {
-    if (!editor->hasSelectedText() || editor->selectedText() != expr)
+    // Backwards from the start of the selection, so the match just found is passed over.
+    int line = 0;
+    int index = 0;
+    editor->lineIndexFromPosition(int(editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)), &line, &index);
+    return editor->findFirst(expr, options.regularExpression, options.caseSensitive, options.wholeWord,
+                             options.wrap, false, line, index, true, false);
+}
+
+bool ScriptSearch::replaceSelection(QsciScintilla *editor, const QString &expr, const QString &replacement,
+                                    const Options &options)
+{
+    const long start = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const long end = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    if (start == end)
         return false;
-    editor->replaceSelectedText(replacement);
+    // The selection is what Search would find when the very same search, run inside it, covers
+    // all of it.
+    int line = 0;
+    int index = 0;
+    editor->lineIndexFromPosition(int(start), &line, &index);
+    const bool found = editor->findFirst(expr, options.regularExpression, options.caseSensitive, options.wholeWord,
+                                         false, true, line, index, true, false)
+        && editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART) == start
+        && editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND) == end;
+    if (!found) {
+        editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, start, end);
+        return false;
+    }
+    // replace() expands \1 … \9 of a regular expression as the library does.
+    editor->replace(replacement);
     return true;
 }
 
@@ -22,20 +49,24 @@ int ScriptSearch::replaceAll(QsciScintilla *editor, const QString &expr, const Q
     // contains the expression cannot make this loop forever.
     options.wrap = false;
     int count = 0;
+    editor->beginUndoAction(); // one step for the author to take back
     while (findNext(editor, expr, options)) {
         const long start = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
         const long end = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
-        editor->replaceSelectedText(replacement);
+        editor->replace(replacement);
         ++count;
+        // Go on behind the replacement.
+        const long behind = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+        editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, behind);
         if (start == end) {
             // An empty match (a regular expression such as "^" or "x*") would be found again at
             // the same place: step over one character, and stop at the end of the text.
-            const long caret = editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
-            if (caret >= editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH))
+            if (behind >= editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH))
                 break;
             editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
-                                  editor->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, caret));
+                                  editor->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, behind));
         }
     }
+    editor->endUndoAction();
     return count;
 }

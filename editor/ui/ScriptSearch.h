@@ -4,7 +4,7 @@
 
 class QsciScintilla;
 
-// Search and replace in the script editor, always forward from the caret. The editor's
+// Search and replace in the script editor, forward from the caret or back from the selection. The editor's
 // selection and caret carry the position from one request to the next.
 class ScriptSearch
 {
@@ -19,10 +19,14 @@ public:
 
     // Selects the next match; false when there is none.
     static bool findNext(QsciScintilla *editor, const QString &expr, const Options &options);
-    // Replaces the selection when its text is exactly expr (compared as text, whatever the
-    // options). False when the selection is something else and nothing was replaced.
-    static bool replaceSelection(QsciScintilla *editor, const QString &expr, const QString &replacement);
-    // Replaces every match from the caret to the end of the text, never wrapping around, and
-    // returns how many were replaced.
+    // Selects the match before the selection; false when there is none.
+    static bool findPrevious(QsciScintilla *editor, const QString &expr, const Options &options);
+    // Replaces the selection when it is a match of the same search (same options, a regular
+    // expression's captures expanded). False when the selection is something else and nothing
+    // was replaced.
+    static bool replaceSelection(QsciScintilla *editor, const QString &expr, const QString &replacement,
+                                 const Options &options);
+    // Replaces every match from the caret to the end of the text, never wrapping around, as one
+    // undo step, and returns how many were replaced.
     static int replaceAll(QsciScintilla *editor, const QString &expr, const QString &replacement, Options options);
 };

@@ -9,10 +9,15 @@
 #include "project/Workspace.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMenu>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,6 +29,8 @@ const QString kDeleteFile = QStringLiteral("删除该文件");
 const QString kDeleteDirectory = QStringLiteral("删除该目录");
 const QString kShowInBrowser = QStringLiteral("在Explorer中显示");
 
+// Qt 5.15 moves the entry into a folder "files" of the working directory when it cannot make
+// the trash in the user's data folder, which it does not create: that folder is made first.
 bool isListedInProject(const DirListing::Entry &entry)
 {
     if (entry.isDir)
@@ -109,9 +116,32 @@ QString ProjectTree::addPass(const QString &workspaceDirectory, const QString &a
 
 void ProjectTree::fillChildren(const QString &directory, QTreeWidgetItem *parent)
 {
+    // A directory whose entries did not change since its last listing keeps its children;
+    // only its subdirectories are looked into. Read before listing: a change during the
+    // listing leaves a newer stamp, and the next pass lists again.
+    const qint64 stamp = DirListing::changeStamp(directory);
+    const QVariant listed = parent->data(0, ListedRole);
+    if (stamp >= 0 && listed.isValid() && listed.toLongLong() == stamp) {
+        // Files are not looked at: most directories hold only files.
+        if (!parent->data(0, SubdirectoriesRole).toBool())
+            return;
+        for (int i = 0; i < parent->childCount(); ++i) {
+            QTreeWidgetItem *child = parent->child(i);
+            if (child->data(0, KindRole).toInt() == DirectoryKind)
+                fillChildren(child->data(0, PathRole).toString(), child);
+        }
+        return;
+    }
+    // A stamp of this very moment may be shared by a change still to come in the same clock
+    // tick: such a directory is listed again next time.
+    const bool settled = stamp >= 0 && QDateTime::currentMSecsSinceEpoch() * 1000000 - stamp > DirListing::kSettleNs;
+    parent->setData(0, ListedRole, settled ? QVariant(stamp) : QVariant());
+
     // One listing of the directory serves both directions: children whose entry vanished are
     // removed, entries without a child are added.
     const QVector<DirListing::Entry> listing = DirListing::scan(directory);
+    parent->setData(0, SubdirectoriesRole, std::any_of(listing.begin(), listing.end(),
+                                                       [](const DirListing::Entry &e) { return e.isDir; }));
     if (parent->childCount() > 0) {
         QSet<QString> present;
         present.reserve(listing.size());
@@ -234,10 +264,15 @@ void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &
             showNotice(this, QStringLiteral("无法创建“%1”：%2").arg(target, made.error()));
         else if (*made == FileOperations::Creation::AlreadyExists)
             showNotice(this, isScript ? QStringLiteral("文件已存在！") : QStringLiteral("该目录已存在！"));
-    } else if (label == kDeleteProject) {
-        FileOperations::deleteTree(Workspace::projectAbsolutePath(name));
-    } else if (label == kDeleteDirectory || label == kDeleteFile) {
-        FileOperations::deleteTree(path);
+    } else if (label == kDeleteProject || label == kDeleteDirectory || label == kDeleteFile) {
+        const QString target = label == kDeleteProject ? Workspace::projectAbsolutePath(name) : path;
+        const QString what = label == kDeleteProject ? QStringLiteral("工程")
+            : label == kDeleteDirectory              ? QStringLiteral("目录")
+                                                     : QStringLiteral("文件");
+        if (!askNotice(this, QStringLiteral("确定要删除%1“%2”吗？").arg(what, name), false))
+            return;
+        FileOperations::moveToTrashOrDelete(target);
+        emit signal_deleted(QFileInfo(target).absoluteFilePath());
     } else if (label == kShowInBrowser) {
         Platform::showInFileBrowser(path, kind == FileKind);
     }

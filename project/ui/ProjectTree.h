@@ -7,7 +7,7 @@
 
 // The workspace as a tree: one top-level item per project, below it the project's files and
 // directories. It follows the disk through two passes that the main window runs every two
-// seconds; nothing is cached beyond the items themselves.
+// seconds; a directory is listed again only when its change stamp says its entries changed.
 class ProjectTree : public QTreeWidget
 {
     Q_OBJECT
@@ -17,6 +17,10 @@ public:
     static constexpr int KindRole = Qt::UserRole;
     static constexpr int NameRole = Qt::UserRole + 1;
     static constexpr int PathRole = Qt::UserRole + 2;
+    // On projects and directories: the directory's change stamp when it was last listed.
+    static constexpr int ListedRole = Qt::UserRole + 3;
+    // On projects and directories: whether that listing held subdirectories.
+    static constexpr int SubdirectoriesRole = Qt::UserRole + 4;
 
     explicit ProjectTree(QWidget *parent = nullptr);
 
@@ -41,6 +45,8 @@ public:
 signals:
     // "设为活动工程" was chosen for this project; whoever holds the active project decides.
     void signal_setActiveProject(const QString &name);
+    // A file, directory or project was deleted (moved to the trash) from the context menu.
+    void signal_deleted(const QString &path);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;

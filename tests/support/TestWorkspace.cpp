@@ -5,19 +5,37 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 TestWorkspace::TestWorkspace()
     : previous(QDir::currentPath())
+    , previousHome(qgetenv("HOME"))
+    , previousDataHome(qgetenv("XDG_DATA_HOME"))
 {
     QDir::setCurrent(dir.path());
+    // Settings and the desktop's trash of this test stay in its directory, never the user's.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, absolute(QStringLiteral(".config")));
+    qputenv("HOME", QFile::encodeName(dir.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(absolute(QStringLiteral(".local/share"))));
 }
 
 TestWorkspace::~TestWorkspace()
 {
     QDir::setCurrent(previous);
+    for (const auto &[name, value] : {std::pair<const char *, QByteArray>{"HOME", previousHome}, {"XDG_DATA_HOME", previousDataHome}}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+}
+
+QString TestWorkspace::trashed(const QString &name) const
+{
+    return absolute(QStringLiteral(".local/share/Trash/files/") + name);
 }
 
 QString TestWorkspace::absolute(const QString &relative) const

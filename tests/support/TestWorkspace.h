@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 // A fresh temporary working directory for one test; the previous one is restored afterwards.
+// The test's settings and the desktop's trash are kept inside it.
 class TestWorkspace
 {
 public:
@@ -21,8 +22,12 @@ public:
     void setModified(const QString &relative, const QDateTime &modified) const;
     // Makes 工程目录/<name> a project with the given project file name tag.
     QString makeProject(const QString &name, const QDateTime &modified = QDateTime()) const;
+    // Where an entry of this name lies once moved to the desktop's trash.
+    QString trashed(const QString &name) const;
 
 private:
     QTemporaryDir dir;
     QString previous;
+    QByteArray previousHome;
+    QByteArray previousDataHome;
 };

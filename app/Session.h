@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVector>
+
+class QSettings;
+
+// What comes back at the next start: the window's place and panes, the active project, the
+// open scripts with their carets, the device address and the image editor's last directory.
+// Kept in QSettings under the program's name; anything missing reads as empty.
+struct Session
+{
+    struct Script
+    {
+        QString path;
+        int line = 0;
+        int index = 0;
+        int firstVisibleLine = 0;
+    };
+
+    QByteArray geometry;
+    QList<int> treeSplitter;   // project tree | editor and output
+    QList<int> editorSplitter; // editor / output panes
+    QString activeProject;
+    QVector<Script> scripts;
+    int currentScript = -1; // index into scripts, -1 for none
+    QString deviceAddress;
+    QString imageDirectory;
+
+    // The program's own settings (organisation "Kestrun", application the product name).
+    static QString organisation();
+    static QString application();
+
+    static Session read(QSettings &settings);
+    void write(QSettings &settings) const;
+    // Leaves out scripts whose file is gone; the current script follows its entry (none when
+    // its own file is gone).
+    void dropMissingScripts();
+};

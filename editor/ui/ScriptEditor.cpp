@@ -1,0 +1,176 @@
+#include "editor/ui/ScriptEditor.h"
+
+#include "editor/AutoIndent.h"
+#include "editor/CompletionList.h"
+#include "editor/ScriptFile.h"
+#include "editor/ui/ScriptEditorSetup.h"
+
+#include <QFileInfo>
+#include <QKeyEvent>
+
+ScriptEditor::ScriptEditor(QWidget *parent, const QString &apiFile)
+    : QsciScintilla(parent)
+{
+    ScriptEditorSetup::configure(this, apiFile);
+    connect(this, &QsciScintilla::SCN_CHARADDED, this, &ScriptEditor::slot_charAdded);
+    connect(this, &QsciScintilla::modificationChanged, this, &ScriptEditor::signal_stateChanged);
+}
+
+ScriptEditor::DiskStamp ScriptEditor::stampOf(const QString &path)
+{
+    const QFileInfo info(path);
+    DiskStamp stamp;
+    stamp.exists = info.isFile(); // a directory put in its place is no script either
+    if (stamp.exists) {
+        stamp.modified = info.lastModified();
+        stamp.size = info.size();
+    }
+    return stamp;
+}
+
+bool ScriptEditor::openFile(const QString &path)
+{
+    const DiskStamp stamp = stampOf(path);
+    const ScriptFile::Contents contents = ScriptFile::read(path);
+    setText(contents.text);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    setModified(false);
+    filePath = path;
+    faithful = contents.faithful;
+    byteOrderMark = contents.byteOrderMark;
+    known = stamp;
+    emit signal_stateChanged();
+    return contents.opened;
+}
+
+void ScriptEditor::showWelcome()
+{
+    setText(ScriptEditorSetup::welcomeText());
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    setModified(false);
+    filePath.clear();
+    emit signal_stateChanged();
+}
+
+Status ScriptEditor::save()
+{
+    const Status written = ScriptFile::write(filePath, text(), byteOrderMark);
+    if (!written)
+        return written;
+    faithful = true;
+    known = stampOf(filePath);
+    setModified(false);
+    return Status();
+}
+
+bool ScriptEditor::reload()
+{
+    const DiskStamp stamp = stampOf(filePath);
+    const ScriptFile::Contents contents = ScriptFile::read(filePath);
+    if (!contents.opened)
+        return false;
+    int line = 0;
+    int index = 0;
+    getCursorPosition(&line, &index);
+    const int firstLine = firstVisibleLine();
+    // One undoable step, so a reload the author did not mean can be taken back.
+    beginUndoAction();
+    selectAll();
+    replaceSelectedText(contents.text);
+    endUndoAction();
+    setModified(false);
+    faithful = contents.faithful;
+    byteOrderMark = contents.byteOrderMark;
+    known = stamp;
+    setCursorPosition(qMin(line, lines() - 1), index);
+    setFirstVisibleLine(firstLine);
+    emit signal_stateChanged();
+    return true;
+}
+
+ScriptEditor::DiskState ScriptEditor::diskState() const
+{
+    if (filePath.isEmpty())
+        return DiskState::Same;
+    const DiskStamp now = stampOf(filePath);
+    if (now == known)
+        return DiskState::Same;
+    return now.exists ? DiskState::Changed : DiskState::Removed;
+}
+
+void ScriptEditor::acknowledgeDisk()
+{
+    known = stampOf(filePath);
+}
+
+void ScriptEditor::slot_charAdded(int character)
+{
+    // Enter inserts CR LF; the CR is reported first, with the caret already on the new line.
+    if (character != '\r')
+        return;
+    int line = 0;
+    int index = 0;
+    getCursorPosition(&line, &index);
+    if (line < 1)
+        return;
+    const AutoIndent::Edit edit = AutoIndent::afterNewLine(text(line - 1), tabWidth());
+    if (edit.isEmpty())
+        return;
+    insert(edit.insertion);
+    setCursorPosition(line, edit.caretColumn);
+}
+
+void ScriptEditor::insertSnippet(const QString &snippet)
+{
+    int line = 0;
+    int index = 0;
+    getCursorPosition(&line, &index);
+    const QString indented = AutoIndent::indentSnippet(snippet, AutoIndent::leadingWhiteSpace(text(line).left(index)));
+    // Counting the text's characters forward from the caret would overshoot after every CR LF,
+    // which the editor steps over as one character; its length in bytes lands exactly behind it.
+    const long position = SendScintilla(SCI_GETCURRENTPOS);
+    insert(indented);
+    SendScintilla(SCI_GOTOPOS, position + indented.toUtf8().size());
+}
+
+void ScriptEditor::goToLine(int line)
+{
+    const int target = qBound(0, line - 1, lines() - 1);
+    setCursorPosition(target, 0);
+    setFirstVisibleLine(qMax(0, target - int(SendScintilla(SCI_LINESONSCREEN)) / 2));
+    ensureLineVisible(target);
+}
+
+bool ScriptEditor::findNext(const QString &expr, const ScriptSearch::Options &options)
+{
+    return ScriptSearch::findNext(this, expr, options);
+}
+
+bool ScriptEditor::findPrevious(const QString &expr, const ScriptSearch::Options &options)
+{
+    return ScriptSearch::findPrevious(this, expr, options);
+}
+
+bool ScriptEditor::typedWordIsComplete()
+{
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    const long start = SendScintilla(SCI_WORDSTARTPOSITION, caret, true);
+    if (start >= caret)
+        return false;
+    const QString word = text(int(start), int(caret));
+    // The length first, then the text with its terminating zero byte.
+    QByteArray current(int(SendScintilla(SCI_AUTOCGETCURRENTTEXT, 0UL, static_cast<const char *>(nullptr))) + 1, 0);
+    SendScintilla(SCI_AUTOCGETCURRENTTEXT, 0UL, current.data());
+    return CompletionList::isComplete(word, QString::fromUtf8(current.constData()));
+}
+
+void ScriptEditor::keyPressEvent(QKeyEvent *event)
+{
+    // The list would take Enter (or a fill-up character) as accepting its entry. When the word
+    // typed already is complete ("then", "end", a full API name), the key is meant as typed:
+    // the list closes and the key goes to the text, where Enter also indents and closes blocks.
+    if (isListActive() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && typedWordIsComplete())
+        cancelList();
+    QsciScintilla::keyPressEvent(event);
+}

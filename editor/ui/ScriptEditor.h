@@ -1,0 +1,83 @@
+#pragma once
+
+#include "common/Result.h"
+#include "editor/ui/ScriptSearch.h"
+
+#include <QDateTime>
+
+#include <Qsci/qsciscintilla.h>
+
+// One script in the editor. It owns its file: the path, the encoding facts of what was read
+// (bytes that are not UTF-8, a byte-order mark), the save point, and what the file on disk
+// looked like when it was last read or written, so that a change made by another program is
+// noticed. Saving is atomic. The editor also carries the Lua set-up (lexer, completion,
+// automatic indentation) and the operations the menus run on it: snippets, search and replace.
+class ScriptEditor : public QsciScintilla
+{
+    Q_OBJECT
+
+public:
+    explicit ScriptEditor(QWidget *parent = nullptr, const QString &apiFile = QStringLiteral("config/apis.txt"));
+
+    // What the file on disk is compared with: its modification time and size.
+    struct DiskStamp
+    {
+        bool exists = false;
+        QDateTime modified;
+        qint64 size = -1;
+        bool operator==(const DiskStamp &o) const
+        {
+            return exists == o.exists && modified == o.modified && size == o.size;
+        }
+        bool operator!=(const DiskStamp &o) const { return !(*this == o); }
+    };
+    enum class DiskState { Same, Changed, Removed };
+
+    // Shows the file. One that cannot be read shows an empty text; false then.
+    bool openFile(const QString &path);
+    // The text shown while no script is open; no path.
+    void showWelcome();
+    QString path() const { return filePath; }
+    // False when saving would not give back the file's bytes (they were not all UTF-8).
+    bool isFaithful() const { return faithful; }
+    bool hasByteOrderMark() const { return byteOrderMark; }
+
+    // Writes the text as UTF-8 (behind the byte-order mark the file had), atomically; on
+    // success this becomes the save point and the known state of the file.
+    Status save();
+    // Reads the file again, replacing the text (undoable).
+    bool reload();
+    // How the file on disk compares with what this editor last read, wrote or acknowledged.
+    DiskState diskState() const;
+    // Takes the file's present state on disk as known: no further notice of it.
+    void acknowledgeDisk();
+
+    // Inserts text at the caret, every line after the first indented like the caret's line,
+    // and puts the caret behind it.
+    void insertSnippet(const QString &text);
+    // Caret to the start of a line (1-based, clamped), shown in the middle of the view.
+    void goToLine(int line);
+
+    bool findNext(const QString &expr, const ScriptSearch::Options &options);
+    bool findPrevious(const QString &expr, const ScriptSearch::Options &options);
+
+signals:
+    // The path or the modified state changed: titles and tab labels follow.
+    void signal_stateChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private slots:
+    void slot_charAdded(int character);
+
+private:
+    static DiskStamp stampOf(const QString &path);
+    // The word left of the caret already is what the open completion list would put there.
+    bool typedWordIsComplete();
+
+    QString filePath;
+    bool faithful = true;
+    bool byteOrderMark = false;
+    DiskStamp known;
+};
