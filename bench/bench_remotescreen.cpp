@@ -109,17 +109,16 @@ struct ClientRun
 
 ClientRun clientRun(int controlPort, int seconds, int consumerMs)
 {
-    const auto frameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+    const auto frameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
     ClientRun run;
     quint64 shown = 0;
     double latencySumMs = 0;
     PCClientControllor controller;
-    QObject::connect(&controller, frameSignal, &controller, [&](uchar *colors, FBInfo fbi, int) {
+    QObject::connect(&controller, frameSignal, &controller, [&](FrameBuffer &, FBInfo fbi, int) {
         latencySumMs += (SimFrameEncoder::nowMicros() - SimFrameEncoder::stampOf(fbi)) / 1000.0;
         ++shown;
         if (consumerMs > 0)
             QThread::msleep(quint32(consumerMs));
-        delete[] colors;
     });
     if (!controller.connectToDevice(QStringLiteral("127.0.0.1"), controlPort) || !controller.requestRemoteScreen())
         qFatal("cannot reach the simulated device");

@@ -57,12 +57,12 @@ struct Run
 // Counts frames after the window has drawn them: connected after the window, so called after it.
 Run measure(RemoteScreenDialog &window, int seconds)
 {
-    const auto frameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+    const auto frameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
     Run run;
     std::vector<double> latencyMs;
     latencyMs.reserve(size_t(seconds) * 1000);
     const QMetaObject::Connection counter =
-        QObject::connect(&deviceController, frameSignal, &window, [&](uchar *, FBInfo fbi, int) {
+        QObject::connect(&deviceController, frameSignal, &window, [&](FrameBuffer &, FBInfo fbi, int) {
             latencyMs.push_back((SimFrameEncoder::nowMicros() - SimFrameEncoder::stampOf(fbi)) / 1000.0);
         });
     QTimer sampler;
@@ -113,8 +113,8 @@ void windowWork(RemoteScreenDialog &window, const QImage &screen, int rightClick
     constexpr int kRounds = 300;
     std::vector<double> ms;
     for (int i = 0; i < kRounds; ++i) {
-        auto *buffer = new uchar[size_t(pixels.size())];
-        std::memcpy(buffer, pixels.constData(), size_t(pixels.size()));
+        FrameBuffer buffer = FrameBuffer::allocate(pixels.size());
+        std::memcpy(buffer.data(), pixels.constData(), size_t(pixels.size()));
         QElapsedTimer timer;
         timer.start();
         window.slot_setRemoteScreen(buffer, info, 1);

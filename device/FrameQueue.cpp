@@ -5,26 +5,18 @@ FrameQueue::FrameQueue(int capacity)
 {
 }
 
-FrameQueue::~FrameQueue()
+bool FrameQueue::push(Frame &&frame)
 {
-    clear();
-}
-
-bool FrameQueue::push(const Frame &frame)
-{
-    uchar *droppedColors = nullptr;
-    bool wasEmpty;
-    {
-        QMutexLocker lock(&mutex);
-        wasEmpty = frames.empty();
-        if (int(frames.size()) >= limit) {
-            droppedColors = frames.front().colors;
-            frames.pop_front();
-            ++droppedCount;
-        }
-        frames.push_back(frame);
+    Frame dropped; // let go of outside the lock
+    QMutexLocker lock(&mutex);
+    const bool wasEmpty = frames.empty();
+    if (int(frames.size()) >= limit) {
+        dropped = std::move(frames.front());
+        frames.pop_front();
+        ++droppedCount;
     }
-    delete[] droppedColors;
+    frames.push_back(std::move(frame));
+    lock.unlock();
     return wasEmpty;
 }
 
@@ -33,7 +25,7 @@ bool FrameQueue::take(Frame *frame)
     QMutexLocker lock(&mutex);
     if (frames.empty())
         return false;
-    *frame = frames.front();
+    *frame = std::move(frames.front());
     frames.pop_front();
     return true;
 }
@@ -52,13 +44,9 @@ int FrameQueue::size() const
 
 void FrameQueue::clear()
 {
-    std::deque<Frame> waiting;
-    {
-        QMutexLocker lock(&mutex);
-        waiting.swap(frames);
-    }
-    for (const Frame &frame : waiting)
-        delete[] frame.colors;
+    std::deque<Frame> waiting; // let go of outside the lock
+    QMutexLocker lock(&mutex);
+    waiting.swap(frames);
 }
 
 quint64 FrameQueue::dropped() const

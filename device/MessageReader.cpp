@@ -6,7 +6,6 @@
 #include <QtEndian>
 
 #include <cstring>
-#include <new>
 
 MessageReader::MessageReader(Channel channel)
     : MessageReader(channel, Limits())
@@ -38,7 +37,6 @@ void MessageReader::beginMessage()
     head = MessageHeader();
     fixed.clear();
     variable.reset();
-    variableSize = 0;
 }
 
 MessageReader::Status MessageReader::feed(const char *bytes, qint64 size, qint64 *consumed)
@@ -87,19 +85,13 @@ MessageReader::Status MessageReader::readFrom(QIODevice *device)
     return Status::Error;
 }
 
-uchar *MessageReader::takeData()
-{
-    variableSize = 0;
-    return variable.release();
-}
-
 QString MessageReader::logText() const
 {
-    const char *text = reinterpret_cast<const char *>(variable.get());
+    const char *text = reinterpret_cast<const char *>(variable.data());
     if (!text)
         return QString();
-    const void *zero = std::memchr(text, 0, static_cast<size_t>(variableSize));
-    const qint64 length = zero ? static_cast<const char *>(zero) - text : variableSize;
+    const void *zero = std::memchr(text, 0, static_cast<size_t>(variable.size()));
+    const qint64 length = zero ? static_cast<const char *>(zero) - text : variable.size();
     return QString::fromUtf8(text, static_cast<int>(length));
 }
 
@@ -111,7 +103,7 @@ char *MessageReader::destination()
     case Phase::Payload:
         return fixed.data() + phaseGot;
     case Phase::Data:
-        return reinterpret_cast<char *>(variable.get()) + phaseGot;
+        return reinterpret_cast<char *>(variable.data()) + phaseGot;
     default:
         return nullptr; // skipped bytes
     }
@@ -202,10 +194,9 @@ MessageReader::Status MessageReader::startData(qint64 size, qint64 cap, bool kee
         return fail(QStringLiteral("%1长度无效（%2 字节）").arg(what).arg(size));
     if (!keep)
         return enter(Phase::DataSkip, size);
-    variable.reset(new (std::nothrow) uchar[static_cast<size_t>(qMax<qint64>(size, 1))]);
-    if (!variable)
+    variable = FrameBuffer::allocate(size);
+    if (variable.isNull())
         return fail(QStringLiteral("内存不足，无法接收 %1 字节").arg(size));
-    variableSize = size;
     return enter(Phase::Data, size);
 }
 
@@ -214,6 +205,5 @@ MessageReader::Status MessageReader::fail(const QString &reason)
     phase = Phase::Failed;
     error = reason;
     variable.reset();
-    variableSize = 0;
     return Status::Error;
 }

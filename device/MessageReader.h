@@ -1,11 +1,10 @@
 #pragma once
 
+#include "device/FrameBuffer.h"
 #include "device/MessageHeader.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <memory>
 
 class QIODevice;
 
@@ -55,10 +54,10 @@ public:
     // record. Request: the `length` bytes.
     const QByteArray &payload() const { return fixed; }
     // Log text, frame pixels or imported file; null when the message has none or was skipped.
-    const uchar *data() const { return variable.get(); }
-    qint64 dataSize() const { return variableSize; }
-    // Hands the data over; it was allocated with new uchar[] and is released with delete[].
-    uchar *takeData();
+    const uchar *data() const { return variable.data(); }
+    qint64 dataSize() const { return variable.size(); }
+    // Hands the data over.
+    FrameBuffer takeData() { return std::move(variable); }
     // Control 21: the text up to its first zero byte, as UTF-8.
     QString logText() const;
 
@@ -87,7 +86,6 @@ private:
     char headerBytes[MessageHeader::kSize] = {};
     MessageHeader head;
     QByteArray fixed;
-    std::unique_ptr<uchar[]> variable;
-    qint64 variableSize = 0;
+    FrameBuffer variable;
     QString error;
 };

@@ -68,7 +68,7 @@ void RemoteScreenClient::slot_readyRead()
             continue;
         }
         frame.colors = reader.takeData();
-        if (frames->push(frame))
+        if (frames->push(std::move(frame)))
             emit signal_frameQueued();
     }
 }

@@ -30,7 +30,7 @@
 
 namespace {
 
-const auto frameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+const auto frameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
 
 using WireBytes::header;
 using WireBytes::le;
@@ -59,7 +59,7 @@ QImage testPicture()
     return picture;
 }
 
-// Frames as the remote screen window gets them: taken, turned into images, freed.
+// Frames as the remote screen window gets them: taken, turned into images, let go of.
 struct FrameSink
 {
     QList<QImage> images;
@@ -68,11 +68,10 @@ struct FrameSink
 
     void attach(PCClientControllor &controller)
     {
-        QObject::connect(&controller, frameSignal, &controller, [this](uchar *colors, FBInfo fbi, int mode) {
-            images.append(FrameImage::toImage(colors, fbi).convertToFormat(QImage::Format_RGB32));
+        QObject::connect(&controller, frameSignal, &controller, [this](FrameBuffer &colors, FBInfo fbi, int mode) {
+            images.append(FrameImage::toImage(colors.data(), fbi).convertToFormat(QImage::Format_RGB32));
             infos.append(fbi);
             modes.append(mode);
-            delete[] colors;
         });
     }
 };
@@ -413,8 +412,7 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     int largestQueue = 0;
     // The consumer holds the interface thread on its first frame until the receiver has had
     // to drop frames, as a window that cannot keep up would.
-    connect(&controller, frameSignal, this, [&](uchar *colors, FBInfo, int) {
-        delete[] colors;
+    connect(&controller, frameSignal, this, [&](FrameBuffer &, FBInfo, int) {
         if (delivered++ > 0)
             return;
         QDeadlineTimer deadline(10000);

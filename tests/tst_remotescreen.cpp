@@ -63,20 +63,10 @@ QImage asShown(const QImage &picture, int depth)
     return depth == 16 ? rgb.convertToFormat(QImage::Format_RGB16).convertToFormat(QImage::Format_RGB32) : rgb;
 }
 
-// A frame as the controller hands it over: a heap buffer the window then owns.
-uchar *frameBuffer(const QImage &picture, int depth, FBInfo *info)
-{
-    const QByteArray pixels = SimFrameEncoder::pixels(picture, depth, 0);
-    *info = SimFrameEncoder::describe(picture, depth, 0, pixels.size());
-    auto *buffer = new uchar[size_t(pixels.size())];
-    std::memcpy(buffer, pixels.constData(), size_t(pixels.size()));
-    return buffer;
-}
-
 void showFrame(RemoteScreenDialog &window, const QImage &picture, int depth = 32, int mode = 1)
 {
     FBInfo info;
-    uchar *buffer = frameBuffer(picture, depth, &info);
+    FrameBuffer buffer = SimFrameEncoder::frame(picture, depth, &info);
     window.slot_setRemoteScreen(buffer, info, mode);
 }
 
@@ -338,9 +328,10 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     FBInfo info;
-    uchar *buffer = frameBuffer(picture, depth, &info);
-    window.slot_setRemoteScreen(buffer, info, 1); // frees buffer
-    // Memory of the freed buffer's size is handed out again and overwritten.
+    FrameBuffer buffer = SimFrameEncoder::frame(picture, depth, &info);
+    window.slot_setRemoteScreen(buffer, info, 1);
+    QVERIFY(buffer.isNull()); // taken
+    // Memory of the buffer's size is handed out again and overwritten.
     std::vector<std::unique_ptr<uchar[]>> reuse;
     for (int i = 0; i < 8; ++i) {
         reuse.emplace_back(new uchar[size_t(info.dataSize)]);
@@ -369,8 +360,8 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     info.height = 1;
     info.dataSize = sizeof bytes;
     info.channelOrder = 8;
-    auto *buffer = new uchar[sizeof bytes];
-    std::memcpy(buffer, bytes, sizeof bytes);
+    FrameBuffer buffer = FrameBuffer::allocate(sizeof bytes);
+    std::memcpy(buffer.data(), bytes, sizeof bytes);
     RemoteScreenDialog window(deviceController);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();

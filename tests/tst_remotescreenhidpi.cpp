@@ -10,8 +10,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <cstring>
-
 class TestRemoteScreenHiDpi : public QObject
 {
     Q_OBJECT
@@ -28,10 +26,9 @@ void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
     const QImage picture = TestPictures::codedPixmap(40, 30).toImage().convertToFormat(QImage::Format_RGB32);
     RemoteScreenDialog window(deviceController);
     QCOMPARE(window.devicePixelRatioF(), 2.0);
-    const QByteArray pixels = SimFrameEncoder::pixels(picture, 32, 0);
-    auto *buffer = new uchar[size_t(pixels.size())];
-    std::memcpy(buffer, pixels.constData(), size_t(pixels.size()));
-    window.slot_setRemoteScreen(buffer, SimFrameEncoder::describe(picture, 32, 0, pixels.size()), 1);
+    FBInfo info;
+    FrameBuffer buffer = SimFrameEncoder::frame(picture, 32, &info);
+    window.slot_setRemoteScreen(buffer, info, 1);
 
     // 40 x 30 device pixels take 20 x 15 units, and the screen shows each pixel once.
     MyLabel *label = window.picture();
@@ -57,7 +54,7 @@ void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
     QList<int> region;
     QImage captured;
     connect(&window, &RemoteScreenDialog::signal_fullScreencap, this,
-            [&](QPixmap &pixmap, int x1, int y1, int x2, int y2) {
+            [&](const QPixmap &pixmap, int x1, int y1, int x2, int y2) {
                 region = {x1, y1, x2, y2};
                 captured = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
                 captured.setDevicePixelRatio(1);

@@ -20,7 +20,7 @@
 
 namespace {
 
-const auto kFrameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+const auto kFrameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
 
 } // namespace
 
@@ -89,14 +89,14 @@ void RemoteScreenDialog::unsubscribe()
 
 // ---- Frames ----------------------------------------------------------------------------------
 
-void RemoteScreenDialog::slot_setRemoteScreen(uchar *colors, FBInfo info, int mode)
+void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, int mode)
 {
-    const std::unique_ptr<uchar[]> release(colors);
+    FrameBuffer colors = std::move(frame); // let go of when the picture has its own pixels
     const int w = info.width;
     const int h = info.height;
     const bool upright = rotation % 180 == 0;
     // Exchanges red and blue in the buffer and lays the image over it.
-    QImage image = FrameImage::toImage(colors, info);
+    QImage image = FrameImage::toImage(colors.data(), info);
     fbi = info;
     screencapMode = mode;
     ui->lab_screencap_mode->setText(mode == 2 ? QStringLiteral("兼容模式") : QStringLiteral("优化模式"));
@@ -128,10 +128,10 @@ void RemoteScreenDialog::slot_setRemoteScreen(uchar *colors, FBInfo info, int mo
     // and the general path would give a picture a pixel larger.
     if (!image.isNull() && rotation % 360 != 0)
         image = image.transformed(QTransform().rotate((rotation % 360 + 360) % 360), Qt::FastTransformation);
-    // The buffer is freed below, and QPixmap::fromImage may keep using an image's pixels without
-    // copying them: an image still over the buffer gets pixels of its own first, in the format
-    // the screen draws.
-    if (!image.isNull() && image.constBits() == colors)
+    // The buffer is let go of below, and QPixmap::fromImage may keep using an image's pixels
+    // without copying them: an image still over the buffer gets pixels of its own first, in the
+    // format the screen draws.
+    if (!image.isNull() && image.constBits() == colors.data())
         image = image.format() == QImage::Format_RGB32 ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);

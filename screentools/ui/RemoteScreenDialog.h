@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/FBInfo.h"
+#include "device/FrameBuffer.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -51,12 +52,12 @@ signals:
     void signal_keyPress(int key);
     void signal_keyRelease(int key);
     // The picture as shown and its region: left, top, width, height in picture pixels.
-    void signal_fullScreencap(QPixmap &result, int x1, int y1, int x2, int y2);
+    void signal_fullScreencap(const QPixmap &result, int x1, int y1, int x2, int y2);
 
 public slots:
     void slot_screencap_rect(int x1, int y1, int x2, int y2);
-    // One frame from the controller; the window owns colors and frees it before returning.
-    void slot_setRemoteScreen(uchar *colors, FBInfo fbi, int screencapMode);
+    // One frame from the controller; the window takes colors.
+    void slot_setRemoteScreen(FrameBuffer &colors, FBInfo fbi, int screencapMode);
     void slot_mouseMoveInRemoteScreen(int x, int y);
     void slot_mouseLeaveToRemoteScreen();
     void on_rect_screencap_action_triggered();
