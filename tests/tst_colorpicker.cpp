@@ -4,7 +4,6 @@
 #include "screentools/ui/MyLabel.h"
 #include "support/TestPictures.h"
 
-#include <QGridLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
@@ -16,25 +15,18 @@ QRgb pixelOf(const QPixmap &pixmap)
     return pixmap.toImage().pixel(0, 0);
 }
 
-// A window with the readout and buffer widgets under the names the panel looks for.
+// The panel over a picture label, with its texts and pictures by object name.
 struct PickerForm
 {
     QWidget window;
     MyLabel *picture = new MyLabel(&window);
+    ColorPickerPanel *panel = new ColorPickerPanel(&window);
 
     explicit PickerForm(const QPixmap &pixmap)
     {
         picture->setPixmap(pixmap);
         picture->setGeometry(0, 0, pixmap.width(), pixmap.height());
-        for (const char *name : {"lePos", "leColor", "leRed", "leGreen", "leBlue"})
-            (new QLineEdit(&window))->setObjectName(QLatin1String(name));
-        for (const char *name : {"labColorShow", "labRectPixsShow"})
-            (new QLabel(&window))->setObjectName(QLatin1String(name));
-        for (int n = 1; n <= 6; ++n) {
-            for (const char *name : {"leBufPoint", "leBufColor", "leBufR", "leBufG", "leBufB"})
-                (new QLineEdit(&window))->setObjectName(QLatin1String(name) + QString::number(n));
-            (new QLabel(&window))->setObjectName(QStringLiteral("labBufColorShow") + QString::number(n));
-        }
+        panel->setPicture(picture);
     }
     QString text(const QString &name) const { return window.findChild<QLineEdit *>(name)->text(); }
     QPixmap shown(const QString &name) const { return window.findChild<QLabel *>(name)->pixmap(Qt::ReturnByValue); }
@@ -241,7 +233,7 @@ void TestColorPicker::rotationSwapsPosition()
 void TestColorPicker::swappedReadoutButNotBuffer()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(30, 40, ColorPicker::positionSwapped(90));
     QCOMPARE(form.text("lePos"), QStringLiteral("40,30"));
     QCOMPARE(form.text("leColor"), ColorPicker::colorText(TestPictures::coded(30, 40)));
@@ -253,7 +245,7 @@ void TestColorPicker::swappedReadoutButNotBuffer()
 void TestColorPicker::leavingKeepsSwatchAndPosition()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(12, 34);
     QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     const QImage magnifier = form.shown("labRectPixsShow").toImage();
@@ -274,7 +266,7 @@ void TestColorPicker::leavingKeepsSwatchAndPosition()
 void TestColorPicker::clearEmptiesSixRows()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     for (int n = 1; n <= 6; ++n) {
         panel.pointerMoved(n * 10, n * 5);
         panel.saveColor(n);
@@ -301,7 +293,7 @@ void TestColorPicker::saveWithoutPositionClears()
 {
     QFETCH(QPoint, last);
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.setColorBuffer(5, 5, 3);
     QCOMPARE(form.row(3).first(), QStringLiteral("5,5"));
     if (last != QPoint(-1, -1))
@@ -314,7 +306,7 @@ void TestColorPicker::saveWithoutPositionClears()
 void TestColorPicker::saveReadsPictureAsItIsNow()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(10, 10);
     QImage next(100, 80, QImage::Format_RGB32);
     next.fill(QColor(0x12, 0x34, 0x56));
@@ -326,7 +318,7 @@ void TestColorPicker::saveReadsPictureAsItIsNow()
 void TestColorPicker::otherBufferNumbersChangeNothing()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.setColorBuffer(5, 6, 1);
     const QStringList before = form.row(1);
     panel.setColorBuffer(-1, -1, 0);

@@ -17,6 +17,7 @@
 #include "support/SimulatorRun.h"
 #include "support/TestPictures.h"
 #include "support/TestWorkspace.h"
+#include "ui_ColorPickerPanel.h"
 #include "ui_ConnectionManagerDialog.h"
 #include "ui_ProjectManagerWindow.h"
 #include "ui_RemoteConnectInfoInputDialog.h"
@@ -228,8 +229,8 @@ void TestRemoteScreen::connectDialogShowsWindowOnFirstFrame()
     QCOMPARE(rememberedDeviceAddress, QStringLiteral("127.0.0.1"));
     QVERIFY(deviceController.isConnected());
     QCOMPARE(window->picture()->size(), QSize(36, 64));
-    QCOMPARE(window->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
-    QCOMPARE(window->form()->leColor->text(), QStringLiteral("(无)"));
+    QCOMPARE(window->colorPanel()->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
+    QCOMPARE(window->colorPanel()->form()->leColor->text(), QStringLiteral("(无)"));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     // The saver names directories after this window's frames from now on.
     const auto remote = main.lastRemoteScreen();
@@ -371,8 +372,8 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     expected.setPixel(1, 0, qRgb(0x03, 0x02, 0x01));
     QCOMPARE(shown(window), turnedClockwise(expected, rightClicks));
     mouse(window.picture(), QEvent::MouseMove, QPointF(0, 0), Qt::NoButton);
-    QCOMPARE(window.form()->leColor->text(), QStringLiteral("0x123456"));
-    QCOMPARE(window.form()->leRed->text(), QStringLiteral("18"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QStringLiteral("0x123456"));
+    QCOMPARE(window.colorPanel()->form()->leRed->text(), QStringLiteral("18"));
 }
 
 void TestRemoteScreen::firstFramePlacementAndFrameArea_data()
@@ -443,7 +444,7 @@ void TestRemoteScreen::touchesKeysAndContextMenu()
 
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(12, 34));
     QApplication::sendEvent(&window, &menu);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("(12,34)"));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("(12,34)"));
 }
 
 void TestRemoteScreen::closingStopsFramesKeepsControl()
@@ -548,20 +549,20 @@ void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
     QCOMPARE(window.picture()->size(), QSize(50, 60));
 
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("40,30"));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
     const QRgb value = turned.pixel(30, 40) & 0xFFFFFF;
-    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", value));
-    QCOMPARE(window.form()->leRed->text(), QString::number(qRed(value)));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", value));
+    QCOMPARE(window.colorPanel()->form()->leRed->text(), QString::number(qRed(value)));
     window.form()->action_save_color1->trigger();
-    QCOMPARE(window.form()->leBufPoint1->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
+    QCOMPARE(window.colorPanel()->form()->leBufPoint1->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.colorPanel()->form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
 
     // Upright again: no swap.
     window.form()->pbLeftRotate->click();
     showFrame(window, picture);
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
 }
 
 void TestRemoteScreen::colourShortcuts()

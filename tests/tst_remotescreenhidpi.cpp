@@ -5,6 +5,7 @@
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
 #include "support/TestPictures.h"
+#include "ui_ColorPickerPanel.h"
 #include "ui_RemoteScreenDialog.h"
 
 #include <QSignalSpy>
@@ -47,8 +48,8 @@ void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
     QCOMPARE((QList<int>{pressed.at(0).at(0).toInt(), pressed.at(0).at(1).toInt()}), (QList<int>{11, 15}));
     QMouseEvent move(QEvent::MouseMove, QPointF(10, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(label, &move);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("20,10"));
-    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", TestPictures::coded(20, 10) & 0xFFFFFF));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("20,10"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", TestPictures::coded(20, 10) & 0xFFFFFF));
 
     // The full capture is the picture's own pixels.
     QList<int> region;

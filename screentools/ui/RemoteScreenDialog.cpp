@@ -37,7 +37,9 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
     scrollArea->setMouseTracking(true);
     imageLabel->setMouseTracking(true);
     scrollArea->setWidget(imageLabel); // owns it
-    colorPicker = std::make_unique<ColorPickerPanel>(this, imageLabel);
+    ui->colorPanel->setPicture(imageLabel);
+    ui->colorPanel->addWindowGroup(ui->groupBox_2);
+    ui->colorPanel->addWindowGroup(ui->groupBox_3);
     connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
     connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
 }
@@ -45,6 +47,11 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
 RemoteScreenDialog::~RemoteScreenDialog()
 {
     delete ui;
+}
+
+ColorPickerPanel *RemoteScreenDialog::colorPanel() const
+{
+    return ui->colorPanel;
 }
 
 bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
@@ -56,7 +63,7 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
     setMouseTracking(true);
     centralWidget()->setMouseTracking(true);
     ui->widget_2->setGeometry(0, 0, 624, 630);
-    colorPicker->pointerLeft();
+    ui->colorPanel->pointerLeft();
     rotation = 0;
 
     if (!controller.isConnected() && !controller.connectToDevice(ip, port))
@@ -187,7 +194,7 @@ void RemoteScreenDialog::keyReleaseEvent(QKeyEvent *event)
 
 void RemoteScreenDialog::contextMenuEvent(QContextMenuEvent *event)
 {
-    ui->lePos->setText(QString::asprintf("(%d,%d)", event->pos().x(), event->pos().y()));
+    ui->colorPanel->setPositionText(QString::asprintf("(%d,%d)", event->pos().x(), event->pos().y()));
 }
 
 void RemoteScreenDialog::closeEvent(QCloseEvent *event)
@@ -201,47 +208,47 @@ void RemoteScreenDialog::closeEvent(QCloseEvent *event)
 
 void RemoteScreenDialog::slot_mouseMoveInRemoteScreen(int x, int y)
 {
-    colorPicker->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
+    ui->colorPanel->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
 }
 
 void RemoteScreenDialog::slot_mouseLeaveToRemoteScreen()
 {
-    colorPicker->pointerLeft();
+    ui->colorPanel->pointerLeft();
 }
 
 void RemoteScreenDialog::on_action_save_color1_triggered()
 {
-    colorPicker->saveColor(1);
+    ui->colorPanel->saveColor(1);
 }
 
 void RemoteScreenDialog::on_action_save_color2_triggered()
 {
-    colorPicker->saveColor(2);
+    ui->colorPanel->saveColor(2);
 }
 
 void RemoteScreenDialog::on_action_save_color3_triggered()
 {
-    colorPicker->saveColor(3);
+    ui->colorPanel->saveColor(3);
 }
 
 void RemoteScreenDialog::on_action_save_color4_triggered()
 {
-    colorPicker->saveColor(4);
+    ui->colorPanel->saveColor(4);
 }
 
 void RemoteScreenDialog::on_action_save_color5_triggered()
 {
-    colorPicker->saveColor(5);
+    ui->colorPanel->saveColor(5);
 }
 
 void RemoteScreenDialog::on_action_save_color6_triggered()
 {
-    colorPicker->saveColor(6);
+    ui->colorPanel->saveColor(6);
 }
 
 void RemoteScreenDialog::on_action_clean_color_buf_triggered()
 {
-    colorPicker->clearColorBuffers();
+    ui->colorPanel->clearColorBuffers();
 }
 
 // ---- Screenshots -----------------------------------------------------------------------------

@@ -7,8 +7,6 @@
 #include <QPixmap>
 #include <QSet>
 
-#include <memory>
-
 class ColorPickerPanel;
 class MyLabel;
 class PCClientControllor;
@@ -46,6 +44,7 @@ public:
     MyLabel *picture() const { return imageLabel; }
     QScrollArea *frameArea() const { return scrollArea; }
     Ui::RemoteScreenDialog *form() const { return ui; }
+    ColorPickerPanel *colorPanel() const;
 
 signals:
     void signal_rectScreencap();
@@ -95,5 +94,4 @@ private:
     int rotation = 0;
     bool firstFrameShown = false;
     QSet<int> pressedKeys; // forwarded presses not yet released
-    std::unique_ptr<ColorPickerPanel> colorPicker; // holds the last pointer position
 };
