@@ -31,13 +31,6 @@ namespace {
 
 constexpr int kSeconds = 15;
 
-void runFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 double percentile(std::vector<double> values, double p)
 {
     if (values.empty())
@@ -141,15 +134,7 @@ int main(int argc, char **argv)
 
     RemoteScreenDialog window(deviceController);
     const auto stream = [&window](int port) {
-        if (!window.initRemoteScreen(QStringLiteral("127.0.0.1"), port))
-            qFatal("cannot reach the simulated device");
-        QElapsedTimer waited;
-        waited.start();
-        while (!window.isFirstFrameShown() && waited.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-        if (!window.isFirstFrameShown())
-            qFatal("no frame");
-        window.show();
+        startStream(window, port);
         runFor(1000); // warm up
     };
     stream(device.port);

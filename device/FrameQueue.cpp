@@ -1,20 +1,22 @@
 #include "device/FrameQueue.h"
 
-FrameQueue::FrameQueue(int capacity)
-    : limit(qMax(1, capacity))
+FrameQueue::FrameQueue(int capacity, qint64 byteBudget)
+    : limit(qMax(1, capacity)), budget(byteBudget)
 {
 }
 
 bool FrameQueue::push(Frame &&frame)
 {
-    Frame dropped; // let go of outside the lock
+    std::deque<Frame> dropped; // let go of outside the lock
     QMutexLocker lock(&mutex);
     const bool wasEmpty = frames.empty();
-    if (int(frames.size()) >= limit) {
-        dropped = std::move(frames.front());
+    while (!frames.empty() && (int(frames.size()) >= limit || bytes + frame.colors.size() > budget)) {
+        bytes -= frames.front().colors.size();
+        dropped.push_back(std::move(frames.front()));
         frames.pop_front();
         ++droppedCount;
     }
+    bytes += frame.colors.size();
     frames.push_back(std::move(frame));
     lock.unlock();
     return wasEmpty;
@@ -27,7 +29,14 @@ bool FrameQueue::take(Frame *frame)
         return false;
     *frame = std::move(frames.front());
     frames.pop_front();
+    bytes -= frame->colors.size();
     return true;
+}
+
+bool FrameQueue::isCrowded() const
+{
+    QMutexLocker lock(&mutex);
+    return bytes * 2 > budget;
 }
 
 bool FrameQueue::isEmpty() const
@@ -47,6 +56,7 @@ void FrameQueue::clear()
     std::deque<Frame> waiting; // let go of outside the lock
     QMutexLocker lock(&mutex);
     waiting.swap(frames);
+    bytes = 0;
 }
 
 quint64 FrameQueue::dropped() const

@@ -1,5 +1,6 @@
 #include "device/MessageReader.h"
 
+#include "device/FBInfo.h"
 #include "device/ScriptImportRecord.h"
 
 #include <QIODevice>
@@ -179,8 +180,10 @@ MessageReader::Status MessageReader::afterPayload()
         return Status::Message;
     case Channel::Frame: {
         const bool wholeFrame = head.command == MessageHeader::Frame && head.length >= kFrameRecordSize;
-        return startData(qFromLittleEndian<qint32>(fixed.constData() + 8), limits.data, wholeFrame,
-                         QStringLiteral("帧数据"));
+        const FBInfo info = FBInfo::fromBytes(fixed.constData());
+        if (wholeFrame && (info.width > limits.frameSide || info.height > limits.frameSide))
+            return fail(QStringLiteral("帧尺寸无效（%1x%2）").arg(info.width).arg(info.height));
+        return startData(info.dataSize, limits.data, wholeFrame, QStringLiteral("帧数据"));
     }
     case Channel::Request:
         return startData(head.extraLength, limits.data, true, QStringLiteral("数据"));

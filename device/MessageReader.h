@@ -17,7 +17,8 @@ class QIODevice;
 //     log text; 4: int32 port; any other: `length` bytes, skipped. `extraLength` is not used.
 //   Frame (device to IDE): `length` bytes of frame record (the first 68 are kept; a longer
 //     record's rest is skipped, a shorter one is zero-filled and its frame discarded), then
-//     `dataSize` (record offset 8) pixel bytes; kept for command 6, skipped otherwise.
+//     `dataSize` (record offset 8) pixel bytes; kept for command 6, skipped otherwise. A frame
+//     wider or higher (offsets 12, 16) than the frame side cap is refused.
 //   Request (IDE to device, read by the simulated device): `length` bytes of fixed payload,
 //     then `extraLength` bytes of data.
 class MessageReader
@@ -31,6 +32,10 @@ public:
         qint64 payload = 1 << 20;   // fixed payloads, frame records, skipped messages
         qint64 text = 16 << 20;     // a log text
         qint64 data = 256 << 20;    // frame pixels, an imported file
+        // The largest screen a phone or tablet has is under 4096 pixels a side; twice that
+        // leaves room for any to come. With at most 32 bits a pixel, 8192 x 8192 fills the
+        // data cap.
+        qint64 frameSide = 8192;
     };
 
     static constexpr int kFrameRecordSize = 68; // FBInfo and screencapMode
@@ -47,6 +52,8 @@ public:
     Status readFrom(QIODevice *device);
     // Forgets a partial message and any error, e.g. for a new connection.
     void reset();
+    // True when no byte of the next message has been taken yet.
+    bool isBetweenMessages() const { return phase == Phase::Done || (phase == Phase::Header && phaseGot == 0); }
 
     // The message last yielded, valid until the next feed(), readFrom() or reset().
     const MessageHeader &header() const { return head; }

@@ -5,9 +5,21 @@
 
 #include <QtEndian>
 
+namespace {
+// What the socket takes from the connection ahead of the reader: while a frame is held off,
+// the rest stays with the operating system and the device.
+constexpr qint64 kSocketBuffer = 1 << 20;
+constexpr int kHoldOffMs = 2;
+} // namespace
+
 RemoteScreenClient::RemoteScreenClient(FrameQueue *frames)
     : frames(frames)
 {
+    socket.setReadBufferSize(kSocketBuffer);
+    holdOff.setSingleShot(true);
+    holdOff.setTimerType(Qt::PreciseTimer);
+    holdOff.setInterval(kHoldOffMs);
+    connect(&holdOff, &QTimer::timeout, this, &RemoteScreenClient::slot_readyRead);
     connect(&socket, &QAbstractSocket::connected, this, &RemoteScreenClient::slot_connected);
     connect(&socket, &QIODevice::readyRead, this, &RemoteScreenClient::slot_readyRead);
     connect(&socket, &QAbstractSocket::errorOccurred, this, &RemoteScreenClient::slot_error);
@@ -40,6 +52,10 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 void RemoteScreenClient::slot_readyRead()
 {
     while (socket.isOpen()) {
+        if (reader.isBetweenMessages() && frames->isCrowded()) {
+            holdOff.start();
+            return;
+        }
         switch (reader.readFrom(&socket)) {
         case MessageReader::Status::NeedMore:
             return;

@@ -5,6 +5,7 @@
 #include "support/TestPictures.h"
 
 #include <QLineEdit>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -41,6 +42,12 @@ struct PickerForm
     }
 };
 
+// The coded picture, upright.
+ShownPicture coded(int width, int height)
+{
+    return ShownPicture(TestPictures::codedPixmap(width, height).toImage(), 0);
+}
+
 const QRgb kCross = 0xFF00A2E8; // kCrossColor as it shows on the opaque square
 
 } // namespace
@@ -58,6 +65,8 @@ private slots:
     void magnifierNeverReadsOutside();
     void bufferRow_data();
     void bufferRow();
+    void turnedPicture_data();
+    void turnedPicture();
     void rotationSwapsPosition_data();
     void rotationSwapsPosition();
     void swappedReadoutButNotBuffer();
@@ -88,7 +97,7 @@ void TestColorPicker::readout()
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setPixel(7, 9, pixel);
-    const ColorPicker::Readout r = ColorPicker::readout(QPixmap::fromImage(image), 7, 9, false);
+    const ColorPicker::Readout r = ColorPicker::readout(ShownPicture(image, 0), 7, 9, false);
     QCOMPARE((QStringList{r.texts.position, r.texts.color, r.texts.red, r.texts.green, r.texts.blue}), texts);
     QCOMPARE(r.swatch.size(), QSize(1, 1));
     QCOMPARE(r.swatch.pixel(0, 0), pixel);
@@ -113,7 +122,7 @@ void TestColorPicker::magnifierCross()
     QFETCH(QPoint, pointer);
     QFETCH(QPoint, squareOrigin);
     QFETCH(QPoint, cross);
-    const QPixmap picture = TestPictures::codedPixmap(200, 200);
+    const ShownPicture picture = coded(200, 200);
     const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
     QCOMPARE(square.size(), QSize(11, 11));
     for (int j = 0; j < 11; ++j) {
@@ -149,7 +158,7 @@ void TestColorPicker::magnifierNeverReadsOutside()
 {
     QFETCH(QPoint, pointer);
     QFETCH(QString, colorText);
-    const QPixmap picture = TestPictures::codedPixmap(100, 80);
+    const ShownPicture picture = coded(100, 80);
     const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
     QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
     QCOMPARE(r.texts.color, colorText);
@@ -194,7 +203,7 @@ void TestColorPicker::bufferRow()
 {
     QFETCH(QPoint, at);
     QFETCH(bool, filled);
-    const ColorPicker::BufferRow row = ColorPicker::bufferRow(TestPictures::codedPixmap(100, 80), at.x(), at.y());
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(coded(100, 80), at.x(), at.y());
     if (!filled) {
         QCOMPARE(row.texts, ColorPicker::Texts());
         QVERIFY(row.swatch.isNull());
@@ -207,6 +216,35 @@ void TestColorPicker::bufferRow()
     QCOMPARE(row.texts.green, QString::number(qGreen(value)));
     QCOMPARE(row.texts.blue, QString::number(qBlue(value)));
     QCOMPARE(row.swatch.pixel(0, 0), value);
+}
+
+void TestColorPicker::turnedPicture_data()
+{
+    QTest::addColumn<int>("quarterTurns");
+    for (int turns : {0, 1, 2, 3, -1, 5})
+        QTest::addRow("%d", turns) << turns;
+}
+
+// Read without turning the whole picture, but the same as a picture turned pixel by pixel.
+void TestColorPicker::turnedPicture()
+{
+    QFETCH(int, quarterTurns);
+    const QImage image = TestPictures::codedPixmap(7, 5).toImage();
+    const QImage turned = TestPictures::turnedClockwise(image, quarterTurns);
+    const ShownPicture picture(image, quarterTurns);
+    QCOMPARE(picture.size(), turned.size());
+    QCOMPARE(picture.toImage().convertToFormat(QImage::Format_RGB32), turned);
+    QCOMPARE(picture.copy(QRect(1, 2, 3, 2)).convertToFormat(QImage::Format_RGB32), turned.copy(1, 2, 3, 2));
+    QCOMPARE(picture.copy(QRect(3, 3, 9, 9)).convertToFormat(QImage::Format_RGB32),
+             turned.copy(QRect(3, 3, 9, 9).intersected(turned.rect())));
+    // Drawn through its transform, it is the turned picture too.
+    QImage drawn(turned.size(), QImage::Format_RGB32);
+    QPainter painter(&drawn);
+    painter.setTransform(picture.transform());
+    painter.drawImage(0, 0, image);
+    painter.end();
+    QCOMPARE(drawn, turned);
+    QCOMPARE(ColorPicker::readout(picture, 4, 1, false).texts.color, ColorPicker::colorText(turned.pixel(4, 1)));
 }
 
 void TestColorPicker::rotationSwapsPosition_data()

@@ -6,6 +6,7 @@
 #include "device/MessageHeader.h"
 #include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
+#include "device/RemoteScreenClient.h"
 #include "simulator/SimFrameEncoder.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
@@ -94,6 +95,7 @@ private slots:
     void badFrameInput_data();
     void badFrameInput();
     void slowConsumerKeepsTheQueueBounded();
+    void crowdedQueueHoldsOffTheNextFrame();
     void simulatorFrameMessage();
     void simulatorClosesOnBadInput();
     void simulatorOptions_data();
@@ -427,6 +429,32 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     QVERIFY(largestQueue <= queue.capacity());
     QTRY_VERIFY(delivered >= 1 + queue.capacity()); // the waiting frames still arrive, then newer ones
     controller.stopRemoteScreen();
+}
+
+void DeviceLinkTest::crowdedQueueHoldsOffTheNextFrame()
+{
+    QTcpServer fake;
+    QVERIFY(fake.listen(QHostAddress::LocalHost, 0));
+    FrameQueue queue(3, 100); // a frame of 64 bytes crowds it
+    RemoteScreenClient client(&queue);
+    client.connectToDevice(QStringLiteral("127.0.0.1"), fake.serverPort());
+    QVERIFY(fake.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> peer(fake.nextPendingConnection());
+    QByteArray frames;
+    for (char tag : {'a', 'b', 'c'})
+        frames += frame(6, 32, 4, 4, 64, QByteArray(64, tag));
+    peer->write(frames); // arrive together
+
+    // One at a time, each after the one before was taken; none dropped.
+    QByteArray seen;
+    for (int i = 0; i < 3; ++i) {
+        QTRY_COMPARE(queue.size(), 1);
+        FrameQueue::Frame taken;
+        QVERIFY(queue.take(&taken));
+        seen += char(taken.colors.data()[0]);
+    }
+    QCOMPARE(seen, QByteArray("abc"));
+    QCOMPARE(queue.dropped(), quint64(0));
 }
 
 void DeviceLinkTest::simulatorFrameMessage()

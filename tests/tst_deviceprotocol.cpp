@@ -424,6 +424,10 @@ void DeviceProtocolTest::badInput_data()
                                               << QStringLiteral("-4");
     QTest::newRow("frame: dataSize over 256 MiB")
         << frame << header(6, 68) + frameRecord(32, (256 << 20) + 1, 1, 1, 0, 0) << QStringLiteral("268435457");
+    QTest::newRow("frame: wider than 8192") << frame << header(6, 68) + frameRecord(32, 8193 * 4, 8193, 1, 0, 0)
+                                            << QStringLiteral("8193x1");
+    QTest::newRow("frame: higher than 8192") << frame << header(6, 68) + frameRecord(24, 3 * 8200, 1, 8200, 0, 0)
+                                             << QStringLiteral("1x8200");
     QTest::newRow("frame: skipped message with absurd dataSize")
         << frame << header(5, 68) + frameRecord(32, 0x7fffffff, 1, 1, 0, 0) << QStringLiteral("2147483647");
     QTest::newRow("request: negative extra length") << request << header(20, 44, -1) + QByteArray(44, '\0')
@@ -459,7 +463,7 @@ void DeviceProtocolTest::defaultCaps()
     QCOMPARE(control.feed(log.constData(), log.size(), &used), MessageReader::Status::NeedMore);
     QCOMPARE(used, qint64(log.size()));
 
-    const QByteArray frame = header(6, 68) + frameRecord(32, 256 << 20, 1, 1, 0, 0);
+    const QByteArray frame = header(6, 68) + frameRecord(32, 256 << 20, 8192, 8192, 0, 0);
     MessageReader frames(MessageReader::Channel::Frame);
     QCOMPARE(frames.feed(frame.constData(), frame.size(), &used), MessageReader::Status::NeedMore);
 }
@@ -579,6 +583,28 @@ void DeviceProtocolTest::frameQueueBound()
     }
     QVERIFY(!queue.take(&taken));
     QVERIFY(queue.push(frame(6))); // empty again: wake
+
+    // Bounded in bytes too: frames over half the budget wait one at a time.
+    FrameQueue bytes(3, 100);
+    auto sized = [](qint64 size) {
+        FrameQueue::Frame f;
+        f.colors = FrameBuffer::allocate(size);
+        f.fbi.width = int(size);
+        return f;
+    };
+    bytes.push(sized(20));
+    bytes.push(sized(30));
+    QVERIFY(!bytes.isCrowded()); // 50 of 100
+    bytes.push(sized(60));       // drops the 20
+    QCOMPARE(bytes.size(), 2);
+    QVERIFY(bytes.isCrowded());
+    bytes.push(sized(60)); // drops the 30 and the first 60
+    QCOMPARE(bytes.size(), 1);
+    QCOMPARE(bytes.dropped(), quint64(3));
+    bytes.push(sized(150)); // larger than the budget: still waits, alone
+    QVERIFY(bytes.take(&taken));
+    QCOMPARE(taken.fbi.width, 150);
+    QVERIFY(!bytes.isCrowded());
 }
 
 QTEST_MAIN(DeviceProtocolTest)

@@ -37,24 +37,9 @@
 
 namespace {
 
-// An independent turn by quarter turns clockwise, pixel by pixel.
-QImage turnedClockwise(const QImage &image, int quarterTurns)
-{
-    QImage turned = image;
-    for (int q = 0; q < ((quarterTurns % 4) + 4) % 4; ++q) {
-        QImage next(turned.height(), turned.width(), QImage::Format_RGB32);
-        for (int y = 0; y < turned.height(); ++y) {
-            for (int x = 0; x < turned.width(); ++x)
-                next.setPixel(turned.height() - 1 - y, x, turned.pixel(x, y));
-        }
-        turned = next;
-    }
-    return turned;
-}
-
 QImage shown(const RemoteScreenDialog &window)
 {
-    return window.picture()->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32);
+    return window.picture()->shownPicture().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // The picture as a frame of the given depth shows it (16 bits lose colour bits).
@@ -174,6 +159,7 @@ private slots:
     void fourthByteIsNoAlpha();
     void firstFramePlacementAndFrameArea_data();
     void firstFramePlacementAndFrameArea();
+    void wideFirstFrameFitsTheDesktop();
     void touchesKeysAndContextMenu();
     void closingStopsFramesKeepsControl();
     void newWindowRetiresTheEarlierOne();
@@ -304,7 +290,7 @@ void TestRemoteScreen::rotation()
     for (int i = 0; i < leftClicks; ++i)
         window.form()->pbLeftRotate->click();
     QCOMPARE(window.rotationDegrees(), degrees);
-    const QImage expected = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), degrees / 90);
+    const QImage expected = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), degrees / 90);
     QTRY_COMPARE(shown(window), expected); // from the next frame on
     QCOMPARE(window.picture()->size(), expected.size());
     QCOMPARE(window.form()->labRR->text(), QStringLiteral("12x7"));
@@ -338,7 +324,7 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
         reuse.emplace_back(new uchar[size_t(info.dataSize)]);
         std::memset(reuse.back().get(), 0x5A, size_t(info.dataSize));
     }
-    const QImage expected = turnedClockwise(asShown(picture, depth), rightClicks);
+    const QImage expected = TestPictures::turnedClockwise(asShown(picture, depth), rightClicks);
     QCOMPARE(shown(window), expected);
     QCOMPARE(window.picture()->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
 }
@@ -370,7 +356,7 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     QImage expected(2, 1, QImage::Format_RGB32);
     expected.setPixel(0, 0, qRgb(0x12, 0x34, 0x56));
     expected.setPixel(1, 0, qRgb(0x03, 0x02, 0x01));
-    QCOMPARE(shown(window), turnedClockwise(expected, rightClicks));
+    QCOMPARE(shown(window), TestPictures::turnedClockwise(expected, rightClicks));
     mouse(window.picture(), QEvent::MouseMove, QPointF(0, 0), Qt::NoButton);
     QCOMPARE(window.colorPanel()->form()->leColor->text(), QStringLiteral("0x123456"));
     QCOMPARE(window.colorPanel()->form()->leRed->text(), QStringLiteral("18"));
@@ -411,6 +397,18 @@ void TestRemoteScreen::firstFramePlacementAndFrameArea()
     showFrame(window, picture, 16);
     QCOMPARE(window.frameArea()->size(), area);
     QCOMPARE(window.size(), QSize(frame.width() + 580, 700)); // placed once only
+}
+
+void TestRemoteScreen::wideFirstFrameFitsTheDesktop()
+{
+    QImage picture(8000, 2, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    RemoteScreenDialog window(deviceController);
+    showFrame(window, picture);
+    const QRect available = window.screen()->availableVirtualGeometry();
+    QVERIFY2(window.x() >= available.left() && window.geometry().right() <= available.right(),
+             qPrintable(QStringLiteral("%1 wide at %2").arg(window.width()).arg(window.x())));
+    QVERIFY(window.frameArea()->width() < available.width()); // the picture scrolls in it
 }
 
 void TestRemoteScreen::touchesKeysAndContextMenu()
@@ -462,13 +460,13 @@ void TestRemoteScreen::closingStopsFramesKeepsControl()
     QVERIFY(!sim.events.contains(QStringLiteral("control connection closed")));
 
     // Unsubscribed: no frames, and a press on its picture goes nowhere.
-    const qint64 pictureKey = window.picture()->pixmap(Qt::ReturnByValue).cacheKey();
+    const qint64 pictureKey = window.picture()->shownPicture().source().cacheKey();
     mouse(window.picture(), QEvent::MouseButtonPress, QPointF(3, 4));
     key(&window, QEvent::KeyPress, Qt::Key_B);
     QVERIFY(deviceController.sendTouchPress(1, 2));
     QTRY_VERIFY(!touches(sim).isEmpty());
     QCOMPARE(touches(sim), QStringList{QStringLiteral("touch press (1, 2)")});
-    QCOMPARE(window.picture()->pixmap(Qt::ReturnByValue).cacheKey(), pictureKey);
+    QCOMPARE(window.picture()->shownPicture().source().cacheKey(), pictureKey);
     // The closed window still tells the saver its last frame.
     QCOMPARE(window.frameInfo().width, 36);
 }
@@ -505,8 +503,8 @@ void TestRemoteScreen::newWindowRetiresTheEarlierOne()
     RemoteScreenDialog *second = lastRemoteScreenDialog;
     QVERIFY(second && second->isVisible());
     QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
-    const qint64 key = second->picture()->pixmap(Qt::ReturnByValue).cacheKey();
-    QTRY_VERIFY(second->picture()->pixmap(Qt::ReturnByValue).cacheKey() != key);
+    const qint64 key = second->picture()->shownPicture().source().cacheKey();
+    QTRY_VERIFY(second->picture()->shownPicture().source().cacheKey() != key);
 }
 
 void TestRemoteScreen::connectFailures_data()
@@ -545,7 +543,7 @@ void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
     RemoteScreenDialog window(deviceController);
     window.form()->pbRightRotate->click();
     showFrame(window, picture);
-    const QImage turned = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
+    const QImage turned = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
     QCOMPARE(window.picture()->size(), QSize(50, 60));
 
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
@@ -630,14 +628,14 @@ void TestRemoteScreen::screenshotsIntoTheProject()
 
     // The full capture of the turned picture: 1280 x 720, while the directory says 720x1280.
     window->form()->pbRightRotate->click();
-    QTRY_COMPARE(window->picture()->pixmap(Qt::ReturnByValue).size(), QSize(1280, 720));
+    QTRY_COMPARE(window->picture()->shownPicture().size(), QSize(1280, 720));
     QStringList before = filesIn(dir);
     window->form()->action_full_screencap->trigger();
     QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,1280,720"));
     const QString full = newFile(before);
     QVERIFY(!full.isEmpty());
     QVERIFY2(QRegularExpression(QStringLiteral("/截图_\\d+(_\\d+)?\\.bmp$")).match(full).hasMatch(), qPrintable(full));
-    QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), turnedClockwise(picture, 1));
+    QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), TestPictures::turnedClockwise(picture, 1));
 
     // Closed, the window still names the directory.
     window->close();

@@ -1,14 +1,19 @@
 #pragma once
 
-// Shared by the screen benchmarks: the simulated device on a thread of its own, and the
-// process's memory figures.
+// Shared by the screen benchmarks: the simulated device on a thread of its own, the stream to a
+// remote screen window, and the process's memory figures.
+#include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimTestPattern.h"
 #include "simulator/SimulatedDevice.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 
@@ -76,4 +81,27 @@ inline long statusKb(const char *field)
             return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+// Lets the event loop run for a while.
+inline void runFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Starts the stream of the device at port into window, waits up to a minute for the first frame
+// to place the window, and shows it.
+inline void startStream(RemoteScreenDialog &window, int port)
+{
+    if (!window.initRemoteScreen(QStringLiteral("127.0.0.1"), port))
+        qFatal("cannot reach the simulated device");
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.isFirstFrameShown() && waited.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (!window.isFirstFrameShown())
+        qFatal("no frame");
+    window.show();
 }

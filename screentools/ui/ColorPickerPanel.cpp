@@ -1,6 +1,7 @@
 #include "screentools/ui/ColorPickerPanel.h"
 
 #include "screentools/ColorPicker.h"
+#include "screentools/ui/MyLabel.h"
 #include "ui_ColorPickerPanel.h"
 
 namespace {
@@ -40,7 +41,7 @@ ColorPickerPanel::~ColorPickerPanel()
     delete ui;
 }
 
-void ColorPickerPanel::setPicture(QLabel *picture)
+void ColorPickerPanel::setPicture(MyLabel *picture)
 {
     this->picture = picture;
 }
@@ -73,7 +74,7 @@ void ColorPickerPanel::setShortcutHintShown(bool shown)
 void ColorPickerPanel::pointerMoved(int x, int y, bool swapPosition)
 {
     const ColorPicker::Readout readout =
-        ColorPicker::readout(picture->pixmap(Qt::ReturnByValue), x, y, swapPosition);
+        ColorPicker::readout(picture->shownPicture(), x, y, swapPosition);
     setTexts({ui->lePos, ui->leColor, ui->leRed, ui->leGreen, ui->leBlue}, readout.texts);
     showImage(ui->labColorShow, readout.swatch);
     ui->labRectPixsShow->setPixmap(QPixmap::fromImage(readout.magnifier));
@@ -95,7 +96,7 @@ void ColorPickerPanel::setColorBuffer(int x, int y, int n)
 {
     if (n < 1 || n > kBuffers)
         return;
-    const ColorPicker::BufferRow row = ColorPicker::bufferRow(picture->pixmap(Qt::ReturnByValue), x, y);
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(picture->shownPicture(), x, y);
     setTexts(rows[size_t(n - 1)].texts, row.texts);
     showImage(rows[size_t(n - 1)].swatch, row.swatch);
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 
+class MyLabel;
 class QLabel;
 class QLineEdit;
 
@@ -28,7 +29,7 @@ public:
     ~ColorPickerPanel() override;
 
     // The label whose picture the readout and the buffers read, as drawn.
-    void setPicture(QLabel *picture);
+    void setPicture(MyLabel *picture);
     // A group of the window's own, shown below the readout and above the colour buffers, after
     // those added before it.
     void addWindowGroup(QWidget *group);
@@ -67,7 +68,7 @@ private:
 
     Ui::ColorPickerPanel *ui;
     std::array<Row, kBuffers> rows;
-    QLabel *picture = nullptr;
+    MyLabel *picture = nullptr;
     int lastX = -1;
     int lastY = -1;
 };

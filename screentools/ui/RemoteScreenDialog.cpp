@@ -13,10 +13,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTransform>
 #include <QtMath>
-
-#include <memory>
 
 namespace {
 
@@ -98,7 +95,7 @@ void RemoteScreenDialog::unsubscribe()
 
 void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, int mode)
 {
-    FrameBuffer colors = std::move(frame); // let go of when the picture has its own pixels
+    FrameBuffer colors = std::move(frame);
     const int w = info.width;
     const int h = info.height;
     const bool upright = rotation % 180 == 0;
@@ -131,33 +128,32 @@ void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, i
     // picked colour black. Same bytes, read as opaque.
     if (image.format() == QImage::Format_ARGB32)
         image.reinterpretAsFormat(QImage::Format_RGB32);
-    // Turned by the remainder: rotate(450) would not be an exact quarter turn in floating point,
-    // and the general path would give a picture a pixel larger.
-    if (!image.isNull() && rotation % 360 != 0)
-        image = image.transformed(QTransform().rotate((rotation % 360 + 360) % 360), Qt::FastTransformation);
-    // The buffer is let go of below, and QPixmap::fromImage may keep using an image's pixels
-    // without copying them: an image still over the buffer gets pixels of its own first, in the
-    // format the screen draws.
-    if (!image.isNull() && image.constBits() == colors.data())
-        image = image.format() == QImage::Format_RGB32 ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
+    // Drawn from the frame's own bytes, turned as it is drawn: no copy of the picture is made.
     imageLabel->setPositionScale(ratio);
-    imageLabel->setPixmap(pixmap);
+    imageLabel->setPicture(ShownPicture(image, rotation / 90));
+    // Kept while the picture lies over it; the last frame's buffer goes now that nothing shows it.
+    shownFrame = std::move(colors);
     imageLabel->repaint();
 }
 
 void RemoteScreenDialog::placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight)
 {
+    // A picture wider than the desktop is scrolled in a window that fits on it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect available = screen->availableVirtualGeometry();
+    const int windowWidth = qMin(shownWidth + 580, available.width());
+    const int paneWidth = qMin(deliveredWidth + 30, qMax(30, available.width() - 550));
     const int windowHeight = height();
-    setGeometry(x(), 0, shownWidth + 580, windowHeight);
-    ui->widget->setGeometry(ui->widget->x(), ui->widget->y(), deliveredWidth + 30, areaHeight);
+    setGeometry(x(), 0, windowWidth, windowHeight);
+    ui->widget->setGeometry(ui->widget->x(), ui->widget->y(), paneWidth, areaHeight);
     // The splitter sits at the central widget's origin.
-    ui->splitter->setGeometry(0, 0, shownWidth + 650, windowHeight);
-    ui->splitter->setSizes({deliveredWidth + 30, shownWidth + 650 - deliveredWidth - 30 - ui->splitter->handleWidth()});
-    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
-    move(desktop.left() + qMax(0, (desktop.width() - width()) / 2),
-         desktop.top() + qMax(0, (desktop.height() - windowHeight) / 2 - 50));
+    ui->splitter->setGeometry(0, 0, windowWidth + 70, windowHeight);
+    ui->splitter->setSizes({paneWidth, windowWidth + 70 - paneWidth - ui->splitter->handleWidth()});
+    const QRect desktop = screen->virtualGeometry();
+    const int left = desktop.left() + qMax(0, (desktop.width() - width()) / 2);
+    const int top = desktop.top() + qMax(0, (desktop.height() - windowHeight) / 2 - 50);
+    move(qMax(available.left(), qMin(left, available.right() + 1 - width())),
+         qMax(available.top(), qMin(top, available.bottom() + 1 - windowHeight)));
     firstFrameShown = true;
 }
 
@@ -261,7 +257,7 @@ void RemoteScreenDialog::on_rect_screencap_action_triggered()
 void RemoteScreenDialog::on_action_full_screencap_triggered()
 {
     // The picture as shown: turned, one device pixel per pixel.
-    QPixmap shown = imageLabel->pixmap(Qt::ReturnByValue);
+    const QPixmap shown = QPixmap::fromImage(imageLabel->shownPicture().toImage());
     emit signal_fullScreencap(shown, 0, 0, shown.width(), shown.height());
 }
 

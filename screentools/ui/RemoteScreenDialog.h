@@ -94,4 +94,5 @@ private:
     int rotation = 0;
     bool firstFrameShown = false;
     QSet<int> pressedKeys; // forwarded presses not yet released
+    FrameBuffer shownFrame; // the buffer the picture lies over
 };
