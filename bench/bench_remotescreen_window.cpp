@@ -5,9 +5,10 @@
 //      in FBInfo fields 9 and 10) to the end of the window's synchronous repaint of the label.
 //      Goal: median under 10 ms.
 //  (c) resident memory while it runs. Goal: flat.
-// Upright and turned by 90°, one after the other, then turned with the device at 60 frames a
-// second, a phone's pace. Last, for where the time goes, the window's own work for one frame
-// (no network): exchange, own pixels, turning, pixmap and repaint.
+// Upright and turned by 90°, one after the other (goal: turned as upright), then turned with the
+// device at 60 frames a second, a phone's pace. Last, for where the time goes, the window's own
+// work for one frame (no network): the red/blue exchange and the repaint that draws the picture
+// from the frame's buffer, turned as it is drawn.
 #include "bench/support/BenchDevice.h"
 #include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"

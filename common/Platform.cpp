@@ -5,6 +5,14 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+#include <climits>
+
 namespace {
 
 Platform::UrlOpener &urlOpener()
@@ -129,4 +137,14 @@ QProcess *Platform::startUsbForwarding(QObject *parent)
     process->start(QStringLiteral("/bin/sh"), {usbForwardingScript()});
 #endif
     return process;
+}
+
+qint64 Platform::receiveArrived(qintptr socket, char *buffer, qint64 size)
+{
+#ifdef Q_OS_WIN
+    const int n = ::recv(SOCKET(socket), buffer, int(qMin<qint64>(size, INT_MAX)), 0);
+#else
+    const ssize_t n = ::recv(int(socket), buffer, size_t(qMin<qint64>(size, SSIZE_MAX)), MSG_DONTWAIT);
+#endif
+    return n > 0 ? qint64(n) : 0;
 }

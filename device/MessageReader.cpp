@@ -1,6 +1,7 @@
 #include "device/MessageReader.h"
 
 #include "device/FBInfo.h"
+#include "device/FramePool.h"
 #include "device/ScriptImportRecord.h"
 
 #include <QIODevice>
@@ -63,14 +64,17 @@ MessageReader::Status MessageReader::feed(const char *bytes, qint64 size, qint64
     return phase == Phase::Failed ? Status::Error : status;
 }
 
-MessageReader::Status MessageReader::readFrom(QIODevice *device)
+MessageReader::Status MessageReader::readFrom(QIODevice *device, const Arrived &arrived)
 {
     beginMessage();
     while (phase != Phase::Failed) {
         const qint64 want = phaseSize - phaseGot;
         if (want > 0) {
             char *dest = destination();
-            const qint64 n = dest ? device->read(dest, want) : device->skip(want);
+            // Past the device's buffer only when it is empty, so that the bytes stay in order.
+            qint64 n = arrived && phase == Phase::Data && device->bytesAvailable() == 0 ? arrived(dest, want) : 0;
+            if (n == 0)
+                n = dest ? device->read(dest, want) : device->skip(want);
             if (n < 0)
                 return fail(QStringLiteral("读取失败：%1").arg(device->errorString()));
             if (n == 0)
@@ -197,7 +201,7 @@ MessageReader::Status MessageReader::startData(qint64 size, qint64 cap, bool kee
         return fail(QStringLiteral("%1长度无效（%2 字节）").arg(what).arg(size));
     if (!keep)
         return enter(Phase::DataSkip, size);
-    variable = FrameBuffer::allocate(size);
+    variable = buffers ? buffers->take(size) : FrameBuffer::allocate(size);
     if (variable.isNull())
         return fail(QStringLiteral("内存不足，无法接收 %1 字节").arg(size));
     return enter(Phase::Data, size);

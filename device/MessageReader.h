@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
+class FramePool;
 class QIODevice;
 
 // Incremental reader of the messages of one device connection. It is fed bytes (or reads what a
@@ -48,8 +51,16 @@ public:
 
     // Takes bytes up to the end of the next message; *consumed tells how many were taken.
     Status feed(const char *bytes, qint64 size, qint64 *consumed);
-    // Reads what the device has available, up to the end of the next message.
-    Status readFrom(QIODevice *device);
+    // Reads up to size bytes that have arrived past what a device has buffered, straight into
+    // buffer; 0 when there are none now.
+    using Arrived = std::function<qint64(char *buffer, qint64 size)>;
+    // Reads what the device has available, up to the end of the next message. Message data
+    // (frame pixels, log text, an imported file) that the device has not buffered comes from
+    // arrived, when given: read straight into its place.
+    Status readFrom(QIODevice *device, const Arrived &arrived = Arrived());
+    // Message data goes into buffers taken from pool (which must outlive the reader) instead of
+    // newly allocated ones.
+    void takeBuffersFrom(FramePool *pool) { buffers = pool; }
     // Forgets a partial message and any error, e.g. for a new connection.
     void reset();
     // True when no byte of the next message has been taken yet.
@@ -84,6 +95,7 @@ private:
 
     const Channel channel;
     const Limits limits;
+    FramePool *buffers = nullptr;
 
     Phase phase = Phase::Header;
     qint64 phaseSize = MessageHeader::kSize;

@@ -205,7 +205,7 @@ void PCClientControllor::slot_startRemoteScreenRecevier()
     auto *receiverThread = qobject_cast<RemoteScreenThread *>(QThread::currentThread());
     if (!receiverThread)
         return;
-    client = new RemoteScreenClient(&frames);
+    client = new RemoteScreenClient(&frames, &framePool);
     // The controller lives on the interface thread: these cross threads as queued calls.
     connect(client, &RemoteScreenClient::signal_frameQueued, this, &PCClientControllor::slot_takeRemoteScreenFrame);
     connect(client, &RemoteScreenClient::signal_remoteLog, this, &PCClientControllor::signal_remoteLog);

@@ -2,6 +2,7 @@
 
 #include "device/FBInfo.h"
 #include "device/FrameBuffer.h"
+#include "device/FramePool.h"
 #include "device/FrameQueue.h"
 #include "device/MessageHeader.h"
 #include "device/MessageReader.h"
@@ -86,5 +87,6 @@ private:
     RemoteScreenClient *client = nullptr; // written only on the receiver thread
     RemoteScreenThread *thread = nullptr; // written only on the interface thread
     MessageReader reader{MessageReader::Channel::Control};
+    FramePool framePool; // frame buffers used again, stream after stream
     FrameQueue frames;
 };

@@ -1,20 +1,23 @@
 #include "device/RemoteScreenClient.h"
 
+#include "common/Platform.h"
 #include "device/FrameImage.h"
 #include "device/FrameQueue.h"
 
 #include <QtEndian>
 
 namespace {
-// What the socket takes from the connection ahead of the reader: while a frame is held off,
-// the rest stays with the operating system and the device.
-constexpr qint64 kSocketBuffer = 1 << 20;
+// What the socket takes from the connection ahead of the reader: the rest of a frame is read
+// straight into its buffer, and while a frame is held off, it stays with the operating system
+// and the device.
+constexpr qint64 kSocketBuffer = 16 << 10;
 constexpr int kHoldOffMs = 2;
 } // namespace
 
-RemoteScreenClient::RemoteScreenClient(FrameQueue *frames)
+RemoteScreenClient::RemoteScreenClient(FrameQueue *frames, FramePool *pool)
     : frames(frames)
 {
+    reader.takeBuffersFrom(pool);
     socket.setReadBufferSize(kSocketBuffer);
     holdOff.setSingleShot(true);
     holdOff.setTimerType(Qt::PreciseTimer);
@@ -51,12 +54,15 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 
 void RemoteScreenClient::slot_readyRead()
 {
+    const auto arrived = [this](char *buffer, qint64 size) {
+        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size);
+    };
     while (socket.isOpen()) {
         if (reader.isBetweenMessages() && frames->isCrowded()) {
             holdOff.start();
             return;
         }
-        switch (reader.readFrom(&socket)) {
+        switch (reader.readFrom(&socket, arrived)) {
         case MessageReader::Status::NeedMore:
             return;
         case MessageReader::Status::Error:

@@ -3,12 +3,14 @@
 #include "device/DeviceKeyMap.h"
 #include "device/FBInfo.h"
 #include "device/FrameImage.h"
+#include "device/FramePool.h"
 #include "device/FrameQueue.h"
 #include "device/MessageReader.h"
 #include "device/PCClientControllor.h"
 #include "device/ScriptImportRecord.h"
 #include "support/WireBytes.h"
 
+#include <QBuffer>
 #include <QHostAddress>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -16,6 +18,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -88,6 +92,40 @@ std::vector<Seen> readAll(MessageReader::Channel channel, const QList<QByteArray
     return seen;
 }
 
+// Reads through a device that buffers piece bytes at a time, while message data past them
+// arrives straight, piece bytes at a time, as from a socket's descriptor.
+std::vector<Seen> readArriving(MessageReader::Channel channel, const QByteArray &stream, int piece)
+{
+    MessageReader reader(channel);
+    std::vector<Seen> seen;
+    qint64 next = 0; // the first byte neither buffered nor arrived
+    QBuffer device;
+    device.open(QIODevice::ReadOnly);
+    const auto arrived = [&](char *buffer, qint64 size) {
+        const qint64 n = std::min<qint64>({size, piece, stream.size() - next});
+        std::memcpy(buffer, stream.constData() + next, size_t(n));
+        next += n;
+        return n;
+    };
+    for (;;) {
+        const auto status = reader.readFrom(&device, arrived);
+        if (status == MessageReader::Status::Error)
+            return seen;
+        if (status == MessageReader::Status::Message) {
+            const auto *data = reinterpret_cast<const char *>(reader.data());
+            seen.push_back({reader.header().command, reader.payload(),
+                            data ? QByteArray(data, int(reader.dataSize())) : QByteArray()});
+            continue;
+        }
+        if (next >= stream.size())
+            return seen;
+        device.close();
+        device.setData(stream.mid(int(next), piece));
+        device.open(QIODevice::ReadOnly);
+        next += device.size();
+    }
+}
+
 void compareSeen(const std::vector<Seen> &actual, const std::vector<Seen> &expected)
 {
     QCOMPARE(actual.size(), expected.size());
@@ -147,6 +185,7 @@ private slots:
     void frameImageRefusesShortData_data();
     void frameImageRefusesShortData();
     void frameQueueBound();
+    void framePoolReusesBuffers();
 };
 
 void DeviceProtocolTest::messageHeaderRoundTrip()
@@ -341,6 +380,8 @@ void DeviceProtocolTest::readerSplitAtEveryByte()
     for (char c : stream)
         bytes.append(QByteArray(1, c));
     compareSeen(readAll(ch, bytes), whole);
+    for (int piece : {1, 2, 5, 64})
+        compareSeen(readArriving(ch, stream, piece), whole);
 }
 
 void DeviceProtocolTest::controlMessages()
@@ -607,5 +648,35 @@ void DeviceProtocolTest::frameQueueBound()
     QVERIFY(!bytes.isCrowded());
 }
 
+void DeviceProtocolTest::framePoolReusesBuffers()
+{
+    auto pool = std::make_unique<FramePool>();
+    FrameBuffer first = pool->take(100);
+    const uchar *bytes = first.data();
+    first.reset();
+    QCOMPARE(pool->kept(), 1);
+    FrameBuffer second = pool->take(60); // holds 60 and wastes no more than as much again
+    QCOMPARE(second.data(), bytes);
+    QCOMPARE(second.size(), qint64(60));
+    second = FrameBuffer(); // given back
+    FrameBuffer grown = pool->take(1000); // the frames grew: the small buffer will not serve again
+    QVERIFY(grown.data() != bytes);
+    QCOMPARE(pool->kept(), 0);
+
+    // Only a few buffers, and none large, are kept.
+    std::vector<FrameBuffer> many;
+    for (int i = 0; i < FramePool::kKeep + 2; ++i)
+        many.push_back(pool->take(1000));
+    many.clear();
+    QCOMPARE(pool->kept(), FramePool::kKeep);
+    FrameBuffer large = pool->take(FramePool::kKeepBytes + 1);
+    large.reset();
+    QCOMPARE(pool->kept(), 0);
+
+    pool.reset();
+    grown.reset(); // outlived the pool: freed
+}
+
 QTEST_MAIN(DeviceProtocolTest)
 #include "tst_deviceprotocol.moc"
+

@@ -15,6 +15,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <pthread.h>
+#include <time.h>
+
 #include <atomic>
 
 // The simulated device with its own event loop, as a separate process would have. It streams
@@ -25,6 +28,14 @@ class DeviceThread : public QThread
 public:
     explicit DeviceThread(const QString &picture, double fps = 0) : picture(picture), fps(fps) {}
     std::atomic<int> port{0};
+
+    // CPU seconds the device's thread has spent.
+    double cpuSeconds() const
+    {
+        timespec spent = {};
+        clock_gettime(cpuClock, &spent);
+        return spent.tv_sec + spent.tv_nsec / 1e9;
+    }
 
     // Starts the thread and waits until the device listens.
     void startListening()
@@ -37,6 +48,7 @@ public:
 protected:
     void run() override
     {
+        pthread_getcpuclockid(pthread_self(), &cpuClock);
         SimOptions options;
         options.port = 0;
         options.imagePath = picture;
@@ -53,7 +65,16 @@ protected:
 private:
     const QString picture;
     const double fps;
+    clockid_t cpuClock = CLOCK_THREAD_CPUTIME_ID;
 };
+
+// CPU seconds the whole process has spent.
+inline double processCpuSeconds()
+{
+    timespec spent = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return spent.tv_sec + spent.tv_nsec / 1e9;
+}
 
 // The simulated device's 720 x 1280 test pattern, still: what the benchmarks stream.
 inline QImage testPattern()
