@@ -37,7 +37,7 @@
 
 namespace {
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 7;
 constexpr int kRoundSeconds = 2;
 constexpr int kMemorySeconds = 30;
 

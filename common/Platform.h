@@ -31,10 +31,10 @@ public:
     static QString usbForwardingScript();
 
     // Reads up to size bytes that have arrived on a connected, non-blocking socket (a Qt
-    // socket's descriptor) straight into buffer, without waiting. Returns the count read, or 0
-    // when nothing is there now, the peer has closed or the socket failed: the socket's owner
-    // then learns of that as usual.
-    static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size);
+    // socket's descriptor) straight into buffer, waiting up to waitMs for the first of them.
+    // Returns the count read, or 0 when nothing came, the peer has closed or the socket failed:
+    // the socket's owner then learns of that as usual.
+    static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;

@@ -12,6 +12,9 @@ namespace {
 // and the device.
 constexpr qint64 kSocketBuffer = 16 << 10;
 constexpr int kHoldOffMs = 2;
+// The rest of a frame follows at once from a device that is sending: it is waited for here,
+// briefly, rather than by a turn of the event loop for every piece.
+constexpr int kPixelWaitMs = 10;
 } // namespace
 
 RemoteScreenClient::RemoteScreenClient(FrameQueue *frames, FramePool *pool)
@@ -55,7 +58,7 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 void RemoteScreenClient::slot_readyRead()
 {
     const auto arrived = [this](char *buffer, qint64 size) {
-        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size);
+        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size, kPixelWaitMs);
     };
     while (socket.isOpen()) {
         if (reader.isBetweenMessages() && frames->isCrowded()) {
