@@ -72,7 +72,7 @@ MessageReader::Status MessageReader::readFrom(QIODevice *device, const Arrived &
         if (want > 0) {
             char *dest = destination();
             // Past the device's buffer only when it is empty, so that the bytes stay in order.
-            qint64 n = arrived && phase == Phase::Data && device->bytesAvailable() == 0 ? arrived(dest, want) : 0;
+            qint64 n = arrived && dest && device->bytesAvailable() == 0 ? arrived(dest, want) : 0;
             if (n == 0)
                 n = dest ? device->read(dest, want) : device->skip(want);
             if (n < 0)

@@ -54,9 +54,9 @@ public:
     // Reads up to size bytes that have arrived past what a device has buffered, straight into
     // buffer; 0 when there are none now.
     using Arrived = std::function<qint64(char *buffer, qint64 size)>;
-    // Reads what the device has available, up to the end of the next message. Message data
-    // (frame pixels, log text, an imported file) that the device has not buffered comes from
-    // arrived, when given: read straight into its place.
+    // Reads what the device has available, up to the end of the next message. Bytes that the
+    // device has not buffered come from arrived, when given: read straight into their place
+    // (skipped bytes always come through the device).
     Status readFrom(QIODevice *device, const Arrived &arrived = Arrived());
     // Message data goes into buffers taken from pool (which must outlive the reader) instead of
     // newly allocated ones.

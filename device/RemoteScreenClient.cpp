@@ -12,7 +12,7 @@ namespace {
 // and the device.
 constexpr qint64 kSocketBuffer = 16 << 10;
 constexpr int kHoldOffMs = 2;
-// The rest of a frame follows at once from a device that is sending: it is waited for here,
+// The rest of a message follows at once from a device that is sending: it is waited for here,
 // briefly, rather than by a turn of the event loop for every piece.
 constexpr int kPixelWaitMs = 10;
 } // namespace
@@ -57,8 +57,10 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 
 void RemoteScreenClient::slot_readyRead()
 {
+    // The rest of a message begun is waited for; the next message is only taken if it is there.
     const auto arrived = [this](char *buffer, qint64 size) {
-        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size, kPixelWaitMs);
+        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size,
+                                        reader.isBetweenMessages() ? 0 : kPixelWaitMs);
     };
     while (socket.isOpen()) {
         if (reader.isBetweenMessages() && frames->isCrowded()) {
@@ -95,6 +97,10 @@ void RemoteScreenClient::slot_readyRead()
         frame.colors = reader.takeData();
         if (frames->push(std::move(frame)))
             emit signal_frameQueued();
+        // The next frame may well be there already; it is read after a turn of the event loop,
+        // so that a stop request is seen between frames.
+        QMetaObject::invokeMethod(this, &RemoteScreenClient::slot_readyRead, Qt::QueuedConnection);
+        return;
     }
 }
 
