@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     screenLike(720, 1280).save(path);
     ImageEditorDialog editor;
     editor.openImage(path);
-    const QPixmap picture = editor.form()->labImgShow->pixmap(Qt::ReturnByValue);
+    const ShownPicture picture = editor.form()->labImgShow->shownPicture();
     std::vector<double> moves;
     std::vector<double> cores;
     for (int i = 0; i < 2000; ++i) {

@@ -10,6 +10,15 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <poll.h>
+#include <sys/socket.h>
+#endif
+
+#include <climits>
+
 namespace {
 
 Platform::UrlOpener &urlOpener()
@@ -158,4 +167,23 @@ void Platform::stopUsbForwarding(QProcess *process)
         return;
     process->disconnect();
     delete process;
+}
+
+qint64 Platform::receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs)
+{
+#ifdef Q_OS_WIN
+    const auto receive = [&] { return ::recv(SOCKET(socket), buffer, int(qMin<qint64>(size, INT_MAX)), 0); };
+    WSAPOLLFD readable = {SOCKET(socket), POLLRDNORM, 0};
+    const auto wait = [&] { return WSAPoll(&readable, 1, waitMs) > 0; };
+#else
+    const auto receive = [&] {
+        return ::recv(int(socket), buffer, size_t(qMin<qint64>(size, SSIZE_MAX)), MSG_DONTWAIT);
+    };
+    pollfd readable = {int(socket), POLLIN, 0};
+    const auto wait = [&] { return ::poll(&readable, 1, waitMs) > 0; };
+#endif
+    auto n = receive();
+    if (n <= 0 && waitMs > 0 && wait())
+        n = receive();
+    return n > 0 ? qint64(n) : 0;
 }

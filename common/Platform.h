@@ -12,6 +12,7 @@ class QObject;
 
 // The one place that knows how this desktop opens files, folders and pages. On Windows it uses
 // explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
+// Also the one call made on a socket past Qt: a read straight into the caller's memory.
 class Platform
 {
 public:
@@ -32,6 +33,12 @@ public:
     // Ends a forwarding process (null is fine) without reporting its end as a failure.
     static void stopUsbForwarding(QProcess *process);
     static QString usbForwardingScript();
+
+    // Reads up to size bytes that have arrived on a connected, non-blocking socket (a Qt
+    // socket's descriptor) straight into buffer, waiting up to waitMs for the first of them.
+    // Returns the count read, or 0 when nothing came, the peer has closed or the socket failed:
+    // the socket's owner then learns of that as usual.
+    static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;

@@ -1,30 +1,24 @@
 #include "device/FrameQueue.h"
 
-FrameQueue::FrameQueue(int capacity)
-    : limit(qMax(1, capacity))
+FrameQueue::FrameQueue(int capacity, qint64 byteBudget)
+    : limit(qMax(1, capacity)), budget(byteBudget)
 {
 }
 
-FrameQueue::~FrameQueue()
+bool FrameQueue::push(Frame &&frame)
 {
-    clear();
-}
-
-bool FrameQueue::push(const Frame &frame)
-{
-    uchar *droppedColors = nullptr;
-    bool wasEmpty;
-    {
-        QMutexLocker lock(&mutex);
-        wasEmpty = frames.empty();
-        if (int(frames.size()) >= limit) {
-            droppedColors = frames.front().colors;
-            frames.pop_front();
-            ++droppedCount;
-        }
-        frames.push_back(frame);
+    std::deque<Frame> dropped; // let go of outside the lock
+    QMutexLocker lock(&mutex);
+    const bool wasEmpty = frames.empty();
+    while (!frames.empty() && (int(frames.size()) >= limit || bytes + frame.colors.size() > budget)) {
+        bytes -= frames.front().colors.size();
+        dropped.push_back(std::move(frames.front()));
+        frames.pop_front();
+        ++droppedCount;
     }
-    delete[] droppedColors;
+    bytes += frame.colors.size();
+    frames.push_back(std::move(frame));
+    lock.unlock();
     return wasEmpty;
 }
 
@@ -33,9 +27,16 @@ bool FrameQueue::take(Frame *frame)
     QMutexLocker lock(&mutex);
     if (frames.empty())
         return false;
-    *frame = frames.front();
+    *frame = std::move(frames.front());
     frames.pop_front();
+    bytes -= frame->colors.size();
     return true;
+}
+
+bool FrameQueue::isCrowded() const
+{
+    QMutexLocker lock(&mutex);
+    return bytes * 2 > budget;
 }
 
 bool FrameQueue::isEmpty() const
@@ -52,13 +53,10 @@ int FrameQueue::size() const
 
 void FrameQueue::clear()
 {
-    std::deque<Frame> waiting;
-    {
-        QMutexLocker lock(&mutex);
-        waiting.swap(frames);
-    }
-    for (const Frame &frame : waiting)
-        delete[] frame.colors;
+    std::deque<Frame> waiting; // let go of outside the lock
+    QMutexLocker lock(&mutex);
+    waiting.swap(frames);
+    bytes = 0;
 }
 
 quint64 FrameQueue::dropped() const

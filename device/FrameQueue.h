@@ -1,45 +1,52 @@
 #pragma once
 
 #include "device/FBInfo.h"
+#include "device/FrameBuffer.h"
 
 #include <QMutex>
 
 #include <deque>
 
 // The frames waiting between the receiver thread and the interface thread. It holds at most
-// `capacity` frames: when the interface falls behind, the oldest waiting frame is dropped and
-// its buffer freed, so a fast device cannot make the IDE's memory grow. Buffers are allocated
-// with new uchar[] and owned by the queue while they wait.
+// `capacity` frames and at most `byteBudget` bytes of them, but always the newest frame: when
+// the interface falls behind, the oldest waiting frames are dropped, so a fast device cannot
+// make the IDE's memory grow. Frames larger than half the budget wait one at a time.
 class FrameQueue
 {
 public:
     struct Frame
     {
-        uchar *colors = nullptr;
+        FrameBuffer colors;
         FBInfo fbi;
         int screencapMode = 0;
     };
 
-    explicit FrameQueue(int capacity = 3);
-    ~FrameQueue();
+    static constexpr qint64 kByteBudget = 64 << 20; // twenty 720 x 1280 frames at 32 bits
+
+    explicit FrameQueue(int capacity = 3, qint64 byteBudget = kByteBudget);
     FrameQueue(const FrameQueue &) = delete;
     FrameQueue &operator=(const FrameQueue &) = delete;
 
     // Receiver side. Returns true when the queue was empty, i.e. the consumer must be woken.
-    bool push(const Frame &frame);
-    // Consumer side: the oldest waiting frame, whose buffer the caller then owns.
+    bool push(Frame &&frame);
+    // Consumer side: the oldest waiting frame.
     bool take(Frame *frame);
     bool isEmpty() const;
     int size() const;
     int capacity() const { return limit; }
-    // Frees every waiting frame.
+    // True when another frame as large as those waiting would push them out: the receiver
+    // then leaves the next frame in the connection until the interface has taken one.
+    bool isCrowded() const;
+    // Lets go of every waiting frame.
     void clear();
     // Frames dropped since construction.
     quint64 dropped() const;
 
 private:
     const int limit;
+    const qint64 budget;
     mutable QMutex mutex;
     std::deque<Frame> frames;
+    qint64 bytes = 0; // of the waiting frames
     quint64 droppedCount = 0;
 };

@@ -1,12 +1,13 @@
 #include "device/MessageReader.h"
 
+#include "device/FBInfo.h"
+#include "device/FramePool.h"
 #include "device/ScriptImportRecord.h"
 
 #include <QIODevice>
 #include <QtEndian>
 
 #include <cstring>
-#include <new>
 
 MessageReader::MessageReader(Channel channel)
     : MessageReader(channel, Limits())
@@ -38,7 +39,6 @@ void MessageReader::beginMessage()
     head = MessageHeader();
     fixed.clear();
     variable.reset();
-    variableSize = 0;
 }
 
 MessageReader::Status MessageReader::feed(const char *bytes, qint64 size, qint64 *consumed)
@@ -64,14 +64,17 @@ MessageReader::Status MessageReader::feed(const char *bytes, qint64 size, qint64
     return phase == Phase::Failed ? Status::Error : status;
 }
 
-MessageReader::Status MessageReader::readFrom(QIODevice *device)
+MessageReader::Status MessageReader::readFrom(QIODevice *device, const Arrived &arrived)
 {
     beginMessage();
     while (phase != Phase::Failed) {
         const qint64 want = phaseSize - phaseGot;
         if (want > 0) {
             char *dest = destination();
-            const qint64 n = dest ? device->read(dest, want) : device->skip(want);
+            // Past the device's buffer only when it is empty, so that the bytes stay in order.
+            qint64 n = arrived && dest && device->bytesAvailable() == 0 ? arrived(dest, want) : 0;
+            if (n == 0)
+                n = dest ? device->read(dest, want) : device->skip(want);
             if (n < 0)
                 return fail(QStringLiteral("读取失败：%1").arg(device->errorString()));
             if (n == 0)
@@ -87,19 +90,13 @@ MessageReader::Status MessageReader::readFrom(QIODevice *device)
     return Status::Error;
 }
 
-uchar *MessageReader::takeData()
-{
-    variableSize = 0;
-    return variable.release();
-}
-
 QString MessageReader::logText() const
 {
-    const char *text = reinterpret_cast<const char *>(variable.get());
+    const char *text = reinterpret_cast<const char *>(variable.data());
     if (!text)
         return QString();
-    const void *zero = std::memchr(text, 0, static_cast<size_t>(variableSize));
-    const qint64 length = zero ? static_cast<const char *>(zero) - text : variableSize;
+    const void *zero = std::memchr(text, 0, static_cast<size_t>(variable.size()));
+    const qint64 length = zero ? static_cast<const char *>(zero) - text : variable.size();
     return QString::fromUtf8(text, static_cast<int>(length));
 }
 
@@ -111,7 +108,7 @@ char *MessageReader::destination()
     case Phase::Payload:
         return fixed.data() + phaseGot;
     case Phase::Data:
-        return reinterpret_cast<char *>(variable.get()) + phaseGot;
+        return reinterpret_cast<char *>(variable.data()) + phaseGot;
     default:
         return nullptr; // skipped bytes
     }
@@ -187,8 +184,10 @@ MessageReader::Status MessageReader::afterPayload()
         return Status::Message;
     case Channel::Frame: {
         const bool wholeFrame = head.command == MessageHeader::Frame && head.length >= kFrameRecordSize;
-        return startData(qFromLittleEndian<qint32>(fixed.constData() + 8), limits.data, wholeFrame,
-                         QStringLiteral("帧数据"));
+        const FBInfo info = FBInfo::fromBytes(fixed.constData());
+        if (wholeFrame && (info.width > limits.frameSide || info.height > limits.frameSide))
+            return fail(QStringLiteral("帧尺寸无效（%1x%2）").arg(info.width).arg(info.height));
+        return startData(info.dataSize, limits.data, wholeFrame, QStringLiteral("帧数据"));
     }
     case Channel::Request:
         return startData(head.extraLength, limits.data, true, QStringLiteral("数据"));
@@ -202,10 +201,9 @@ MessageReader::Status MessageReader::startData(qint64 size, qint64 cap, bool kee
         return fail(QStringLiteral("%1长度无效（%2 字节）").arg(what).arg(size));
     if (!keep)
         return enter(Phase::DataSkip, size);
-    variable.reset(new (std::nothrow) uchar[static_cast<size_t>(qMax<qint64>(size, 1))]);
-    if (!variable)
+    variable = buffers ? buffers->take(size) : FrameBuffer::allocate(size);
+    if (variable.isNull())
         return fail(QStringLiteral("内存不足，无法接收 %1 字节").arg(size));
-    variableSize = size;
     return enter(Phase::Data, size);
 }
 
@@ -214,6 +212,5 @@ MessageReader::Status MessageReader::fail(const QString &reason)
     phase = Phase::Failed;
     error = reason;
     variable.reset();
-    variableSize = 0;
     return Status::Error;
 }

@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QMetaMethod>
 #include <QTimer>
 #include <QtEndian>
 
@@ -217,7 +216,7 @@ void PCClientControllor::slot_startRemoteScreenRecevier()
     auto *receiverThread = qobject_cast<RemoteScreenThread *>(QThread::currentThread());
     if (!receiverThread)
         return;
-    client = new RemoteScreenClient(&frames);
+    client = new RemoteScreenClient(&frames, &framePool);
     // The controller lives on the interface thread: these cross threads as queued calls.
     connect(client, &RemoteScreenClient::signal_frameQueued, this, &PCClientControllor::slot_takeRemoteScreenFrame);
     connect(client, &RemoteScreenClient::signal_remoteLog, this, &PCClientControllor::signal_remoteLog);
@@ -245,23 +244,12 @@ void PCClientControllor::slot_takeRemoteScreenFrame()
         return;
     if (!frames.isEmpty())
         QMetaObject::invokeMethod(this, &PCClientControllor::slot_takeRemoteScreenFrame, Qt::QueuedConnection);
-    static const QMetaMethod frameSignal = QMetaMethod::fromSignal(
-        QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData));
-    if (isSignalConnected(frameSignal))
-        slot_obtainRemoteScreenData(frame.colors, frame.fbi, frame.screencapMode);
-    else
-        delete[] frame.colors;
+    slot_obtainRemoteScreenData(frame.colors, frame.fbi, frame.screencapMode);
 }
 
-void PCClientControllor::slot_obtainRemoteScreenData(uchar *colors, FBInfo fbi, int screencapMode)
+void PCClientControllor::slot_obtainRemoteScreenData(FrameBuffer &colors, FBInfo fbi, int screencapMode)
 {
     emit signal_obtainRemoteScreenData(colors, fbi, screencapMode);
-}
-
-void PCClientControllor::slot_obtainRemoteScreenData(uchar *colors, int len, int format, int deepth, int x, int y,
-                                                     int w, int h)
-{
-    emit signal_obtainRemoteScreenData(colors, len, format, deepth, x, y, w, h);
 }
 
 void PCClientControllor::slot_remoteScreenClientConnected()
@@ -270,22 +258,6 @@ void PCClientControllor::slot_remoteScreenClientConnected()
 }
 
 // ---- Input from the remote screen window -------------------------------------------------------
-
-void PCClientControllor::slot_remoteScreenMouseEvent(int type, int x, int y)
-{
-    if (type == QEvent::MouseButtonPress)
-        sendTouchPress(x, y);
-    else if (type == QEvent::MouseButtonRelease)
-        sendTouchRelease();
-}
-
-void PCClientControllor::slot_remoteScreenKeyEvent(int type, int key)
-{
-    if (type == QEvent::KeyPress)
-        slot_remoteKeyPress(key);
-    else if (type == QEvent::KeyRelease)
-        slot_remoteKeyRelease(key);
-}
 
 void PCClientControllor::slot_remoteTouchPress(int x, int y)
 {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "device/FBInfo.h"
+#include "device/FrameBuffer.h"
+#include "device/FramePool.h"
 #include "device/FrameQueue.h"
 #include "device/MessageHeader.h"
 #include "device/MessageReader.h"
@@ -54,10 +56,9 @@ signals:
     void signal_startRemoteScreen(int port);
     void signal_scriptImportComplete(QString fileName);
     void signal_remoteLog(QString text);
-    void signal_obtainRemoteScreenData(uchar *colors, int len, int format, int deepth, int x, int y, int w, int h);
-    // A frame on the interface thread. The one subscriber owns colors and frees it with delete[];
-    // frames that arrive while nobody is subscribed are freed here.
-    void signal_obtainRemoteScreenData(uchar *colors, FBInfo fbi, int screencapMode);
+    // A frame on the interface thread. The one subscriber takes colors (moves it out); a frame
+    // that nobody takes is let go of when the signal returns.
+    void signal_obtainRemoteScreenData(FrameBuffer &colors, FBInfo fbi, int screencapMode);
     void signal_remoteScreenClientConnected();
 
 public slots:
@@ -65,13 +66,8 @@ public slots:
     void slot_readyRead();
     void slot_startRemoteScreenRecevier();
     void slot_stopRemoteScreenRecevier();
-    void slot_obtainRemoteScreenData(uchar *colors, int len, int format, int deepth, int x, int y, int w, int h);
-    void slot_obtainRemoteScreenData(uchar *colors, FBInfo fbi, int screencapMode);
+    void slot_obtainRemoteScreenData(FrameBuffer &colors, FBInfo fbi, int screencapMode);
     void slot_remoteScreenClientConnected();
-    // type is QEvent::MouseButtonPress or QEvent::MouseButtonRelease.
-    void slot_remoteScreenMouseEvent(int type, int x, int y);
-    // type is QEvent::KeyPress or QEvent::KeyRelease; key a host key code.
-    void slot_remoteScreenKeyEvent(int type, int key);
     void slot_remoteTouchPress(int x, int y);
     void slot_remoteTouchRelease(int x, int y);
     void slot_remoteKeyPress(int key);
@@ -91,5 +87,6 @@ private:
     RemoteScreenClient *client = nullptr; // written only on the receiver thread
     RemoteScreenThread *thread = nullptr; // written only on the interface thread
     MessageReader reader{MessageReader::Channel::Control};
+    FramePool framePool; // frame buffers used again, stream after stream
     FrameQueue frames;
 };

@@ -1,13 +1,31 @@
 #include "device/RemoteScreenClient.h"
 
+#include "common/Platform.h"
 #include "device/FrameImage.h"
 #include "device/FrameQueue.h"
 
 #include <QtEndian>
 
-RemoteScreenClient::RemoteScreenClient(FrameQueue *frames)
+namespace {
+// What the socket takes from the connection ahead of the reader: the rest of a frame is read
+// straight into its buffer, and while a frame is held off, it stays with the operating system
+// and the device.
+constexpr qint64 kSocketBuffer = 16 << 10;
+constexpr int kHoldOffMs = 2;
+// The rest of a message follows at once from a device that is sending: it is waited for here,
+// briefly, rather than by a turn of the event loop for every piece.
+constexpr int kPixelWaitMs = 10;
+} // namespace
+
+RemoteScreenClient::RemoteScreenClient(FrameQueue *frames, FramePool *pool)
     : frames(frames)
 {
+    reader.takeBuffersFrom(pool);
+    socket.setReadBufferSize(kSocketBuffer);
+    holdOff.setSingleShot(true);
+    holdOff.setTimerType(Qt::PreciseTimer);
+    holdOff.setInterval(kHoldOffMs);
+    connect(&holdOff, &QTimer::timeout, this, &RemoteScreenClient::slot_readyRead);
     connect(&socket, &QAbstractSocket::connected, this, &RemoteScreenClient::slot_connected);
     connect(&socket, &QIODevice::readyRead, this, &RemoteScreenClient::slot_readyRead);
     connect(&socket, &QAbstractSocket::errorOccurred, this, &RemoteScreenClient::slot_error);
@@ -39,8 +57,17 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 
 void RemoteScreenClient::slot_readyRead()
 {
+    // The rest of a message begun is waited for; the next message is only taken if it is there.
+    const auto arrived = [this](char *buffer, qint64 size) {
+        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size,
+                                        reader.isBetweenMessages() ? 0 : kPixelWaitMs);
+    };
     while (socket.isOpen()) {
-        switch (reader.readFrom(&socket)) {
+        if (reader.isBetweenMessages() && frames->isCrowded()) {
+            holdOff.start();
+            return;
+        }
+        switch (reader.readFrom(&socket, arrived)) {
         case MessageReader::Status::NeedMore:
             return;
         case MessageReader::Status::Error:
@@ -68,8 +95,12 @@ void RemoteScreenClient::slot_readyRead()
             continue;
         }
         frame.colors = reader.takeData();
-        if (frames->push(frame))
+        if (frames->push(std::move(frame)))
             emit signal_frameQueued();
+        // The next frame may well be there already; it is read after a turn of the event loop,
+        // so that a stop request is seen between frames.
+        QMetaObject::invokeMethod(this, &RemoteScreenClient::slot_readyRead, Qt::QueuedConnection);
+        return;
     }
 }
 

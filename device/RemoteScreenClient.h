@@ -4,18 +4,23 @@
 #include "device/PCClientSocket.h"
 
 #include <QObject>
+#include <QTimer>
 
+class FramePool;
 class FrameQueue;
 
 // Receives the frames of one screen stream on the receiver thread. Bytes are read as they
-// arrive, without waiting for the rest of a message; each whole frame goes into the frame
-// queue. Bad input closes the frame connection with one log line saying why.
+// arrive, without waiting for the rest of a message; pixels go from the connection straight
+// into their frame's buffer, taken from the pool; each whole frame goes into the frame queue. While the queue is crowded with large frames, the next frame is left in the connection
+// until the interface has taken one, so that the device sends them no faster than they are
+// shown. Bad input closes the frame connection with one log line saying why.
 class RemoteScreenClient : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit RemoteScreenClient(FrameQueue *frames);
+    // pool, when given, must outlive the client.
+    explicit RemoteScreenClient(FrameQueue *frames, FramePool *pool = nullptr);
 
     // Starts connecting to the device's frame port, without waiting.
     void connectToDevice(const QString &host, int port);
@@ -41,5 +46,6 @@ private:
     bool connected = false;
     MessageReader reader{MessageReader::Channel::Frame};
     FrameQueue *frames;
+    QTimer holdOff; // looks again whether the queue has room
     bool reportedShortFrame = false;
 };

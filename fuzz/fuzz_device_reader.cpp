@@ -66,10 +66,8 @@ void readStream(MessageReader::Channel channel, const char *data, qint64 size, q
         if (channel == MessageReader::Channel::Control)
             (void)reader.logText();
         if (channel == MessageReader::Channel::Frame && reader.data()) {
-            const qint64 pixels = reader.dataSize();
-            uchar *buffer = reader.takeData();
-            toImage(reader.payload().constData(), buffer, pixels);
-            delete[] buffer;
+            FrameBuffer buffer = reader.takeData();
+            toImage(reader.payload().constData(), buffer.data(), buffer.size());
         }
     }
 }

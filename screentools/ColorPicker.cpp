@@ -6,9 +6,9 @@ namespace {
 
 const QString kNone = QStringLiteral("(无)");
 
-bool onPicture(const QPixmap &picture, int x, int y)
+bool onPicture(const ShownPicture &picture, int x, int y)
 {
-    return x >= 0 && y >= 0 && x < picture.width() && y < picture.height();
+    return picture.rect().contains(x, y);
 }
 
 // The square's left or top edge: five pixels before the pointer, never before the picture.
@@ -43,7 +43,7 @@ ColorPicker::Texts ColorPicker::leftTexts()
     return Texts{QStringLiteral("(脱离远程屏幕)"), kNone, kNone, kNone, kNone};
 }
 
-QImage ColorPicker::magnifierSquare(const QPixmap &picture, int x, int y)
+QImage ColorPicker::magnifierSquare(const ShownPicture &picture, int x, int y)
 {
     const int left = squareStart(x);
     const int top = squareStart(y);
@@ -52,7 +52,7 @@ QImage ColorPicker::magnifierSquare(const QPixmap &picture, int x, int y)
     // Only the part of the square that lies on the picture is grabbed.
     const QRect grabbed = QRect(left, top, kSquareSide, kSquareSide).intersected(picture.rect());
     if (!grabbed.isEmpty()) {
-        const QImage part = picture.copy(grabbed).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage part = picture.copy(grabbed).convertToFormat(QImage::Format_RGB32);
         const int dx = grabbed.x() - left;
         for (int row = 0; row < part.height(); ++row) {
             std::memcpy(reinterpret_cast<QRgb *>(square.scanLine(grabbed.y() - top + row)) + dx,
@@ -72,13 +72,13 @@ QImage ColorPicker::magnifierSquare(const QPixmap &picture, int x, int y)
     return square;
 }
 
-ColorPicker::Readout ColorPicker::readout(const QPixmap &picture, int x, int y, bool swapPosition)
+ColorPicker::Readout ColorPicker::readout(const ShownPicture &picture, int x, int y, bool swapPosition)
 {
     Readout result;
     const QImage square = magnifierSquare(picture, x, y);
     if (onPicture(picture, x, y)) {
         // The pointer's pixel, read before the cross covered it in the square.
-        const QRgb value = picture.copy(x, y, 1, 1).toImage().pixel(0, 0) & 0xFFFFFFu;
+        const QRgb value = picture.copy(QRect(x, y, 1, 1)).pixel(0, 0) & 0xFFFFFFu;
         result.texts = pixelTexts(x, y, value);
         result.swatch = swatchOf(value);
     } else {
@@ -89,11 +89,11 @@ ColorPicker::Readout ColorPicker::readout(const QPixmap &picture, int x, int y, 
     return result;
 }
 
-ColorPicker::BufferRow ColorPicker::bufferRow(const QPixmap &picture, int x, int y)
+ColorPicker::BufferRow ColorPicker::bufferRow(const ShownPicture &picture, int x, int y)
 {
     BufferRow row;
     if (x > 0 && y > 0 && onPicture(picture, x, y)) {
-        const QRgb value = picture.copy(x, y, 1, 1).toImage().pixel(0, 0) & 0xFFFFFFu;
+        const QRgb value = picture.copy(QRect(x, y, 1, 1)).pixel(0, 0) & 0xFFFFFFu;
         row.texts = pixelTexts(x, y, value);
         row.swatch = swatchOf(value);
     }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "screentools/ShownPicture.h"
+
 #include <QImage>
-#include <QPixmap>
 #include <QString>
 
 // What the colour readout, the magnifier and a colour buffer row show for one position of a
-// picture. The picture is read as drawn: the pixmap on screen, one picture pixel per screen
-// pixel, after any turning. Nothing outside the picture is ever read: a position off it reads
+// picture. The picture is read as shown: one picture pixel per screen pixel, after any turning. Nothing outside the picture is ever read: a position off it reads
 // as no colour and the magnifier shows kOutsideColor there.
 class ColorPicker
 {
@@ -45,11 +45,11 @@ public:
     static bool positionSwapped(int rotation) { return rotation % 180 != 0; }
 
     // The pointer at (x, y) of the picture: texts, swatch and magnifier.
-    static Readout readout(const QPixmap &picture, int x, int y, bool swapPosition);
+    static Readout readout(const ShownPicture &picture, int x, int y, bool swapPosition);
     // The 11 x 11 square around (x, y) with the cross, before stretching.
-    static QImage magnifierSquare(const QPixmap &picture, int x, int y);
+    static QImage magnifierSquare(const ShownPicture &picture, int x, int y);
     // A colour buffer filled from (x, y); column 0, row 0 and positions off the picture clear it.
-    static BufferRow bufferRow(const QPixmap &picture, int x, int y);
+    static BufferRow bufferRow(const ShownPicture &picture, int x, int y);
     // The readout texts once the pointer has left the picture.
     static Texts leftTexts();
     // "0x%06X" of a 24-bit colour value.

@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <chrono>
+#include <cstring>
 
 namespace {
 bool exchanged(int channelOrder)
@@ -36,6 +37,15 @@ FBInfo SimFrameEncoder::describe(const QImage &image, int depth, int channelOrde
     info.height = image.height();
     info.channelOrder = channelOrder;
     return info;
+}
+
+FrameBuffer SimFrameEncoder::frame(const QImage &image, int depth, FBInfo *info, int channelOrder)
+{
+    const QByteArray bytes = pixels(image, depth, channelOrder);
+    *info = describe(image, depth, channelOrder, bytes.size());
+    FrameBuffer buffer = FrameBuffer::allocate(bytes.size());
+    std::memcpy(buffer.data(), bytes.constData(), size_t(bytes.size()));
+    return buffer;
 }
 
 QByteArray SimFrameEncoder::messageHead(const FBInfo &info, int screencapMode)

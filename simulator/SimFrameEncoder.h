@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/FBInfo.h"
+#include "device/FrameBuffer.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -15,6 +16,9 @@ public:
     static QByteArray pixels(const QImage &image, int depth, int channelOrder);
     // The record describing those pixels.
     static FBInfo describe(const QImage &image, int depth, int channelOrder, int dataSize);
+    // A frame as the receiver hands it over: the pixels in a buffer of their own, described
+    // in *info (channel order 0 unless given).
+    static FrameBuffer frame(const QImage &image, int depth, FBInfo *info, int channelOrder = 0);
     // Header and 68-byte record of a frame message (command 6); the pixels follow.
     static QByteArray messageHead(const FBInfo &info, int screencapMode);
 

@@ -4,8 +4,8 @@
 #include "screentools/ui/MyLabel.h"
 #include "support/TestPictures.h"
 
-#include <QGridLayout>
 #include <QLineEdit>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -16,25 +16,18 @@ QRgb pixelOf(const QPixmap &pixmap)
     return pixmap.toImage().pixel(0, 0);
 }
 
-// A window with the readout and buffer widgets under the names the panel looks for.
+// The panel over a picture label, with its texts and pictures by object name.
 struct PickerForm
 {
     QWidget window;
     MyLabel *picture = new MyLabel(&window);
+    ColorPickerPanel *panel = new ColorPickerPanel(&window);
 
     explicit PickerForm(const QPixmap &pixmap)
     {
         picture->setPixmap(pixmap);
         picture->setGeometry(0, 0, pixmap.width(), pixmap.height());
-        for (const char *name : {"lePos", "leColor", "leRed", "leGreen", "leBlue"})
-            (new QLineEdit(&window))->setObjectName(QLatin1String(name));
-        for (const char *name : {"labColorShow", "labRectPixsShow"})
-            (new QLabel(&window))->setObjectName(QLatin1String(name));
-        for (int n = 1; n <= 6; ++n) {
-            for (const char *name : {"leBufPoint", "leBufColor", "leBufR", "leBufG", "leBufB"})
-                (new QLineEdit(&window))->setObjectName(QLatin1String(name) + QString::number(n));
-            (new QLabel(&window))->setObjectName(QStringLiteral("labBufColorShow") + QString::number(n));
-        }
+        panel->setPicture(picture);
     }
     QString text(const QString &name) const { return window.findChild<QLineEdit *>(name)->text(); }
     QPixmap shown(const QString &name) const { return window.findChild<QLabel *>(name)->pixmap(Qt::ReturnByValue); }
@@ -48,6 +41,12 @@ struct PickerForm
         return {text("lePos"), text("leColor"), text("leRed"), text("leGreen"), text("leBlue")};
     }
 };
+
+// The coded picture, upright.
+ShownPicture coded(int width, int height)
+{
+    return ShownPicture(TestPictures::codedPixmap(width, height).toImage(), 0);
+}
 
 const QRgb kCross = 0xFF00A2E8; // kCrossColor as it shows on the opaque square
 
@@ -66,6 +65,8 @@ private slots:
     void magnifierNeverReadsOutside();
     void bufferRow_data();
     void bufferRow();
+    void turnedPicture_data();
+    void turnedPicture();
     void rotationSwapsPosition_data();
     void rotationSwapsPosition();
     void swappedReadoutButNotBuffer();
@@ -96,7 +97,7 @@ void TestColorPicker::readout()
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setPixel(7, 9, pixel);
-    const ColorPicker::Readout r = ColorPicker::readout(QPixmap::fromImage(image), 7, 9, false);
+    const ColorPicker::Readout r = ColorPicker::readout(ShownPicture(image, 0), 7, 9, false);
     QCOMPARE((QStringList{r.texts.position, r.texts.color, r.texts.red, r.texts.green, r.texts.blue}), texts);
     QCOMPARE(r.swatch.size(), QSize(1, 1));
     QCOMPARE(r.swatch.pixel(0, 0), pixel);
@@ -121,7 +122,7 @@ void TestColorPicker::magnifierCross()
     QFETCH(QPoint, pointer);
     QFETCH(QPoint, squareOrigin);
     QFETCH(QPoint, cross);
-    const QPixmap picture = TestPictures::codedPixmap(200, 200);
+    const ShownPicture picture = coded(200, 200);
     const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
     QCOMPARE(square.size(), QSize(11, 11));
     for (int j = 0; j < 11; ++j) {
@@ -157,7 +158,7 @@ void TestColorPicker::magnifierNeverReadsOutside()
 {
     QFETCH(QPoint, pointer);
     QFETCH(QString, colorText);
-    const QPixmap picture = TestPictures::codedPixmap(100, 80);
+    const ShownPicture picture = coded(100, 80);
     const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
     QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
     QCOMPARE(r.texts.color, colorText);
@@ -202,7 +203,7 @@ void TestColorPicker::bufferRow()
 {
     QFETCH(QPoint, at);
     QFETCH(bool, filled);
-    const ColorPicker::BufferRow row = ColorPicker::bufferRow(TestPictures::codedPixmap(100, 80), at.x(), at.y());
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(coded(100, 80), at.x(), at.y());
     if (!filled) {
         QCOMPARE(row.texts, ColorPicker::Texts());
         QVERIFY(row.swatch.isNull());
@@ -215,6 +216,35 @@ void TestColorPicker::bufferRow()
     QCOMPARE(row.texts.green, QString::number(qGreen(value)));
     QCOMPARE(row.texts.blue, QString::number(qBlue(value)));
     QCOMPARE(row.swatch.pixel(0, 0), value);
+}
+
+void TestColorPicker::turnedPicture_data()
+{
+    QTest::addColumn<int>("quarterTurns");
+    for (int turns : {0, 1, 2, 3, -1, 5})
+        QTest::addRow("%d", turns) << turns;
+}
+
+// Read without turning the whole picture, but the same as a picture turned pixel by pixel.
+void TestColorPicker::turnedPicture()
+{
+    QFETCH(int, quarterTurns);
+    const QImage image = TestPictures::codedPixmap(7, 5).toImage();
+    const QImage turned = TestPictures::turnedClockwise(image, quarterTurns);
+    const ShownPicture picture(image, quarterTurns);
+    QCOMPARE(picture.size(), turned.size());
+    QCOMPARE(picture.toImage().convertToFormat(QImage::Format_RGB32), turned);
+    QCOMPARE(picture.copy(QRect(1, 2, 3, 2)).convertToFormat(QImage::Format_RGB32), turned.copy(1, 2, 3, 2));
+    QCOMPARE(picture.copy(QRect(3, 3, 9, 9)).convertToFormat(QImage::Format_RGB32),
+             turned.copy(QRect(3, 3, 9, 9).intersected(turned.rect())));
+    // Drawn through its transform, it is the turned picture too.
+    QImage drawn(turned.size(), QImage::Format_RGB32);
+    QPainter painter(&drawn);
+    painter.setTransform(picture.transform());
+    painter.drawImage(0, 0, image);
+    painter.end();
+    QCOMPARE(drawn, turned);
+    QCOMPARE(ColorPicker::readout(picture, 4, 1, false).texts.color, ColorPicker::colorText(turned.pixel(4, 1)));
 }
 
 void TestColorPicker::rotationSwapsPosition_data()
@@ -241,7 +271,7 @@ void TestColorPicker::rotationSwapsPosition()
 void TestColorPicker::swappedReadoutButNotBuffer()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(30, 40, ColorPicker::positionSwapped(90));
     QCOMPARE(form.text("lePos"), QStringLiteral("40,30"));
     QCOMPARE(form.text("leColor"), ColorPicker::colorText(TestPictures::coded(30, 40)));
@@ -253,7 +283,7 @@ void TestColorPicker::swappedReadoutButNotBuffer()
 void TestColorPicker::leavingKeepsSwatchAndPosition()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(12, 34);
     QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     const QImage magnifier = form.shown("labRectPixsShow").toImage();
@@ -274,7 +304,7 @@ void TestColorPicker::leavingKeepsSwatchAndPosition()
 void TestColorPicker::clearEmptiesSixRows()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     for (int n = 1; n <= 6; ++n) {
         panel.pointerMoved(n * 10, n * 5);
         panel.saveColor(n);
@@ -301,7 +331,7 @@ void TestColorPicker::saveWithoutPositionClears()
 {
     QFETCH(QPoint, last);
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.setColorBuffer(5, 5, 3);
     QCOMPARE(form.row(3).first(), QStringLiteral("5,5"));
     if (last != QPoint(-1, -1))
@@ -314,7 +344,7 @@ void TestColorPicker::saveWithoutPositionClears()
 void TestColorPicker::saveReadsPictureAsItIsNow()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(10, 10);
     QImage next(100, 80, QImage::Format_RGB32);
     next.fill(QColor(0x12, 0x34, 0x56));
@@ -326,7 +356,7 @@ void TestColorPicker::saveReadsPictureAsItIsNow()
 void TestColorPicker::otherBufferNumbersChangeNothing()
 {
     PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel panel(&form.window, form.picture);
+    ColorPickerPanel &panel = *form.panel;
     panel.setColorBuffer(5, 6, 1);
     const QStringList before = form.row(1);
     panel.setColorBuffer(-1, -1, 0);

@@ -6,6 +6,7 @@
 #include "device/MessageHeader.h"
 #include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
+#include "device/RemoteScreenClient.h"
 #include "simulator/SimFrameEncoder.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
@@ -30,7 +31,7 @@
 
 namespace {
 
-const auto frameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+const auto frameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
 
 using WireBytes::header;
 using WireBytes::le;
@@ -59,7 +60,7 @@ QImage testPicture()
     return picture;
 }
 
-// Frames as the remote screen window gets them: taken, turned into images, freed.
+// Frames as the remote screen window gets them: taken, turned into images, let go of.
 struct FrameSink
 {
     QList<QImage> images;
@@ -68,11 +69,10 @@ struct FrameSink
 
     void attach(PCClientControllor &controller)
     {
-        QObject::connect(&controller, frameSignal, &controller, [this](uchar *colors, FBInfo fbi, int mode) {
-            images.append(FrameImage::toImage(colors, fbi).convertToFormat(QImage::Format_RGB32));
+        QObject::connect(&controller, frameSignal, &controller, [this](FrameBuffer &colors, FBInfo fbi, int mode) {
+            images.append(FrameImage::toImage(colors.data(), fbi).convertToFormat(QImage::Format_RGB32));
             infos.append(fbi);
             modes.append(mode);
-            delete[] colors;
         });
     }
 };
@@ -95,6 +95,7 @@ private slots:
     void badFrameInput_data();
     void badFrameInput();
     void slowConsumerKeepsTheQueueBounded();
+    void crowdedQueueHoldsOffTheNextFrame();
     void simulatorFrameMessage();
     void simulatorClosesOnBadInput();
     void simulatorOptions_data();
@@ -413,8 +414,7 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     int largestQueue = 0;
     // The consumer holds the interface thread on its first frame until the receiver has had
     // to drop frames, as a window that cannot keep up would.
-    connect(&controller, frameSignal, this, [&](uchar *colors, FBInfo, int) {
-        delete[] colors;
+    connect(&controller, frameSignal, this, [&](FrameBuffer &, FBInfo, int) {
         if (delivered++ > 0)
             return;
         QDeadlineTimer deadline(10000);
@@ -429,6 +429,32 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     QVERIFY(largestQueue <= queue.capacity());
     QTRY_VERIFY(delivered >= 1 + queue.capacity()); // the waiting frames still arrive, then newer ones
     controller.stopRemoteScreen();
+}
+
+void DeviceLinkTest::crowdedQueueHoldsOffTheNextFrame()
+{
+    QTcpServer fake;
+    QVERIFY(fake.listen(QHostAddress::LocalHost, 0));
+    FrameQueue queue(3, 100); // a frame of 64 bytes crowds it
+    RemoteScreenClient client(&queue);
+    client.connectToDevice(QStringLiteral("127.0.0.1"), fake.serverPort());
+    QVERIFY(fake.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> peer(fake.nextPendingConnection());
+    QByteArray frames;
+    for (char tag : {'a', 'b', 'c'})
+        frames += frame(6, 32, 4, 4, 64, QByteArray(64, tag));
+    peer->write(frames); // arrive together
+
+    // One at a time, each after the one before was taken; none dropped.
+    QByteArray seen;
+    for (int i = 0; i < 3; ++i) {
+        QTRY_COMPARE(queue.size(), 1);
+        FrameQueue::Frame taken;
+        QVERIFY(queue.take(&taken));
+        seen += char(taken.colors.data()[0]);
+    }
+    QCOMPARE(seen, QByteArray("abc"));
+    QCOMPARE(queue.dropped(), quint64(0));
 }
 
 void DeviceLinkTest::simulatorFrameMessage()

@@ -3,12 +3,14 @@
 #include "device/DeviceKeyMap.h"
 #include "device/FBInfo.h"
 #include "device/FrameImage.h"
+#include "device/FramePool.h"
 #include "device/FrameQueue.h"
 #include "device/MessageReader.h"
 #include "device/PCClientControllor.h"
 #include "device/ScriptImportRecord.h"
 #include "support/WireBytes.h"
 
+#include <QBuffer>
 #include <QHostAddress>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -16,6 +18,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -88,6 +92,40 @@ std::vector<Seen> readAll(MessageReader::Channel channel, const QList<QByteArray
     return seen;
 }
 
+// Reads through a device that buffers piece bytes at a time, while message data past them
+// arrives straight, piece bytes at a time, as from a socket's descriptor.
+std::vector<Seen> readArriving(MessageReader::Channel channel, const QByteArray &stream, int piece)
+{
+    MessageReader reader(channel);
+    std::vector<Seen> seen;
+    qint64 next = 0; // the first byte neither buffered nor arrived
+    QBuffer device;
+    device.open(QIODevice::ReadOnly);
+    const auto arrived = [&](char *buffer, qint64 size) {
+        const qint64 n = std::min<qint64>({size, piece, stream.size() - next});
+        std::memcpy(buffer, stream.constData() + next, size_t(n));
+        next += n;
+        return n;
+    };
+    for (;;) {
+        const auto status = reader.readFrom(&device, arrived);
+        if (status == MessageReader::Status::Error)
+            return seen;
+        if (status == MessageReader::Status::Message) {
+            const auto *data = reinterpret_cast<const char *>(reader.data());
+            seen.push_back({reader.header().command, reader.payload(),
+                            data ? QByteArray(data, int(reader.dataSize())) : QByteArray()});
+            continue;
+        }
+        if (next >= stream.size())
+            return seen;
+        device.close();
+        device.setData(stream.mid(int(next), piece));
+        device.open(QIODevice::ReadOnly);
+        next += device.size();
+    }
+}
+
 void compareSeen(const std::vector<Seen> &actual, const std::vector<Seen> &expected)
 {
     QCOMPARE(actual.size(), expected.size());
@@ -147,6 +185,7 @@ private slots:
     void frameImageRefusesShortData_data();
     void frameImageRefusesShortData();
     void frameQueueBound();
+    void framePoolReusesBuffers();
 };
 
 void DeviceProtocolTest::messageHeaderRoundTrip()
@@ -341,6 +380,8 @@ void DeviceProtocolTest::readerSplitAtEveryByte()
     for (char c : stream)
         bytes.append(QByteArray(1, c));
     compareSeen(readAll(ch, bytes), whole);
+    for (int piece : {1, 2, 5, 64})
+        compareSeen(readArriving(ch, stream, piece), whole);
 }
 
 void DeviceProtocolTest::controlMessages()
@@ -424,6 +465,10 @@ void DeviceProtocolTest::badInput_data()
                                               << QStringLiteral("-4");
     QTest::newRow("frame: dataSize over 256 MiB")
         << frame << header(6, 68) + frameRecord(32, (256 << 20) + 1, 1, 1, 0, 0) << QStringLiteral("268435457");
+    QTest::newRow("frame: wider than 8192") << frame << header(6, 68) + frameRecord(32, 8193 * 4, 8193, 1, 0, 0)
+                                            << QStringLiteral("8193x1");
+    QTest::newRow("frame: higher than 8192") << frame << header(6, 68) + frameRecord(24, 3 * 8200, 1, 8200, 0, 0)
+                                             << QStringLiteral("1x8200");
     QTest::newRow("frame: skipped message with absurd dataSize")
         << frame << header(5, 68) + frameRecord(32, 0x7fffffff, 1, 1, 0, 0) << QStringLiteral("2147483647");
     QTest::newRow("request: negative extra length") << request << header(20, 44, -1) + QByteArray(44, '\0')
@@ -459,7 +504,7 @@ void DeviceProtocolTest::defaultCaps()
     QCOMPARE(control.feed(log.constData(), log.size(), &used), MessageReader::Status::NeedMore);
     QCOMPARE(used, qint64(log.size()));
 
-    const QByteArray frame = header(6, 68) + frameRecord(32, 256 << 20, 1, 1, 0, 0);
+    const QByteArray frame = header(6, 68) + frameRecord(32, 256 << 20, 8192, 8192, 0, 0);
     MessageReader frames(MessageReader::Channel::Frame);
     QCOMPARE(frames.feed(frame.constData(), frame.size(), &used), MessageReader::Status::NeedMore);
 }
@@ -560,7 +605,7 @@ void DeviceProtocolTest::frameQueueBound()
     FrameQueue queue(3);
     auto frame = [](int tag) {
         FrameQueue::Frame f;
-        f.colors = new uchar[16];
+        f.colors = FrameBuffer::allocate(16);
         f.fbi.width = tag;
         return f;
     };
@@ -576,12 +621,62 @@ void DeviceProtocolTest::frameQueueBound()
     for (int expected : {3, 4, 5}) {
         QVERIFY(queue.take(&taken));
         QCOMPARE(taken.fbi.width, expected);
-        delete[] taken.colors;
     }
     QVERIFY(!queue.take(&taken));
     QVERIFY(queue.push(frame(6))); // empty again: wake
-    // What is left is freed by the queue (ASan builds see a leak otherwise).
+
+    // Bounded in bytes too: frames over half the budget wait one at a time.
+    FrameQueue bytes(3, 100);
+    auto sized = [](qint64 size) {
+        FrameQueue::Frame f;
+        f.colors = FrameBuffer::allocate(size);
+        f.fbi.width = int(size);
+        return f;
+    };
+    bytes.push(sized(20));
+    bytes.push(sized(30));
+    QVERIFY(!bytes.isCrowded()); // 50 of 100
+    bytes.push(sized(60));       // drops the 20
+    QCOMPARE(bytes.size(), 2);
+    QVERIFY(bytes.isCrowded());
+    bytes.push(sized(60)); // drops the 30 and the first 60
+    QCOMPARE(bytes.size(), 1);
+    QCOMPARE(bytes.dropped(), quint64(3));
+    bytes.push(sized(150)); // larger than the budget: still waits, alone
+    QVERIFY(bytes.take(&taken));
+    QCOMPARE(taken.fbi.width, 150);
+    QVERIFY(!bytes.isCrowded());
+}
+
+void DeviceProtocolTest::framePoolReusesBuffers()
+{
+    auto pool = std::make_unique<FramePool>();
+    FrameBuffer first = pool->take(100);
+    const uchar *bytes = first.data();
+    first.reset();
+    QCOMPARE(pool->kept(), 1);
+    FrameBuffer second = pool->take(60); // holds 60 and wastes no more than as much again
+    QCOMPARE(second.data(), bytes);
+    QCOMPARE(second.size(), qint64(60));
+    second = FrameBuffer(); // given back
+    FrameBuffer grown = pool->take(1000); // the frames grew: the small buffer will not serve again
+    QVERIFY(grown.data() != bytes);
+    QCOMPARE(pool->kept(), 0);
+
+    // Only a few buffers, and none large, are kept.
+    std::vector<FrameBuffer> many;
+    for (int i = 0; i < FramePool::kKeep + 2; ++i)
+        many.push_back(pool->take(1000));
+    many.clear();
+    QCOMPARE(pool->kept(), FramePool::kKeep);
+    FrameBuffer large = pool->take(FramePool::kKeepBytes + 1);
+    large.reset();
+    QCOMPARE(pool->kept(), 0);
+
+    pool.reset();
+    grown.reset(); // outlived the pool: freed
 }
 
 QTEST_MAIN(DeviceProtocolTest)
 #include "tst_deviceprotocol.moc"
+

@@ -8,6 +8,7 @@
 #include "support/ModalAnswerer.h"
 #include "support/ScreencapDriver.h"
 #include "support/TestWorkspace.h"
+#include "ui_ColorPickerPanel.h"
 #include "ui_ImageEditorDialog.h"
 #include "ui_ProjectManagerWindow.h"
 
@@ -192,8 +193,8 @@ void TestImageEditor::openShowsPictureAndInfo()
     TestWorkspace ws;
     const QString path = writePicture(ws, QStringLiteral("shot.bmp"), samplePicture());
     ImageEditorDialog editor;
-    QCOMPARE(editor.form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
-    QCOMPARE(editor.form()->leColor->text(), QStringLiteral("(无)"));
+    QCOMPARE(editor.colorPanel()->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
+    QCOMPARE(editor.colorPanel()->form()->leColor->text(), QStringLiteral("(无)"));
     QVERIFY(editor.form()->groupBox_3->isHidden());
     QVERIFY(editor.windowState() & Qt::WindowMaximized);
 
@@ -383,7 +384,7 @@ void TestImageEditor::menus()
                           "&取色|&保存当前指针颜色到缓存6|Ctrl+6|16",
                           "&取色|&情况颜色缓存|Ctrl+0|10",
                       }));
-    QCOMPARE(editor.form()->labColorBits_2->text(), QStringLiteral("Ctrl+1~6取色，Ctrl+0清空颜色缓存"));
+    QCOMPARE(editor.colorPanel()->form()->labColorBits_2->text(), QStringLiteral("Ctrl+1~6取色，Ctrl+0清空颜色缓存"));
     // Other data values do nothing.
     QAction stray;
     stray.setData(99);
@@ -401,19 +402,19 @@ void TestImageEditor::shortcutsAndEscape()
     QApplication::sendEvent(editor.form()->labImgShow, &move);
 
     QTest::keyClick(&editor, Qt::Key_2, Qt::ControlModifier);
-    QCOMPARE(editor.form()->leBufPoint2->text(), QStringLiteral("1,1"));
-    QCOMPARE(editor.form()->leBufColor2->text(), QStringLiteral("0xFFFFFF"));
-    QVERIFY(!editor.form()->labBufColorShow2->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(editor.colorPanel()->form()->leBufPoint2->text(), QStringLiteral("1,1"));
+    QCOMPARE(editor.colorPanel()->form()->leBufColor2->text(), QStringLiteral("0xFFFFFF"));
+    QVERIFY(!editor.colorPanel()->form()->labBufColorShow2->pixmap(Qt::ReturnByValue).isNull());
     QTest::keyClick(&editor, Qt::Key_6, Qt::ControlModifier);
-    QCOMPARE(editor.form()->leBufPoint6->text(), QStringLiteral("1,1"));
+    QCOMPARE(editor.colorPanel()->form()->leBufPoint6->text(), QStringLiteral("1,1"));
 
     QTest::keyClick(&editor, Qt::Key_Escape);
     QVERIFY(editor.isVisible());
 
     QTest::keyClick(&editor, Qt::Key_0, Qt::ControlModifier);
-    QCOMPARE(editor.form()->leBufPoint2->text(), QString());
-    QCOMPARE(editor.form()->leBufPoint6->text(), QString());
-    QVERIFY(editor.form()->labBufColorShow2->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(editor.colorPanel()->form()->leBufPoint2->text(), QString());
+    QCOMPARE(editor.colorPanel()->form()->leBufPoint6->text(), QString());
+    QVERIFY(editor.colorPanel()->form()->labBufColorShow2->pixmap(Qt::ReturnByValue).isNull());
 }
 
 void TestImageEditor::pointerReadout()
@@ -423,12 +424,12 @@ void TestImageEditor::pointerReadout()
     editor.openImage(writePicture(ws, QStringLiteral("shot.bmp"), samplePicture()));
     QMouseEvent move(QEvent::MouseMove, QPointF(0.4, 1.0), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(editor.form()->labImgShow, &move);
-    Ui::ImageEditorDialog *ui = editor.form();
+    Ui::ColorPickerPanel *ui = editor.colorPanel()->form();
     QCOMPARE((QStringList{ui->lePos->text(), ui->leColor->text(), ui->leRed->text(), ui->leGreen->text(), ui->leBlue->text()}),
              (QStringList{"0,1", "0x123456", "18", "52", "86"}));
     QCOMPARE(ui->labRectPixsShow->pixmap(Qt::ReturnByValue).size(), QSize(120, 120));
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(ui->labImgShow, &leave);
+    QApplication::sendEvent(editor.form()->labImgShow, &leave);
     QCOMPARE(ui->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
     QCOMPARE(ui->leBlue->text(), QStringLiteral("(无)"));
 }

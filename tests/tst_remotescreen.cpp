@@ -17,6 +17,7 @@
 #include "support/SimulatorRun.h"
 #include "support/TestPictures.h"
 #include "support/TestWorkspace.h"
+#include "ui_ColorPickerPanel.h"
 #include "ui_ConnectionManagerDialog.h"
 #include "ui_ProjectManagerWindow.h"
 #include "ui_RemoteConnectInfoInputDialog.h"
@@ -36,24 +37,9 @@
 
 namespace {
 
-// An independent turn by quarter turns clockwise, pixel by pixel.
-QImage turnedClockwise(const QImage &image, int quarterTurns)
-{
-    QImage turned = image;
-    for (int q = 0; q < ((quarterTurns % 4) + 4) % 4; ++q) {
-        QImage next(turned.height(), turned.width(), QImage::Format_RGB32);
-        for (int y = 0; y < turned.height(); ++y) {
-            for (int x = 0; x < turned.width(); ++x)
-                next.setPixel(turned.height() - 1 - y, x, turned.pixel(x, y));
-        }
-        turned = next;
-    }
-    return turned;
-}
-
 QImage shown(const RemoteScreenDialog &window)
 {
-    return window.picture()->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32);
+    return window.picture()->shownPicture().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // The picture as a frame of the given depth shows it (16 bits lose colour bits).
@@ -63,20 +49,10 @@ QImage asShown(const QImage &picture, int depth)
     return depth == 16 ? rgb.convertToFormat(QImage::Format_RGB16).convertToFormat(QImage::Format_RGB32) : rgb;
 }
 
-// A frame as the controller hands it over: a heap buffer the window then owns.
-uchar *frameBuffer(const QImage &picture, int depth, FBInfo *info)
-{
-    const QByteArray pixels = SimFrameEncoder::pixels(picture, depth, 0);
-    *info = SimFrameEncoder::describe(picture, depth, 0, pixels.size());
-    auto *buffer = new uchar[size_t(pixels.size())];
-    std::memcpy(buffer, pixels.constData(), size_t(pixels.size()));
-    return buffer;
-}
-
 void showFrame(RemoteScreenDialog &window, const QImage &picture, int depth = 32, int mode = 1)
 {
     FBInfo info;
-    uchar *buffer = frameBuffer(picture, depth, &info);
+    FrameBuffer buffer = SimFrameEncoder::frame(picture, depth, &info);
     window.slot_setRemoteScreen(buffer, info, mode);
 }
 
@@ -183,6 +159,7 @@ private slots:
     void fourthByteIsNoAlpha();
     void firstFramePlacementAndFrameArea_data();
     void firstFramePlacementAndFrameArea();
+    void wideFirstFrameFitsTheDesktop();
     void touchesKeysAndContextMenu();
     void closingStopsFramesKeepsControl();
     void newWindowRetiresTheEarlierOne();
@@ -238,8 +215,8 @@ void TestRemoteScreen::connectDialogShowsWindowOnFirstFrame()
     QCOMPARE(rememberedDeviceAddress, QStringLiteral("127.0.0.1"));
     QVERIFY(deviceController.isConnected());
     QCOMPARE(window->picture()->size(), QSize(36, 64));
-    QCOMPARE(window->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
-    QCOMPARE(window->form()->leColor->text(), QStringLiteral("(无)"));
+    QCOMPARE(window->colorPanel()->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
+    QCOMPARE(window->colorPanel()->form()->leColor->text(), QStringLiteral("(无)"));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     // The saver names directories after this window's frames from now on.
     const auto remote = main.lastRemoteScreen();
@@ -313,7 +290,7 @@ void TestRemoteScreen::rotation()
     for (int i = 0; i < leftClicks; ++i)
         window.form()->pbLeftRotate->click();
     QCOMPARE(window.rotationDegrees(), degrees);
-    const QImage expected = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), degrees / 90);
+    const QImage expected = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), degrees / 90);
     QTRY_COMPARE(shown(window), expected); // from the next frame on
     QCOMPARE(window.picture()->size(), expected.size());
     QCOMPARE(window.form()->labRR->text(), QStringLiteral("12x7"));
@@ -338,15 +315,16 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     FBInfo info;
-    uchar *buffer = frameBuffer(picture, depth, &info);
-    window.slot_setRemoteScreen(buffer, info, 1); // frees buffer
-    // Memory of the freed buffer's size is handed out again and overwritten.
+    FrameBuffer buffer = SimFrameEncoder::frame(picture, depth, &info);
+    window.slot_setRemoteScreen(buffer, info, 1);
+    QVERIFY(buffer.isNull()); // taken
+    // Memory of the buffer's size is handed out again and overwritten.
     std::vector<std::unique_ptr<uchar[]>> reuse;
     for (int i = 0; i < 8; ++i) {
         reuse.emplace_back(new uchar[size_t(info.dataSize)]);
         std::memset(reuse.back().get(), 0x5A, size_t(info.dataSize));
     }
-    const QImage expected = turnedClockwise(asShown(picture, depth), rightClicks);
+    const QImage expected = TestPictures::turnedClockwise(asShown(picture, depth), rightClicks);
     QCOMPARE(shown(window), expected);
     QCOMPARE(window.picture()->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
 }
@@ -369,8 +347,8 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     info.height = 1;
     info.dataSize = sizeof bytes;
     info.channelOrder = 8;
-    auto *buffer = new uchar[sizeof bytes];
-    std::memcpy(buffer, bytes, sizeof bytes);
+    FrameBuffer buffer = FrameBuffer::allocate(sizeof bytes);
+    std::memcpy(buffer.data(), bytes, sizeof bytes);
     RemoteScreenDialog window(deviceController);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
@@ -378,10 +356,10 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     QImage expected(2, 1, QImage::Format_RGB32);
     expected.setPixel(0, 0, qRgb(0x12, 0x34, 0x56));
     expected.setPixel(1, 0, qRgb(0x03, 0x02, 0x01));
-    QCOMPARE(shown(window), turnedClockwise(expected, rightClicks));
+    QCOMPARE(shown(window), TestPictures::turnedClockwise(expected, rightClicks));
     mouse(window.picture(), QEvent::MouseMove, QPointF(0, 0), Qt::NoButton);
-    QCOMPARE(window.form()->leColor->text(), QStringLiteral("0x123456"));
-    QCOMPARE(window.form()->leRed->text(), QStringLiteral("18"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QStringLiteral("0x123456"));
+    QCOMPARE(window.colorPanel()->form()->leRed->text(), QStringLiteral("18"));
 }
 
 void TestRemoteScreen::firstFramePlacementAndFrameArea_data()
@@ -421,6 +399,18 @@ void TestRemoteScreen::firstFramePlacementAndFrameArea()
     QCOMPARE(window.size(), QSize(frame.width() + 580, 700)); // placed once only
 }
 
+void TestRemoteScreen::wideFirstFrameFitsTheDesktop()
+{
+    QImage picture(8000, 2, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    RemoteScreenDialog window(deviceController);
+    showFrame(window, picture);
+    const QRect available = window.screen()->availableVirtualGeometry();
+    QVERIFY2(window.x() >= available.left() && window.geometry().right() <= available.right(),
+             qPrintable(QStringLiteral("%1 wide at %2").arg(window.width()).arg(window.x())));
+    QVERIFY(window.frameArea()->width() < available.width()); // the picture scrolls in it
+}
+
 void TestRemoteScreen::touchesKeysAndContextMenu()
 {
     SimulatorRun sim(SimulatorRun::options());
@@ -452,7 +442,7 @@ void TestRemoteScreen::touchesKeysAndContextMenu()
 
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(12, 34));
     QApplication::sendEvent(&window, &menu);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("(12,34)"));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("(12,34)"));
 }
 
 void TestRemoteScreen::closingStopsFramesKeepsControl()
@@ -470,13 +460,13 @@ void TestRemoteScreen::closingStopsFramesKeepsControl()
     QVERIFY(!sim.events.contains(QStringLiteral("control connection closed")));
 
     // Unsubscribed: no frames, and a press on its picture goes nowhere.
-    const qint64 pictureKey = window.picture()->pixmap(Qt::ReturnByValue).cacheKey();
+    const qint64 pictureKey = window.picture()->shownPicture().source().cacheKey();
     mouse(window.picture(), QEvent::MouseButtonPress, QPointF(3, 4));
     key(&window, QEvent::KeyPress, Qt::Key_B);
     QVERIFY(deviceController.sendTouchPress(1, 2));
     QTRY_VERIFY(!touches(sim).isEmpty());
     QCOMPARE(touches(sim), QStringList{QStringLiteral("touch press (1, 2)")});
-    QCOMPARE(window.picture()->pixmap(Qt::ReturnByValue).cacheKey(), pictureKey);
+    QCOMPARE(window.picture()->shownPicture().source().cacheKey(), pictureKey);
     // The closed window still tells the saver its last frame.
     QCOMPARE(window.frameInfo().width, 36);
 }
@@ -513,8 +503,8 @@ void TestRemoteScreen::newWindowRetiresTheEarlierOne()
     RemoteScreenDialog *second = lastRemoteScreenDialog;
     QVERIFY(second && second->isVisible());
     QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
-    const qint64 key = second->picture()->pixmap(Qt::ReturnByValue).cacheKey();
-    QTRY_VERIFY(second->picture()->pixmap(Qt::ReturnByValue).cacheKey() != key);
+    const qint64 key = second->picture()->shownPicture().source().cacheKey();
+    QTRY_VERIFY(second->picture()->shownPicture().source().cacheKey() != key);
 }
 
 void TestRemoteScreen::connectFailures_data()
@@ -553,24 +543,24 @@ void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
     RemoteScreenDialog window(deviceController);
     window.form()->pbRightRotate->click();
     showFrame(window, picture);
-    const QImage turned = turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
+    const QImage turned = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
     QCOMPARE(window.picture()->size(), QSize(50, 60));
 
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("40,30"));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
     const QRgb value = turned.pixel(30, 40) & 0xFFFFFF;
-    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", value));
-    QCOMPARE(window.form()->leRed->text(), QString::number(qRed(value)));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", value));
+    QCOMPARE(window.colorPanel()->form()->leRed->text(), QString::number(qRed(value)));
     window.form()->action_save_color1->trigger();
-    QCOMPARE(window.form()->leBufPoint1->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
+    QCOMPARE(window.colorPanel()->form()->leBufPoint1->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.colorPanel()->form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
 
     // Upright again: no swap.
     window.form()->pbLeftRotate->click();
     showFrame(window, picture);
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
 }
 
 void TestRemoteScreen::colourShortcuts()
@@ -638,14 +628,14 @@ void TestRemoteScreen::screenshotsIntoTheProject()
 
     // The full capture of the turned picture: 1280 x 720, while the directory says 720x1280.
     window->form()->pbRightRotate->click();
-    QTRY_COMPARE(window->picture()->pixmap(Qt::ReturnByValue).size(), QSize(1280, 720));
+    QTRY_COMPARE(window->picture()->shownPicture().size(), QSize(1280, 720));
     QStringList before = filesIn(dir);
     window->form()->action_full_screencap->trigger();
     QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,1280,720"));
     const QString full = newFile(before);
     QVERIFY(!full.isEmpty());
     QVERIFY2(QRegularExpression(QStringLiteral("/截图_\\d+(_\\d+)?\\.bmp$")).match(full).hasMatch(), qPrintable(full));
-    QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), turnedClockwise(picture, 1));
+    QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), TestPictures::turnedClockwise(picture, 1));
 
     // Closed, the window still names the directory.
     window->close();

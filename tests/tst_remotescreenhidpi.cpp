@@ -5,12 +5,12 @@
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
 #include "support/TestPictures.h"
+#include "ui_ColorPickerPanel.h"
 #include "ui_RemoteScreenDialog.h"
 
+#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
-
-#include <cstring>
 
 class TestRemoteScreenHiDpi : public QObject
 {
@@ -28,15 +28,14 @@ void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
     const QImage picture = TestPictures::codedPixmap(40, 30).toImage().convertToFormat(QImage::Format_RGB32);
     RemoteScreenDialog window(deviceController);
     QCOMPARE(window.devicePixelRatioF(), 2.0);
-    const QByteArray pixels = SimFrameEncoder::pixels(picture, 32, 0);
-    auto *buffer = new uchar[size_t(pixels.size())];
-    std::memcpy(buffer, pixels.constData(), size_t(pixels.size()));
-    window.slot_setRemoteScreen(buffer, SimFrameEncoder::describe(picture, 32, 0, pixels.size()), 1);
+    FBInfo info;
+    FrameBuffer buffer = SimFrameEncoder::frame(picture, 32, &info);
+    window.slot_setRemoteScreen(buffer, info, 1);
 
     // 40 x 30 device pixels take 20 x 15 units, and the screen shows each pixel once.
     MyLabel *label = window.picture();
     QCOMPARE(label->size(), QSize(20, 15));
-    QCOMPARE(window.width(), 20 + 580);
+    QCOMPARE(window.width(), qMin(20 + 580, window.screen()->availableVirtualGeometry().width())); // 400 x 300 units
     QImage onScreen = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(onScreen.size(), QSize(40, 30));
     onScreen.setDevicePixelRatio(1); // compared pixel for pixel
@@ -50,14 +49,14 @@ void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
     QCOMPARE((QList<int>{pressed.at(0).at(0).toInt(), pressed.at(0).at(1).toInt()}), (QList<int>{11, 15}));
     QMouseEvent move(QEvent::MouseMove, QPointF(10, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(label, &move);
-    QCOMPARE(window.form()->lePos->text(), QStringLiteral("20,10"));
-    QCOMPARE(window.form()->leColor->text(), QString::asprintf("0x%06X", TestPictures::coded(20, 10) & 0xFFFFFF));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("20,10"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", TestPictures::coded(20, 10) & 0xFFFFFF));
 
     // The full capture is the picture's own pixels.
     QList<int> region;
     QImage captured;
     connect(&window, &RemoteScreenDialog::signal_fullScreencap, this,
-            [&](QPixmap &pixmap, int x1, int y1, int x2, int y2) {
+            [&](const QPixmap &pixmap, int x1, int y1, int x2, int y2) {
                 region = {x1, y1, x2, y2};
                 captured = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
                 captured.setDevicePixelRatio(1);

@@ -24,7 +24,7 @@ struct Captures
     QPixmap last;
     explicit Captures(screen &dialog)
     {
-        QObject::connect(&dialog, &screen::signal_screencap, [this](QPixmap &pixmap, int x1, int y1, int x2, int y2) {
+        QObject::connect(&dialog, &screen::signal_screencap, [this](const QPixmap &pixmap, int x1, int y1, int x2, int y2) {
             regions << QList<int>{x1, y1, x2, y2};
             last = pixmap;
         });

@@ -896,7 +896,7 @@ void ProjectManagerWindow::on_screencap_rect_action_triggered()
     dialog.exec();
 }
 
-void ProjectManagerWindow::handleScreencap(QPixmap &result, int x1, int y1, int x2, int y2)
+void ProjectManagerWindow::handleScreencap(const QPixmap &result, int x1, int y1, int x2, int y2)
 {
     if (activeProjectName.isEmpty()) {
         showNotice(this, QStringLiteral("当前未设定活动工程，无法保存截图。"));

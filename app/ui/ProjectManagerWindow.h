@@ -104,7 +104,7 @@ public slots:
     void on_new_project_action_triggered();
     void on_save_project_action_triggered();
     void updateProjectTree();
-    void handleScreencap(QPixmap &result, int x1, int y1, int x2, int y2);
+    void handleScreencap(const QPixmap &result, int x1, int y1, int x2, int y2);
     // appendOutput as a slot: the remote import dialog's progress lines arrive here.
     void out(QString msg);
     void debugOut(QString msg);

@@ -1,14 +1,22 @@
 #pragma once
 
-// Shared by the screen benchmarks: the simulated device on a thread of its own, and the
-// process's memory figures.
+// Shared by the screen benchmarks: the simulated device on a thread of its own, the stream to a
+// remote screen window, and the process's memory figures.
+#include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimTestPattern.h"
 #include "simulator/SimulatedDevice.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
+
+#include <pthread.h>
+#include <time.h>
 
 #include <atomic>
 
@@ -21,6 +29,14 @@ public:
     explicit DeviceThread(const QString &picture, double fps = 0) : picture(picture), fps(fps) {}
     std::atomic<int> port{0};
 
+    // CPU seconds the device's thread has spent.
+    double cpuSeconds() const
+    {
+        timespec spent = {};
+        clock_gettime(cpuClock, &spent);
+        return spent.tv_sec + spent.tv_nsec / 1e9;
+    }
+
     // Starts the thread and waits until the device listens.
     void startListening()
     {
@@ -32,6 +48,7 @@ public:
 protected:
     void run() override
     {
+        pthread_getcpuclockid(pthread_self(), &cpuClock);
         SimOptions options;
         options.port = 0;
         options.imagePath = picture;
@@ -48,7 +65,16 @@ protected:
 private:
     const QString picture;
     const double fps;
+    clockid_t cpuClock = CLOCK_THREAD_CPUTIME_ID;
 };
+
+// CPU seconds the whole process has spent.
+inline double processCpuSeconds()
+{
+    timespec spent = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return spent.tv_sec + spent.tv_nsec / 1e9;
+}
 
 // The simulated device's 720 x 1280 test pattern, still: what the benchmarks stream.
 inline QImage testPattern()
@@ -76,4 +102,27 @@ inline long statusKb(const char *field)
             return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+// Lets the event loop run for a while.
+inline void runFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Starts the stream of the device at port into window, waits up to a minute for the first frame
+// to place the window, and shows it.
+inline void startStream(RemoteScreenDialog &window, int port)
+{
+    if (!window.initRemoteScreen(QStringLiteral("127.0.0.1"), port))
+        qFatal("cannot reach the simulated device");
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.isFirstFrameShown() && waited.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (!window.isFirstFrameShown())
+        qFatal("no frame");
+    window.show();
 }

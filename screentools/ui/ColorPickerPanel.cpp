@@ -1,30 +1,19 @@
 #include "screentools/ui/ColorPickerPanel.h"
 
-#include <QLabel>
-#include <QLineEdit>
+#include "screentools/ColorPicker.h"
+#include "screentools/ui/MyLabel.h"
+#include "ui_ColorPickerPanel.h"
 
 namespace {
 
-template<typename T>
-T *widget(QWidget *form, const QString &name)
+void setTexts(const std::array<QLineEdit *, 5> &fields, const ColorPicker::Texts &texts)
 {
-    T *found = form->findChild<T *>(name);
-    if (!found)
-        qFatal("ColorPickerPanel: the form has no %s", qPrintable(name));
-    return found;
+    const QString *values[] = {&texts.position, &texts.color, &texts.red, &texts.green, &texts.blue};
+    for (size_t i = 0; i < fields.size(); ++i)
+        fields[i]->setText(*values[i]);
 }
 
-void setTexts(QLineEdit *position, QLineEdit *color, QLineEdit *red, QLineEdit *green, QLineEdit *blue,
-              const ColorPicker::Texts &texts)
-{
-    position->setText(texts.position);
-    color->setText(texts.color);
-    red->setText(texts.red);
-    green->setText(texts.green);
-    blue->setText(texts.blue);
-}
-
-void setPicture(QLabel *label, const QImage &image)
+void showImage(QLabel *label, const QImage &image)
 {
     if (image.isNull())
         label->clear();
@@ -34,51 +23,82 @@ void setPicture(QLabel *label, const QImage &image)
 
 } // namespace
 
-ColorPickerPanel::ColorPickerPanel(QWidget *form, QLabel *picture)
-    : picture(picture)
-    , lePos(widget<QLineEdit>(form, QStringLiteral("lePos")))
-    , leColor(widget<QLineEdit>(form, QStringLiteral("leColor")))
-    , leRed(widget<QLineEdit>(form, QStringLiteral("leRed")))
-    , leGreen(widget<QLineEdit>(form, QStringLiteral("leGreen")))
-    , leBlue(widget<QLineEdit>(form, QStringLiteral("leBlue")))
-    , labColorShow(widget<QLabel>(form, QStringLiteral("labColorShow")))
-    , labRectPixsShow(widget<QLabel>(form, QStringLiteral("labRectPixsShow")))
+ColorPickerPanel::ColorPickerPanel(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::ColorPickerPanel)
 {
-    for (int i = 0; i < kBuffers; ++i) {
-        const QString n = QString::number(i + 1);
-        rows[i] = Row{widget<QLineEdit>(form, QStringLiteral("leBufPoint") + n),
-                      widget<QLineEdit>(form, QStringLiteral("leBufColor") + n),
-                      widget<QLineEdit>(form, QStringLiteral("leBufR") + n),
-                      widget<QLineEdit>(form, QStringLiteral("leBufG") + n),
-                      widget<QLineEdit>(form, QStringLiteral("leBufB") + n),
-                      widget<QLabel>(form, QStringLiteral("labBufColorShow") + n)};
-    }
+    ui->setupUi(this);
+    rows = {{{{ui->leBufPoint1, ui->leBufColor1, ui->leBufR1, ui->leBufG1, ui->leBufB1}, ui->labBufColorShow1},
+             {{ui->leBufPoint2, ui->leBufColor2, ui->leBufR2, ui->leBufG2, ui->leBufB2}, ui->labBufColorShow2},
+             {{ui->leBufPoint3, ui->leBufColor3, ui->leBufR3, ui->leBufG3, ui->leBufB3}, ui->labBufColorShow3},
+             {{ui->leBufPoint4, ui->leBufColor4, ui->leBufR4, ui->leBufG4, ui->leBufB4}, ui->labBufColorShow4},
+             {{ui->leBufPoint5, ui->leBufColor5, ui->leBufR5, ui->leBufG5, ui->leBufB5}, ui->labBufColorShow5},
+             {{ui->leBufPoint6, ui->leBufColor6, ui->leBufR6, ui->leBufG6, ui->leBufB6}, ui->labBufColorShow6}}};
+}
+
+ColorPickerPanel::~ColorPickerPanel()
+{
+    delete ui;
+}
+
+void ColorPickerPanel::setPicture(MyLabel *picture)
+{
+    this->picture = picture;
+}
+
+void ColorPickerPanel::addWindowGroup(QWidget *group)
+{
+    ui->windowGroupsLayout->addWidget(group);
+}
+
+QString ColorPickerPanel::readoutTitle() const
+{
+    return ui->groupBox->title();
+}
+
+void ColorPickerPanel::setReadoutTitle(const QString &title)
+{
+    ui->groupBox->setTitle(title);
+}
+
+bool ColorPickerPanel::isShortcutHintShown() const
+{
+    return !ui->labColorBits_2->isHidden();
+}
+
+void ColorPickerPanel::setShortcutHintShown(bool shown)
+{
+    ui->labColorBits_2->setHidden(!shown);
 }
 
 void ColorPickerPanel::pointerMoved(int x, int y, bool swapPosition)
 {
     const ColorPicker::Readout readout =
-        ColorPicker::readout(picture->pixmap(Qt::ReturnByValue), x, y, swapPosition);
-    setTexts(lePos, leColor, leRed, leGreen, leBlue, readout.texts);
-    setPicture(labColorShow, readout.swatch);
-    labRectPixsShow->setPixmap(QPixmap::fromImage(readout.magnifier));
+        ColorPicker::readout(picture->shownPicture(), x, y, swapPosition);
+    setTexts({ui->lePos, ui->leColor, ui->leRed, ui->leGreen, ui->leBlue}, readout.texts);
+    showImage(ui->labColorShow, readout.swatch);
+    ui->labRectPixsShow->setPixmap(QPixmap::fromImage(readout.magnifier));
     lastX = x;
     lastY = y;
 }
 
 void ColorPickerPanel::pointerLeft()
 {
-    setTexts(lePos, leColor, leRed, leGreen, leBlue, ColorPicker::leftTexts());
+    setTexts({ui->lePos, ui->leColor, ui->leRed, ui->leGreen, ui->leBlue}, ColorPicker::leftTexts());
+}
+
+void ColorPickerPanel::setPositionText(const QString &text)
+{
+    ui->lePos->setText(text);
 }
 
 void ColorPickerPanel::setColorBuffer(int x, int y, int n)
 {
     if (n < 1 || n > kBuffers)
         return;
-    const ColorPicker::BufferRow row = ColorPicker::bufferRow(picture->pixmap(Qt::ReturnByValue), x, y);
-    const Row &widgets = rows[n - 1];
-    setTexts(widgets.point, widgets.color, widgets.red, widgets.green, widgets.blue, row.texts);
-    setPicture(widgets.swatch, row.swatch);
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(picture->shownPicture(), x, y);
+    setTexts(rows[size_t(n - 1)].texts, row.texts);
+    showImage(rows[size_t(n - 1)].swatch, row.swatch);
 }
 
 void ColorPickerPanel::clearColorBuffers()

@@ -60,15 +60,21 @@ ImageEditorDialog::ImageEditorDialog(QWidget *parent)
     }
     layout()->setMenuBar(menuBar);
 
-    colorPicker = std::make_unique<ColorPickerPanel>(this, ui->labImgShow);
+    ui->colorPanel->setPicture(ui->labImgShow);
+    ui->colorPanel->addWindowGroup(ui->groupBox_2);
     connect(ui->labImgShow, &MyLabel::signal_mouseMove, this, &ImageEditorDialog::slot_mouseMoveInImage);
     connect(ui->labImgShow, &MyLabel::signal_mouseLeave, this, &ImageEditorDialog::slot_mouseLeaveInImage);
-    colorPicker->pointerLeft();
+    ui->colorPanel->pointerLeft();
 }
 
 ImageEditorDialog::~ImageEditorDialog()
 {
     delete ui;
+}
+
+ColorPickerPanel *ImageEditorDialog::colorPanel() const
+{
+    return ui->colorPanel;
 }
 
 void ImageEditorDialog::openImage(const QString &path)
@@ -103,19 +109,19 @@ void ImageEditorDialog::slot_screencap_rect(int, int, int, int) {}
 
 void ImageEditorDialog::slot_mouseMoveInImage(int x, int y)
 {
-    colorPicker->pointerMoved(x, y);
+    ui->colorPanel->pointerMoved(x, y);
 }
 
 void ImageEditorDialog::slot_mouseLeaveInImage()
 {
-    colorPicker->pointerLeft();
+    ui->colorPanel->pointerLeft();
 }
 
 void ImageEditorDialog::slot_menuAction(QAction *action)
 {
     const int command = action->data().toInt();
     if (command >= SaveColor1Command && command < SaveColor1Command + ColorPickerPanel::kBuffers) {
-        colorPicker->saveColor(command - SaveColor1Command + 1);
+        ui->colorPanel->saveColor(command - SaveColor1Command + 1);
         return;
     }
     switch (command) {
@@ -129,7 +135,7 @@ void ImageEditorDialog::slot_menuAction(QAction *action)
         emit signal_rectScreencap();
         break;
     case ClearColorsCommand:
-        colorPicker->clearColorBuffers();
+        ui->colorPanel->clearColorBuffers();
         break;
     default:
         break;

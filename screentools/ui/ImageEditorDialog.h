@@ -2,8 +2,6 @@
 
 #include <QDialog>
 
-#include <memory>
-
 class ColorPickerPanel;
 class QAction;
 class QMenuBar;
@@ -44,6 +42,7 @@ public:
     QString imagePath() const { return path; }
     QMenuBar *menus() const { return menuBar; }
     Ui::ImageEditorDialog *form() const { return ui; }
+    ColorPickerPanel *colorPanel() const;
 
 signals:
     void signal_rectScreencap();
@@ -68,5 +67,4 @@ private:
     QString path;
     QMenuBar *menuBar = nullptr;
     Ui::ImageEditorDialog *ui;
-    std::unique_ptr<ColorPickerPanel> colorPicker;
 };

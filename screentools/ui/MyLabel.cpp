@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <cmath>
 
@@ -44,4 +45,27 @@ void MyLabel::keyReleaseEvent(QKeyEvent *event)
 void MyLabel::leaveEvent(QEvent *)
 {
     emit signal_mouseLeave();
+}
+
+void MyLabel::setPicture(const ShownPicture &picture)
+{
+    this->picture = picture;
+    update();
+}
+
+ShownPicture MyLabel::shownPicture() const
+{
+    return picture.isNull() ? ShownPicture(pixmap(Qt::ReturnByValue).toImage(), 0) : picture;
+}
+
+void MyLabel::paintEvent(QPaintEvent *event)
+{
+    if (picture.isNull()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.scale(1 / scale, 1 / scale);
+    painter.setTransform(picture.transform(), true);
+    painter.drawImage(0, 0, picture.source());
 }

@@ -13,14 +13,11 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTransform>
 #include <QtMath>
-
-#include <memory>
 
 namespace {
 
-const auto kFrameSignal = QOverload<uchar *, FBInfo, int>::of(&PCClientControllor::signal_obtainRemoteScreenData);
+const auto kFrameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
 
 } // namespace
 
@@ -37,7 +34,9 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
     scrollArea->setMouseTracking(true);
     imageLabel->setMouseTracking(true);
     scrollArea->setWidget(imageLabel); // owns it
-    colorPicker = std::make_unique<ColorPickerPanel>(this, imageLabel);
+    ui->colorPanel->setPicture(imageLabel);
+    ui->colorPanel->addWindowGroup(ui->groupBox_2);
+    ui->colorPanel->addWindowGroup(ui->groupBox_3);
     connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
     connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
 }
@@ -45,6 +44,11 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
 RemoteScreenDialog::~RemoteScreenDialog()
 {
     delete ui;
+}
+
+ColorPickerPanel *RemoteScreenDialog::colorPanel() const
+{
+    return ui->colorPanel;
 }
 
 bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
@@ -56,7 +60,7 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
     setMouseTracking(true);
     centralWidget()->setMouseTracking(true);
     ui->widget_2->setGeometry(0, 0, 624, 630);
-    colorPicker->pointerLeft();
+    ui->colorPanel->pointerLeft();
     rotation = 0;
 
     if (!controller.isConnected() && !controller.connectToDevice(ip, port))
@@ -89,14 +93,14 @@ void RemoteScreenDialog::unsubscribe()
 
 // ---- Frames ----------------------------------------------------------------------------------
 
-void RemoteScreenDialog::slot_setRemoteScreen(uchar *colors, FBInfo info, int mode)
+void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, int mode)
 {
-    const std::unique_ptr<uchar[]> release(colors);
+    FrameBuffer colors = std::move(frame);
     const int w = info.width;
     const int h = info.height;
     const bool upright = rotation % 180 == 0;
     // Exchanges red and blue in the buffer and lays the image over it.
-    QImage image = FrameImage::toImage(colors, info);
+    QImage image = FrameImage::toImage(colors.data(), info);
     fbi = info;
     screencapMode = mode;
     ui->lab_screencap_mode->setText(mode == 2 ? QStringLiteral("兼容模式") : QStringLiteral("优化模式"));
@@ -124,33 +128,32 @@ void RemoteScreenDialog::slot_setRemoteScreen(uchar *colors, FBInfo info, int mo
     // picked colour black. Same bytes, read as opaque.
     if (image.format() == QImage::Format_ARGB32)
         image.reinterpretAsFormat(QImage::Format_RGB32);
-    // Turned by the remainder: rotate(450) would not be an exact quarter turn in floating point,
-    // and the general path would give a picture a pixel larger.
-    if (!image.isNull() && rotation % 360 != 0)
-        image = image.transformed(QTransform().rotate((rotation % 360 + 360) % 360), Qt::FastTransformation);
-    // The buffer is freed below, and QPixmap::fromImage may keep using an image's pixels without
-    // copying them: an image still over the buffer gets pixels of its own first, in the format
-    // the screen draws.
-    if (!image.isNull() && image.constBits() == colors)
-        image = image.format() == QImage::Format_RGB32 ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
+    // Drawn from the frame's own bytes, turned as it is drawn: no copy of the picture is made.
     imageLabel->setPositionScale(ratio);
-    imageLabel->setPixmap(pixmap);
+    imageLabel->setPicture(ShownPicture(image, rotation / 90));
+    // Kept while the picture lies over it; the last frame's buffer goes now that nothing shows it.
+    shownFrame = std::move(colors);
     imageLabel->repaint();
 }
 
 void RemoteScreenDialog::placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight)
 {
+    // A picture wider than the desktop is scrolled in a window that fits on it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect available = screen->availableVirtualGeometry();
+    const int windowWidth = qMin(shownWidth + 580, available.width());
+    const int paneWidth = qMin(deliveredWidth + 30, qMax(30, available.width() - 550));
     const int windowHeight = height();
-    setGeometry(x(), 0, shownWidth + 580, windowHeight);
-    ui->widget->setGeometry(ui->widget->x(), ui->widget->y(), deliveredWidth + 30, areaHeight);
+    setGeometry(x(), 0, windowWidth, windowHeight);
+    ui->widget->setGeometry(ui->widget->x(), ui->widget->y(), paneWidth, areaHeight);
     // The splitter sits at the central widget's origin.
-    ui->splitter->setGeometry(0, 0, shownWidth + 650, windowHeight);
-    ui->splitter->setSizes({deliveredWidth + 30, shownWidth + 650 - deliveredWidth - 30 - ui->splitter->handleWidth()});
-    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
-    move(desktop.left() + qMax(0, (desktop.width() - width()) / 2),
-         desktop.top() + qMax(0, (desktop.height() - windowHeight) / 2 - 50));
+    ui->splitter->setGeometry(0, 0, windowWidth + 70, windowHeight);
+    ui->splitter->setSizes({paneWidth, windowWidth + 70 - paneWidth - ui->splitter->handleWidth()});
+    const QRect desktop = screen->virtualGeometry();
+    const int left = desktop.left() + qMax(0, (desktop.width() - width()) / 2);
+    const int top = desktop.top() + qMax(0, (desktop.height() - windowHeight) / 2 - 50);
+    move(qMax(available.left(), qMin(left, available.right() + 1 - width())),
+         qMax(available.top(), qMin(top, available.bottom() + 1 - windowHeight)));
     firstFrameShown = true;
 }
 
@@ -187,7 +190,7 @@ void RemoteScreenDialog::keyReleaseEvent(QKeyEvent *event)
 
 void RemoteScreenDialog::contextMenuEvent(QContextMenuEvent *event)
 {
-    ui->lePos->setText(QString::asprintf("(%d,%d)", event->pos().x(), event->pos().y()));
+    ui->colorPanel->setPositionText(QString::asprintf("(%d,%d)", event->pos().x(), event->pos().y()));
 }
 
 void RemoteScreenDialog::closeEvent(QCloseEvent *event)
@@ -201,47 +204,47 @@ void RemoteScreenDialog::closeEvent(QCloseEvent *event)
 
 void RemoteScreenDialog::slot_mouseMoveInRemoteScreen(int x, int y)
 {
-    colorPicker->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
+    ui->colorPanel->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
 }
 
 void RemoteScreenDialog::slot_mouseLeaveToRemoteScreen()
 {
-    colorPicker->pointerLeft();
+    ui->colorPanel->pointerLeft();
 }
 
 void RemoteScreenDialog::on_action_save_color1_triggered()
 {
-    colorPicker->saveColor(1);
+    ui->colorPanel->saveColor(1);
 }
 
 void RemoteScreenDialog::on_action_save_color2_triggered()
 {
-    colorPicker->saveColor(2);
+    ui->colorPanel->saveColor(2);
 }
 
 void RemoteScreenDialog::on_action_save_color3_triggered()
 {
-    colorPicker->saveColor(3);
+    ui->colorPanel->saveColor(3);
 }
 
 void RemoteScreenDialog::on_action_save_color4_triggered()
 {
-    colorPicker->saveColor(4);
+    ui->colorPanel->saveColor(4);
 }
 
 void RemoteScreenDialog::on_action_save_color5_triggered()
 {
-    colorPicker->saveColor(5);
+    ui->colorPanel->saveColor(5);
 }
 
 void RemoteScreenDialog::on_action_save_color6_triggered()
 {
-    colorPicker->saveColor(6);
+    ui->colorPanel->saveColor(6);
 }
 
 void RemoteScreenDialog::on_action_clean_color_buf_triggered()
 {
-    colorPicker->clearColorBuffers();
+    ui->colorPanel->clearColorBuffers();
 }
 
 // ---- Screenshots -----------------------------------------------------------------------------
@@ -254,7 +257,7 @@ void RemoteScreenDialog::on_rect_screencap_action_triggered()
 void RemoteScreenDialog::on_action_full_screencap_triggered()
 {
     // The picture as shown: turned, one device pixel per pixel.
-    QPixmap shown = imageLabel->pixmap(Qt::ReturnByValue);
+    const QPixmap shown = QPixmap::fromImage(imageLabel->shownPicture().toImage());
     emit signal_fullScreencap(shown, 0, 0, shown.width(), shown.height());
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "device/FBInfo.h"
+#include "device/FrameBuffer.h"
 
 #include <QMainWindow>
 #include <QPixmap>
 #include <QSet>
-
-#include <memory>
 
 class ColorPickerPanel;
 class MyLabel;
@@ -45,18 +44,19 @@ public:
     MyLabel *picture() const { return imageLabel; }
     QScrollArea *frameArea() const { return scrollArea; }
     Ui::RemoteScreenDialog *form() const { return ui; }
+    ColorPickerPanel *colorPanel() const;
 
 signals:
     void signal_rectScreencap();
     void signal_keyPress(int key);
     void signal_keyRelease(int key);
     // The picture as shown and its region: left, top, width, height in picture pixels.
-    void signal_fullScreencap(QPixmap &result, int x1, int y1, int x2, int y2);
+    void signal_fullScreencap(const QPixmap &result, int x1, int y1, int x2, int y2);
 
 public slots:
     void slot_screencap_rect(int x1, int y1, int x2, int y2);
-    // One frame from the controller; the window owns colors and frees it before returning.
-    void slot_setRemoteScreen(uchar *colors, FBInfo fbi, int screencapMode);
+    // One frame from the controller; the window takes colors.
+    void slot_setRemoteScreen(FrameBuffer &colors, FBInfo fbi, int screencapMode);
     void slot_mouseMoveInRemoteScreen(int x, int y);
     void slot_mouseLeaveToRemoteScreen();
     void on_rect_screencap_action_triggered();
@@ -94,5 +94,5 @@ private:
     int rotation = 0;
     bool firstFrameShown = false;
     QSet<int> pressedKeys; // forwarded presses not yet released
-    std::unique_ptr<ColorPickerPanel> colorPicker; // holds the last pointer position
+    FrameBuffer shownFrame; // the buffer the picture lies over
 };

@@ -33,7 +33,7 @@ public:
 
 signals:
     // The captured pixels and their region: left, top, width, height in desktop pixels.
-    void signal_screencap(QPixmap &result, int x1, int y1, int x2, int y2);
+    void signal_screencap(const QPixmap &result, int x1, int y1, int x2, int y2);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

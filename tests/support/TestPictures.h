@@ -10,4 +10,6 @@ public:
     // x in bits 12-23, y in bits 0-11, opaque; x and y below 4096.
     static QRgb coded(int x, int y);
     static QPixmap codedPixmap(int width, int height);
+    // image turned clockwise by quarter turns, pixel by pixel, as RGB32.
+    static QImage turnedClockwise(const QImage &image, int quarterTurns);
 };
