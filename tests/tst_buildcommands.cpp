@@ -51,7 +51,6 @@ private slots:
     void cleanup();
     void projectWithoutScripts();
     void emptyScriptsAreCompiled();
-    void subdirectoryInProgressLine();
     void firstSyntaxErrorEndsTheRun();
     void fullBuildReadsBack();
     void nameMismatchBetweenProjectFileAndTree();
@@ -100,17 +99,6 @@ void TestBuildCommands::emptyScriptsAreCompiled()
                                                "正在编译[main.script]", "所有脚本文件编译完成..."}));
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/main.script.m")));
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/empty.lua.m")));
-}
-
-void TestBuildCommands::subdirectoryInProgressLine()
-{
-    ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "return 1", base.addSecs(10));
-    ws->setModified(QStringLiteral("工程目录/p/lib"), base.addSecs(10));
-    Collector c;
-    QVERIFY(c.builder.check(QStringLiteral("p"), project));
-    QCOMPARE(c.lines, (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "正在编译[lib/util.lua]",
-                                   "正在编译[main.script]", "所有脚本文件编译完成..."}));
-    QVERIFY(QFileInfo::exists(project + QStringLiteral("/lib/util.lua.m")));
 }
 
 void TestBuildCommands::firstSyntaxErrorEndsTheRun()

@@ -35,7 +35,7 @@ class TestProjectFiles : public QObject
 
 private slots:
     void projectFileBytes();
-    void mainScriptTemplateBytes();
+    void mainScriptTemplate();
     void workspacePaths();
     void createProject();
     void createKeepsExistingMainScript();
@@ -63,33 +63,13 @@ void TestProjectFiles::projectFileBytes()
     QCOMPARE(ProjectFile::projectFileBytes(QStringLiteral("demo"), QStringLiteral("测试")), expected);
 }
 
-void TestProjectFiles::mainScriptTemplateBytes()
+void TestProjectFiles::mainScriptTemplate()
 {
-    const QByteArray hyphens(71, '-');
-    const QByteArray expected = hyphens + "\r\n"
-        "-- 本文件为脚本入口文件，请不要删除\r\n"
-        "-- 该脚本适用于Kestrun2.0.1及以上版本\r\n"
-        "-- 脚本从main()开始执行\r\n"
-        "-- 脚本界面从createUI()开始执行，脚本可以无界面\r\n"
-        + hyphens + "\r\n"
-        "\r\n"
-        "-- 创建脚本界面入口\r\n"
-        "function createUI()\r\n"
-        "\tshowLoopSetting(false)\r\n"
-        "\t\r\n"
-        "end\r\n"
-        "\r\n"
-        "-- 脚本执行入口\r\n"
-        "function main()\r\n"
-        "\t\r\n"
-        "end\r\n"
-        "\r\n"
-        "--if getKestrunVersion() < 201 then\r\n"
-        "--\tmain()\r\n"
-        "--end\r\n"
-        "\r\n";
-    QCOMPARE(ProjectFile::mainScriptTemplate(), expected);
-    QVERIFY(ProjectFile::mainScriptTemplate().endsWith("--end\r\n\r\n"));
+    // Lua with CR LF line ends (tst_compiler compiles it), defining the two entry points.
+    const QByteArray text = ProjectFile::mainScriptTemplate();
+    QVERIFY(text.count("\r\n") == text.count('\n') && text.count('\r') == text.count('\n'));
+    QVERIFY(text.endsWith("\r\n\r\n"));
+    QVERIFY(text.contains("\r\nfunction createUI()\r\n") && text.contains("\r\nfunction main()\r\n"));
 }
 
 void TestProjectFiles::workspacePaths()

@@ -7,6 +7,7 @@
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"
 
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -62,10 +63,8 @@ private slots:
     void activeProjectFallsBack();
     void setActiveProjectColours();
     void itemData();
-    void contextMenuLabels();
-    void newScriptFile();
-    void newScriptFileThatExists();
-    void newDirectory();
+    void newEntries_data();
+    void newEntries();
     void deleteEntries();
     void deletingAnOpenScriptClosesItsTab();
     void showInFileBrowser();
@@ -261,88 +260,57 @@ void TestProjectTree::itemData()
     QCOMPARE(window.projectDirectory(QStringLiteral("none")), QString());
 }
 
-void TestProjectTree::contextMenuLabels()
+void TestProjectTree::newEntries_data()
 {
-    QCOMPARE(ProjectTree::menuLabels(ProjectTree::ProjectKind),
-             (QStringList{"设为活动工程", "新建脚本文件", "新建目录", "删除该工程", "在Explorer中显示"}));
-    QCOMPARE(ProjectTree::menuLabels(ProjectTree::FileKind), (QStringList{"删除该文件", "在Explorer中显示"}));
-    QCOMPARE(ProjectTree::menuLabels(ProjectTree::DirectoryKind),
-             (QStringList{"新建脚本文件", "新建目录", "删除该目录", "在Explorer中显示"}));
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("typed");   // inserted at the cursor, which starts in front of the preset
+    QTest::addColumn<QString>("created"); // in the project; empty: nothing changes
+    QTest::addColumn<QString>("message");
+    QTest::newRow("script") << "新建脚本文件" << "demo" << "demo.script" << "";
+    QTest::newRow("script that exists") << "新建脚本文件" << "main" << "" << "文件已存在！";
+    QTest::newRow("directory") << "新建目录" << "images" << "images" << "";
+    QTest::newRow("directory that exists") << "新建目录" << "lib" << "" << "该目录已存在！";
+    QTest::newRow("name leaving the project") << "新建目录" << "../../escape" << "" << "名称中不能包含“/”或“\\”。";
 }
 
-void TestProjectTree::newScriptFile()
+void TestProjectTree::newEntries()
 {
+    QFETCH(QString, command);
+    QFETCH(QString, typed);
+    QFETCH(QString, created);
+    QFETCH(QString, message);
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/lib/x.lua"), "x");
+    const auto listing = [this] {
+        QStringList entries;
+        QDirIterator it(ws->path(), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            entries << it.next();
+        entries.sort();
+        return entries;
+    };
     ProjectManagerWindow window;
-    QString title;
-    QString preset;
+    const QStringList before = listing();
+    QString shown;
     ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        title = dialog->windowTitle();
-        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
-        preset = edit->text();
-        edit->insert(QStringLiteral("demo")); // the cursor starts in front of ".script"
+        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->insert(typed);
+        if (!message.isEmpty())
+            ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &shown);
         dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+        QTimer::singleShot(100, dialog, &QDialog::reject); // a refused name leaves the dialog open
     });
-    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("新建脚本文件"), ProjectTree::ProjectKind,
-                                                     QStringLiteral("p"), dir);
-    QCOMPARE(title, QStringLiteral("新建脚本文件"));
-    QCOMPARE(preset, QStringLiteral(".script"));
-    QVERIFY(QFileInfo(dir + QStringLiteral("/demo.script")).isFile());
-    QCOMPARE(QFileInfo(dir + QStringLiteral("/demo.script")).size(), qint64(0));
-}
-
-void TestProjectTree::newScriptFileThatExists()
-{
-    const QString dir = ws->makeProject(QStringLiteral("p"), base);
-    ProjectManagerWindow window;
-    QString message;
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("main.script"));
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-    });
-    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("新建脚本文件"), ProjectTree::ProjectKind,
-                                                     QStringLiteral("p"), dir);
-    QTRY_COMPARE(message, QStringLiteral("文件已存在！"));
-    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/main.script")).size() > 0, true);
-}
-
-void TestProjectTree::newDirectory()
-{
-    const QString dir = ws->makeProject(QStringLiteral("p"), base);
-    ProjectManagerWindow window;
-    QString preset = QStringLiteral("unset");
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
-        preset = edit->text();
-        edit->setText(QStringLiteral("images"));
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-    });
-    ProjectTree *tree = window.form()->projectTreeWidget;
-    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
-    QCOMPARE(preset, QString());
-    QVERIFY(QFileInfo(dir + QStringLiteral("/images")).isDir());
-
-    QString message;
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("images"));
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-    });
-    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::DirectoryKind, QStringLiteral("p"), dir);
-    QTRY_COMPARE(message, QStringLiteral("该目录已存在！"));
-
-    // A name that would leave its directory is refused in the dialog; nothing is created.
-    QString refusal;
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("../../escape"));
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &refusal);
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-        QTimer::singleShot(100, dialog, &QDialog::reject);
-    });
-    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
-    QCOMPARE(refusal, QStringLiteral("名称中不能包含“/”或“\\”。"));
-    QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("escape"))));
+    window.form()->projectTreeWidget->runMenuCommand(command, ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    QTRY_COMPARE(shown, message);
+    QStringList expected = before;
+    if (!created.isEmpty()) {
+        expected << dir + QLatin1Char('/') + created;
+        expected.sort();
+        const QFileInfo made(dir + QLatin1Char('/') + created);
+        QCOMPARE(made.isDir(), command == QStringLiteral("新建目录"));
+        QCOMPARE(made.isDir() ? 0 : made.size(), qint64(0));
+    }
+    QCOMPARE(listing(), expected);
+    QVERIFY(ws->readFile(QStringLiteral("工程目录/p/main.script")).size() > 0);
 }
 
 void TestProjectTree::deleteEntries()
