@@ -38,8 +38,6 @@ private slots:
     void mainScriptTemplate();
     void workspacePaths();
     void createProject();
-    void createKeepsExistingMainScript();
-    void createExistingProjectChangesNothing();
     void taggedText_data();
     void taggedText();
     void parseProjectFile();
@@ -96,26 +94,20 @@ void TestProjectFiles::createProject()
     const ProjectInfo info = ProjectFile::read(dir).valueOr(ProjectInfo());
     QCOMPARE(info.name, QStringLiteral("demo"));
     QCOMPARE(info.description, QStringLiteral("测试"));
-}
 
-void TestProjectFiles::createKeepsExistingMainScript()
-{
-    TestWorkspace ws;
+    // An author's main script is kept.
     ws.writeFile(QStringLiteral("工程目录/old/main.script"), "print('mine')\r\n");
-    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("old"));
-    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("old"), QString())), QStringLiteral("created"));
+    const QString old = Workspace::projectAbsolutePath(QStringLiteral("old"));
+    QCOMPARE(outcome(ProjectFile::create(old, QStringLiteral("old"), QString())), QStringLiteral("created"));
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/old/main.script")), QByteArray("print('mine')\r\n"));
-    QVERIFY(Workspace::isProjectDirectory(dir));
-}
+    QVERIFY(Workspace::isProjectDirectory(old));
 
-void TestProjectFiles::createExistingProjectChangesNothing()
-{
-    TestWorkspace ws;
-    ws.writeFile(QStringLiteral("工程目录/demo/ks.project"), "hand written");
-    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
-    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"))), QStringLiteral("exists"));
-    QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")), QByteArray("hand written"));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/main.script")));
+    // An existing project changes in nothing.
+    ws.writeFile(QStringLiteral("工程目录/hand/ks.project"), "hand written");
+    const QString hand = Workspace::projectAbsolutePath(QStringLiteral("hand"));
+    QCOMPARE(outcome(ProjectFile::create(hand, QStringLiteral("hand"), QStringLiteral("x"))), QStringLiteral("exists"));
+    QCOMPARE(ws.readFile(QStringLiteral("工程目录/hand/ks.project")), QByteArray("hand written"));
+    QVERIFY(!QFileInfo::exists(hand + QStringLiteral("/main.script")));
 }
 
 void TestProjectFiles::taggedText_data()

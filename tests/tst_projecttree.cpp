@@ -61,15 +61,13 @@ private slots:
     void listsWhatBelongs();
     void projectAppearsWhenProjectFileArrives();
     void activeProjectFallsBack();
-    void setActiveProjectColours();
     void itemData();
     void newEntries_data();
     void newEntries();
     void deleteEntries();
     void deletingAnOpenScriptClosesItsTab();
-    void showInFileBrowser();
+    void showInFileBrowserAndLaunch();
     void doubleClickScriptActivatesItsProject();
-    void doubleClickOtherFileLaunchesIt();
     void readProjectInfoThroughTree();
     void newProjectCommand();
 
@@ -109,6 +107,14 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlue);
     // Other projects never get a foreground of their own.
     QCOMPARE(tree->projectItem(QStringLiteral("mid"))->data(0, Qt::ForegroundRole), QVariant());
+
+    window.setActiveProject(QStringLiteral("old"));
+    QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlue);
+    QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlack);
+    // A name without an item still becomes the active name.
+    window.setActiveProject(QStringLiteral("ghost"));
+    QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
+    QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlack);
 }
 
 void TestProjectTree::followsDiskWithinOnePass()
@@ -224,22 +230,6 @@ void TestProjectTree::activeProjectFallsBack()
     QCOMPARE(window.activeProject(), QStringLiteral("c"));
     QCOMPARE(colourOf(tree, QStringLiteral("c")), kBlue);
     QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
-}
-
-void TestProjectTree::setActiveProjectColours()
-{
-    ws->makeProject(QStringLiteral("a"), base);
-    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
-    ProjectManagerWindow window;
-    ProjectTree *tree = window.form()->projectTreeWidget;
-    QCOMPARE(window.activeProject(), QStringLiteral("b"));
-    window.setActiveProject(QStringLiteral("a"));
-    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlue);
-    QCOMPARE(colourOf(tree, QStringLiteral("b")), kBlack);
-    // A name without an item still becomes the active name.
-    window.setActiveProject(QStringLiteral("ghost"));
-    QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
-    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlack);
 }
 
 void TestProjectTree::itemData()
@@ -372,16 +362,19 @@ void TestProjectTree::deletingAnOpenScriptClosesItsTab()
     QVERIFY(window.isScriptModified());
 }
 
-void TestProjectTree::showInFileBrowser()
+void TestProjectTree::showInFileBrowserAndLaunch()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/data.bin"), "data");
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
     tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::FileKind, QStringLiteral("main.script"),
                          dir + QStringLiteral("/main.script"));
-    // Without a way to select a file, its directory is shown.
-    QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir)}));
+    // Without a way to select a file, its directory is shown. A double-click starts any other file.
+    window.on_projectTreeWidget_itemDoubleClicked(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("data.bin")), 0);
+    QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir),
+                                      QUrl::fromLocalFile(dir + QStringLiteral("/data.bin"))}));
 }
 
 void TestProjectTree::doubleClickScriptActivatesItsProject()
@@ -402,16 +395,6 @@ void TestProjectTree::doubleClickScriptActivatesItsProject()
     // Projects and directories only fold.
     window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("b")), 0);
     QCOMPARE(window.activeProject(), QStringLiteral("a"));
-}
-
-void TestProjectTree::doubleClickOtherFileLaunchesIt()
-{
-    ws->makeProject(QStringLiteral("p"), base);
-    ws->writeFile(QStringLiteral("工程目录/p/data.bin"), "data");
-    ProjectManagerWindow window;
-    QTreeWidgetItem *bin = child(window.form()->projectTreeWidget->projectItem(QStringLiteral("p")), QStringLiteral("data.bin"));
-    window.on_projectTreeWidget_itemDoubleClicked(bin, 0);
-    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(ws->absolute(QStringLiteral("工程目录/p/data.bin")))});
 }
 
 void TestProjectTree::readProjectInfoThroughTree()
