@@ -69,7 +69,6 @@ private slots:
     void turnedPicture();
     void rotationSwapsPosition_data();
     void rotationSwapsPosition();
-    void swappedReadoutButNotBuffer();
     void leavingKeepsSwatchAndPosition();
     void clearEmptiesSixRows();
     void saveWithoutPositionClears_data();
@@ -113,7 +112,6 @@ void TestColorPicker::magnifierCross_data()
     QTest::newRow("(30, 2)") << QPoint(30, 2) << QPoint(25, 0) << QPoint(5, 2);
     QTest::newRow("corner") << QPoint(0, 0) << QPoint(0, 0) << QPoint(0, 0);
     QTest::newRow("(5, 5)") << QPoint(5, 5) << QPoint(0, 0) << QPoint(5, 5);
-    QTest::newRow("(4, 50)") << QPoint(4, 50) << QPoint(0, 45) << QPoint(4, 5);
     QTest::newRow("middle") << QPoint(60, 70) << QPoint(55, 65) << QPoint(5, 5);
 }
 
@@ -266,18 +264,6 @@ void TestColorPicker::rotationSwapsPosition()
     QFETCH(int, rotation);
     QFETCH(bool, swapped);
     QCOMPARE(ColorPicker::positionSwapped(rotation), swapped);
-}
-
-void TestColorPicker::swappedReadoutButNotBuffer()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.pointerMoved(30, 40, ColorPicker::positionSwapped(90));
-    QCOMPARE(form.text("lePos"), QStringLiteral("40,30"));
-    QCOMPARE(form.text("leColor"), ColorPicker::colorText(TestPictures::coded(30, 40)));
-    panel.saveColor(1);
-    QCOMPARE(form.text("leBufPoint1"), QStringLiteral("30,40"));
-    QCOMPARE(form.text("leBufColor1"), ColorPicker::colorText(TestPictures::coded(30, 40)));
 }
 
 void TestColorPicker::leavingKeepsSwatchAndPosition()

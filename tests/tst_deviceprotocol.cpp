@@ -166,7 +166,6 @@ class DeviceProtocolTest : public QObject
     Q_OBJECT
 
 private slots:
-    void messageHeaderRoundTrip();
     void controllerSends_data();
     void controllerSends();
     void importNameLimits_data();
@@ -187,17 +186,6 @@ private slots:
     void frameQueueBound();
     void framePoolReusesBuffers();
 };
-
-void DeviceProtocolTest::messageHeaderRoundTrip()
-{
-    const MessageHeader header(MessageHeader::ImportScript, 44, 1000);
-    QCOMPARE(header.toBytes(), QByteArray::fromHex("a306c500 14000000 2c000000 e8030000"));
-    const MessageHeader back = MessageHeader::fromBytes(header.toBytes().constData());
-    QCOMPARE(back.magic, MessageHeader::kMagic);
-    QCOMPARE(back.command, 20);
-    QCOMPARE(back.length, 44);
-    QCOMPARE(back.extraLength, 1000);
-}
 
 void DeviceProtocolTest::controllerSends_data()
 {

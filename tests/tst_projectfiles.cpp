@@ -35,11 +35,9 @@ class TestProjectFiles : public QObject
 
 private slots:
     void projectFileBytes();
-    void mainScriptTemplateBytes();
+    void mainScriptTemplate();
     void workspacePaths();
     void createProject();
-    void createKeepsExistingMainScript();
-    void createExistingProjectChangesNothing();
     void taggedText_data();
     void taggedText();
     void parseProjectFile();
@@ -63,33 +61,13 @@ void TestProjectFiles::projectFileBytes()
     QCOMPARE(ProjectFile::projectFileBytes(QStringLiteral("demo"), QStringLiteral("测试")), expected);
 }
 
-void TestProjectFiles::mainScriptTemplateBytes()
+void TestProjectFiles::mainScriptTemplate()
 {
-    const QByteArray hyphens(71, '-');
-    const QByteArray expected = hyphens + "\r\n"
-        "-- 本文件为脚本入口文件，请不要删除\r\n"
-        "-- 该脚本适用于Kestrun2.0.1及以上版本\r\n"
-        "-- 脚本从main()开始执行\r\n"
-        "-- 脚本界面从createUI()开始执行，脚本可以无界面\r\n"
-        + hyphens + "\r\n"
-        "\r\n"
-        "-- 创建脚本界面入口\r\n"
-        "function createUI()\r\n"
-        "\tshowLoopSetting(false)\r\n"
-        "\t\r\n"
-        "end\r\n"
-        "\r\n"
-        "-- 脚本执行入口\r\n"
-        "function main()\r\n"
-        "\t\r\n"
-        "end\r\n"
-        "\r\n"
-        "--if getKestrunVersion() < 201 then\r\n"
-        "--\tmain()\r\n"
-        "--end\r\n"
-        "\r\n";
-    QCOMPARE(ProjectFile::mainScriptTemplate(), expected);
-    QVERIFY(ProjectFile::mainScriptTemplate().endsWith("--end\r\n\r\n"));
+    // Lua with CR LF line ends (tst_compiler compiles it), defining the two entry points.
+    const QByteArray text = ProjectFile::mainScriptTemplate();
+    QVERIFY(text.count("\r\n") == text.count('\n') && text.count('\r') == text.count('\n'));
+    QVERIFY(text.endsWith("\r\n\r\n"));
+    QVERIFY(text.contains("\r\nfunction createUI()\r\n") && text.contains("\r\nfunction main()\r\n"));
 }
 
 void TestProjectFiles::workspacePaths()
@@ -116,26 +94,20 @@ void TestProjectFiles::createProject()
     const ProjectInfo info = ProjectFile::read(dir).valueOr(ProjectInfo());
     QCOMPARE(info.name, QStringLiteral("demo"));
     QCOMPARE(info.description, QStringLiteral("测试"));
-}
 
-void TestProjectFiles::createKeepsExistingMainScript()
-{
-    TestWorkspace ws;
+    // An author's main script is kept.
     ws.writeFile(QStringLiteral("工程目录/old/main.script"), "print('mine')\r\n");
-    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("old"));
-    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("old"), QString())), QStringLiteral("created"));
+    const QString old = Workspace::projectAbsolutePath(QStringLiteral("old"));
+    QCOMPARE(outcome(ProjectFile::create(old, QStringLiteral("old"), QString())), QStringLiteral("created"));
     QCOMPARE(ws.readFile(QStringLiteral("工程目录/old/main.script")), QByteArray("print('mine')\r\n"));
-    QVERIFY(Workspace::isProjectDirectory(dir));
-}
+    QVERIFY(Workspace::isProjectDirectory(old));
 
-void TestProjectFiles::createExistingProjectChangesNothing()
-{
-    TestWorkspace ws;
-    ws.writeFile(QStringLiteral("工程目录/demo/ks.project"), "hand written");
-    const QString dir = Workspace::projectAbsolutePath(QStringLiteral("demo"));
-    QCOMPARE(outcome(ProjectFile::create(dir, QStringLiteral("demo"), QStringLiteral("x"))), QStringLiteral("exists"));
-    QCOMPARE(ws.readFile(QStringLiteral("工程目录/demo/ks.project")), QByteArray("hand written"));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/main.script")));
+    // An existing project changes in nothing.
+    ws.writeFile(QStringLiteral("工程目录/hand/ks.project"), "hand written");
+    const QString hand = Workspace::projectAbsolutePath(QStringLiteral("hand"));
+    QCOMPARE(outcome(ProjectFile::create(hand, QStringLiteral("hand"), QStringLiteral("x"))), QStringLiteral("exists"));
+    QCOMPARE(ws.readFile(QStringLiteral("工程目录/hand/ks.project")), QByteArray("hand written"));
+    QVERIFY(!QFileInfo::exists(hand + QStringLiteral("/main.script")));
 }
 
 void TestProjectFiles::taggedText_data()

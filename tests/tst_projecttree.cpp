@@ -7,6 +7,7 @@
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"
 
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -60,17 +61,13 @@ private slots:
     void listsWhatBelongs();
     void projectAppearsWhenProjectFileArrives();
     void activeProjectFallsBack();
-    void setActiveProjectColours();
     void itemData();
-    void contextMenuLabels();
-    void newScriptFile();
-    void newScriptFileThatExists();
-    void newDirectory();
+    void newEntries_data();
+    void newEntries();
     void deleteEntries();
     void deletingAnOpenScriptClosesItsTab();
-    void showInFileBrowser();
+    void showInFileBrowserAndLaunch();
     void doubleClickScriptActivatesItsProject();
-    void doubleClickOtherFileLaunchesIt();
     void readProjectInfoThroughTree();
     void newProjectCommand();
 
@@ -110,6 +107,14 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlue);
     // Other projects never get a foreground of their own.
     QCOMPARE(tree->projectItem(QStringLiteral("mid"))->data(0, Qt::ForegroundRole), QVariant());
+
+    window.setActiveProject(QStringLiteral("old"));
+    QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlue);
+    QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlack);
+    // A name without an item still becomes the active name.
+    window.setActiveProject(QStringLiteral("ghost"));
+    QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
+    QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlack);
 }
 
 void TestProjectTree::followsDiskWithinOnePass()
@@ -227,22 +232,6 @@ void TestProjectTree::activeProjectFallsBack()
     QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
 }
 
-void TestProjectTree::setActiveProjectColours()
-{
-    ws->makeProject(QStringLiteral("a"), base);
-    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
-    ProjectManagerWindow window;
-    ProjectTree *tree = window.form()->projectTreeWidget;
-    QCOMPARE(window.activeProject(), QStringLiteral("b"));
-    window.setActiveProject(QStringLiteral("a"));
-    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlue);
-    QCOMPARE(colourOf(tree, QStringLiteral("b")), kBlack);
-    // A name without an item still becomes the active name.
-    window.setActiveProject(QStringLiteral("ghost"));
-    QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
-    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlack);
-}
-
 void TestProjectTree::itemData()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
@@ -261,88 +250,57 @@ void TestProjectTree::itemData()
     QCOMPARE(window.projectDirectory(QStringLiteral("none")), QString());
 }
 
-void TestProjectTree::contextMenuLabels()
+void TestProjectTree::newEntries_data()
 {
-    QCOMPARE(ProjectTree::menuLabels(ProjectTree::ProjectKind),
-             (QStringList{"设为活动工程", "新建脚本文件", "新建目录", "删除该工程", "在Explorer中显示"}));
-    QCOMPARE(ProjectTree::menuLabels(ProjectTree::FileKind), (QStringList{"删除该文件", "在Explorer中显示"}));
-    QCOMPARE(ProjectTree::menuLabels(ProjectTree::DirectoryKind),
-             (QStringList{"新建脚本文件", "新建目录", "删除该目录", "在Explorer中显示"}));
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("typed");   // inserted at the cursor, which starts in front of the preset
+    QTest::addColumn<QString>("created"); // in the project; empty: nothing changes
+    QTest::addColumn<QString>("message");
+    QTest::newRow("script") << "新建脚本文件" << "demo" << "demo.script" << "";
+    QTest::newRow("script that exists") << "新建脚本文件" << "main" << "" << "文件已存在！";
+    QTest::newRow("directory") << "新建目录" << "images" << "images" << "";
+    QTest::newRow("directory that exists") << "新建目录" << "lib" << "" << "该目录已存在！";
+    QTest::newRow("name leaving the project") << "新建目录" << "../../escape" << "" << "名称中不能包含“/”或“\\”。";
 }
 
-void TestProjectTree::newScriptFile()
+void TestProjectTree::newEntries()
 {
+    QFETCH(QString, command);
+    QFETCH(QString, typed);
+    QFETCH(QString, created);
+    QFETCH(QString, message);
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/lib/x.lua"), "x");
+    const auto listing = [this] {
+        QStringList entries;
+        QDirIterator it(ws->path(), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            entries << it.next();
+        entries.sort();
+        return entries;
+    };
     ProjectManagerWindow window;
-    QString title;
-    QString preset;
+    const QStringList before = listing();
+    QString shown;
     ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        title = dialog->windowTitle();
-        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
-        preset = edit->text();
-        edit->insert(QStringLiteral("demo")); // the cursor starts in front of ".script"
+        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->insert(typed);
+        if (!message.isEmpty())
+            ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &shown);
         dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+        QTimer::singleShot(100, dialog, &QDialog::reject); // a refused name leaves the dialog open
     });
-    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("新建脚本文件"), ProjectTree::ProjectKind,
-                                                     QStringLiteral("p"), dir);
-    QCOMPARE(title, QStringLiteral("新建脚本文件"));
-    QCOMPARE(preset, QStringLiteral(".script"));
-    QVERIFY(QFileInfo(dir + QStringLiteral("/demo.script")).isFile());
-    QCOMPARE(QFileInfo(dir + QStringLiteral("/demo.script")).size(), qint64(0));
-}
-
-void TestProjectTree::newScriptFileThatExists()
-{
-    const QString dir = ws->makeProject(QStringLiteral("p"), base);
-    ProjectManagerWindow window;
-    QString message;
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("main.script"));
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-    });
-    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("新建脚本文件"), ProjectTree::ProjectKind,
-                                                     QStringLiteral("p"), dir);
-    QTRY_COMPARE(message, QStringLiteral("文件已存在！"));
-    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/main.script")).size() > 0, true);
-}
-
-void TestProjectTree::newDirectory()
-{
-    const QString dir = ws->makeProject(QStringLiteral("p"), base);
-    ProjectManagerWindow window;
-    QString preset = QStringLiteral("unset");
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
-        preset = edit->text();
-        edit->setText(QStringLiteral("images"));
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-    });
-    ProjectTree *tree = window.form()->projectTreeWidget;
-    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
-    QCOMPARE(preset, QString());
-    QVERIFY(QFileInfo(dir + QStringLiteral("/images")).isDir());
-
-    QString message;
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("images"));
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-    });
-    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::DirectoryKind, QStringLiteral("p"), dir);
-    QTRY_COMPARE(message, QStringLiteral("该目录已存在！"));
-
-    // A name that would leave its directory is refused in the dialog; nothing is created.
-    QString refusal;
-    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("../../escape"));
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &refusal);
-        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-        QTimer::singleShot(100, dialog, &QDialog::reject);
-    });
-    tree->runMenuCommand(QStringLiteral("新建目录"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
-    QCOMPARE(refusal, QStringLiteral("名称中不能包含“/”或“\\”。"));
-    QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("escape"))));
+    window.form()->projectTreeWidget->runMenuCommand(command, ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    QTRY_COMPARE(shown, message);
+    QStringList expected = before;
+    if (!created.isEmpty()) {
+        expected << dir + QLatin1Char('/') + created;
+        expected.sort();
+        const QFileInfo made(dir + QLatin1Char('/') + created);
+        QCOMPARE(made.isDir(), command == QStringLiteral("新建目录"));
+        QCOMPARE(made.isDir() ? 0 : made.size(), qint64(0));
+    }
+    QCOMPARE(listing(), expected);
+    QVERIFY(ws->readFile(QStringLiteral("工程目录/p/main.script")).size() > 0);
 }
 
 void TestProjectTree::deleteEntries()
@@ -404,16 +362,19 @@ void TestProjectTree::deletingAnOpenScriptClosesItsTab()
     QVERIFY(window.isScriptModified());
 }
 
-void TestProjectTree::showInFileBrowser()
+void TestProjectTree::showInFileBrowserAndLaunch()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/data.bin"), "data");
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
     tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::FileKind, QStringLiteral("main.script"),
                          dir + QStringLiteral("/main.script"));
-    // Without a way to select a file, its directory is shown.
-    QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir)}));
+    // Without a way to select a file, its directory is shown. A double-click starts any other file.
+    window.on_projectTreeWidget_itemDoubleClicked(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("data.bin")), 0);
+    QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir),
+                                      QUrl::fromLocalFile(dir + QStringLiteral("/data.bin"))}));
 }
 
 void TestProjectTree::doubleClickScriptActivatesItsProject()
@@ -434,16 +395,6 @@ void TestProjectTree::doubleClickScriptActivatesItsProject()
     // Projects and directories only fold.
     window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("b")), 0);
     QCOMPARE(window.activeProject(), QStringLiteral("a"));
-}
-
-void TestProjectTree::doubleClickOtherFileLaunchesIt()
-{
-    ws->makeProject(QStringLiteral("p"), base);
-    ws->writeFile(QStringLiteral("工程目录/p/data.bin"), "data");
-    ProjectManagerWindow window;
-    QTreeWidgetItem *bin = child(window.form()->projectTreeWidget->projectItem(QStringLiteral("p")), QStringLiteral("data.bin"));
-    window.on_projectTreeWidget_itemDoubleClicked(bin, 0);
-    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(ws->absolute(QStringLiteral("工程目录/p/data.bin")))});
 }
 
 void TestProjectTree::readProjectInfoThroughTree()

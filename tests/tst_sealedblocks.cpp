@@ -65,7 +65,6 @@ private slots:
     void wrappedKeyOpensWithDevicePrivateKey();
     void wrapKeyFailures_data();
     void wrapKeyFailures();
-    void builtInKeyIsFourPemLines();
     void zeroExtendedDigest_data();
     void zeroExtendedDigest();
 };
@@ -303,20 +302,6 @@ void SealedBlocksTest::wrapKeyFailures()
     const Result<QByteArray> wrapped = SealedBlocks::wrapKey(SealedBlocks::makeContentKey(), pem);
     QVERIFY(!wrapped);
     QVERIFY2(wrapped.error().contains(QString::fromLatin1(line)), qPrintable(wrapped.error()));
-}
-
-void SealedBlocksTest::builtInKeyIsFourPemLines()
-{
-    const QList<QByteArray> lines = BuiltInPublicKey::pem().split('\n');
-    QCOMPARE(lines.size(), 7); // six lines, each ended by a line feed
-    QCOMPARE(lines[0], QByteArray("-----BEGIN PUBLIC KEY-----"));
-    QCOMPARE(lines[5], QByteArray("-----END PUBLIC KEY-----"));
-    QCOMPARE(lines[6], QByteArray());
-    QCOMPARE(lines[1].size(), 64);
-    QCOMPARE(lines[2].size(), 64);
-    QCOMPARE(lines[3].size(), 64);
-    QVERIFY(lines[4].size() < 64);
-    QCOMPARE(SealedBlocks::wrapKey(QByteArray(8, 'k')).valueOr(QByteArray()).size(), 128);
 }
 
 void SealedBlocksTest::zeroExtendedDigest_data()

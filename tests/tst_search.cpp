@@ -32,10 +32,8 @@ private slots:
     void replaceSelectsThenReplaces();
     void replaceWithRegularExpression();
     void findNextAndPreviousRepeatTheSearch();
-    void replaceAllFromCaretOnly_data();
-    void replaceAllFromCaretOnly();
-    void replaceAllEndsWhenReplacementContainsExpression();
-    void replaceAllWithEmptyMatchesEnds();
+    void replaceAll_data();
+    void replaceAll();
     void ctrlFRunsTheDialogOnTheEditor();
 
 private:
@@ -73,7 +71,6 @@ QStringList TestSearch::answers() const
 void TestSearch::dialogStartsFreshAndSendsItsOptions()
 {
     SearchDialog dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("搜索"));
     auto *text = dialog.findChild<QLineEdit *>(QStringLiteral("leText"));
     auto *replacement = dialog.findChild<QLineEdit *>(QStringLiteral("leRepText"));
     auto *caseSensitive = dialog.findChild<QCheckBox *>(QStringLiteral("cbCaseSensitive"));
@@ -189,48 +186,41 @@ void TestSearch::findNextAndPreviousRepeatTheSearch()
     QCOMPARE(selectionStart(), 4);
 }
 
-void TestSearch::replaceAllFromCaretOnly_data()
+void TestSearch::replaceAll_data()
 {
+    QTest::addColumn<QString>("text"); // '|' marks the caret
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<bool>("re");
     QTest::addColumn<bool>("wrap");
-    QTest::newRow("wrap on") << true;
-    QTest::newRow("wrap off") << false;
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("answer"); // empty: whatever the count, as long as it ends
+    QTest::newRow("from the caret only, wrap on") << "x| x\r\nx xx" << "x" << "y" << false << true << "x y\r\ny yy" << "共4处被替换";
+    QTest::newRow("from the caret only, wrap off") << "x| x\r\nx xx" << "x" << "y" << false << false << "x y\r\ny yy" << "共4处被替换";
+    QTest::newRow("replacement contains the expression") << "|a b a" << "a" << "aa" << false << true << "aa b aa" << "共2处被替换";
+    QTest::newRow("empty matches at line starts") << "a\r\n|b\r\nc" << "^" << "--" << true << true << "a\r\n--b\r\n--c"
+                                                  << "共2处被替换";
+    QTest::newRow("empty matches everywhere") << "|ab" << "x*" << "" << true << true << "ab" << "";
 }
 
-void TestSearch::replaceAllFromCaretOnly()
+void TestSearch::replaceAll()
 {
+    QFETCH(QString, text);
+    QFETCH(QString, expression);
+    QFETCH(QString, replacement);
+    QFETCH(bool, re);
     QFETCH(bool, wrap);
-    editor->setText(QStringLiteral("x x\r\nx xx"));
-    editor->setCursorPosition(0, 1);
-    window->slot_replaceAll(QStringLiteral("x"), QStringLiteral("y"), false, false, false, wrap);
-    QCOMPARE(editor->text(), QStringLiteral("x y\r\ny yy"));
-    QCOMPARE(answers(), QStringList{QStringLiteral("共4处被替换")});
-
-    window->slot_replaceAll(QStringLiteral("x"), QStringLiteral("y"), false, false, false, wrap);
-    QCOMPARE(answers().last(), QStringLiteral("共0处被替换"));
-    QCOMPARE(editor->text(), QStringLiteral("x y\r\ny yy"));
-}
-
-void TestSearch::replaceAllEndsWhenReplacementContainsExpression()
-{
-    editor->setText(QStringLiteral("a b a"));
-    editor->setCursorPosition(0, 0);
-    window->slot_replaceAll(QStringLiteral("a"), QStringLiteral("aa"), false, false, false, true);
-    QCOMPARE(editor->text(), QStringLiteral("aa b aa"));
-    QCOMPARE(answers(), QStringList{QStringLiteral("共2处被替换")});
-}
-
-void TestSearch::replaceAllWithEmptyMatchesEnds()
-{
-    editor->setText(QStringLiteral("a\r\nb\r\nc"));
-    editor->setCursorPosition(1, 0);
-    window->slot_replaceAll(QStringLiteral("^"), QStringLiteral("--"), true, false, false, true);
-    QCOMPARE(editor->text(), QStringLiteral("a\r\n--b\r\n--c"));
-    QCOMPARE(answers(), QStringList{QStringLiteral("共2处被替换")});
-
-    editor->setText(QStringLiteral("ab"));
-    editor->setCursorPosition(0, 0);
-    window->slot_replaceAll(QStringLiteral("x*"), QString(), true, false, false, true);
-    QCOMPARE(editor->text(), QStringLiteral("ab"));
+    QFETCH(QString, expected);
+    QFETCH(QString, answer);
+    editor->setText(QString(text).remove(QLatin1Char('|')));
+    editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, text.indexOf(QLatin1Char('|')));
+    window->slot_replaceAll(expression, replacement, re, false, false, wrap);
+    QCOMPARE(editor->text(), expected);
+    if (!answer.isEmpty())
+        QCOMPARE(answers(), QStringList{answer});
+    // Done: nothing is left behind the caret to replace.
+    window->slot_replaceAll(expression, replacement, re, false, false, wrap);
+    QCOMPARE(editor->text(), expected);
 }
 
 void TestSearch::ctrlFRunsTheDialogOnTheEditor()
