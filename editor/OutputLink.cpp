@@ -1,5 +1,7 @@
 #include "editor/OutputLink.h"
 
+#include "common/Names.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -102,6 +104,8 @@ Result<QString> OutputLink::file(const QString &projectDirectory) const
         return fail(QStringLiteral("找不到脚本[%1]。").arg(shown));
     if (!target.canonicalFilePath().startsWith(directory + QLatin1Char('/')))
         return fail(QStringLiteral("脚本[%1]不在工程目录中，未打开。").arg(shown));
+    if (!Names::isTextName(target.fileName()))
+        return fail(QStringLiteral("[%1]不是脚本或文本文件，未打开。").arg(shown));
     return target.filePath();
 }
 

@@ -26,7 +26,7 @@ struct OutputLink
 
     // The file the link leads to in that project directory. Output lines may come from the
     // device, so a path that leaves the directory (through "..", an absolute path or a symbolic
-    // link) leads nowhere, as does a file that is not there (any more).
+    // link) leads nowhere, as does a file that is not there (any more) or is no script or text.
     Result<QString> file(const QString &projectDirectory) const;
     // Where the token stands in the text of the link's line (from 0): its first occurrence as a
     // whole word (so "touchClik" is not found inside "touchClikTwice"), else its first

@@ -62,9 +62,13 @@ private slots:
     void enterOnALink();
     void checkGoesToTheFirstError_data();
     void checkGoesToTheFirstError();
-    void warningsMarkOpenScripts();
+    void warningsMarkScripts_data();
+    void warningsMarkScripts();
     void panesAreReadOnly();
     void projectSearchFromTheDialog();
+    void tokenColumn_data();
+    void tokenColumn();
+    void linkStaysInTheProject();
 
 private:
     TestWorkspace *ws = nullptr;
@@ -171,11 +175,21 @@ void TestOutputLinks::checkGoesToTheFirstError()
     QCOMPARE(underlined(editor, 3), QString());
 }
 
-void TestOutputLinks::warningsMarkOpenScripts()
+void TestOutputLinks::warningsMarkScripts_data()
 {
-    window->openScript(ws->absolute(QStringLiteral("工程目录/p/lib/util.lua")));
-    window->scriptEditor()->setCursorPosition(0, 0);
+    QTest::addColumn<bool>("openFirst");
+    QTest::newRow("open during the check") << true;
+    QTest::newRow("opened after it") << false;
+}
+
+void TestOutputLinks::warningsMarkScripts()
+{
+    QFETCH(bool, openFirst);
+    const QString util = ws->absolute(QStringLiteral("工程目录/p/lib/util.lua"));
+    if (openFirst)
+        window->openScript(util);
     window->form()->syntax_check_action->trigger();
+    window->openScript(util);
     ScriptEditor *editor = window->scriptEditor();
     QVERIFY(editor->markersAtLine(2) != 0);
     QCOMPARE(underlined(editor, 3), QStringLiteral("touchClik"));
@@ -209,8 +223,8 @@ void TestOutputLinks::projectSearchFromTheDialog()
     QTest::keyClick(text, Qt::Key_Return);
     QTRY_VERIFY(tip->text().contains(QStringLiteral("共找到1个结果")));
     LogView *pane = window->form()->outText;
-    QCOMPARE(pane->lines(pane->blockCount() - 1, 2),
-             (QStringList{"lib/util.lua:3: touchClik(1, 2)", "共找到1个结果（1个文件）"}));
+    QTRY_COMPARE(pane->lines(pane->blockCount() - 1, 2),
+                 (QStringList{"lib/util.lua:3: touchClik(1, 2)", "共找到1个结果（1个文件）"}));
     doubleClickLine(pane, pane->blockCount() - 2);
     QCOMPARE(caretLine(window->scriptEditor()), 3);
 
@@ -219,6 +233,36 @@ void TestOutputLinks::projectSearchFromTheDialog()
     QTest::keyClick(text, Qt::Key_Return);
     QVERIFY(tip->text().contains(QStringLiteral("正则表达式有误")));
     QCOMPARE(pane->lines(pane->blockCount() - 1, 1), QStringList{"共找到1个结果（1个文件）"});
+}
+
+void TestOutputLinks::tokenColumn_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<int>("column");
+    QTest::newRow("whole word first") << "touchClikTwice(); touchClik(1)" << "touchClik" << 18;
+    QTest::newRow("else any occurrence") << "a[1]" << "[" << 1;
+    QTest::newRow("alias") << "x = 触摸点击(1)" << "触摸点击" << 4;
+    QTest::newRow("not on the line") << "end" << "touchClik" << -1;
+    QTest::newRow("no token") << "end" << "" << -1;
+}
+
+void TestOutputLinks::tokenColumn()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, token);
+    QFETCH(int, column);
+    QCOMPARE((OutputLink{"a.lua", 1, token}.tokenColumn(line)), column);
+}
+
+void TestOutputLinks::linkStaysInTheProject()
+{
+    const QString project = ws->absolute(QStringLiteral("工程目录/p"));
+    const auto fileOf = [&project](const QString &path) { return OutputLink{path, 1, QString()}.file(project); };
+    QVERIFY(QFile::link(ws->absolute(QStringLiteral("工程目录/secret.lua")), project + QStringLiteral("/out.lua")));
+    QCOMPARE(fileOf("out.lua").error(), QStringLiteral("脚本[out.lua]不在工程目录中，未打开。"));
+    QCOMPARE(fileOf("ks.project").error(), QStringLiteral("[ks.project]不是脚本或文本文件，未打开。"));
+    QCOMPARE(fileOf("lib/../lib/util.lua").valueOr(QString()), project + QStringLiteral("/lib/util.lua"));
 }
 
 QTEST_MAIN(TestOutputLinks)

@@ -161,7 +161,7 @@ void ProjectManagerWindow::setupOutputLinks()
     for (LogView *pane : {ui->outText, ui->remoteLogText}) {
         pane->setLinkTest(isLink);
         connect(pane, &LogView::signal_linkActivated, this,
-                [this, pane](int line) { slot_outputLinkActivated(pane, line); });
+                [this, pane](int line) { activateOutputLine(pane, line); });
     }
     new OutputHighlighter(ui->outText->document());
 
@@ -169,12 +169,13 @@ void ProjectManagerWindow::setupOutputLinks()
             [this](int, const QStringList &lines) { ui->outText->appendMessage(lines.join(QLatin1Char('\n'))); });
     connect(&projectSearch, &ProjectSearch::signal_finished, this, [this](int, const QString &countLine) {
         projectSearchRunning = false;
-        appendOutput(countLine);
+        // After the results, in their batches: showing a long backlog at once would stall.
+        ui->outText->appendMessage(countLine);
         emit signal_projectSearch_return(coloured("green", countLine));
     });
 }
 
-void ProjectManagerWindow::slot_outputLinkActivated(LogView *pane, int line)
+void ProjectManagerWindow::activateOutputLine(LogView *pane, int line)
 {
     const QStringList context = pane->lines(line, kLinkContextLines);
     const std::optional<OutputLink> link = OutputLink::parse(context, context.size() - 1);
@@ -231,14 +232,20 @@ void ProjectManagerWindow::showFirstError()
 
 void ProjectManagerWindow::showWarning(const QString &line)
 {
-    appendOutput(line);
+    // In the text at once but painted when the check returns: the warnings come after the
+    // work, and a repaint for each of many would hold the check up.
+    ui->outTabWidget->setCurrentIndex(0);
+    ui->outText->appendMessage(line);
+    ui->outText->flush();
     const std::optional<OutputLink> link = OutputLink::parse({line}, 0);
     if (!link)
         return; // the count line
-    if (const Result<QString> file = link->file(outputProjectDirectory)) {
-        if (ScriptEditor *editor = editorFor(*file))
-            markLink(editor, *link);
-    }
+    const Result<QString> file = link->file(outputProjectDirectory);
+    if (!file)
+        return;
+    checkWarnings.append({*file, *link});
+    if (ScriptEditor *editor = editorFor(*file))
+        markLink(editor, *link);
 }
 
 // ---- Timer, status line, closing ----------------------------------------------------------
@@ -497,6 +504,10 @@ void ProjectManagerWindow::openScript(const QString &path)
     }
     auto *editor = new ScriptEditor;
     editor->openFile(QFileInfo(path).absoluteFilePath());
+    for (const auto &[file, link] : qAsConst(checkWarnings)) {
+        if (QFileInfo(file).absoluteFilePath() == editor->path())
+            markLink(editor, link);
+    }
     connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshScriptTab(editor); });
     scriptTabs->addTab(editor, QString());
     refreshScriptTab(editor);
@@ -1097,6 +1108,7 @@ QString ProjectManagerWindow::prepareBuild()
         emit signal_projectSearch_return(coloured("red", QStringLiteral("搜索已被编译中断。")));
     }
     outputProjectDirectory = directory;
+    checkWarnings.clear();
     for (ScriptEditor *editor : openEditors()) {
         editor->clearMarks(ScriptEditor::Mark::Error);
         editor->clearMarks(ScriptEditor::Mark::Warning);

@@ -185,10 +185,11 @@ private:
     // Marks a link's line in an editor of its script, without moving the caret.
     static void markLink(ScriptEditor *editor, const OutputLink &link);
     // A line of a pane that was double-clicked, or Enter pressed on.
-    void slot_outputLinkActivated(LogView *pane, int line);
+    void activateOutputLine(LogView *pane, int line);
     // After a check that failed: to the first syntax error the local output reports.
     void showFirstError();
-    // A warning of the check: shown, and marked in the script when it is open.
+    // A warning of the check: shown, and marked in its script, now if it is open, else when
+    // it is opened.
     void showWarning(const QString &line);
 
     ScriptEditor *editorFor(const QString &path) const;
@@ -227,6 +228,8 @@ private:
 
     // Output: the project the local output's lines are about (the last check, build or search).
     QString outputProjectDirectory;
+    // The last check's warnings, with the file each names.
+    QList<QPair<QString, OutputLink>> checkWarnings;
     ProjectSearch projectSearch;
     bool projectSearchRunning = false;
     QPointer<ProjectSearchDialog> projectSearchDialog;
