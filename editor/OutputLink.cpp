@@ -1,6 +1,12 @@
 #include "editor/OutputLink.h"
 
+#include "common/Names.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <iterator>
 
 namespace {
 
@@ -27,6 +33,7 @@ std::optional<OutputLink> compilerReport(const QStringList &lines, int index)
     }
     const QString fileName = path.section(QLatin1Char('/'), -1);
     OutputLink link;
+    link.kind = OutputLink::Kind::SyntaxError;
     QString lineText;
     if (!path.isEmpty() && named.startsWith(fileName + QStringLiteral("第"))) {
         link.path = path;
@@ -56,7 +63,8 @@ std::optional<OutputLink> compilerReport(const QStringList &lines, int index)
 
 std::optional<OutputLink> warningOrResult(const QString &line)
 {
-    // Each with the path, the line and the name to mark (the field of a library table).
+    // Each with the path, the line and the name to mark (the field of a library table); the
+    // warnings first, then a search result.
     static const QRegularExpression kinds[] = {
         QRegularExpression(QStringLiteral("^警告：脚本(.+?)第(\\d+)行使用了未定义的全局名“(?:[^”]*\\.)?([^”]+)”，是否为“.+”？$")),
         QRegularExpression(QStringLiteral("^警告：脚本(.+?)第(\\d+)行使用了未定义的全局名“(?:[^”]*\\.)?([^”]+)”$")),
@@ -67,7 +75,9 @@ std::optional<OutputLink> warningOrResult(const QString &line)
     for (const QRegularExpression &kind : kinds) {
         const QRegularExpressionMatch match = kind.match(line);
         if (match.hasMatch() && match.captured(2).toInt() > 0)
-            return OutputLink{match.captured(1), match.captured(2).toInt(), match.captured(3)};
+            return OutputLink{match.captured(1), match.captured(2).toInt(), match.captured(3),
+                              &kind == &kinds[std::size(kinds) - 1] ? OutputLink::Kind::SearchResult
+                                                                    : OutputLink::Kind::Warning};
     }
     return std::nullopt;
 }
@@ -81,4 +91,35 @@ std::optional<OutputLink> OutputLink::parse(const QStringList &lines, int index)
     if (std::optional<OutputLink> link = compilerReport(lines, index))
         return link;
     return warningOrResult(lines[index]);
+}
+
+Result<QString> OutputLink::file(const QString &projectDirectory) const
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString directory = QFileInfo(projectDirectory).canonicalFilePath();
+    if (directory.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path))
+        return fail(QStringLiteral("找不到脚本[%1]。").arg(shown));
+    const QFileInfo target(QDir::cleanPath(QFileInfo(projectDirectory).absoluteFilePath() + QLatin1Char('/') + path));
+    if (!target.isFile())
+        return fail(QStringLiteral("找不到脚本[%1]。").arg(shown));
+    if (!target.canonicalFilePath().startsWith(directory + QLatin1Char('/')))
+        return fail(QStringLiteral("脚本[%1]不在工程目录中，未打开。").arg(shown));
+    if (!Names::isTextName(target.fileName()))
+        return fail(QStringLiteral("[%1]不是脚本或文本文件，未打开。").arg(shown));
+    return target.filePath();
+}
+
+int OutputLink::tokenColumn(const QString &lineText) const
+{
+    if (token.isEmpty())
+        return -1;
+    const auto isWordCharacter = [&lineText](int i) {
+        return i >= 0 && i < lineText.size() && (lineText[i].isLetterOrNumber() || lineText[i] == QLatin1Char('_'));
+    };
+    const int first = lineText.indexOf(token);
+    for (int at = first; at >= 0; at = lineText.indexOf(token, at + 1)) {
+        if (!isWordCharacter(at - 1) && !isWordCharacter(at + token.size()))
+            return at;
+    }
+    return first;
 }

@@ -13,7 +13,10 @@
 #include "device/PCClientControllor.h"
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 #include "device/ui/ScriptRemoteImportDialog.h"
+#include "common/ui/LogView.h"
 #include "editor/HelpPages.h"
+#include "editor/ui/OutputHighlighter.h"
+#include "editor/ui/ProjectSearchDialog.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptSearch.h"
 #include "editor/ui/SearchDialog.h"
@@ -39,6 +42,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -53,6 +57,17 @@ void noticeIfFailed(QWidget *parent, const Status &status)
 {
     if (!status)
         showNotice(parent, status.error());
+}
+
+// A link's line with the lines before it that name its script (the compiler's report is
+// preceded by its progress line).
+constexpr int kLinkContextLines = 16;
+// How long a link that leads nowhere says so in the status line.
+constexpr int kStatusMessageMs = 8000;
+
+QString coloured(const char *colour, const QString &text)
+{
+    return QStringLiteral("<font color=%1>").arg(QLatin1String(colour)) + text.toHtmlEscaped() + QStringLiteral("</font>");
 }
 
 } // namespace
@@ -81,6 +96,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     setupScriptEditor();
     setupSnippetMenus();
     setupEditMenu();
+    setupOutputLinks();
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     ui->projectTreeWidget->setGeometry(0, 0, 220, 600);
@@ -137,6 +153,99 @@ void ProjectManagerWindow::debugOut(QString msg)
 {
     ui->outTabWidget->setCurrentIndex(1);
     ui->remoteLogText->appendMessage(msg);
+}
+
+void ProjectManagerWindow::setupOutputLinks()
+{
+    const LogView::LinkTest isLink = [](const QString &line) { return OutputLink::parse({line}, 0).has_value(); };
+    for (LogView *pane : {ui->outText, ui->remoteLogText}) {
+        pane->setLinkTest(isLink);
+        connect(pane, &LogView::signal_linkActivated, this,
+                [this, pane](int line) { activateOutputLine(pane, line); });
+    }
+    new OutputHighlighter(ui->outText->document());
+
+    connect(&projectSearch, &ProjectSearch::signal_results, this,
+            [this](int, const QStringList &lines) { ui->outText->appendMessage(lines.join(QLatin1Char('\n'))); });
+    connect(&projectSearch, &ProjectSearch::signal_finished, this, [this](int, const QString &countLine) {
+        projectSearchRunning = false;
+        // After the results, in their batches: showing a long backlog at once would stall.
+        ui->outText->appendMessage(countLine);
+        emit signal_projectSearch_return(coloured("green", countLine));
+    });
+}
+
+void ProjectManagerWindow::activateOutputLine(LogView *pane, int line)
+{
+    const QStringList context = pane->lines(line, kLinkContextLines);
+    const std::optional<OutputLink> link = OutputLink::parse(context, context.size() - 1);
+    if (!link)
+        return;
+    // The local output is about the project last checked, built or searched; the device's log
+    // about the active one.
+    openLink(*link, pane == ui->outText && !outputProjectDirectory.isEmpty() ? outputProjectDirectory
+                                                                              : projectDirectory(activeProjectName));
+}
+
+void ProjectManagerWindow::openLink(const OutputLink &link, const QString &directory)
+{
+    const Result<QString> file = link.file(directory);
+    if (!file) {
+        statusBar()->showMessage(file.error(), kStatusMessageMs);
+        return;
+    }
+    openScript(*file);
+    ScriptEditor *editor = scriptEditor();
+    editor->goToLine(link.line);
+    markLink(editor, link);
+    editor->setFocus();
+}
+
+void ProjectManagerWindow::markLink(ScriptEditor *editor, const OutputLink &link)
+{
+    switch (link.kind) {
+    case OutputLink::Kind::SyntaxError:
+    case OutputLink::Kind::Warning: {
+        const ScriptEditor::Mark mark =
+            link.kind == OutputLink::Kind::SyntaxError ? ScriptEditor::Mark::Error : ScriptEditor::Mark::Warning;
+        editor->markLine(link.line, mark, link.tokenColumn(editor->text(link.line - 1)), link.token.size());
+        break;
+    }
+    case OutputLink::Kind::SearchResult:
+        editor->markLine(link.line, ScriptEditor::Mark::Found);
+        break;
+    }
+}
+
+void ProjectManagerWindow::showFirstError()
+{
+    LogView *pane = ui->outText;
+    const QStringList lines = pane->lines(pane->blockCount() - 1, pane->blockCount());
+    for (int i = 0; i < lines.size(); ++i) {
+        const std::optional<OutputLink> link = OutputLink::parse(lines, i);
+        if (link && link->kind == OutputLink::Kind::SyntaxError) {
+            openLink(*link, outputProjectDirectory);
+            return;
+        }
+    }
+}
+
+void ProjectManagerWindow::showWarning(const QString &line)
+{
+    // In the text at once but painted when the check returns: the warnings come after the
+    // work, and a repaint for each of many would hold the check up.
+    ui->outTabWidget->setCurrentIndex(0);
+    ui->outText->appendMessage(line);
+    ui->outText->flush();
+    const std::optional<OutputLink> link = OutputLink::parse({line}, 0);
+    if (!link)
+        return; // the count line
+    const Result<QString> file = link->file(outputProjectDirectory);
+    if (!file)
+        return;
+    checkWarnings.append({*file, *link});
+    if (ScriptEditor *editor = editorFor(*file))
+        markLink(editor, *link);
 }
 
 // ---- Timer, status line, closing ----------------------------------------------------------
@@ -395,6 +504,10 @@ void ProjectManagerWindow::openScript(const QString &path)
     }
     auto *editor = new ScriptEditor;
     editor->openFile(QFileInfo(path).absoluteFilePath());
+    for (const auto &[file, link] : qAsConst(checkWarnings)) {
+        if (QFileInfo(file).absoluteFilePath() == editor->path())
+            markLink(editor, link);
+    }
     connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshScriptTab(editor); });
     scriptTabs->addTab(editor, QString());
     refreshScriptTab(editor);
@@ -672,6 +785,46 @@ void ProjectManagerWindow::on_action_edit_search_triggered()
     searchDialog->activateWindow();
 }
 
+void ProjectManagerWindow::on_action_project_search_triggered()
+{
+    // One dialog, beside the editor, like the editor's search.
+    if (!projectSearchDialog) {
+        projectSearchDialog = new ProjectSearchDialog(this);
+        projectSearchDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(projectSearchDialog, &ProjectSearchDialog::signal_search, this, &ProjectManagerWindow::slot_projectSearch);
+        connect(this, &ProjectManagerWindow::signal_projectSearch_return, projectSearchDialog,
+                &ProjectSearchDialog::slot_search_return);
+    }
+    // The text selected on one line of the script is what the author most likely looks for.
+    const QString selected = scriptEditor()->selectedText();
+    if (!selected.isEmpty() && !selected.contains(QLatin1Char('\n')) && !selected.contains(QLatin1Char('\r')))
+        projectSearchDialog->setSearchText(selected);
+    projectSearchDialog->show();
+    projectSearchDialog->raise();
+    projectSearchDialog->activateWindow();
+}
+
+void ProjectManagerWindow::slot_projectSearch(const QString &expr, bool re, bool cs)
+{
+    const QString directory = projectDirectory(activeProjectName);
+    if (activeProjectName.isEmpty() || directory.isEmpty()) {
+        emit signal_projectSearch_return(coloured("red", QStringLiteral("当前未设定活动工程，无法搜索。")));
+        return;
+    }
+    const Result<int> started = projectSearch.start(directory, expr, {re, cs});
+    if (!started) {
+        emit signal_projectSearch_return(coloured("red", started.error()));
+        return;
+    }
+    projectSearchRunning = true;
+    outputProjectDirectory = directory;
+    for (ScriptEditor *editor : openEditors())
+        editor->clearMarks(ScriptEditor::Mark::Found);
+    clearOutput();
+    appendOutput(QStringLiteral("在工程%1中搜索“%2”...").arg(activeProjectName, expr));
+    emit signal_projectSearch_return(QStringLiteral("正在搜索..."));
+}
+
 void ProjectManagerWindow::slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap)
 {
     lastSearch = LastSearch{expr, {re, cs, wo, wrap}};
@@ -929,7 +1082,8 @@ void ProjectManagerWindow::on_action_image_editor_triggered()
 ProjectBuilder ProjectManagerWindow::builder()
 {
     return ProjectBuilder({[this](const QString &line) { appendOutput(line); },
-                           [this](const QString &text) { appendError(text); }});
+                           [this](const QString &text) { appendError(text); },
+                           [this](const QString &line) { showWarning(line); }});
 }
 
 QString ProjectManagerWindow::prepareBuild()
@@ -947,6 +1101,18 @@ QString ProjectManagerWindow::prepareBuild()
         }
     }
     clearOutput();
+    // The build writes the output now; the search's lines would mix with its lines.
+    if (projectSearchRunning) {
+        projectSearch.cancel();
+        projectSearchRunning = false;
+        emit signal_projectSearch_return(coloured("red", QStringLiteral("搜索已被编译中断。")));
+    }
+    outputProjectDirectory = directory;
+    checkWarnings.clear();
+    for (ScriptEditor *editor : openEditors()) {
+        editor->clearMarks(ScriptEditor::Mark::Error);
+        editor->clearMarks(ScriptEditor::Mark::Warning);
+    }
     if (activeProjectName.isEmpty() || directory.isEmpty())
         appendError(ProjectBuilder::noActiveProjectMessage());
     return directory;
@@ -955,7 +1121,12 @@ QString ProjectManagerWindow::prepareBuild()
 bool ProjectManagerWindow::compileActiveProject()
 {
     const QString directory = prepareBuild();
-    return !directory.isEmpty() && builder().check(activeProjectName, directory);
+    if (directory.isEmpty())
+        return false;
+    if (builder().check(activeProjectName, directory))
+        return true;
+    showFirstError();
+    return false;
 }
 
 bool ProjectManagerWindow::compileDirectory(const QString &projectDirectory, const QString &directory)
@@ -971,8 +1142,8 @@ bool ProjectManagerWindow::compileScript(const QString &path, const QString &out
 void ProjectManagerWindow::buildActiveProject()
 {
     const QString directory = prepareBuild();
-    if (!directory.isEmpty())
-        builder().build(activeProjectName, directory);
+    if (!directory.isEmpty() && !builder().build(activeProjectName, directory))
+        showFirstError();
 }
 
 void ProjectManagerWindow::on_syntax_check_action_triggered()

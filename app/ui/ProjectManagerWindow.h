@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QProcess>
 
+#include "editor/OutputLink.h"
+#include "editor/ProjectSearch.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptSearch.h"
 #include "project/ProjectFile.h"
@@ -12,7 +14,9 @@
 
 #include <optional>
 
+class LogView;
 class ProjectBuilder;
+class ProjectSearchDialog;
 class RemoteScreenDialog;
 class QLabel;
 class QTreeWidgetItem;
@@ -99,6 +103,8 @@ public:
 signals:
     void signal_screencap_rect(int x1, int y1, int x2, int y2);
     void signal_search_return(QString ret);
+    // The status of the project search, for its dialog.
+    void signal_projectSearch_return(QString ret);
 
 public slots:
     void on_new_project_action_triggered();
@@ -138,6 +144,8 @@ public slots:
     void on_action_edit_find_next_triggered();
     void on_action_edit_find_previous_triggered();
     void on_action_edit_goto_line_triggered();
+    void on_action_project_search_triggered();
+    void slot_projectSearch(const QString &expr, bool re, bool cs);
     void on_action_kestrun_docs_triggered();
     void on_action_9_triggered();
     void on_action_5_triggered();
@@ -169,6 +177,20 @@ private:
     void setupScriptEditor();
     void setupSnippetMenus();
     void setupEditMenu();
+    void setupOutputLinks();
+
+    // Opens the script a link leads to (in the project directory the output is about), at its
+    // line, marked. A link that leads nowhere says why in the status line.
+    void openLink(const OutputLink &link, const QString &directory);
+    // Marks a link's line in an editor of its script, without moving the caret.
+    static void markLink(ScriptEditor *editor, const OutputLink &link);
+    // A line of a pane that was double-clicked, or Enter pressed on.
+    void activateOutputLine(LogView *pane, int line);
+    // After a check that failed: to the first syntax error the local output reports.
+    void showFirstError();
+    // A warning of the check: shown, and marked in its script, now if it is open, else when
+    // it is opened.
+    void showWarning(const QString &line);
 
     ScriptEditor *editorFor(const QString &path) const;
     // Saves one script, asking first when that would rewrite bytes that were not UTF-8.
@@ -203,6 +225,14 @@ private:
     };
     std::optional<LastSearch> lastSearch;
     bool checkingDisk = false;
+
+    // Output: the project the local output's lines are about (the last check, build or search).
+    QString outputProjectDirectory;
+    // The last check's warnings, with the file each names.
+    QList<QPair<QString, OutputLink>> checkWarnings;
+    ProjectSearch projectSearch;
+    bool projectSearchRunning = false;
+    QPointer<ProjectSearchDialog> projectSearchDialog;
     QProcess *usbForwarding = nullptr;
 };
 

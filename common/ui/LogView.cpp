@@ -1,6 +1,8 @@
 #include "common/ui/LogView.h"
 
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -21,6 +23,10 @@ LogView::LogView(QWidget *parent)
     // An undo history of a log would grow without bound.
     setUndoRedoEnabled(false);
     setMaximumBlockCount(kMaxLines);
+    // Read-only, but with a caret the keyboard moves: Enter on a link line, Shift+arrows select.
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    viewport()->setMouseTracking(true);
     batchTimer.setSingleShot(true);
     batchTimer.setInterval(0);
     connect(&batchTimer, &QTimer::timeout, this, [this]() { showQueued(kBatchBudgetMs); });
@@ -49,6 +55,7 @@ void LogView::clearMessages()
     queue.clear();
     batchTimer.stop();
     clear();
+    hover(QTextBlock());
 }
 
 void LogView::showQueued(qint64 budgetMs)
@@ -84,4 +91,83 @@ void LogView::appendChunk(const QString &chunk)
     QTextCursor cursor(doc);
     cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
+}
+
+void LogView::setLinkTest(LinkTest test)
+{
+    linkTest = std::move(test);
+    hover(QTextBlock());
+}
+
+QStringList LogView::lines(int last, int count) const
+{
+    QStringList found;
+    for (QTextBlock block = document()->findBlockByNumber(last); block.isValid() && found.size() < count;
+         block = block.previous())
+        found.prepend(block.text());
+    return found;
+}
+
+bool LogView::isLink(const QTextBlock &block) const
+{
+    return linkTest && block.isValid() && linkTest(block.text());
+}
+
+void LogView::hover(const QTextBlock &block)
+{
+    const bool link = isLink(block);
+    // Nothing to do while the same line stays underlined (a line pushed off the top leaves an
+    // empty underline behind, which does not count).
+    const QList<QTextEdit::ExtraSelection> shown = extraSelections();
+    const bool underlined = !shown.isEmpty() && shown.first().cursor.hasSelection();
+    if (link ? underlined && shown.first().cursor.selectionStart() == block.position()
+                 && shown.first().cursor.selectionEnd() == block.position() + block.length() - 1
+             : shown.isEmpty())
+        return;
+    QList<QTextEdit::ExtraSelection> selections;
+    if (link) {
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = QTextCursor(block);
+        selection.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        selection.format.setFontUnderline(true);
+        selection.format.setForeground(palette().link());
+        selections << selection;
+    }
+    setExtraSelections(selections);
+    viewport()->setCursor(link ? Qt::PointingHandCursor : Qt::IBeamCursor);
+    viewport()->setToolTip(link ? QStringLiteral("双击或按回车键打开脚本并转到这一行") : QString());
+}
+
+void LogView::mouseMoveEvent(QMouseEvent *event)
+{
+    QPlainTextEdit::mouseMoveEvent(event);
+    // While a selection is dragged, the pane shows the selection, not links.
+    hover(event->buttons() == Qt::NoButton ? cursorForPosition(event->pos()).block() : QTextBlock());
+}
+
+void LogView::leaveEvent(QEvent *event)
+{
+    hover(QTextBlock());
+    QPlainTextEdit::leaveEvent(event);
+}
+
+void LogView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QTextBlock block = cursorForPosition(event->pos()).block();
+    if (event->button() == Qt::LeftButton && isLink(block)) {
+        setTextCursor(QTextCursor(block));
+        emit signal_linkActivated(block.blockNumber());
+        return;
+    }
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+void LogView::keyPressEvent(QKeyEvent *event)
+{
+    const QTextBlock block = textCursor().block();
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isLink(block)) {
+        emit signal_linkActivated(block.blockNumber());
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }

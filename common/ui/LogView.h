@@ -5,12 +5,21 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <functional>
+
 // A plain-text pane for logs and build output. Messages are queued and shown in batches, once
 // per turn of the event loop and a few milliseconds at a time, so a flood of lines never holds
 // the interface thread; each message is bounded (LogQueue), and the pane keeps only the newest
 // kMaxLines lines and kMaxCharacters characters. Dropping old lines from the top costs the
 // text document far more per line than adding them, so the bound is kept moderate, and a
 // flood that would replace the whole pane replaces it at once.
+//
+// The pane is read-only; its text can be selected (with the mouse or the keyboard) and copied.
+// Lines that lead somewhere (a line that names a script and a line) are links: the pane asks
+// its link test only about the line under the pointer (underlined while hovered), the line
+// double-clicked and the caret's line on Enter, so a flood of lines costs nothing more.
+class QTextBlock;
+
 class LogView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -31,10 +40,31 @@ public:
     // Empties the pane and the queue.
     void clearMessages();
 
+    // Whether a line of the pane (its text) is a link; none is while no test is set.
+    using LinkTest = std::function<bool(const QString &line)>;
+    void setLinkTest(LinkTest test);
+    // Up to count lines of the pane ending with line last (from 0), oldest first: a link's line
+    // with the lines before it that it may need.
+    QStringList lines(int last, int count) const;
+
+signals:
+    // A link line (its number, from 0) was double-clicked, or Enter pressed on it.
+    void signal_linkActivated(int line);
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
 private:
     void showQueued(qint64 budgetMs);
     void appendChunk(const QString &chunk);
+    bool isLink(const QTextBlock &block) const;
+    // Underlines the hovered link line (none for an invalid block).
+    void hover(const QTextBlock &block);
 
     LogQueue queue;
     QTimer batchTimer;
+    LinkTest linkTest;
 };

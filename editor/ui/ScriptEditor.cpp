@@ -12,6 +12,27 @@ ScriptEditor::ScriptEditor(QWidget *parent, const QString &apiFile)
     : QsciScintilla(parent)
 {
     ScriptEditorSetup::configure(this, apiFile);
+    // The output's marks, in margin 0 (before the line numbers) and nowhere else.
+    const struct
+    {
+        MarkerSymbol symbol;
+        QColor colour;
+    } marks[] = {{Circle, QColor(210, 0, 0)}, {RightTriangle, QColor(230, 140, 0)}, {RightArrow, QColor(0, 90, 210)}};
+    unsigned mask = 0;
+    for (int i = 0; i < 3; ++i) {
+        markerNumber[i] = markerDefine(marks[i].symbol);
+        setMarkerBackgroundColor(marks[i].colour, markerNumber[i]);
+        setMarkerForegroundColor(marks[i].colour.darker(), markerNumber[i]);
+        mask |= 1u << markerNumber[i];
+        if (i < 2) {
+            indicatorNumber[i] = indicatorDefine(SquiggleIndicator);
+            setIndicatorForegroundColor(marks[i].colour, indicatorNumber[i]);
+        }
+    }
+    setMarginType(0, SymbolMargin);
+    setMarginWidth(0, 14);
+    setMarginMarkerMask(0, int(mask));
+    setMarginMarkerMask(1, 0);
     connect(this, &QsciScintilla::SCN_CHARADDED, this, &ScriptEditor::slot_charAdded);
     connect(this, &QsciScintilla::modificationChanged, this, &ScriptEditor::signal_stateChanged);
 }
@@ -139,6 +160,32 @@ void ScriptEditor::goToLine(int line)
     setCursorPosition(target, 0);
     setFirstVisibleLine(qMax(0, target - int(SendScintilla(SCI_LINESONSCREEN)) / 2));
     ensureLineVisible(target);
+}
+
+void ScriptEditor::markLine(int line, Mark mark, int column, int length)
+{
+    const int target = line - 1;
+    if (target < 0 || target >= lines())
+        return;
+    if (mark == Mark::Found)
+        clearMarks(Mark::Found);
+    markerAdd(target, markerNumber[int(mark)]);
+    const QString lineText = text(target);
+    if (mark == Mark::Found || column < 0 || length <= 0 || column + length > lineText.size())
+        return;
+    // Scintilla counts in bytes of UTF-8.
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, target) + lineText.left(column).toUtf8().size();
+    SendScintilla(SCI_SETINDICATORCURRENT, indicatorNumber[int(mark)]);
+    SendScintilla(SCI_INDICATORFILLRANGE, start, lineText.mid(column, length).toUtf8().size());
+}
+
+void ScriptEditor::clearMarks(Mark mark)
+{
+    markerDeleteAll(markerNumber[int(mark)]);
+    if (mark == Mark::Found)
+        return;
+    SendScintilla(SCI_SETINDICATORCURRENT, indicatorNumber[int(mark)]);
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0, SendScintilla(SCI_GETLENGTH));
 }
 
 bool ScriptEditor::findNext(const QString &expr, const ScriptSearch::Options &options)

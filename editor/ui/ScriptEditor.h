@@ -58,6 +58,15 @@ public:
     // Caret to the start of a line (1-based, clamped), shown in the middle of the view.
     void goToLine(int line);
 
+    // Marks of the places the output leads to: a symbol in the left margin and, where the
+    // output names it, the token underlined.
+    enum class Mark { Error, Warning, Found };
+    // Marks a line (from 1) and underlines the text from a column of it (from 0, in characters)
+    // when length > 0. A search result is marked one at a time.
+    void markLine(int line, Mark mark, int column = -1, int length = 0);
+    // Removes the marks of one kind.
+    void clearMarks(Mark mark);
+
     bool findNext(const QString &expr, const ScriptSearch::Options &options);
     bool findPrevious(const QString &expr, const ScriptSearch::Options &options);
 
@@ -76,6 +85,8 @@ private:
     // The word left of the caret already is what the open completion list would put there.
     bool typedWordIsComplete();
 
+    int markerNumber[3] = {};    // per Mark
+    int indicatorNumber[2] = {}; // Error, Warning
     QString filePath;
     bool faithful = true;
     bool byteOrderMark = false;
