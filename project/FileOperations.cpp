@@ -61,13 +61,7 @@ Status FileOperations::AtomicFile::open()
 
 Status FileOperations::AtomicFile::write(const char *data, qint64 size)
 {
-    for (qint64 done = 0; done < size;) {
-        const qint64 written = file.write(data + done, qMin(size - done, kWritePiece));
-        if (written <= 0)
-            return fail(file.errorString());
-        done += written;
-    }
-    return Status();
+    return writeFully(file, data, size);
 }
 
 Status FileOperations::AtomicFile::commit()
@@ -81,6 +75,17 @@ Status FileOperations::AtomicFile::commit()
 #endif
     if (!file.commit())
         return fail(file.errorString());
+    return Status();
+}
+
+Status FileOperations::writeFully(QIODevice &device, const char *data, qint64 size)
+{
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = device.write(data + done, qMin(size - done, kWritePiece));
+        if (written <= 0)
+            return fail(device.errorString());
+        done += written;
+    }
     return Status();
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QFile;
+class QIODevice;
 
 // File operations of the project tree's context menu, the one way every file the program
 // writes reaches the disk (writeWhole) and the one way project files are opened for reading
@@ -37,6 +38,10 @@ public:
     private:
         QSaveFile file;
     };
+
+    // Writes all of data to an open device, a piece at a time, each write checked; a short write
+    // is tried again, so that a full disk fails with its reason.
+    static Status writeFully(QIODevice &device, const char *data, qint64 size);
 
     // A whole file through AtomicFile.
     static Status writeWhole(const QString &path, const char *data, qint64 size);

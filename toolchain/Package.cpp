@@ -85,6 +85,117 @@ Result<qint64> sealScript(QFile &file, qint64 size, Package::InnerImage &image, 
     return ScriptEntryHeader::Length + sealer.blockLength();
 }
 
+// The scratch file beside the package: the inner image from its start, then its zlib stream.
+struct Scratch
+{
+    QFile &file;
+    QString path;
+
+    Failure failure(const QString &why) const
+    {
+        return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(path), why));
+    }
+
+    Status write(qint64 offset, const char *data, qint64 length) const
+    {
+        const Status written = file.seek(offset) ? FileOperations::writeFully(file, data, length) : Status(fail(file.errorString()));
+        return written ? written : Status(failure(written.error()));
+    }
+
+    // Reads back what was written: all of it, or the build fails.
+    Status read(qint64 offset, qint64 length, const ByteSink &out) const
+    {
+        const Result<qint64> read = readPieces(file, path, offset, length, out);
+        if (!read)
+            return fail(read.error());
+        return *read == length ? Status() : Status(failure(QStringLiteral("文件被截短")));
+    }
+};
+
+struct Stream
+{
+    qint64 length = 0;
+    QByteArray digest;
+};
+
+// The zlib stream of the inner image, written behind it, and the digest that keys the stream's
+// encryption: MD5 over as many bytes of the inner image as the stream has, zeros past its end.
+Result<Stream> compressInnerImage(const Scratch &scratch, qint64 innerLength)
+{
+    SealedBlocks::Deflater deflater;
+    qint64 streamEnd = innerLength;
+    const ByteSink behind = [&](const char *data, qint64 length) {
+        const Status stored = scratch.write(streamEnd, data, length);
+        streamEnd += length;
+        return stored;
+    };
+    Status done = scratch.read(0, innerLength, [&](const char *data, qint64 length) { return deflater.add(data, length, behind); });
+    if (done)
+        done = deflater.finish(behind);
+    if (!done)
+        return fail(done.error());
+
+    Stream stream;
+    stream.length = deflater.produced();
+    SealedBlocks::Digest digest;
+    const qint64 digested = qMin(stream.length, innerLength);
+    done = scratch.read(0, digested, [&digest](const char *data, qint64 length) {
+        digest.add(data, length);
+        return Status();
+    });
+    if (!done)
+        return fail(done.error());
+    digest.addZeros(stream.length - digested);
+    stream.digest = digest.result();
+    return stream;
+}
+
+// The package: the envelope, then the cipher block of the stream, encrypted as it is read back.
+// Written aside and renamed: a failed build never destroys the last good package.
+Status writePackage(const QString &path, const Scratch &scratch, qint64 innerLength, const Stream &stream)
+{
+    char head[PackageEnvelope::Length + CipherBlock::HeaderLength] = {};
+    Layout::write(head, PackageEnvelope::magic, PackageEnvelope::Magic);
+    Layout::write(head, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
+    Layout::write(head, PackageEnvelope::constant2, 2);
+    Layout::write(head, PackageEnvelope::constant1, 1);
+    Layout::write(head, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
+    Layout::writeBytes(head, PackageEnvelope::digest, stream.digest);
+    Layout::write(head, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
+    char *block = head + PackageEnvelope::Length;
+    const qint64 padded = SealedBlocks::paddedLength(stream.length);
+    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
+    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - stream.length));
+    // The key string runs from the digest to the first zero byte of the file: through the digest
+    // and innerLength, on into the cipher block's header when neither holds a zero.
+    const int keyAt = PackageEnvelope::digest.offset;
+    SealedBlocks::Encrypter encrypter(SealedBlocks::keyString(head + keyAt, qint64(sizeof head) - keyAt));
+
+    const auto failure = [&path](const Status &status) {
+        return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(path), status.error()));
+    };
+    FileOperations::AtomicFile package(path);
+    const ByteSink out = [&](const char *data, qint64 length) {
+        const Status written = package.write(data, length);
+        return written ? written : Status(failure(written));
+    };
+    Status done = package.open();
+    if (!done)
+        return failure(done);
+    done = out(head, sizeof head);
+    if (done)
+        done = scratch.read(innerLength, stream.length,
+                            [&](const char *data, qint64 length) { return encrypter.add(data, length, out); });
+    if (done)
+        done = encrypter.finish(out);
+    if (!done)
+        return done;
+    done = package.commit();
+    return done ? done : Status(failure(done));
+}
+
 // Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o. Links
 // are removed as links. A build still writing one keeps its open file.
 void removeLeftoverScratchFiles(const QString &root, const QString &name, const QString &own)
@@ -115,18 +226,21 @@ Status Package::InnerImage::append(const char *data, qint64 size)
 {
     if (size > room())
         return fail(QStringLiteral("超过100MB上限"));
-    if (device->write(data, size) != size)
-        return fail(device->errorString());
-    length += size;
-    return Status();
+    const Status written = FileOperations::writeFully(*device, data, size);
+    if (written)
+        length += size;
+    return written;
 }
 
 Status Package::InnerImage::patch(qint64 offset, const QByteArray &bytes)
 {
     Q_ASSERT(offset + bytes.size() <= length);
-    if (!device->seek(offset) || device->write(bytes) != bytes.size() || !device->seek(length))
+    if (!device->seek(offset))
         return fail(device->errorString());
-    return Status();
+    const Status written = FileOperations::writeFully(*device, bytes.constData(), bytes.size());
+    if (written && !device->seek(length))
+        return fail(device->errorString());
+    return written;
 }
 
 Result<int> Package::build(const QString &projectDirectory, const QString &name, const QString &version,
@@ -139,17 +253,21 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
 
     // A name of its own, made exclusively: a second build, or a link planted under the name,
     // never shares or redirects it. Its suffix keeps it out of the package.
-    QTemporaryFile scratch(directory + name + QStringLiteral(".XXXXXX") + Names::scratchSuffix());
-    const auto scratchFailure = [&scratch]() {
-        return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(scratch.fileName()), scratch.errorString()));
-    };
-    if (!scratch.open())
-        return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(scratch.fileTemplate()), scratch.errorString()));
-    removeLeftoverScratchFiles(root, name, scratch.fileName());
-    InnerImage image(&scratch, MaxPayloadLength);
+    QTemporaryFile scratchFile(directory + name + QStringLiteral(".XXXXXX") + Names::scratchSuffix());
+    if (!scratchFile.open())
+        return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(scratchFile.fileTemplate()), scratchFile.errorString()));
+    removeLeftoverScratchFiles(root, name, scratchFile.fileName());
+    // Unbuffered: each write reaches the file system at once, so a full disk is reported where
+    // it happens, with its reason.
+    QFile file;
+    const Scratch scratch{file, scratchFile.fileName()};
+    if (!file.open(scratchFile.handle(), QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+        return scratch.failure(file.errorString());
+    InnerImage image(&file, MaxPayloadLength);
     // The header is written last, when the entries are counted.
-    if (!image.append(QByteArray(PackageHeader::Length, '\0')))
-        return scratchFailure();
+    Status written = image.append(QByteArray(PackageHeader::Length, '\0'));
+    if (!written)
+        return scratch.failure(written.error());
 
     quint32 entryCount = 0;
     const Result<qint64> entriesLength = packDirectory(root, root, image, entryCount, progress);
@@ -158,8 +276,9 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     if (mainScript.size() > image.room())
         return limitFailure(directory + Names::compiledMainScript());
     const qint64 mainOffset = image.used();
-    if (!image.append(mainScript))
-        return scratchFailure();
+    written = image.append(mainScript);
+    if (!written)
+        return scratch.failure(written.error());
 
     char header[PackageHeader::Length] = {};
     Layout::write(header, PackageHeader::magic, PackageHeader::Magic);
@@ -174,84 +293,17 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     Layout::write(header, PackageHeader::mainOffset, static_cast<quint32>(mainOffset));
     Layout::write(header, PackageHeader::mainLength, static_cast<quint32>(mainScript.size()));
     const qint64 innerLength = image.used();
-    if (!image.patch(0, QByteArray(header, PackageHeader::Length)))
-        return scratchFailure();
-
-    // The zlib stream of the inner image goes behind it in the scratch file: the digest that
-    // keys its encryption covers as many bytes of the inner image as the stream has.
-    SealedBlocks::Deflater deflater;
-    qint64 streamEnd = innerLength;
-    const ByteSink toScratch = [&](const char *data, qint64 length) {
-        if (!scratch.seek(streamEnd) || scratch.write(data, length) != length)
-            return Status(scratchFailure());
-        streamEnd += length;
-        return Status();
-    };
-    const auto deflate = [&](const char *data, qint64 length) { return deflater.add(data, length, toScratch); };
-    const Result<qint64> deflated = readPieces(scratch, scratch.fileName(), 0, innerLength, deflate);
-    if (!deflated)
-        return fail(deflated.error());
-    const Status finished = *deflated == innerLength ? deflater.finish(toScratch) : Status(scratchFailure());
-    if (!finished)
-        return fail(finished.error());
-    const qint64 compressedLength = deflater.produced();
-
-    // Bytes past the end of the inner image count as zeros.
-    SealedBlocks::Digest digest;
-    const qint64 digested = qMin(compressedLength, innerLength);
-    const Result<qint64> hashed = readPieces(scratch, scratch.fileName(), 0, digested, [&digest](const char *data, qint64 length) {
-        digest.add(data, length);
-        return Status();
-    });
-    if (!hashed || *hashed != digested)
-        return hashed ? scratchFailure() : fail(hashed.error());
-    digest.addZeros(compressedLength - digested);
-
-    // Envelope and cipher block header; the ciphertext of the stream follows.
-    char head[PackageEnvelope::Length + CipherBlock::HeaderLength] = {};
-    Layout::write(head, PackageEnvelope::magic, PackageEnvelope::Magic);
-    Layout::write(head, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
-    Layout::write(head, PackageEnvelope::constant2, 2);
-    Layout::write(head, PackageEnvelope::constant1, 1);
-    Layout::write(head, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
-    Layout::writeBytes(head, PackageEnvelope::digest, digest.result());
-    Layout::write(head, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
-    char *block = head + PackageEnvelope::Length;
-    const qint64 padded = SealedBlocks::paddedLength(compressedLength);
-    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
-    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
-    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
-    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - compressedLength));
-    // The key string runs from the digest to the first zero byte of the file: through the digest
-    // and innerLength, on into the cipher block's header when neither holds a zero.
-    const int keyAt = PackageEnvelope::digest.offset;
-    SealedBlocks::Encrypter encrypter(SealedBlocks::keyString(head + keyAt, qint64(sizeof head) - keyAt));
-
-    // Written aside and renamed: a failed build never destroys the last good package.
-    const QString packagePath = directory + name + Names::packageSuffix();
-    FileOperations::AtomicFile package(packagePath);
-    const ByteSink toPackage = [&](const char *data, qint64 length) {
-        const Status written = package.write(data, length);
-        return written ? written : fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), written.error()));
-    };
-    Status written = package.open();
+    written = image.patch(0, QByteArray(header, PackageHeader::Length));
     if (!written)
-        return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), written.error()));
-    written = toPackage(head, sizeof head);
-    if (written) {
-        const auto encrypt = [&](const char *data, qint64 length) { return encrypter.add(data, length, toPackage); };
-        const Result<qint64> encrypted = readPieces(scratch, scratch.fileName(), innerLength, compressedLength, encrypt);
-        written = !encrypted ? Status(fail(encrypted.error()))
-                             : *encrypted != compressedLength ? Status(scratchFailure()) : encrypter.finish(toPackage);
-    }
-    if (written) {
-        const Status committed = package.commit();
-        if (!committed)
-            written = fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), committed.error()));
-    }
+        return scratch.failure(written.error());
+
+    const Result<Stream> stream = compressInnerImage(scratch, innerLength);
+    if (!stream)
+        return fail(stream.error());
+    written = writePackage(directory + name + Names::packageSuffix(), scratch, innerLength, *stream);
     if (!written)
         return fail(written.error());
-    return static_cast<int>(compressedLength);
+    return static_cast<int>(stream->length);
 }
 
 Result<qint64> Package::packDirectory(const QString &directory, const QString &projectDirectory, InnerImage &image,
