@@ -1,13 +1,17 @@
 // The build's cost against the floor of its own work, and its peak memory.
-//   1. Packing a generated project of about 60 MB (scripts, 24- and 32-bit screenshots, binary
-//      data) against one zlib compress plus one DES-ECB pass over the same inner image.
-//      Goal: at most 1.3 x the floor.
-//   2. Peak memory of packing a project near the 100 MiB limit. Goal: under 400 MB.
+//   1. Packing a generated project of about 90 MB (scripts, 24- and 32-bit screenshots, binary
+//      data) against the work the package format requires of it, timed in this process: the
+//      compressed and sealed block of each script, one zlib compress of the inner image, the MD5
+//      over it and DES-ECB over the compressed stream. Goal: at most 1.2 x the floor in CPU time
+//      (the machine is shared: wall times are printed too, but CPU time is the measure); peak
+//      memory under 64 MiB.
+//   2. The same near the 100 MiB limit. Goal: peak memory under 32 MiB + the compressed size.
 //   3. Compiling a 1 MB and a 10 MB script against bare luaL_loadbuffer + lua_dump of the same
 //      text. Goal: at most 1.2 x; peak memory under 3 x the script's size + 50 MB.
 // Peak memories are measured in child processes (this program started again), so that each
 // figure is the high-water mark of that one piece of work.
 #include "common/Names.h"
+#include "project/DirListing.h"
 #include "toolchain/Package.h"
 #include "simulator/PackageReader.h"
 #include "toolchain/ScriptCompiler.h"
@@ -31,6 +35,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 namespace {
@@ -152,31 +157,80 @@ qint64 directorySize(const QString &dir)
     return total;
 }
 
-double buildOnce(const QString &dir, int *compressedLength)
+// CPU and wall seconds of one piece of work.
+struct Timing
+{
+    double cpu = 1e9;
+    double wall = 1e9;
+
+    void keepFaster(const Timing &other)
+    {
+        cpu = qMin(cpu, other.cpu);
+        wall = qMin(wall, other.wall);
+    }
+};
+
+double cpuSeconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec + now.tv_nsec / 1e9;
+}
+
+template <typename Work>
+Timing timed(Work work)
+{
+    QElapsedTimer wall;
+    const double cpu = cpuSeconds();
+    wall.start();
+    work();
+    return {cpuSeconds() - cpu, wall.nsecsElapsed() / 1e9};
+}
+
+Timing buildOnce(const QString &dir, int *compressedLength)
 {
     const QByteArray main = readFile(dir + '/' + Names::compiledMainScript());
-    QElapsedTimer timer;
-    timer.start();
-    const Result<int> built = Package::build(dir + "/", "bench", Names::packageVersion(), "benchmark", main, Names::packageType);
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    Result<int> built = 0;
+    const Timing timing = timed([&] {
+        built = Package::build(dir + "/", "bench", Names::packageVersion(), "benchmark", main, Names::packageType);
+    });
     if (!built)
         qFatal("build failed: %s", qPrintable(built.error()));
     *compressedLength = *built;
-    return seconds;
+    return timing;
 }
 
-double floorOnce(const QByteArray &inner)
+// The sources of every script in the project, which the package carries sealed.
+void collectScripts(const QString &dir, QVector<QByteArray> *scripts)
 {
-    QByteArray sealed(static_cast<int>(SealedBlocks::cipherBlockLength(inner.size())), Qt::Uninitialized);
-    QByteArray compressed(static_cast<int>(compressBound(static_cast<uLong>(inner.size()))), Qt::Uninitialized);
-    std::memcpy(sealed.data() + 16, inner.constData(), static_cast<size_t>(inner.size()));
-    QElapsedTimer timer;
-    timer.start();
-    uLongf length = static_cast<uLongf>(compressed.size());
-    compress(reinterpret_cast<Bytef *>(compressed.data()), &length, reinterpret_cast<const Bytef *>(inner.constData()),
-             static_cast<uLong>(inner.size()));
-    SealedBlocks::encryptInPlace(sealed.data(), inner.size(), "floor");
-    return timer.nsecsElapsed() / 1e9;
+    for (const DirListing::Entry &entry : DirListing::entries(dir)) {
+        if (entry.isDir)
+            collectScripts(entry.path(), scripts);
+        else if (Names::isScriptName(entry.name))
+            scripts->append(readFile(entry.path()));
+    }
+}
+
+// What the format requires of a build with this inner image and these scripts, and no more.
+Timing floorOnce(const QByteArray &inner, const QVector<QByteArray> &scripts)
+{
+    QByteArray compressed(static_cast<int>(CipherBlock::HeaderLength + SealedBlocks::paddedLength(compressBound(static_cast<uLong>(inner.size())))),
+                          Qt::Uninitialized);
+    return timed([&] {
+        for (const QByteArray &source : scripts) {
+            const QByteArray key = SealedBlocks::makeContentKey();
+            if (!SealedBlocks::wrapKey(key))
+                qFatal("cannot wrap a key");
+            SealedBlocks::encryptBlocks(SealedBlocks::compressBlock(source).valueOr(QByteArray()),
+                                        SealedBlocks::keyString(key.constData(), key.size()));
+        }
+        char *stream = compressed.data() + CipherBlock::HeaderLength;
+        uLongf length = compressBound(static_cast<uLong>(inner.size()));
+        compress(reinterpret_cast<Bytef *>(stream), &length, reinterpret_cast<const Bytef *>(inner.constData()),
+                 static_cast<uLong>(inner.size()));
+        const QByteArray digest = SealedBlocks::zeroExtendedMd5(inner.constData(), inner.size(), static_cast<qint64>(length));
+        SealedBlocks::encryptInPlace(compressed.data(), static_cast<qint64>(length), digest);
+    });
 }
 
 int writer(lua_State *, const void *bytes, size_t size, void *buffer)
@@ -193,7 +247,7 @@ int child(const QStringList &args)
     double seconds = 0;
     if (mode == "build") {
         int compressed;
-        seconds = buildOnce(args.value(1), &compressed);
+        seconds = buildOnce(args.value(1), &compressed).wall;
     } else {
         QByteArray source = readFile(args.value(1));
         QElapsedTimer timer;
@@ -249,36 +303,38 @@ int main(int argc, char **argv)
         return child(args.mid(1));
 
     QTemporaryDir temp;
-    std::printf("== Package build, ~60 MB project\n");
-    const QString project = temp.path() + "/bench";
-    makeProject(project, 1.0);
-    int compressedLength = 0;
-    buildOnce(project, &compressedLength); // warm the page cache
-    double build = 1e9;
-    for (int i = 0; i < 2; ++i)
-        build = qMin(build, buildOnce(project, &compressedLength));
-    const QByteArray inner = PackageReader::openEnvelope(readFile(project + "/bench.ks")).valueOr(QByteArray());
-    double floor = 1e9;
-    for (int i = 0; i < 2; ++i)
-        floor = qMin(floor, floorOnce(inner));
-    const Measured buildPeak = runChild({"build", project});
-    std::printf("project files     %8.1f MB\n", directorySize(project) / 1e6);
-    std::printf("inner image       %8.1f MB, compressed %.1f MB\n", inner.size() / 1e6, compressedLength / 1e6);
-    std::printf("build             %8.3f s\n", build);
-    std::printf("floor             %8.3f s (compress + DES-ECB over the inner image)\n", floor);
-    std::printf("ratio             %8.2f x   (goal <= 1.3)\n", build / floor);
-    std::printf("peak memory       %8.1f MB (process start %.1f MB)\n", buildPeak.peak, buildPeak.base);
-
-    std::printf("\n== Package build near the 100 MiB limit\n");
-    const QString large = temp.path() + "/large";
-    makeProject(large, 2.0);
-    const Measured largePeak = runChild({"build", large});
-    int largeCompressed = 0;
-    buildOnce(large, &largeCompressed);
-    const QByteArray largeInner = PackageReader::openEnvelope(readFile(large + "/bench.ks")).valueOr(QByteArray());
-    std::printf("inner image       %8.1f MB (limit %.1f MB)\n", largeInner.size() / 1e6, MaxPayloadLength / 1e6);
-    std::printf("build             %8.3f s\n", largePeak.seconds);
-    std::printf("peak memory       %8.1f MB   (goal < 400)\n", largePeak.peak);
+    const auto packageBench = [&temp](const char *title, const QString &name, double scale, bool memoryGoalFixed) {
+        std::printf("== Package build, %s\n", title);
+        const QString project = temp.path() + '/' + name;
+        makeProject(project, scale);
+        QVector<QByteArray> scripts;
+        collectScripts(project, &scripts);
+        int compressedLength = 0;
+        buildOnce(project, &compressedLength); // warm the page cache
+        const QByteArray inner = PackageReader::openEnvelope(readFile(project + "/bench.ks")).valueOr(QByteArray());
+        if (inner.isEmpty())
+            qFatal("the package does not open");
+        // In turns, so that a busy neighbour slows both alike.
+        Timing build, floor;
+        for (int i = 0; i < 3; ++i) {
+            build.keepFaster(buildOnce(project, &compressedLength));
+            floor.keepFaster(floorOnce(inner, scripts));
+        }
+        const Measured peak = runChild({"build", project});
+        const double compressedMiB = compressedLength / 1048576.0;
+        std::printf("project files     %8.1f MB, %d scripts\n", directorySize(project) / 1e6, scripts.size());
+        std::printf("inner image       %8.1f MB (limit %.1f MB), compressed %.1f MB\n", inner.size() / 1e6,
+                    MaxPayloadLength / 1e6, compressedLength / 1e6);
+        std::printf("build             %8.3f s CPU, %.3f s wall\n", build.cpu, build.wall);
+        std::printf("floor             %8.3f s CPU, %.3f s wall (seal each script; compress, MD5, DES-ECB of the stream)\n",
+                    floor.cpu, floor.wall);
+        std::printf("ratio             %8.2f x CPU (goal <= 1.2), %.2f x wall\n", build.cpu / floor.cpu, build.wall / floor.wall);
+        const double goal = memoryGoalFixed ? 64 : 32 + compressedMiB;
+        std::printf("peak memory       %8.1f MiB (goal < %.1f%s; process start %.1f MiB)\n\n", peak.peak, goal,
+                    memoryGoalFixed ? "" : " = 32 + compressed", peak.base);
+    };
+    packageBench("~90 MB mixed project", "mixed", 1.5, true);
+    packageBench("near the 100 MiB limit", "large", 2.0, false);
 
     for (const qint64 size : {qint64(1) << 20, qint64(10) << 20}) {
         std::printf("\n== Compiling a %lld MB script\n", static_cast<long long>(size >> 20));

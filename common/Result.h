@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -62,3 +63,7 @@ private:
     bool m_failed = false;
     QString m_error;
 };
+
+// Where bytes go a piece at a time (a file being written, a stream being compressed): each call
+// takes one piece and says whether it went.
+using ByteSink = std::function<Status(const char *data, qint64 length)>;

@@ -4,7 +4,6 @@
 #include <QStandardPaths>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -40,26 +39,33 @@ Result<FileOperations::Creation> FileOperations::createDirectory(const QString &
     return Creation::Created;
 }
 
-Status FileOperations::writeWhole(const QString &path, const char *data, qint64 size)
+FileOperations::AtomicFile::AtomicFile(const QString &path)
+    : file(path)
+{
+}
+
+Status FileOperations::AtomicFile::open()
 {
     // A link would be written through to its target, which may lie outside the project.
-    const QFileInfo existing(path);
+    const QFileInfo existing(file.fileName());
     if (existing.isSymLink())
         return fail(QStringLiteral("这是一个符号链接，不会写入或替换它"));
     if (existing.exists() && !existing.isFile())
         return fail(QStringLiteral("这不是普通文件，不会写入或替换它"));
-
-    QSaveFile file(path);
     // Unbuffered: a write that fails (a full disk) says so at once instead of at a final flush
     // whose failure the commit would not see.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
-    for (qint64 done = 0; done < size;) {
-        const qint64 written = file.write(data + done, qMin(size - done, kWritePiece));
-        if (written <= 0)
-            return fail(file.errorString());
-        done += written;
-    }
+    return Status();
+}
+
+Status FileOperations::AtomicFile::write(const char *data, qint64 size)
+{
+    return writeFully(file, data, size);
+}
+
+Status FileOperations::AtomicFile::commit()
+{
     if (!file.flush())
         return fail(file.errorString());
 #ifdef Q_OS_UNIX
@@ -70,6 +76,28 @@ Status FileOperations::writeWhole(const QString &path, const char *data, qint64 
     if (!file.commit())
         return fail(file.errorString());
     return Status();
+}
+
+Status FileOperations::writeFully(QIODevice &device, const char *data, qint64 size)
+{
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = device.write(data + done, qMin(size - done, kWritePiece));
+        if (written <= 0)
+            return fail(device.errorString());
+        done += written;
+    }
+    return Status();
+}
+
+Status FileOperations::writeWhole(const QString &path, const char *data, qint64 size)
+{
+    AtomicFile file(path);
+    Status done = file.open();
+    if (done)
+        done = file.write(data, size);
+    if (done)
+        done = file.commit();
+    return done;
 }
 
 Status FileOperations::writeWhole(const QString &path, const QByteArray &bytes)

@@ -38,6 +38,7 @@ class TestFileSafety : public QObject
 private slots:
     void buildFailures_data();
     void buildFailures();
+    void packageOnFullDisk_data();
     void packageOnFullDisk();
 };
 
@@ -98,25 +99,42 @@ void TestFileSafety::buildFailures()
     QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), project}); // names and depths Qt cannot remove
 }
 
+void TestFileSafety::packageOnFullDisk_data()
+{
+    // The disk fills while the scratch file is written, or later, in the middle of the package.
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("diskSize");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("scratch file") << QByteArray(150 * 1024, 'x') << "240k" << "临时文件";
+    QByteArray noise(256 * 1024, Qt::Uninitialized); // does not compress: the package is as large
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("package") << noise << "900k" << "p.ks]：";
+}
+
 void TestFileSafety::packageOnFullDisk()
 {
+    QFETCH(QByteArray, data);
+    QFETCH(QString, diskSize);
+    QFETCH(QString, message);
     // A small file system in a user and mount namespace, with room for the project only.
     if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")}) != 0)
         QSKIP("no user namespaces here to mount a small file system in");
     TestWorkspace ws;
     const QString project = ws.makeProject(QStringLiteral("p"));
-    ws.writeFile(QStringLiteral("工程目录/p/data.bin"), QByteArray(150 * 1024, 'x'));
+    ws.writeFile(QStringLiteral("工程目录/p/data.bin"), data);
     ws.writeFile(QStringLiteral("工程目录/p/p.ks"), "old package");
     QVERIFY(QDir().mkdir(ws.absolute(QStringLiteral("disk"))));
     // Standard error: the build's message, the package that must have survived, then any
-    // scratch file left behind.
+    // scratch or half-written package file left behind.
     const Run result = run(QStringList{QStringLiteral("unshare"), QStringLiteral("-rm")}
-                           + sh(QStringLiteral("mount -t tmpfs -o size=240k tmpfs \"$1\" && cp -a \"$2\" \"$1/p\" || exit 99\n"
+                           + sh(QStringLiteral("mount -t tmpfs -o size=$4 tmpfs \"$1\" && cp -a \"$2\" \"$1/p\" || exit 99\n"
                                                "\"$3\" \"$1/p\" >/dev/null; status=$?; cat \"$1/p/p.ks\" >&2\n"
-                                               "ls \"$1/p\" | grep '\\.o$' >&2; exit $status"),
-                                {ws.absolute(QStringLiteral("disk")), project, QStringLiteral(KESTRUN_BUILD_TOOL)}));
+                                               "ls \"$1/p\" | grep -E '\\.o$|\\.ks.' >&2; exit $status"),
+                                {ws.absolute(QStringLiteral("disk")), project, QStringLiteral(KESTRUN_BUILD_TOOL), diskSize}));
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.startsWith(QStringLiteral("错误：")) && result.err.endsWith(QStringLiteral("old package")),
+    // The system's reason, never a write whose failure went unseen.
+    QVERIFY2(result.err.startsWith(QStringLiteral("错误：")) && result.err.contains(message)
+                 && !result.err.contains(QStringLiteral("Unknown error")) && result.err.endsWith(QStringLiteral("old package")),
              qPrintable(result.err));
 }
 

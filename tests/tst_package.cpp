@@ -19,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -141,6 +142,7 @@ private slots:
     void fixedWidthFields();
     void onlyMainScript();
     void packingTwiceDrawsNewKeys();
+    void builtInPiecesAsInOne();
     void bitmapConversion_data();
     void bitmapConversion();
     void refusals_data();
@@ -334,6 +336,52 @@ void PackageTest::packingTwiceDrawsNewKeys()
     const QByteArray a = PackageReader::openEnvelope(first.package).valueOr(QByteArray());
     const QByteArray b = PackageReader::openEnvelope(second.package).valueOr(QByteArray());
     QCOMPARE(a.mid(392, 12), b.mid(392, 12)); // entryCount, entry header length, entriesLength
+}
+
+void PackageTest::builtInPiecesAsInOne()
+{
+    // Larger than the pieces the packer reads, compresses and converts in: a file of several
+    // pieces, a script whose sealed block spans several, a bitmap of several strips of rows.
+    TestWorkspace workspace;
+    QByteArray data(2 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
+    QByteArray script;
+    for (int i = 0; script.size() < 2 * 1024 * 1024; ++i)
+        script += "x = x + " + QByteArray::number(i * 7) + "\n";
+    data += script + "odd";
+    workspace.writeFile("p/data.bin", data);
+    workspace.writeFile("p/big.lua", script);
+    workspace.writeFile("p/wide.bmp", bitmapFile(700, 500, 32, false));
+    const Built built = buildProject(workspace.absolute("p"), "p");
+    QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
+
+    // The envelope holds the one-shot compress of the inner image, keyed with its zero-extended
+    // MD5, and the pad bytes are zeros.
+    const QByteArray &package = built.package;
+    const QByteArray inner = PackageReader::openEnvelope(package).valueOr(QByteArray());
+    uLongf length = compressBound(static_cast<uLong>(inner.size()));
+    QByteArray stream(static_cast<int>(length), '\0');
+    QCOMPARE(compress(reinterpret_cast<Bytef *>(stream.data()), &length, reinterpret_cast<const Bytef *>(inner.constData()),
+                      static_cast<uLong>(inner.size())),
+             Z_OK);
+    stream.truncate(static_cast<int>(length));
+    QCOMPARE(package.mid(12, 16), SealedBlocks::zeroExtendedMd5(inner.constData(), inner.size(), stream.size()));
+    QVERIFY(package.mid(32) == SealedBlocks::encryptBlocks(stream, SealedBlocks::keyString(package.constData() + 12, 36)));
+
+    // Every entry as made whole.
+    const Result<PackageContents> contents = PackageReader::read(package, DeviceKey::privatePem());
+    QVERIFY2(contents, qPrintable(contents.error()));
+    QMap<QString, PackageEntryData> byName;
+    for (const PackageEntryData &entry : contents->entries)
+        byName.insert(entry.fileName, entry);
+    QVERIFY(byName.value("data.bin").data == data);
+    QVERIFY(byName.value("wide.bmp").data == imageData(700, 500));
+    const PackageEntryData sealed = byName.value("big.lua");
+    QVERIFY(sealed.content == script);
+    const QByteArray contentKey = KeyUnwrapper(DeviceKey::privatePem()).unwrap(sealed.data.constData() + 16, 128).valueOr("");
+    QVERIFY(sealed.data.mid(144)
+            == SealedBlocks::encryptBlocks(SealedBlocks::compressBlock(script).valueOr(""),
+                                           SealedBlocks::keyString(contentKey.constData(), contentKey.size())));
 }
 
 void PackageTest::bitmapConversion_data()

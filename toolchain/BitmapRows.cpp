@@ -2,6 +2,7 @@
 
 #include "toolchain/BinaryLayout.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QtEndian>
 
@@ -21,10 +22,13 @@ struct BitmapLayout
     bool raw = false; // 24 or 32 bits per pixel, uncompressed: copied byte for byte
 };
 
-Status readBitmapLayout(const QByteArray &bitmap, BitmapLayout *layout)
+// Rows are read, converted and given out about this many pixels at a time.
+constexpr qint64 kStripPixels = 256 * 1024;
+
+// head holds the first 54 bytes of the file (all of it when shorter), size is its length.
+Status readBitmapLayout(const QByteArray &head, qint64 size, BitmapLayout *layout)
 {
-    const qint64 size = bitmap.size();
-    const char *bytes = bitmap.constData();
+    const char *bytes = head.constData();
     if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M')
         return fail(QStringLiteral("缺少BM标记"));
     if (size < 26)
@@ -73,81 +77,163 @@ Status readBitmapLayout(const QByteArray &bitmap, BitmapLayout *layout)
     return Status();
 }
 
-void writeImageHeader(char *out, qint64 width, qint64 height)
+Status readAt(QIODevice &file, qint64 offset, char *into, qint64 length)
 {
-    Layout::write(out, ImageHeader::width, static_cast<quint32>(width));
-    Layout::write(out, ImageHeader::height, static_cast<quint32>(height));
-    Layout::write(out, ImageHeader::depth, ImageHeader::Depth);
+    if (!file.seek(offset))
+        return fail(file.errorString());
+    for (qint64 done = 0; done < length;) {
+        const qint64 got = file.read(into + done, length - done);
+        if (got < 0)
+            return fail(file.errorString());
+        if (got == 0) // the file was cut meanwhile
+            return fail(QStringLiteral("像素数据超出文件末尾"));
+        done += got;
+    }
+    return Status();
 }
 
-void copyRawRows(const QByteArray &bitmap, const BitmapLayout &layout, char *out)
+Result<BitmapLayout> layoutOf(QIODevice &file)
 {
-    const int pixelBytes = layout.bitsPerPixel / 8;
-    const qint64 rowBytes = layout.width * 3;
-    for (qint64 y = 0; y < layout.height; ++y) {
-        // Rows are stored bottom-up unless the height was negative.
-        const qint64 stored = layout.topDown ? y : layout.height - 1 - y;
-        const char *src = bitmap.constData() + layout.pixelOffset + stored * layout.stride;
-        char *dst = out + y * rowBytes;
-        if (pixelBytes == 3) {
-            std::memcpy(dst, src, static_cast<size_t>(rowBytes));
-        } else {
-            for (qint64 x = 0; x < layout.width; ++x, src += 4, dst += 3) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
+    const qint64 size = file.size();
+    QByteArray head(static_cast<int>(qMin<qint64>(size, 54)), Qt::Uninitialized);
+    const Status read = readAt(file, 0, head.data(), head.size());
+    if (!read)
+        return fail(read.error());
+    BitmapLayout layout;
+    const Status parsed = readBitmapLayout(head, size, &layout);
+    if (!parsed)
+        return fail(parsed.error());
+    return layout;
+}
+
+Status copyRawRows(QIODevice &file, const BitmapLayout &layout, const ByteSink &out)
+{
+    const qint64 pixelBytes = layout.bitsPerPixel / 8;
+    // Whole rows a strip at a time; a row wider than a strip goes in segments.
+    const qint64 segment = qMin(layout.width, kStripPixels);
+    const qint64 rowsPerStrip = segment == layout.width ? qMax<qint64>(1, kStripPixels / layout.width) : 1;
+    QByteArray stored;
+    QByteArray rows;
+    for (qint64 y0 = 0; y0 < layout.height; y0 += rowsPerStrip) {
+        const qint64 count = qMin(rowsPerStrip, layout.height - y0);
+        // The strip's rows lie together in the file, stored bottom-up unless the height was negative.
+        const qint64 first = layout.topDown ? y0 : layout.height - y0 - count;
+        for (qint64 x0 = 0; x0 < layout.width; x0 += segment) {
+            const qint64 pixels = qMin(segment, layout.width - x0);
+            stored.resize(static_cast<int>((count - 1) * layout.stride + pixels * pixelBytes));
+            rows.resize(static_cast<int>(count * pixels * 3));
+            const Status read = readAt(file, layout.pixelOffset + first * layout.stride + x0 * pixelBytes,
+                                       stored.data(), stored.size());
+            if (!read)
+                return read;
+            for (qint64 r = 0; r < count; ++r) {
+                const qint64 row = layout.topDown ? y0 + r : layout.height - 1 - (y0 + r);
+                const char *src = stored.constData() + (row - first) * layout.stride;
+                char *dst = rows.data() + r * pixels * 3;
+                if (pixelBytes == 3) {
+                    std::memcpy(dst, src, static_cast<size_t>(pixels * 3));
+                } else {
+                    for (qint64 x = 0; x < pixels; ++x, src += 4, dst += 3) {
+                        dst[0] = src[0];
+                        dst[1] = src[1];
+                        dst[2] = src[2];
+                    }
+                }
             }
+            const Status sent = out(rows.constData(), rows.size());
+            if (!sent)
+                return sent;
         }
     }
+    return Status();
 }
 
-Status decodeRows(const QByteArray &bitmap, const BitmapLayout &layout, char *out)
+Status decodeRows(QIODevice &file, const BitmapLayout &layout, const ByteSink &out)
 {
+    const qint64 size = file.size();
+    if (size > BitmapRows::MaxFileLength)
+        return fail(QStringLiteral("文件过大（%1字节）").arg(size));
     QImage image;
-    if (!image.loadFromData(bitmap, "BMP") || image.width() != layout.width || image.height() != layout.height)
-        return fail(QStringLiteral("无法解码该位图（%1位）").arg(layout.bitsPerPixel));
-    image = image.convertToFormat(QImage::Format_RGB888);
-    for (qint64 y = 0; y < layout.height; ++y) {
-        const uchar *src = image.constScanLine(static_cast<int>(y));
-        char *dst = out + y * layout.width * 3;
-        for (qint64 x = 0; x < layout.width; ++x, src += 3, dst += 3) {
-            dst[0] = static_cast<char>(src[2]);
-            dst[1] = static_cast<char>(src[1]);
-            dst[2] = static_cast<char>(src[0]);
+    {
+        QByteArray bitmap(static_cast<int>(size), Qt::Uninitialized);
+        const Status read = readAt(file, 0, bitmap.data(), size);
+        if (!read)
+            return read;
+        if (!image.loadFromData(bitmap, "BMP") || image.width() != layout.width || image.height() != layout.height)
+            return fail(QStringLiteral("无法解码该位图（%1位）").arg(layout.bitsPerPixel));
+    }
+    const qint64 rowsPerStrip = qMax<qint64>(1, kStripPixels / layout.width);
+    QByteArray rows;
+    for (qint64 y0 = 0; y0 < layout.height; y0 += rowsPerStrip) {
+        const qint64 count = qMin(rowsPerStrip, layout.height - y0);
+        const QImage strip = image.copy(0, static_cast<int>(y0), static_cast<int>(layout.width), static_cast<int>(count))
+                                 .convertToFormat(QImage::Format_RGB888);
+        rows.resize(static_cast<int>(count * layout.width * 3));
+        for (qint64 r = 0; r < count; ++r) {
+            const uchar *src = strip.constScanLine(static_cast<int>(r));
+            char *dst = rows.data() + r * layout.width * 3;
+            for (qint64 x = 0; x < layout.width; ++x, src += 3, dst += 3) {
+                dst[0] = static_cast<char>(src[2]);
+                dst[1] = static_cast<char>(src[1]);
+                dst[2] = static_cast<char>(src[0]);
+            }
         }
+        const Status sent = out(rows.constData(), rows.size());
+        if (!sent)
+            return sent;
     }
     return Status();
 }
 
 } // namespace
 
+Result<qint64> BitmapRows::imageDataLength(QIODevice &file)
+{
+    const Result<BitmapLayout> layout = layoutOf(file);
+    if (!layout)
+        return fail(layout.error());
+    return ImageHeader::Length + layout->width * layout->height * 3;
+}
+
+Result<qint64> BitmapRows::writeRows(QIODevice &file, qint64 capacity, const ByteSink &out)
+{
+    const Result<BitmapLayout> layout = layoutOf(file);
+    if (!layout)
+        return fail(layout.error());
+    const qint64 length = ImageHeader::Length + layout->width * layout->height * 3;
+    if (length > capacity)
+        return fail(QStringLiteral("图像过大（%1×%2）").arg(layout->width).arg(layout->height));
+    char header[ImageHeader::Length];
+    Layout::write(header, ImageHeader::width, static_cast<quint32>(layout->width));
+    Layout::write(header, ImageHeader::height, static_cast<quint32>(layout->height));
+    Layout::write(header, ImageHeader::depth, ImageHeader::Depth);
+    Status written = out(header, ImageHeader::Length);
+    if (written)
+        written = layout->raw ? copyRawRows(file, *layout, out) : decodeRows(file, *layout, out);
+    if (!written)
+        return fail(written.error());
+    return length;
+}
+
 Result<qint64> BitmapRows::imageDataLength(const QByteArray &bitmap)
 {
-    BitmapLayout layout;
-    const Status read = readBitmapLayout(bitmap, &layout);
-    if (!read)
-        return fail(read.error());
-    return ImageHeader::Length + layout.width * layout.height * 3;
+    QBuffer file;
+    file.setData(bitmap);
+    file.open(QIODevice::ReadOnly);
+    return imageDataLength(file);
 }
 
 Result<qint64> BitmapRows::bitmapToRows(const QByteArray &bitmap, char *out, qint64 capacity)
 {
-    BitmapLayout layout;
-    const Status read = readBitmapLayout(bitmap, &layout);
-    if (!read)
-        return fail(read.error());
-    const qint64 length = ImageHeader::Length + layout.width * layout.height * 3;
-    if (length > capacity)
-        return fail(QStringLiteral("图像过大（%1×%2）").arg(layout.width).arg(layout.height));
-    writeImageHeader(out, layout.width, layout.height);
-    if (layout.raw) {
-        copyRawRows(bitmap, layout, out + ImageHeader::Length);
-    } else {
-        const Status decoded = decodeRows(bitmap, layout, out + ImageHeader::Length);
-        if (!decoded)
-            return fail(decoded.error());
-    }
-    return length;
+    QBuffer file;
+    file.setData(bitmap);
+    file.open(QIODevice::ReadOnly);
+    char *at = out;
+    return writeRows(file, capacity, [&at](const char *data, qint64 length) {
+        std::memcpy(at, data, static_cast<size_t>(length));
+        at += length;
+        return Status();
+    });
 }
 
 Result<QByteArray> BitmapRows::bitmapToRows(const QByteArray &bitmap)

@@ -13,10 +13,6 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
-#include <zlib.h>
-
-#include <vector>
-
 namespace {
 
 QString nativePath(const QString &path)
@@ -29,29 +25,176 @@ Failure limitFailure(const QString &path)
     return fail(QStringLiteral("工程内容超过100MB上限，无法打包[%1]").arg(nativePath(path)));
 }
 
-// The data of a sealed script entry: the script header, then the cipher block of the
-// compressed source under a fresh content key.
-Result<QByteArray> sealScript(const QString &path, const QByteArray &source)
+// Files, and the scratch file when it is read back, go through in pieces of this size.
+constexpr qint64 kPiece = 1 << 20;
+
+// Gives out at most `length` bytes of the device from offset on, a piece at a time, and returns
+// how many there were: fewer when the device ends first (a file that shrank meanwhile gives what
+// was there). Between pieces, out may write elsewhere in the same device.
+Result<qint64> readPieces(QIODevice &device, const QString &path, qint64 offset, qint64 length, const ByteSink &out)
+{
+    QByteArray piece(static_cast<int>(qMin(length, kPiece)), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < length) {
+        const qint64 got = device.seek(offset + done) ? device.read(piece.data(), qMin(length - done, kPiece)) : -1;
+        if (got < 0)
+            return fail(QStringLiteral("读取[%1]失败：%2").arg(nativePath(path), device.errorString()));
+        if (got == 0)
+            break;
+        const Status sent = out(piece.constData(), got);
+        if (!sent)
+            return fail(sent.error());
+        done += got;
+    }
+    return done;
+}
+
+// The data of a sealed script entry: the script header, then the cipher block of the compressed
+// source under a fresh content key, made as the source is read. The headers are written last,
+// when the lengths are known. Returns the data's length.
+Result<qint64> sealScript(QFile &file, qint64 size, Package::InnerImage &image, const ByteSink &put)
 {
     const QByteArray contentKey = SealedBlocks::makeContentKey();
     const Result<QByteArray> wrapped = SealedBlocks::wrapKey(contentKey);
     if (!wrapped)
         return fail(wrapped.error());
-    const Result<QByteArray> compressed = SealedBlocks::compressBlock(source);
-    if (!compressed)
-        return limitFailure(path);
+    const qint64 headerAt = image.used();
+    const QByteArray headers(ScriptEntryHeader::Length + SealedBlocks::Sealer::HeadLength, '\0');
+    const Status reserved = put(headers.constData(), headers.size());
+    if (!reserved)
+        return fail(reserved.error());
+    SealedBlocks::Sealer sealer(SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
+    const Result<qint64> source = readPieces(file, file.fileName(), 0, size, [&](const char *data, qint64 length) {
+        return sealer.add(data, length, put);
+    });
+    if (!source)
+        return source;
+    const Status finished = sealer.finish(put);
+    if (!finished)
+        return fail(finished.error());
+
     char header[ScriptEntryHeader::Length] = {};
     Layout::write(header, ScriptEntryHeader::magic, ScriptEntryHeader::Magic);
     Layout::write(header, ScriptEntryHeader::headerLength, ScriptEntryHeader::Length);
-    Layout::write(header, ScriptEntryHeader::sourceLength, static_cast<quint32>(source.size()));
+    Layout::write(header, ScriptEntryHeader::sourceLength, static_cast<quint32>(*source));
     Layout::write(header, ScriptEntryHeader::wrappedKeyLength, SealedBlocks::WrappedKeyLength);
     Layout::writeBytes(header, ScriptEntryHeader::wrappedKey, *wrapped);
-    return QByteArray(header, ScriptEntryHeader::Length)
-        + SealedBlocks::encryptBlocks(*compressed, SealedBlocks::keyString(contentKey.constData(), contentKey.size()));
+    const Status patched = image.patch(headerAt, QByteArray(header, ScriptEntryHeader::Length) + sealer.head());
+    if (!patched)
+        return fail(patched.error());
+    return ScriptEntryHeader::Length + sealer.blockLength();
 }
 
-// A bitmap whose rows fit the inner image is never larger than this (32-bit pixels and padding).
-constexpr qint64 MaxBitmapFileLength = 2 * MaxPayloadLength;
+// The scratch file beside the package: the inner image from its start, then its zlib stream.
+struct Scratch
+{
+    QFile &file;
+    QString path;
+
+    Failure failure(const QString &why) const
+    {
+        return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(path), why));
+    }
+
+    Status write(qint64 offset, const char *data, qint64 length) const
+    {
+        const Status written = file.seek(offset) ? FileOperations::writeFully(file, data, length) : Status(fail(file.errorString()));
+        return written ? written : Status(failure(written.error()));
+    }
+
+    // Reads back what was written: all of it, or the build fails.
+    Status read(qint64 offset, qint64 length, const ByteSink &out) const
+    {
+        const Result<qint64> read = readPieces(file, path, offset, length, out);
+        if (!read)
+            return fail(read.error());
+        return *read == length ? Status() : Status(failure(QStringLiteral("文件被截短")));
+    }
+};
+
+struct Stream
+{
+    qint64 length = 0;
+    QByteArray digest;
+};
+
+// The zlib stream of the inner image, written behind it, and the digest that keys the stream's
+// encryption: MD5 over as many bytes of the inner image as the stream has, zeros past its end.
+Result<Stream> compressInnerImage(const Scratch &scratch, qint64 innerLength)
+{
+    SealedBlocks::Deflater deflater;
+    qint64 streamEnd = innerLength;
+    const ByteSink behind = [&](const char *data, qint64 length) {
+        const Status stored = scratch.write(streamEnd, data, length);
+        streamEnd += length;
+        return stored;
+    };
+    Status done = scratch.read(0, innerLength, [&](const char *data, qint64 length) { return deflater.add(data, length, behind); });
+    if (done)
+        done = deflater.finish(behind);
+    if (!done)
+        return fail(done.error());
+
+    Stream stream;
+    stream.length = deflater.produced();
+    SealedBlocks::Digest digest;
+    const qint64 digested = qMin(stream.length, innerLength);
+    done = scratch.read(0, digested, [&digest](const char *data, qint64 length) {
+        digest.add(data, length);
+        return Status();
+    });
+    if (!done)
+        return fail(done.error());
+    digest.addZeros(stream.length - digested);
+    stream.digest = digest.result();
+    return stream;
+}
+
+// The package: the envelope, then the cipher block of the stream, encrypted as it is read back.
+// Written aside and renamed: a failed build never destroys the last good package.
+Status writePackage(const QString &path, const Scratch &scratch, qint64 innerLength, const Stream &stream)
+{
+    char head[PackageEnvelope::Length + CipherBlock::HeaderLength] = {};
+    Layout::write(head, PackageEnvelope::magic, PackageEnvelope::Magic);
+    Layout::write(head, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
+    Layout::write(head, PackageEnvelope::constant2, 2);
+    Layout::write(head, PackageEnvelope::constant1, 1);
+    Layout::write(head, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
+    Layout::writeBytes(head, PackageEnvelope::digest, stream.digest);
+    Layout::write(head, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
+    char *block = head + PackageEnvelope::Length;
+    const qint64 padded = SealedBlocks::paddedLength(stream.length);
+    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
+    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - stream.length));
+    // The key string runs from the digest to the first zero byte of the file: through the digest
+    // and innerLength, on into the cipher block's header when neither holds a zero.
+    const int keyAt = PackageEnvelope::digest.offset;
+    SealedBlocks::Encrypter encrypter(SealedBlocks::keyString(head + keyAt, qint64(sizeof head) - keyAt));
+
+    const auto failure = [&path](const Status &status) {
+        return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(path), status.error()));
+    };
+    FileOperations::AtomicFile package(path);
+    const ByteSink out = [&](const char *data, qint64 length) {
+        const Status written = package.write(data, length);
+        return written ? written : Status(failure(written));
+    };
+    Status done = package.open();
+    if (!done)
+        return failure(done);
+    done = out(head, sizeof head);
+    if (done)
+        done = scratch.read(innerLength, stream.length,
+                            [&](const char *data, qint64 length) { return encrypter.add(data, length, out); });
+    if (done)
+        done = encrypter.finish(out);
+    if (!done)
+        return done;
+    done = package.commit();
+    return done ? done : Status(failure(done));
+}
 
 // Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o. Links
 // are removed as links. A build still writing one keeps its open file.
@@ -79,14 +222,25 @@ Package::InnerImage::InnerImage(QIODevice *device, qint64 capacity)
 {
 }
 
-Status Package::InnerImage::append(const QByteArray &bytes)
+Status Package::InnerImage::append(const char *data, qint64 size)
 {
-    if (bytes.size() > room())
+    if (size > room())
         return fail(QStringLiteral("超过100MB上限"));
-    if (device->write(bytes) != bytes.size())
+    const Status written = FileOperations::writeFully(*device, data, size);
+    if (written)
+        length += size;
+    return written;
+}
+
+Status Package::InnerImage::patch(qint64 offset, const QByteArray &bytes)
+{
+    Q_ASSERT(offset + bytes.size() <= length);
+    if (!device->seek(offset))
         return fail(device->errorString());
-    length += bytes.size();
-    return Status();
+    const Status written = FileOperations::writeFully(*device, bytes.constData(), bytes.size());
+    if (written && !device->seek(length))
+        return fail(device->errorString());
+    return written;
 }
 
 Result<int> Package::build(const QString &projectDirectory, const QString &name, const QString &version,
@@ -99,17 +253,21 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
 
     // A name of its own, made exclusively: a second build, or a link planted under the name,
     // never shares or redirects it. Its suffix keeps it out of the package.
-    QTemporaryFile scratch(directory + name + QStringLiteral(".XXXXXX") + Names::scratchSuffix());
-    const auto scratchFailure = [&scratch]() {
-        return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(scratch.fileName()), scratch.errorString()));
-    };
-    if (!scratch.open())
-        return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(scratch.fileTemplate()), scratch.errorString()));
-    removeLeftoverScratchFiles(root, name, scratch.fileName());
-    InnerImage image(&scratch, MaxPayloadLength);
+    QTemporaryFile scratchFile(directory + name + QStringLiteral(".XXXXXX") + Names::scratchSuffix());
+    if (!scratchFile.open())
+        return fail(QStringLiteral("无法创建临时文件[%1]：%2").arg(nativePath(scratchFile.fileTemplate()), scratchFile.errorString()));
+    removeLeftoverScratchFiles(root, name, scratchFile.fileName());
+    // Unbuffered: each write reaches the file system at once, so a full disk is reported where
+    // it happens, with its reason.
+    QFile file;
+    const Scratch scratch{file, scratchFile.fileName()};
+    if (!file.open(scratchFile.handle(), QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+        return scratch.failure(file.errorString());
+    InnerImage image(&file, MaxPayloadLength);
     // The header is written last, when the entries are counted.
-    if (!image.append(QByteArray(PackageHeader::Length, '\0')))
-        return scratchFailure();
+    Status written = image.append(QByteArray(PackageHeader::Length, '\0'));
+    if (!written)
+        return scratch.failure(written.error());
 
     quint32 entryCount = 0;
     const Result<qint64> entriesLength = packDirectory(root, root, image, entryCount, progress);
@@ -118,8 +276,9 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     if (mainScript.size() > image.room())
         return limitFailure(directory + Names::compiledMainScript());
     const qint64 mainOffset = image.used();
-    if (!image.append(mainScript))
-        return scratchFailure();
+    written = image.append(mainScript);
+    if (!written)
+        return scratch.failure(written.error());
 
     char header[PackageHeader::Length] = {};
     Layout::write(header, PackageHeader::magic, PackageHeader::Magic);
@@ -134,47 +293,17 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     Layout::write(header, PackageHeader::mainOffset, static_cast<quint32>(mainOffset));
     Layout::write(header, PackageHeader::mainLength, static_cast<quint32>(mainScript.size()));
     const qint64 innerLength = image.used();
-    if (!scratch.flush() || !scratch.seek(0) || scratch.write(header, PackageHeader::Length) != PackageHeader::Length
-        || !scratch.flush())
-        return scratchFailure();
-    // Every byte of the mapping was written above: reading it cannot meet a hole of a full disk.
-    const uchar *inner = scratch.map(0, innerLength, QFileDevice::MapPrivateOption);
-    if (!inner)
-        return scratchFailure();
-
-    // Envelope, then the zlib stream behind the cipher block's header, encrypted there in place.
-    const uLong bound = ::compressBound(static_cast<uLong>(innerLength));
-    const qint64 streamAt = PackageEnvelope::Length + CipherBlock::HeaderLength;
-    std::vector<char> package(static_cast<size_t>(streamAt + SealedBlocks::paddedLength(bound)));
-    char *out = package.data();
-    uLongf compressedLength = bound;
-    if (::compress(reinterpret_cast<Bytef *>(out + streamAt), &compressedLength, inner, static_cast<uLong>(innerLength)) != Z_OK)
-        return fail(QStringLiteral("压缩工程内容失败"));
-    Layout::write(out, PackageEnvelope::magic, PackageEnvelope::Magic);
-    Layout::write(out, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
-    Layout::write(out, PackageEnvelope::constant2, 2);
-    Layout::write(out, PackageEnvelope::constant1, 1);
-    Layout::write(out, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
-    Layout::writeBytes(out, PackageEnvelope::digest,
-                       SealedBlocks::zeroExtendedMd5(reinterpret_cast<const char *>(inner), innerLength,
-                                                     static_cast<qint64>(compressedLength)));
-    Layout::write(out, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
-    // The key string runs from the digest to the first zero byte of the finished file: through
-    // the digest and innerLength, on into the cipher block's header when neither holds a zero.
-    char *block = out + PackageEnvelope::Length;
-    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
-    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
-    const int keyAt = PackageEnvelope::digest.offset;
-    const QByteArray key = SealedBlocks::keyString(out + keyAt, streamAt - keyAt);
-    SealedBlocks::encryptInPlace(block, static_cast<qint64>(compressedLength), key);
-    const qint64 packageLength = PackageEnvelope::Length + SealedBlocks::cipherBlockLength(static_cast<qint64>(compressedLength));
-
-    // Written aside and renamed: a failed build never destroys the last good package.
-    const QString packagePath = directory + name + Names::packageSuffix();
-    const Status written = FileOperations::writeWhole(packagePath, out, packageLength);
+    written = image.patch(0, QByteArray(header, PackageHeader::Length));
     if (!written)
-        return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(packagePath), written.error()));
-    return static_cast<int>(compressedLength);
+        return scratch.failure(written.error());
+
+    const Result<Stream> stream = compressInnerImage(scratch, innerLength);
+    if (!stream)
+        return fail(stream.error());
+    written = writePackage(directory + name + Names::packageSuffix(), scratch, innerLength, *stream);
+    if (!written)
+        return fail(written.error());
+    return static_cast<int>(stream->length);
 }
 
 Result<qint64> Package::packDirectory(const QString &directory, const QString &projectDirectory, InnerImage &image,
@@ -220,40 +349,37 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
         }
         const bool isBitmap = fileName.endsWith(QLatin1String(".bmp"));
         const bool isScript = Names::isScriptName(fileName);
-        const qint64 cap = isBitmap ? MaxBitmapFileLength : isScript ? MaxPayloadLength : room;
-        if (file.size() > cap)
+        const qint64 size = file.size();
+        if (size > (isBitmap ? BitmapRows::MaxFileLength : isScript ? MaxPayloadLength : room))
             return limitFailure(path);
-        // What the file held when it was opened; a file that shrank meanwhile gives what was there.
-        const QByteArray bytes = file.read(file.size());
-        if (file.error() != QFileDevice::NoError)
-            return fail(QStringLiteral("读取[%1]失败：%2").arg(nativePath(path), file.errorString()));
 
-        QByteArray data;
+        // What goes into the image is checked against its limit on the way. The last put is
+        // kept: when a conversion stops, it tells whether the image or the file was the reason.
+        Status lastPut;
+        const ByteSink put = [&](const char *data, qint64 length) {
+            if (length > image.room())
+                lastPut = limitFailure(path);
+            else if (const Status appended = image.append(data, length); !appended)
+                lastPut = fail(QStringLiteral("无法写入临时文件：%1").arg(appended.error()));
+            return lastPut;
+        };
+        // The length the data will have, when known before it is written.
         PackageEntry::Type type = PackageEntry::PlainFile;
+        qint64 expected = size;
+        const auto unusable = [&path](const QString &why) {
+            return fail(QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
+        };
         if (isBitmap) {
-            const auto unusable = [&path](const QString &why) {
-                return fail(QStringLiteral("[%1]不是可用的位图：%2").arg(nativePath(path), why));
-            };
-            const Result<qint64> length = BitmapRows::imageDataLength(bytes);
+            const Result<qint64> length = BitmapRows::imageDataLength(file);
             if (!length)
                 return unusable(length.error());
             if (*length > room)
                 return limitFailure(path);
-            const Result<QByteArray> rows = BitmapRows::bitmapToRows(bytes);
-            if (!rows)
-                return unusable(rows.error());
-            data = *rows;
             type = PackageEntry::Image;
+            expected = *length;
         } else if (isScript) {
-            const Result<QByteArray> sealed = sealScript(path, bytes);
-            if (!sealed)
-                return fail(sealed.error());
-            if (sealed->size() > room)
-                return limitFailure(path);
-            data = *sealed;
             type = PackageEntry::SealedScript;
-        } else {
-            data = bytes;
+            expected = 0;
         }
 
         // The device finds the file by its relative path; the name is what it shows, so a long
@@ -270,14 +396,31 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
         Layout::write(header, PackageEntry::type, type);
         Layout::writeText(header, PackageEntry::fileName, shownName);
         Layout::writeText(header, PackageEntry::relativePath, relativePath);
-        Layout::write(header, PackageEntry::dataLength, static_cast<quint32>(data.size()));
-        Status appended = image.append(QByteArray::fromRawData(header, PackageEntry::HeaderLength));
-        if (appended)
-            appended = image.append(data);
-        if (!appended)
-            return fail(QStringLiteral("无法写入临时文件：%1").arg(appended.error()));
+        Layout::write(header, PackageEntry::dataLength, static_cast<quint32>(expected));
+        const qint64 entryAt = image.used();
+        if (!put(header, PackageEntry::HeaderLength))
+            return fail(lastPut.error());
+
+        Result<qint64> data = 0;
+        if (isBitmap) {
+            data = BitmapRows::writeRows(file, expected, put);
+            if (!data && lastPut)
+                return unusable(data.error());
+        } else if (isScript) {
+            data = sealScript(file, size, image, put);
+        } else {
+            data = readPieces(file, path, 0, size, put);
+        }
+        if (!data)
+            return fail(data.error());
+        if (*data != expected) {
+            Layout::write(header, PackageEntry::dataLength, static_cast<quint32>(*data));
+            const Status patched = image.patch(entryAt, QByteArray(header, PackageEntry::HeaderLength));
+            if (!patched)
+                return fail(QStringLiteral("无法写入临时文件：%1").arg(patched.error()));
+        }
         ++entryCount;
-        total += PackageEntry::HeaderLength + data.size();
+        total += PackageEntry::HeaderLength + *data;
     }
     return total;
 }

@@ -20,14 +20,17 @@ public:
     using Progress = std::function<void(const QString &line)>;
 
     // Where packDirectory appends: the inner image being assembled on a device (the scratch
-    // file), never more than `capacity` bytes. Every write is checked.
+    // file) from its start, never more than `capacity` bytes. Every write is checked.
     class InnerImage
     {
     public:
         InnerImage(QIODevice *device, qint64 capacity);
         qint64 used() const { return length; }
         qint64 room() const { return capacity - length; }
-        Status append(const QByteArray &bytes);
+        Status append(const char *data, qint64 size);
+        Status append(const QByteArray &bytes) { return append(bytes.constData(), bytes.size()); }
+        // Rewrites bytes appended before: a length known only once its data is written.
+        Status patch(qint64 offset, const QByteArray &bytes);
 
     private:
         QIODevice *device;
@@ -36,8 +39,10 @@ public:
     };
 
     // Packs the project directory into <projectDirectory>/<name>.ks and returns the length of the
-    // compressed inner image; a failure leaves any earlier package as it was. The inner image is
-    // assembled in a scratch file <name>.XXXXXX.o of its own, removed however the build ends.
+    // compressed inner image; a failure leaves any earlier package as it was. Files go through
+    // in pieces, so memory stays small whatever the project's size: the inner image and then
+    // its zlib stream are assembled in a scratch file <name>.XXXXXX.o of its own, removed
+    // however the build ends, and the package is written from there.
     static Result<int> build(const QString &projectDirectory, const QString &name, const QString &version,
                              const QString &description, const QByteArray &mainScript, int type,
                              const Progress &progress = Progress());

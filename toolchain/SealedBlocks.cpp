@@ -43,22 +43,10 @@ struct DesKey
     }
 };
 
-QByteArray md5Of(const char *data, qint64 length, qint64 digestLength)
-{
-    MD5_CTX context;
-    MD5_Init(&context);
-    const qint64 present = qMin(length, digestLength);
-    if (present > 0)
-        MD5_Update(&context, data, static_cast<size_t>(present));
-    static const char zeros[4096] = {};
-    for (qint64 rest = digestLength - qMax<qint64>(present, 0); rest > 0; rest -= qint64(sizeof zeros))
-        MD5_Update(&context, zeros, static_cast<size_t>(qMin<qint64>(rest, sizeof zeros)));
-    QByteArray digest(MD5_DIGEST_LENGTH, Qt::Uninitialized);
-    MD5_Final(reinterpret_cast<unsigned char *>(digest.data()), &context);
-    return digest;
-}
-
 #pragma GCC diagnostic pop
+
+// Stream pieces between zlib or DES and a sink.
+constexpr int kStreamPiece = 256 * 1024;
 
 Failure wrapFailure(const char *line)
 {
@@ -203,5 +191,241 @@ Result<QByteArray> SealedBlocks::wrapKey(const QByteArray &contentKey, const QBy
 
 QByteArray SealedBlocks::zeroExtendedMd5(const char *data, qint64 length, qint64 digestLength)
 {
-    return md5Of(data, length, digestLength);
+    Digest digest;
+    const qint64 present = qBound<qint64>(0, length, digestLength);
+    digest.add(data, present);
+    digest.addZeros(digestLength - present);
+    return digest.result();
+}
+
+struct SealedBlocks::Deflater::State
+{
+    z_stream stream = {};
+    int initialised = Z_STREAM_ERROR;
+    QByteArray buffer = QByteArray(kStreamPiece, Qt::Uninitialized);
+    int used = 0;
+};
+
+SealedBlocks::Deflater::Deflater()
+    : state(new State)
+{
+    // What compress() sets up: the default level, window and memory level.
+    state->initialised = ::deflateInit(&state->stream, Z_DEFAULT_COMPRESSION);
+}
+
+SealedBlocks::Deflater::~Deflater()
+{
+    if (state->initialised == Z_OK)
+        ::deflateEnd(&state->stream);
+}
+
+Status SealedBlocks::Deflater::add(const char *data, qint64 length, const ByteSink &out)
+{
+    // zlib counts input in 32-bit units.
+    constexpr qint64 most = qint64(1) << 30;
+    for (qint64 done = 0; done < length;) {
+        const qint64 piece = qMin(length - done, most);
+        state->stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data + done));
+        state->stream.avail_in = static_cast<uInt>(piece);
+        const Status ran = run(Z_NO_FLUSH, out);
+        if (!ran)
+            return ran;
+        done += piece;
+    }
+    return Status();
+}
+
+Status SealedBlocks::Deflater::finish(const ByteSink &out)
+{
+    state->stream.avail_in = 0;
+    const Status ran = run(Z_FINISH, out);
+    if (!ran || state->used == 0)
+        return ran;
+    const Status sent = out(state->buffer.constData(), state->used);
+    state->used = 0;
+    return sent;
+}
+
+Status SealedBlocks::Deflater::run(int flush, const ByteSink &out)
+{
+    if (state->initialised != Z_OK)
+        return fail(QStringLiteral("压缩器初始化失败"));
+    z_stream &stream = state->stream;
+    for (;;) {
+        // The buffer goes out only when full: the pieces given to out do not depend on how the
+        // input was cut.
+        stream.next_out = reinterpret_cast<Bytef *>(state->buffer.data() + state->used);
+        stream.avail_out = static_cast<uInt>(state->buffer.size() - state->used);
+        const int status = ::deflate(&stream, flush);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+            return fail(QStringLiteral("压缩失败（zlib %1）").arg(status));
+        state->used = state->buffer.size() - static_cast<int>(stream.avail_out);
+        if (state->used == state->buffer.size()) {
+            const Status sent = out(state->buffer.constData(), state->used);
+            state->used = 0;
+            if (!sent)
+                return sent;
+            continue;
+        }
+        if (flush == Z_FINISH ? status == Z_STREAM_END : stream.avail_in == 0)
+            return Status();
+    }
+}
+
+qint64 SealedBlocks::Deflater::produced() const
+{
+    return static_cast<qint64>(state->stream.total_out);
+}
+
+struct SealedBlocks::Encrypter::State
+{
+    explicit State(const QByteArray &keyString) : key(keyString) {}
+    DesKey key;
+    char tail[8] = {};
+    int tailLength = 0;
+    QByteArray work = QByteArray(kStreamPiece, Qt::Uninitialized);
+};
+
+SealedBlocks::Encrypter::Encrypter(const QByteArray &keyString)
+    : state(new State(keyString))
+{
+}
+
+SealedBlocks::Encrypter::~Encrypter() = default;
+
+Status SealedBlocks::Encrypter::add(const char *data, qint64 length, const ByteSink &out)
+{
+    State &s = *state;
+    if (s.tailLength > 0) {
+        const int taken = static_cast<int>(qMin<qint64>(length, 8 - s.tailLength));
+        std::memcpy(s.tail + s.tailLength, data, static_cast<size_t>(taken));
+        s.tailLength += taken;
+        data += taken;
+        length -= taken;
+        if (s.tailLength < 8)
+            return Status();
+        s.tailLength = 0;
+        encryptInPlace(s.tail, 8);
+        const Status sent = out(s.tail, 8);
+        if (!sent)
+            return sent;
+    }
+    while (length >= 8) {
+        const qint64 piece = qMin<qint64>(length & ~qint64(7), s.work.size());
+        std::memcpy(s.work.data(), data, static_cast<size_t>(piece));
+        encryptInPlace(s.work.data(), piece);
+        const Status sent = out(s.work.constData(), piece);
+        if (!sent)
+            return sent;
+        data += piece;
+        length -= piece;
+    }
+    std::memcpy(s.tail, data, static_cast<size_t>(length));
+    s.tailLength = static_cast<int>(length);
+    return Status();
+}
+
+Status SealedBlocks::Encrypter::finish(const ByteSink &out)
+{
+    State &s = *state;
+    if (s.tailLength == 0)
+        return Status();
+    std::memset(s.tail + s.tailLength, 0, static_cast<size_t>(8 - s.tailLength));
+    s.tailLength = 0;
+    encryptInPlace(s.tail, 8);
+    return out(s.tail, 8);
+}
+
+void SealedBlocks::Encrypter::encryptInPlace(char *blocks, qint64 length) const
+{
+    state->key.run(reinterpret_cast<unsigned char *>(blocks), length, DES_ENCRYPT);
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+struct SealedBlocks::Digest::State
+{
+    MD5_CTX context;
+};
+
+SealedBlocks::Digest::Digest()
+    : state(new State)
+{
+    MD5_Init(&state->context);
+}
+
+SealedBlocks::Digest::~Digest() = default;
+
+void SealedBlocks::Digest::add(const char *data, qint64 length)
+{
+    if (length > 0)
+        MD5_Update(&state->context, data, static_cast<size_t>(length));
+}
+
+void SealedBlocks::Digest::addZeros(qint64 count)
+{
+    static const char zeros[4096] = {};
+    for (; count > 0; count -= qint64(sizeof zeros))
+        add(zeros, qMin<qint64>(count, sizeof zeros));
+}
+
+QByteArray SealedBlocks::Digest::result()
+{
+    QByteArray digest(MD5_DIGEST_LENGTH, Qt::Uninitialized);
+    MD5_Final(reinterpret_cast<unsigned char *>(digest.data()), &state->context);
+    return digest;
+}
+
+#pragma GCC diagnostic pop
+
+SealedBlocks::Sealer::Sealer(const QByteArray &keyString)
+    : encrypter(keyString)
+{
+}
+
+// The stream's first byte completes the head's last block; the ciphertext behind the head
+// starts on a block boundary.
+ByteSink SealedBlocks::Sealer::behindHead(const ByteSink &out)
+{
+    static_assert(PlainHeadLength == CompressedBlock::HeaderLength + 1, "the head ends one byte into the stream");
+    return [this, &out](const char *data, qint64 length) {
+        if (!headFilled && length > 0) {
+            firstStreamByte = *data++;
+            --length;
+            headFilled = true;
+        }
+        return encrypter.add(data, length, out);
+    };
+}
+
+Status SealedBlocks::Sealer::add(const char *data, qint64 length, const ByteSink &out)
+{
+    return deflater.add(data, length, behindHead(out));
+}
+
+Status SealedBlocks::Sealer::finish(const ByteSink &out)
+{
+    const Status finished = deflater.finish(behindHead(out));
+    if (!finished)
+        return finished;
+    return encrypter.finish(out);
+}
+
+QByteArray SealedBlocks::Sealer::head() const
+{
+    const qint64 streamLength = deflater.produced();
+    const qint64 plainLength = CompressedBlock::HeaderLength + streamLength;
+    char block[HeadLength] = {};
+    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(paddedLength(plainLength)));
+    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(paddedLength(plainLength) - plainLength));
+    char *plain = block + CipherBlock::HeaderLength;
+    Layout::write(plain, CompressedBlock::magic, CompressedBlock::Magic);
+    Layout::write(plain, CompressedBlock::headerLength, CompressedBlock::HeaderLength);
+    Layout::write(plain, CompressedBlock::streamLength, static_cast<quint32>(streamLength));
+    plain[CompressedBlock::HeaderLength] = firstStreamByte;
+    encrypter.encryptInPlace(plain, PlainHeadLength);
+    return QByteArray(block, HeadLength);
 }

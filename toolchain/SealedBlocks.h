@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
+
 // The byte-level blocks every build artefact is made of: the compressed block (31-byte header
 // and a zlib stream), the cipher block (16-byte header and DES-ECB ciphertext), the 8-byte
 // content key and the content key wrapped with the built-in RSA public key. These bytes are read
@@ -57,4 +59,82 @@ public:
 
     // MD5 of the first digestLength bytes of data, where bytes past length count as zero.
     static QByteArray zeroExtendedMd5(const char *data, qint64 length, qint64 digestLength);
+
+    // The same work for data that never lies in memory whole (a package's inner image, a large
+    // script), fed a piece at a time; each gives exactly the bytes of its one-shot form.
+
+    // The zlib stream of compress() at the default level.
+    class Deflater
+    {
+    public:
+        Deflater();
+        ~Deflater();
+        Status add(const char *data, qint64 length, const ByteSink &out);
+        // Ends the stream; nothing may be added after it.
+        Status finish(const ByteSink &out);
+        qint64 produced() const;
+
+    private:
+        Status run(int flush, const ByteSink &out);
+        struct State;
+        std::unique_ptr<State> state;
+    };
+
+    // DES-ECB under a key string, as in a cipher block: finish() fills the last block with zeros.
+    class Encrypter
+    {
+    public:
+        explicit Encrypter(const QByteArray &keyString);
+        ~Encrypter();
+        Status add(const char *data, qint64 length, const ByteSink &out);
+        Status finish(const ByteSink &out);
+        // Encrypts whole 8-byte blocks where they lie, apart from the stream.
+        void encryptInPlace(char *blocks, qint64 length) const;
+
+    private:
+        struct State;
+        std::unique_ptr<State> state;
+    };
+
+    // MD5, fed a piece at a time.
+    class Digest
+    {
+    public:
+        Digest();
+        ~Digest();
+        void add(const char *data, qint64 length);
+        void addZeros(qint64 count);
+        QByteArray result();
+
+    private:
+        struct State;
+        std::unique_ptr<State> state;
+    };
+
+    // The cipher block of the compressed block of a payload fed a piece at a time, the bytes of
+    // encryptBlocks(compressBlock(payload), key). Its first HeadLength bytes (the cipher block's
+    // header and the blocks that hold the compressed block's header) depend on the length of
+    // the compressed stream: the rest goes out as it is made, the head comes from head() after
+    // finish().
+    class Sealer
+    {
+    public:
+        // The compressed block's header, in whole DES blocks.
+        static constexpr int PlainHeadLength = (CompressedBlock::HeaderLength + 7) / 8 * 8;
+        static constexpr int HeadLength = CipherBlock::HeaderLength + PlainHeadLength;
+
+        explicit Sealer(const QByteArray &keyString);
+        Status add(const char *data, qint64 length, const ByteSink &out);
+        Status finish(const ByteSink &out);
+        QByteArray head() const;
+        qint64 blockLength() const { return cipherBlockLength(CompressedBlock::HeaderLength + deflater.produced()); }
+
+    private:
+        ByteSink behindHead(const ByteSink &out);
+
+        Deflater deflater;
+        Encrypter encrypter;
+        char firstStreamByte = 0; // the last byte of the head's plaintext
+        bool headFilled = false;
+    };
 };
