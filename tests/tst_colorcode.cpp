@@ -1,17 +1,23 @@
 // Code from the colour buffers and from cut rectangles, the live check of the buffered points and
 // the search for a colour on the picture.
+#include "app/ui/ProjectManagerWindow.h"
 #include "screentools/ColorCode.h"
 #include "screentools/ColorMatch.h"
 #include "screentools/ColorPicker.h"
 #include "screentools/ui/ColorCodePanel.h"
 #include "screentools/ui/ColorPickerPanel.h"
+#include "screentools/ui/ImageEditorDialog.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/screen.h"
+#include "support/ModalAnswerer.h"
+#include "support/ScreencapDriver.h"
 #include "support/TestPictures.h"
+#include "support/TestWorkspace.h"
 #include "toolchain/GlobalNameCheck.h"
 #include "toolchain/ScriptCompiler.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QtTest>
@@ -76,6 +82,7 @@ private slots:
     void exactSearch_data();
     void exactSearch();
     void searchMarksStayOutOfCaptures();
+    void captureCodeGoesIntoTheScript();
 };
 
 void TestColorCode::generatedCode_data()
@@ -267,6 +274,36 @@ void TestColorCode::searchMarksStayOutOfCaptures()
 
     w.panel->endSearch();
     QVERIFY(!w.picture->hasMarks());
+}
+
+// From the image editor: a rectangle capture is saved into the active project, its line is
+// offered with the file's path there, and inserting it writes it into the current script.
+void TestColorCode::captureCodeGoesIntoTheScript()
+{
+    TestWorkspace ws;
+    ws.makeProject(QStringLiteral("演示"));
+    ProjectManagerWindow window;
+    window.show();
+    const QPixmap desktop = TestPictures::codedPixmap(400, 300);
+    screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
+    QSignalSpy saved(&window, &ProjectManagerWindow::signal_rectScreencapSaved);
+    QString offered;
+    ModalAnswerer::whenDialog<ImageEditorDialog>([&offered](ImageEditorDialog *editor) {
+        ModalAnswerer::whenDialog<screen>([](screen *dialog) { ScreencapDriver::capture(*dialog, QPoint(100, 200), QPoint(150, 260)); });
+        emit editor->signal_rectScreencap();
+        offered = editor->colorPanel()->codePanel()->imageCode();
+        editor->findChild<QPushButton *>("pbInsertImageCode")->click();
+        editor->reject();
+    });
+    window.openImageEditor(QString()); // no picture: the cut lies on none
+    screen::setDesktopGrabberForTesting(nullptr);
+
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(saved.first().at(1).toRect(), QRect(101, 201, 49, 59));
+    const QString path = saved.first().at(0).toString();
+    QVERIFY2(path.startsWith(QStringLiteral("截图/截图_")) && QFileInfo::exists(ws.absolute("工程目录/演示/" + path)), qPrintable(path));
+    QCOMPARE(offered, QStringLiteral("local flag,x,y = findImageFuzzy(\"%1\",90)\r\n").arg(path));
+    QVERIFY(window.scriptEditor()->text().startsWith(offered));
 }
 
 QTEST_MAIN(TestColorCode)

@@ -52,7 +52,7 @@ void ColorCodePanel::setFindResult(const QString &text)
 ColorCode::Options ColorCodePanel::options() const
 {
     ColorCode::Options options;
-    options.form = ColorCode::Form(ui->cmbCodeForm->currentIndex());
+    options.form = ColorCode::Form(ui->cmbCodeForm->currentIndex()); // the chooser lists them in order
     options.deviation = ui->sbDeviation->value();
     options.degree = ui->sbDegree->value();
     options.margin = ui->sbMargin->value();

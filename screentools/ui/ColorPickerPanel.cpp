@@ -147,7 +147,10 @@ void ColorPickerPanel::setColorBuffer(int x, int y, int n)
     points[size_t(n - 1)] = row.point;
     if (row.point)
         points[size_t(n - 1)]->row = n;
-    ui->codePanel->setPoints(bufferPoints());
+    const QVector<ColorPoint> filled = bufferPoints();
+    ui->codePanel->setPoints(filled);
+    if (filled.isEmpty())
+        endSearch(); // nothing buffered is looked for any more
     checkPoints();
 }
 
