@@ -96,6 +96,7 @@ ColorPicker::BufferRow ColorPicker::bufferRow(const ShownPicture &picture, int x
         const QRgb value = picture.copy(QRect(x, y, 1, 1)).pixel(0, 0) & 0xFFFFFFu;
         row.texts = pixelTexts(x, y, value);
         row.swatch = swatchOf(value);
+        row.point = ColorPoint{0, picture.sourcePosition(QPoint(x, y)), value};
     }
     return row;
 }

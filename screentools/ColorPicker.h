@@ -1,9 +1,12 @@
 #pragma once
 
+#include "screentools/ColorCode.h"
 #include "screentools/ShownPicture.h"
 
 #include <QImage>
 #include <QString>
+
+#include <optional>
 
 // What the colour readout, the magnifier and a colour buffer row show for one position of a
 // picture. The picture is read as shown: one picture pixel per screen pixel, after any turning. Nothing outside the picture is ever read: a position off it reads
@@ -39,6 +42,9 @@ public:
     {
         Texts texts;   // all empty for a cleared row
         QImage swatch; // null for a cleared row
+        // The picked pixel where the device has it (the picture not turned); none for a cleared
+        // row. Its row number is the caller's.
+        std::optional<ColorPoint> point;
     };
 
     // The remote screen shows the position as (y, x) while its picture is turned by 90° or 270°.

@@ -1,5 +1,7 @@
 #include "screentools/ShownPicture.h"
 
+#include <cmath>
+
 ShownPicture::ShownPicture(const QImage &image, int quarterTurns)
     : image(image), turns((quarterTurns % 4 + 4) % 4)
 {
@@ -27,13 +29,24 @@ QTransform ShownPicture::transform() const
     }
 }
 
+QPoint ShownPicture::sourcePosition(const QPoint &shown) const
+{
+    // Through the pixel's centre, so that the turn lands on the pixel and not on a corner.
+    const QPointF centre = transform().inverted().map(QPointF(shown) + QPointF(0.5, 0.5));
+    return QPoint(int(std::floor(centre.x())), int(std::floor(centre.y())));
+}
+
+QRect ShownPicture::sourceRect(const QRect &shown) const
+{
+    return transform().inverted().mapRect(QRectF(shown)).toAlignedRect();
+}
+
 QImage ShownPicture::copy(const QRect &rect) const
 {
     const QRect part = rect.intersected(this->rect());
     if (part.isEmpty())
         return QImage();
     // The same pixels in the image, copied, then turned: only the part is ever turned.
-    const QRect source = transform().inverted().mapRect(QRectF(part)).toAlignedRect();
-    const QImage piece = image.copy(source);
+    const QImage piece = image.copy(sourceRect(part));
     return turns == 0 ? piece : piece.transformed(QTransform().rotate(90 * turns));
 }

@@ -24,6 +24,10 @@ public:
     QImage toImage() const { return copy(rect()); }
     // Maps image positions to shown positions: what a painter applies to draw the image turned.
     QTransform transform() const;
+    // The image pixel shown at pixel (x, y) of the picture as shown.
+    QPoint sourcePosition(const QPoint &shown) const;
+    // The image pixels shown in rect of the picture as shown.
+    QRect sourceRect(const QRect &shown) const;
     const QImage &source() const { return image; }
 
 private:

@@ -25,11 +25,14 @@
 #include "project/ProjectFile.h"
 #include "project/ui/ProjectTree.h"
 #include "project/Workspace.h"
+#include "screentools/ColorCode.h"
+#include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/ImageEditorDialog.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "screentools/ui/screen.h"
 #include "ui_ProjectManagerWindow.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
@@ -997,6 +1000,19 @@ void ProjectManagerWindow::adoptRemoteScreen(RemoteScreenDialog *window)
             &ProjectManagerWindow::on_screencap_rect_action_triggered);
     connect(window, &RemoteScreenDialog::signal_fullScreencap, this, &ProjectManagerWindow::handleScreencap);
     connect(this, &ProjectManagerWindow::signal_screencap_rect, window, &RemoteScreenDialog::slot_screencap_rect);
+    connectColorPanel(window->colorPanel());
+}
+
+void ProjectManagerWindow::connectColorPanel(ColorPickerPanel *panel)
+{
+    connect(panel, &ColorPickerPanel::signal_insertText, this, &ProjectManagerWindow::insertSnippet);
+    connect(panel, &ColorPickerPanel::signal_copyText, this, &ProjectManagerWindow::copyToClipboard);
+    connect(this, &ProjectManagerWindow::signal_rectScreencapSaved, panel, &ColorPickerPanel::slot_screencapSaved);
+}
+
+void ProjectManagerWindow::copyToClipboard(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
 }
 
 void ProjectManagerWindow::rememberDeviceAddress(const QString &address)
@@ -1042,24 +1058,42 @@ void ProjectManagerWindow::on_screencap_rect_action_triggered()
     // Inside a widget "screen" names QWidget::screen(), hence the "::".
     const QPixmap desktop = ::screen::grabDesktop();
     ::screen dialog(this);
-    connect(&dialog, &::screen::signal_screencap, this, &ProjectManagerWindow::handleScreencap);
+    connect(&dialog, &::screen::signal_screencap, this, &ProjectManagerWindow::handleRectScreencap);
     dialog.setDesktop(desktop);
     // Shown by exec() itself: a dialog already visible when exec() starts is not modal.
     dialog.setWindowState(Qt::WindowFullScreen);
     dialog.exec();
 }
 
-void ProjectManagerWindow::handleScreencap(const QPixmap &result, int x1, int y1, int x2, int y2)
+std::optional<QString> ProjectManagerWindow::saveScreencap(const QPixmap &result, const QRect &region)
 {
     if (activeProjectName.isEmpty()) {
         showNotice(this, QStringLiteral("当前未设定活动工程，无法保存截图。"));
-        return;
+        return std::nullopt;
     }
     const Result<QString> saved = ScreenshotStore::save(result.toImage(), activeProjectName, lastRemoteScreen(),
                                                         QDateTime::currentMSecsSinceEpoch() / 1000);
     if (!saved)
         showNotice(this, QStringLiteral("截图保存失败。") + saved.error());
-    emit signal_screencap_rect(x1, y1, x2, y2);
+    emit signal_screencap_rect(region.x(), region.y(), region.width(), region.height());
+    if (!saved)
+        return std::nullopt;
+    return saved.value();
+}
+
+void ProjectManagerWindow::handleScreencap(const QPixmap &result, int x1, int y1, int x2, int y2)
+{
+    saveScreencap(result, QRect(x1, y1, x2, y2));
+}
+
+void ProjectManagerWindow::handleRectScreencap(const QPixmap &result, int x1, int y1, int x2, int y2)
+{
+    const std::optional<QString> file = saveScreencap(result, QRect(x1, y1, x2, y2));
+    if (!file)
+        return;
+    const Result<QString> relative = ColorCode::projectRelativePath(Workspace::projectPath(activeProjectName), *file);
+    if (relative)
+        emit signal_rectScreencapSaved(*relative, QRect(x1, y1, x2, y2));
 }
 
 void ProjectManagerWindow::openImageEditor(const QString &path)
@@ -1068,6 +1102,7 @@ void ProjectManagerWindow::openImageEditor(const QString &path)
     connect(&editor, &ImageEditorDialog::signal_rectScreencap, this,
             &ProjectManagerWindow::on_screencap_rect_action_triggered);
     connect(this, &ProjectManagerWindow::signal_screencap_rect, &editor, &ImageEditorDialog::slot_screencap_rect);
+    connectColorPanel(editor.colorPanel());
     editor.openImage(path);
     editor.exec(); // shows it, maximized, and modal
 }

@@ -14,6 +14,7 @@
 
 #include <optional>
 
+class ColorPickerPanel;
 class LogView;
 class ProjectBuilder;
 class ProjectSearchDialog;
@@ -102,6 +103,9 @@ public:
 
 signals:
     void signal_screencap_rect(int x1, int y1, int x2, int y2);
+    // A rectangle screenshot was saved: the file's path in the active project and the region
+    // cut from the desktop.
+    void signal_rectScreencapSaved(const QString &relativePath, const QRect &desktopRegion);
     void signal_search_return(QString ret);
     // The status of the project search, for its dialog.
     void signal_projectSearch_return(QString ret);
@@ -162,12 +166,20 @@ protected:
 
 private slots:
     void slot_insertCatalogueSnippet();
+    void handleRectScreencap(const QPixmap &result, int x1, int y1, int x2, int y2);
+    void copyToClipboard(const QString &text);
     void slot_pathDeleted(const QString &path);
 
 private:
     // Makes a window from the connect dialog the one the screenshot saver and the capture
     // commands talk to.
     void adoptRemoteScreen(RemoteScreenDialog *window);
+    // Saves a screenshot into the active project and reports its region (left, top, width,
+    // height). The file it went to; none when it was not saved (the author has been told why).
+    std::optional<QString> saveScreencap(const QPixmap &result, const QRect &region);
+    // Code from a picture window's colour picker goes to the current script or the clipboard;
+    // saved rectangle screenshots are offered to it.
+    void connectColorPanel(ColorPickerPanel *panel);
     void rememberDeviceAddress(const QString &address);
     void refreshConnectionStatus();
     ProjectBuilder builder();

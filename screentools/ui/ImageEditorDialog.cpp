@@ -93,6 +93,8 @@ void ImageEditorDialog::openImage(const QString &path)
     ui->labImgShow->setPixmap(QPixmap::fromImage(image));
     if (ui->cbSetBinColor->isChecked())
         binarizeImage();
+    else
+        ui->colorPanel->pictureChanged();
 }
 
 void ImageEditorDialog::on_bpOpen_clicked()
@@ -185,6 +187,7 @@ void ImageEditorDialog::binarizeImage()
         return;
     ImageBinarizer::binarizeImage(image, *settings);
     ui->labImgShow->setPixmap(QPixmap::fromImage(image));
+    ui->colorPanel->pictureChanged();
 }
 
 void ImageEditorDialog::saveImage()
@@ -194,4 +197,8 @@ void ImageEditorDialog::saveImage()
         showNotice(this, saved.error());
 }
 
-void ImageEditorDialog::keyPressEvent(QKeyEvent *) {}
+// Escape does not close the editor; any key takes the search marks away.
+void ImageEditorDialog::keyPressEvent(QKeyEvent *)
+{
+    ui->colorPanel->endSearch();
+}

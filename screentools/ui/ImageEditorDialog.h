@@ -56,7 +56,7 @@ public slots:
     void on_cbSetBinColor_clicked(bool checked);
 
 protected:
-    // Escape must not close the editor; the menu shortcuts still work.
+    // Escape must not close the editor; the menu shortcuts still work. Keys end a search.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -3,6 +3,7 @@
 #include "screentools/ShownPicture.h"
 
 #include <QLabel>
+#include <QVector>
 
 // A label that reports the mouse over it as signals, with the label-local position taken to
 // the nearest whole pixel (a half goes up). The picture of the remote screen and of the image
@@ -29,12 +30,29 @@ public:
     void setPicture(const ShownPicture &picture);
     // What the label shows: the picture, else its pixmap.
     ShownPicture shownPicture() const;
+    // The part of a desktop region (global widget units) that lies on the picture, in pixels of
+    // the picture as shown; empty when none does or the label is not on screen.
+    QRect pictureRegion(const QRect &desktopRegion) const;
+
+    // The next press, drag and release draw a region instead of being reported as a press and
+    // a release; signal_regionDragged tells the result.
+    void beginRegionDrag();
+    void cancelRegionDrag();
+    bool isDraggingRegion() const { return regionDrag != RegionDrag::Off; }
+    // Marks over the picture, never into it: a small square around each pixel and the outline
+    // of the region searched, both in image positions (not turned). Empty ones draw nothing.
+    void setMarks(const QVector<QPoint> &pixels, const QRect &region);
+    bool hasMarks() const { return !markedPixels.isEmpty() || !markedRegion.isEmpty(); }
+    // Marks are left out while the desktop is grabbed.
+    void setMarksShown(bool shown);
 
 signals:
     void signal_mouseMove(int x, int y);
     void signal_mousePress(int x, int y);
     void signal_mouseRelease(int x, int y);
     void signal_mouseLeave();
+    // A region drag ended: the region in pixels of the picture as shown, empty for a click.
+    void signal_regionDragged(const QRect &region);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -46,8 +64,18 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    enum class RegionDrag { Off, Armed, Dragging };
+
     int picturePixel(qreal labelUnits) const { return roundHalfUp(labelUnits * scale); }
+    QPoint picturePoint(const QMouseEvent *event) const;
+    void paintMarks(QPainter &painter) const;
 
     qreal scale = 1;
     ShownPicture picture;
+    RegionDrag regionDrag = RegionDrag::Off;
+    QPoint dragStart;
+    QRect dragRegion; // as shown
+    QVector<QPoint> markedPixels;
+    QRect markedRegion;
+    bool marksShown = true;
 };

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QtMath>
 
 namespace {
@@ -37,6 +38,13 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
     ui->colorPanel->setPicture(imageLabel);
     ui->colorPanel->addWindowGroup(ui->groupBox_2);
     ui->colorPanel->addWindowGroup(ui->groupBox_3);
+    // The panels scroll when the window is lower than they are. Beside an upright picture the
+    // window (w + 580 wide) shows the first 550 of their pane, the rest lies beyond its edge:
+    // they keep to that part, the scroll bar in sight.
+    const int scrollBar = ui->panelScrollArea->verticalScrollBar()->sizeHint().width();
+    const int shown = 550 - ui->splitter->handleWidth();
+    ui->panelScrollArea->setFixedWidth(qMax(ui->panelScrollContents->minimumSizeHint().width() + scrollBar,
+                                            qMin(ui->panelScrollContents->sizeHint().width() + scrollBar, shown)));
     connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
     connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
 }
@@ -133,6 +141,7 @@ void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, i
     imageLabel->setPicture(ShownPicture(image, rotation / 90));
     // Kept while the picture lies over it; the last frame's buffer goes now that nothing shows it.
     shownFrame = std::move(colors);
+    ui->colorPanel->pictureChanged(); // before the repaint, so that marks are this frame's
     imageLabel->repaint();
 }
 
@@ -173,6 +182,7 @@ void RemoteScreenDialog::mouseMoveEvent(QMouseEvent *) {}
 
 void RemoteScreenDialog::keyPressEvent(QKeyEvent *event)
 {
+    ui->colorPanel->endSearch(); // the key goes to the device all the same
     pressedKeys.insert(event->key());
     emit signal_keyPress(event->key());
 }

@@ -4,7 +4,7 @@
 #include "screentools/ui/ScreencapViewControl.h"
 #include "ui_screen.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
@@ -33,11 +33,28 @@ screen::~screen()
 
 QPixmap screen::grabDesktop()
 {
-    if (desktopGrabber())
-        return desktopGrabber()();
-    QScreen *primary = QGuiApplication::primaryScreen();
-    // Window 0 is the whole desktop.
-    return primary ? primary->grabWindow(0) : QPixmap();
+    // Search marks lie over pictures, never in what is cut from them: gone while the desktop is
+    // grabbed, back afterwards.
+    QList<MyLabel *> marked;
+    for (QWidget *widget : QApplication::allWidgets()) {
+        auto *label = qobject_cast<MyLabel *>(widget);
+        if (label && label->isVisible() && label->hasMarks()) {
+            label->setMarksShown(false);
+            label->repaint();
+            marked << label;
+        }
+    }
+    QPixmap desktop;
+    if (desktopGrabber()) {
+        desktop = desktopGrabber()();
+    } else if (QScreen *primary = QGuiApplication::primaryScreen()) {
+        desktop = primary->grabWindow(0); // window 0 is the whole desktop
+    }
+    for (MyLabel *label : marked) {
+        label->setMarksShown(true);
+        label->update();
+    }
+    return desktop;
 }
 
 void screen::setDesktopGrabberForTesting(DesktopGrabber grabber)
