@@ -10,6 +10,7 @@
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/screen.h"
 #include "support/ModalAnswerer.h"
+#include "support/PickerWindow.h"
 #include "support/ScreencapDriver.h"
 #include "support/TestPictures.h"
 #include "support/TestWorkspace.h"
@@ -41,29 +42,6 @@ QStringList problemsOf(const QString &text)
     check.addScript(QStringLiteral("main.lua"), unstripped);
     return check.warnings();
 }
-
-// A panel over a picture label, shown, as a window has them.
-struct PickerWindow
-{
-    QWidget window;
-    MyLabel *picture = new MyLabel(&window);
-    ColorPickerPanel *panel = new ColorPickerPanel(&window);
-
-    PickerWindow(const QImage &image, int quarterTurns)
-    {
-        show(image, quarterTurns);
-        panel->move(0, picture->height());
-        panel->setPicture(picture);
-        window.show();
-    }
-    void show(const QImage &image, int quarterTurns)
-    {
-        const ShownPicture shown(image, quarterTurns);
-        picture->setPicture(shown);
-        picture->setGeometry(QRect(QPoint(0, 0), shown.size()));
-    }
-    QString check(int n) const { return window.findChild<QLabel *>("labBufCheck" + QString::number(n))->text(); }
-};
 
 } // namespace
 

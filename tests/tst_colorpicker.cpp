@@ -2,9 +2,9 @@
 #include "screentools/ColorPicker.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
+#include "support/PickerWindow.h"
 #include "support/TestPictures.h"
 
-#include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
@@ -15,32 +15,6 @@ QRgb pixelOf(const QPixmap &pixmap)
 {
     return pixmap.toImage().pixel(0, 0);
 }
-
-// The panel over a picture label, with its texts and pictures by object name.
-struct PickerForm
-{
-    QWidget window;
-    MyLabel *picture = new MyLabel(&window);
-    ColorPickerPanel *panel = new ColorPickerPanel(&window);
-
-    explicit PickerForm(const QPixmap &pixmap)
-    {
-        picture->setPixmap(pixmap);
-        picture->setGeometry(0, 0, pixmap.width(), pixmap.height());
-        panel->setPicture(picture);
-    }
-    QString text(const QString &name) const { return window.findChild<QLineEdit *>(name)->text(); }
-    QPixmap shown(const QString &name) const { return window.findChild<QLabel *>(name)->pixmap(Qt::ReturnByValue); }
-    QStringList row(int n) const
-    {
-        const QString s = QString::number(n);
-        return {text("leBufPoint" + s), text("leBufColor" + s), text("leBufR" + s), text("leBufG" + s), text("leBufB" + s)};
-    }
-    QStringList readout() const
-    {
-        return {text("lePos"), text("leColor"), text("leRed"), text("leGreen"), text("leBlue")};
-    }
-};
 
 // The coded picture, upright.
 ShownPicture coded(int width, int height)
@@ -69,15 +43,9 @@ private slots:
     void turnedPicture();
     void rotationSwapsPosition_data();
     void rotationSwapsPosition();
-    void leavingKeepsSwatchAndPosition();
-    void clearEmptiesSixRows();
-    void saveWithoutPositionClears_data();
-    void saveWithoutPositionClears();
-    void saveReadsPictureAsItIsNow();
-    void otherBufferNumbersChangeNothing();
-    void labelRoundsHalfUp_data();
-    void labelRoundsHalfUp();
-    void labelSignalsAndKeys();
+    void leavingAndColourBuffers();
+    void labelSignals_data();
+    void labelSignals();
 };
 
 void TestColorPicker::readout_data()
@@ -208,11 +176,9 @@ void TestColorPicker::bufferRow()
         return;
     }
     const QRgb value = TestPictures::coded(at.x(), at.y());
-    QCOMPARE(row.texts.position, QString::asprintf("%d,%d", at.x(), at.y()));
-    QCOMPARE(row.texts.color, QString::asprintf("0x%06X", value & 0xFFFFFF));
-    QCOMPARE(row.texts.red, QString::number(qRed(value)));
-    QCOMPARE(row.texts.green, QString::number(qGreen(value)));
-    QCOMPARE(row.texts.blue, QString::number(qBlue(value)));
+    QCOMPARE((QStringList{row.texts.position, row.texts.color, row.texts.red, row.texts.green, row.texts.blue}),
+             (QStringList{QString::asprintf("%d,%d", at.x(), at.y()), QString::asprintf("0x%06X", value & 0xFFFFFF),
+                          QString::number(qRed(value)), QString::number(qGreen(value)), QString::number(qBlue(value))}));
     QCOMPARE(row.swatch.pixel(0, 0), value);
 }
 
@@ -266,37 +232,48 @@ void TestColorPicker::rotationSwapsPosition()
     QCOMPARE(ColorPicker::positionSwapped(rotation), swapped);
 }
 
-void TestColorPicker::leavingKeepsSwatchAndPosition()
+// Leaving the picture keeps swatch, magnifier and last position. Six rows filled and emptied;
+// a row is read from the picture as it is when saved, and only from a position on it; numbers
+// other than 1 to 6 change nothing.
+void TestColorPicker::leavingAndColourBuffers()
 {
-    PickerForm form(TestPictures::codedPixmap(100, 80));
+    PickerWindow form(TestPictures::codedPixmap(100, 80).toImage());
     ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(12, 34);
     QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     const QImage magnifier = form.shown("labRectPixsShow").toImage();
     QCOMPARE(magnifier.size(), QSize(120, 120));
-
     panel.pointerLeft();
     QCOMPARE(form.readout(), (QStringList{"(脱离远程屏幕)", "(无)", "(无)", "(无)", "(无)"}));
     QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     QCOMPARE(form.shown("labRectPixsShow").toImage(), magnifier);
-    QCOMPARE(panel.lastPointerX(), 12);
-    QCOMPARE(panel.lastPointerY(), 34);
-    // Saving after leaving takes the pixel at the last position on the picture.
-    panel.saveColor(2);
+    QCOMPARE(QPoint(panel.lastPointerX(), panel.lastPointerY()), QPoint(12, 34));
+    panel.saveColor(2); // after leaving: the pixel at the last position
     QCOMPARE(form.text("leBufPoint2"), QStringLiteral("12,34"));
     QCOMPARE(pixelOf(form.shown("labBufColorShow2")), TestPictures::coded(12, 34));
-}
 
-void TestColorPicker::clearEmptiesSixRows()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
     for (int n = 1; n <= 6; ++n) {
         panel.pointerMoved(n * 10, n * 5);
         panel.saveColor(n);
         QCOMPARE(form.row(n).first(), QString::asprintf("%d,%d", n * 10, n * 5));
         QVERIFY(!form.shown("labBufColorShow" + QString::number(n)).isNull());
     }
+    const QStringList first = form.row(1);
+    panel.setColorBuffer(5, 6, 0);
+    panel.setColorBuffer(5, 6, 7);
+    QCOMPARE(form.row(1), first);
+
+    panel.pointerMoved(10, 10);
+    QImage next(100, 80, QImage::Format_RGB32);
+    next.fill(QColor(0x12, 0x34, 0x56));
+    form.show(next); // a new frame arrives
+    panel.saveColor(4);
+    QCOMPARE(form.row(4), (QStringList{"10,10", "0x123456", "18", "52", "86"}));
+    panel.pointerMoved(150, 30); // dragged off the picture
+    panel.saveColor(3);
+    QCOMPARE(form.row(3), QStringList({"", "", "", "", ""}));
+    QVERIFY(form.shown("labBufColorShow3").isNull());
+
     panel.clearColorBuffers();
     for (int n = 1; n <= 6; ++n) {
         QCOMPARE(form.row(n), QStringList({"", "", "", "", ""}));
@@ -304,53 +281,7 @@ void TestColorPicker::clearEmptiesSixRows()
     }
 }
 
-void TestColorPicker::saveWithoutPositionClears_data()
-{
-    QTest::addColumn<QPoint>("last"); // (-1, -1): the pointer never came over the picture
-    QTest::newRow("never moved") << QPoint(-1, -1);
-    QTest::newRow("column 0") << QPoint(0, 30);
-    QTest::newRow("row 0") << QPoint(30, 0);
-    QTest::newRow("dragged off the picture") << QPoint(150, 30);
-}
-
-void TestColorPicker::saveWithoutPositionClears()
-{
-    QFETCH(QPoint, last);
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.setColorBuffer(5, 5, 3);
-    QCOMPARE(form.row(3).first(), QStringLiteral("5,5"));
-    if (last != QPoint(-1, -1))
-        panel.pointerMoved(last.x(), last.y());
-    panel.saveColor(3);
-    QCOMPARE(form.row(3), QStringList({"", "", "", "", ""}));
-    QVERIFY(form.shown("labBufColorShow3").isNull());
-}
-
-void TestColorPicker::saveReadsPictureAsItIsNow()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.pointerMoved(10, 10);
-    QImage next(100, 80, QImage::Format_RGB32);
-    next.fill(QColor(0x12, 0x34, 0x56));
-    form.picture->setPixmap(QPixmap::fromImage(next)); // a new frame arrives
-    panel.saveColor(4);
-    QCOMPARE(form.row(4), (QStringList{"10,10", "0x123456", "18", "52", "86"}));
-}
-
-void TestColorPicker::otherBufferNumbersChangeNothing()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.setColorBuffer(5, 6, 1);
-    const QStringList before = form.row(1);
-    panel.setColorBuffer(-1, -1, 0);
-    panel.setColorBuffer(-1, -1, 7);
-    QCOMPARE(form.row(1), before);
-}
-
-void TestColorPicker::labelRoundsHalfUp_data()
+void TestColorPicker::labelSignals_data()
 {
     QTest::addColumn<QPointF>("local");
     QTest::addColumn<QPoint>("reported");
@@ -359,7 +290,7 @@ void TestColorPicker::labelRoundsHalfUp_data()
     QTest::newRow("negative half") << QPointF(-0.5, -0.6) << QPoint(0, -1);
 }
 
-void TestColorPicker::labelRoundsHalfUp()
+void TestColorPicker::labelSignals()
 {
     QFETCH(QPointF, local);
     QFETCH(QPoint, reported);
@@ -378,20 +309,13 @@ void TestColorPicker::labelRoundsHalfUp()
         QVERIFY2(spy->count() == 1, spy->signal().constData());
         QCOMPARE(QPoint(spy->at(0).at(0).toInt(), spy->at(0).at(1).toInt()), reported);
     }
-}
-
-void TestColorPicker::labelSignalsAndKeys()
-{
-    QWidget window;
-    auto *label = new MyLabel(&window);
-    QSignalSpy leave(label, &MyLabel::signal_mouseLeave);
+    QSignalSpy leave(&label, &MyLabel::signal_mouseLeave);
     QEvent leaveEvent(QEvent::Leave);
-    QApplication::sendEvent(label, &leaveEvent);
+    QApplication::sendEvent(&label, &leaveEvent);
     QCOMPARE(leave.count(), 1);
-
     // Keys pass on to the window that holds the picture.
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-    QApplication::sendEvent(label, &key);
+    QApplication::sendEvent(&label, &key);
     QVERIFY(!key.isAccepted());
 }
 

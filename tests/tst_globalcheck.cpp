@@ -4,9 +4,9 @@
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/ScriptCompiler.h"
 #include "support/TestWorkspace.h"
+#include "support/ToolRun.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -101,28 +101,19 @@ void TestGlobalCheck::headlessCheckAndStrict()
 {
     TestWorkspace ws;
     const QString project = ws.makeProject(QStringLiteral("p"));
-    const auto run = [&project](QStringList arguments, QByteArray *err) {
-        QProcess process;
-        arguments.prepend(project);
-        process.start(QStringLiteral(KESTRUN_BUILD_TOOL), arguments);
-        process.waitForFinished(60000);
-        *err = process.readAllStandardError();
-        return process.exitCode();
+    const auto run = [&project](const QStringList &options) {
+        const ToolRun build = ToolRun::build(QStringList{project} + options);
+        return qMakePair(build.exitCode, build.err);
     };
-    QByteArray err;
-    QCOMPARE(run({"--check", "--strict"}, &err), 0);
-    QCOMPARE(err, QByteArray());
+    QCOMPARE(run({"--check", "--strict"}), qMakePair(0, QByteArray()));
 
     ws.writeFile(QStringLiteral("工程目录/p/tap.lua"), "function tap()\n  touchClik(100, 200)\nend\n");
     const QByteArray expected = "警告：脚本tap.lua第2行使用了未定义的全局名“touchClik”，是否为“touchClick”？\n共1个警告\n";
-    QCOMPARE(run({"--check"}, &err), 0);
-    QCOMPARE(err, expected);
-    QCOMPARE(run({"--check", "--strict"}, &err), 1);
-    QCOMPARE(err, expected + "错误：有警告，严格检查未通过。\n");
-    QCOMPARE(run({"--strict"}, &err), 1);
+    QCOMPARE(run({"--check"}), qMakePair(0, expected));
+    QCOMPARE(run({"--check", "--strict"}), qMakePair(1, QByteArray(expected + "错误：有警告，严格检查未通过。\n")));
+    QCOMPARE(run({"--strict"}).first, 1);
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
-    QCOMPARE(run({}, &err), 0);
-    QCOMPARE(err, expected);
+    QCOMPARE(run({}), qMakePair(0, expected));
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/p.ks")));
 }
 

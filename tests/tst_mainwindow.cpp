@@ -20,7 +20,6 @@ class TestMainWindow : public QObject
 
 private slots:
     void startUp();
-    void actionsOutsideMenusAreInactive();
     void outputOperations();
     void editCommandsActOnTheFocusedPane();
     void closeAsksFirst();
@@ -34,12 +33,6 @@ void TestMainWindow::startUp()
     QCOMPARE(mainWindow, &window);
     // The workspace is made by the first pass of the tree.
     QVERIFY(QFileInfo(ws.absolute(QStringLiteral("工程目录"))).isDir());
-}
-
-void TestMainWindow::actionsOutsideMenusAreInactive()
-{
-    TestWorkspace ws;
-    ProjectManagerWindow window;
     // Declared by the form but in no menu: their shortcuts (F8, a second Ctrl+F) must not fire.
     for (const char *name : {"action_3", "action_4", "action_6", "action_7", "open_directory_action", "actionAPI",
                              "actionLua", "action", "action_14", "action_10", "action_13", "action_lua_doc"})

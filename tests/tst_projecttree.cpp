@@ -67,7 +67,6 @@ private slots:
     void deleteEntries();
     void deletingAnOpenScriptClosesItsTab();
     void showInFileBrowserAndLaunch();
-    void doubleClickScriptActivatesItsProject();
     void readProjectInfoThroughTree();
     void newProjectCommand();
 
@@ -100,6 +99,8 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     ws->makeProject(QStringLiteral("old"), base);
     ws->makeProject(QStringLiteral("new"), base.addSecs(100));
     ws->makeProject(QStringLiteral("mid"), base.addSecs(50));
+    ws->writeFile(QStringLiteral("工程目录/old/lib/x.lua"), "return 1");
+    ws->setModified(QStringLiteral("工程目录/old"), base);
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     QCOMPARE(projectNames(tree), (QStringList{"new", "mid", "old"}));
@@ -108,9 +109,14 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     // Other projects never get a foreground of their own.
     QCOMPARE(tree->projectItem(QStringLiteral("mid"))->data(0, Qt::ForegroundRole), QVariant());
 
-    window.setActiveProject(QStringLiteral("old"));
+    // Double-clicking a script activates its project; projects and directories only fold.
+    QTreeWidgetItem *script = child(child(tree->projectItem(QStringLiteral("old")), QStringLiteral("lib")), QStringLiteral("x.lua"));
+    window.on_projectTreeWidget_itemDoubleClicked(script, 0);
+    QCOMPARE(window.activeProject(), QStringLiteral("old"));
     QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlue);
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlack);
+    window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("new")), 0);
+    QCOMPARE(window.activeProject(), QStringLiteral("old"));
     // A name without an item still becomes the active name.
     window.setActiveProject(QStringLiteral("ghost"));
     QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
@@ -375,26 +381,6 @@ void TestProjectTree::showInFileBrowserAndLaunch()
     window.on_projectTreeWidget_itemDoubleClicked(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("data.bin")), 0);
     QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir),
                                       QUrl::fromLocalFile(dir + QStringLiteral("/data.bin"))}));
-}
-
-void TestProjectTree::doubleClickScriptActivatesItsProject()
-{
-    ws->makeProject(QStringLiteral("a"), base);
-    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
-    ws->writeFile(QStringLiteral("工程目录/a/lib/x.lua"), "return 1");
-    ws->setModified(QStringLiteral("工程目录/a"), base);
-    ProjectManagerWindow window;
-    ProjectTree *tree = window.form()->projectTreeWidget;
-    QCOMPARE(window.activeProject(), QStringLiteral("b"));
-    QTreeWidgetItem *lua = child(child(tree->projectItem(QStringLiteral("a")), QStringLiteral("lib")), QStringLiteral("x.lua"));
-    window.on_projectTreeWidget_itemDoubleClicked(lua, 0);
-    QCOMPARE(window.activeProject(), QStringLiteral("a"));
-    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlue);
-    QCOMPARE(colourOf(tree, QStringLiteral("b")), kBlack);
-
-    // Projects and directories only fold.
-    window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("b")), 0);
-    QCOMPARE(window.activeProject(), QStringLiteral("a"));
 }
 
 void TestProjectTree::readProjectInfoThroughTree()

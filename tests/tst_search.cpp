@@ -38,6 +38,8 @@ private slots:
 
 private:
     QStringList answers() const;
+    // Line and index where the selection starts.
+    QPair<int, int> selectionStart() const;
 
     TestWorkspace *workspace = nullptr;
     ProjectManagerWindow *window = nullptr;
@@ -66,6 +68,13 @@ QStringList TestSearch::answers() const
     for (const QList<QVariant> &arguments : *returned)
         texts << arguments.at(0).toString();
     return texts;
+}
+
+QPair<int, int> TestSearch::selectionStart() const
+{
+    int fromLine, fromIndex, toLine, toIndex;
+    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+    return {fromLine, fromIndex};
 }
 
 void TestSearch::dialogStartsFreshAndSendsItsOptions()
@@ -109,18 +118,13 @@ void TestSearch::searchSelectsNextMatchAndReportsMisses()
     editor->setCursorPosition(0, 0);
     window->slot_search(QStringLiteral("touch"), false, true, false, false);
     QCOMPARE(editor->selectedText(), QStringLiteral("touch"));
-    int fromLine, fromIndex, toLine, toIndex;
-    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({0, 6}));
-
+    QCOMPARE(selectionStart(), qMakePair(0, 6));
     window->slot_search(QStringLiteral("touch"), false, true, false, false);
-    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({1, 0}));
+    QCOMPARE(selectionStart(), qMakePair(1, 0));
 
     window->slot_search(QStringLiteral("touch"), false, true, false, false); // no wrap: nothing further
     window->slot_search(QStringLiteral("touch"), false, false, false, true); // wrap, any case: back to "Touch"
-    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({0, 0}));
+    QCOMPARE(selectionStart(), qMakePair(0, 0));
     window->slot_search(QStringLiteral("missing"), false, false, false, true);
     QCOMPARE(answers(), (QStringList{QString(), QString(), kNotFound, QString(), kNotFound}));
 }
@@ -172,18 +176,13 @@ void TestSearch::findNextAndPreviousRepeatTheSearch()
 {
     editor->setText(QStringLiteral("x a x b x"));
     editor->setCursorPosition(0, 0);
-    auto selectionStart = [this]() {
-        int fromLine, fromIndex, toLine, toIndex;
-        editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-        return fromIndex;
-    };
     window->slot_search(QStringLiteral("x"), false, false, false, true);
-    QCOMPARE(selectionStart(), 0);
+    QCOMPARE(selectionStart(), qMakePair(0, 0));
     window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger(); // F3
     window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger();
-    QCOMPARE(selectionStart(), 8);
+    QCOMPARE(selectionStart(), qMakePair(0, 8));
     window->findChild<QAction *>(QStringLiteral("action_edit_find_previous"))->trigger(); // Shift+F3
-    QCOMPARE(selectionStart(), 4);
+    QCOMPARE(selectionStart(), qMakePair(0, 4));
 }
 
 void TestSearch::replaceAll_data()

@@ -74,6 +74,11 @@ QByteArray TestWorkspace::readFile(const QString &relative) const
     return file.readAll();
 }
 
+QStringList TestWorkspace::files(const QString &relative) const
+{
+    return QDir(absolute(relative)).entryList(QDir::Files, QDir::Name);
+}
+
 QString TestWorkspace::makeProject(const QString &name, const QDateTime &modified) const
 {
     const QString relative = QStringLiteral("工程目录/") + name;
