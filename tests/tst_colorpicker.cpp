@@ -33,10 +33,8 @@ class TestColorPicker : public QObject
 private slots:
     void readout_data();
     void readout();
-    void magnifierCross_data();
-    void magnifierCross();
-    void magnifierNeverReadsOutside_data();
-    void magnifierNeverReadsOutside();
+    void magnifier_data();
+    void magnifier();
     void bufferRow_data();
     void bufferRow();
     void turnedPicture_data();
@@ -71,85 +69,54 @@ void TestColorPicker::readout()
     QCOMPARE(r.magnifier.size(), QSize(120, 120));
 }
 
-void TestColorPicker::magnifierCross_data()
+void TestColorPicker::magnifier_data()
 {
-    QTest::addColumn<QPoint>("pointer");
-    QTest::addColumn<QPoint>("squareOrigin");
-    QTest::addColumn<QPoint>("cross"); // column of the vertical line, row of the horizontal one
-    QTest::newRow("(3, 100)") << QPoint(3, 100) << QPoint(0, 95) << QPoint(3, 5);
-    QTest::newRow("(30, 2)") << QPoint(30, 2) << QPoint(25, 0) << QPoint(5, 2);
+    QTest::addColumn<QPoint>("pointer"); // on a 100 x 80 picture
+    QTest::addColumn<QPoint>("origin");  // of the 11 x 11 square
+    QTest::addColumn<QPoint>("cross");   // the square's column and row of the pointer; -1: none
+    QTest::newRow("near the left") << QPoint(3, 50) << QPoint(0, 45) << QPoint(3, 5);
+    QTest::newRow("near the top") << QPoint(30, 2) << QPoint(25, 0) << QPoint(5, 2);
     QTest::newRow("corner") << QPoint(0, 0) << QPoint(0, 0) << QPoint(0, 0);
     QTest::newRow("(5, 5)") << QPoint(5, 5) << QPoint(0, 0) << QPoint(5, 5);
     QTest::newRow("middle") << QPoint(60, 70) << QPoint(55, 65) << QPoint(5, 5);
+    QTest::newRow("last pixel") << QPoint(99, 79) << QPoint(94, 74) << QPoint(5, 5);
+    QTest::newRow("right of it") << QPoint(130, 20) << QPoint(125, 15) << QPoint(5, 5);
+    QTest::newRow("below it") << QPoint(20, 85) << QPoint(15, 80) << QPoint(5, 5);
+    QTest::newRow("left of it") << QPoint(-3, 20) << QPoint(0, 15) << QPoint(-1, 5);
+    QTest::newRow("above it") << QPoint(20, -1) << QPoint(15, 0) << QPoint(5, -1);
 }
 
-void TestColorPicker::magnifierCross()
+// The square around the pointer with its cross, never read outside the picture, and the
+// magnifier that stretches it cell by cell.
+void TestColorPicker::magnifier()
 {
     QFETCH(QPoint, pointer);
-    QFETCH(QPoint, squareOrigin);
+    QFETCH(QPoint, origin);
     QFETCH(QPoint, cross);
-    const ShownPicture picture = coded(200, 200);
+    const ShownPicture picture = coded(100, 80);
+    const bool on = picture.rect().contains(pointer);
+    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
+    const QString none = QStringLiteral("(无)");
+    QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
+    QCOMPARE(r.texts.color, on ? ColorPicker::colorText(TestPictures::coded(pointer.x(), pointer.y())) : none);
+    QCOMPARE(r.swatch.isNull(), !on);
+    if (!on)
+        QCOMPARE(QStringList({r.texts.red, r.texts.green, r.texts.blue}), QStringList({none, none, none}));
+
     const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
     QCOMPARE(square.size(), QSize(11, 11));
-    for (int j = 0; j < 11; ++j) {
-        for (int i = 0; i < 11; ++i) {
-            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross : TestPictures::coded(squareOrigin.x() + i, squareOrigin.y() + j);
-            if (square.pixel(i, j) != expected)
-                QFAIL(qPrintable(QStringLiteral("square pixel %1,%2 is %3").arg(i).arg(j).arg(square.pixel(i, j), 8, 16)));
-        }
-    }
-    // Stretched to 120 x 120 cell by cell: the middle of the cross's cells is cross-coloured.
-    const QImage shown = ColorPicker::readout(picture, pointer.x(), pointer.y(), false).magnifier;
-    QCOMPARE(shown.size(), QSize(120, 120));
+    QCOMPARE(r.magnifier.size(), QSize(120, 120));
     const auto middle = [](int cell) { return int((cell + 0.5) * 120 / 11); };
-    const int notCross = cross.x() == 0 ? 10 : 0;
-    QCOMPARE(shown.pixel(middle(cross.x()), middle(notCross == 10 ? 9 : 10)), kCross);
-    QCOMPARE(shown.pixel(middle(notCross), middle(cross.y())), kCross);
-    QVERIFY(shown.pixel(middle(notCross), middle(cross.y() == 0 ? 10 : 0)) != kCross);
-}
-
-void TestColorPicker::magnifierNeverReadsOutside_data()
-{
-    QTest::addColumn<QPoint>("pointer");
-    QTest::addColumn<QString>("colorText");
-    // A 100 x 80 picture.
-    QTest::newRow("last pixel") << QPoint(99, 79) << ColorPicker::colorText(TestPictures::coded(99, 79));
-    QTest::newRow("right of it") << QPoint(130, 20) << QStringLiteral("(无)");
-    QTest::newRow("below it") << QPoint(20, 85) << QStringLiteral("(无)");
-    QTest::newRow("left of it") << QPoint(-3, 20) << QStringLiteral("(无)");
-    QTest::newRow("above it") << QPoint(20, -1) << QStringLiteral("(无)");
-}
-
-void TestColorPicker::magnifierNeverReadsOutside()
-{
-    QFETCH(QPoint, pointer);
-    QFETCH(QString, colorText);
-    const ShownPicture picture = coded(100, 80);
-    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
-    QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
-    QCOMPARE(r.texts.color, colorText);
-    QCOMPARE(r.swatch.isNull(), colorText == QStringLiteral("(无)"));
-    if (r.swatch.isNull())
-        QCOMPARE(QStringList({r.texts.red, r.texts.green, r.texts.blue}), QStringList({"(无)", "(无)", "(无)"}));
-
-    const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
-    const int left = pointer.x() > 4 ? pointer.x() - 5 : 0;
-    const int top = pointer.y() > 4 ? pointer.y() - 5 : 0;
     for (int j = 0; j < 11; ++j) {
         for (int i = 0; i < 11; ++i) {
-            const QRgb p = square.pixel(i, j);
-            if (p == kCross)
-                continue;
-            const QPoint at(left + i, top + j);
-            const QRgb expected = picture.rect().contains(at) ? TestPictures::coded(at.x(), at.y()) : ColorPicker::kOutsideColor;
-            QCOMPARE(p, expected);
+            const QPoint at = origin + QPoint(i, j);
+            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross
+                : picture.rect().contains(at)                      ? TestPictures::coded(at.x(), at.y())
+                                                                   : ColorPicker::kOutsideColor;
+            if (square.pixel(i, j) != expected || r.magnifier.pixel(middle(i), middle(j)) != expected)
+                QFAIL(qPrintable(QStringLiteral("cell %1,%2 is %3").arg(i).arg(j).arg(square.pixel(i, j), 8, 16)));
         }
     }
-    // A pointer left of or above the picture has no column or row in the square.
-    if (pointer.x() < 0)
-        QVERIFY(square.pixel(0, 0) != kCross && square.pixel(0, 10) != kCross);
-    if (pointer.y() < 0)
-        QVERIFY(square.pixel(0, 0) != kCross && square.pixel(10, 0) != kCross);
 }
 
 void TestColorPicker::bufferRow_data()

@@ -56,8 +56,6 @@ private slots:
     void changesOnDiskReachTheTabs();
     void oneTabPerScriptAndClosingAsks_data();
     void oneTabPerScriptAndClosingAsks();
-    void quitWithModifiedScripts_data();
-    void quitWithModifiedScripts();
     void sessionComesBack();
     void snippetIndentedToTheCaretsLine();
 
@@ -107,8 +105,6 @@ void TestEditor::enterInTheEditor_data()
     QTest::addColumn<int>("caretLine");
     QTest::addColumn<int>("caretIndex");
     QTest::newRow("block opener") << "|" << "if a then\n" << "if a then\r\n\t\r\nend" << 1 << 1;
-    QTest::newRow("nested block one level deeper") << "if a then\r\n\t|\r\nend" << "for i=1,10 do\n"
-                                                   << "if a then\r\n\tfor i=1,10 do\r\n\t\t\r\n\tend\r\nend" << 2 << 2;
     QTest::newRow("text right of the caret goes behind end") << "function f()| x" << "\n" << "function f()\r\n\t\r\nend x"
                                                              << 1 << 1;
     QTest::newRow("plain line keeps the tab") << "|" << "\tx = 1\n" << "\tx = 1\r\n\t" << 1 << 1;
@@ -363,68 +359,54 @@ void TestEditor::changesOnDiskReachTheTabs()
 
 void TestEditor::oneTabPerScriptAndClosingAsks_data()
 {
+    QTest::addColumn<bool>("quit"); // the window, else the tab of a.lua
     QTest::addColumn<int>("answer");
-    QTest::newRow("save") << int(QMessageBox::Save);
-    QTest::newRow("discard") << int(QMessageBox::Discard);
-    QTest::newRow("cancel") << int(QMessageBox::Cancel);
+    for (const bool quit : {false, true}) {
+        QTest::addRow("%s, save", quit ? "quit" : "tab") << quit << int(QMessageBox::Save);
+        QTest::addRow("%s, discard", quit ? "quit" : "tab") << quit << int(QMessageBox::Discard);
+        QTest::addRow("%s, cancel", quit ? "quit" : "tab") << quit << int(QMessageBox::Cancel);
+    }
 }
 
 void TestEditor::oneTabPerScriptAndClosingAsks()
 {
+    QFETCH(bool, quit);
     QFETCH(int, answer);
     TestWorkspace workspace;
     workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
     workspace.writeFile(QStringLiteral("b.lua"), "b = 1\r\n");
     const QString a = workspace.absolute(QStringLiteral("a.lua"));
+    const QString b = workspace.absolute(QStringLiteral("b.lua"));
     ProjectManagerWindow window;
-    window.openScript(a);
-    window.openScript(workspace.absolute(QStringLiteral("b.lua")));
+    window.show();
+    for (const QString &path : {a, b}) {
+        window.openScript(path);
+        window.scriptEditor()->append(QStringLiteral("-- edited"));
+    }
     window.openScript(a);
     QCOMPARE(window.openEditors().size(), 2);
     QCOMPARE(window.scriptPath(), a);
-    window.scriptEditor()->append(QStringLiteral("c = 3"));
     // A tab widget's page sits in its stack.
     auto *tabs = qobject_cast<QTabWidget *>(window.scriptEditor()->parentWidget()->parentWidget());
     QVERIFY(tabs);
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("a.lua *"));
     QCOMPARE(tabs->tabToolTip(tabs->currentIndex()), a);
 
-    QString text;
-    ModalAnswerer::answerMessageBox(QMessageBox::StandardButton(answer), nullptr, &text);
-    window.form()->close_script_action->trigger();
-    QVERIFY(text.contains(a));
-    QCOMPARE(window.openEditors().size(), answer == QMessageBox::Cancel ? 2 : 1);
-    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), answer == QMessageBox::Save ? QByteArray("a = 1\r\nc = 3")
-                                                                                     : QByteArray("a = 1\r\n"));
-}
-
-void TestEditor::quitWithModifiedScripts_data()
-{
-    oneTabPerScriptAndClosingAsks_data();
-}
-
-void TestEditor::quitWithModifiedScripts()
-{
-    QFETCH(int, answer);
-    TestWorkspace workspace;
-    workspace.writeFile(QStringLiteral("a.lua"), "a = 1\r\n");
-    workspace.writeFile(QStringLiteral("b.lua"), "b = 1\r\n");
-    ProjectManagerWindow window;
-    window.show();
-    for (const char *name : {"a.lua", "b.lua"}) {
-        window.openScript(workspace.absolute(QLatin1String(name)));
-        window.scriptEditor()->append(QStringLiteral("-- edited"));
-    }
     QString title;
     QString text;
     ModalAnswerer::answerMessageBox(QMessageBox::StandardButton(answer), &title, &text);
-    window.form()->exit_action->trigger();
-    QCOMPARE(title, QStringLiteral("退出Kestrun开发平台"));
-    QVERIFY(text.contains(workspace.absolute(QStringLiteral("a.lua"))) && text.contains(workspace.absolute(QStringLiteral("b.lua"))));
-    QCOMPARE(window.isVisible(), answer == QMessageBox::Cancel);
-    const QByteArray expected = answer == QMessageBox::Save ? QByteArray("a = 1\r\n-- edited") : QByteArray("a = 1\r\n");
-    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), expected);
-    QCOMPARE(workspace.readFile(QStringLiteral("b.lua")).endsWith("-- edited"), answer == QMessageBox::Save);
+    (quit ? window.form()->exit_action : window.form()->close_script_action)->trigger();
+    QVERIFY(text.contains(a));
+    QCOMPARE(text.contains(b), quit);
+    if (quit) {
+        QCOMPARE(title, QStringLiteral("退出Kestrun开发平台"));
+        QCOMPARE(window.isVisible(), answer == QMessageBox::Cancel);
+    } else {
+        QCOMPARE(window.openEditors().size(), answer == QMessageBox::Cancel ? 2 : 1);
+    }
+    const QByteArray edited = answer == QMessageBox::Save ? "-- edited" : "";
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), "a = 1\r\n" + edited);
+    QCOMPARE(workspace.readFile(QStringLiteral("b.lua")), "b = 1\r\n" + (quit ? edited : QByteArray()));
 }
 
 void TestEditor::sessionComesBack()

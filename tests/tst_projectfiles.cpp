@@ -8,14 +8,11 @@
 #include "project/ProjectFile.h"
 #include "project/TaggedText.h"
 #include "project/Workspace.h"
-#include "support/ModalAnswerer.h"
 #include "support/TestWorkspace.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -43,7 +40,6 @@ private slots:
     void fixedTextCutsAtCharacterBoundary();
     void projectValidation_data();
     void projectValidation();
-    void newProjectDialogStaysOpenOnBadInput();
     void fileNameValidation_data();
     void fileNameValidation();
     void listingOrder();
@@ -195,24 +191,6 @@ void TestProjectFiles::projectValidation()
     QFETCH(QString, description);
     QFETCH(QString, message);
     QCOMPARE(NewProjectDialog::validate(name, description).error(), message);
-}
-
-void TestProjectFiles::newProjectDialogStaysOpenOnBadInput()
-{
-    NewProjectDialog dialog;
-    dialog.findChild<QLineEdit *>(QStringLiteral("leProjectName"))->setText(QStringLiteral("../evil"));
-    QString title;
-    QString text;
-    ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &text);
-    QTimer::singleShot(0, &dialog, [&dialog]() {
-        dialog.findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
-    });
-    ModalAnswerer::whenModal([&dialog](QWidget *w) { return w == &dialog; }, [](QWidget *w) {
-        static_cast<QDialog *>(w)->reject(); // still open after the message: cancel it
-    });
-    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-    QCOMPARE(title, QStringLiteral("提示"));
-    QCOMPARE(text, QStringLiteral("名称中不能包含“/”或“\\”。"));
 }
 
 void TestProjectFiles::fileNameValidation_data()

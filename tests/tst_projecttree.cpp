@@ -59,13 +59,11 @@ private slots:
     void followsDiskWithinOnePass();
     void unchangedDirectoriesStillFollowTheDisk();
     void listsWhatBelongs();
-    void projectAppearsWhenProjectFileArrives();
     void activeProjectFallsBack();
     void itemData();
     void newEntries_data();
     void newEntries();
     void deleteEntries();
-    void deletingAnOpenScriptClosesItsTab();
     void showInFileBrowserAndLaunch();
     void readProjectInfoThroughTree();
     void newProjectCommand();
@@ -198,23 +196,14 @@ void TestProjectTree::listsWhatBelongs()
     names.sort();
     QCOMPARE(names, (QStringList{".hidden", "main.script", "shot.M", "sub"}));
     QCOMPARE(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("sub"))->childCount(), 0);
-}
 
-void TestProjectTree::projectAppearsWhenProjectFileArrives()
-{
-    QVERIFY(QDir().mkpath(ws->absolute(QStringLiteral("工程目录/later"))));
-    ProjectManagerWindow window;
-    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList());
-    QCOMPARE(window.activeProject(), QString());
-    ws->writeFile(QStringLiteral("工程目录/later/ks.project"), "<name>later</name>");
+    // A directory is a project while its project file is there.
+    ws->writeFile(QStringLiteral("工程目录/plain/ks.project"), "<name>plain</name>");
     window.updateProjectTree();
-    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList{"later"});
-    QCOMPARE(window.activeProject(), QStringLiteral("later"));
-
-    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/later/ks.project"))));
+    QCOMPARE(projectNames(tree), (QStringList{"p", "plain"}));
+    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/plain/ks.project"))));
     window.updateProjectTree();
-    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList());
-    QCOMPARE(window.activeProject(), QString());
+    QCOMPARE(projectNames(tree), QStringList{"p"});
 }
 
 void TestProjectTree::activeProjectFallsBack()
@@ -313,10 +302,14 @@ void TestProjectTree::deleteEntries()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
     ws->writeFile(QStringLiteral("工程目录/p/a.txt"), "a");
-    ws->writeFile(QStringLiteral("工程目录/p/d/x.txt"), "x");
+    ws->writeFile(QStringLiteral("工程目录/p/d/a.lua"), "a = 1");
+    ws->writeFile(QStringLiteral("工程目录/p/d/b.lua"), "b = 1");
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     QSignalSpy deleted(tree, &ProjectTree::signal_deleted);
+    window.openScript(dir + QStringLiteral("/d/a.lua"));
+    window.openScript(dir + QStringLiteral("/d/b.lua"));
+    window.scriptEditor()->append(QStringLiteral("-- unsaved"));
 
     // Asked first, No by default: nothing happens.
     QString question;
@@ -329,43 +322,29 @@ void TestProjectTree::deleteEntries()
     QCOMPARE(question, QStringLiteral("确定要删除文件“a.txt”吗？"));
     QVERIFY(QFileInfo::exists(dir + QStringLiteral("/a.txt")));
 
-    // Yes: into the desktop's trash, from where the author can bring it back.
+    // Yes: into the desktop's trash, from where the author can bring it back. Of the scripts
+    // open from a deleted directory, the unmodified one's tab closes; the modified one stays
+    // with its text, and the author is told.
     ModalAnswerer::answerMessageBox(QMessageBox::Yes);
     tree->runMenuCommand(QStringLiteral("删除该文件"), ProjectTree::FileKind, QStringLiteral("a.txt"), dir + QStringLiteral("/a.txt"));
-    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
-    tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d")));
-    QCOMPARE(ws->readFile(QStringLiteral(".local/share/Trash/files/a.txt")), QByteArray("a"));
-    QVERIFY(QFileInfo::exists(ws->trashed(QStringLiteral("d/x.txt"))));
-    QCOMPARE(deleted.size(), 2);
-    window.updateProjectTree();
-    QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), QStringList{"main.script"});
-}
-
-void TestProjectTree::deletingAnOpenScriptClosesItsTab()
-{
-    const QString dir = ws->makeProject(QStringLiteral("p"), base);
-    ws->writeFile(QStringLiteral("工程目录/p/lib/a.lua"), "a = 1");
-    ws->writeFile(QStringLiteral("工程目录/p/lib/b.lua"), "b = 1");
-    ProjectManagerWindow window;
-    window.openScript(dir + QStringLiteral("/lib/a.lua"));
-    window.openScript(dir + QStringLiteral("/lib/b.lua"));
-    window.scriptEditor()->append(QStringLiteral("-- unsaved"));
-
-    // The unmodified tab closes; the modified one stays with its text, and the author is told.
     QString notice;
     ModalAnswerer::whenDialog<QMessageBox>([&notice](QMessageBox *box) {
         box->button(QMessageBox::Yes)->click();
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
     });
-    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind,
-                                                     QStringLiteral("lib"), dir + QStringLiteral("/lib"));
+    tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
     QTRY_VERIFY(!notice.isEmpty());
-    QVERIFY(notice.contains(dir + QStringLiteral("/lib/a.lua")) && notice.contains(dir + QStringLiteral("/lib/b.lua")));
+    QVERIFY(notice.contains(dir + QStringLiteral("/d/a.lua")) && notice.contains(dir + QStringLiteral("/d/b.lua")));
     QCOMPARE(window.openEditors().size(), 1);
-    QCOMPARE(window.scriptPath(), dir + QStringLiteral("/lib/b.lua"));
+    QCOMPARE(window.scriptPath(), dir + QStringLiteral("/d/b.lua"));
     QVERIFY(window.isScriptModified());
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d")));
+    QCOMPARE(ws->readFile(QStringLiteral(".local/share/Trash/files/a.txt")), QByteArray("a"));
+    QVERIFY(QFileInfo::exists(ws->trashed(QStringLiteral("d/b.lua"))));
+    QCOMPARE(deleted.size(), 2);
+    window.updateProjectTree();
+    QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), QStringList{"main.script"});
 }
 
 void TestProjectTree::showInFileBrowserAndLaunch()
@@ -407,11 +386,20 @@ void TestProjectTree::newProjectCommand()
 {
     ws->makeProject(QStringLiteral("other"), base);
     ProjectManagerWindow window;
-    ModalAnswerer::whenDialog<QDialog>([](QDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leProjectName"))->setText(QStringLiteral("demo"));
+    // A name that would leave the workspace is refused, and the dialog stays for another.
+    QString title, refusal;
+    ModalAnswerer::whenDialog<QDialog>([&](QDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("leProjectName"));
+        name->setText(QStringLiteral("../evil"));
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &refusal);
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
+        name->setText(QStringLiteral("demo"));
         dialog->findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
     });
     window.form()->new_project_action->trigger();
+    QCOMPARE(title, QStringLiteral("提示"));
+    QCOMPARE(refusal, QStringLiteral("名称中不能包含“/”或“\\”。"));
+    QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("evil"))));
     QVERIFY(QFileInfo(ws->absolute(QStringLiteral("工程目录/demo/ks.project"))).isFile());
     QCOMPARE(window.activeProject(), QStringLiteral("demo"));
     QVERIFY(window.form()->projectTreeWidget->projectItem(QStringLiteral("demo")));

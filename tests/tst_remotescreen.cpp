@@ -145,8 +145,7 @@ private slots:
     void connectFailures();
 
     // Colour picker and screenshots in the window.
-    void positionSwappedUnderRotationNotInBuffer();
-    void colourShortcuts();
+    void colourPickerInTheWindow();
     void screenshotsIntoTheProject();
 
     // Connection manager and remote import.
@@ -465,46 +464,26 @@ void TestRemoteScreen::connectFailures()
 
 // ---- Colour picker and screenshots --------------------------------------------------------------
 
-void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
+// Positions are shown swapped while the picture is turned and buffered as they are, by the six
+// keys; Ctrl+0 clears the buffers.
+void TestRemoteScreen::colourPickerInTheWindow()
 {
     const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
     RemoteScreenDialog window(deviceController);
     window.form()->pbRightRotate->click();
     showFrame(window, picture);
-    const QImage turned = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
-    QCOMPARE(window.picture()->size(), QSize(50, 60));
-
-    mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
-    const QRgb value = turned.pixel(30, 40) & 0xFFFFFF;
-    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", value));
-    QCOMPARE(window.colorPanel()->form()->leRed->text(), QString::number(qRed(value)));
-    window.form()->action_save_color1->trigger();
-    QCOMPARE(window.colorPanel()->form()->leBufPoint1->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.colorPanel()->form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
-
-    // Upright again: no swap.
-    window.form()->pbLeftRotate->click();
-    showFrame(window, picture);
-    mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
-}
-
-void TestRemoteScreen::colourShortcuts()
-{
-    const QImage picture = TestPictures::codedPixmap(40, 30).toImage();
-    RemoteScreenDialog window(deviceController);
-    showFrame(window, picture);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    mouse(window.picture(), QEvent::MouseMove, QPointF(5, 6), Qt::NoButton);
+    QCOMPARE(window.picture()->size(), QSize(50, 60));
+    mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
+    const QString colour = QString::asprintf("0x%06X", TestPictures::turnedClockwise(picture, 1).pixel(30, 40) & 0xFFFFFF);
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), colour);
     for (int n = 1; n <= 6; ++n)
         QTest::keyClick(&window, Qt::Key(Qt::Key_0 + n), Qt::ControlModifier);
-    const QString colour = QString::asprintf("0x%06X", TestPictures::coded(5, 6) & 0xFFFFFF);
     for (int n = 1; n <= 6; ++n) {
-        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("5,6"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("30,40"));
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufColor%1").arg(n))->text(), colour);
         QVERIFY(!window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
     }
@@ -513,6 +492,13 @@ void TestRemoteScreen::colourShortcuts()
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QString());
         QVERIFY(window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
     }
+
+    // Upright again: no swap.
+    window.form()->pbLeftRotate->click();
+    showFrame(window, picture);
+    mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("30,40"));
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
 }
 
 void TestRemoteScreen::screenshotsIntoTheProject()
@@ -625,6 +611,7 @@ void TestRemoteScreen::connectionManager()
         afterDisconnect = look(d);
     });
     QCOMPARE(reopened, connected);
+    QCOMPARE(address, sim->address);
     QCOMPARE(afterDisconnect, notConnected);
     QVERIFY(!deviceController.isConnected());
     QTRY_VERIFY(sim->events.contains(QStringLiteral("frame connection closed")));

@@ -7,6 +7,7 @@
 #include "editor/SnippetCatalogue.h"
 #include "toolchain/ScriptCompiler.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestWorkspace.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -182,7 +183,6 @@ class AdbOnPath
 public:
     enum Kind { None, Succeeding, Failing };
     explicit AdbOnPath(Kind kind)
-        : saved(qgetenv("PATH"))
     {
         if (kind != None) {
             QFile adb(bin.filePath(QStringLiteral("adb")));
@@ -192,13 +192,11 @@ public:
             adb.close();
             adb.setPermissions(adb.permissions() | QFileDevice::ExeOwner);
         }
-        qputenv("PATH", QFile::encodeName(bin.path()));
     }
-    ~AdbOnPath() { qputenv("PATH", saved); }
 
 private:
     QTemporaryDir bin;
-    QByteArray saved;
+    ScopedEnvironment path{"PATH", QFile::encodeName(bin.path())};
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScopedEnvironment.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -31,6 +33,6 @@ public:
 private:
     QTemporaryDir dir;
     QString previous;
-    QByteArray previousHome;
-    QByteArray previousDataHome;
+    ScopedEnvironment home;
+    ScopedEnvironment dataHome;
 };
