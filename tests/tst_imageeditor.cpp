@@ -389,11 +389,7 @@ void TestImageEditor::openedFromTreeAndMenu()
     ws.makeProject(QStringLiteral("demo"));
     const QString path = writePicture(ws, QStringLiteral("工程目录/demo/shot.bmp"), samplePicture());
     ProjectManagerWindow window;
-    QTreeWidgetItem *project = window.form()->projectTreeWidget->projectItem(QStringLiteral("demo"));
-    QTreeWidgetItem *shot = nullptr;
-    for (int i = 0; i < project->childCount(); ++i)
-        if (project->child(i)->text(0) == QStringLiteral("shot.bmp"))
-            shot = project->child(i);
+    QTreeWidgetItem *shot = window.form()->projectTreeWidget->findItems(QStringLiteral("shot.bmp"), Qt::MatchRecursive).value(0);
     QVERIFY(shot);
 
     QString openedPath;

@@ -206,9 +206,7 @@ void PackageTest::wholeProjectReadsBack()
     QVERIFY2(read, qPrintable(read.error()));
     const PackageContents &contents = *read;
     QCOMPARE(contents.type, 2u);
-    QCOMPARE(contents.name, QStringLiteral("演示"));
-    QCOMPARE(contents.version, QStringLiteral("暂无"));
-    QCOMPARE(contents.description, QStringLiteral("描述文字"));
+    QCOMPARE(QStringList({contents.name, contents.version, contents.description}), (QStringList{"演示", "暂无", "描述文字"}));
     QCOMPARE(u32(inner, 392), static_cast<quint32>(order.size()));
     QCOMPARE(contents.entries.size(), order.size());
 

@@ -149,14 +149,13 @@ private slots:
     void screenshotsIntoTheProject();
 
     // Connection manager and remote import.
-    void connectionManager();
+    void connectionManagerAndRememberedAddress();
     void importBuiltPackage();
     void importFailures_data();
     void importFailures();
     void importNeedsAddressAndPath();
     void importUsesTheOpenConnection();
     void sendFailureIsReported();
-    void addressRememberedAcrossDialogs();
 };
 
 void TestRemoteScreen::cleanup()
@@ -554,20 +553,47 @@ void TestRemoteScreen::screenshotsIntoTheProject()
 
 // ---- Connection manager and remote import -------------------------------------------------------
 
-void TestRemoteScreen::connectionManager()
+// The address typed into any of the three dialogs is the one the others offer next, whether it
+// answered or not. The manager connects and disconnects; a stream runs over its connection.
+void TestRemoteScreen::connectionManagerAndRememberedAddress()
 {
     TestWorkspace ws;
     auto sim = SimulatorRun::onStandardPort(SimulatorRun::options());
     QVERIFY2(sim, "no loopback address free for port 7000");
     ProjectManagerWindow main;
+    const QString typed = SimulatorRun::silentAddress();
+    QString shown = QStringLiteral("not opened");
+    const auto importDialogOffers = [&main, &shown](const QString &type) {
+        ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&shown, type](ScriptRemoteImportDialog *d) {
+            shown = d->form()->leIP->text();
+            if (!type.isEmpty()) {
+                d->form()->leIP->setText(type);
+                d->setScriptPath(QStringLiteral("x.ks"));
+                d->form()->pbImport->click(); // cannot connect, but the address is kept
+            }
+            d->reject();
+        });
+        main.form()->remote_import_action->trigger();
+        return shown;
+    };
+    QCOMPARE(importDialogOffers(typed), QString());
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
+        shown = d->form()->leIP->text();
+        d->reject();
+    });
+    main.form()->remote_screen_action->trigger();
+    QCOMPARE(shown, typed);
+
     const auto look = [](ConnectionManagerDialog *d) {
         return QStringList{d->form()->labStatus->text(), d->form()->pbOP->text(),
-                           d->form()->leIP->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")};
+                           d->form()->leIP->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled"),
+                           d->form()->leIP->text()};
     };
-    const QStringList notConnected{QStringLiteral("<font color=red>未连接</font>"), QStringLiteral("连接"),
-                                   QStringLiteral("enabled")};
+    const auto notConnected = [](const QString &address) {
+        return QStringList{QStringLiteral("<font color=red>未连接</font>"), QStringLiteral("连接"), QStringLiteral("enabled"), address};
+    };
     const QStringList connected{QStringLiteral("<font color=green>已连接</font>"), QStringLiteral("断开"),
-                                QStringLiteral("disabled")};
+                                QStringLiteral("disabled"), sim->address};
     const auto runManager = [&main](std::function<void(ConnectionManagerDialog *)> act) {
         ModalAnswerer::whenDialog<ConnectionManagerDialog>([act](ConnectionManagerDialog *d) {
             act(d);
@@ -576,43 +602,44 @@ void TestRemoteScreen::connectionManager()
         main.form()->action_connection_manager->trigger();
     };
 
-    QString empty, failed;
+    QString empty, failed, rememberedAfterFailure;
     QStringList opened, afterFailure, afterConnect;
     runManager([&](ConnectionManagerDialog *d) {
         opened = look(d);
+        d->form()->leIP->clear();
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &empty);
         d->form()->pbOP->click();
-        d->form()->leIP->setText(SimulatorRun::silentAddress());
+        d->form()->leIP->setText(SimulatorRun::silentAddress(1));
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &failed);
         d->form()->pbOP->click();
         afterFailure = look(d);
+        rememberedAfterFailure = rememberedDeviceAddress;
         d->form()->leIP->setText(sim->address);
         d->form()->pbOP->click();
         afterConnect = look(d);
     });
-    QCOMPARE(opened, notConnected);
+    QCOMPARE(opened, notConnected(typed));
     QCOMPARE(empty, QStringLiteral("IP地址不能为空！"));
     QCOMPARE(failed, QStringLiteral("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"));
-    QCOMPARE(afterFailure, notConnected);
+    QCOMPARE(afterFailure, notConnected(SimulatorRun::silentAddress(1)));
+    QCOMPARE(rememberedAfterFailure, SimulatorRun::silentAddress(1));
     QCOMPARE(afterConnect, connected);
     QVERIFY(deviceController.isConnected());
     QCOMPARE(deviceController.controlSocket().port(), 7000);
+    QCOMPARE(importDialogOffers(QString()), sim->address);
 
     // A stream over the connection the manager made; disconnecting ends it.
     RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("not used: already connected"), 1));
     QTRY_VERIFY(window.isFirstFrameShown());
     QStringList reopened, afterDisconnect;
-    QString address;
     runManager([&](ConnectionManagerDialog *d) {
         reopened = look(d);
-        address = d->form()->leIP->text();
         d->form()->pbOP->click();
         afterDisconnect = look(d);
     });
     QCOMPARE(reopened, connected);
-    QCOMPARE(address, sim->address);
-    QCOMPARE(afterDisconnect, notConnected);
+    QCOMPARE(afterDisconnect, notConnected(sim->address));
     QVERIFY(!deviceController.isConnected());
     QTRY_VERIFY(sim->events.contains(QStringLiteral("frame connection closed")));
     QTRY_VERIFY(sim->events.contains(QStringLiteral("control connection closed")));
@@ -763,49 +790,6 @@ void TestRemoteScreen::sendFailureIsReported()
              QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));
     // A directory is no package.
     QCOMPARE(ScriptImport::send(unconnected, ws.path()).error(), QStringLiteral("脚本文件[%1]不存在，未导入。").arg(ws.path()));
-}
-
-void TestRemoteScreen::addressRememberedAcrossDialogs()
-{
-    TestWorkspace ws;
-    ProjectManagerWindow main;
-    const QString typed = SimulatorRun::silentAddress();
-    QString shown;
-    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
-        shown = d->form()->leIP->text();
-        d->form()->leIP->setText(typed);
-        d->setScriptPath(QStringLiteral("x.ks"));
-        d->form()->pbImport->click(); // cannot connect, but the address is kept
-        d->reject();
-    });
-    main.form()->remote_import_action->trigger();
-    QCOMPARE(shown, QString());
-
-    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
-        shown = d->form()->leIP->text();
-        d->reject();
-    });
-    main.form()->remote_screen_action->trigger();
-    QCOMPARE(shown, typed);
-
-    ModalAnswerer::whenDialog<ConnectionManagerDialog>([&](ConnectionManagerDialog *d) {
-        shown = d->form()->leIP->text();
-        d->form()->leIP->setText(SimulatorRun::silentAddress(1));
-        QString box;
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &box);
-        d->form()->pbOP->click();
-        QVERIFY(!box.isEmpty());
-        d->reject();
-    });
-    main.form()->action_connection_manager->trigger();
-    QCOMPARE(shown, typed);
-
-    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
-        shown = d->form()->leIP->text();
-        d->reject();
-    });
-    main.form()->remote_import_action->trigger();
-    QCOMPARE(shown, SimulatorRun::silentAddress(1));
 }
 
 QTEST_MAIN(TestRemoteScreen)

@@ -1,5 +1,8 @@
-// Search and replace: the dialog's signals and the window's find, replace and replace-all.
+// Search and replace: the dialog's signals and the window's find, replace and replace-all; and
+// the search across a project on its own thread (an invalid expression, a search replaced by
+// the next).
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ProjectSearch.h"
 #include "editor/ui/SearchDialog.h"
 #include "tests/support/TestWorkspace.h"
 
@@ -30,11 +33,14 @@ private slots:
     void dialogStartsFreshAndSendsItsOptions();
     void searchSelectsNextMatchAndReportsMisses();
     void replaceSelectsThenReplaces();
-    void replaceWithRegularExpression();
     void findNextAndPreviousRepeatTheSearch();
     void replaceAll_data();
     void replaceAll();
     void ctrlFRunsTheDialogOnTheEditor();
+
+    void projectSearchRegularExpression();
+    void projectSearchInvalidExpression();
+    void nextProjectSearchCancelsTheRunning();
 
 private:
     QStringList answers() const;
@@ -153,20 +159,17 @@ void TestSearch::replaceSelectsThenReplaces()
     QCOMPARE(editor->text(), QStringLiteral("SLEEP"));
     window->slot_replace(expr, QStringLiteral("x"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("x"));
-}
 
-void TestSearch::replaceWithRegularExpression()
-{
+    // A regular expression in the library's own syntax, its \( \) group expanded.
     editor->setText(QStringLiteral("a1 a2"));
     editor->setCursorPosition(0, 0);
-    const QString expr = QStringLiteral("a\\([0-9]\\)"); // the library's own syntax: \( \) group
-    window->slot_replace(expr, QStringLiteral("b\\1"), true, false, false, true);
+    const QString group = QStringLiteral("a\\([0-9]\\)");
+    window->slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
     QCOMPARE(editor->selectedText(), QStringLiteral("a1"));
-    window->slot_replace(expr, QStringLiteral("b\\1"), true, false, false, true);
-    QCOMPARE(editor->text(), QStringLiteral("b1 a2")); // the capture is expanded
-
+    window->slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
     // Replace all is one step to take back.
-    window->slot_replaceAll(expr, QStringLiteral("c\\1"), true, false, false, true);
+    window->slot_replaceAll(group, QStringLiteral("c\\1"), true, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("b1 c2"));
     editor->undo();
     QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
@@ -253,6 +256,61 @@ void TestSearch::ctrlFRunsTheDialogOnTheEditor()
     search->trigger();
     dialog = window->findChild<SearchDialog *>();
     QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text(), QString());
+}
+
+void TestSearch::projectSearchRegularExpression()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("p/main.script"), "function main()\r\n\tTouchClick(1, 2)\r\nend\r\n");
+    ws.writeFile(QStringLiteral("p/lib/util.lua"), "local x = touchClick(3, 4) touchClick(5, 6)\nreturn x");
+    ws.writeFile(QStringLiteral("p/notes.txt"), "touchClick\n");
+    ws.writeFile(QStringLiteral("p/shot.bmp"), "touchClick(7, 8)\n");
+    ProjectSearch search;
+    QSignalSpy results(&search, &ProjectSearch::signal_results);
+    QSignalSpy finished(&search, &ProjectSearch::signal_finished);
+    // Case-insensitive, anchored at the line end of CR LF lines, one result per line.
+    const Result<int> id = search.start(ws.absolute(QStringLiteral("p")), QStringLiteral("touchclick\\(\\d, \\d\\)$"), {true, false});
+    QVERIFY(id.ok());
+    QVERIFY(finished.wait());
+    QStringList lines;
+    for (const QList<QVariant> &batch : qAsConst(results)) {
+        QCOMPARE(batch.at(0).toInt(), id.value());
+        lines += batch.at(1).toStringList();
+    }
+    QCOMPARE(lines, (QStringList{"lib/util.lua:1: local x = touchClick(3, 4) touchClick(5, 6)", "main.script:2: TouchClick(1, 2)"}));
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到2个结果（2个文件）"));
+}
+
+void TestSearch::projectSearchInvalidExpression()
+{
+    ProjectSearch search;
+    QSignalSpy finished(&search, &ProjectSearch::signal_finished);
+    const Result<int> id = search.start(QDir::tempPath(), QStringLiteral("touchClick(("), {true, true});
+    QVERIFY(!id.ok());
+    QVERIFY2(id.error().startsWith(QStringLiteral("正则表达式有误：")), qPrintable(id.error()));
+    QVERIFY(id.error().endsWith(QStringLiteral("（第13个字符处）")));
+    QVERIFY(!search.start(QDir::tempPath(), QString(), {}).ok());
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 0);
+}
+
+void TestSearch::nextProjectSearchCancelsTheRunning()
+{
+    TestWorkspace ws;
+    for (int i = 0; i < 50; ++i)
+        ws.writeFile(QStringLiteral("p/s%1.lua").arg(i), QByteArray("sleep(1)\n").repeated(2000));
+    ProjectSearch search;
+    QSignalSpy results(&search, &ProjectSearch::signal_results);
+    QSignalSpy finished(&search, &ProjectSearch::signal_finished);
+    const int first = search.start(ws.absolute(QStringLiteral("p")), QStringLiteral("sleep"), {}).value();
+    const int second = search.start(ws.absolute(QStringLiteral("p")), QStringLiteral("s49.lua"), {}).value();
+    QVERIFY(first != second);
+    QVERIFY(finished.wait());
+    QTest::qWait(100);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().at(0).toInt(), second);
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到0个结果（0个文件）"));
+    QCOMPARE(results.count(), 0);
 }
 
 QTEST_MAIN(TestSearch)
