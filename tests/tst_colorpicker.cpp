@@ -39,8 +39,6 @@ private slots:
     void bufferRow();
     void turnedPicture_data();
     void turnedPicture();
-    void rotationSwapsPosition_data();
-    void rotationSwapsPosition();
     void leavingAndColourBuffers();
     void labelSignals_data();
     void labelSignals();
@@ -152,14 +150,19 @@ void TestColorPicker::bufferRow()
 void TestColorPicker::turnedPicture_data()
 {
     QTest::addColumn<int>("quarterTurns");
-    for (int turns : {0, 1, 2, 3, -1, 5})
-        QTest::addRow("%d", turns) << turns;
+    QTest::addColumn<bool>("swapped"); // positions shown as (y, x)
+    for (const auto &[turns, swapped] : {std::pair{0, false}, {1, true}, {2, false}, {3, true}, {-1, true}, {-2, false},
+                                          {-3, true}, {5, true}, {6, false}})
+        QTest::addRow("%d", turns) << turns << swapped;
 }
 
-// Read without turning the whole picture, but the same as a picture turned pixel by pixel.
+// Read without turning the whole picture, but the same as a picture turned pixel by pixel; an
+// odd number of quarter turns shows positions swapped.
 void TestColorPicker::turnedPicture()
 {
     QFETCH(int, quarterTurns);
+    QFETCH(bool, swapped);
+    QCOMPARE(ColorPicker::positionSwapped(quarterTurns * 90), swapped);
     const QImage image = TestPictures::codedPixmap(7, 5).toImage();
     const QImage turned = TestPictures::turnedClockwise(image, quarterTurns);
     const ShownPicture picture(image, quarterTurns);
@@ -176,27 +179,6 @@ void TestColorPicker::turnedPicture()
     painter.end();
     QCOMPARE(drawn, turned);
     QCOMPARE(ColorPicker::readout(picture, 4, 1, false).texts.color, ColorPicker::colorText(turned.pixel(4, 1)));
-}
-
-void TestColorPicker::rotationSwapsPosition_data()
-{
-    QTest::addColumn<int>("rotation");
-    QTest::addColumn<bool>("swapped");
-    QTest::newRow("0") << 0 << false;
-    QTest::newRow("90") << 90 << true;
-    QTest::newRow("-90") << -90 << true;
-    QTest::newRow("180") << 180 << false;
-    QTest::newRow("-180") << -180 << false;
-    QTest::newRow("-270") << -270 << true;
-    QTest::newRow("450") << 450 << true;
-    QTest::newRow("540") << 540 << false;
-}
-
-void TestColorPicker::rotationSwapsPosition()
-{
-    QFETCH(int, rotation);
-    QFETCH(bool, swapped);
-    QCOMPARE(ColorPicker::positionSwapped(rotation), swapped);
 }
 
 // Leaving the picture keeps swatch, magnifier and last position. Six rows filled and emptied;

@@ -1,30 +1,13 @@
 // The check of global names after compiling: real scripts of a project, the template, long
 // files, and kestrun-build's --check and --strict.
-#include "toolchain/GlobalNameCheck.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/ScriptCompiler.h"
+#include "support/ScriptProblems.h"
 #include "support/TestWorkspace.h"
 #include "support/ToolRun.h"
 
 #include <QDir>
 #include <QtTest>
-
-namespace {
-
-QStringList warningsOf(const QString &path, const QByteArray &source)
-{
-    QByteArray chunk;
-    QByteArray unstripped;
-    QByteArray message;
-    int status = 0;
-    if (ScriptCompiler::compileChunk(source, &chunk, &status, &message, &unstripped) == 0)
-        return {QString::fromUtf8(message)};
-    GlobalNameCheck check(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts"));
-    check.addScript(path, unstripped);
-    return check.warnings();
-}
-
-} // namespace
 
 class TestGlobalCheck : public QObject
 {
@@ -80,7 +63,7 @@ void TestGlobalCheck::lineNumbersOfLongFiles()
     QByteArray source = "local t = {}\r\n";
     for (int line = 2; line <= 70000; ++line)
         source += line == 65600 ? QByteArray("tuchClick(1, 2)\r\n") : "t[#t + 1] = " + QByteArray::number(line) + "\r\n";
-    QCOMPARE(warningsOf(QStringLiteral("lib/long.lua"), source),
+    QCOMPARE(scriptProblems(source, QStringLiteral("lib/long.lua")),
              QStringList{"警告：脚本lib/long.lua第65600行使用了未定义的全局名“tuchClick”，是否为“touchClick”？"});
 }
 

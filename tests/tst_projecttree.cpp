@@ -60,12 +60,11 @@ private slots:
     void unchangedDirectoriesStillFollowTheDisk();
     void listsWhatBelongs();
     void activeProjectFallsBack();
-    void itemData();
+    void itemDataAndProjectInfo();
     void newEntries_data();
     void newEntries();
     void deleteEntries();
     void showInFileBrowserAndLaunch();
-    void readProjectInfoThroughTree();
     void newProjectCommand();
 
 private:
@@ -227,22 +226,39 @@ void TestProjectTree::activeProjectFallsBack()
     QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
 }
 
-void TestProjectTree::itemData()
+// What the tree tells of a project: its items' kinds and paths, its directory, its file's name
+// and description cut to the caller's buffers.
+void TestProjectTree::itemDataAndProjectInfo()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
     ws->writeFile(QStringLiteral("工程目录/p/img/a.bmp"), "x");
+    const QString longName = QString(100, QChar(0x6D4B)); // 300 bytes of UTF-8
+    ws->writeFile(QStringLiteral("工程目录/p/ks.project"),
+                  "<project><name>" + longName.toUtf8() + "</name><desc>d\nline</desc></project>");
     ProjectManagerWindow window;
     QTreeWidgetItem *project = window.form()->projectTreeWidget->projectItem(QStringLiteral("p"));
-    QCOMPARE(project->data(0, ProjectTree::KindRole).toInt(), 0);
-    QCOMPARE(project->data(0, ProjectTree::NameRole).toString(), QStringLiteral("p"));
-    QCOMPARE(project->data(0, ProjectTree::PathRole).toString(), dir);
     QTreeWidgetItem *img = child(project, QStringLiteral("img"));
-    QCOMPARE(img->data(0, ProjectTree::KindRole).toInt(), 2);
     QTreeWidgetItem *bmp = child(img, QStringLiteral("a.bmp"));
-    QCOMPARE(bmp->data(0, ProjectTree::KindRole).toInt(), 1);
-    QCOMPARE(bmp->data(0, ProjectTree::PathRole).toString(), dir + QStringLiteral("/img/a.bmp"));
+    const auto roles = [](const QTreeWidgetItem *item) {
+        return QStringList{item->data(0, ProjectTree::KindRole).toString(), item->data(0, ProjectTree::PathRole).toString()};
+    };
+    QCOMPARE(roles(project), (QStringList{"0", dir}));
+    QCOMPARE(project->data(0, ProjectTree::NameRole).toString(), QStringLiteral("p"));
+    QCOMPARE(roles(img).first(), QStringLiteral("2"));
+    QCOMPARE(roles(bmp), (QStringList{"1", dir + QStringLiteral("/img/a.bmp")}));
     QCOMPARE(window.projectDirectory(QStringLiteral("p")), dir);
     QCOMPARE(window.projectDirectory(QStringLiteral("none")), QString());
+
+    char name[255];
+    char description[64];
+    std::memset(name, 'x', sizeof name);
+    window.readProjectInfo(QStringLiteral("p"), name, sizeof name, description, sizeof description);
+    // 254 bytes are allowed; 84 whole characters take 252 of them.
+    QCOMPARE(QByteArray(name), QString(84, QChar(0x6D4B)).toUtf8());
+    QCOMPARE(QByteArray(description), QByteArray("d\nline"));
+    std::memset(name, 'x', sizeof name);
+    window.readProjectInfo(QStringLiteral("missing"), name, sizeof name);
+    QCOMPARE(QByteArray(name), QByteArray());
 }
 
 void TestProjectTree::newEntries_data()
@@ -360,26 +376,6 @@ void TestProjectTree::showInFileBrowserAndLaunch()
     window.on_projectTreeWidget_itemDoubleClicked(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("data.bin")), 0);
     QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir),
                                       QUrl::fromLocalFile(dir + QStringLiteral("/data.bin"))}));
-}
-
-void TestProjectTree::readProjectInfoThroughTree()
-{
-    ws->makeProject(QStringLiteral("p"), base);
-    const QString longName = QString(100, QChar(0x6D4B)); // 300 bytes of UTF-8
-    ws->writeFile(QStringLiteral("工程目录/p/ks.project"),
-                  "<project><name>" + longName.toUtf8() + "</name><desc>d\nline</desc></project>");
-    ProjectManagerWindow window;
-    char name[255];
-    char description[64];
-    std::memset(name, 'x', sizeof name);
-    window.readProjectInfo(QStringLiteral("p"), name, sizeof name, description, sizeof description);
-    // 254 bytes are allowed; 84 whole characters take 252 of them.
-    QCOMPARE(QByteArray(name), QString(84, QChar(0x6D4B)).toUtf8());
-    QCOMPARE(QByteArray(description), QByteArray("d\nline"));
-
-    std::memset(name, 'x', sizeof name);
-    window.readProjectInfo(QStringLiteral("missing"), name, sizeof name);
-    QCOMPARE(QByteArray(name), QByteArray());
 }
 
 void TestProjectTree::newProjectCommand()
