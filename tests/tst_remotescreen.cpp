@@ -153,8 +153,7 @@ private slots:
     void importBuiltPackage();
     void importFailures_data();
     void importFailures();
-    void importNeedsAddressAndPath();
-    void importUsesTheOpenConnection();
+    void importAsksThenUsesTheOpenConnection();
 };
 
 void TestRemoteScreen::cleanup()
@@ -742,44 +741,38 @@ void TestRemoteScreen::importFailures()
     }
 }
 
-void TestRemoteScreen::importNeedsAddressAndPath()
+// The dialog asks for an address and a script first; then it sends over the connection already
+// open, whatever address it names. Without a connection the send fails and says so.
+void TestRemoteScreen::importAsksThenUsesTheOpenConnection()
 {
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("脚本.ks"), QByteArray(3000, 'p'));
+    const QString path = ws.absolute(QStringLiteral("脚本.ks"));
     ScriptRemoteImportDialog dialog(deviceController, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
     QSignalSpy entered(&dialog, &ScriptRemoteImportDialog::signal_addressEntered);
     QString first, second;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &first);
-    dialog.setScriptPath(QStringLiteral("x.ks"));
+    dialog.setScriptPath(path);
     dialog.form()->pbImport->click();
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &second);
-    dialog.form()->leIP->setText(QStringLiteral("127.0.0.1"));
+    dialog.form()->leIP->setText(SimulatorRun::silentAddress()); // another address: not used
     dialog.setScriptPath(QString());
     dialog.form()->pbImport->click();
     QCOMPARE(first, QStringLiteral("请输入远程设备IP"));
     QCOMPARE(second, QStringLiteral("请选择一个要导入的脚本文件"));
     QCOMPARE(said.count(), 0);
     QCOMPARE(entered.count(), 0);
-}
 
-void TestRemoteScreen::importUsesTheOpenConnection()
-{
     SimulatorRun sim(SimulatorRun::options());
     QVERIFY(sim.start());
     QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
-    TestWorkspace ws;
-    ws.writeFile(QStringLiteral("脚本.ks"), QByteArray(3000, 'p'));
-    const QString path = ws.absolute(QStringLiteral("脚本.ks"));
-
-    ScriptRemoteImportDialog dialog(deviceController, QString());
-    QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
-    dialog.form()->leIP->setText(SimulatorRun::silentAddress()); // another address: not used
     dialog.setScriptPath(path);
     dialog.form()->pbImport->click();
     QCOMPARE(said.last().at(0).toString(), QStringLiteral("脚本导入完毕..."));
     QTRY_COMPARE(sim.device.package(QStringLiteral("脚本.ks")), QByteArray(3000, 'p'));
     QCOMPARE(deviceController.controlSocket().port(), int(sim.device.port()));
 
-    // Without a connection the send fails and says so; a directory is no package.
     PCClientControllor unconnected;
     QCOMPARE(ScriptImport::send(unconnected, path).error(), QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));
     QCOMPARE(ScriptImport::send(unconnected, ws.path()).error(), QStringLiteral("脚本文件[%1]不存在，未导入。").arg(ws.path()));
