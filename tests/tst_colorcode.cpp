@@ -10,15 +10,14 @@
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/screen.h"
 #include "support/ModalAnswerer.h"
+#include "support/PickerWindow.h"
+#include "support/ScriptProblems.h"
 #include "support/ScreencapDriver.h"
 #include "support/TestPictures.h"
 #include "support/TestWorkspace.h"
-#include "toolchain/GlobalNameCheck.h"
-#include "toolchain/ScriptCompiler.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QtTest>
 
@@ -28,42 +27,6 @@ Q_DECLARE_METATYPE(ColorCode::Form)
 namespace {
 
 const QString kBody = QStringLiteral(" then\r\n\t--此处写入当条件成立时要执行的代码\r\n\r\nend\r\n");
-
-// What compiling the text and checking its global names says; empty when both are content.
-QStringList problemsOf(const QString &text)
-{
-    QByteArray chunk, unstripped, message;
-    int status = 0;
-    if (ScriptCompiler::compileChunk(text.toUtf8(), &chunk, &status, &message, &unstripped) == 0)
-        return {QString::fromUtf8(message)};
-    QTemporaryDir project;
-    GlobalNameCheck check(project.path());
-    check.addScript(QStringLiteral("main.lua"), unstripped);
-    return check.warnings();
-}
-
-// A panel over a picture label, shown, as a window has them.
-struct PickerWindow
-{
-    QWidget window;
-    MyLabel *picture = new MyLabel(&window);
-    ColorPickerPanel *panel = new ColorPickerPanel(&window);
-
-    PickerWindow(const QImage &image, int quarterTurns)
-    {
-        show(image, quarterTurns);
-        panel->move(0, picture->height());
-        panel->setPicture(picture);
-        window.show();
-    }
-    void show(const QImage &image, int quarterTurns)
-    {
-        const ShownPicture shown(image, quarterTurns);
-        picture->setPicture(shown);
-        picture->setGeometry(QRect(QPoint(0, 0), shown.size()));
-    }
-    QString check(int n) const { return window.findChild<QLabel *>("labBufCheck" + QString::number(n))->text(); }
-};
 
 } // namespace
 
@@ -128,7 +91,7 @@ void TestColorCode::generatedCode()
     options.screen = QSize(720, 1280);
     const QString code = ColorCode::generate(points, options);
     QCOMPARE(code, expected);
-    QCOMPARE(problemsOf(code), QStringList());
+    QCOMPARE(scriptProblems(code.toUtf8()), QStringList());
 }
 
 void TestColorCode::imageLine_data()
@@ -160,7 +123,7 @@ void TestColorCode::imageLine()
     options.screen = QSize(720, 1280);
     const QString line = ColorCode::findImageLine(*relative, region.isEmpty() ? std::nullopt : std::optional<QRect>(region), options);
     QCOMPARE(line, expected);
-    QCOMPARE(problemsOf(line), QStringList());
+    QCOMPARE(scriptProblems(line.toUtf8()), QStringList());
 }
 
 void TestColorCode::pickedPointsAreDevicePositions_data()

@@ -2,9 +2,9 @@
 #include "screentools/ColorPicker.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
+#include "support/PickerWindow.h"
 #include "support/TestPictures.h"
 
-#include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
@@ -15,32 +15,6 @@ QRgb pixelOf(const QPixmap &pixmap)
 {
     return pixmap.toImage().pixel(0, 0);
 }
-
-// The panel over a picture label, with its texts and pictures by object name.
-struct PickerForm
-{
-    QWidget window;
-    MyLabel *picture = new MyLabel(&window);
-    ColorPickerPanel *panel = new ColorPickerPanel(&window);
-
-    explicit PickerForm(const QPixmap &pixmap)
-    {
-        picture->setPixmap(pixmap);
-        picture->setGeometry(0, 0, pixmap.width(), pixmap.height());
-        panel->setPicture(picture);
-    }
-    QString text(const QString &name) const { return window.findChild<QLineEdit *>(name)->text(); }
-    QPixmap shown(const QString &name) const { return window.findChild<QLabel *>(name)->pixmap(Qt::ReturnByValue); }
-    QStringList row(int n) const
-    {
-        const QString s = QString::number(n);
-        return {text("leBufPoint" + s), text("leBufColor" + s), text("leBufR" + s), text("leBufG" + s), text("leBufB" + s)};
-    }
-    QStringList readout() const
-    {
-        return {text("lePos"), text("leColor"), text("leRed"), text("leGreen"), text("leBlue")};
-    }
-};
 
 // The coded picture, upright.
 ShownPicture coded(int width, int height)
@@ -59,25 +33,15 @@ class TestColorPicker : public QObject
 private slots:
     void readout_data();
     void readout();
-    void magnifierCross_data();
-    void magnifierCross();
-    void magnifierNeverReadsOutside_data();
-    void magnifierNeverReadsOutside();
+    void magnifier_data();
+    void magnifier();
     void bufferRow_data();
     void bufferRow();
     void turnedPicture_data();
     void turnedPicture();
-    void rotationSwapsPosition_data();
-    void rotationSwapsPosition();
-    void leavingKeepsSwatchAndPosition();
-    void clearEmptiesSixRows();
-    void saveWithoutPositionClears_data();
-    void saveWithoutPositionClears();
-    void saveReadsPictureAsItIsNow();
-    void otherBufferNumbersChangeNothing();
-    void labelRoundsHalfUp_data();
-    void labelRoundsHalfUp();
-    void labelSignalsAndKeys();
+    void leavingAndColourBuffers();
+    void labelSignals_data();
+    void labelSignals();
 };
 
 void TestColorPicker::readout_data()
@@ -103,85 +67,54 @@ void TestColorPicker::readout()
     QCOMPARE(r.magnifier.size(), QSize(120, 120));
 }
 
-void TestColorPicker::magnifierCross_data()
+void TestColorPicker::magnifier_data()
 {
-    QTest::addColumn<QPoint>("pointer");
-    QTest::addColumn<QPoint>("squareOrigin");
-    QTest::addColumn<QPoint>("cross"); // column of the vertical line, row of the horizontal one
-    QTest::newRow("(3, 100)") << QPoint(3, 100) << QPoint(0, 95) << QPoint(3, 5);
-    QTest::newRow("(30, 2)") << QPoint(30, 2) << QPoint(25, 0) << QPoint(5, 2);
+    QTest::addColumn<QPoint>("pointer"); // on a 100 x 80 picture
+    QTest::addColumn<QPoint>("origin");  // of the 11 x 11 square
+    QTest::addColumn<QPoint>("cross");   // the square's column and row of the pointer; -1: none
+    QTest::newRow("near the left") << QPoint(3, 50) << QPoint(0, 45) << QPoint(3, 5);
+    QTest::newRow("near the top") << QPoint(30, 2) << QPoint(25, 0) << QPoint(5, 2);
     QTest::newRow("corner") << QPoint(0, 0) << QPoint(0, 0) << QPoint(0, 0);
     QTest::newRow("(5, 5)") << QPoint(5, 5) << QPoint(0, 0) << QPoint(5, 5);
     QTest::newRow("middle") << QPoint(60, 70) << QPoint(55, 65) << QPoint(5, 5);
+    QTest::newRow("last pixel") << QPoint(99, 79) << QPoint(94, 74) << QPoint(5, 5);
+    QTest::newRow("right of it") << QPoint(130, 20) << QPoint(125, 15) << QPoint(5, 5);
+    QTest::newRow("below it") << QPoint(20, 85) << QPoint(15, 80) << QPoint(5, 5);
+    QTest::newRow("left of it") << QPoint(-3, 20) << QPoint(0, 15) << QPoint(-1, 5);
+    QTest::newRow("above it") << QPoint(20, -1) << QPoint(15, 0) << QPoint(5, -1);
 }
 
-void TestColorPicker::magnifierCross()
+// The square around the pointer with its cross, never read outside the picture, and the
+// magnifier that stretches it cell by cell.
+void TestColorPicker::magnifier()
 {
     QFETCH(QPoint, pointer);
-    QFETCH(QPoint, squareOrigin);
+    QFETCH(QPoint, origin);
     QFETCH(QPoint, cross);
-    const ShownPicture picture = coded(200, 200);
+    const ShownPicture picture = coded(100, 80);
+    const bool on = picture.rect().contains(pointer);
+    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
+    const QString none = QStringLiteral("(无)");
+    QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
+    QCOMPARE(r.texts.color, on ? ColorPicker::colorText(TestPictures::coded(pointer.x(), pointer.y())) : none);
+    QCOMPARE(r.swatch.isNull(), !on);
+    if (!on)
+        QCOMPARE(QStringList({r.texts.red, r.texts.green, r.texts.blue}), QStringList({none, none, none}));
+
     const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
     QCOMPARE(square.size(), QSize(11, 11));
-    for (int j = 0; j < 11; ++j) {
-        for (int i = 0; i < 11; ++i) {
-            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross : TestPictures::coded(squareOrigin.x() + i, squareOrigin.y() + j);
-            if (square.pixel(i, j) != expected)
-                QFAIL(qPrintable(QStringLiteral("square pixel %1,%2 is %3").arg(i).arg(j).arg(square.pixel(i, j), 8, 16)));
-        }
-    }
-    // Stretched to 120 x 120 cell by cell: the middle of the cross's cells is cross-coloured.
-    const QImage shown = ColorPicker::readout(picture, pointer.x(), pointer.y(), false).magnifier;
-    QCOMPARE(shown.size(), QSize(120, 120));
+    QCOMPARE(r.magnifier.size(), QSize(120, 120));
     const auto middle = [](int cell) { return int((cell + 0.5) * 120 / 11); };
-    const int notCross = cross.x() == 0 ? 10 : 0;
-    QCOMPARE(shown.pixel(middle(cross.x()), middle(notCross == 10 ? 9 : 10)), kCross);
-    QCOMPARE(shown.pixel(middle(notCross), middle(cross.y())), kCross);
-    QVERIFY(shown.pixel(middle(notCross), middle(cross.y() == 0 ? 10 : 0)) != kCross);
-}
-
-void TestColorPicker::magnifierNeverReadsOutside_data()
-{
-    QTest::addColumn<QPoint>("pointer");
-    QTest::addColumn<QString>("colorText");
-    // A 100 x 80 picture.
-    QTest::newRow("last pixel") << QPoint(99, 79) << ColorPicker::colorText(TestPictures::coded(99, 79));
-    QTest::newRow("right of it") << QPoint(130, 20) << QStringLiteral("(无)");
-    QTest::newRow("below it") << QPoint(20, 85) << QStringLiteral("(无)");
-    QTest::newRow("left of it") << QPoint(-3, 20) << QStringLiteral("(无)");
-    QTest::newRow("above it") << QPoint(20, -1) << QStringLiteral("(无)");
-}
-
-void TestColorPicker::magnifierNeverReadsOutside()
-{
-    QFETCH(QPoint, pointer);
-    QFETCH(QString, colorText);
-    const ShownPicture picture = coded(100, 80);
-    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
-    QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
-    QCOMPARE(r.texts.color, colorText);
-    QCOMPARE(r.swatch.isNull(), colorText == QStringLiteral("(无)"));
-    if (r.swatch.isNull())
-        QCOMPARE(QStringList({r.texts.red, r.texts.green, r.texts.blue}), QStringList({"(无)", "(无)", "(无)"}));
-
-    const QImage square = ColorPicker::magnifierSquare(picture, pointer.x(), pointer.y());
-    const int left = pointer.x() > 4 ? pointer.x() - 5 : 0;
-    const int top = pointer.y() > 4 ? pointer.y() - 5 : 0;
     for (int j = 0; j < 11; ++j) {
         for (int i = 0; i < 11; ++i) {
-            const QRgb p = square.pixel(i, j);
-            if (p == kCross)
-                continue;
-            const QPoint at(left + i, top + j);
-            const QRgb expected = picture.rect().contains(at) ? TestPictures::coded(at.x(), at.y()) : ColorPicker::kOutsideColor;
-            QCOMPARE(p, expected);
+            const QPoint at = origin + QPoint(i, j);
+            const QRgb expected = (i == cross.x() || j == cross.y()) ? kCross
+                : picture.rect().contains(at)                      ? TestPictures::coded(at.x(), at.y())
+                                                                   : ColorPicker::kOutsideColor;
+            if (square.pixel(i, j) != expected || r.magnifier.pixel(middle(i), middle(j)) != expected)
+                QFAIL(qPrintable(QStringLiteral("cell %1,%2 is %3").arg(i).arg(j).arg(square.pixel(i, j), 8, 16)));
         }
     }
-    // A pointer left of or above the picture has no column or row in the square.
-    if (pointer.x() < 0)
-        QVERIFY(square.pixel(0, 0) != kCross && square.pixel(0, 10) != kCross);
-    if (pointer.y() < 0)
-        QVERIFY(square.pixel(0, 0) != kCross && square.pixel(10, 0) != kCross);
 }
 
 void TestColorPicker::bufferRow_data()
@@ -208,25 +141,28 @@ void TestColorPicker::bufferRow()
         return;
     }
     const QRgb value = TestPictures::coded(at.x(), at.y());
-    QCOMPARE(row.texts.position, QString::asprintf("%d,%d", at.x(), at.y()));
-    QCOMPARE(row.texts.color, QString::asprintf("0x%06X", value & 0xFFFFFF));
-    QCOMPARE(row.texts.red, QString::number(qRed(value)));
-    QCOMPARE(row.texts.green, QString::number(qGreen(value)));
-    QCOMPARE(row.texts.blue, QString::number(qBlue(value)));
+    QCOMPARE((QStringList{row.texts.position, row.texts.color, row.texts.red, row.texts.green, row.texts.blue}),
+             (QStringList{QString::asprintf("%d,%d", at.x(), at.y()), QString::asprintf("0x%06X", value & 0xFFFFFF),
+                          QString::number(qRed(value)), QString::number(qGreen(value)), QString::number(qBlue(value))}));
     QCOMPARE(row.swatch.pixel(0, 0), value);
 }
 
 void TestColorPicker::turnedPicture_data()
 {
     QTest::addColumn<int>("quarterTurns");
-    for (int turns : {0, 1, 2, 3, -1, 5})
-        QTest::addRow("%d", turns) << turns;
+    QTest::addColumn<bool>("swapped"); // positions shown as (y, x)
+    for (const auto &[turns, swapped] : {std::pair{0, false}, {1, true}, {2, false}, {3, true}, {-1, true}, {-2, false},
+                                          {-3, true}, {5, true}, {6, false}})
+        QTest::addRow("%d", turns) << turns << swapped;
 }
 
-// Read without turning the whole picture, but the same as a picture turned pixel by pixel.
+// Read without turning the whole picture, but the same as a picture turned pixel by pixel; an
+// odd number of quarter turns shows positions swapped.
 void TestColorPicker::turnedPicture()
 {
     QFETCH(int, quarterTurns);
+    QFETCH(bool, swapped);
+    QCOMPARE(ColorPicker::positionSwapped(quarterTurns * 90), swapped);
     const QImage image = TestPictures::codedPixmap(7, 5).toImage();
     const QImage turned = TestPictures::turnedClockwise(image, quarterTurns);
     const ShownPicture picture(image, quarterTurns);
@@ -245,58 +181,48 @@ void TestColorPicker::turnedPicture()
     QCOMPARE(ColorPicker::readout(picture, 4, 1, false).texts.color, ColorPicker::colorText(turned.pixel(4, 1)));
 }
 
-void TestColorPicker::rotationSwapsPosition_data()
+// Leaving the picture keeps swatch, magnifier and last position. Six rows filled and emptied;
+// a row is read from the picture as it is when saved, and only from a position on it; numbers
+// other than 1 to 6 change nothing.
+void TestColorPicker::leavingAndColourBuffers()
 {
-    QTest::addColumn<int>("rotation");
-    QTest::addColumn<bool>("swapped");
-    QTest::newRow("0") << 0 << false;
-    QTest::newRow("90") << 90 << true;
-    QTest::newRow("-90") << -90 << true;
-    QTest::newRow("180") << 180 << false;
-    QTest::newRow("-180") << -180 << false;
-    QTest::newRow("-270") << -270 << true;
-    QTest::newRow("450") << 450 << true;
-    QTest::newRow("540") << 540 << false;
-}
-
-void TestColorPicker::rotationSwapsPosition()
-{
-    QFETCH(int, rotation);
-    QFETCH(bool, swapped);
-    QCOMPARE(ColorPicker::positionSwapped(rotation), swapped);
-}
-
-void TestColorPicker::leavingKeepsSwatchAndPosition()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
+    PickerWindow form(TestPictures::codedPixmap(100, 80).toImage());
     ColorPickerPanel &panel = *form.panel;
     panel.pointerMoved(12, 34);
     QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     const QImage magnifier = form.shown("labRectPixsShow").toImage();
     QCOMPARE(magnifier.size(), QSize(120, 120));
-
     panel.pointerLeft();
     QCOMPARE(form.readout(), (QStringList{"(脱离远程屏幕)", "(无)", "(无)", "(无)", "(无)"}));
     QCOMPARE(pixelOf(form.shown("labColorShow")), TestPictures::coded(12, 34));
     QCOMPARE(form.shown("labRectPixsShow").toImage(), magnifier);
-    QCOMPARE(panel.lastPointerX(), 12);
-    QCOMPARE(panel.lastPointerY(), 34);
-    // Saving after leaving takes the pixel at the last position on the picture.
-    panel.saveColor(2);
+    QCOMPARE(QPoint(panel.lastPointerX(), panel.lastPointerY()), QPoint(12, 34));
+    panel.saveColor(2); // after leaving: the pixel at the last position
     QCOMPARE(form.text("leBufPoint2"), QStringLiteral("12,34"));
     QCOMPARE(pixelOf(form.shown("labBufColorShow2")), TestPictures::coded(12, 34));
-}
 
-void TestColorPicker::clearEmptiesSixRows()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
     for (int n = 1; n <= 6; ++n) {
         panel.pointerMoved(n * 10, n * 5);
         panel.saveColor(n);
         QCOMPARE(form.row(n).first(), QString::asprintf("%d,%d", n * 10, n * 5));
         QVERIFY(!form.shown("labBufColorShow" + QString::number(n)).isNull());
     }
+    const QStringList first = form.row(1);
+    panel.setColorBuffer(5, 6, 0);
+    panel.setColorBuffer(5, 6, 7);
+    QCOMPARE(form.row(1), first);
+
+    panel.pointerMoved(10, 10);
+    QImage next(100, 80, QImage::Format_RGB32);
+    next.fill(QColor(0x12, 0x34, 0x56));
+    form.show(next); // a new frame arrives
+    panel.saveColor(4);
+    QCOMPARE(form.row(4), (QStringList{"10,10", "0x123456", "18", "52", "86"}));
+    panel.pointerMoved(150, 30); // dragged off the picture
+    panel.saveColor(3);
+    QCOMPARE(form.row(3), QStringList({"", "", "", "", ""}));
+    QVERIFY(form.shown("labBufColorShow3").isNull());
+
     panel.clearColorBuffers();
     for (int n = 1; n <= 6; ++n) {
         QCOMPARE(form.row(n), QStringList({"", "", "", "", ""}));
@@ -304,53 +230,7 @@ void TestColorPicker::clearEmptiesSixRows()
     }
 }
 
-void TestColorPicker::saveWithoutPositionClears_data()
-{
-    QTest::addColumn<QPoint>("last"); // (-1, -1): the pointer never came over the picture
-    QTest::newRow("never moved") << QPoint(-1, -1);
-    QTest::newRow("column 0") << QPoint(0, 30);
-    QTest::newRow("row 0") << QPoint(30, 0);
-    QTest::newRow("dragged off the picture") << QPoint(150, 30);
-}
-
-void TestColorPicker::saveWithoutPositionClears()
-{
-    QFETCH(QPoint, last);
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.setColorBuffer(5, 5, 3);
-    QCOMPARE(form.row(3).first(), QStringLiteral("5,5"));
-    if (last != QPoint(-1, -1))
-        panel.pointerMoved(last.x(), last.y());
-    panel.saveColor(3);
-    QCOMPARE(form.row(3), QStringList({"", "", "", "", ""}));
-    QVERIFY(form.shown("labBufColorShow3").isNull());
-}
-
-void TestColorPicker::saveReadsPictureAsItIsNow()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.pointerMoved(10, 10);
-    QImage next(100, 80, QImage::Format_RGB32);
-    next.fill(QColor(0x12, 0x34, 0x56));
-    form.picture->setPixmap(QPixmap::fromImage(next)); // a new frame arrives
-    panel.saveColor(4);
-    QCOMPARE(form.row(4), (QStringList{"10,10", "0x123456", "18", "52", "86"}));
-}
-
-void TestColorPicker::otherBufferNumbersChangeNothing()
-{
-    PickerForm form(TestPictures::codedPixmap(100, 80));
-    ColorPickerPanel &panel = *form.panel;
-    panel.setColorBuffer(5, 6, 1);
-    const QStringList before = form.row(1);
-    panel.setColorBuffer(-1, -1, 0);
-    panel.setColorBuffer(-1, -1, 7);
-    QCOMPARE(form.row(1), before);
-}
-
-void TestColorPicker::labelRoundsHalfUp_data()
+void TestColorPicker::labelSignals_data()
 {
     QTest::addColumn<QPointF>("local");
     QTest::addColumn<QPoint>("reported");
@@ -359,7 +239,7 @@ void TestColorPicker::labelRoundsHalfUp_data()
     QTest::newRow("negative half") << QPointF(-0.5, -0.6) << QPoint(0, -1);
 }
 
-void TestColorPicker::labelRoundsHalfUp()
+void TestColorPicker::labelSignals()
 {
     QFETCH(QPointF, local);
     QFETCH(QPoint, reported);
@@ -378,20 +258,13 @@ void TestColorPicker::labelRoundsHalfUp()
         QVERIFY2(spy->count() == 1, spy->signal().constData());
         QCOMPARE(QPoint(spy->at(0).at(0).toInt(), spy->at(0).at(1).toInt()), reported);
     }
-}
-
-void TestColorPicker::labelSignalsAndKeys()
-{
-    QWidget window;
-    auto *label = new MyLabel(&window);
-    QSignalSpy leave(label, &MyLabel::signal_mouseLeave);
+    QSignalSpy leave(&label, &MyLabel::signal_mouseLeave);
     QEvent leaveEvent(QEvent::Leave);
-    QApplication::sendEvent(label, &leaveEvent);
+    QApplication::sendEvent(&label, &leaveEvent);
     QCOMPARE(leave.count(), 1);
-
     // Keys pass on to the window that holds the picture.
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-    QApplication::sendEvent(label, &key);
+    QApplication::sendEvent(&label, &key);
     QVERIFY(!key.isAccepted());
 }
 

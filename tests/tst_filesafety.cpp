@@ -3,6 +3,7 @@
 // every failure is exit status 1 with a message on standard error.
 #include "common/Names.h"
 #include "support/TestWorkspace.h"
+#include "support/ToolRun.h"
 
 #include <QLockFile>
 #include <QProcess>
@@ -10,23 +11,9 @@
 
 namespace {
 
-struct Run { int exitCode = -1; QString err; }; // exit code -1: killed by a signal, or hung
-
 QStringList sh(const QString &script, const QStringList &arguments)
 {
     return QStringList{QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh")} + arguments;
-}
-
-Run run(const QStringList &command)
-{
-    QProcess process;
-    process.start(command.first(), command.mid(1));
-    Run result;
-    if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    process.kill();
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
 }
 
 } // namespace
@@ -83,15 +70,15 @@ void TestFileSafety::buildFailures()
         constants += '"' + QByteArray::number(i * 7919) + "\",";
     ws.writeFile(QStringLiteral("工程目录/p/main.script"), constants + '}'); // compiles to well over 1 KiB
     ws.writeFile(QStringLiteral("outside"), "the author's");
-    QCOMPARE(run(sh(prepare, {project, ws.absolute(QStringLiteral("outside"))})).exitCode, 0);
+    QCOMPARE(ToolRun::of(sh(prepare, {project, ws.absolute(QStringLiteral("outside"))})).exitCode, 0);
     QLockFile otherBuild(project + QLatin1Char('/') + Names::buildLock());
     QVERIFY(!prepare.contains(QStringLiteral("holds the lock")) || otherBuild.tryLock(0));
 
-    const Run result = run(sh(QStringLiteral("trap '' XFSZ; ulimit -f $1; shift; exec \"$@\""),
-                              QStringList{limit, QStringLiteral(KESTRUN_BUILD_TOOL), project}
-                                  + (option.isEmpty() ? QStringList() : QStringList(option))));
+    const ToolRun result = ToolRun::of(sh(QStringLiteral("trap '' XFSZ; ulimit -f $1; shift; exec \"$@\""),
+                                          QStringList{limit, QStringLiteral(KESTRUN_BUILD_TOOL), project}
+                                              + (option.isEmpty() ? QStringList() : QStringList(option))));
     QCOMPARE(result.exitCode, exitCode);
-    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
     QCOMPARE(ws.readFile(QStringLiteral("outside")), QByteArray("the author's"));
     if (limit != QLatin1String("unlimited"))
         QCOMPARE(ws.readFile(QStringLiteral("工程目录/p/main.script.m")), QByteArray("the author's"));
@@ -126,16 +113,17 @@ void TestFileSafety::packageOnFullDisk()
     QVERIFY(QDir().mkdir(ws.absolute(QStringLiteral("disk"))));
     // Standard error: the build's message, the package that must have survived, then any
     // scratch or half-written package file left behind.
-    const Run result = run(QStringList{QStringLiteral("unshare"), QStringLiteral("-rm")}
+    const ToolRun result = ToolRun::of(QStringList{QStringLiteral("unshare"), QStringLiteral("-rm")}
                            + sh(QStringLiteral("mount -t tmpfs -o size=$4 tmpfs \"$1\" && cp -a \"$2\" \"$1/p\" || exit 99\n"
                                                "\"$3\" \"$1/p\" >/dev/null; status=$?; cat \"$1/p/p.ks\" >&2\n"
                                                "ls \"$1/p\" | grep -E '\\.o$|\\.ks.' >&2; exit $status"),
                                 {ws.absolute(QStringLiteral("disk")), project, QStringLiteral(KESTRUN_BUILD_TOOL), diskSize}));
     QCOMPARE(result.exitCode, 1);
     // The system's reason, never a write whose failure went unseen.
-    QVERIFY2(result.err.startsWith(QStringLiteral("错误：")) && result.err.contains(message)
-                 && !result.err.contains(QStringLiteral("Unknown error")) && result.err.endsWith(QStringLiteral("old package")),
-             qPrintable(result.err));
+    const QString err = QString::fromUtf8(result.err);
+    QVERIFY2(err.startsWith(QStringLiteral("错误：")) && err.contains(message) && !err.contains(QStringLiteral("Unknown error"))
+                 && err.endsWith(QStringLiteral("old package")),
+             qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestFileSafety)

@@ -1,30 +1,13 @@
 // The check of global names after compiling: real scripts of a project, the template, long
 // files, and kestrun-build's --check and --strict.
-#include "toolchain/GlobalNameCheck.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/ScriptCompiler.h"
+#include "support/ScriptProblems.h"
 #include "support/TestWorkspace.h"
+#include "support/ToolRun.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QtTest>
-
-namespace {
-
-QStringList warningsOf(const QString &path, const QByteArray &source)
-{
-    QByteArray chunk;
-    QByteArray unstripped;
-    QByteArray message;
-    int status = 0;
-    if (ScriptCompiler::compileChunk(source, &chunk, &status, &message, &unstripped) == 0)
-        return {QString::fromUtf8(message)};
-    GlobalNameCheck check(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts"));
-    check.addScript(path, unstripped);
-    return check.warnings();
-}
-
-} // namespace
 
 class TestGlobalCheck : public QObject
 {
@@ -80,7 +63,7 @@ void TestGlobalCheck::lineNumbersOfLongFiles()
     QByteArray source = "local t = {}\r\n";
     for (int line = 2; line <= 70000; ++line)
         source += line == 65600 ? QByteArray("tuchClick(1, 2)\r\n") : "t[#t + 1] = " + QByteArray::number(line) + "\r\n";
-    QCOMPARE(warningsOf(QStringLiteral("lib/long.lua"), source),
+    QCOMPARE(scriptProblems(source, QStringLiteral("lib/long.lua")),
              QStringList{"警告：脚本lib/long.lua第65600行使用了未定义的全局名“tuchClick”，是否为“touchClick”？"});
 }
 
@@ -101,28 +84,19 @@ void TestGlobalCheck::headlessCheckAndStrict()
 {
     TestWorkspace ws;
     const QString project = ws.makeProject(QStringLiteral("p"));
-    const auto run = [&project](QStringList arguments, QByteArray *err) {
-        QProcess process;
-        arguments.prepend(project);
-        process.start(QStringLiteral(KESTRUN_BUILD_TOOL), arguments);
-        process.waitForFinished(60000);
-        *err = process.readAllStandardError();
-        return process.exitCode();
+    const auto run = [&project](const QStringList &options) {
+        const ToolRun build = ToolRun::build(QStringList{project} + options);
+        return qMakePair(build.exitCode, build.err);
     };
-    QByteArray err;
-    QCOMPARE(run({"--check", "--strict"}, &err), 0);
-    QCOMPARE(err, QByteArray());
+    QCOMPARE(run({"--check", "--strict"}), qMakePair(0, QByteArray()));
 
     ws.writeFile(QStringLiteral("工程目录/p/tap.lua"), "function tap()\n  touchClik(100, 200)\nend\n");
     const QByteArray expected = "警告：脚本tap.lua第2行使用了未定义的全局名“touchClik”，是否为“touchClick”？\n共1个警告\n";
-    QCOMPARE(run({"--check"}, &err), 0);
-    QCOMPARE(err, expected);
-    QCOMPARE(run({"--check", "--strict"}, &err), 1);
-    QCOMPARE(err, expected + "错误：有警告，严格检查未通过。\n");
-    QCOMPARE(run({"--strict"}, &err), 1);
+    QCOMPARE(run({"--check"}), qMakePair(0, expected));
+    QCOMPARE(run({"--check", "--strict"}), qMakePair(1, QByteArray(expected + "错误：有警告，严格检查未通过。\n")));
+    QCOMPARE(run({"--strict"}).first, 1);
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
-    QCOMPARE(run({}, &err), 0);
-    QCOMPARE(err, expected);
+    QCOMPARE(run({}), qMakePair(0, expected));
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/p.ks")));
 }
 

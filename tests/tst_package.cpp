@@ -8,7 +8,9 @@
 #include "toolchain/SealedBlocks.h"
 #include "project/ProjectFile.h"
 #include "support/DeviceKey.h"
+#include "support/TestPictures.h"
 #include "support/TestWorkspace.h"
+#include "support/WireBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,10 +27,9 @@ namespace {
 
 using PixelFunction = std::function<QRgb(int x, int y)>;
 
-quint32 u32(const QByteArray &bytes, int offset)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + offset);
-}
+using WireBytes::le;
+using WireBytes::u32;
+using WireBytes::withField;
 
 QRgb pattern(int x, int y)
 {
@@ -40,15 +41,9 @@ QRgb pattern(int x, int y)
 QByteArray bitmapFile(int width, int height, int bits, bool topDown, const PixelFunction &pixel = pattern)
 {
     const int stride = (width * bits + 31) / 32 * 4;
-    char header[54] = {'B', 'M'};
-    qToLittleEndian<quint32>(static_cast<quint32>(54 + stride * height), header + 2);
-    qToLittleEndian<quint32>(54, header + 10);
-    qToLittleEndian<quint32>(40, header + 14);
-    qToLittleEndian<qint32>(width, header + 18);
-    qToLittleEndian<qint32>(topDown ? -height : height, header + 22);
-    qToLittleEndian<quint16>(1, header + 26);
-    qToLittleEndian<quint16>(static_cast<quint16>(bits), header + 28);
-    QByteArray bytes = QByteArray(header, 54) + QByteArray(stride * height, '\0');
+    // Size, reserved, pixel offset; info header length, width, height, planes and bits, zeros.
+    QByteArray bytes = "BM" + le(54 + stride * height) + le(0) + le(54) + le(40) + le(width) + le(topDown ? -height : height)
+        + le(1 | bits << 16) + QByteArray(24, '\0') + QByteArray(stride * height, '\0');
     char *p = bytes.data();
     for (int y = 0; y < height; ++y) {
         char *row = p + 54 + (topDown ? y : height - 1 - y) * stride;
@@ -68,10 +63,7 @@ QByteArray bitmapFile(int width, int height, int bits, bool topDown, const Pixel
 // The expected image entry data: width, height, 24, rows top to bottom in blue, green, red.
 QByteArray imageData(int width, int height, const PixelFunction &pixel = pattern)
 {
-    QByteArray data(12, '\0');
-    qToLittleEndian<quint32>(static_cast<quint32>(width), data.data());
-    qToLittleEndian<quint32>(static_cast<quint32>(height), data.data() + 4);
-    qToLittleEndian<quint32>(24, data.data() + 8);
+    QByteArray data = le(width) + le(height) + le(24);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const QRgb c = pixel(x, y);
@@ -81,21 +73,6 @@ QByteArray imageData(int width, int height, const PixelFunction &pixel = pattern
         }
     }
     return data;
-}
-
-QByteArray qtBitmap(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
-}
-
-QByteArray withField(QByteArray bytes, int offset, qint32 value)
-{
-    qToLittleEndian<qint32>(value, bytes.data() + offset);
-    return bytes;
 }
 
 const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1600000000);
@@ -140,8 +117,7 @@ private slots:
     void initTestCase();
     void wholeProjectReadsBack();
     void fixedWidthFields();
-    void onlyMainScript();
-    void packingTwiceDrawsNewKeys();
+    void onlyMainScriptPackedTwice();
     void builtInPiecesAsInOne();
     void bitmapConversion_data();
     void bitmapConversion();
@@ -192,7 +168,7 @@ void PackageTest::wholeProjectReadsBack()
     workspace.writeFile(p + "images/a24.bmp", bitmapFile(3, 5, 24, false), t0.addSecs(3));
     workspace.writeFile(p + "images/b32.bmp", bitmapFile(5, 2, 32, false), t0.addSecs(2));
     workspace.writeFile(p + "images/top.bmp", bitmapFile(4, 3, 24, true), t0.addSecs(1));
-    workspace.writeFile(p + "images/pal8.bmp", qtBitmap(palette), t0.addSecs(4));
+    workspace.writeFile(p + "images/pal8.bmp", TestPictures::bitmapBytes(palette), t0.addSecs(4));
     workspace.writeFile(p + "空文件.txt", QByteArray(), t0.addSecs(6));
     workspace.setModified(p + "ks.project", t0.addSecs(5));
     workspace.writeFile(p + "中文名称.dat", "数据", t0.addSecs(5));
@@ -230,9 +206,7 @@ void PackageTest::wholeProjectReadsBack()
     QVERIFY2(read, qPrintable(read.error()));
     const PackageContents &contents = *read;
     QCOMPARE(contents.type, 2u);
-    QCOMPARE(contents.name, QStringLiteral("演示"));
-    QCOMPARE(contents.version, QStringLiteral("暂无"));
-    QCOMPARE(contents.description, QStringLiteral("描述文字"));
+    QCOMPARE(QStringList({contents.name, contents.version, contents.description}), (QStringList{"演示", "暂无", "描述文字"}));
     QCOMPARE(u32(inner, 392), static_cast<quint32>(order.size()));
     QCOMPARE(contents.entries.size(), order.size());
 
@@ -306,14 +280,22 @@ void PackageTest::fixedWidthFields()
     QVERIFY(paths.contains(longFile));
 }
 
-void PackageTest::onlyMainScript()
+// The main script alone: sealed, its compiled form a plain entry and the package's main script.
+// Packed twice, the keys differ and the layout does not.
+void PackageTest::onlyMainScriptPackedTwice()
 {
     TestWorkspace workspace;
     workspace.writeFile("solo/main.script", "print('hi')");
     QVERIFY(ScriptCompiler::compileFile(workspace.absolute("solo/main.script"), workspace.absolute("solo")));
-    const Built built = buildProject(workspace.absolute("solo"), "solo");
-    QVERIFY2(built.compressedLength > 0, qPrintable(built.error));
-    const Result<PackageContents> contents = PackageReader::read(built.package, DeviceKey::privatePem());
+    const Built first = buildProject(workspace.absolute("solo"), "solo");
+    const Built second = buildProject(workspace.absolute("solo"), "solo");
+    QVERIFY2(first.compressedLength > 0 && second.compressedLength > 0, qPrintable(first.error));
+    QVERIFY(first.package != second.package);
+    const QByteArray a = PackageReader::openEnvelope(first.package).valueOr(QByteArray());
+    const QByteArray b = PackageReader::openEnvelope(second.package).valueOr(QByteArray());
+    QCOMPARE(a.mid(392, 12), b.mid(392, 12)); // entryCount, entry header length, entriesLength
+
+    const Result<PackageContents> contents = PackageReader::read(first.package, DeviceKey::privatePem());
     QVERIFY2(contents, qPrintable(contents.error()));
     QCOMPARE(contents->entries.size(), 2);
     QMap<QString, PackageEntryData> byName;
@@ -322,20 +304,6 @@ void PackageTest::onlyMainScript()
     QCOMPARE(byName.value("main.script").type, int(PackageEntry::SealedScript));
     QCOMPARE(byName.value("main.script.m").type, int(PackageEntry::PlainFile));
     QCOMPARE(byName.value("main.script.m").data, contents->mainScript);
-}
-
-void PackageTest::packingTwiceDrawsNewKeys()
-{
-    TestWorkspace workspace;
-    workspace.writeFile("twice/a.lua", "return 1");
-    workspace.writeFile("twice/b.txt", "text");
-    const Built first = buildProject(workspace.absolute("twice"), "twice");
-    const Built second = buildProject(workspace.absolute("twice"), "twice");
-    QVERIFY(first.compressedLength > 0 && second.compressedLength > 0);
-    QVERIFY(first.package != second.package);
-    const QByteArray a = PackageReader::openEnvelope(first.package).valueOr(QByteArray());
-    const QByteArray b = PackageReader::openEnvelope(second.package).valueOr(QByteArray());
-    QCOMPARE(a.mid(392, 12), b.mid(392, 12)); // entryCount, entry header length, entriesLength
 }
 
 void PackageTest::builtInPiecesAsInOne()
@@ -400,7 +368,7 @@ void PackageTest::bitmapConversion_data()
         for (int x = 0; x < 9; ++x)
             mono.setPixel(x, y, static_cast<uint>((x + y) & 1));
     QTest::newRow("1-bit through the image reader")
-        << qtBitmap(mono) << imageData(9, 2, [&mono](int x, int y) { return mono.pixel(x, y); });
+        << TestPictures::bitmapBytes(mono) << imageData(9, 2, [&mono](int x, int y) { return mono.pixel(x, y); });
 }
 
 void PackageTest::bitmapConversion()
@@ -510,22 +478,12 @@ void PackageTest::unopenableFileIsSkipped()
 }
 
 // An inner image laid out by hand: header, one entry of the given type and data, no main script.
-QByteArray innerImage(quint32 type, const QByteArray &data)
+QByteArray innerImage(qint32 type, const QByteArray &data)
 {
-    char header[416] = {};
-    qToLittleEndian<quint32>(0xBBCCAADD, header);
-    qToLittleEndian<quint32>(2, header + 8);
-    qToLittleEndian<quint32>(1, header + 392);
-    qToLittleEndian<quint32>(252, header + 396);
-    qToLittleEndian<quint32>(static_cast<quint32>(252 + data.size()), header + 400);
-    qToLittleEndian<quint32>(416, header + 404);
-    qToLittleEndian<quint32>(static_cast<quint32>(416 + 252 + data.size()), header + 408);
-    char entry[252] = {};
-    qToLittleEndian<quint32>(type, entry + 4);
-    std::memcpy(entry + 8, "f.bin", 5);
-    std::memcpy(entry + 48, "d/f.bin", 7);
-    qToLittleEndian<quint32>(static_cast<quint32>(data.size()), entry + 248);
-    return QByteArray(header, 416) + QByteArray(entry, 252) + data;
+    const int n = data.size();
+    return le(qint32(0xBBCCAADD)) + le(0) + le(2) + QByteArray(380, '\0') // magic, type 2, texts
+        + le(1) + le(252) + le(252 + n) + le(416) + le(416 + 252 + n) + le(0) // entries and where the main script starts
+        + le(0) + le(type) + QByteArray("f.bin").leftJustified(40, '\0') + QByteArray("d/f.bin").leftJustified(200, '\0') + le(n) + data;
 }
 
 void PackageTest::readerRefusesBrokenInnerImages_data()
@@ -542,18 +500,11 @@ void PackageTest::readerRefusesBrokenInnerImages_data()
     QTest::newRow("entry data past its area") << withField(good, 416 + 248, 5);
     QTest::newRow("unknown entry type") << innerImage(2, "data");
     QTest::newRow("image header cut") << innerImage(1, "12345678");
-    QByteArray huge(12, '\0');
-    qToLittleEndian<quint32>(0x7FFFFFFF, huge.data());
-    qToLittleEndian<quint32>(0x7FFFFFFF, huge.data() + 4);
-    qToLittleEndian<quint32>(24, huge.data() + 8);
+    const QByteArray huge = le(0x7FFFFFFF) + le(0x7FFFFFFF) + le(24);
     QTest::newRow("image sizes overflowing") << innerImage(1, huge);
     QTest::newRow("image sizes against the data") << innerImage(1, withField(huge, 0, 2).left(12) + "abc");
     QTest::newRow("script header cut") << innerImage(5, QByteArray(143, '\0'));
-    QByteArray script(144 + 16, '\0');
-    qToLittleEndian<quint32>(0x11223ABC, script.data());
-    qToLittleEndian<quint32>(144, script.data() + 4);
-    qToLittleEndian<quint32>(128, script.data() + 12);
-    QTest::newRow("script key that does not unwrap") << innerImage(5, script);
+    QTest::newRow("script key that does not unwrap") << innerImage(5, le(0x11223ABC) + le(144) + le(0) + le(128) + QByteArray(144, '\0'));
 }
 
 void PackageTest::readerRefusesBrokenInnerImages()

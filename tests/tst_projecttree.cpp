@@ -59,16 +59,12 @@ private slots:
     void followsDiskWithinOnePass();
     void unchangedDirectoriesStillFollowTheDisk();
     void listsWhatBelongs();
-    void projectAppearsWhenProjectFileArrives();
     void activeProjectFallsBack();
-    void itemData();
+    void itemDataAndProjectInfo();
     void newEntries_data();
     void newEntries();
     void deleteEntries();
-    void deletingAnOpenScriptClosesItsTab();
     void showInFileBrowserAndLaunch();
-    void doubleClickScriptActivatesItsProject();
-    void readProjectInfoThroughTree();
     void newProjectCommand();
 
 private:
@@ -100,6 +96,8 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     ws->makeProject(QStringLiteral("old"), base);
     ws->makeProject(QStringLiteral("new"), base.addSecs(100));
     ws->makeProject(QStringLiteral("mid"), base.addSecs(50));
+    ws->writeFile(QStringLiteral("工程目录/old/lib/x.lua"), "return 1");
+    ws->setModified(QStringLiteral("工程目录/old"), base);
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     QCOMPARE(projectNames(tree), (QStringList{"new", "mid", "old"}));
@@ -108,9 +106,14 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     // Other projects never get a foreground of their own.
     QCOMPARE(tree->projectItem(QStringLiteral("mid"))->data(0, Qt::ForegroundRole), QVariant());
 
-    window.setActiveProject(QStringLiteral("old"));
+    // Double-clicking a script activates its project; projects and directories only fold.
+    QTreeWidgetItem *script = child(child(tree->projectItem(QStringLiteral("old")), QStringLiteral("lib")), QStringLiteral("x.lua"));
+    window.on_projectTreeWidget_itemDoubleClicked(script, 0);
+    QCOMPARE(window.activeProject(), QStringLiteral("old"));
     QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlue);
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlack);
+    window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("new")), 0);
+    QCOMPARE(window.activeProject(), QStringLiteral("old"));
     // A name without an item still becomes the active name.
     window.setActiveProject(QStringLiteral("ghost"));
     QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
@@ -192,23 +195,14 @@ void TestProjectTree::listsWhatBelongs()
     names.sort();
     QCOMPARE(names, (QStringList{".hidden", "main.script", "shot.M", "sub"}));
     QCOMPARE(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("sub"))->childCount(), 0);
-}
 
-void TestProjectTree::projectAppearsWhenProjectFileArrives()
-{
-    QVERIFY(QDir().mkpath(ws->absolute(QStringLiteral("工程目录/later"))));
-    ProjectManagerWindow window;
-    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList());
-    QCOMPARE(window.activeProject(), QString());
-    ws->writeFile(QStringLiteral("工程目录/later/ks.project"), "<name>later</name>");
+    // A directory is a project while its project file is there.
+    ws->writeFile(QStringLiteral("工程目录/plain/ks.project"), "<name>plain</name>");
     window.updateProjectTree();
-    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList{"later"});
-    QCOMPARE(window.activeProject(), QStringLiteral("later"));
-
-    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/later/ks.project"))));
+    QCOMPARE(projectNames(tree), (QStringList{"p", "plain"}));
+    QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/plain/ks.project"))));
     window.updateProjectTree();
-    QCOMPARE(projectNames(window.form()->projectTreeWidget), QStringList());
-    QCOMPARE(window.activeProject(), QString());
+    QCOMPARE(projectNames(tree), QStringList{"p"});
 }
 
 void TestProjectTree::activeProjectFallsBack()
@@ -232,22 +226,39 @@ void TestProjectTree::activeProjectFallsBack()
     QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
 }
 
-void TestProjectTree::itemData()
+// What the tree tells of a project: its items' kinds and paths, its directory, its file's name
+// and description cut to the caller's buffers.
+void TestProjectTree::itemDataAndProjectInfo()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
     ws->writeFile(QStringLiteral("工程目录/p/img/a.bmp"), "x");
+    const QString longName = QString(100, QChar(0x6D4B)); // 300 bytes of UTF-8
+    ws->writeFile(QStringLiteral("工程目录/p/ks.project"),
+                  "<project><name>" + longName.toUtf8() + "</name><desc>d\nline</desc></project>");
     ProjectManagerWindow window;
     QTreeWidgetItem *project = window.form()->projectTreeWidget->projectItem(QStringLiteral("p"));
-    QCOMPARE(project->data(0, ProjectTree::KindRole).toInt(), 0);
-    QCOMPARE(project->data(0, ProjectTree::NameRole).toString(), QStringLiteral("p"));
-    QCOMPARE(project->data(0, ProjectTree::PathRole).toString(), dir);
     QTreeWidgetItem *img = child(project, QStringLiteral("img"));
-    QCOMPARE(img->data(0, ProjectTree::KindRole).toInt(), 2);
     QTreeWidgetItem *bmp = child(img, QStringLiteral("a.bmp"));
-    QCOMPARE(bmp->data(0, ProjectTree::KindRole).toInt(), 1);
-    QCOMPARE(bmp->data(0, ProjectTree::PathRole).toString(), dir + QStringLiteral("/img/a.bmp"));
+    const auto roles = [](const QTreeWidgetItem *item) {
+        return QStringList{item->data(0, ProjectTree::KindRole).toString(), item->data(0, ProjectTree::PathRole).toString()};
+    };
+    QCOMPARE(roles(project), (QStringList{"0", dir}));
+    QCOMPARE(project->data(0, ProjectTree::NameRole).toString(), QStringLiteral("p"));
+    QCOMPARE(roles(img).first(), QStringLiteral("2"));
+    QCOMPARE(roles(bmp), (QStringList{"1", dir + QStringLiteral("/img/a.bmp")}));
     QCOMPARE(window.projectDirectory(QStringLiteral("p")), dir);
     QCOMPARE(window.projectDirectory(QStringLiteral("none")), QString());
+
+    char name[255];
+    char description[64];
+    std::memset(name, 'x', sizeof name);
+    window.readProjectInfo(QStringLiteral("p"), name, sizeof name, description, sizeof description);
+    // 254 bytes are allowed; 84 whole characters take 252 of them.
+    QCOMPARE(QByteArray(name), QString(84, QChar(0x6D4B)).toUtf8());
+    QCOMPARE(QByteArray(description), QByteArray("d\nline"));
+    std::memset(name, 'x', sizeof name);
+    window.readProjectInfo(QStringLiteral("missing"), name, sizeof name);
+    QCOMPARE(QByteArray(name), QByteArray());
 }
 
 void TestProjectTree::newEntries_data()
@@ -307,10 +318,14 @@ void TestProjectTree::deleteEntries()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
     ws->writeFile(QStringLiteral("工程目录/p/a.txt"), "a");
-    ws->writeFile(QStringLiteral("工程目录/p/d/x.txt"), "x");
+    ws->writeFile(QStringLiteral("工程目录/p/d/a.lua"), "a = 1");
+    ws->writeFile(QStringLiteral("工程目录/p/d/b.lua"), "b = 1");
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     QSignalSpy deleted(tree, &ProjectTree::signal_deleted);
+    window.openScript(dir + QStringLiteral("/d/a.lua"));
+    window.openScript(dir + QStringLiteral("/d/b.lua"));
+    window.scriptEditor()->append(QStringLiteral("-- unsaved"));
 
     // Asked first, No by default: nothing happens.
     QString question;
@@ -323,43 +338,29 @@ void TestProjectTree::deleteEntries()
     QCOMPARE(question, QStringLiteral("确定要删除文件“a.txt”吗？"));
     QVERIFY(QFileInfo::exists(dir + QStringLiteral("/a.txt")));
 
-    // Yes: into the desktop's trash, from where the author can bring it back.
+    // Yes: into the desktop's trash, from where the author can bring it back. Of the scripts
+    // open from a deleted directory, the unmodified one's tab closes; the modified one stays
+    // with its text, and the author is told.
     ModalAnswerer::answerMessageBox(QMessageBox::Yes);
     tree->runMenuCommand(QStringLiteral("删除该文件"), ProjectTree::FileKind, QStringLiteral("a.txt"), dir + QStringLiteral("/a.txt"));
-    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
-    tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d")));
-    QCOMPARE(ws->readFile(QStringLiteral(".local/share/Trash/files/a.txt")), QByteArray("a"));
-    QVERIFY(QFileInfo::exists(ws->trashed(QStringLiteral("d/x.txt"))));
-    QCOMPARE(deleted.size(), 2);
-    window.updateProjectTree();
-    QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), QStringList{"main.script"});
-}
-
-void TestProjectTree::deletingAnOpenScriptClosesItsTab()
-{
-    const QString dir = ws->makeProject(QStringLiteral("p"), base);
-    ws->writeFile(QStringLiteral("工程目录/p/lib/a.lua"), "a = 1");
-    ws->writeFile(QStringLiteral("工程目录/p/lib/b.lua"), "b = 1");
-    ProjectManagerWindow window;
-    window.openScript(dir + QStringLiteral("/lib/a.lua"));
-    window.openScript(dir + QStringLiteral("/lib/b.lua"));
-    window.scriptEditor()->append(QStringLiteral("-- unsaved"));
-
-    // The unmodified tab closes; the modified one stays with its text, and the author is told.
     QString notice;
     ModalAnswerer::whenDialog<QMessageBox>([&notice](QMessageBox *box) {
         box->button(QMessageBox::Yes)->click();
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
     });
-    window.form()->projectTreeWidget->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind,
-                                                     QStringLiteral("lib"), dir + QStringLiteral("/lib"));
+    tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
     QTRY_VERIFY(!notice.isEmpty());
-    QVERIFY(notice.contains(dir + QStringLiteral("/lib/a.lua")) && notice.contains(dir + QStringLiteral("/lib/b.lua")));
+    QVERIFY(notice.contains(dir + QStringLiteral("/d/a.lua")) && notice.contains(dir + QStringLiteral("/d/b.lua")));
     QCOMPARE(window.openEditors().size(), 1);
-    QCOMPARE(window.scriptPath(), dir + QStringLiteral("/lib/b.lua"));
+    QCOMPARE(window.scriptPath(), dir + QStringLiteral("/d/b.lua"));
     QVERIFY(window.isScriptModified());
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d")));
+    QCOMPARE(ws->readFile(QStringLiteral(".local/share/Trash/files/a.txt")), QByteArray("a"));
+    QVERIFY(QFileInfo::exists(ws->trashed(QStringLiteral("d/b.lua"))));
+    QCOMPARE(deleted.size(), 2);
+    window.updateProjectTree();
+    QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), QStringList{"main.script"});
 }
 
 void TestProjectTree::showInFileBrowserAndLaunch()
@@ -377,55 +378,24 @@ void TestProjectTree::showInFileBrowserAndLaunch()
                                       QUrl::fromLocalFile(dir + QStringLiteral("/data.bin"))}));
 }
 
-void TestProjectTree::doubleClickScriptActivatesItsProject()
-{
-    ws->makeProject(QStringLiteral("a"), base);
-    ws->makeProject(QStringLiteral("b"), base.addSecs(10));
-    ws->writeFile(QStringLiteral("工程目录/a/lib/x.lua"), "return 1");
-    ws->setModified(QStringLiteral("工程目录/a"), base);
-    ProjectManagerWindow window;
-    ProjectTree *tree = window.form()->projectTreeWidget;
-    QCOMPARE(window.activeProject(), QStringLiteral("b"));
-    QTreeWidgetItem *lua = child(child(tree->projectItem(QStringLiteral("a")), QStringLiteral("lib")), QStringLiteral("x.lua"));
-    window.on_projectTreeWidget_itemDoubleClicked(lua, 0);
-    QCOMPARE(window.activeProject(), QStringLiteral("a"));
-    QCOMPARE(colourOf(tree, QStringLiteral("a")), kBlue);
-    QCOMPARE(colourOf(tree, QStringLiteral("b")), kBlack);
-
-    // Projects and directories only fold.
-    window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("b")), 0);
-    QCOMPARE(window.activeProject(), QStringLiteral("a"));
-}
-
-void TestProjectTree::readProjectInfoThroughTree()
-{
-    ws->makeProject(QStringLiteral("p"), base);
-    const QString longName = QString(100, QChar(0x6D4B)); // 300 bytes of UTF-8
-    ws->writeFile(QStringLiteral("工程目录/p/ks.project"),
-                  "<project><name>" + longName.toUtf8() + "</name><desc>d\nline</desc></project>");
-    ProjectManagerWindow window;
-    char name[255];
-    char description[64];
-    std::memset(name, 'x', sizeof name);
-    window.readProjectInfo(QStringLiteral("p"), name, sizeof name, description, sizeof description);
-    // 254 bytes are allowed; 84 whole characters take 252 of them.
-    QCOMPARE(QByteArray(name), QString(84, QChar(0x6D4B)).toUtf8());
-    QCOMPARE(QByteArray(description), QByteArray("d\nline"));
-
-    std::memset(name, 'x', sizeof name);
-    window.readProjectInfo(QStringLiteral("missing"), name, sizeof name);
-    QCOMPARE(QByteArray(name), QByteArray());
-}
-
 void TestProjectTree::newProjectCommand()
 {
     ws->makeProject(QStringLiteral("other"), base);
     ProjectManagerWindow window;
-    ModalAnswerer::whenDialog<QDialog>([](QDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("leProjectName"))->setText(QStringLiteral("demo"));
+    // A name that would leave the workspace is refused, and the dialog stays for another.
+    QString title, refusal;
+    ModalAnswerer::whenDialog<QDialog>([&](QDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("leProjectName"));
+        name->setText(QStringLiteral("../evil"));
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &refusal);
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
+        name->setText(QStringLiteral("demo"));
         dialog->findChild<QPushButton *>(QStringLiteral("pbOK"))->click();
     });
     window.form()->new_project_action->trigger();
+    QCOMPARE(title, QStringLiteral("提示"));
+    QCOMPARE(refusal, QStringLiteral("名称中不能包含“/”或“\\”。"));
+    QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("evil"))));
     QVERIFY(QFileInfo(ws->absolute(QStringLiteral("工程目录/demo/ks.project"))).isFile());
     QCOMPARE(window.activeProject(), QStringLiteral("demo"));
     QVERIFY(window.form()->projectTreeWidget->projectItem(QStringLiteral("demo")));

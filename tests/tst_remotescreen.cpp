@@ -1,6 +1,7 @@
 // The remote screen window, the connect dialog, the connection manager and the remote import,
 // end to end with the simulated device over loopback.
 #include "app/ui/ProjectManagerWindow.h"
+#include "common/ui/LogView.h"
 #include "device/ui/ConnectionManagerDialog.h"
 #include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
@@ -28,7 +29,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
@@ -56,18 +56,13 @@ void showFrame(RemoteScreenDialog &window, const QImage &picture, int depth = 32
     window.slot_setRemoteScreen(buffer, info, mode);
 }
 
-QString savePicture(const QTemporaryDir &dir, const QImage &picture)
-{
-    const QString path = dir.filePath(QStringLiteral("screen.png"));
-    if (!picture.save(path))
-        qFatal("cannot save the test picture");
-    return path;
-}
-
-SimOptions pictureOptions(const QString &path, int depth = 32, int mode = 0)
+// The simulated device showing the picture, saved into the workspace.
+SimOptions pictureOptions(const TestWorkspace &ws, const QImage &picture, int depth, int mode)
 {
     SimOptions options = SimulatorRun::options();
-    options.imagePath = path;
+    options.imagePath = ws.absolute(QStringLiteral("screen.png"));
+    if (!picture.save(options.imagePath))
+        qFatal("cannot save the test picture");
     options.depth = depth;
     options.screencapMode = mode;
     options.fps = 100;
@@ -96,6 +91,8 @@ QStringList touches(const SimulatorRun &sim)
     return found;
 }
 
+const QString kConnected = QStringLiteral("连接成功，开启远程屏幕！");
+
 // What the connect dialog did when the author filled it in and pressed "连接".
 struct ConnectAttempt
 {
@@ -103,9 +100,9 @@ struct ConnectAttempt
     bool stayedOpen = false;
 };
 
-// Runs the connect dialog through open(), fills in address and port and presses "连接". A
-// start that fails leaves the dialog open; it is then cancelled.
-ConnectAttempt connectThroughDialog(const std::function<void()> &open, const QString &address, const QString &port)
+// Opens the connect dialog from the main window's menu, fills in address and port and presses
+// "连接". A start that fails leaves the dialog open; it is then cancelled.
+ConnectAttempt connectFrom(ProjectManagerWindow &main, const QString &address, const QString &port)
 {
     ConnectAttempt attempt;
     ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&attempt, address, port](RemoteConnectInfoInputDialog *d) {
@@ -114,28 +111,13 @@ ConnectAttempt connectThroughDialog(const std::function<void()> &open, const QSt
         QTimer::singleShot(15000, d, &QDialog::reject); // a window that never gets a frame must not hang the test
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &attempt.boxText);
         d->form()->pbConnect->click();
-        if (attempt.boxText != QStringLiteral("连接成功，开启远程屏幕！")) {
+        if (attempt.boxText != kConnected) {
             attempt.stayedOpen = d->isVisible();
             d->form()->pbCancel->click();
         }
     });
-    open();
+    main.form()->remote_screen_action->trigger();
     return attempt;
-}
-
-ConnectAttempt connectFrom(ProjectManagerWindow &main, const QString &address, const QString &port)
-{
-    return connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); }, address, port);
-}
-
-QStringList lines(const QPlainTextEdit *edit)
-{
-    return edit->toPlainText().split(QLatin1Char('\n'));
-}
-
-QStringList filesIn(const QString &directory)
-{
-    return QDir(directory).entryList(QDir::Files, QDir::Name);
 }
 
 } // namespace
@@ -148,11 +130,9 @@ private slots:
     void cleanup();
 
     // The window.
-    void connectDialogShowsWindowOnFirstFrame();
+    void connectDialogShowsOneWindowAtATime();
     void frameLabelsAndPicture_data();
     void frameLabelsAndPicture();
-    void rotation_data();
-    void rotation();
     void pictureSurvivesItsBuffer_data();
     void pictureSurvivesItsBuffer();
     void fourthByteIsNoAlpha_data();
@@ -160,27 +140,20 @@ private slots:
     void firstFramePlacementAndFrameArea_data();
     void firstFramePlacementAndFrameArea();
     void wideFirstFrameFitsTheDesktop();
-    void touchesKeysAndContextMenu();
-    void closingStopsFramesKeepsControl();
-    void newWindowRetiresTheEarlierOne();
+    void touchesKeysThenClosing();
     void connectFailures_data();
     void connectFailures();
 
     // Colour picker and screenshots in the window.
-    void positionSwappedUnderRotationNotInBuffer();
-    void colourShortcuts();
+    void colourPickerInTheWindow();
     void screenshotsIntoTheProject();
-    void windowWithoutFrameSavesLikeNoWindow();
 
     // Connection manager and remote import.
-    void connectionManager();
+    void connectionManagerAndRememberedAddress();
     void importBuiltPackage();
     void importFailures_data();
     void importFailures();
-    void importNeedsAddressAndPath();
-    void importUsesTheOpenConnection();
-    void sendFailureIsReported();
-    void addressRememberedAcrossDialogs();
+    void importAsksThenUsesTheOpenConnection();
 };
 
 void TestRemoteScreen::cleanup()
@@ -192,36 +165,54 @@ void TestRemoteScreen::cleanup()
 
 // ---- The window -------------------------------------------------------------------------------
 
-void TestRemoteScreen::connectDialogShowsWindowOnFirstFrame()
+void TestRemoteScreen::connectDialogShowsOneWindowAtATime()
 {
     TestWorkspace ws;
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    QVERIFY(sim.start());
     ProjectManagerWindow main;
-
-    const ConnectAttempt attempt = connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); },
-                                                        QStringLiteral("127.0.0.1"), QString::number(sim.device.port()));
-    QCOMPARE(attempt.boxText, QStringLiteral("连接成功，开启远程屏幕！"));
-    RemoteScreenDialog *window = lastRemoteScreenDialog;
-    QVERIFY(window);
-    QVERIFY(window->isFirstFrameShown());
-    QVERIFY(window->isVisible());
-    QCOMPARE(window->parentWidget(), &main);
-    QCOMPARE(window->windowTitle(), QStringLiteral("远程设备控制器"));
-    QVERIFY(!window->form()->bg111_2->isVisibleTo(window));
-    QCOMPARE(window->deviceAddress(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(window->devicePort(), int(sim.device.port()));
+    const QString port = QString::number(sim.device.port());
+    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, kConnected);
+    QPointer<RemoteScreenDialog> first = lastRemoteScreenDialog;
+    QVERIFY(first && first->isFirstFrameShown() && first->isVisible());
+    QCOMPARE(first->parentWidget(), &main);
+    QCOMPARE(first->windowTitle(), QStringLiteral("远程设备控制器"));
+    QVERIFY(!first->form()->bg111_2->isVisibleTo(first));
+    QCOMPARE(first->deviceAddress(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(first->devicePort(), int(sim.device.port()));
     QCOMPARE(rememberedDeviceAddress, QStringLiteral("127.0.0.1"));
     QVERIFY(deviceController.isConnected());
-    QCOMPARE(window->picture()->size(), QSize(36, 64));
-    QCOMPARE(window->colorPanel()->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
-    QCOMPARE(window->colorPanel()->form()->leColor->text(), QStringLiteral("(无)"));
+    QCOMPARE(first->picture()->size(), QSize(36, 64));
+    QCOMPARE(first->colorPanel()->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
+    QCOMPARE(first->colorPanel()->form()->leColor->text(), QStringLiteral("(无)"));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     // The saver names directories after this window's frames from now on.
     const auto remote = main.lastRemoteScreen();
     QVERIFY(remote.has_value());
     QCOMPARE(QList<int>({remote->width, remote->height, remote->screencapMode}), QList<int>({36, 64, 0}));
+
+    // Opened and cancelled: the window in use stays and stays the saver's.
+    bool forgottenWhileOpen = false;
+    QStringList fields;
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
+        forgottenWhileOpen = !lastRemoteScreenDialog;
+        fields = QStringList{d->form()->leIP->text(), d->form()->lePort->text()};
+        d->form()->pbCancel->click();
+    });
+    main.form()->remote_screen_action->trigger();
+    QVERIFY(forgottenWhileOpen);
+    QCOMPARE(fields, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("7000")}));
+    QCOMPARE(lastRemoteScreenDialog.data(), first.data());
+    QVERIFY(first->isVisible());
+
+    // A new window: the earlier one is closed and released, and only the new one gets frames.
+    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, kConnected);
+    QVERIFY(!first);
+    RemoteScreenDialog *second = lastRemoteScreenDialog;
+    QVERIFY(second && second->isVisible());
+    QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
+    const qint64 key = second->picture()->shownPicture().source().cacheKey();
+    QTRY_VERIFY(second->picture()->shownPicture().source().cacheKey() != key);
 }
 
 void TestRemoteScreen::frameLabelsAndPicture_data()
@@ -239,11 +230,10 @@ void TestRemoteScreen::frameLabelsAndPicture()
     QFETCH(int, depth);
     QFETCH(int, mode);
     QFETCH(QString, modeText);
-    QTemporaryDir dir;
+    TestWorkspace ws;
     const QImage picture = TestPictures::codedPixmap(9, 6).toImage(); // odd width: padded rows
-    SimulatorRun sim(pictureOptions(savePicture(dir, picture), depth, mode));
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    SimulatorRun sim(pictureOptions(ws, picture, depth, mode));
+    QVERIFY(sim.start());
 
     RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
@@ -259,61 +249,35 @@ void TestRemoteScreen::frameLabelsAndPicture()
     QCOMPARE(shown(window), asShown(picture, depth));
 }
 
-void TestRemoteScreen::rotation_data()
-{
-    QTest::addColumn<int>("rightClicks");
-    QTest::addColumn<int>("leftClicks");
-    QTest::addColumn<int>("degrees");
-    QTest::newRow("90") << 1 << 0 << 90;
-    QTest::newRow("180") << 2 << 0 << 180;
-    QTest::newRow("-90") << 0 << 1 << -90;
-    QTest::newRow("-360") << 0 << 4 << -360;
-    QTest::newRow("450") << 5 << 0 << 450;
-}
-
-void TestRemoteScreen::rotation()
-{
-    QFETCH(int, rightClicks);
-    QFETCH(int, leftClicks);
-    QFETCH(int, degrees);
-    QTemporaryDir dir;
-    const QImage picture = TestPictures::codedPixmap(12, 7).toImage();
-    SimulatorRun sim(pictureOptions(savePicture(dir, picture)));
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
-    RemoteScreenDialog window(deviceController);
-    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
-    QTRY_VERIFY(window.isFirstFrameShown());
-
-    for (int i = 0; i < rightClicks; ++i)
-        window.form()->pbRightRotate->click();
-    for (int i = 0; i < leftClicks; ++i)
-        window.form()->pbLeftRotate->click();
-    QCOMPARE(window.rotationDegrees(), degrees);
-    const QImage expected = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), degrees / 90);
-    QTRY_COMPARE(shown(window), expected); // from the next frame on
-    QCOMPARE(window.picture()->size(), expected.size());
-    QCOMPARE(window.form()->labRR->text(), QStringLiteral("12x7"));
-}
-
 void TestRemoteScreen::pictureSurvivesItsBuffer_data()
 {
     QTest::addColumn<int>("depth");
     QTest::addColumn<int>("rightClicks");
+    QTest::addColumn<int>("leftClicks");
+    QTest::addColumn<int>("degrees");
     for (int depth : {16, 24, 32}) {
-        QTest::addRow("%d bits", depth) << depth << 0;
-        QTest::addRow("%d bits turned", depth) << depth << 1;
+        QTest::addRow("%d bits", depth) << depth << 0 << 0 << 0;
+        QTest::addRow("%d bits turned", depth) << depth << 1 << 0 << 90;
     }
+    QTest::newRow("180") << 32 << 2 << 0 << 180;
+    QTest::newRow("-90") << 32 << 0 << 1 << -90;
+    QTest::newRow("-360") << 32 << 0 << 4 << -360;
+    QTest::newRow("450") << 32 << 5 << 0 << 450;
 }
 
 void TestRemoteScreen::pictureSurvivesItsBuffer()
 {
     QFETCH(int, depth);
     QFETCH(int, rightClicks);
+    QFETCH(int, leftClicks);
+    QFETCH(int, degrees);
     const QImage picture = TestPictures::codedPixmap(64, 48).toImage();
     RemoteScreenDialog window(deviceController);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
+    for (int i = 0; i < leftClicks; ++i)
+        window.form()->pbLeftRotate->click();
+    QCOMPARE(window.rotationDegrees(), degrees);
     FBInfo info;
     FrameBuffer buffer = SimFrameEncoder::frame(picture, depth, &info);
     window.slot_setRemoteScreen(buffer, info, 1);
@@ -324,9 +288,10 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
         reuse.emplace_back(new uchar[size_t(info.dataSize)]);
         std::memset(reuse.back().get(), 0x5A, size_t(info.dataSize));
     }
-    const QImage expected = TestPictures::turnedClockwise(asShown(picture, depth), rightClicks);
+    const QImage expected = TestPictures::turnedClockwise(asShown(picture, depth), degrees / 90);
     QCOMPARE(shown(window), expected);
     QCOMPARE(window.picture()->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
+    QCOMPARE(window.form()->labRR->text(), QStringLiteral("64x48")); // the device's size, never turned
 }
 
 void TestRemoteScreen::fourthByteIsNoAlpha_data()
@@ -411,11 +376,10 @@ void TestRemoteScreen::wideFirstFrameFitsTheDesktop()
     QVERIFY(window.frameArea()->width() < available.width()); // the picture scrolls in it
 }
 
-void TestRemoteScreen::touchesKeysAndContextMenu()
+void TestRemoteScreen::touchesKeysThenClosing()
 {
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    QVERIFY(sim.start());
     RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port())); // connections stay single
@@ -443,68 +407,22 @@ void TestRemoteScreen::touchesKeysAndContextMenu()
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(12, 34));
     QApplication::sendEvent(&window, &menu);
     QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("(12,34)"));
-}
 
-void TestRemoteScreen::closingStopsFramesKeepsControl()
-{
-    SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
-    RemoteScreenDialog window(deviceController);
-    QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
-    QTRY_VERIFY(window.isFirstFrameShown());
+    // Closed: no frames, the control link stays, and a press on its picture goes nowhere.
+    const int closedBefore = sim.events.count(QStringLiteral("frame connection closed"));
     window.show();
     window.close();
-    QTRY_VERIFY(sim.events.contains(QStringLiteral("frame connection closed")));
+    QTRY_COMPARE(sim.events.count(QStringLiteral("frame connection closed")), closedBefore + 1);
     QVERIFY(deviceController.isConnected());
     QVERIFY(!sim.events.contains(QStringLiteral("control connection closed")));
-
-    // Unsubscribed: no frames, and a press on its picture goes nowhere.
     const qint64 pictureKey = window.picture()->shownPicture().source().cacheKey();
     mouse(window.picture(), QEvent::MouseButtonPress, QPointF(3, 4));
     key(&window, QEvent::KeyPress, Qt::Key_B);
     QVERIFY(deviceController.sendTouchPress(1, 2));
-    QTRY_VERIFY(!touches(sim).isEmpty());
-    QCOMPARE(touches(sim), QStringList{QStringLiteral("touch press (1, 2)")});
+    QTRY_COMPARE(touches(sim), expected + QStringList{QStringLiteral("touch press (1, 2)")});
     QCOMPARE(window.picture()->shownPicture().source().cacheKey(), pictureKey);
     // The closed window still tells the saver its last frame.
     QCOMPARE(window.frameInfo().width, 36);
-}
-
-void TestRemoteScreen::newWindowRetiresTheEarlierOne()
-{
-    TestWorkspace ws;
-    SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
-    ProjectManagerWindow main;
-    const QString port = QString::number(sim.device.port());
-    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
-    QPointer<RemoteScreenDialog> first = lastRemoteScreenDialog;
-    QVERIFY(first && first->isVisible());
-
-    // Opened and cancelled: the window in use stays and stays the saver's.
-    bool forgottenWhileOpen = false;
-    QStringList fields;
-    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
-        forgottenWhileOpen = !lastRemoteScreenDialog;
-        fields = QStringList{d->form()->leIP->text(), d->form()->lePort->text()};
-        d->form()->pbCancel->click();
-    });
-    main.form()->remote_screen_action->trigger();
-    QVERIFY(forgottenWhileOpen);
-    QCOMPARE(fields, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("7000")}));
-    QCOMPARE(lastRemoteScreenDialog.data(), first.data());
-    QVERIFY(first->isVisible());
-
-    // A new window: the earlier one is closed and released, and only the new one gets frames.
-    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, QStringLiteral("连接成功，开启远程屏幕！"));
-    QVERIFY(!first);
-    RemoteScreenDialog *second = lastRemoteScreenDialog;
-    QVERIFY(second && second->isVisible());
-    QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
-    const qint64 key = second->picture()->shownPicture().source().cacheKey();
-    QTRY_VERIFY(second->picture()->shownPicture().source().cacheKey() != key);
 }
 
 void TestRemoteScreen::connectFailures_data()
@@ -523,6 +441,7 @@ void TestRemoteScreen::connectFailures()
     QFETCH(int, triedPort);
     const QString address = silentAddress ? SimulatorRun::silentAddress() : QStringLiteral("127.0.0.1");
     TestWorkspace ws;
+    ws.makeProject(QStringLiteral("demo"));
     ProjectManagerWindow main;
     const ConnectAttempt attempt = connectFrom(main, address, port);
     QCOMPARE(attempt.boxText, QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"));
@@ -533,27 +452,43 @@ void TestRemoteScreen::connectFailures()
     QVERIFY(lastRemoteScreenDialog);
     QVERIFY(!lastRemoteScreenDialog->isVisible());
     QCOMPARE(rememberedDeviceAddress, address);
+    // A window that never had a frame names no directory: screenshots go where they go without one.
+    QVERIFY(!main.lastRemoteScreen().has_value());
+    QPixmap shot = TestPictures::codedPixmap(5, 5);
+    main.handleScreencap(shot, 0, 0, 5, 5);
+    QCOMPARE(ws.files(QStringLiteral("工程目录/demo/截图")).size(), 1);
 }
 
 // ---- Colour picker and screenshots --------------------------------------------------------------
 
-void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
+// Positions are shown swapped while the picture is turned and buffered as they are, by the six
+// keys; Ctrl+0 clears the buffers.
+void TestRemoteScreen::colourPickerInTheWindow()
 {
     const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
     RemoteScreenDialog window(deviceController);
     window.form()->pbRightRotate->click();
     showFrame(window, picture);
-    const QImage turned = TestPictures::turnedClockwise(picture.convertToFormat(QImage::Format_RGB32), 1);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(window.picture()->size(), QSize(50, 60));
-
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
     QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
-    const QRgb value = turned.pixel(30, 40) & 0xFFFFFF;
-    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", value));
-    QCOMPARE(window.colorPanel()->form()->leRed->text(), QString::number(qRed(value)));
-    window.form()->action_save_color1->trigger();
-    QCOMPARE(window.colorPanel()->form()->leBufPoint1->text(), QStringLiteral("30,40"));
-    QCOMPARE(window.colorPanel()->form()->leBufColor1->text(), QString::asprintf("0x%06X", value));
+    const QString colour = QString::asprintf("0x%06X", TestPictures::turnedClockwise(picture, 1).pixel(30, 40) & 0xFFFFFF);
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), colour);
+    for (int n = 1; n <= 6; ++n)
+        QTest::keyClick(&window, Qt::Key(Qt::Key_0 + n), Qt::ControlModifier);
+    for (int n = 1; n <= 6; ++n) {
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("30,40"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufColor%1").arg(n))->text(), colour);
+        QVERIFY(!window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
+    }
+    QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
+    for (int n = 1; n <= 6; ++n) {
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QString());
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
+    }
 
     // Upright again: no swap.
     window.form()->pbLeftRotate->click();
@@ -563,55 +498,24 @@ void TestRemoteScreen::positionSwappedUnderRotationNotInBuffer()
     QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", picture.pixel(30, 40) & 0xFFFFFF));
 }
 
-void TestRemoteScreen::colourShortcuts()
-{
-    const QImage picture = TestPictures::codedPixmap(40, 30).toImage();
-    RemoteScreenDialog window(deviceController);
-    showFrame(window, picture);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    mouse(window.picture(), QEvent::MouseMove, QPointF(5, 6), Qt::NoButton);
-    for (int n = 1; n <= 6; ++n)
-        QTest::keyClick(&window, Qt::Key(Qt::Key_0 + n), Qt::ControlModifier);
-    const QString colour = QString::asprintf("0x%06X", TestPictures::coded(5, 6) & 0xFFFFFF);
-    for (int n = 1; n <= 6; ++n) {
-        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("5,6"));
-        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufColor%1").arg(n))->text(), colour);
-        QVERIFY(!window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
-    }
-    QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
-    for (int n = 1; n <= 6; ++n) {
-        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QString());
-        QVERIFY(window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
-    }
-}
-
 void TestRemoteScreen::screenshotsIntoTheProject()
 {
     TestWorkspace ws;
     ws.makeProject(QStringLiteral("demo"));
-    QTemporaryDir pictures;
-    const QImage picture = TestPictures::codedPixmap(720, 1280).toImage();
-    SimOptions options = pictureOptions(savePicture(pictures, picture), 32, 1);
-    options.fps = 10;
-    SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const QImage picture = TestPictures::codedPixmap(72, 128).toImage();
+    SimulatorRun sim(pictureOptions(ws, picture, 32, 1));
+    QVERIFY(sim.start());
     ProjectManagerWindow main;
     QCOMPARE(main.activeProject(), QStringLiteral("demo"));
-    QCOMPARE(connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); }, QStringLiteral("127.0.0.1"),
-                                  QString::number(sim.device.port()))
-                 .boxText,
-             QStringLiteral("连接成功，开启远程屏幕！"));
+    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), QString::number(sim.device.port())).boxText, kConnected);
     RemoteScreenDialog *window = lastRemoteScreenDialog;
     QVERIFY(window);
-    const QString dir = ws.absolute(QStringLiteral("工程目录/demo/优化模式/720x1280"));
-    const auto newFile = [&dir](const QStringList &before) {
-        QStringList added = filesIn(dir);
+    const QString dir = QStringLiteral("工程目录/demo/优化模式/72x128");
+    const auto newFile = [&ws, &dir](const QStringList &before) {
+        QStringList added = ws.files(dir);
         for (const QString &name : before)
             added.removeAll(name);
-        return added.size() == 1 ? dir + QLatin1Char('/') + added.first() : QString();
+        return added.size() == 1 ? ws.absolute(dir + QLatin1Char('/') + added.first()) : QString();
     };
 
     // A rectangle from the window's menu: the main window's capture, its region shown back.
@@ -626,12 +530,12 @@ void TestRemoteScreen::screenshotsIntoTheProject()
     QVERIFY(!rectangle.isEmpty());
     QCOMPARE(QImage(rectangle).size(), QSize(49, 59));
 
-    // The full capture of the turned picture: 1280 x 720, while the directory says 720x1280.
+    // The full capture of the turned picture: 128 x 72, while the directory says 72x128.
     window->form()->pbRightRotate->click();
-    QTRY_COMPARE(window->picture()->shownPicture().size(), QSize(1280, 720));
-    QStringList before = filesIn(dir);
+    QTRY_COMPARE(window->picture()->shownPicture().size(), QSize(128, 72));
+    QStringList before = ws.files(dir);
     window->form()->action_full_screencap->trigger();
-    QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,1280,720"));
+    QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,128,72"));
     const QString full = newFile(before);
     QVERIFY(!full.isEmpty());
     QVERIFY2(QRegularExpression(QStringLiteral("/截图_\\d+(_\\d+)?\\.bmp$")).match(full).hasMatch(), qPrintable(full));
@@ -639,43 +543,55 @@ void TestRemoteScreen::screenshotsIntoTheProject()
 
     // Closed, the window still names the directory.
     window->close();
-    before = filesIn(dir);
+    before = ws.files(dir);
     QPixmap shot = desktop.copy(0, 0, 5, 5);
     main.handleScreencap(shot, 0, 0, 5, 5);
     QVERIFY(!newFile(before).isEmpty());
 }
 
-void TestRemoteScreen::windowWithoutFrameSavesLikeNoWindow()
-{
-    TestWorkspace ws;
-    ws.makeProject(QStringLiteral("demo"));
-    ProjectManagerWindow main;
-    const ConnectAttempt attempt = connectThroughDialog([&main] { main.form()->remote_screen_action->trigger(); },
-                                                        SimulatorRun::silentAddress(), QStringLiteral("7000"));
-    QVERIFY(attempt.stayedOpen);
-    QVERIFY(lastRemoteScreenDialog);
-    QVERIFY(!main.lastRemoteScreen().has_value());
-    QPixmap shot = TestPictures::codedPixmap(5, 5);
-    main.handleScreencap(shot, 0, 0, 5, 5);
-    QCOMPARE(filesIn(ws.absolute(QStringLiteral("工程目录/demo/截图"))).size(), 1);
-}
-
 // ---- Connection manager and remote import -------------------------------------------------------
 
-void TestRemoteScreen::connectionManager()
+// The address typed into any of the three dialogs is the one the others offer next, whether it
+// answered or not. The manager connects and disconnects; a stream runs over its connection.
+void TestRemoteScreen::connectionManagerAndRememberedAddress()
 {
     TestWorkspace ws;
     auto sim = SimulatorRun::onStandardPort(SimulatorRun::options());
     QVERIFY2(sim, "no loopback address free for port 7000");
     ProjectManagerWindow main;
+    const QString typed = SimulatorRun::silentAddress();
+    QString shown = QStringLiteral("not opened");
+    const auto importDialogOffers = [&main, &shown](const QString &type) {
+        ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&shown, type](ScriptRemoteImportDialog *d) {
+            shown = d->form()->leIP->text();
+            if (!type.isEmpty()) {
+                d->form()->leIP->setText(type);
+                d->setScriptPath(QStringLiteral("x.ks"));
+                d->form()->pbImport->click(); // cannot connect, but the address is kept
+            }
+            d->reject();
+        });
+        main.form()->remote_import_action->trigger();
+        return shown;
+    };
+    QCOMPARE(importDialogOffers(typed), QString());
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
+        shown = d->form()->leIP->text();
+        d->reject();
+    });
+    main.form()->remote_screen_action->trigger();
+    QCOMPARE(shown, typed);
+
     const auto look = [](ConnectionManagerDialog *d) {
         return QStringList{d->form()->labStatus->text(), d->form()->pbOP->text(),
-                           d->form()->leIP->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")};
+                           d->form()->leIP->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled"),
+                           d->form()->leIP->text()};
     };
-    const QStringList notConnected{QStringLiteral("<font color=red>未连接</font>"), QStringLiteral("连接"),
-                                   QStringLiteral("enabled")};
+    const auto notConnected = [](const QString &address) {
+        return QStringList{QStringLiteral("<font color=red>未连接</font>"), QStringLiteral("连接"), QStringLiteral("enabled"), address};
+    };
     const QStringList connected{QStringLiteral("<font color=green>已连接</font>"), QStringLiteral("断开"),
-                                QStringLiteral("disabled")};
+                                QStringLiteral("disabled"), sim->address};
     const auto runManager = [&main](std::function<void(ConnectionManagerDialog *)> act) {
         ModalAnswerer::whenDialog<ConnectionManagerDialog>([act](ConnectionManagerDialog *d) {
             act(d);
@@ -684,42 +600,44 @@ void TestRemoteScreen::connectionManager()
         main.form()->action_connection_manager->trigger();
     };
 
-    QString empty, failed;
+    QString empty, failed, rememberedAfterFailure;
     QStringList opened, afterFailure, afterConnect;
     runManager([&](ConnectionManagerDialog *d) {
         opened = look(d);
+        d->form()->leIP->clear();
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &empty);
         d->form()->pbOP->click();
-        d->form()->leIP->setText(SimulatorRun::silentAddress());
+        d->form()->leIP->setText(SimulatorRun::silentAddress(1));
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &failed);
         d->form()->pbOP->click();
         afterFailure = look(d);
+        rememberedAfterFailure = rememberedDeviceAddress;
         d->form()->leIP->setText(sim->address);
         d->form()->pbOP->click();
         afterConnect = look(d);
     });
-    QCOMPARE(opened, notConnected);
+    QCOMPARE(opened, notConnected(typed));
     QCOMPARE(empty, QStringLiteral("IP地址不能为空！"));
     QCOMPARE(failed, QStringLiteral("连接失败，请确认远程设备是否已运行Kestrun或者IP地址是否正确！"));
-    QCOMPARE(afterFailure, notConnected);
+    QCOMPARE(afterFailure, notConnected(SimulatorRun::silentAddress(1)));
+    QCOMPARE(rememberedAfterFailure, SimulatorRun::silentAddress(1));
     QCOMPARE(afterConnect, connected);
     QVERIFY(deviceController.isConnected());
     QCOMPARE(deviceController.controlSocket().port(), 7000);
+    QCOMPARE(importDialogOffers(QString()), sim->address);
 
     // A stream over the connection the manager made; disconnecting ends it.
     RemoteScreenDialog window(deviceController);
     QVERIFY(window.initRemoteScreen(QStringLiteral("not used: already connected"), 1));
     QTRY_VERIFY(window.isFirstFrameShown());
     QStringList reopened, afterDisconnect;
-    QString address;
     runManager([&](ConnectionManagerDialog *d) {
         reopened = look(d);
-        address = d->form()->leIP->text();
         d->form()->pbOP->click();
         afterDisconnect = look(d);
     });
     QCOMPARE(reopened, connected);
-    QCOMPARE(afterDisconnect, notConnected);
+    QCOMPARE(afterDisconnect, notConnected(sim->address));
     QVERIFY(!deviceController.isConnected());
     QTRY_VERIFY(sim->events.contains(QStringLiteral("frame connection closed")));
     QTRY_VERIFY(sim->events.contains(QStringLiteral("control connection closed")));
@@ -750,7 +668,8 @@ void TestRemoteScreen::importBuiltPackage()
     main.form()->remote_import_action->trigger();
     QCOMPARE(prefilled, package);
     QVERIFY(closed);
-    QCOMPARE(lines(main.form()->outText).mid(lines(main.form()->outText).size() - 4),
+    LogView *out = main.form()->outText;
+    QCOMPARE(out->lines(out->blockCount() - 1, 4),
              (QStringList{QStringLiteral("正在连接远程设备..."), QStringLiteral("远程设备连接成功..."),
                           QStringLiteral("正在导入脚本..."), QStringLiteral("脚本导入完毕...")}));
 
@@ -791,13 +710,10 @@ void TestRemoteScreen::importFailures()
     QFETCH(QString, file);
     QFETCH(bool, reachable);
     QFETCH(QStringList, out);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(file.isEmpty() ? QStringLiteral("missing.ks") : file);
-    if (!file.isEmpty()) {
-        QFile made(path);
-        QVERIFY(made.open(QIODevice::WriteOnly));
-        made.write("package bytes");
-    }
+    TestWorkspace ws;
+    const QString path = ws.absolute(file.isEmpty() ? QStringLiteral("missing.ks") : file);
+    if (!file.isEmpty())
+        ws.writeFile(file, "package bytes");
     std::unique_ptr<SimulatorRun> sim;
     if (reachable) {
         sim = SimulatorRun::onStandardPort(SimulatorRun::options());
@@ -825,103 +741,41 @@ void TestRemoteScreen::importFailures()
     }
 }
 
-void TestRemoteScreen::importNeedsAddressAndPath()
+// The dialog asks for an address and a script first; then it sends over the connection already
+// open, whatever address it names. Without a connection the send fails and says so.
+void TestRemoteScreen::importAsksThenUsesTheOpenConnection()
 {
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("脚本.ks"), QByteArray(3000, 'p'));
+    const QString path = ws.absolute(QStringLiteral("脚本.ks"));
     ScriptRemoteImportDialog dialog(deviceController, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
     QSignalSpy entered(&dialog, &ScriptRemoteImportDialog::signal_addressEntered);
     QString first, second;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &first);
-    dialog.setScriptPath(QStringLiteral("x.ks"));
+    dialog.setScriptPath(path);
     dialog.form()->pbImport->click();
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &second);
-    dialog.form()->leIP->setText(QStringLiteral("127.0.0.1"));
+    dialog.form()->leIP->setText(SimulatorRun::silentAddress()); // another address: not used
     dialog.setScriptPath(QString());
     dialog.form()->pbImport->click();
     QCOMPARE(first, QStringLiteral("请输入远程设备IP"));
     QCOMPARE(second, QStringLiteral("请选择一个要导入的脚本文件"));
     QCOMPARE(said.count(), 0);
     QCOMPARE(entered.count(), 0);
-}
 
-void TestRemoteScreen::importUsesTheOpenConnection()
-{
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    QVERIFY(sim.start());
     QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("脚本.ks"));
-    QFile made(path);
-    QVERIFY(made.open(QIODevice::WriteOnly));
-    made.write(QByteArray(3000, 'p'));
-    made.close();
-
-    ScriptRemoteImportDialog dialog(deviceController, QString());
-    QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
-    dialog.form()->leIP->setText(SimulatorRun::silentAddress()); // another address: not used
     dialog.setScriptPath(path);
     dialog.form()->pbImport->click();
     QCOMPARE(said.last().at(0).toString(), QStringLiteral("脚本导入完毕..."));
     QTRY_COMPARE(sim.device.package(QStringLiteral("脚本.ks")), QByteArray(3000, 'p'));
     QCOMPARE(deviceController.controlSocket().port(), int(sim.device.port()));
-}
 
-void TestRemoteScreen::sendFailureIsReported()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.ks"));
-    QFile made(path);
-    QVERIFY(made.open(QIODevice::WriteOnly));
-    made.write("bytes");
-    made.close();
     PCClientControllor unconnected;
     QCOMPARE(ScriptImport::send(unconnected, path).error(), QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));
-    // A directory is no package.
-    QCOMPARE(ScriptImport::send(unconnected, dir.path()).error(), QStringLiteral("脚本文件[%1]不存在，未导入。").arg(dir.path()));
-}
-
-void TestRemoteScreen::addressRememberedAcrossDialogs()
-{
-    TestWorkspace ws;
-    ProjectManagerWindow main;
-    const QString typed = SimulatorRun::silentAddress();
-    QString shown;
-    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
-        shown = d->form()->leIP->text();
-        d->form()->leIP->setText(typed);
-        d->setScriptPath(QStringLiteral("x.ks"));
-        d->form()->pbImport->click(); // cannot connect, but the address is kept
-        d->reject();
-    });
-    main.form()->remote_import_action->trigger();
-    QCOMPARE(shown, QString());
-
-    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
-        shown = d->form()->leIP->text();
-        d->reject();
-    });
-    main.form()->remote_screen_action->trigger();
-    QCOMPARE(shown, typed);
-
-    ModalAnswerer::whenDialog<ConnectionManagerDialog>([&](ConnectionManagerDialog *d) {
-        shown = d->form()->leIP->text();
-        d->form()->leIP->setText(SimulatorRun::silentAddress(1));
-        QString box;
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &box);
-        d->form()->pbOP->click();
-        QVERIFY(!box.isEmpty());
-        d->reject();
-    });
-    main.form()->action_connection_manager->trigger();
-    QCOMPARE(shown, typed);
-
-    ModalAnswerer::whenDialog<ScriptRemoteImportDialog>([&](ScriptRemoteImportDialog *d) {
-        shown = d->form()->leIP->text();
-        d->reject();
-    });
-    main.form()->remote_import_action->trigger();
-    QCOMPARE(shown, SimulatorRun::silentAddress(1));
+    QCOMPARE(ScriptImport::send(unconnected, ws.path()).error(), QStringLiteral("脚本文件[%1]不存在，未导入。").arg(ws.path()));
 }
 
 QTEST_MAIN(TestRemoteScreen)

@@ -1,5 +1,8 @@
-// Search and replace: the dialog's signals and the window's find, replace and replace-all.
+// Search and replace: the dialog's signals and the window's find, replace and replace-all; and
+// the search across a project on its own thread (an invalid expression, a search replaced by
+// the next).
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ProjectSearch.h"
 #include "editor/ui/SearchDialog.h"
 #include "tests/support/TestWorkspace.h"
 
@@ -30,14 +33,18 @@ private slots:
     void dialogStartsFreshAndSendsItsOptions();
     void searchSelectsNextMatchAndReportsMisses();
     void replaceSelectsThenReplaces();
-    void replaceWithRegularExpression();
-    void findNextAndPreviousRepeatTheSearch();
     void replaceAll_data();
     void replaceAll();
     void ctrlFRunsTheDialogOnTheEditor();
 
+    void projectSearchRegularExpression();
+    void projectSearchInvalidExpression();
+    void nextProjectSearchCancelsTheRunning();
+
 private:
     QStringList answers() const;
+    // Line and index where the selection starts.
+    QPair<int, int> selectionStart() const;
 
     TestWorkspace *workspace = nullptr;
     ProjectManagerWindow *window = nullptr;
@@ -66,6 +73,13 @@ QStringList TestSearch::answers() const
     for (const QList<QVariant> &arguments : *returned)
         texts << arguments.at(0).toString();
     return texts;
+}
+
+QPair<int, int> TestSearch::selectionStart() const
+{
+    int fromLine, fromIndex, toLine, toIndex;
+    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+    return {fromLine, fromIndex};
 }
 
 void TestSearch::dialogStartsFreshAndSendsItsOptions()
@@ -109,20 +123,22 @@ void TestSearch::searchSelectsNextMatchAndReportsMisses()
     editor->setCursorPosition(0, 0);
     window->slot_search(QStringLiteral("touch"), false, true, false, false);
     QCOMPARE(editor->selectedText(), QStringLiteral("touch"));
-    int fromLine, fromIndex, toLine, toIndex;
-    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({0, 6}));
-
+    QCOMPARE(selectionStart(), qMakePair(0, 6));
     window->slot_search(QStringLiteral("touch"), false, true, false, false);
-    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({1, 0}));
+    QCOMPARE(selectionStart(), qMakePair(1, 0));
 
     window->slot_search(QStringLiteral("touch"), false, true, false, false); // no wrap: nothing further
     window->slot_search(QStringLiteral("touch"), false, false, false, true); // wrap, any case: back to "Touch"
-    editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-    QCOMPARE(QList<int>({fromLine, fromIndex}), QList<int>({0, 0}));
+    QCOMPARE(selectionStart(), qMakePair(0, 0));
+    QCOMPARE(answers(), (QStringList{QString(), QString(), kNotFound, QString()}));
+    // F3 and Shift+F3 repeat the last search forward and back.
+    window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger();
+    window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger();
+    QCOMPARE(selectionStart(), qMakePair(1, 0));
+    window->findChild<QAction *>(QStringLiteral("action_edit_find_previous"))->trigger();
+    QCOMPARE(selectionStart(), qMakePair(0, 6));
     window->slot_search(QStringLiteral("missing"), false, false, false, true);
-    QCOMPARE(answers(), (QStringList{QString(), QString(), kNotFound, QString(), kNotFound}));
+    QCOMPARE(answers().last(), kNotFound);
 }
 
 void TestSearch::replaceSelectsThenReplaces()
@@ -149,41 +165,20 @@ void TestSearch::replaceSelectsThenReplaces()
     QCOMPARE(editor->text(), QStringLiteral("SLEEP"));
     window->slot_replace(expr, QStringLiteral("x"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("x"));
-}
 
-void TestSearch::replaceWithRegularExpression()
-{
+    // A regular expression in the library's own syntax, its \( \) group expanded.
     editor->setText(QStringLiteral("a1 a2"));
     editor->setCursorPosition(0, 0);
-    const QString expr = QStringLiteral("a\\([0-9]\\)"); // the library's own syntax: \( \) group
-    window->slot_replace(expr, QStringLiteral("b\\1"), true, false, false, true);
+    const QString group = QStringLiteral("a\\([0-9]\\)");
+    window->slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
     QCOMPARE(editor->selectedText(), QStringLiteral("a1"));
-    window->slot_replace(expr, QStringLiteral("b\\1"), true, false, false, true);
-    QCOMPARE(editor->text(), QStringLiteral("b1 a2")); // the capture is expanded
-
+    window->slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
+    QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
     // Replace all is one step to take back.
-    window->slot_replaceAll(expr, QStringLiteral("c\\1"), true, false, false, true);
+    window->slot_replaceAll(group, QStringLiteral("c\\1"), true, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("b1 c2"));
     editor->undo();
     QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
-}
-
-void TestSearch::findNextAndPreviousRepeatTheSearch()
-{
-    editor->setText(QStringLiteral("x a x b x"));
-    editor->setCursorPosition(0, 0);
-    auto selectionStart = [this]() {
-        int fromLine, fromIndex, toLine, toIndex;
-        editor->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
-        return fromIndex;
-    };
-    window->slot_search(QStringLiteral("x"), false, false, false, true);
-    QCOMPARE(selectionStart(), 0);
-    window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger(); // F3
-    window->findChild<QAction *>(QStringLiteral("action_edit_find_next"))->trigger();
-    QCOMPARE(selectionStart(), 8);
-    window->findChild<QAction *>(QStringLiteral("action_edit_find_previous"))->trigger(); // Shift+F3
-    QCOMPARE(selectionStart(), 4);
 }
 
 void TestSearch::replaceAll_data()
@@ -254,6 +249,61 @@ void TestSearch::ctrlFRunsTheDialogOnTheEditor()
     search->trigger();
     dialog = window->findChild<SearchDialog *>();
     QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text(), QString());
+}
+
+void TestSearch::projectSearchRegularExpression()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("p/main.script"), "function main()\r\n\tTouchClick(1, 2)\r\nend\r\n");
+    ws.writeFile(QStringLiteral("p/lib/util.lua"), "local x = touchClick(3, 4) touchClick(5, 6)\nreturn x");
+    ws.writeFile(QStringLiteral("p/notes.txt"), "touchClick\n");
+    ws.writeFile(QStringLiteral("p/shot.bmp"), "touchClick(7, 8)\n");
+    ProjectSearch search;
+    QSignalSpy results(&search, &ProjectSearch::signal_results);
+    QSignalSpy finished(&search, &ProjectSearch::signal_finished);
+    // Case-insensitive, anchored at the line end of CR LF lines, one result per line.
+    const Result<int> id = search.start(ws.absolute(QStringLiteral("p")), QStringLiteral("touchclick\\(\\d, \\d\\)$"), {true, false});
+    QVERIFY(id.ok());
+    QVERIFY(finished.wait());
+    QStringList lines;
+    for (const QList<QVariant> &batch : qAsConst(results)) {
+        QCOMPARE(batch.at(0).toInt(), id.value());
+        lines += batch.at(1).toStringList();
+    }
+    QCOMPARE(lines, (QStringList{"lib/util.lua:1: local x = touchClick(3, 4) touchClick(5, 6)", "main.script:2: TouchClick(1, 2)"}));
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到2个结果（2个文件）"));
+}
+
+void TestSearch::projectSearchInvalidExpression()
+{
+    ProjectSearch search;
+    QSignalSpy finished(&search, &ProjectSearch::signal_finished);
+    const Result<int> id = search.start(QDir::tempPath(), QStringLiteral("touchClick(("), {true, true});
+    QVERIFY(!id.ok());
+    QVERIFY2(id.error().startsWith(QStringLiteral("正则表达式有误：")), qPrintable(id.error()));
+    QVERIFY(id.error().endsWith(QStringLiteral("（第13个字符处）")));
+    QVERIFY(!search.start(QDir::tempPath(), QString(), {}).ok());
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 0);
+}
+
+void TestSearch::nextProjectSearchCancelsTheRunning()
+{
+    TestWorkspace ws;
+    for (int i = 0; i < 50; ++i)
+        ws.writeFile(QStringLiteral("p/s%1.lua").arg(i), QByteArray("sleep(1)\n").repeated(2000));
+    ProjectSearch search;
+    QSignalSpy results(&search, &ProjectSearch::signal_results);
+    QSignalSpy finished(&search, &ProjectSearch::signal_finished);
+    const int first = search.start(ws.absolute(QStringLiteral("p")), QStringLiteral("sleep"), {}).value();
+    const int second = search.start(ws.absolute(QStringLiteral("p")), QStringLiteral("s49.lua"), {}).value();
+    QVERIFY(first != second);
+    QVERIFY(finished.wait());
+    QTest::qWait(100);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().at(0).toInt(), second);
+    QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到0个结果（0个文件）"));
+    QCOMPARE(results.count(), 0);
 }
 
 QTEST_MAIN(TestSearch)

@@ -3,6 +3,7 @@
 #include "app/UpdateCheck.h"
 #include "app/ui/UpdatePrompt.h"
 #include "support/ModalAnswerer.h"
+#include "support/ScopedEnvironment.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -64,28 +65,6 @@ QByteArray reply(const QByteArray &version, const QByteArray &desc, const QByteA
     return "<version>" + version + "</version><name>Kestrun " + version + "</name><desc>" + desc
         + "</desc><url>http://example.test/download</url><force>" + force + "</force>";
 }
-
-// Points the check at a server for one test and puts the environment back afterwards.
-class UpdateAddress
-{
-public:
-    explicit UpdateAddress(const QString &base)
-        : saved(qgetenv("KESTRUN_UPDATE_URL")), wasSet(qEnvironmentVariableIsSet("KESTRUN_UPDATE_URL"))
-    {
-        qputenv("KESTRUN_UPDATE_URL", base.toUtf8());
-    }
-    ~UpdateAddress()
-    {
-        if (wasSet)
-            qputenv("KESTRUN_UPDATE_URL", saved);
-        else
-            qunsetenv("KESTRUN_UPDATE_URL");
-    }
-
-private:
-    QByteArray saved;
-    bool wasSet;
-};
 
 const char kChildAnswer[] = "KESTRUN_TEST_UPDATE_ANSWER";
 
@@ -161,9 +140,7 @@ void TstUpdateCheck::baseAddress()
 {
     QFETCH(QString, environment);
     QFETCH(QString, expected);
-    UpdateAddress address(environment);
-    if (environment.isEmpty())
-        qunsetenv("KESTRUN_UPDATE_URL");
+    const ScopedEnvironment address("KESTRUN_UPDATE_URL", environment.isEmpty() ? QByteArray() : environment.toUtf8());
     QCOMPARE(UpdateCheck::baseAddress(), expected);
     QVERIFY(UpdateCheck::baseAddress().startsWith(QLatin1String("http://")));
 }
@@ -229,7 +206,7 @@ void TstUpdateCheck::decision()
 
     FakeUpdateServer server;
     server.body = body;
-    UpdateAddress address(server.base());
+    const ScopedEnvironment address("KESTRUN_UPDATE_URL", server.base().toUtf8());
     QStringList questions;
     const auto result = UpdateCheck::run([&](const QString &text) {
         questions << text;
@@ -273,7 +250,7 @@ void TstUpdateCheck::silentFailures()
     server.mode = FakeUpdateServer::Mode(mode);
     server.status = status;
     server.body = body;
-    UpdateAddress address(server.base());
+    const ScopedEnvironment address("KESTRUN_UPDATE_URL", server.base().toUtf8());
     if (!serverRunning)
         server.close();
     bool asked = false;

@@ -19,6 +19,15 @@ SimulatorRun::SimulatorRun(const SimOptions &options)
     QObject::connect(&device, &SimulatedDevice::signal_event, &device, [this](const QString &line) { events << line; });
 }
 
+bool SimulatorRun::start()
+{
+    QString error;
+    if (device.start(&error))
+        return true;
+    qWarning("the simulated device did not start: %s", qPrintable(error));
+    return false;
+}
+
 SimOptions SimulatorRun::options()
 {
     SimOptions options;
@@ -36,7 +45,7 @@ std::unique_ptr<SimulatorRun> SimulatorRun::onStandardPort(SimOptions options)
         options.listenAddress = loopback(attempt);
         auto run = std::make_unique<SimulatorRun>(options);
         QString error;
-        if (run->device.start(&error))
+        if (run->device.start(&error)) // a taken address is no failure: the next is tried
             return run;
     }
     return nullptr;

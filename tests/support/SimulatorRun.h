@@ -15,6 +15,8 @@ struct SimulatorRun
     QStringList events;
 
     explicit SimulatorRun(const SimOptions &options);
+    // Starts listening; a failure is told as a warning with its reason.
+    bool start();
 
     // A small, fast screen on a free port: 36 x 64 at 200 frames a second.
     static SimOptions options();

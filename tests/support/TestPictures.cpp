@@ -1,5 +1,6 @@
 #include "TestPictures.h"
 
+#include <QBuffer>
 #include <QImage>
 
 QRgb TestPictures::coded(int x, int y)
@@ -28,4 +29,13 @@ QImage TestPictures::turnedClockwise(const QImage &image, int quarterTurns)
         turned = next;
     }
     return turned;
+}
+
+QByteArray TestPictures::bitmapBytes(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
 }

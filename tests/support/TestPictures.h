@@ -12,4 +12,6 @@ public:
     static QPixmap codedPixmap(int width, int height);
     // image turned clockwise by quarter turns, pixel by pixel, as RGB32.
     static QImage turnedClockwise(const QImage &image, int quarterTurns);
+    // The image as Qt writes it into a bitmap file.
+    static QByteArray bitmapBytes(const QImage &image);
 };

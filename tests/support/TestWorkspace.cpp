@@ -12,25 +12,17 @@
 
 TestWorkspace::TestWorkspace()
     : previous(QDir::currentPath())
-    , previousHome(qgetenv("HOME"))
-    , previousDataHome(qgetenv("XDG_DATA_HOME"))
+    , home("HOME", QFile::encodeName(dir.path()))
+    , dataHome("XDG_DATA_HOME", QFile::encodeName(absolute(QStringLiteral(".local/share"))))
 {
     QDir::setCurrent(dir.path());
     // Settings and the desktop's trash of this test stay in its directory, never the user's.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, absolute(QStringLiteral(".config")));
-    qputenv("HOME", QFile::encodeName(dir.path()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(absolute(QStringLiteral(".local/share"))));
 }
 
 TestWorkspace::~TestWorkspace()
 {
     QDir::setCurrent(previous);
-    for (const auto &[name, value] : {std::pair<const char *, QByteArray>{"HOME", previousHome}, {"XDG_DATA_HOME", previousDataHome}}) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
 }
 
 QString TestWorkspace::trashed(const QString &name) const
@@ -72,6 +64,11 @@ QByteArray TestWorkspace::readFile(const QString &relative) const
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
+}
+
+QStringList TestWorkspace::files(const QString &relative) const
+{
+    return QDir(absolute(relative)).entryList(QDir::Files, QDir::Name);
 }
 
 QString TestWorkspace::makeProject(const QString &name, const QDateTime &modified) const

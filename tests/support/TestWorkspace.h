@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ScopedEnvironment.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A fresh temporary working directory for one test; the previous one is restored afterwards.
@@ -18,6 +21,8 @@ public:
     // Writes a file (making parent directories) and, when given, sets its modification time.
     void writeFile(const QString &relative, const QByteArray &bytes, const QDateTime &modified = QDateTime()) const;
     QByteArray readFile(const QString &relative) const;
+    // The names of the files in a directory, sorted.
+    QStringList files(const QString &relative) const;
     // Sets the modification time of a file or directory.
     void setModified(const QString &relative, const QDateTime &modified) const;
     // Makes 工程目录/<name> a project with the given project file name tag.
@@ -28,6 +33,6 @@ public:
 private:
     QTemporaryDir dir;
     QString previous;
-    QByteArray previousHome;
-    QByteArray previousDataHome;
+    ScopedEnvironment home;
+    ScopedEnvironment dataHome;
 };
