@@ -34,10 +34,11 @@ public:
     static void stopUsbForwarding(QProcess *process);
     static QString usbForwardingScript();
 
-    // Reads up to size bytes that have arrived on a connected, non-blocking socket (a Qt
-    // socket's descriptor) straight into buffer, waiting up to waitMs for the first of them.
-    // Returns the count read, or 0 when nothing came, the peer has closed or the socket failed:
-    // the socket's owner then learns of that as usual.
+    // Reads up to size bytes from a connected, non-blocking socket (a Qt socket's descriptor)
+    // straight into buffer: those there now and, when waitMs > 0, those that come within waitMs,
+    // stopping once size bytes have come. The socket is left non-blocking. Returns the count
+    // read, 0 when nothing came, the peer has closed or the socket failed: the socket's owner
+    // then learns of that as usual.
     static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.

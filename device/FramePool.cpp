@@ -2,6 +2,7 @@
 
 #include <QMutex>
 
+#include <iterator>
 #include <new>
 #include <vector>
 
@@ -44,10 +45,12 @@ FrameBuffer FramePool::take(qint64 size)
     std::vector<Shelf::Kept> stale; // freed outside the lock
     {
         QMutexLocker lock(&shelf->mutex);
-        for (auto it = shelf->kept.begin(); it != shelf->kept.end(); ++it) {
+        // The buffer given back last is taken first: its bytes are the likeliest still to be in
+        // the processor's cache.
+        for (auto it = shelf->kept.rbegin(); it != shelf->kept.rend(); ++it) {
             if (it->capacity >= needed && it->capacity <= 2 * needed) {
                 Shelf::Kept found = std::move(*it);
-                shelf->kept.erase(it);
+                shelf->kept.erase(std::next(it).base());
                 shelf->keptBytes -= found.capacity;
                 return FrameBuffer(std::move(found.bytes), size, found.capacity, shelf);
             }

@@ -195,8 +195,10 @@ void PCClientControllor::startRemoteScreenReceiver(int port)
 
 void PCClientControllor::stopRemoteScreen()
 {
-    if (thread)
+    if (thread) {
+        thread->requestInterruption(); // the receiver stops between messages
         thread->exit(0);
+    }
     frames.clear();
 }
 
@@ -204,6 +206,7 @@ void PCClientControllor::endReceiverThread()
 {
     if (!thread)
         return;
+    thread->requestInterruption();
     thread->exit(0);
     thread->wait();
     delete thread;

@@ -4,6 +4,7 @@
 #include "device/FrameImage.h"
 #include "device/FrameQueue.h"
 
+#include <QThread>
 #include <QtEndian>
 
 namespace {
@@ -12,9 +13,9 @@ namespace {
 // and the device.
 constexpr qint64 kSocketBuffer = 16 << 10;
 constexpr int kHoldOffMs = 2;
-// The rest of a message follows at once from a device that is sending: it is waited for here,
-// briefly, rather than by a turn of the event loop for every piece.
-constexpr int kPixelWaitMs = 10;
+// The rest of a message, and the next message, follow at once from a device that is sending:
+// they are waited for here, briefly, rather than by a turn of the event loop for every piece.
+constexpr int kWaitMs = 10;
 } // namespace
 
 RemoteScreenClient::RemoteScreenClient(FrameQueue *frames, FramePool *pool)
@@ -57,12 +58,12 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 
 void RemoteScreenClient::slot_readyRead()
 {
-    // The rest of a message begun is waited for; the next message is only taken if it is there.
     const auto arrived = [this](char *buffer, qint64 size) {
-        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size,
-                                        reader.isBetweenMessages() ? 0 : kPixelWaitMs);
+        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size, kWaitMs);
     };
-    while (socket.isOpen()) {
+    // Frames are read one after the other while they come; a stop request (the thread's
+    // interruption) is seen between messages, and the event loop then ends.
+    while (socket.isOpen() && !thread()->isInterruptionRequested()) {
         if (reader.isBetweenMessages() && frames->isCrowded()) {
             holdOff.start();
             return;
@@ -97,10 +98,6 @@ void RemoteScreenClient::slot_readyRead()
         frame.colors = reader.takeData();
         if (frames->push(std::move(frame)))
             emit signal_frameQueued();
-        // The next frame may well be there already; it is read after a turn of the event loop,
-        // so that a stop request is seen between frames.
-        QMetaObject::invokeMethod(this, &RemoteScreenClient::slot_readyRead, Qt::QueuedConnection);
-        return;
     }
 }
 

@@ -9,11 +9,13 @@
 class FramePool;
 class FrameQueue;
 
-// Receives the frames of one screen stream on the receiver thread. Bytes are read as they
-// arrive, without waiting for the rest of a message; pixels go from the connection straight
-// into their frame's buffer, taken from the pool; each whole frame goes into the frame queue. While the queue is crowded with large frames, the next frame is left in the connection
-// until the interface has taken one, so that the device sends them no faster than they are
-// shown. Bad input closes the frame connection with one log line saying why.
+// Receives the frames of one screen stream on the receiver thread. While a device is sending,
+// its messages are read one after the other, each waited for briefly; pixels go from the
+// connection straight into their frame's buffer, taken from the pool; each whole frame goes
+// into the frame queue. A stop request (the thread's interruption) is seen between messages.
+// While the queue is crowded with large frames, the next frame is left in the connection until
+// the interface has taken one, so that the device sends them no faster than they are shown.
+// Bad input closes the frame connection with one log line saying why.
 class RemoteScreenClient : public QObject
 {
     Q_OBJECT

@@ -1,10 +1,12 @@
 // The controller and the screen receiver talking to the simulated device, and to fake devices
-// that send bad input, over loopback; the main window's status line and remote log pane.
+// that send bad input, over loopback; reads straight from a socket; the main window's status
+// line and remote log pane.
 #include "app/ui/ProjectManagerWindow.h"
 #include "toolchain/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
 #include "app/ProcessObjects.h"
+#include "common/Platform.h"
 #include "device/PCClientControllor.h"
 #include "device/RemoteScreenClient.h"
 #include "simulator/SimFrameEncoder.h"
@@ -27,7 +29,13 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -90,6 +98,9 @@ private slots:
     void framesArriveAsTheRightPixels_data();
     void framesArriveAsTheRightPixels();
     void secondStreamReplacesTheFirst();
+    void stopEndsAStreamThatNeverPauses();
+    void readStraightFromTheSocket_data();
+    void readStraightFromTheSocket();
     void badControlInputClosesTheConnection_data();
     void badControlInputClosesTheConnection();
     void badFrameInput_data();
@@ -286,6 +297,94 @@ void DeviceLinkTest::secondStreamReplacesTheFirst()
 
     controller.stopRemoteScreen();
     QTRY_COMPARE(sim.events.count(QStringLiteral("frame connection closed")), 1); // the first closed with its stream
+}
+
+void DeviceLinkTest::stopEndsAStreamThatNeverPauses()
+{
+    // A device on a thread of its own that sends frames as fast as the connection takes them:
+    // the next message is always there, and a stop must still end the stream.
+    std::atomic<int> port{0};
+    std::atomic<bool> closed{false};
+    std::unique_ptr<QThread> deviceThread(QThread::create([&] {
+        SimOptions options = SimulatorRun::options();
+        options.fps = 0;
+        SimulatedDevice device(options);
+        QObject::connect(&device, &SimulatedDevice::signal_event, [&](const QString &line) {
+            closed = closed || line == QLatin1String("frame connection closed");
+        });
+        QString error;
+        if (!device.start(&error)) {
+            port = -1;
+            return;
+        }
+        port = device.port();
+        QEventLoop loop;
+        loop.exec();
+    }));
+    deviceThread->start();
+    QTRY_VERIFY(port != 0);
+    QVERIFY(port > 0);
+
+    PCClientControllor controller;
+    FrameSink sink;
+    sink.attach(controller);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), port));
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_VERIFY(sink.images.size() >= 3);
+    controller.stopRemoteScreen();
+    QTRY_VERIFY(closed);
+    deviceThread->quit();
+    QVERIFY(deviceThread->wait(10000));
+}
+
+void DeviceLinkTest::readStraightFromTheSocket_data()
+{
+    QTest::addColumn<QByteArray>("now");   // there before the read
+    QTest::addColumn<QByteArray>("later"); // sent while it waits
+    QTest::addColumn<bool>("closeLater");
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<QByteArray>("read"); // of 10 bytes asked for
+
+    QTest::newRow("all there") << QByteArray("0123456789ab") << QByteArray() << false << 0 << QByteArray("0123456789");
+    QTest::newRow("part there, not waited for") << QByteArray("01234") << QByteArray() << false << 0 << QByteArray("01234");
+    QTest::newRow("the rest comes while it waits") << QByteArray("01234") << QByteArray("56789ab") << false << 60000
+                                                   << QByteArray("0123456789");
+    QTest::newRow("nothing comes") << QByteArray() << QByteArray() << false << 20 << QByteArray();
+    QTest::newRow("the peer closes while it waits") << QByteArray("012") << QByteArray("34") << true << 60000
+                                                    << QByteArray("01234");
+}
+
+void DeviceLinkTest::readStraightFromTheSocket()
+{
+    QFETCH(QByteArray, now);
+    QFETCH(QByteArray, later);
+    QFETCH(bool, closeLater);
+    QFETCH(int, waitMs);
+    QFETCH(QByteArray, read);
+
+    int ends[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    const int reading = ends[0];
+    int peer = ends[1];
+    QCOMPARE(::fcntl(reading, F_SETFL, ::fcntl(reading, F_GETFL) | O_NONBLOCK), 0); // as a Qt socket is
+    QCOMPARE(::write(peer, now.constData(), size_t(now.size())), ssize_t(now.size()));
+    std::thread sender([&] {
+        QThread::msleep(30);
+        if (!later.isEmpty() && ::write(peer, later.constData(), size_t(later.size())) != later.size())
+            qWarning("short write");
+        if (closeLater) {
+            ::close(peer);
+            peer = -1;
+        }
+    });
+    char buffer[10] = {};
+    const qint64 n = Platform::receiveArrived(reading, buffer, sizeof buffer, waitMs);
+    sender.join();
+    QCOMPARE(QByteArray(buffer, int(n)), read);
+    QVERIFY(::fcntl(reading, F_GETFL) & O_NONBLOCK);
+    ::close(reading);
+    if (peer >= 0)
+        ::close(peer);
 }
 
 void DeviceLinkTest::badControlInputClosesTheConnection_data()
