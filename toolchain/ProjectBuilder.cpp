@@ -23,32 +23,28 @@ QString ProjectBuilder::noActiveProjectMessage()
     return QStringLiteral("当前未设定活动工程，无法编译。请在工程目录中右键点击一个工程，选择“设为活动工程”。");
 }
 
-namespace {
-
 // Keeps a second check or build of the project (the IDE and kestrun-build, two terminals) from
 // writing the same files meanwhile: it stops at once with a message. A lock left by a process
 // that is gone is taken over; a directory where no lock can be made takes no other file either.
-Status lockProject(QLockFile &lock, const QString &projectDirectory)
+std::unique_ptr<QLockFile> ProjectBuilder::lockProject(const QString &projectDirectory)
 {
-    lock.setStaleLockTime(0); // a long build is not stale: only a holder that is gone is
-    if (lock.tryLock(0) || lock.error() == QLockFile::PermissionError)
-        return Status();
-    if (lock.error() == QLockFile::LockFailedError)
-        return fail(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
-                        .arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
-    return fail(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
+    auto lock = std::make_unique<QLockFile>(projectDirectory + QLatin1Char('/') + Names::buildLock());
+    lock->setStaleLockTime(0); // a long build is not stale: only a holder that is gone is
+    if (lock->tryLock(0) || lock->error() == QLockFile::PermissionError)
+        return lock;
+    if (lock->error() == QLockFile::LockFailedError)
+        out.error(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
+                      .arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
+    else
+        out.error(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
+    return nullptr;
 }
-
-} // namespace
 
 bool ProjectBuilder::check(const QString &projectName, const QString &projectDirectory)
 {
-    QLockFile lock(projectDirectory + QLatin1Char('/') + Names::buildLock());
-    const Status locked = lockProject(lock, projectDirectory);
-    if (!locked) {
-        out.error(locked.error());
+    const std::unique_ptr<QLockFile> lock = lockProject(projectDirectory);
+    if (!lock)
         return false;
-    }
     return checkLocked(projectName, projectDirectory);
 }
 
@@ -117,12 +113,9 @@ bool ProjectBuilder::compileScript(const QString &path, const QString &outputDir
 
 bool ProjectBuilder::build(const QString &projectName, const QString &projectDirectory)
 {
-    QLockFile lock(projectDirectory + QLatin1Char('/') + Names::buildLock());
-    const Status locked = lockProject(lock, projectDirectory);
-    if (!locked) {
-        out.error(locked.error());
+    const std::unique_ptr<QLockFile> lock = lockProject(projectDirectory);
+    if (!lock)
         return false;
-    }
     if (!checkLocked(projectName, projectDirectory))
         return false;
 

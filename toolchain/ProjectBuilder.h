@@ -4,7 +4,10 @@
 
 #include <QString>
 
+class QLockFile;
+
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The two build commands over one project directory: the script check (compile every script
@@ -42,6 +45,8 @@ public:
     static QString noActiveProjectMessage();
 
 private:
+    // The project's build lock, held; null (and the reason reported) when it cannot be had.
+    std::unique_ptr<QLockFile> lockProject(const QString &projectDirectory);
     // check, under a lock the caller already holds.
     bool checkLocked(const QString &projectName, const QString &projectDirectory);
     // Shows the warnings of the check and their count; false when they fail the command.
