@@ -4,11 +4,7 @@
 
 #include <QtEndian>
 
-#include <cstring>
-
 namespace {
-
-constexpr int sizeTOffset = 8; // the header byte that gives the width of size_t
 
 enum ConstantType { Nil = 0, Boolean = 1, Number = 3, String = 4 };
 
@@ -22,13 +18,10 @@ public:
 
     Status chunk()
     {
-        const QByteArray header = ChunkRelayer::header32();
-        if (left() < header.size() || std::memcmp(p, header.constData(), sizeTOffset) != 0
-            || (p[sizeTOffset] != 4 && p[sizeTOffset] != 8)
-            || std::memcmp(p + sizeTOffset + 1, header.constData() + sizeTOffset + 1, header.size() - sizeTOffset - 1) != 0)
+        sizeTWidth = left() < ChunkRelayer::HeaderLength ? 0 : ChunkRelayer::headerSizeTWidth(p);
+        if (sizeTWidth == 0)
             return fail(QStringLiteral("not a little-endian Lua 5.2 chunk"));
-        sizeTWidth = p[sizeTOffset];
-        p += header.size();
+        p += ChunkRelayer::HeaderLength;
         if (!function(-1, 0))
             return fail(problem);
         if (p != end)

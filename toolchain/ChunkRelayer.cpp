@@ -29,6 +29,15 @@ QByteArray ChunkRelayer::header32()
     return QByteArray(luaHeader, HeaderLength);
 }
 
+int ChunkRelayer::headerSizeTWidth(const char *header)
+{
+    const char width = header[sizeTOffset];
+    if (std::memcmp(header, luaHeader, sizeTOffset) != 0 || (width != 4 && width != 8)
+        || std::memcmp(header + sizeTOffset + 1, luaHeader + sizeTOffset + 1, HeaderLength - sizeTOffset - 1) != 0)
+        return 0;
+    return width;
+}
+
 Result<QByteArray> ChunkRelayer::relay(const char *chunk, qint64 length)
 {
     QByteArray out;
@@ -126,16 +135,13 @@ void ChunkRelayer::fieldComplete()
 {
     qint64 n = 0;
     switch (field) {
-    case Field::Header: {
-        const char width = pending[sizeTOffset];
-        if (std::memcmp(pending, luaHeader, sizeTOffset) != 0 || (width != 4 && width != 8)
-            || std::memcmp(pending + sizeTOffset + 1, luaHeader + sizeTOffset + 1, HeaderLength - sizeTOffset - 1) != 0)
+    case Field::Header:
+        sizeTWidth = headerSizeTWidth(pending);
+        if (sizeTWidth == 0)
             return reject(QStringLiteral("not a little-endian Lua 5.2 chunk"));
-        sizeTWidth = width;
         out->append(luaHeader, HeaderLength);
         stack.append(Function());
         return expect(Field::FunctionHead, functionHeadLength);
-    }
     case Field::FunctionHead:
         out->append(pending, functionHeadLength);
         return expect(Field::CodeCount, 4);

@@ -31,6 +31,9 @@ public:
 
     // The 18 header bytes of the 32-bit layout.
     static QByteArray header32();
+    // The width of size_t (4 or 8) given by the HeaderLength bytes at header; 0 when they are
+    // not the header of a little-endian Lua 5.2 chunk.
+    static int headerSizeTWidth(const char *header);
     // Re-lays a whole chunk held in memory. Fails when the input is not exactly one well-formed
     // little-endian Lua 5.2 chunk with 4- or 8-byte size_t.
     static Result<QByteArray> relay(const char *chunk, qint64 length);
