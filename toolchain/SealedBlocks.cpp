@@ -56,6 +56,24 @@ Failure wrapFailure(const char *line)
     return fail(QStringLiteral("内容密钥加密失败：%1").arg(QString::fromLatin1(line).trimmed()));
 }
 
+// The headers of the two blocks, written where whole blocks are sealed and where a sealed
+// stream's head is patched.
+void writeCompressedHeader(char *at, qint64 streamLength)
+{
+    Layout::write(at, CompressedBlock::magic, CompressedBlock::Magic);
+    Layout::write(at, CompressedBlock::headerLength, CompressedBlock::HeaderLength);
+    Layout::write(at, CompressedBlock::streamLength, static_cast<quint32>(streamLength));
+}
+
+void writeCipherHeader(char *at, qint64 plainLength)
+{
+    const qint64 padded = SealedBlocks::paddedLength(plainLength);
+    Layout::write(at, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(at, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    Layout::write(at, CipherBlock::paddedLength, static_cast<quint32>(padded));
+    Layout::write(at, CipherBlock::padCount, static_cast<quint32>(padded - plainLength));
+}
+
 } // namespace
 
 Result<QByteArray> SealedBlocks::compressBlock(const char *data, qint64 length)
@@ -71,9 +89,7 @@ Result<QByteArray> SealedBlocks::compressBlock(const char *data, qint64 length)
     if (::compress(reinterpret_cast<Bytef *>(out + CompressedBlock::HeaderLength), &streamLength,
                    reinterpret_cast<const Bytef *>(data), static_cast<uLong>(length)) != Z_OK)
         return tooLarge;
-    Layout::write(out, CompressedBlock::magic, CompressedBlock::Magic);
-    Layout::write(out, CompressedBlock::headerLength, CompressedBlock::HeaderLength);
-    Layout::write(out, CompressedBlock::streamLength, static_cast<quint32>(streamLength));
+    writeCompressedHeader(out, static_cast<qint64>(streamLength));
     block.truncate(CompressedBlock::HeaderLength + static_cast<int>(streamLength));
     return block;
 }
@@ -90,10 +106,7 @@ QByteArray SealedBlocks::encryptBlocks(const char *plain, qint64 length, const Q
 void SealedBlocks::encryptInPlace(char *block, qint64 length, const QByteArray &keyString)
 {
     const qint64 padded = paddedLength(length);
-    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
-    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
-    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
-    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - length));
+    writeCipherHeader(block, length);
     char *text = block + CipherBlock::HeaderLength;
     std::memset(text + length, 0, static_cast<size_t>(padded - length));
     DesKey(keyString).run(reinterpret_cast<unsigned char *>(text), padded, DES_ENCRYPT);
@@ -417,14 +430,9 @@ QByteArray SealedBlocks::Sealer::head() const
     const qint64 streamLength = deflater.produced();
     const qint64 plainLength = CompressedBlock::HeaderLength + streamLength;
     char block[HeadLength] = {};
-    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
-    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
-    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(paddedLength(plainLength)));
-    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(paddedLength(plainLength) - plainLength));
+    writeCipherHeader(block, plainLength);
     char *plain = block + CipherBlock::HeaderLength;
-    Layout::write(plain, CompressedBlock::magic, CompressedBlock::Magic);
-    Layout::write(plain, CompressedBlock::headerLength, CompressedBlock::HeaderLength);
-    Layout::write(plain, CompressedBlock::streamLength, static_cast<quint32>(streamLength));
+    writeCompressedHeader(plain, streamLength);
     plain[CompressedBlock::HeaderLength] = firstStreamByte;
     encrypter.encryptInPlace(plain, PlainHeadLength);
     return QByteArray(block, HeadLength);
