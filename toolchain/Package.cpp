@@ -163,11 +163,7 @@ Status writePackage(const QString &path, const Scratch &scratch, qint64 innerLen
     Layout::writeBytes(head, PackageEnvelope::digest, stream.digest);
     Layout::write(head, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
     char *block = head + PackageEnvelope::Length;
-    const qint64 padded = SealedBlocks::paddedLength(stream.length);
-    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
-    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
-    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
-    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - stream.length));
+    SealedBlocks::writeCipherHeader(block, stream.length);
     // The key string runs from the digest to the first zero byte of the file: through the digest
     // and innerLength, on into the cipher block's header when neither holds a zero.
     const int keyAt = PackageEnvelope::digest.offset;

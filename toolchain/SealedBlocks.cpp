@@ -56,22 +56,12 @@ Failure wrapFailure(const char *line)
     return fail(QStringLiteral("内容密钥加密失败：%1").arg(QString::fromLatin1(line).trimmed()));
 }
 
-// The headers of the two blocks, written where whole blocks are sealed and where a sealed
-// stream's head is patched.
+// Written where whole blocks are compressed and where a sealed stream's head is patched.
 void writeCompressedHeader(char *at, qint64 streamLength)
 {
     Layout::write(at, CompressedBlock::magic, CompressedBlock::Magic);
     Layout::write(at, CompressedBlock::headerLength, CompressedBlock::HeaderLength);
     Layout::write(at, CompressedBlock::streamLength, static_cast<quint32>(streamLength));
-}
-
-void writeCipherHeader(char *at, qint64 plainLength)
-{
-    const qint64 padded = SealedBlocks::paddedLength(plainLength);
-    Layout::write(at, CipherBlock::magic, CipherBlock::Magic);
-    Layout::write(at, CipherBlock::headerLength, CipherBlock::HeaderLength);
-    Layout::write(at, CipherBlock::paddedLength, static_cast<quint32>(padded));
-    Layout::write(at, CipherBlock::padCount, static_cast<quint32>(padded - plainLength));
 }
 
 } // namespace
@@ -92,6 +82,15 @@ Result<QByteArray> SealedBlocks::compressBlock(const char *data, qint64 length)
     writeCompressedHeader(out, static_cast<qint64>(streamLength));
     block.truncate(CompressedBlock::HeaderLength + static_cast<int>(streamLength));
     return block;
+}
+
+void SealedBlocks::writeCipherHeader(char *block, qint64 plainLength)
+{
+    const qint64 padded = paddedLength(plainLength);
+    Layout::write(block, CipherBlock::magic, CipherBlock::Magic);
+    Layout::write(block, CipherBlock::headerLength, CipherBlock::HeaderLength);
+    Layout::write(block, CipherBlock::paddedLength, static_cast<quint32>(padded));
+    Layout::write(block, CipherBlock::padCount, static_cast<quint32>(padded - plainLength));
 }
 
 QByteArray SealedBlocks::encryptBlocks(const char *plain, qint64 length, const QByteArray &keyString)

@@ -29,6 +29,8 @@ public:
     // The plaintext length raised to the next multiple of 8.
     static qint64 paddedLength(qint64 length) { return (length + 7) & ~qint64(7); }
     static qint64 cipherBlockLength(qint64 plainLength) { return CipherBlock::HeaderLength + paddedLength(plainLength); }
+    // Writes the CipherBlock::HeaderLength bytes of a cipher block of plainLength bytes at block.
+    static void writeCipherHeader(char *block, qint64 plainLength);
 
     // Cipher block of the plaintext under the key string (the bytes up to its first zero).
     static QByteArray encryptBlocks(const char *plain, qint64 length, const QByteArray &keyString);
