@@ -1,7 +1,7 @@
 #include "common/Platform.h"
 
 #include "common/DataLocations.h"
-#include "project/FileOperations.h"
+#include "common/AtomicFile.h"
 
 #include <QDeadlineTimer>
 #include <QDesktopServices>
@@ -65,7 +65,7 @@ QString forwardingPage(const QUrl &target)
                                         "<body><a href=\"%1\">%1</a></body></html>\n")
                              .arg(address);
     const QString path = folder.filePath(QStringLiteral("open.html"));
-    return FileOperations::writeWhole(path, page.toUtf8()) ? path : QString();
+    return AtomicFile::writeWhole(path, page.toUtf8()) ? path : QString();
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "device/ScriptImportRecord.h"
 
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 
 #include <QtEndian>
 

@@ -4,6 +4,8 @@
 #include "editor/ApiReference.h"
 #include "editor/CompletionList.h"
 #include "editor/SnippetCatalogue.h"
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
 #include "project/FileOperations.h"
 
 #include <QFileInfo>
@@ -30,7 +32,7 @@ int main(int argc, char *argv[])
     const QStringList entries = CompletionList::read(completionList);
     if (entries.isEmpty())
         return failed(QStringLiteral("no entries in ") + completionList);
-    const Result<QByteArray> form = FileOperations::readWhole(QString::fromLocal8Bit(argv[2]), 16 << 20);
+    const Result<QByteArray> form = RegularFile::readWhole(QString::fromLocal8Bit(argv[2]), 16 << 20);
     if (!form)
         return failed(form.error());
 
@@ -40,7 +42,7 @@ int main(int argc, char *argv[])
     if (!directory)
         return failed(directory.error());
     const Status written =
-        FileOperations::writeWhole(output, reference.html(QString::fromUtf8(BuildInfo::kVersion)).toUtf8());
+        AtomicFile::writeWhole(output, reference.html(QString::fromUtf8(BuildInfo::kVersion)).toUtf8());
     if (!written)
         return failed(written.error());
     return 0;

@@ -1,6 +1,7 @@
 #include "editor/ScriptFile.h"
 
-#include "project/FileOperations.h"
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
 
 #include <QFile>
 
@@ -14,7 +15,7 @@ ScriptFile::Contents ScriptFile::read(const QString &path)
 {
     Contents contents;
     QFile file;
-    if (!FileOperations::openRegular(file, path))
+    if (!RegularFile::open(file, path))
         return contents;
     QByteArray bytes = file.readAll();
     file.close();
@@ -40,5 +41,5 @@ Status ScriptFile::write(const QString &path, const QString &text, bool byteOrde
     QByteArray bytes = text.toUtf8();
     if (byteOrderMark)
         bytes.prepend(kByteOrderMark, 3);
-    return FileOperations::writeWhole(path, bytes);
+    return AtomicFile::writeWhole(path, bytes);
 }

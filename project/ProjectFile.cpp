@@ -1,6 +1,8 @@
 #include "project/ProjectFile.h"
 
 #include "common/Names.h"
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
 #include "project/FileOperations.h"
 #include "project/TaggedText.h"
 #include "project/Workspace.h"
@@ -40,7 +42,7 @@ constexpr qint64 kMaxProjectFileSize = 1 << 20;
 
 Status writeWhole(const QString &path, const QByteArray &bytes)
 {
-    const Status written = FileOperations::writeWhole(path, bytes);
+    const Status written = AtomicFile::writeWhole(path, bytes);
     if (!written)
         return fail(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), written.error()));
     return written;
@@ -82,7 +84,7 @@ Result<ProjectInfo> ProjectFile::read(const QString &projectDirectory)
     if (!QFileInfo::exists(path))
         return ProjectInfo();
     // A project file is a few lines; a pipe in its place must not hold up the caller.
-    const Result<QByteArray> bytes = FileOperations::readWhole(path, kMaxProjectFileSize);
+    const Result<QByteArray> bytes = RegularFile::readWhole(path, kMaxProjectFileSize);
     if (!bytes)
         return fail(QStringLiteral("无法读取工程文件[%1]：%2").arg(QDir::toNativeSeparators(path), bytes.error()));
     return parse(*bytes);

@@ -1,7 +1,7 @@
 #include "screentools/ImageFileSaver.h"
 
 #include "common/Names.h"
-#include "project/FileOperations.h"
+#include "common/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -25,7 +25,7 @@ Status ImageFileSaver::write(const QImage &picture, const QString &path)
     buffer.open(QIODevice::WriteOnly);
     const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (!picture.convertToFormat(QImage::Format_RGB32).save(&buffer, format.constData())
-        || !FileOperations::writeWhole(path, encoded))
+        || !AtomicFile::writeWhole(path, encoded))
         return fail(QStringLiteral("无法写入文件：") + path);
     return Status();
 }
@@ -42,7 +42,7 @@ Status ImageFileSaver::saveWithBackup(const QImage &picture, const QString &path
     const QString backup = backupPath(path);
     if (!QFileInfo::exists(backup)) {
         QFile original(path);
-        if (!original.open(QIODevice::ReadOnly) || !FileOperations::writeWhole(backup, original.readAll()))
+        if (!original.open(QIODevice::ReadOnly) || !AtomicFile::writeWhole(backup, original.readAll()))
             return fail(QStringLiteral("无法建立备份文件：") + backup + QStringLiteral("，图片未保存。"));
     }
     return write(picture, path);

@@ -5,7 +5,7 @@
 #include "device/ScriptImportRecord.h"
 #include "simulator/SimFrameStreamer.h"
 #include "simulator/SimPackageCheck.h"
-#include "project/FileOperations.h"
+#include "common/AtomicFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -194,7 +194,7 @@ Result<QString> SimulatedDevice::store(const QString &fileName, const QByteArray
     if (!QDir().mkpath(options.storeDirectory))
         return fail(QStringLiteral("cannot make %1").arg(options.storeDirectory));
     const QString path = QDir(options.storeDirectory).filePath(name);
-    const Status written = FileOperations::writeWhole(path, package);
+    const Status written = AtomicFile::writeWhole(path, package);
     if (!written)
         return fail(written.error());
     return path;

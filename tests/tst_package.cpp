@@ -1,6 +1,6 @@
 #include "toolchain/BinaryLayout.h"
 #include "toolchain/BitmapRows.h"
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 #include "simulator/KeyUnwrapper.h"
 #include "toolchain/Package.h"
 #include "simulator/PackageReader.h"

@@ -1,5 +1,5 @@
 // Project files, names and the new-project dialog: everything below the main window.
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 #include "project/DirListing.h"
 #include "project/FileOperations.h"
 #include "project/ui/FilenNameInputDialog.h"

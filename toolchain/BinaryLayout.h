@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 
 #include <QByteArray>
 #include <QtEndian>

@@ -2,10 +2,11 @@
 
 #include "common/Names.h"
 #include "project/DirListing.h"
-#include "project/FileOperations.h"
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
 #include "toolchain/BinaryLayout.h"
 #include "toolchain/BitmapRows.h"
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 #include "toolchain/SealedBlocks.h"
 
 #include <QDir>
@@ -98,7 +99,7 @@ struct Scratch
 
     Status write(qint64 offset, const char *data, qint64 length) const
     {
-        const Status written = file.seek(offset) ? FileOperations::writeFully(file, data, length) : Status(fail(file.errorString()));
+        const Status written = file.seek(offset) ? AtomicFile::writeFully(file, data, length) : Status(fail(file.errorString()));
         return written ? written : Status(failure(written.error()));
     }
 
@@ -172,7 +173,7 @@ Status writePackage(const QString &path, const Scratch &scratch, qint64 innerLen
     const auto failure = [&path](const Status &status) {
         return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(path), status.error()));
     };
-    FileOperations::AtomicFile package(path);
+    AtomicFile package(path);
     const ByteSink out = [&](const char *data, qint64 length) {
         const Status written = package.write(data, length);
         return written ? written : Status(failure(written));
@@ -222,7 +223,7 @@ Status Package::InnerImage::append(const char *data, qint64 size)
 {
     if (size > room())
         return fail(QStringLiteral("超过100MB上限"));
-    const Status written = FileOperations::writeFully(*device, data, size);
+    const Status written = AtomicFile::writeFully(*device, data, size);
     if (written)
         length += size;
     return written;
@@ -233,7 +234,7 @@ Status Package::InnerImage::patch(qint64 offset, const QByteArray &bytes)
     Q_ASSERT(offset + bytes.size() <= length);
     if (!device->seek(offset))
         return fail(device->errorString());
-    const Status written = FileOperations::writeFully(*device, bytes.constData(), bytes.size());
+    const Status written = AtomicFile::writeFully(*device, bytes.constData(), bytes.size());
     if (written && !device->seek(length))
         return fail(device->errorString());
     return written;
@@ -338,7 +339,7 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
 
         // A file that cannot be opened (or is no longer a regular file) is passed over.
         QFile file;
-        if (!FileOperations::openRegular(file, path)) {
+        if (!RegularFile::open(file, path)) {
             if (progress)
                 progress(QLatin1Char('[') + path + QStringLiteral("]打开失败...，跳过..."));
             continue;

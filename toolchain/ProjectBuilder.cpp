@@ -5,7 +5,7 @@
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
 #include "project/DirListing.h"
-#include "project/FileOperations.h"
+#include "common/RegularFile.h"
 #include "project/ProjectFile.h"
 #include "project/Workspace.h"
 
@@ -123,7 +123,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     QByteArray mainScript;
     const QString compiledMain = projectDirectory + QLatin1Char('/') + Names::compiledMainScript();
     if (QFileInfo::exists(compiledMain)) {
-        const Result<QByteArray> read = FileOperations::readWhole(compiledMain, MaxPayloadLength);
+        const Result<QByteArray> read = RegularFile::readWhole(compiledMain, MaxPayloadLength);
         if (!read) {
             out.error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
             return false;

@@ -1,7 +1,8 @@
 #include "toolchain/ScriptCompiler.h"
 
 #include "common/Names.h"
-#include "project/FileOperations.h"
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
 #include "toolchain/BinaryLayout.h"
 #include "toolchain/ChunkRelayer.h"
 #include "toolchain/SealedBlocks.h"
@@ -151,7 +152,7 @@ Result<QString> ScriptCompiler::compileFile(const QString &path, const QString &
                                             QByteArray *unstripped)
 {
     const QString fileName = QFileInfo(path).fileName();
-    Result<QByteArray> read = FileOperations::readWhole(path, MaxPayloadLength);
+    Result<QByteArray> read = RegularFile::readWhole(path, MaxPayloadLength);
     if (!read)
         return fail(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
     QByteArray source = std::move(read).value();
@@ -161,7 +162,7 @@ Result<QString> ScriptCompiler::compileFile(const QString &path, const QString &
         return fail(compiled.error());
     const QString outputPath = outputDirectory + QLatin1Char('/') + fileName + Names::compiledSuffix();
     // Written aside and renamed, so a failed write never leaves half a file.
-    const Status written = FileOperations::writeWhole(outputPath, *compiled);
+    const Status written = AtomicFile::writeWhole(outputPath, *compiled);
     if (!written)
         return fail(QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(outputPath), written.error()));
     return outputPath;

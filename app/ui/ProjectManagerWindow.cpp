@@ -8,7 +8,7 @@
 #include "common/Platform.h"
 #include "common/ui/Notice.h"
 #include "toolchain/ProjectBuilder.h"
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 #include "device/ui/ConnectionManagerDialog.h"
 #include "device/PCClientControllor.h"
 #include "device/ui/RemoteConnectInfoInputDialog.h"

@@ -1,4 +1,4 @@
-#include "toolchain/FixedText.h"
+#include "common/FixedText.h"
 
 #include <cstring>
 

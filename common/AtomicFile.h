@@ -1,0 +1,35 @@
+#pragma once
+
+#include "common/Result.h"
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+class QIODevice;
+
+// The one way every file the program writes reaches the disk. The file is written aside a piece
+// at a time and put in place by commit(): every write is checked, the data is synced before the
+// rename, so a failure (full disk, a crash) never leaves half a file: until commit() succeeds
+// the old file is as it was, and a writer destroyed uncommitted leaves nothing behind. Failures
+// give the system's reason. A path that is a symbolic link or not a regular file is refused,
+// never written through.
+class AtomicFile
+{
+public:
+    explicit AtomicFile(const QString &path);
+    Status open();
+    Status write(const char *data, qint64 size);
+    Status commit();
+
+    // A whole file at once.
+    static Status writeWhole(const QString &path, const char *data, qint64 size);
+    static Status writeWhole(const QString &path, const QByteArray &bytes);
+
+    // Writes all of data to an open device, a piece at a time, each write checked; a short write
+    // is tried again, so that a full disk fails with its reason.
+    static Status writeFully(QIODevice &device, const char *data, qint64 size);
+
+private:
+    QSaveFile file;
+};
