@@ -24,8 +24,7 @@ QStringList outputLines(ProjectManagerWindow &window)
 struct Collector
 {
     QStringList lines;
-    ProjectBuilder builder{{[this](const QString &l) { lines << l; },
-                            [this](const QString &e) { lines << QStringLiteral("错误：") + e; }}};
+    ProjectBuilder builder{{[this](const QString &l) { lines << l; }, [this](const Diagnostic &d) { lines << d.text(); }}};
 };
 
 } // namespace

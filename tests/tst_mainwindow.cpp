@@ -167,12 +167,12 @@ void TestMainWindow::queueKeepsTheNewest()
     LogQueue queue(3, 1000);
     for (const char *m : {"1", "2\n3", "4", "5"})
         queue.push(QString::fromLatin1(m));
-    QCOMPARE(queue.take(2), QStringLiteral("4\n5")); // "1" and "2\n3" were beyond three lines
+    QCOMPARE(queue.take(2).text, QStringLiteral("4\n5")); // "1" and "2\n3" were beyond three lines
     QVERIFY(queue.isEmpty());
     LogQueue bytes(100, 4);
     bytes.push(QStringLiteral("abc"));
     bytes.push(QStringLiteral("de"));
-    QCOMPARE(bytes.take(10), QStringLiteral("de"));
+    QCOMPARE(bytes.take(10).text, QStringLiteral("de"));
 }
 
 void TestMainWindow::paneKeepsTheNewestLinesInOrder()

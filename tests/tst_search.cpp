@@ -268,9 +268,11 @@ void TestSearch::projectSearchRegularExpression()
     QStringList lines;
     for (const QList<QVariant> &batch : qAsConst(results)) {
         QCOMPARE(batch.at(0).toInt(), id.value());
-        lines += batch.at(1).toStringList();
+        for (const Diagnostic &found : batch.at(1).value<QVector<Diagnostic>>())
+            lines << QStringLiteral("%1 -> %2 %3").arg(found.message, found.path).arg(found.line);
     }
-    QCOMPARE(lines, (QStringList{"lib/util.lua:1: local x = touchClick(3, 4) touchClick(5, 6)", "main.script:2: TouchClick(1, 2)"}));
+    QCOMPARE(lines, (QStringList{"lib/util.lua:1: local x = touchClick(3, 4) touchClick(5, 6) -> lib/util.lua 1",
+                                 "main.script:2: TouchClick(1, 2) -> main.script 2"}));
     QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到2个结果（2个文件）"));
 }
 

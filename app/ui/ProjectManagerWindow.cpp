@@ -15,7 +15,6 @@
 #include "device/ui/ScriptRemoteImportDialog.h"
 #include "common/ui/LogView.h"
 #include "editor/HelpPages.h"
-#include "editor/ui/OutputHighlighter.h"
 #include "editor/ui/ProjectSearchDialog.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptSearch.h"
@@ -62,9 +61,6 @@ void noticeIfFailed(QWidget *parent, const Status &status)
         showNotice(parent, status.error());
 }
 
-// A link's line with the lines before it that name its script (the compiler's report is
-// preceded by its progress line).
-constexpr int kLinkContextLines = 16;
 // How long a link that leads nowhere says so in the status line.
 constexpr int kStatusMessageMs = 8000;
 
@@ -160,16 +156,17 @@ void ProjectManagerWindow::debugOut(QString msg)
 
 void ProjectManagerWindow::setupOutputLinks()
 {
-    const LogView::LinkTest isLink = [](const QString &line) { return OutputLink::parse({line}, 0).has_value(); };
+    // The device's log is text: its lines lead somewhere when they read like Lua's errors.
+    ui->remoteLogText->setLinkTest([](const QString &line) { return Diagnostic::fromLogLine(line, {}).has_value(); });
     for (LogView *pane : {ui->outText, ui->remoteLogText}) {
-        pane->setLinkTest(isLink);
         connect(pane, &LogView::signal_linkActivated, this,
                 [this, pane](int line) { activateOutputLine(pane, line); });
     }
-    new OutputHighlighter(ui->outText->document());
 
-    connect(&projectSearch, &ProjectSearch::signal_results, this,
-            [this](int, const QStringList &lines) { ui->outText->appendMessage(lines.join(QLatin1Char('\n'))); });
+    connect(&projectSearch, &ProjectSearch::signal_results, this, [this](int, const QVector<Diagnostic> &found) {
+        for (const Diagnostic &result : found)
+            ui->outText->appendDiagnostic(result);
+    });
     connect(&projectSearch, &ProjectSearch::signal_finished, this, [this](int, const QString &countLine) {
         projectSearchRunning = false;
         // After the results, in their batches: showing a long backlog at once would stall.
@@ -180,19 +177,17 @@ void ProjectManagerWindow::setupOutputLinks()
 
 void ProjectManagerWindow::activateOutputLine(LogView *pane, int line)
 {
-    const QStringList context = pane->lines(line, kLinkContextLines);
-    const std::optional<OutputLink> link = OutputLink::parse(context, context.size() - 1);
-    if (!link)
-        return;
-    // The local output is about the project last checked, built or searched; the device's log
-    // about the active one.
-    openLink(*link, pane == ui->outText && !outputProjectDirectory.isEmpty() ? outputProjectDirectory
-                                                                              : projectDirectory(activeProjectName));
+    // The device's log is about the active project.
+    const std::optional<Diagnostic> link = pane == ui->outText
+        ? pane->diagnostic(line)
+        : Diagnostic::fromLogLine(pane->lines(line, 1).value(0), projectDirectory(activeProjectName));
+    if (link)
+        openLink(*link);
 }
 
-void ProjectManagerWindow::openLink(const OutputLink &link, const QString &directory)
+void ProjectManagerWindow::openLink(const Diagnostic &link)
 {
-    const Result<QString> file = link.file(directory);
+    const Result<QString> file = link.file();
     if (!file) {
         statusBar()->showMessage(file.error(), kStatusMessageMs);
         return;
@@ -204,17 +199,17 @@ void ProjectManagerWindow::openLink(const OutputLink &link, const QString &direc
     editor->setFocus();
 }
 
-void ProjectManagerWindow::markLink(ScriptEditor *editor, const OutputLink &link)
+void ProjectManagerWindow::markLink(ScriptEditor *editor, const Diagnostic &link)
 {
     switch (link.kind) {
-    case OutputLink::Kind::SyntaxError:
-    case OutputLink::Kind::Warning: {
+    case Diagnostic::Kind::Error:
+    case Diagnostic::Kind::Warning: {
         const ScriptEditor::Mark mark =
-            link.kind == OutputLink::Kind::SyntaxError ? ScriptEditor::Mark::Error : ScriptEditor::Mark::Warning;
+            link.kind == Diagnostic::Kind::Error ? ScriptEditor::Mark::Error : ScriptEditor::Mark::Warning;
         editor->markLine(link.line, mark, link.tokenColumn(editor->text(link.line - 1)), link.token.size());
         break;
     }
-    case OutputLink::Kind::SearchResult:
+    case Diagnostic::Kind::SearchResult:
         editor->markLine(link.line, ScriptEditor::Mark::Found);
         break;
     }
@@ -222,33 +217,30 @@ void ProjectManagerWindow::markLink(ScriptEditor *editor, const OutputLink &link
 
 void ProjectManagerWindow::showFirstError()
 {
-    LogView *pane = ui->outText;
-    const QStringList lines = pane->lines(pane->blockCount() - 1, pane->blockCount());
-    for (int i = 0; i < lines.size(); ++i) {
-        const std::optional<OutputLink> link = OutputLink::parse(lines, i);
-        if (link && link->kind == OutputLink::Kind::SyntaxError) {
-            openLink(*link, outputProjectDirectory);
-            return;
-        }
-    }
+    if (firstError)
+        openLink(*firstError);
 }
 
-void ProjectManagerWindow::showWarning(const QString &line)
+void ProjectManagerWindow::showDiagnostic(const Diagnostic &found)
 {
     // In the text at once but painted when the check returns: the warnings come after the
     // work, and a repaint for each of many would hold the check up.
     ui->outTabWidget->setCurrentIndex(0);
-    ui->outText->appendMessage(line);
+    ui->outText->appendDiagnostic(found);
     ui->outText->flush();
-    const std::optional<OutputLink> link = OutputLink::parse({line}, 0);
-    if (!link)
-        return; // the count line
-    const Result<QString> file = link->file(outputProjectDirectory);
+    if (!found.hasPlace())
+        return;
+    if (found.kind == Diagnostic::Kind::Error) {
+        if (!firstError)
+            firstError = found;
+        return;
+    }
+    const Result<QString> file = found.file();
     if (!file)
         return;
-    checkWarnings.append({*file, *link});
+    checkWarnings.append({*file, found});
     if (ScriptEditor *editor = editorFor(*file))
-        markLink(editor, *link);
+        markLink(editor, found);
 }
 
 // ---- Timer, status line, closing ----------------------------------------------------------
@@ -820,7 +812,6 @@ void ProjectManagerWindow::slot_projectSearch(const QString &expr, bool re, bool
         return;
     }
     projectSearchRunning = true;
-    outputProjectDirectory = directory;
     for (ScriptEditor *editor : openEditors())
         editor->clearMarks(ScriptEditor::Mark::Found);
     clearOutput();
@@ -1117,8 +1108,7 @@ void ProjectManagerWindow::on_action_image_editor_triggered()
 ProjectBuilder ProjectManagerWindow::builder()
 {
     return ProjectBuilder({[this](const QString &line) { appendOutput(line); },
-                           [this](const QString &text) { appendError(text); },
-                           [this](const QString &line) { showWarning(line); }});
+                           [this](const Diagnostic &found) { showDiagnostic(found); }});
 }
 
 QString ProjectManagerWindow::prepareBuild()
@@ -1142,8 +1132,8 @@ QString ProjectManagerWindow::prepareBuild()
         projectSearchRunning = false;
         emit signal_projectSearch_return(coloured("red", QStringLiteral("搜索已被编译中断。")));
     }
-    outputProjectDirectory = directory;
     checkWarnings.clear();
+    firstError.reset();
     for (ScriptEditor *editor : openEditors()) {
         editor->clearMarks(ScriptEditor::Mark::Error);
         editor->clearMarks(ScriptEditor::Mark::Warning);
@@ -1162,16 +1152,6 @@ bool ProjectManagerWindow::compileActiveProject()
         return true;
     showFirstError();
     return false;
-}
-
-bool ProjectManagerWindow::compileDirectory(const QString &projectDirectory, const QString &directory)
-{
-    return builder().compileDirectory(projectDirectory, directory);
-}
-
-bool ProjectManagerWindow::compileScript(const QString &path, const QString &outputDirectory)
-{
-    return builder().compileScript(path, outputDirectory);
 }
 
 void ProjectManagerWindow::buildActiveProject()

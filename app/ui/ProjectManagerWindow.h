@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QProcess>
 
-#include "editor/OutputLink.h"
+#include "common/Diagnostic.h"
 #include "editor/ProjectSearch.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptSearch.h"
@@ -87,10 +87,6 @@ public:
 
     // Build commands: the script check (F5) and the project build (F6) of the active project.
     bool compileActiveProject();
-    // The check's steps as commands of this window (one directory tree, one script into its .m);
-    // the commands above run them through ProjectBuilder.
-    bool compileDirectory(const QString &projectDirectory, const QString &directory);
-    bool compileScript(const QString &path, const QString &outputDirectory);
     void buildActiveProject();
 
     // Screen tools.
@@ -191,18 +187,18 @@ private:
     void setupEditMenu();
     void setupOutputLinks();
 
-    // Opens the script a link leads to (in the project directory the output is about), at its
-    // line, marked. A link that leads nowhere says why in the status line.
-    void openLink(const OutputLink &link, const QString &directory);
+    // Opens the script a link leads to at its line, marked. A link that leads nowhere says why
+    // in the status line.
+    void openLink(const Diagnostic &link);
     // Marks a link's line in an editor of its script, without moving the caret.
-    static void markLink(ScriptEditor *editor, const OutputLink &link);
+    static void markLink(ScriptEditor *editor, const Diagnostic &link);
     // A line of a pane that was double-clicked, or Enter pressed on.
     void activateOutputLine(LogView *pane, int line);
     // After a check that failed: to the first syntax error the local output reports.
     void showFirstError();
-    // A warning of the check: shown, and marked in its script, now if it is open, else when
-    // it is opened.
-    void showWarning(const QString &line);
+    // An error or warning of the check: shown; a warning is marked in its script, now if it is
+    // open, else when it is opened.
+    void showDiagnostic(const Diagnostic &found);
 
     ScriptEditor *editorFor(const QString &path) const;
     // Saves one script, asking first when that would rewrite bytes that were not UTF-8.
@@ -238,10 +234,9 @@ private:
     std::optional<LastSearch> lastSearch;
     bool checkingDisk = false;
 
-    // Output: the project the local output's lines are about (the last check, build or search).
-    QString outputProjectDirectory;
-    // The last check's warnings, with the file each names.
-    QList<QPair<QString, OutputLink>> checkWarnings;
+    // The last check's warnings, with the file each names, and its first error with a place.
+    QList<QPair<QString, Diagnostic>> checkWarnings;
+    std::optional<Diagnostic> firstError;
     ProjectSearch projectSearch;
     bool projectSearchRunning = false;
     QPointer<ProjectSearchDialog> projectSearchDialog;

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextCharFormat>
 #include <QTextDocument>
 
 namespace {
@@ -13,6 +14,12 @@ namespace {
 // time one batch may take before it yields to the event loop.
 constexpr int kLinesPerStep = 100;
 constexpr qint64 kBatchBudgetMs = 6;
+
+struct KeptValue : QTextBlockUserData
+{
+    explicit KeptValue(Diagnostic value) : value(std::move(value)) {}
+    Diagnostic value;
+};
 
 } // namespace
 
@@ -37,6 +44,19 @@ void LogView::appendMessage(const QString &text)
     queue.push(text);
     if (!batchTimer.isActive())
         batchTimer.start();
+}
+
+void LogView::appendDiagnostic(const Diagnostic &value)
+{
+    queue.push(value.text(), value.hasPlace() ? std::optional<Diagnostic>(value) : std::nullopt);
+    if (!batchTimer.isActive())
+        batchTimer.start();
+}
+
+std::optional<Diagnostic> LogView::diagnostic(int line) const
+{
+    const auto *kept = static_cast<const KeptValue *>(document()->findBlockByNumber(line).userData());
+    return kept ? std::optional<Diagnostic>(kept->value) : std::nullopt;
 }
 
 void LogView::flush()
@@ -74,12 +94,21 @@ void LogView::showQueued(qint64 budgetMs)
         batchTimer.start();
 }
 
-void LogView::appendChunk(const QString &chunk)
+void LogView::appendChunk(const LogQueue::Chunk &chunk)
 {
     // appendPlainText keeps the view at the bottom when it was there, and trims the lines
     // beyond the document's maximum block count from the top.
-    appendPlainText(chunk);
+    appendPlainText(chunk.text);
     QTextDocument *doc = document();
+    // The chunk's lines are the last ones; those pushed off the top take their values along.
+    QTextBlock kept = doc->lastBlock();
+    int line = chunk.text.count(QLatin1Char('\n'));
+    for (int i = chunk.values.size() - 1; i >= 0 && kept.isValid(); --i) {
+        for (; line > chunk.values[i].first && kept.isValid(); --line)
+            kept = kept.previous();
+        if (kept.isValid())
+            keep(kept, chunk.values[i].second);
+    }
     if (doc->characterCount() <= kMaxCharacters)
         return;
     qint64 excess = doc->characterCount() - kMaxCharacters;
@@ -91,6 +120,29 @@ void LogView::appendChunk(const QString &chunk)
     QTextCursor cursor(doc);
     cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
+}
+
+void LogView::keep(QTextBlock block, const Diagnostic &value)
+{
+    QTextCharFormat format;
+    int length = block.length() - 1;
+    switch (value.kind) {
+    case Diagnostic::Kind::Error:
+        format.setForeground(QColor(192, 0, 0));
+        break;
+    case Diagnostic::Kind::Warning:
+        format.setForeground(QColor(176, 96, 0));
+        break;
+    case Diagnostic::Kind::SearchResult:
+        // "<path>:<line>" as a link, without the ": " before the text
+        format.setForeground(palette().link());
+        length = qMin(length, value.path.size() + 1 + QString::number(value.line).size());
+        break;
+    }
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + length, QTextCursor::KeepAnchor);
+    cursor.setCharFormat(format);
+    block.setUserData(new KeptValue(value));
 }
 
 void LogView::setLinkTest(LinkTest test)
@@ -110,7 +162,7 @@ QStringList LogView::lines(int last, int count) const
 
 bool LogView::isLink(const QTextBlock &block) const
 {
-    return linkTest && block.isValid() && linkTest(block.text());
+    return block.isValid() && (block.userData() || (linkTest && linkTest(block.text())));
 }
 
 void LogView::hover(const QTextBlock &block)
