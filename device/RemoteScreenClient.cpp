@@ -1,6 +1,6 @@
 #include "device/RemoteScreenClient.h"
 
-#include "common/Platform.h"
+#include "device/SocketReceive.h"
 #include "device/FrameImage.h"
 #include "device/FrameQueue.h"
 
@@ -59,7 +59,7 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 void RemoteScreenClient::slot_readyRead()
 {
     const auto arrived = [this](char *buffer, qint64 size) {
-        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size, kWaitMs);
+        return SocketReceive::arrived(socket.socketDescriptor(), buffer, size, kWaitMs);
     };
     // Frames are read one after the other while they come; a stop request (the thread's
     // interruption) is seen between messages, and the event loop then ends.

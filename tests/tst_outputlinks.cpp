@@ -2,9 +2,12 @@
 // driven through the window, a double-click or Enter on a line with a place opens the script at
 // the line, marked; F5 goes to its first error; the panes are read-only; the project search.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "common/ui/LogView.h"
 #include "common/Diagnostic.h"
 #include "toolchain/ScriptCompiler.h"
+#include "support/BuildRun.h"
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"
 
@@ -167,7 +170,7 @@ void TestOutputLinks::lineOpensTheScript()
     window->form()->outTabWidget->setCurrentIndex(remote ? 1 : 0);
     doubleClickLine(pane, pane->blockCount() - 1);
 
-    ScriptEditor *editor = window->scriptEditor();
+    ScriptEditor *editor = window->scripts().current();
     if (line == 0) {
         QVERIFY(editor->path().isEmpty());
         QCOMPARE(window->statusBar()->currentMessage(), marked);
@@ -188,8 +191,8 @@ void TestOutputLinks::enterOnALink()
     pane->setFocus();
     pane->moveCursor(QTextCursor::End);
     QTest::keyClick(pane, Qt::Key_Return);
-    QCOMPARE(caretLine(window->scriptEditor()), 4);
-    QVERIFY(window->scriptEditor()->hasFocus());
+    QCOMPARE(caretLine(window->scripts().current()), 4);
+    QVERIFY(window->scripts().current()->hasFocus());
 }
 
 void TestOutputLinks::checkGoesToTheFirstError_data()
@@ -203,15 +206,15 @@ void TestOutputLinks::checkGoesToTheFirstError()
 {
     QFETCH(bool, build);
     ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "local a = 1\r\n\r\nlocal b = = 2\r\n");
-    (build ? window->form()->compile_project_action : window->form()->syntax_check_action)->trigger();
-    ScriptEditor *editor = window->scriptEditor();
+    QVERIFY(!runBuild(*window, build));
+    ScriptEditor *editor = window->scripts().current();
     QCOMPARE(editor->path(), ws->absolute(QStringLiteral("工程目录/p/lib/util.lua")));
     QCOMPARE(caretLine(editor), 3);
     QCOMPARE(underlined(editor, 3), QStringLiteral("="));
 
     // Mended, checked again: the marks go.
     editor->setText(QStringLiteral("local a = 1\r\n\r\nlocal b = 2\r\n"));
-    window->form()->syntax_check_action->trigger();
+    QVERIFY(runBuild(*window));
     QCOMPARE(editor->markersAtLine(2), 0u);
     QCOMPARE(underlined(editor, 3), QString());
 }
@@ -229,9 +232,9 @@ void TestOutputLinks::warningsMarkScripts()
     const QString util = ws->absolute(QStringLiteral("工程目录/p/lib/util.lua"));
     if (openFirst)
         window->openScript(util);
-    window->form()->syntax_check_action->trigger();
+    QVERIFY(runBuild(*window));
     window->openScript(util);
-    ScriptEditor *editor = window->scriptEditor();
+    ScriptEditor *editor = window->scripts().current();
     QVERIFY(editor->markersAtLine(2) != 0);
     QCOMPARE(underlined(editor, 3), QStringLiteral("touchClik"));
     QCOMPARE(caretLine(editor), 1); // a warning does not move the caret
@@ -267,7 +270,7 @@ void TestOutputLinks::projectSearchFromTheDialog()
     QTRY_COMPARE(pane->lines(pane->blockCount() - 1, 2),
                  (QStringList{"lib/util.lua:3: touchClik(1, 2)", "共找到1个结果（1个文件）"}));
     doubleClickLine(pane, pane->blockCount() - 2);
-    QCOMPARE(caretLine(window->scriptEditor()), 3);
+    QCOMPARE(caretLine(window->scripts().current()), 3);
 
     // An invalid expression: said in the dialog; the output stays.
     text->setText(QStringLiteral("touch("));

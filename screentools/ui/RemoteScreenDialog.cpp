@@ -164,6 +164,7 @@ void RemoteScreenDialog::placeFirstFrame(int shownWidth, int deliveredWidth, int
     move(qMax(available.left(), qMin(left, available.right() + 1 - width())),
          qMax(available.top(), qMin(top, available.bottom() + 1 - windowHeight)));
     firstFrameShown = true;
+    emit signal_firstFrameShown();
 }
 
 void RemoteScreenDialog::on_pbLeftRotate_clicked()
