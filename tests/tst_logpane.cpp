@@ -4,6 +4,7 @@
 #include "common/ui/LogView.h"
 
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 class TestLogPane : public QObject
@@ -108,6 +109,10 @@ void TestLogPane::valuesStayWithTheirLines()
         QCOMPARE(view.diagnostic(line).value_or(Diagnostic()).path, QStringLiteral("s%1.lua").arg(n));
         QCOMPARE(view.lines(line, 1), QStringList{QStringLiteral("warning %1").arg(n)});
         QVERIFY(!view.diagnostic(line - 1));
+        // Coloured by kind, and the colour does not pass on to the next line.
+        const auto formats = [&view](int n) { return view.document()->findBlockByNumber(n).layout()->formats().size(); };
+        QVERIFY(formats(line) > 0);
+        QCOMPARE(formats(line - 1), 0);
     }
     QVERIFY(!view.diagnostic(500) && !view.diagnostic(501));
     QCOMPARE(view.diagnostic(502).value_or(Diagnostic()).line, 7);

@@ -149,8 +149,7 @@ void TestOutputLinks::lineOpensTheScript_data()
     QTest::newRow("syntax error") << false << value(Diagnostic::Kind::Error, "lib/util.lua", 3, "touchClik") << 3 << "touchClik";
     QTest::newRow("warning") << false << value(Diagnostic::Kind::Warning, "lib/util.lua", 3, "touchClik") << 3 << "touchClik";
     QTest::newRow("search result") << false << value(Diagnostic::Kind::SearchResult, "lib/util.lua", 2, "") << 2 << "";
-    QTest::newRow("device log") << true << Diagnostic{Diagnostic::Kind::SearchResult, "lib/util.lua:5: attempt to call a nil value"}
-                                << 5 << "";
+    QTest::newRow("device log") << true << Diagnostic::error("lib/util.lua:5: attempt to call a nil value") << 5 << "";
     QTest::newRow("outside the project") << false << value(Diagnostic::Kind::SearchResult, "../secret.lua", 1, "") << 0
                                          << "脚本[../secret.lua]不在工程目录中，未打开。";
     QTest::newRow("missing script") << false << value(Diagnostic::Kind::Error, "gone.lua", 1, "") << 0 << "找不到脚本[gone.lua]。";

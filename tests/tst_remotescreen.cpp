@@ -101,6 +101,7 @@ struct ConnectAttempt
 {
     QString boxText;
     bool stayedOpen = false;
+    bool shownUnderTheBox = false; // the remote screen window, while the notice was up
 };
 
 // Opens the connect dialog from the main window's menu, fills in address and port and presses
@@ -108,11 +109,24 @@ struct ConnectAttempt
 ConnectAttempt connectFrom(ProjectManagerWindow &main, const QString &address, const QString &port)
 {
     ConnectAttempt attempt;
-    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&attempt, address, port](RemoteConnectInfoInputDialog *d) {
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&attempt, &main, address, port](RemoteConnectInfoInputDialog *d) {
         d->form()->leIP->setText(address);
         d->form()->lePort->setText(port);
         QTimer::singleShot(15000, d, &QDialog::reject); // a window that never gets a frame must not hang the test
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &attempt.boxText);
+        // The success notice is answered once the first frame is there: the window waits for it.
+        const auto made = [&main] { return main.device().lastRemoteScreenDialog(); };
+        ModalAnswerer::whenModal(
+            [made](QWidget *w) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                return box && (box->text() != kConnected || (made() && made()->isFirstFrameShown()));
+            },
+            [&attempt, made](QWidget *w) {
+                auto *box = static_cast<QMessageBox *>(w);
+                attempt.boxText = box->text();
+                attempt.shownUnderTheBox = made() && made()->isVisible();
+                box->button(QMessageBox::Ok)->click();
+            },
+            15000);
         d->form()->pbConnect->click();
         if (attempt.boxText != kConnected) {
             attempt.stayedOpen = d->isVisible();
@@ -183,12 +197,13 @@ void TestRemoteScreen::connectDialogShowsOneWindowAtATime()
     QVERIFY(sim.start());
     ProjectManagerWindow main;
     const QString port = QString::number(sim.device.port());
-    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, kConnected);
+    const ConnectAttempt attempt = connectFrom(main, QStringLiteral("127.0.0.1"), port);
+    QCOMPARE(attempt.boxText, kConnected);
     QPointer<RemoteScreenDialog> first = main.device().lastRemoteScreenDialog();
     QVERIFY(first);
-    // Shown once its first frame has placed it.
-    QTRY_VERIFY(first->isVisible());
-    QVERIFY(first->isFirstFrameShown());
+    // Shown once its first frame has placed it and the notice is answered, never under it.
+    QVERIFY(!attempt.shownUnderTheBox);
+    QVERIFY(first->isFirstFrameShown() && first->isVisible());
     QCOMPARE(first->parentWidget(), &main);
     QCOMPARE(first->windowTitle(), QStringLiteral("远程设备控制器"));
     QVERIFY(!first->form()->bg111_2->isVisibleTo(first));

@@ -78,13 +78,19 @@ void DeviceSession::openRemoteScreen()
         showNotice(&dialog, QStringLiteral("连接成功，开启远程屏幕！"));
         dialog.accept();
     });
-    dialog.exec();
+    // Shown once the questions are answered and its first frame has placed it: a window that
+    // came up under a modal box could not be used until the box, hidden behind it, was closed.
+    if (dialog.exec() != QDialog::Accepted || !remoteScreen)
+        return;
+    if (remoteScreen->isFirstFrameShown())
+        remoteScreen->show();
+    else
+        connect(remoteScreen, &RemoteScreenDialog::signal_firstFrameShown, remoteScreen, &QWidget::show);
 }
 
 void DeviceSession::adopt(RemoteScreenDialog *made)
 {
     remoteScreen = made;
-    connect(made, &RemoteScreenDialog::signal_firstFrameShown, made, &QWidget::show);
     connect(made, &RemoteScreenDialog::signal_rectScreencap, this, &DeviceSession::captureRectangle);
     connect(made, &RemoteScreenDialog::signal_fullScreencap, this, &DeviceSession::saveScreenshot);
     connect(this, &DeviceSession::signal_screencap_rect, made, &RemoteScreenDialog::slot_screencap_rect);

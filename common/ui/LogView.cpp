@@ -3,9 +3,10 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QGuiApplication>
+#include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextCharFormat>
 #include <QTextDocument>
 
 namespace {
@@ -19,6 +20,35 @@ struct KeptValue : QTextBlockUserData
 {
     explicit KeptValue(Diagnostic value) : value(std::move(value)) {}
     Diagnostic value;
+};
+
+// Colours the lines that keep a value by its kind: an error red, a warning orange, the place of
+// a search result ("<path>:<line>") as a link.
+class ValueHighlighter : public QSyntaxHighlighter
+{
+public:
+    using QSyntaxHighlighter::QSyntaxHighlighter;
+
+protected:
+    void highlightBlock(const QString &text) override
+    {
+        const auto *kept = static_cast<const KeptValue *>(currentBlockUserData());
+        if (!kept)
+            return;
+        const Diagnostic &value = kept->value;
+        switch (value.kind) {
+        case Diagnostic::Kind::Error:
+            setFormat(0, text.size(), QColor(192, 0, 0));
+            break;
+        case Diagnostic::Kind::Warning:
+            setFormat(0, text.size(), QColor(176, 96, 0));
+            break;
+        case Diagnostic::Kind::SearchResult:
+            setFormat(0, qMin(text.size(), value.path.size() + 1 + QString::number(value.line).size()),
+                      QGuiApplication::palette().link().color());
+            break;
+        }
+    }
 };
 
 } // namespace
@@ -124,25 +154,12 @@ void LogView::appendChunk(const LogQueue::Chunk &chunk)
 
 void LogView::keep(QTextBlock block, const Diagnostic &value)
 {
-    QTextCharFormat format;
-    int length = block.length() - 1;
-    switch (value.kind) {
-    case Diagnostic::Kind::Error:
-        format.setForeground(QColor(192, 0, 0));
-        break;
-    case Diagnostic::Kind::Warning:
-        format.setForeground(QColor(176, 96, 0));
-        break;
-    case Diagnostic::Kind::SearchResult:
-        // "<path>:<line>" as a link, without the ": " before the text
-        format.setForeground(palette().link());
-        length = qMin(length, value.path.size() + 1 + QString::number(value.line).size());
-        break;
-    }
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position() + length, QTextCursor::KeepAnchor);
-    cursor.setCharFormat(format);
+    // Coloured by a highlighter, not in the text: a format in the document would pass on to
+    // the lines appended after it.
+    if (!highlighter)
+        highlighter = new ValueHighlighter(document());
     block.setUserData(new KeptValue(value));
+    highlighter->rehighlightBlock(block);
 }
 
 void LogView::setLinkTest(LinkTest test)

@@ -19,6 +19,7 @@
 // by its kind), or a line the link test accepts. The pane asks its link test only about the
 // line under the pointer (underlined while hovered), the line double-clicked and the caret's
 // line on Enter, so a flood of lines costs nothing more.
+class QSyntaxHighlighter;
 class QTextBlock;
 
 class LogView : public QPlainTextEdit
@@ -66,7 +67,7 @@ protected:
 private:
     void showQueued(qint64 budgetMs);
     void appendChunk(const LogQueue::Chunk &chunk);
-    // Keeps a value with a block and colours the block's text by the value's kind.
+    // Keeps a value with a block; its text is coloured by the value's kind.
     void keep(QTextBlock block, const Diagnostic &value);
     bool isLink(const QTextBlock &block) const;
     // Underlines the hovered link line (none for an invalid block).
@@ -75,4 +76,5 @@ private:
     LogQueue queue;
     QTimer batchTimer;
     LinkTest linkTest;
+    QSyntaxHighlighter *highlighter = nullptr; // once a value is kept
 };
