@@ -271,8 +271,6 @@ void TestSnippets::helpNoticesSayWhy_data()
     QTest::newRow("forum") << "action_bbs" << QStringList() << true << int(AdbOnPath::None) << placeholder;
     QTest::newRow("USB guide") << "action_how_use_usb_for_remote_connect" << QStringList() << true << int(AdbOnPath::None)
                                << placeholder;
-    QTest::newRow("logging") << "action_5" << QStringList() << true << int(AdbOnPath::None) << "参见Kestrun教程5.4";
-    QTest::newRow("remote debugging") << "action_9" << QStringList() << true << int(AdbOnPath::None) << "参见Kestrun教程5.6";
 #ifndef Q_OS_WIN
     const QStringList script{QStringLiteral("adb/a.sh")};
     QTest::newRow("USB, no script") << "action_USB_connect" << QStringList() << true << int(AdbOnPath::Succeeding)

@@ -4,14 +4,41 @@
 #include "project/ActiveProject.h"
 #include "toolchain/ProjectBuilder.h"
 
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QThread>
 
-#include <functional>
+#include <deque>
+
+namespace {
+
+// Reports taken at a time, and how long one turn of the event loop may spend on them.
+constexpr int kReportsPerStep = 100;
+constexpr qint64 kBudgetMs = 8;
+
+} // namespace
+
+// One thing the builder said: a line, a finding, or that it has ended.
+struct BuildCommands::Report
+{
+    QString line;
+    std::optional<Diagnostic> found;
+    std::optional<bool> finished;
+};
+
+struct BuildCommands::Reports
+{
+    QMutex lock;
+    std::deque<Report> waiting;
+    bool taking = false; // a takeReports() is on its way
+    bool dropped = false; // of a cancelled command: no more are kept
+};
 
 BuildCommands::BuildCommands(ActiveProject &project, ScriptTabs &scripts, QObject *parent)
     : QObject(parent)
     , project(project)
     , scripts(scripts)
+    , reports(std::make_unique<Reports>())
 {
 }
 
@@ -49,24 +76,59 @@ Status BuildCommands::start(bool package)
         return Status();
     }
 
-    // What the builder reports crosses to this thread in order; nothing arrives once this
-    // object is gone, nor from a command that was cancelled.
-    const int id = ++run;
-    const auto post = [this, id](std::function<void()> what) {
-        QMetaObject::invokeMethod(this, [this, id, what] {
-            if (id == run)
-                what();
-        }, Qt::QueuedConnection);
+    // What the builder says waits, in order, until this thread takes it.
+    {
+        QMutexLocker locker(&reports->lock);
+        reports->dropped = false;
+    }
+    const auto report = [this](Report said) {
+        QMutexLocker locker(&reports->lock);
+        if (reports->dropped)
+            return;
+        reports->waiting.push_back(std::move(said));
+        if (!reports->taking) {
+            reports->taking = true;
+            QMetaObject::invokeMethod(this, &BuildCommands::takeReports, Qt::QueuedConnection);
+        }
     };
     builder = std::make_unique<ProjectBuilder>(ProjectBuilder::Output{
-        [this, post](const QString &line) { post([this, line] { emit signal_output(line); }); },
-        [this, post](const Diagnostic &found) { post([this, found] { take(found); }); }});
-    worker = QThread::create([this, post, package, name, directory, builder = builder.get()] {
+        [report](const QString &line) { report({line, std::nullopt, std::nullopt}); },
+        [report](const Diagnostic &found) { report({QString(), found, std::nullopt}); }});
+    worker = QThread::create([report, package, name, directory, builder = builder.get()] {
         const bool ok = package ? builder->build(name, directory) : builder->check(name, directory);
-        post([this, ok] { finish(ok); });
+        report({QString(), std::nullopt, ok});
     });
     worker->start();
     return Status();
+}
+
+void BuildCommands::takeReports()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kBudgetMs) {
+        std::deque<Report> taken;
+        {
+            QMutexLocker locker(&reports->lock);
+            if (reports->waiting.empty()) {
+                reports->taking = false;
+                return;
+            }
+            const auto end = reports->waiting.begin() + qMin<qsizetype>(kReportsPerStep, reports->waiting.size());
+            std::move(reports->waiting.begin(), end, std::back_inserter(taken));
+            reports->waiting.erase(reports->waiting.begin(), end);
+        }
+        for (const Report &said : taken) {
+            if (said.found)
+                take(*said.found);
+            else if (said.finished)
+                finish(*said.finished);
+            else
+                emit signal_output(said.line);
+        }
+    }
+    // The rest at the next turn, after whatever else waits.
+    QMetaObject::invokeMethod(this, &BuildCommands::takeReports, Qt::QueuedConnection);
 }
 
 void BuildCommands::take(const Diagnostic &found)
@@ -94,7 +156,11 @@ void BuildCommands::cancel()
     if (!worker)
         return;
     builder->cancel();
-    ++run; // what it still reports is dropped
+    {
+        QMutexLocker locker(&reports->lock);
+        reports->dropped = true;
+        reports->waiting.clear();
+    }
     stop();
 }
 

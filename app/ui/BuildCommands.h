@@ -15,9 +15,10 @@ class ScriptTabs;
 
 // The script check (F5) and the project build (F6) of the active project. The open scripts of
 // the project are saved first; the builder then runs on a thread of its own, so the window stays
-// responsive and the output streams while a large project compiles. One command runs at a
-// time. Errors and warnings come back as values: warnings are marked in their scripts, and a
-// command that failed on a syntax error opens its script there.
+// responsive and the output streams while a large project compiles. What it reports is taken
+// in a few milliseconds per turn of the event loop, so even a flood of warnings never holds the
+// window. One command runs at a time. Errors and warnings come back as values: warnings are
+// marked in their scripts, and a command that failed on a syntax error opens its script there.
 class BuildCommands : public QObject
 {
     Q_OBJECT
@@ -32,7 +33,8 @@ public:
     Status check();
     Status build();
     bool isRunning() const { return worker != nullptr; }
-    // Ends a running command before its next script and waits for it.
+    // Ends a running command before its next script and waits for it; what it still had to
+    // say is dropped.
     void cancel();
 
 signals:
@@ -43,7 +45,12 @@ signals:
     void signal_finished(bool ok);
 
 private:
+    struct Report;
+    struct Reports;
+
     Status start(bool package);
+    // Shows what the builder reported, a bounded slice at a time.
+    void takeReports();
     void take(const Diagnostic &found);
     void finish(bool ok);
     // Waits for the thread and lets it and the builder go.
@@ -53,6 +60,6 @@ private:
     ScriptTabs &scripts;
     std::unique_ptr<ProjectBuilder> builder;
     QThread *worker = nullptr;
-    int run = 0; // the running command's number
+    std::unique_ptr<Reports> reports; // from the worker, not yet taken
     std::optional<Diagnostic> firstError; // with a place, of the running command
 };

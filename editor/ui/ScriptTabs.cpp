@@ -345,10 +345,16 @@ Status ScriptTabs::goTo(const Diagnostic &place)
 
 void ScriptTabs::mark(const Diagnostic &found)
 {
-    const Result<QString> file = found.file();
-    if (!file)
+    // A check may find thousands in a few scripts: each script's file is looked up once.
+    const QString key = found.directory + QLatin1Char('/') + found.path;
+    auto file = checkedFiles.constFind(key);
+    if (file == checkedFiles.constEnd())
+        file = checkedFiles.insert(key, found.file().valueOr(QString()));
+    if (file->isEmpty())
         return;
-    checkMarks.append({*file, found});
+    // Beyond that many the output still leads to each; scripts opened later show the first.
+    if (checkMarks.size() < kMaxCheckMarks)
+        checkMarks.append({*file, found});
     if (ScriptEditor *editor = editorFor(*file))
         markIn(editor, found);
 }
@@ -356,6 +362,7 @@ void ScriptTabs::mark(const Diagnostic &found)
 void ScriptTabs::clearCheckMarks()
 {
     checkMarks.clear();
+    checkedFiles.clear();
     for (ScriptEditor *editor : editors()) {
         editor->clearMarks(ScriptEditor::Mark::Error);
         editor->clearMarks(ScriptEditor::Mark::Warning);

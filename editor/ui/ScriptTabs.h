@@ -4,6 +4,7 @@
 #include "common/Result.h"
 #include "editor/ScriptPlace.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -98,7 +99,9 @@ private:
     QPointer<QStackedWidget> stack;
     ScriptEditor *welcome = nullptr;
     QTabWidget *tabs = nullptr;
-    // The last check's marks, with the file each is in.
+    // The last check's marks, with the file each is in, and the files of its places.
+    static constexpr int kMaxCheckMarks = 10000;
     QList<QPair<QString, Diagnostic>> checkMarks;
+    QHash<QString, QString> checkedFiles;
     bool checkingDisk = false;
 };
