@@ -101,6 +101,15 @@ void Platform::showInFileBrowser(const QString &path, bool isFile)
 #endif
 }
 
+QString Platform::showInFileBrowserText()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("在Explorer中显示");
+#else
+    return QStringLiteral("在文件管理器中显示");
+#endif
+}
+
 bool Platform::openLocalDocument(const QString &path)
 {
 #ifdef Q_OS_WIN

@@ -18,6 +18,8 @@ class Platform
 public:
     // Shows a directory in the file manager, or a file selected in its directory.
     static void showInFileBrowser(const QString &path, bool isFile);
+    // The menu text of that command, naming the file manager this desktop has.
+    static QString showInFileBrowserText();
     // Opens an address (http, https or file) with the desktop's default handler. False when
     // the desktop has none (no browser, no xdg-open).
     static bool openUrl(const QUrl &url);

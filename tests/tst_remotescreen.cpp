@@ -8,6 +8,7 @@
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 #include "device/ScriptImport.h"
 #include "device/ui/ScriptRemoteImportDialog.h"
+#include "screentools/ScreenshotStore.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "screentools/ui/screen.h"
@@ -243,6 +244,9 @@ void TestRemoteScreen::frameLabelsAndPicture()
     QCOMPARE(window.form()->labRR->text(), QStringLiteral("9x6"));
     QCOMPARE(window.form()->labColorBits->text(), QString::number(depth));
     QCOMPARE(window.form()->lab_screencap_mode->text(), modeText);
+    // Its screenshots go under the mode the window names.
+    const ScreenshotStore::RemoteScreen remote{9, 6, window.frameScreencapMode()};
+    QCOMPARE(ScreenshotStore::directory(QStringLiteral("demo"), remote), QStringLiteral("工程目录/demo/%1/9x6").arg(modeText));
     QCOMPARE(window.frameInfo().bitsPerPixel, depth);
     QCOMPARE(window.frameScreencapMode(), mode);
     QCOMPARE(window.picture()->size(), QSize(9, 6));

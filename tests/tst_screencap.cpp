@@ -170,8 +170,8 @@ void TestScreencap::directory_data()
         << std::optional<ScreenshotStore::RemoteScreen>({720, 1280, 1}) << "工程目录/demo/优化模式/720x1280";
     QTest::newRow("compatible 1080x1920")
         << std::optional<ScreenshotStore::RemoteScreen>({1080, 1920, 2}) << "工程目录/demo/兼容模式/1080x1920";
-    QTest::newRow("other mode") << std::optional<ScreenshotStore::RemoteScreen>({720, 1280, 0})
-                                << "工程目录/demo/兼容模式/720x1280";
+    QTest::newRow("mode 0, named as the window names it") << std::optional<ScreenshotStore::RemoteScreen>({720, 1280, 0})
+                                                        << "工程目录/demo/优化模式/720x1280";
 }
 
 void TestScreencap::directory()

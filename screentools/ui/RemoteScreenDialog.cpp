@@ -3,6 +3,7 @@
 #include "device/FrameImage.h"
 #include "device/PCClientControllor.h"
 #include "screentools/ColorPicker.h"
+#include "screentools/ScreenshotStore.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
 #include "ui_RemoteScreenDialog.h"
@@ -111,7 +112,7 @@ void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, i
     QImage image = FrameImage::toImage(colors.data(), info);
     fbi = info;
     screencapMode = mode;
-    ui->lab_screencap_mode->setText(mode == 2 ? QStringLiteral("兼容模式") : QStringLiteral("优化模式"));
+    ui->lab_screencap_mode->setText(ScreenshotStore::modeName(mode));
 
     // One device pixel per screen pixel: on a desktop scaled by ratio the picture takes 1/ratio
     // of its pixel count in widget units, and positions on it are scaled back by MyLabel.
