@@ -390,6 +390,15 @@ void TestRemoteScreen::touchesKeysThenClosing()
     QTRY_VERIFY(window.isFirstFrameShown());
     MyLabel *label = window.picture();
 
+    // Remote control off: clicks and keys stay on this side, and so does the release of a key
+    // pressed before it was turned on.
+    QVERIFY(!window.form()->checkBox->isChecked());
+    mouse(label, QEvent::MouseButtonPress, QPointF(3, 4));
+    mouse(label, QEvent::MouseButtonRelease, QPointF(3, 4), Qt::NoButton);
+    key(&window, QEvent::KeyPress, Qt::Key_6);
+    window.form()->checkBox->click();
+    key(&window, QEvent::KeyRelease, Qt::Key_6);
+
     // Pressing and dragging: one touch press at the press point, one release at (0, 0).
     mouse(label, QEvent::MouseButtonPress, QPointF(10.5, 20.4));
     mouse(label, QEvent::MouseMove, QPointF(15, 25));
@@ -403,9 +412,18 @@ void TestRemoteScreen::touchesKeysThenClosing()
     key(&window, QEvent::KeyPress, Qt::Key_0);
     // A shortcut's key: its press goes to the shortcut, so its release is not sent either.
     key(&window, QEvent::KeyRelease, Qt::Key_1);
+    // Turned off while a touch is down: the touch is released, nothing new goes.
+    mouse(label, QEvent::MouseButtonPress, QPointF(7, 8));
+    window.form()->checkBox->click();
+    mouse(label, QEvent::MouseButtonRelease, QPointF(7, 8), Qt::NoButton);
+    mouse(label, QEvent::MouseButtonPress, QPointF(9, 9));
+    key(&window, QEvent::KeyPress, Qt::Key_A);
+    key(&window, QEvent::KeyRelease, Qt::Key_0);
     const QStringList expected{QStringLiteral("touch press (11, 20)"), QStringLiteral("touch release (0, 0)"),
                                QStringLiteral("key press 30"),         QStringLiteral("key press 30"),
-                               QStringLiteral("key release 30"),       QStringLiteral("key press 11")};
+                               QStringLiteral("key release 30"),       QStringLiteral("key press 11"),
+                               QStringLiteral("touch press (7, 8)"),   QStringLiteral("touch release (0, 0)"),
+                               QStringLiteral("key release 11")};
     QTRY_COMPARE(touches(sim), expected);
 
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(12, 34));

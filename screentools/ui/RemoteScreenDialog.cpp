@@ -48,6 +48,8 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
                                             qMin(ui->panelScrollContents->sizeHint().width() + scrollBar, shown)));
     connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
     connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
+    connect(imageLabel, &MyLabel::signal_mousePress, this, &RemoteScreenDialog::pictureTouchPress);
+    connect(imageLabel, &MyLabel::signal_mouseRelease, this, &RemoteScreenDialog::pictureTouchRelease);
 }
 
 RemoteScreenDialog::~RemoteScreenDialog()
@@ -77,9 +79,9 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
 
     FBInfo::registerMetaType();
     connect(&controller, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen, Qt::UniqueConnection);
-    connect(imageLabel, &MyLabel::signal_mousePress, &controller, &PCClientControllor::slot_remoteTouchPress,
+    connect(this, &RemoteScreenDialog::signal_touchPress, &controller, &PCClientControllor::slot_remoteTouchPress,
             Qt::UniqueConnection);
-    connect(imageLabel, &MyLabel::signal_mouseRelease, &controller,
+    connect(this, &RemoteScreenDialog::signal_touchRelease, &controller,
             &PCClientControllor::slot_remoteTouchRelease, Qt::UniqueConnection);
     connect(this, &RemoteScreenDialog::signal_keyPress, &controller, &PCClientControllor::slot_remoteKeyPress,
             Qt::UniqueConnection);
@@ -92,8 +94,8 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
 void RemoteScreenDialog::unsubscribe()
 {
     disconnect(&controller, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen);
-    disconnect(imageLabel, &MyLabel::signal_mousePress, &controller, &PCClientControllor::slot_remoteTouchPress);
-    disconnect(imageLabel, &MyLabel::signal_mouseRelease, &controller,
+    disconnect(this, &RemoteScreenDialog::signal_touchPress, &controller, &PCClientControllor::slot_remoteTouchPress);
+    disconnect(this, &RemoteScreenDialog::signal_touchRelease, &controller,
                &PCClientControllor::slot_remoteTouchRelease);
     disconnect(this, &RemoteScreenDialog::signal_keyPress, &controller, &PCClientControllor::slot_remoteKeyPress);
     disconnect(this, &RemoteScreenDialog::signal_keyRelease, &controller,
@@ -181,15 +183,43 @@ void RemoteScreenDialog::on_pbRightRotate_clicked()
 
 void RemoteScreenDialog::mouseMoveEvent(QMouseEvent *) {}
 
+// An author looking at the phone's picture must not tap the phone by accident: input goes to
+// it only while remote control is on.
+bool RemoteScreenDialog::remoteControlOn() const
+{
+    return ui->checkBox->isChecked();
+}
+
+void RemoteScreenDialog::pictureTouchPress(int x, int y)
+{
+    if (!remoteControlOn())
+        return;
+    touchDown = true;
+    emit signal_touchPress(x, y);
+}
+
+// The release of a touch that went down is sent even once remote control is off: the device
+// would otherwise hold the finger down.
+void RemoteScreenDialog::pictureTouchRelease(int x, int y)
+{
+    if (!touchDown)
+        return;
+    touchDown = false;
+    emit signal_touchRelease(x, y);
+}
+
 void RemoteScreenDialog::keyPressEvent(QKeyEvent *event)
 {
     ui->colorPanel->endSearch(); // the key goes to the device all the same
+    if (!remoteControlOn())
+        return;
     pressedKeys.insert(event->key());
     emit signal_keyPress(event->key());
 }
 
-// A release whose press went to a shortcut (Ctrl+1 and the like) never reached the device:
-// releasing it there too would be a key going up that never went down.
+// A release whose press went to a shortcut (Ctrl+1 and the like), or came while remote control
+// was off, never reached the device: releasing it there would be a key going up that never
+// went down.
 void RemoteScreenDialog::keyReleaseEvent(QKeyEvent *event)
 {
     if (!pressedKeys.contains(event->key()))
