@@ -60,7 +60,7 @@ void TestColorPicker::readout()
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setPixel(7, 9, pixel);
-    const ColorPicker::Readout r = ColorPicker::readout(ShownPicture(image, 0), 7, 9, false);
+    const ColorPicker::Readout r = ColorPicker::readout(ShownPicture(image, 0), 7, 9);
     QCOMPARE((QStringList{r.texts.position, r.texts.color, r.texts.red, r.texts.green, r.texts.blue}), texts);
     QCOMPARE(r.swatch.size(), QSize(1, 1));
     QCOMPARE(r.swatch.pixel(0, 0), pixel);
@@ -93,7 +93,7 @@ void TestColorPicker::magnifier()
     QFETCH(QPoint, cross);
     const ShownPicture picture = coded(100, 80);
     const bool on = picture.rect().contains(pointer);
-    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
+    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y());
     const QString none = QStringLiteral("(无)");
     QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
     QCOMPARE(r.texts.color, on ? ColorPicker::colorText(TestPictures::coded(pointer.x(), pointer.y())) : none);
@@ -150,19 +150,15 @@ void TestColorPicker::bufferRow()
 void TestColorPicker::turnedPicture_data()
 {
     QTest::addColumn<int>("quarterTurns");
-    QTest::addColumn<bool>("swapped"); // positions shown as (y, x)
-    for (const auto &[turns, swapped] : {std::pair{0, false}, {1, true}, {2, false}, {3, true}, {-1, true}, {-2, false},
-                                          {-3, true}, {5, true}, {6, false}})
-        QTest::addRow("%d", turns) << turns << swapped;
+    for (const int turns : {0, 1, 2, 3, -1, -2, -3, 5, 6})
+        QTest::addRow("%d", turns) << turns;
 }
 
-// Read without turning the whole picture, but the same as a picture turned pixel by pixel; an
-// odd number of quarter turns shows positions swapped.
+// Read without turning the whole picture, but the same as a picture turned pixel by pixel;
+// positions in the readout and the buffers are where the device has the pixel.
 void TestColorPicker::turnedPicture()
 {
     QFETCH(int, quarterTurns);
-    QFETCH(bool, swapped);
-    QCOMPARE(ColorPicker::positionSwapped(quarterTurns * 90), swapped);
     const QImage image = TestPictures::codedPixmap(7, 5).toImage();
     const QImage turned = TestPictures::turnedClockwise(image, quarterTurns);
     const ShownPicture picture(image, quarterTurns);
@@ -178,7 +174,16 @@ void TestColorPicker::turnedPicture()
     painter.drawImage(0, 0, image);
     painter.end();
     QCOMPARE(drawn, turned);
-    QCOMPARE(ColorPicker::readout(picture, 4, 1, false).texts.color, ColorPicker::colorText(turned.pixel(4, 1)));
+    const QPoint shown(turned.width() - 2, 1);
+    const ColorPicker::Readout readout = ColorPicker::readout(picture, shown.x(), shown.y());
+    QCOMPARE(readout.texts.color, ColorPicker::colorText(turned.pixel(shown)));
+    // Each pixel of the coded picture tells where it lies on the device.
+    const QRgb code = turned.pixel(shown);
+    const QString device = QStringLiteral("%1,%2").arg((code >> 12) & 0xFFF).arg(code & 0xFFF);
+    QCOMPARE(readout.texts.position, device);
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(picture, shown.x(), shown.y());
+    QCOMPARE(row.texts.position, device);
+    QCOMPARE(row.point->position, QPoint((code >> 12) & 0xFFF, code & 0xFFF));
 }
 
 // Leaving the picture keeps swatch, magnifier and last position. Six rows filled and emptied;

@@ -9,6 +9,7 @@
 #include "device/ScriptImport.h"
 #include "device/ui/ScriptRemoteImportDialog.h"
 #include "screentools/ScreenshotStore.h"
+#include "screentools/ui/ColorCodePanel.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "screentools/ui/screen.h"
@@ -483,8 +484,8 @@ void TestRemoteScreen::connectFailures()
 
 // ---- Colour picker and screenshots --------------------------------------------------------------
 
-// Positions are shown swapped while the picture is turned and buffered as they are, by the six
-// keys; Ctrl+0 clears the buffers.
+// Positions on a turned picture are shown and buffered where the device has the pixel, as the
+// generated code uses them; the six keys fill the buffers, Ctrl+0 clears them.
 void TestRemoteScreen::colourPickerInTheWindow()
 {
     const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
@@ -496,23 +497,24 @@ void TestRemoteScreen::colourPickerInTheWindow()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(window.picture()->size(), QSize(50, 60));
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,19"));
     const QString colour = QString::asprintf("0x%06X", TestPictures::turnedClockwise(picture, 1).pixel(30, 40) & 0xFFFFFF);
     QCOMPARE(window.colorPanel()->form()->leColor->text(), colour);
     for (int n = 1; n <= 6; ++n)
         QTest::keyClick(&window, Qt::Key(Qt::Key_0 + n), Qt::ControlModifier);
     for (int n = 1; n <= 6; ++n) {
-        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("30,40"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("40,19"));
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufColor%1").arg(n))->text(), colour);
         QVERIFY(!window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
     }
+    QVERIFY(window.colorPanel()->codePanel()->colorCode().contains(QStringLiteral("getColor(40,19)")));
     QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
     for (int n = 1; n <= 6; ++n) {
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QString());
         QVERIFY(window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
     }
 
-    // Upright again: no swap.
+    // Upright again: shown where the device has it.
     window.form()->pbLeftRotate->click();
     showFrame(window, picture);
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);

@@ -116,10 +116,9 @@ void ColorPickerPanel::setShortcutHintShown(bool shown)
     ui->labColorBits_2->setHidden(!shown);
 }
 
-void ColorPickerPanel::pointerMoved(int x, int y, bool swapPosition)
+void ColorPickerPanel::pointerMoved(int x, int y)
 {
-    const ColorPicker::Readout readout =
-        ColorPicker::readout(picture->shownPicture(), x, y, swapPosition);
+    const ColorPicker::Readout readout = ColorPicker::readout(picture->shownPicture(), x, y);
     setTexts({ui->lePos, ui->leColor, ui->leRed, ui->leGreen, ui->leBlue}, readout.texts);
     showImage(ui->labColorShow, readout.swatch);
     ui->labRectPixsShow->setPixmap(QPixmap::fromImage(readout.magnifier));

@@ -2,7 +2,6 @@
 
 #include "device/FrameImage.h"
 #include "device/PCClientControllor.h"
-#include "screentools/ColorPicker.h"
 #include "screentools/ScreenshotStore.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
@@ -245,7 +244,7 @@ void RemoteScreenDialog::closeEvent(QCloseEvent *event)
 
 void RemoteScreenDialog::slot_mouseMoveInRemoteScreen(int x, int y)
 {
-    ui->colorPanel->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
+    ui->colorPanel->pointerMoved(x, y);
 }
 
 void RemoteScreenDialog::slot_mouseLeaveToRemoteScreen()
