@@ -14,6 +14,7 @@
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "screentools/ui/screen.h"
 #include "simulator/SimFrameEncoder.h"
+#include "support/AdbOnPath.h"
 #include "support/DeviceKey.h"
 #include "support/ModalAnswerer.h"
 #include "support/ScreencapDriver.h"
@@ -129,6 +130,7 @@ class TestRemoteScreen : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
 
     // The window.
@@ -156,7 +158,16 @@ private slots:
     void importFailures_data();
     void importFailures();
     void importAsksThenUsesTheOpenConnection();
+
+private:
+    // An adb installed on this machine stays out: the streams here need no USB forward.
+    std::unique_ptr<AdbOnPath> noAdb;
 };
+
+void TestRemoteScreen::initTestCase()
+{
+    noAdb = std::make_unique<AdbOnPath>(AdbOnPath::None);
+}
 
 void TestRemoteScreen::cleanup()
 {
