@@ -573,6 +573,12 @@ void TestRemoteScreen::screenshotsIntoTheProject()
     QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,128,72"));
     const QString full = newFile(before);
     QVERIFY(!full.isEmpty());
+    // The output pane says where each capture went.
+    LogView *out = main.form()->outText;
+    out->flush();
+    const QStringList said = out->lines(out->blockCount() - 1, 2);
+    QCOMPARE(said.last(), QStringLiteral("截图已保存：") + QDir(ws.absolute(QString())).relativeFilePath(full));
+    QVERIFY(said.first().endsWith(QFileInfo(rectangle).fileName()));
     QVERIFY2(QRegularExpression(QStringLiteral("/截图_\\d+(_\\d+)?\\.bmp$")).match(full).hasMatch(), qPrintable(full));
     QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), TestPictures::turnedClockwise(picture, 1));
 

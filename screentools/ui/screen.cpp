@@ -24,6 +24,12 @@ screen::screen(QWidget *parent)
     , ui(new Ui::screen)
 {
     ui->setupUi(this);
+    // The hint lies over the frozen desktop; presses and drags go through it to the picture.
+    ui->labHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont font = ui->labHint->font();
+    font.setPointSizeF(font.pointSizeF() * 1.3);
+    ui->labHint->setFont(font);
+    ui->labHint->adjustSize();
 }
 
 screen::~screen()
@@ -74,18 +80,37 @@ ScreencapViewControl *screen::view() const
     return ui->label;
 }
 
+QLabel *screen::hint() const
+{
+    return ui->labHint;
+}
+
+void screen::placeHint()
+{
+    const QSize size = ui->labHint->sizeHint();
+    const int left = (width() - size.width()) / 2;
+    const int margin = 24;
+    const QRect top(QPoint(left, margin), size);
+    const ScreencapSelection &selection = ui->label->selection();
+    const bool inTheWay = selection.showsBorder()
+        && selection.border().intersects(top.adjusted(-margin, -margin, margin, margin));
+    ui->labHint->setGeometry(inTheWay ? QRect(QPoint(left, height() - margin - size.height()), size) : top);
+}
+
 // The label covers the dialog from (0, 0) and lets mouse events through, so dialog positions
 // are desktop positions.
 void screen::mousePressEvent(QMouseEvent *event)
 {
     ui->label->selection().press(MyLabel::roundHalfUp(event->localPos().x()), MyLabel::roundHalfUp(event->localPos().y()));
     ui->label->update();
+    placeHint();
 }
 
 void screen::mouseMoveEvent(QMouseEvent *event)
 {
     ui->label->selection().move(MyLabel::roundHalfUp(event->localPos().x()), MyLabel::roundHalfUp(event->localPos().y()));
     ui->label->update();
+    placeHint();
 }
 
 void screen::mouseReleaseEvent(QMouseEvent *)
@@ -95,6 +120,11 @@ void screen::mouseReleaseEvent(QMouseEvent *)
 }
 
 void screen::mouseDoubleClickEvent(QMouseEvent *)
+{
+    capture();
+}
+
+void screen::capture()
 {
     const ScreencapSelection &selection = ui->label->selection();
     if (!selection.hasSelection)
@@ -109,16 +139,27 @@ void screen::mouseDoubleClickEvent(QMouseEvent *)
 
 void screen::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_Escape)
-        return; // Enter does not capture
-    if (ui->label->selection().escapeCloses())
-        done(0);
-    else
-        ui->label->resetSelection();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        capture();
+        break;
+    case Qt::Key_Escape:
+        if (ui->label->selection().escapeCloses()) {
+            done(0);
+        } else {
+            ui->label->resetSelection();
+            placeHint();
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 void screen::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     ui->label->resize(size());
+    placeHint();
 }

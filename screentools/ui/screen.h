@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QLabel;
 class ScreencapViewControl;
 
 namespace Ui {
@@ -12,8 +13,9 @@ class screen;
 }
 
 // The rectangle screenshot: the desktop frozen full screen, a rectangle dragged over it with
-// any mouse button, a double click capturing the inside of the rectangle. Escape removes a
-// drawn rectangle, or closes the dialog when there is none.
+// any mouse button, a double click or Enter capturing the inside of the rectangle. Escape
+// removes a drawn rectangle, or closes the dialog when there is none. A hint line says so; it
+// keeps out of the rectangle's way and is never captured.
 class screen : public QDialog
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ public:
     // The frozen picture to draw on; captures are cut from it.
     void setDesktop(const QPixmap &desktop);
     ScreencapViewControl *view() const;
+    QLabel *hint() const;
 
 signals:
     // The captured pixels and their region: left, top, width, height in desktop pixels.
@@ -44,5 +47,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void capture();
+    // Top centre, or bottom centre while the rectangle is near the top one.
+    void placeHint();
+
     Ui::screen *ui;
 };
