@@ -1,5 +1,6 @@
 // The colour readout, the magnifier and the six colour buffers, and the picture label they read.
 #include "screentools/ColorPicker.h"
+#include "screentools/PictureScale.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
 #include "support/PickerWindow.h"
@@ -42,6 +43,8 @@ private slots:
     void leavingAndColourBuffers();
     void labelSignals_data();
     void labelSignals();
+    void pictureScale_data();
+    void pictureScale();
 };
 
 void TestColorPicker::readout_data()
@@ -271,6 +274,49 @@ void TestColorPicker::labelSignals()
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QApplication::sendEvent(&label, &key);
     QVERIFY(!key.isAccepted());
+}
+
+void TestColorPicker::pictureScale_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("fit");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<QRect>("units"); // on the picture as shown
+    QTest::addColumn<QRect>("pixels"); // that they cover
+    QTest::newRow("not fitted") << QSize(720, 1280) << QSize(300, 400) << 1.0 << false << QSize(720, 1280)
+                                << QRect(10, 10, 5, 5) << QRect(10, 10, 5, 5);
+    QTest::newRow("half the width") << QSize(720, 1280) << QSize(360, 1280) << 1.0 << true << QSize(360, 640)
+                                    << QRect(10, 10, 5, 5) << QRect(20, 20, 10, 10);
+    QTest::newRow("half the height") << QSize(720, 1280) << QSize(720, 640) << 1.0 << true << QSize(360, 640)
+                                     << QRect(359, 639, 1, 1) << QRect(718, 1278, 2, 2);
+    QTest::newRow("fits already: not blown up") << QSize(36, 64) << QSize(300, 400) << 1.0 << true << QSize(36, 64)
+                                                << QRect(0, 0, 36, 64) << QRect(0, 0, 36, 64);
+    QTest::newRow("scaled desktop, fits") << QSize(720, 1280) << QSize(720, 1280) << 2.0 << true << QSize(360, 640)
+                                          << QRect(1, 1, 1, 1) << QRect(2, 2, 2, 2);
+    // 2400 / 700 is no exact fraction: the picture still takes 700 units, not 701.
+    QTest::newRow("uneven") << QSize(1080, 2400) << QSize(500, 700) << 1.0 << true << QSize(315, 700)
+                            << QRect(1, 1, 2, 2) << QRect(3, 3, 8, 8);
+    QTest::newRow("beyond the picture") << QSize(100, 80) << QSize(50, 40) << 1.0 << true << QSize(50, 40)
+                                        << QRect(45, 35, 20, 20) << QRect(90, 70, 10, 10);
+    QTest::newRow("empty area") << QSize(100, 80) << QSize() << 1.0 << true << QSize(100, 80)
+                                << QRect(1, 2, 3, 4) << QRect(1, 2, 3, 4);
+}
+
+// A picture fitted into its area: its size in window units and the pixels that units cover.
+void TestColorPicker::pictureScale()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, area);
+    QFETCH(qreal, ratio);
+    QFETCH(bool, fit);
+    QFETCH(QSize, shown);
+    QFETCH(QRect, units);
+    QFETCH(QRect, pixels);
+    const qreal scale = PictureScale::of(picture, area, ratio, fit);
+    QCOMPARE(PictureScale::shownSize(picture, scale), shown);
+    QCOMPARE(PictureScale::pixels(units, scale, picture), pixels);
 }
 
 QTEST_MAIN(TestColorPicker)

@@ -63,6 +63,14 @@ ColorPickerPanel::ColorPickerPanel(QWidget *parent)
     // redrawn alone, without laying out the panel again.
     for (const Row &row : rows)
         row.check->setFixedSize(row.check->minimumWidth(), row.texts[0]->sizeHint().height());
+    // However narrow the window, a row's position and colour stay whole.
+    const QFontMetrics metrics = ui->leBufPoint1->fontMetrics();
+    for (const Row &row : rows) {
+        for (int field : {0, 1}) {
+            const QString widest = field == 0 ? QStringLiteral("0000,0000") : QStringLiteral("0xWWWWWW");
+            row.texts[size_t(field)]->setMinimumWidth(metrics.horizontalAdvance(widest) + 2 * metrics.averageCharWidth());
+        }
+    }
     deviation = ui->codePanel->options().deviation;
     checkTimer.setSingleShot(true);
     connect(&checkTimer, &QTimer::timeout, this, &ColorPickerPanel::checkPoints);

@@ -17,7 +17,7 @@ class RemoteScreenDialog;
 }
 
 // The device's screen, live: every frame of the screen stream shown at one device pixel per
-// screen pixel, turned by the author's 90° steps; while "开启远程控制" is ticked, presses and
+// screen pixel (or, on request, made smaller to fit the window), turned by the author's 90° steps; while "开启远程控制" is ticked, presses and
 // releases on the picture and keys in the window go to the device as touches and keys. Carries
 // the colour readout, the colour buffers and the screenshot commands. The connect dialog makes
 // and starts it; it never opens a frame connection itself.
@@ -82,9 +82,14 @@ protected:
     // Unsubscribes and ends the stream; the control connection stays open.
     void closeEvent(QCloseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight);
+    // Width and height of the smallest picture area, in window units.
+    static constexpr int kMinimumPictureArea = 120;
+
+    void layOutPicture();
+    void placeFirstFrame(const QSize &picture);
     void unsubscribe();
     bool remoteControlOn() const;
     void pictureTouchPress(int x, int y);

@@ -1,5 +1,6 @@
 #include "screentools/ui/screen.h"
 
+#include "screentools/PictureScale.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/ScreencapViewControl.h"
 #include "ui_screen.h"
@@ -70,9 +71,36 @@ void screen::setDesktopGrabberForTesting(DesktopGrabber grabber)
 
 void screen::setDesktop(const QPixmap &desktop)
 {
+    freezeScaledPictures();
     ui->label->setPixmap(desktop);
     // Cover the desktop even where no window manager makes the dialog full screen.
     setGeometry(QRect(QPoint(0, 0), desktop.size() / desktop.devicePixelRatio()));
+}
+
+void screen::freezeScaledPictures()
+{
+    scaledPictures.clear();
+    for (QWidget *widget : QApplication::allWidgets()) {
+        const auto *label = qobject_cast<MyLabel *>(widget);
+        if (!label || !label->isVisible() || label->positionScale() <= label->devicePixelRatioF())
+            continue;
+        const QRect inSight = label->visibleRegion().boundingRect();
+        if (inSight.isEmpty())
+            continue;
+        scaledPictures.append({QRect(label->mapToGlobal(inSight.topLeft()), inSight.size()), label->mapToGlobal(QPoint(0, 0)),
+                               label->positionScale(), label->shownPicture().toImage()});
+    }
+}
+
+QPixmap screen::scaledPictureCut(const QRect &region) const
+{
+    for (const ScaledPicture &picture : scaledPictures) {
+        if (picture.shown.contains(region)) {
+            const QRect cut = PictureScale::pixels(region.translated(-picture.origin), picture.scale, picture.pixels.size());
+            return QPixmap::fromImage(picture.pixels.copy(cut));
+        }
+    }
+    return QPixmap();
 }
 
 ScreencapViewControl *screen::view() const
@@ -132,7 +160,10 @@ void screen::capture()
     const QRect inside = selection.inside();
     if (inside.isEmpty())
         return; // a line, not a rectangle: nothing inside to capture
-    QPixmap result = ui->label->pixmap(Qt::ReturnByValue).copy(inside);
+    // Cut from a scaled picture, it has the pixels the device shows, for a search on the device.
+    QPixmap result = scaledPictureCut(inside);
+    if (result.isNull())
+        result = ui->label->pixmap(Qt::ReturnByValue).copy(inside);
     emit signal_screencap(result, inside.x(), inside.y(), inside.width(), inside.height());
     done(0);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <QPixmap>
+#include <QVector>
 
 #include <functional>
 
@@ -29,7 +31,9 @@ public:
     // Tests give the desktop picture themselves; an empty function restores the real grab.
     using DesktopGrabber = std::function<QPixmap()>;
     static void setDesktopGrabberForTesting(DesktopGrabber grabber);
-    // The frozen picture to draw on; captures are cut from it.
+    // The frozen picture to draw on; captures are cut from it. A picture shown smaller than it
+    // is (a fitted remote screen) is frozen with it at its own size: a capture that lies on it
+    // is cut from its pixels, as the device has them.
     void setDesktop(const QPixmap &desktop);
     ScreencapViewControl *view() const;
     QLabel *hint() const;
@@ -47,9 +51,22 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // A picture shown at fewer screen pixels than it has, as it was when the desktop froze.
+    struct ScaledPicture
+    {
+        QRect shown;  // the part of it in sight, in desktop units
+        QPoint origin; // its top left corner, in desktop units
+        qreal scale;  // its pixels per unit
+        QImage pixels;
+    };
+
+    void freezeScaledPictures();
+    // The pixels of region from a scaled picture that holds all of it; null when none does.
+    QPixmap scaledPictureCut(const QRect &region) const;
     void capture();
     // Top centre, or bottom centre while the rectangle is near the top one.
     void placeHint();
 
     Ui::screen *ui;
+    QVector<ScaledPicture> scaledPictures;
 };
