@@ -8,10 +8,10 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 
-ScriptEditor::ScriptEditor(QWidget *parent, const QString &apiFile)
+ScriptEditor::ScriptEditor(QWidget *parent)
     : QsciScintilla(parent)
 {
-    ScriptEditorSetup::configure(this, apiFile);
+    ScriptEditorSetup::configure(this);
     // The output's marks, in margin 0 (before the line numbers) and nowhere else.
     const struct
     {

@@ -17,7 +17,7 @@ class ScriptEditor : public QsciScintilla
     Q_OBJECT
 
 public:
-    explicit ScriptEditor(QWidget *parent = nullptr, const QString &apiFile = QStringLiteral("config/apis.txt"));
+    explicit ScriptEditor(QWidget *parent = nullptr);
 
     // What the file on disk is compared with: its modification time and size.
     struct DiskStamp
