@@ -35,3 +35,33 @@ bool CompletionList::isComplete(const QString &word, const QString &offered)
         ++end;
     return !word.isEmpty() && word == offered.left(end);
 }
+
+QString CompletionList::aliasPrefix(const QString &textBeforeCaret)
+{
+    int start = textBeforeCaret.size();
+    while (start > 0 && textBeforeCaret[start - 1].unicode() >= 0x80 && textBeforeCaret[start - 1].isLetterOrNumber())
+        --start;
+    return textBeforeCaret.mid(start);
+}
+
+QStringList CompletionList::aliasesStartingWith(const ApiModel &model, const QString &prefix)
+{
+    QStringList aliases;
+    if (prefix.isEmpty())
+        return aliases;
+    for (const ApiEntry &entry : model.entries()) {
+        for (const QString &alias : entry.aliases) {
+            if (alias.startsWith(prefix))
+                aliases << alias;
+        }
+    }
+    if (aliases == QStringList{prefix})
+        return {};
+    aliases.sort();
+    return aliases;
+}
+
+QString CompletionList::aliasInsertion(const QString &alias, bool inString)
+{
+    return inString ? alias : QStringLiteral("_G[\"") + alias + QStringLiteral("\"]");
+}

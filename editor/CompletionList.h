@@ -19,4 +19,13 @@ public:
     // Whether a typed word is already complete while the list offers `offered`: it is that entry
     // itself (whose parameters or type mark are not part of the word), or a reserved word.
     static bool isComplete(const QString &word, const QString &offered);
+
+    // The runtime's Chinese aliases are no words to QScintilla's completion, which knows ASCII
+    // only: the editor offers them itself. The run of Chinese text that ends textBeforeCaret.
+    static QString aliasPrefix(const QString &textBeforeCaret);
+    // The aliases that start with prefix, sorted; none when prefix is the one alias there is.
+    static QStringList aliasesStartingWith(const ApiModel &model, const QString &prefix);
+    // What choosing an alias writes in place of its prefix: the alias inside a string, else the
+    // one way Lua 5.2 reaches a name that is not a Lua name, _G["触摸点击"].
+    static QString aliasInsertion(const QString &alias, bool inString);
 };
