@@ -12,6 +12,13 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 
+namespace {
+
+// The id of the list of Chinese aliases among QScintilla's user lists.
+constexpr int kAliasList = 1;
+
+} // namespace
+
 ScriptEditor::ScriptEditor(QWidget *parent)
     : QsciScintilla(parent)
 {
@@ -235,12 +242,6 @@ void ScriptEditor::inputMethodEvent(QInputMethodEvent *event)
     if (!event->commitString().isEmpty())
         offerAliases();
 }
-
-namespace {
-
-constexpr int kAliasList = 1;
-
-} // namespace
 
 void ScriptEditor::offerAliases()
 {
