@@ -220,21 +220,16 @@ QString undefinedNameWarning(const QString &path, int line, const QString &name,
 // "2", "2或3", "1或5", "至少1": the argument counts the entry's call forms take.
 QString expectedArguments(const ApiEntry &entry)
 {
-    QVector<std::pair<int, int>> ranges;
-    for (const CallForm &form : entry.forms)
-        ranges.append({form.minArguments, form.maxArguments});
-    std::sort(ranges.begin(), ranges.end());
-    ranges.erase(std::unique(ranges.begin(), ranges.end()), ranges.end());
     QStringList counts;
-    for (const auto &[min, max] : ranges) {
+    for (const CallForm &form : entry.forms) {
+        const int min = form.minArguments;
+        const int max = form.maxArguments;
         if (max == CallForm::kUnbounded)
             counts << QStringLiteral("至少") + QString::number(min);
-        else if (max == min + 1)
-            counts << QString::number(min) << QString::number(max);
-        else if (max > min)
+        else if (max > min + 1)
             counts << QString::number(min) + QStringLiteral("到") + QString::number(max);
         else
-            counts << QString::number(min);
+            counts << QString::number(min) << QString::number(max);
     }
     counts.removeDuplicates();
     return counts.join(QStringLiteral("或"));
