@@ -198,12 +198,14 @@ void TestEditor::aliasCompletion_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("chosen"); // after Enter; empty: no list
-    QTest::newRow("in code") << "x = " << "触摸" << "x = _G[\"触摸弹起\"]";
-    QTest::newRow("in a string") << "_G[\"" << "触摸" << "_G[\"触摸弹起";
-    QTest::newRow("one left") << "f(" << "停止定" << "f(_G[\"停止定时器\"]";
-    QTest::newRow("in a comment") << "-- " << "触摸" << "";
-    QTest::newRow("whole alias") << "" << "触摸点击" << "";
-    QTest::newRow("no alias") << "x = " << "你好" << "";
+    QTest::addColumn<bool>("keys");      // typed as keys rather than committed by an input method
+    QTest::newRow("in code") << "x = " << "触摸" << "x = _G[\"触摸弹起\"]" << false;
+    QTest::newRow("in code, keys") << "x = " << "触摸" << "x = _G[\"触摸弹起\"]" << true;
+    QTest::newRow("in a string") << "_G[\"" << "触摸" << "_G[\"触摸弹起" << false;
+    QTest::newRow("one left") << "f(" << "停止定" << "f(_G[\"停止定时器\"]" << false;
+    QTest::newRow("in a comment") << "-- " << "触摸" << "" << false;
+    QTest::newRow("whole alias") << "" << "触摸点击" << "" << false;
+    QTest::newRow("no alias") << "x = " << "你好" << "" << false;
 }
 
 void TestEditor::aliasCompletion()
@@ -211,12 +213,16 @@ void TestEditor::aliasCompletion()
     QFETCH(QString, before);
     QFETCH(QString, typed);
     QFETCH(QString, chosen);
+    QFETCH(bool, keys);
     ScriptEditor editor;
     editor.setText(before);
     editor.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
-    QInputMethodEvent commit;
-    commit.setCommitString(typed);
-    QApplication::sendEvent(&editor, &commit);
+    for (const QString &text : keys ? typed.split(QString(), Qt::SkipEmptyParts) : QStringList{typed}) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(&editor, keys ? static_cast<QEvent *>(&press) : &commit);
+    }
     QCOMPARE(editor.isListActive(), !chosen.isEmpty());
     QTest::keyClick(&editor, Qt::Key_Return);
     if (!chosen.isEmpty())

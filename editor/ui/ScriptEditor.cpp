@@ -232,7 +232,8 @@ void ScriptEditor::keyPressEvent(QKeyEvent *event)
         && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && typedWordIsComplete())
         cancelList();
     QsciScintilla::keyPressEvent(event);
-    if (std::any_of(event->text().begin(), event->text().end(), [](QChar c) { return c.unicode() >= 0x80; }))
+    const QString typed = event->text();
+    if (std::any_of(typed.begin(), typed.end(), [](QChar c) { return c.unicode() >= 0x80; }))
         offerAliases();
 }
 
