@@ -109,7 +109,7 @@ void ApiModel::addLines(const QByteArray &text, const QString &path)
                 problemList << QStringLiteral("API补充文件%1第%2行已忽略：%3").arg(path).arg(number).arg(form.error());
             continue;
         }
-        if (isKeyword(form->name))
+        if (isKeyword(form->name) || tableNames.contains(form->name))
             continue;
         const auto found = byName.constFind(form->name);
         if (found != byName.constEnd()) {
@@ -120,6 +120,10 @@ void ApiModel::addLines(const QByteArray &text, const QString &path)
                                 [&form](const CallForm &f) { return f.parameters == form->parameters; }))
                 entry.forms << *form;
             continue;
+        }
+        if (list.size() - known >= kMaxAdditions) {
+            problemList << QStringLiteral("API补充文件%1第%2行起已忽略：最多添加%3个名称").arg(path).arg(number).arg(kMaxAdditions);
+            break;
         }
         ApiEntry entry;
         entry.name = form->name;

@@ -26,6 +26,7 @@ public:
     // are; lines it cannot read are skipped and said in problems(). No file, no additions.
     static ApiModel withAdditions(const QString &path);
     static constexpr qint64 kMaxAdditionsBytes = 1 << 20;
+    static constexpr int kMaxAdditions = 5000; // names; the completion list is prepared from them all
 
     // The runtime's entries, then Lua's, each in its table's order, then the additions.
     const QVector<ApiEntry> &entries() const { return list; }

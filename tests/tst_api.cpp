@@ -81,6 +81,7 @@ void TestApi::additions()
                "string:split(s, sep)\n"
                "ui:show(name)\n"
                "and\n"
+               "string\n"
                "bad(x\n");
     file.close();
 
@@ -95,10 +96,17 @@ void TestApi::additions()
     QVERIFY(model.tables().contains(QStringLiteral("ui")) && model.find(QStringLiteral("ui.show")));
     QVERIFY(!model.find(QStringLiteral("and")));
     QCOMPARE(model.problems().size(), 1);
-    QVERIFY2(model.problems()[0].contains(QStringLiteral("第10行")), qPrintable(model.problems()[0]));
+    QVERIFY2(model.problems()[0].contains(QStringLiteral("第11行")), qPrintable(model.problems()[0]));
     QCOMPARE(model.entries().size(), ApiModel::builtIn().entries().size() + 3);
 
     QCOMPARE(ApiModel::withAdditions(dir.filePath(QStringLiteral("none.txt"))).problems(), QStringList());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int n = 0; n <= ApiModel::kMaxAdditions; ++n)
+        file.write("f" + QByteArray::number(n) + "()\n");
+    file.close();
+    const ApiModel tooMany = ApiModel::withAdditions(path);
+    QCOMPARE(tooMany.problems().size(), 1);
+    QCOMPARE(tooMany.entries().size(), ApiModel::builtIn().entries().size() + ApiModel::kMaxAdditions);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(file.resize(ApiModel::kMaxAdditionsBytes + 1));
     file.close();
