@@ -65,11 +65,12 @@ ColorPickerPanel::ColorPickerPanel(QWidget *parent)
         row.check->setFixedSize(row.check->minimumWidth(), row.texts[0]->sizeHint().height());
     // However narrow the window, a row's position and colour stay whole.
     const QFontMetrics metrics = ui->leBufPoint1->fontMetrics();
+    const auto room = [&metrics](const QString &widest) {
+        return metrics.horizontalAdvance(widest) + 2 * metrics.averageCharWidth();
+    };
     for (const Row &row : rows) {
-        for (int field : {0, 1}) {
-            const QString widest = field == 0 ? QStringLiteral("0000,0000") : QStringLiteral("0xWWWWWW");
-            row.texts[size_t(field)]->setMinimumWidth(metrics.horizontalAdvance(widest) + 2 * metrics.averageCharWidth());
-        }
+        row.texts[0]->setMinimumWidth(room(QStringLiteral("0000,0000")));
+        row.texts[1]->setMinimumWidth(room(QStringLiteral("0xWWWWWW")));
     }
     deviation = ui->codePanel->options().deviation;
     checkTimer.setSingleShot(true);

@@ -17,10 +17,11 @@ class RemoteScreenDialog;
 }
 
 // The device's screen, live: every frame of the screen stream shown at one device pixel per
-// screen pixel (or, on request, made smaller to fit the window), turned by the author's 90° steps; while "开启远程控制" is ticked, presses and
-// releases on the picture and keys in the window go to the device as touches and keys. Carries
-// the colour readout, the colour buffers and the screenshot commands. The connect dialog makes
-// and starts it; it never opens a frame connection itself.
+// screen pixel (or, on request, made smaller to fit the window), turned by the author's 90°
+// steps; while "开启远程控制" is ticked, presses and releases on the picture and keys in the
+// window go to the device as touches and keys. Carries the colour readout, the colour buffers
+// and the screenshot commands. The connect dialog makes and starts it; it never opens a frame
+// connection itself.
 class RemoteScreenDialog : public QMainWindow
 {
     Q_OBJECT
