@@ -173,6 +173,7 @@ std::optional<QString> DeviceSession::save(const QPixmap &result, const QRect &r
     emit signal_screencap_rect(region.x(), region.y(), region.width(), region.height());
     if (!saved)
         return std::nullopt;
+    emit signal_output(QStringLiteral("截图已保存：") + saved.value());
     return saved.value();
 }
 

@@ -61,7 +61,7 @@ public:
     void openImageEditor(const QString &path);
 
 signals:
-    // A line for the output: the remote import's progress.
+    // A line for the output: the remote import's progress, a saved screenshot.
     void signal_output(const QString &line);
     // Code from a colour-code panel for the current script.
     void signal_insertText(const QString &text);
