@@ -5,6 +5,7 @@
 // loop during the build, and the first line is in the pane within 100 ms of the command.
 #include "app/ui/BuildCommands.h"
 #include "bench/support/LuaText.h"
+#include "common/AtomicFile.h"
 #include "common/ui/LogView.h"
 #include "editor/ui/ScriptTabs.h"
 #include "project/ActiveProject.h"
@@ -14,12 +15,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -28,12 +29,13 @@ constexpr qint64 kDataBytes = 63 << 20;
 constexpr int kScripts = 270;
 constexpr int kDataFiles = 63;
 
-void writeFile(const QString &path, const QByteArray &bytes)
+void writeFiles(const QString &directory, const QString &pattern, int count, const std::function<QByteArray(int)> &bytes)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
+    QDir().mkpath(directory);
+    for (int i = 0; i < count; ++i) {
+        if (!AtomicFile::writeWhole(directory + QLatin1Char('/') + pattern.arg(i), bytes(i)))
+            qFatal("cannot write into %s", qPrintable(directory));
+    }
 }
 
 } // namespace
@@ -48,14 +50,14 @@ int main(int argc, char **argv)
     const QString project = Workspace::projectAbsolutePath(QStringLiteral("big"));
     if (!ProjectFile::create(project, QStringLiteral("big"), QStringLiteral("bench")))
         qFatal("cannot make the project");
-    for (int i = 0; i < kScripts; ++i)
-        writeFile(project + QStringLiteral("/scripts/s%1.lua").arg(i), luaText(kLuaBytes / kScripts, quint32(i + 1)));
+    writeFiles(project + QStringLiteral("/scripts"), QStringLiteral("s%1.lua"), kScripts,
+               [](int i) { return luaText(kLuaBytes / kScripts, quint32(i + 1)); });
     QRandomGenerator random(7);
-    for (int i = 0; i < kDataFiles; ++i) {
+    writeFiles(project + QStringLiteral("/data"), QStringLiteral("d%1.bin"), kDataFiles, [&random](int) {
         QByteArray data(int(kDataBytes / kDataFiles), Qt::Uninitialized);
         random.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
-        writeFile(project + QStringLiteral("/data/d%1.bin").arg(i), data);
-    }
+        return data;
+    });
 
     ActiveProject active;
     active.setName(QStringLiteral("big"));
