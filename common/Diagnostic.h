@@ -22,7 +22,9 @@ struct Diagnostic
     int line = 0;      // from 1; 0 when there is no place
     QString token;     // the text on that line the finding is about, when known
 
+    // Without a place.
     static Diagnostic error(const QString &message) { return Diagnostic{Kind::Error, message, {}, {}, 0, {}}; }
+    static Diagnostic warning(const QString &message) { return Diagnostic{Kind::Warning, message, {}, {}, 0, {}}; }
 
     bool hasPlace() const { return !path.isEmpty() && line > 0; }
     // The text of the output line: an error starts with "错误：".

@@ -69,7 +69,7 @@ bool ProjectBuilder::reportWarnings()
         out.diagnostic(warning);
     if (warnings.isEmpty())
         return true;
-    out.diagnostic(Diagnostic{Diagnostic::Kind::Warning, GlobalNameCheck::summary(warnings.size()), {}, {}, 0, {}});
+    out.diagnostic(Diagnostic::warning(GlobalNameCheck::summary(warnings.size())));
     if (warningsFail)
         error(QStringLiteral("有警告，严格检查未通过。"));
     return !warningsFail;

@@ -94,10 +94,6 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
 
 ProjectManagerWindow::~ProjectManagerWindow()
 {
-    deviceSession.reset();
-    buildCommands.reset();
-    searchCommands.reset();
-    openScripts.reset();
     delete ui;
 }
 
