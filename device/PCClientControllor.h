@@ -4,6 +4,7 @@
 #include "device/FrameBuffer.h"
 #include "device/FramePool.h"
 #include "device/FrameQueue.h"
+#include "device/FrameTap.h"
 #include "device/MessageHeader.h"
 #include "device/MessageReader.h"
 #include "device/PCClientSocket.h"
@@ -49,8 +50,12 @@ public:
     void startRemoteScreenReceiver(int port);
     // Ends the current screen stream; the control connection stays open.
     void stopRemoteScreen();
+    // True from the start of a screen stream until it is stopped or replaced.
+    bool isStreaming() const;
     // The frames waiting for the interface thread.
     const FrameQueue &frameQueue() const { return frames; }
+    // Sees every frame of every stream as it arrives, on the receiver thread.
+    FrameTap &frameTap() { return tap; }
 
 signals:
     void signal_startRemoteScreen(int port);
@@ -89,4 +94,5 @@ private:
     MessageReader reader{MessageReader::Channel::Control};
     FramePool framePool; // frame buffers used again, stream after stream
     FrameQueue frames;
+    FrameTap tap;
 };
