@@ -18,3 +18,9 @@ void FrameTap::deliver(const FrameQueue::Frame &frame) const
     if (current)
         (*current)(frame);
 }
+
+bool FrameTap::isSet() const
+{
+    QMutexLocker lock(&mutex);
+    return observer != nullptr;
+}

@@ -18,6 +18,7 @@ public:
     // Any thread. A delivery already under way may still reach the observer replaced.
     void set(Observer observer);
     void clear() { set(nullptr); }
+    bool isSet() const;
     // Receiver thread.
     void deliver(const FrameQueue::Frame &frame) const;
 

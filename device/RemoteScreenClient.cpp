@@ -69,6 +69,16 @@ qint64 RemoteScreenClient::receive(char *buffer, qint64 size)
             messageAfter = before;
         drainedAt = before;
         got += Platform::receiveArrived(socket.socketDescriptor(), buffer + got, size - got, kWaitMs);
+        if (got == 0) {
+            // Nothing came while waiting: the connection is still drained now.
+            const qint64 now = steadyMicros();
+            got = Platform::receiveArrived(socket.socketDescriptor(), buffer, size, 0);
+            if (got == 0) {
+                drainedAt = now;
+                if (!messageStarted)
+                    messageAfter = now;
+            }
+        }
     }
     if (!messageStarted && got > 0)
         messageStarted = true;
@@ -96,6 +106,10 @@ void RemoteScreenClient::slot_readyRead()
         }
         switch (reader.readFrom(&socket, arrived)) {
         case MessageReader::Status::NeedMore:
+            // While someone tells frames sent after a touch from older ones, the connection is
+            // watched without pause, so that a frame's moment stays close to its arrival.
+            if (tap && tap->isSet())
+                holdOff.start();
             return;
         case MessageReader::Status::Error:
             fail(reader.errorString());

@@ -57,6 +57,6 @@ private:
     qint64 drainedAt = 0;      // the connection last held nothing more than had been read
     qint64 messageAfter = 0;   // the current message's first byte arrived after this moment
     bool messageStarted = true;
-    QTimer holdOff; // looks again whether the queue has room
+    QTimer holdOff; // looks again: whether the queue has room, or for more while tapped
     bool reportedShortFrame = false;
 };
