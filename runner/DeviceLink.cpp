@@ -101,7 +101,7 @@ Result<std::shared_ptr<const FrameStore::Frame>> DeviceLink::screen()
         const qint64 slice = qMin<qint64>(deadline.remainingTime(), kSilentStreamMs);
         if (std::shared_ptr<const FrameStore::Frame> frame = store.newest(after, QDeadlineTimer(slice))) {
             if (readObserver)
-                readObserver(frame->info, after > 0 ? steadyMicros() - after : -1);
+                readObserver(frame->info, int(issued), after > 0 ? steadyMicros() - after : -1);
             return frame;
         }
         if (gate->isStopped())

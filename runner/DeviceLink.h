@@ -36,9 +36,10 @@ public:
     // Interface thread: a run begins and ends using the device.
     void attach();
     void detach();
-    // Told, on the script thread, of the frame each read of the screen gets and how long after
-    // the last input was written (-1 before any), in microseconds. Set before the run.
-    using ReadObserver = std::function<void(const FBInfo &frame, qint64 sinceInput)>;
+    // Told, on the script thread, of the frame each read of the screen gets, how many sends
+    // of input were written before it and how long after the last (-1 before any), in
+    // microseconds. Set before the run.
+    using ReadObserver = std::function<void(const FBInfo &frame, int inputs, qint64 sinceInput)>;
     void setReadObserver(ReadObserver observer) { readObserver = std::move(observer); }
 
     // Script thread. Writes the inputs in order and waits until they are written.

@@ -46,10 +46,27 @@ int protectedCall(lua_State *L)
     return pcallDone(L, status == LUA_OK);
 }
 
+// The script's message handler (upvalue 1), left out while the run is ending: Lua calls a
+// handler with hooks off when the error came from a hook, so a handler that loops could not be
+// stopped.
+int handleUnlessEnding(lua_State *L)
+{
+    if (RunSession::of(L).isUnwinding())
+        return 1;
+    const int n = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, n, 1);
+    return 1;
+}
+
 int protectedCallWithHandler(lua_State *L)
 {
     const int n = lua_gettop(L);
     luaL_argcheck(L, n >= 2, 2, "value expected");
+    lua_pushvalue(L, 2);
+    lua_pushcclosure(L, handleUnlessEnding, 1);
+    lua_replace(L, 2);
     lua_pushvalue(L, 1); // the function and the handler change places
     lua_copy(L, 2, 1);
     lua_replace(L, 2);

@@ -95,17 +95,17 @@ void RunSession::print(const QString &line)
     output->push(line);
 }
 
-void RunSession::pushPlace(lua_State *L)
+bool RunSession::pushPlace(lua_State *L)
 {
     lua_Debug frame;
     for (int level = 1; lua_getstack(L, level, &frame); ++level) {
         lua_getinfo(L, "Sl", &frame);
         if (frame.currentline > 0) {
             lua_pushfstring(L, "%s第%d行", frame.short_src, frame.currentline);
-            return;
+            return true;
         }
     }
-    lua_pushliteral(L, "脚本");
+    return false;
 }
 
 bool RunSession::loadScript(lua_State *L, const QString &named)
@@ -120,9 +120,9 @@ bool RunSession::loadScript(lua_State *L, const QString &named)
                                                                           kScriptLimit)
                                                  : Result<QByteArray>(fail(relative.error()));
         if (!read) {
-            failure = QStringLiteral("错误：无法读取脚本“%1”：%2").arg(named, read.error());
+            failure = QStringLiteral("无法读取脚本“%1”：%2").arg(named, read.error());
         } else if (read->startsWith(LUA_SIGNATURE)) {
-            failure = QStringLiteral("错误：脚本“%1”是编译后的代码，本地运行只运行源代码").arg(named);
+            failure = QStringLiteral("脚本“%1”是编译后的代码，本地运行只运行源代码").arg(named);
         } else {
             text = *read;
             if (text.startsWith("\xEF\xBB\xBF")) // a byte-order mark some editors write
@@ -131,7 +131,13 @@ bool RunSession::loadScript(lua_State *L, const QString &named)
         }
     }
     if (!failure.isEmpty()) {
-        lua_pushstring(L, failure.toUtf8().constData());
+        const QByteArray reason = failure.toUtf8();
+        if (pushPlace(L)) {
+            lua_pushfstring(L, "错误：%s（%s）", reason.constData(), lua_tostring(L, -1));
+            lua_remove(L, -2);
+        } else {
+            lua_pushfstring(L, "错误：%s", reason.constData());
+        }
         return false;
     }
     return luaL_loadbufferx(L, text.constData(), size_t(text.size()), chunkName.constData(), "t") == LUA_OK;
@@ -208,7 +214,7 @@ RunSession::Ending RunSession::finish(int status)
                 {QStringLiteral("错误：脚本用尽了本地运行允许的%1 MiB内存").arg(kMemoryLimit >> 20)}};
     const char *message = lua_tostring(state, -1);
     QStringList lines{message ? QString::fromUtf8(message) : QStringLiteral("错误：脚本出错")};
-    if (!traceback.isEmpty())
+    if (traceback.size() > 1) // one frame only says again where the error is
         lines << QStringLiteral("调用栈：") << traceback;
     return {Outcome::ScriptError, lines};
 }

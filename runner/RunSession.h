@@ -61,8 +61,9 @@ public:
     int unwind(lua_State *L, Outcome outcome, const char *message = nullptr);
     bool isUnwinding() const { return ending != Outcome::Finished || exited; }
     int exitScript(lua_State *L);
-    // Pushes "<path>第<n>行", the place in the script that called the running function.
-    static void pushPlace(lua_State *L);
+    // Pushes "<path>第<n>行", the place in the script that called the running function; false
+    // (and nothing pushed) when no script called it.
+    static bool pushPlace(lua_State *L);
     // Loads a script of the project (a path relative to it) as a text chunk named after it and
     // pushes it; on failure pushes the message and returns false.
     bool loadScript(lua_State *L, const QString &named);

@@ -14,7 +14,8 @@ namespace {
 // Raises after pushing the place and the message: no C++ object is alive here.
 int raiseWithPlace(lua_State *L, const char *format, const char *name, int arg)
 {
-    RunSession::pushPlace(L);
+    if (!RunSession::pushPlace(L))
+        lua_pushliteral(L, "脚本");
     const char *place = lua_tostring(L, -1);
     if (arg > 0)
         lua_pushfstring(L, format, name, arg, place);
@@ -70,7 +71,8 @@ bool ScriptCall::failed(lua_State *L, const char *name, const Status &status)
 
 void ScriptCall::pushFailure(lua_State *L, const char *name, const QString &reason)
 {
-    RunSession::pushPlace(L);
+    if (!RunSession::pushPlace(L))
+        lua_pushliteral(L, "脚本");
     const QByteArray text = reason.toUtf8();
     lua_pushfstring(L, "错误：%s：%s（%s）", name, text.constData(), lua_tostring(L, -1));
     lua_remove(L, -2);

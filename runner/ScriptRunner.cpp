@@ -39,9 +39,10 @@ Status ScriptRunner::start(const QString &projectDirectory, ScriptHook *hook)
     output = std::make_shared<RunOutput>(
         [this] { QMetaObject::invokeMethod(this, &ScriptRunner::signal_output, Qt::QueuedConnection); });
     link = std::make_shared<DeviceLink>(controller, gate);
-    link->setReadObserver([this](const FBInfo &frame, qint64 sinceInput) {
+    link->setReadObserver([this](const FBInfo &frame, int inputs, qint64 sinceInput) {
         QMetaObject::invokeMethod(
-            this, [this, frame, sinceInput] { emit signal_screenRead(frame, sinceInput); }, Qt::QueuedConnection);
+            this, [this, frame, inputs, sinceInput] { emit signal_screenRead(frame, inputs, sinceInput); },
+            Qt::QueuedConnection);
     });
     link->attach();
 

@@ -49,9 +49,9 @@ signals:
     // The run has ended; error holds its message and the frames that led to it. The output
     // is complete when this is said.
     void signal_finished(ScriptRunner::Outcome outcome, QStringList error);
-    // A read of the screen saw this frame, sinceInput microseconds after the last touch or key
-    // was written (-1 before any): for tracing and measuring.
-    void signal_screenRead(FBInfo frame, qint64 sinceInput);
+    // A read of the screen saw this frame, after `inputs` touches or keys were sent, the last
+    // sinceInput microseconds before (-1 before any): for tracing and measuring.
+    void signal_screenRead(FBInfo frame, int inputs, qint64 sinceInput);
 
 private:
     void ended();
