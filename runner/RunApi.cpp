@@ -2,7 +2,7 @@
 
 #include "common/RegularFile.h"
 #include "device/FrameImage.h"
-#include "editor/ApiWords.h"
+#include "api/ApiModel.h"
 #include "runner/DeviceLink.h"
 #include "runner/ImageSearch.h"
 #include "runner/RunGate.h"
@@ -14,7 +14,6 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <lauxlib.h>
 #include <lua.h>
@@ -426,84 +425,86 @@ int accepted(lua_State *)
     return 0;
 }
 
-const char kSimilarity[] = "相似度（0～100）：每个颜色分量最多相差(100-相似度)%×255，100为完全相同。";
-const char kImagePlace[] = "找到时返回true和图片左上角的坐标（从上到下、从左到右的第一处），找不到时返回false,-1,-1；"
-                           "范围含x1,y1和x2,y2两角。";
+struct Served
+{
+    const char *name;
+    RunApi::Function function;
+};
+
+const Served kServed[] = {
+    {"touchClick", touchClick},
+    {"touchDown", touchDown},
+    {"touchUp", touchUp},
+    {"touchClickRandom", touchClickRandom},
+    {"touchDownRandom", touchDownRandom},
+    {"input", input},
+    {"getColor", getColor},
+    {"getColorRGB", getColorRGB},
+    {"RGB", rgb},
+    {"isColor", isColor},
+    {"findColor", findColor},
+    {"findColorFuzzy", findColorFuzzy},
+    {"findImage", findImage},
+    {"findImageFuzzy", findImageFuzzy},
+    {"findImageIrregular", findImageIrregular},
+    {"findImageFuzzyIrregular", findImageFuzzyIrregular},
+    {"clickImage", clickImage},
+    {"getResolutionRatio", getResolutionRatio},
+    {"getBitsPerPixel", getBitsPerPixel},
+    {"screencap", screencap},
+    {"setAutoScreencap", setAutoScreencap},
+    {"screencapToFile", screencapToFile},
+    {"sleep", sleep},
+    {"log", log},
+    {"loge", loge},
+    {"toast", toast},
+    {"exit", exitScript},
+    {"doString", doString},
+    {"include", include},
+    {"getSDCardPath", getSDCardPath},
+    {"showLoopSetting", accepted},
+    {"vibrate", accepted},
+};
+
+// Sets a global, or a field of a library table ("os.exit").
+void setFunction(lua_State *L, const QString &name, RunApi::Function function)
+{
+    const QByteArray utf8 = name.toUtf8();
+    const int dot = utf8.indexOf('.');
+    if (function) {
+        lua_register(L, utf8.constData(), function);
+        return;
+    }
+    if (dot < 0) {
+        lua_getglobal(L, utf8.constData());
+        const bool defined = !lua_isnil(L, -1);
+        lua_pop(L, 1);
+        if (!defined) // the project's additions may name what Lua has
+            ScriptCall::defineUnsupported(L, nullptr, utf8.constData());
+    } else {
+        ScriptCall::defineUnsupported(L, utf8.left(dot).constData(), utf8.mid(dot + 1).constData());
+    }
+}
 
 } // namespace
 
-const QVector<RunApi::Function> &RunApi::functions()
+RunApi::Function RunApi::function(const QString &name)
 {
-    static const QString fuzzyImage = QString::fromUtf8(kSimilarity) + QString::fromUtf8(kImagePlace);
-    static const QByteArray fuzzyImageNote = fuzzyImage.toUtf8();
-    static const QVector<Function> table = {
-        {"touchClick", Serving::Served, touchClick, ""},
-        {"touchDown", Serving::Served, touchDown, ""},
-        {"touchUp", Serving::Served, touchUp, ""},
-        {"touchClickRandom", Serving::Approximate, touchClickRandom, "x和y各自随机偏移-范围～+范围个像素。"},
-        {"touchDownRandom", Serving::Approximate, touchDownRandom, "x和y各自随机偏移-范围～+范围个像素。"},
-        {"input", Serving::Served, input, ""},
-        {"getColor", Serving::Served, getColor, ""},
-        {"getColorRGB", Serving::Served, getColorRGB, ""},
-        {"RGB", Serving::Served, rgb, ""},
-        {"isColor", Serving::Approximate, isColor,
-         "按isColor(x,y,颜色[,相似度])判断，相似度缺省为100。相似度（0～100）：每个颜色分量最多相差(100-相似度)%×255。"},
-        {"findColor", Serving::Served, findColor, ""},
-        {"findColorFuzzy", Serving::Approximate, findColorFuzzy, kSimilarity},
-        {"findImage", Serving::Approximate, findImage, kImagePlace},
-        {"findImageFuzzy", Serving::Approximate, findImageFuzzy, fuzzyImageNote.constData()},
-        {"findImageIrregular", Serving::Approximate, findImageIrregular, kImagePlace},
-        {"findImageFuzzyIrregular", Serving::Approximate, findImageFuzzyIrregular, fuzzyImageNote.constData()},
-        {"clickImage", Serving::Approximate, clickImage, "完全相同地寻找图片，找到时点击图片中心，返回是否找到。"},
-        {"getResolutionRatio", Serving::Served, getResolutionRatio, ""},
-        {"getBitsPerPixel", Serving::Served, getBitsPerPixel, ""},
-        {"screencap", Serving::Served, screencap, ""},
-        {"setAutoScreencap", Serving::Served, setAutoScreencap, ""},
-        {"screencapToFile", Serving::Served, screencapToFile, ""},
-        {"sleep", Serving::Served, sleep, ""},
-        {"log", Serving::Served, log, ""},
-        {"loge", Serving::Served, loge, ""},
-        {"toast", Serving::Served, toast, ""},
-        {"exit", Serving::Served, exitScript, ""},
-        {"doString", Serving::Served, doString, ""},
-        {"include", Serving::Served, include, ""},
-        {"getSDCardPath", Serving::Served, getSDCardPath, ""},
-        {"showLoopSetting", Serving::Accepted, accepted, ""},
-        {"vibrate", Serving::Accepted, accepted, ""},
-    };
-    return table;
-}
-
-QStringList RunApi::unsupported()
-{
-    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    QStringList names = ApiWords::runtimeWords();
-    // Runtime functions with a fixed parameter list that the lexer's words lack.
-    for (const ApiWords::Entry &entry : ApiWords::completionEntries()) {
-        if (entry.fixedParameters >= 0 && !entry.name.contains(QLatin1Char('.')))
-            names.append(entry.name);
+    for (const Served &served : kServed) {
+        if (name == QLatin1String(served.name))
+            return served.function;
     }
-    QStringList result;
-    for (const QString &name : qAsConst(names)) {
-        const bool served = std::any_of(functions().cbegin(), functions().cend(),
-                                        [&name](const Function &f) { return name == QLatin1String(f.name); });
-        if (identifier.match(name).hasMatch() && !served && !result.contains(name))
-            result.append(name);
-    }
-    return result;
+    return nullptr;
 }
 
 void RunApi::install(lua_State *L)
 {
-    for (const Function &f : functions())
-        lua_register(L, f.name, f.function);
-    for (const QString &name : unsupported()) {
-        const QByteArray utf8 = name.toUtf8();
-        lua_getglobal(L, utf8.constData());
-        const bool defined = !lua_isnil(L, -1);
-        lua_pop(L, 1);
-        if (!defined)
-            ScriptCall::defineUnsupported(L, nullptr, utf8.constData());
+    for (const ApiEntry &entry : ApiModel::standard().entries()) {
+        if (!entry.isRuntime() && entry.onPc != ApiEntry::OnPc::Unavailable)
+            continue; // Lua's, served by Lua and the sandbox
+        const Function served = entry.onPc == ApiEntry::OnPc::Unavailable ? nullptr : function(entry.name);
+        for (const QString &name : QStringList{entry.name} + entry.aliases)
+            setFunction(L, name, served);
     }
 }
 

@@ -1,7 +1,6 @@
 #include "runner/RunSandbox.h"
 
 #include "runner/RunSession.h"
-#include "runner/ScriptCall.h"
 #include "runner/ScriptIo.h"
 
 #include <QFileInfo>
@@ -236,9 +235,11 @@ void RunSandbox::install(lua_State *L)
     lua_register(L, "xpcall", protectedCallWithHandler);
     lua_register(L, "loadfile", loadFile);
     lua_register(L, "dofile", doFile);
-    lua_getglobal(L, "load");
-    lua_pushcclosure(L, loadText, 1);
-    lua_setglobal(L, "load");
+    for (const char *load : {"load", "loadstring"}) {
+        lua_getglobal(L, load);
+        lua_pushcclosure(L, loadText, 1);
+        lua_setglobal(L, load);
+    }
     wrapField(L, "coroutine", "resume", callOriginal);
 
     lua_getglobal(L, "package");
@@ -249,6 +250,8 @@ void RunSandbox::install(lua_State *L)
     lua_pop(L, 1);
     lua_pushcfunction(L, searchProject);
     lua_rawseti(L, -2, 2);
+    lua_pushvalue(L, -1);
+    lua_setfield(L, -3, "loaders");
     lua_setfield(L, -2, "searchers");
     lua_pushliteral(L, "?.lua;?.script");
     lua_setfield(L, -2, "path");
@@ -258,7 +261,4 @@ void RunSandbox::install(lua_State *L)
 
     setField(L, "os", "remove", removeFile);
     setField(L, "os", "rename", renameFile);
-    for (const auto &[table, name] : {std::pair{"os", "exit"}, {"os", "execute"}, {"os", "setlocale"},
-                                      {"os", "tmpname"}, {"package", "loadlib"}, {"debug", "sethook"}})
-        ScriptCall::defineUnsupported(L, table, name);
 }

@@ -79,11 +79,12 @@ void passLines(lua_State *L, ScriptFile *file, bool all)
     }
 }
 
-// Writes a changed file into place; false and the reason pushed when that fails.
-bool commit(lua_State *L, ScriptFile *file)
+// Writes a changed file into place; false and the reason pushed when that fails. A console
+// keeps an unended line until it is closed.
+bool commit(lua_State *L, ScriptFile *file, bool closing)
 {
     if (file->console) {
-        passLines(L, file, true);
+        passLines(L, file, closing);
         return true;
     }
     if (!file->changed || file->path.isEmpty())
@@ -114,7 +115,7 @@ int fileGc(lua_State *L)
 {
     ScriptFile *file = toFile(L, 1);
     if (!file->closed)
-        commit(L, file);
+        commit(L, file, true);
     file->~ScriptFile();
     return 0;
 }
@@ -137,7 +138,7 @@ int fileClose(lua_State *L)
         lua_pushliteral(L, "cannot close standard file");
         return 2;
     }
-    const bool ok = commit(L, file);
+    const bool ok = commit(L, file, true);
     file->closed = true;
     file->bytes = QByteArray();
     return results(L, ok);
@@ -145,7 +146,7 @@ int fileClose(lua_State *L)
 
 int fileFlush(lua_State *L)
 {
-    return results(L, commit(L, checkOpen(L, 1)));
+    return results(L, commit(L, checkOpen(L, 1), false));
 }
 
 int fileSetvbuf(lua_State *L)
@@ -475,6 +476,11 @@ int ioWrite(lua_State *L)
     return writeValues(L, file, 2);
 }
 
+int ioFlush(lua_State *L)
+{
+    return results(L, commit(L, defaultOpen(L, kOutputKey), false));
+}
+
 int ioClose(lua_State *L)
 {
     if (lua_isnone(L, 1))
@@ -531,7 +537,7 @@ void ScriptIo::install(lua_State *L)
     lua_pop(L, 1);
 
     static const luaL_Reg functions[] = {
-        {"close", ioClose}, {"input", ioInput}, {"lines", ioLines},     {"open", ioOpen},    {"output", ioOutput},
+        {"close", ioClose}, {"flush", ioFlush}, {"input", ioInput}, {"lines", ioLines},     {"open", ioOpen},    {"output", ioOutput},
         {"popen", ioPopen}, {"read", ioRead},   {"tmpfile", ioTmpfile}, {"type", ioType},    {"write", ioWrite},
         {nullptr, nullptr}};
     luaL_newlib(L, functions);

@@ -1,9 +1,11 @@
 // Scripts run on the PC: the runner against the simulated device's test scene, in process and
 // through kestrun-run and kestrun-device-sim; stopping whatever a script does; the lines its
 // errors give; the files of the sandbox; image searches.
+#include "api/ApiModel.h"
 #include "device/PCClientControllor.h"
 #include "editor/OutputLink.h"
 #include "runner/ImageSearch.h"
+#include "runner/RunApi.h"
 #include "runner/ScriptRunner.h"
 #include "simulator/PackageReader.h"
 #include "simulator/SimFrameEncoder.h"
@@ -139,6 +141,7 @@ private slots:
     void imagesOnTheScreen();
     void similarity_data();
     void similarity();
+    void servedAsTheModelSays();
 
 private:
     void writeScript(const QString &relative, const QByteArray &text);
@@ -349,6 +352,7 @@ assert(not pcall(os.execute, "true"))
 assert(select(2, pcall(io.popen, "ls")):find("本地运行不支持io.popen", 1, true))
 assert(not pcall(package.loadlib, "x", "y"))
 assert(not pcall(debug.sethook))
+assert(select(2, pcall(_G["触摸移动"], 1, 2)):find("本地运行不支持触摸移动", 1, true))
 assert(not load(string.dump(function() end)))
 assert(io.open("../outside.txt", "w") == nil)
 assert(io.open("/../../outside.txt", "w") == nil)
@@ -415,6 +419,7 @@ x, y = findColor(getColor(x1, y1))
 assert(x == x1 and y == y1, "findColor: " .. x .. "," .. y)
 x, y = findColorFuzzy(getColor(x1, y1) + 0x0A0A0A, 95, x1 + 3, y1 + 3, w - 1, h - 1)
 assert(x == x1 + 3 and y == y1 + 3, "findColorFuzzy: " .. x .. "," .. y)
+assert(_G["获取颜色"](x1, y1) == getColor(x1, y1))
 local r, g, b = getColorRGB(x1, y1)
 assert(RGB(r, g, b) == getColor(x1, y1) and isColor(x1, y1, RGB(r, g, b)))
 assert(getBitsPerPixel() == 32 and w == %3 and h == %4)
@@ -466,6 +471,17 @@ void RunnerTest::similarity()
     QCOMPARE(place.has_value(), found);
     if (found && similarity > 0)
         QCOMPARE(*place, QPoint(17, 9));
+}
+
+void RunnerTest::servedAsTheModelSays()
+{
+    for (const ApiEntry &entry : ApiModel::builtIn().entries()) {
+        if (entry.isRuntime()) // a function for each name the model marks served here, and for no other
+            QVERIFY2((RunApi::function(entry.name) != nullptr) == (entry.onPc != ApiEntry::OnPc::Unavailable),
+                     qPrintable(entry.name));
+        if (entry.onPc == ApiEntry::OnPc::Approximate) // the reference says how
+            QVERIFY2(!entry.onPcNote.isEmpty(), qPrintable(entry.name));
+    }
 }
 
 QTEST_MAIN(RunnerTest)
