@@ -44,6 +44,7 @@ RunResult runScripts(PCClientControllor &controller, const QString &project, int
 {
     ScriptRunner runner(controller);
     RunResult result;
+    QEventLoop loop;
     const auto take = [&] {
         const QString lines = runner.takeOutput();
         if (!lines.isEmpty())
@@ -58,15 +59,14 @@ RunResult runScripts(PCClientControllor &controller, const QString &project, int
         result.ended = true;
         result.outcome = outcome;
         result.error = error;
+        loop.quit();
     });
     if (const Status started = runner.start(project); !started) {
         result.error << started.error();
         return result;
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (!result.ended && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
     return result;
 }
 
