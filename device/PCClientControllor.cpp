@@ -236,7 +236,7 @@ void PCClientControllor::stopRemoteScreen()
 
 bool PCClientControllor::isStreaming() const
 {
-    return thread && !thread->isFinished() && !thread->isInterruptionRequested();
+    return portForward || (thread && !thread->isFinished() && !thread->isInterruptionRequested());
 }
 
 void PCClientControllor::endReceiverThread()

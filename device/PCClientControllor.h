@@ -56,7 +56,8 @@ public:
     void beginRemoteScreen(int port);
     // Ends the current screen stream; the control connection stays open.
     void stopRemoteScreen();
-    // True from the start of a screen stream until it is stopped or replaced.
+    // True from the device's answer with a stream's port (while the port is forwarded, too)
+    // until the stream is stopped or replaced.
     bool isStreaming() const;
     // The frames waiting for the interface thread.
     const FrameQueue &frameQueue() const { return frames; }
