@@ -406,12 +406,7 @@ int doString(lua_State *L)
 
 int include(lua_State *L)
 {
-    const char *path = ScriptCall::text(L, 1, "include");
-    lua_settop(L, 1);
-    if (!RunSession::of(L).loadScript(L, QString::fromUtf8(path)))
-        return lua_error(L);
-    lua_call(L, 0, LUA_MULTRET);
-    return lua_gettop(L) - 1;
+    return RunSession::runScript(L, ScriptCall::text(L, 1, "include"));
 }
 
 int getSDCardPath(lua_State *L)

@@ -130,12 +130,7 @@ int loadFile(lua_State *L)
 
 int doFile(lua_State *L)
 {
-    const char *name = luaL_checkstring(L, 1);
-    lua_settop(L, 1);
-    if (!RunSession::of(L).loadScript(L, QString::fromUtf8(name)))
-        return lua_error(L);
-    lua_call(L, 0, LUA_MULTRET);
-    return lua_gettop(L) - 1;
+    return RunSession::runScript(L, luaL_checkstring(L, 1));
 }
 
 // package.searchers' one file searcher: name.lua, then name.script, in the project.
@@ -160,49 +155,52 @@ int searchProject(lua_State *L)
     return 1;
 }
 
-int removeFile(lua_State *L)
+// What os.remove and os.rename return: true, or nil and the reason.
+int fileResult(lua_State *L, const Status &done)
 {
-    const char *name = luaL_checkstring(L, 1);
-    QString failure;
-    {
-        const Result<QString> path = RunSession::of(L).paths().resolve(QString::fromUtf8(name));
-        if (!path)
-            failure = path.error();
-        else if (!QFileInfo::exists(*path) || !QFile::remove(*path))
-            failure = QStringLiteral("%1：无法删除").arg(QString::fromUtf8(name));
-    }
-    if (failure.isEmpty()) {
+    if (done) {
         lua_pushboolean(L, 1);
         return 1;
     }
     lua_pushnil(L);
-    lua_pushstring(L, failure.toUtf8().constData());
+    lua_pushstring(L, done.error().toUtf8().constData());
     return 2;
+}
+
+Status removeNamed(const ScriptPaths &paths, const QString &name)
+{
+    const Result<QString> path = paths.resolve(name);
+    if (!path)
+        return fail(path.error());
+    if (!QFileInfo::exists(*path) || !QFile::remove(*path))
+        return fail(QStringLiteral("%1：无法删除").arg(name));
+    return Status();
+}
+
+Status renameNamed(const ScriptPaths &paths, const QString &from, const QString &to)
+{
+    const Result<QString> source = paths.resolve(from);
+    const Result<QString> target = paths.resolve(to, true);
+    if (!source || !target)
+        return fail(source ? target.error() : source.error());
+    if (QFileInfo::exists(*target) && !QFile::remove(*target))
+        return fail(QStringLiteral("%1：无法替换").arg(to));
+    if (!QFile::rename(*source, *target))
+        return fail(QStringLiteral("%1：无法改名").arg(from));
+    return Status();
+}
+
+int removeFile(lua_State *L)
+{
+    const char *name = luaL_checkstring(L, 1);
+    return fileResult(L, removeNamed(RunSession::of(L).paths(), QString::fromUtf8(name)));
 }
 
 int renameFile(lua_State *L)
 {
     const char *from = luaL_checkstring(L, 1);
     const char *to = luaL_checkstring(L, 2);
-    QString failure;
-    {
-        const ScriptPaths &paths = RunSession::of(L).paths();
-        const Result<QString> source = paths.resolve(QString::fromUtf8(from));
-        const Result<QString> target = paths.resolve(QString::fromUtf8(to), true);
-        if (!source || !target)
-            failure = source ? target.error() : source.error();
-        else if (QFileInfo::exists(*target) && !QFile::remove(*target))
-            failure = QStringLiteral("%1：无法替换").arg(QString::fromUtf8(to));
-        else if (!QFile::rename(*source, *target))
-            failure = QStringLiteral("%1：无法改名").arg(QString::fromUtf8(from));
-    }
-    if (failure.isEmpty()) {
-        lua_pushboolean(L, 1);
-        return 1;
-    }
-    lua_pushnil(L);
-    lua_pushstring(L, failure.toUtf8().constData());
-    return 2;
+    return fileResult(L, renameNamed(RunSession::of(L).paths(), QString::fromUtf8(from), QString::fromUtf8(to)));
 }
 
 void setField(lua_State *L, const char *table, const char *name, lua_CFunction function)

@@ -143,6 +143,15 @@ bool RunSession::loadScript(lua_State *L, const QString &named)
     return luaL_loadbufferx(L, text.constData(), size_t(text.size()), chunkName.constData(), "t") == LUA_OK;
 }
 
+int RunSession::runScript(lua_State *L, const char *named)
+{
+    lua_settop(L, 1);
+    if (!of(L).loadScript(L, QString::fromUtf8(named)))
+        return lua_error(L);
+    lua_call(L, 0, LUA_MULTRET);
+    return lua_gettop(L) - 1;
+}
+
 int RunSession::errorHandler(lua_State *L)
 {
     RunSession &session = of(L);

@@ -67,6 +67,9 @@ public:
     // Loads a script of the project (a path relative to it) as a text chunk named after it and
     // pushes it; on failure pushes the message and returns false.
     bool loadScript(lua_State *L, const QString &named);
+    // Loads that script (named by argument 1) and runs it, leaving what it returns: include()
+    // and dofile().
+    static int runScript(lua_State *L, const char *named);
 
 private:
     static void *allocate(void *session, void *block, size_t oldSize, size_t newSize);
