@@ -6,6 +6,7 @@
 #include "editor/OutputLink.h"
 #include "runner/ImageSearch.h"
 #include "runner/RunApi.h"
+#include "runner/RunOutput.h"
 #include "runner/ScriptRunner.h"
 #include "simulator/PackageReader.h"
 #include "simulator/SimFrameEncoder.h"
@@ -266,6 +267,7 @@ void RunnerTest::stopEndsTheRun_data()
         << QByteArray("while true do xpcall(function() while true do end end, function() while true do end end) end");
     QTest::newRow("load whose reader loops") << QByteArray("while true do load(function() while true do end end) end");
     QTest::newRow("sleep") << QByteArray("sleep(60000)");
+    QTest::newRow("log flood") << QByteArray("while true do log('flood') end");
     QTest::newRow("wait for a frame") << QByteArray("touchClick(1, 1)\ngetColor(1, 1)");
     QTest::newRow("busy coroutine") << QByteArray("coroutine.wrap(function() while true do end end)()");
     QTest::newRow("pcalls in a coroutine")
@@ -296,6 +298,7 @@ void RunnerTest::stopEndsTheRun()
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(finished.first().at(0).value<ScriptRunner::Outcome>(), ScriptRunner::Outcome::Stopped);
     QVERIFY(!runner.isRunning());
+    QVERIFY(runner.takeOutput().count(QLatin1Char('\n')) < RunOutput::kMaxLines); // a flood keeps its newest lines
 }
 
 void RunnerTest::errorLines_data()
