@@ -1,8 +1,8 @@
 #include "runner/RunApi.h"
 
+#include "api/ApiModel.h"
 #include "common/RegularFile.h"
 #include "device/FrameImage.h"
-#include "api/ApiModel.h"
 #include "runner/DeviceLink.h"
 #include "runner/ImageSearch.h"
 #include "runner/RunGate.h"
@@ -48,7 +48,7 @@ QPoint touchPoint(lua_State *L, const char *name, bool random)
 {
     QPoint point(ScriptCall::integer(L, 1, name), ScriptCall::integer(L, 2, name));
     if (random) {
-        const int range = qAbs(ScriptCall::optionalInteger(L, 3, name, 0)) % 100000;
+        const int range = int(qAbs(qint64(ScriptCall::optionalInteger(L, 3, name, 0))) % 100000);
         point += QPoint(QRandomGenerator::global()->bounded(-range, range + 1),
                         QRandomGenerator::global()->bounded(-range, range + 1));
     }
