@@ -75,6 +75,14 @@ bool parseAddress(const QString &text, QString *host, int *port)
     return !host->isEmpty();
 }
 
+// Lua's messages start with their place, as a compiler's do, and are printed as they are; the
+// runner's own start with "错误：".
+QString errorText(const Diagnostic &line)
+{
+    const QString place = QStringLiteral("%1:%2:").arg(line.path).arg(line.line);
+    return line.hasPlace() && line.message.startsWith(place) ? line.message : line.text();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -137,10 +145,10 @@ int main(int argc, char *argv[])
     };
     QObject::connect(&runner, &ScriptRunner::signal_output, &app, printOutput);
     QObject::connect(&runner, &ScriptRunner::signal_finished, &app,
-                     [&](ScriptRunner::Outcome outcome, const QStringList &error) {
+                     [&](ScriptRunner::Outcome outcome, const QVector<Diagnostic> &error) {
                          printOutput();
-                         for (const QString &line : error)
-                             print(stderr, line);
+                         for (const Diagnostic &line : error)
+                             print(stderr, errorText(line));
                          switch (outcome) {
                          case ScriptRunner::Outcome::Finished:
                              app.exit(0);

@@ -13,6 +13,7 @@ ScriptRunner::ScriptRunner(PCClientControllor &controller, QObject *parent)
     : QObject(parent), controller(controller)
 {
     qRegisterMetaType<ScriptRunner::Outcome>();
+    qRegisterMetaType<QVector<Diagnostic>>();
     FBInfo::registerMetaType();
 }
 

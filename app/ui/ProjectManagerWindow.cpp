@@ -5,6 +5,8 @@
 #include "app/ui/AboutDialog.h"
 #include "app/ui/BuildCommands.h"
 #include "app/ui/DeviceSession.h"
+#include "app/ui/RunCommands.h"
+#include "app/ui/RunIndicator.h"
 #include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/LogView.h"
@@ -51,6 +53,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     , searchCommands(std::make_unique<SearchCommands>(*openScripts, *activeProject, this))
     , buildCommands(std::make_unique<BuildCommands>(*activeProject, *openScripts))
     , deviceSession(std::make_unique<DeviceSession>(*activeProject, this))
+    , runCommands(std::make_unique<RunCommands>(*activeProject, *openScripts, *deviceSession))
 {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
@@ -78,6 +81,12 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     addPass();
     setupMenus();
     setupOutput();
+    // A run shows in the menu and the status line; it keeps the device and the project's files.
+    statusBar()->addPermanentWidget(new RunIndicator(*runCommands, ui->local_run_action, ui->stop_run_action));
+    connect(ui->local_run_action, &QAction::triggered, this, [this] { noticeIfFailed(this, runCommands->run()); });
+    connect(ui->stop_run_action, &QAction::triggered, runCommands.get(), &RunCommands::stop);
+    buildCommands->setScriptRunning([this] { return runCommands->isRunning(); });
+    deviceSession->setInUse([this] { return runCommands->isRunning(); });
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
@@ -158,6 +167,7 @@ void ProjectManagerWindow::setupOutput()
         connect(pane, &LogView::signal_linkActivated, this, [this, pane](int line) { activateOutputLine(pane, line); });
     wireOutput(searchCommands.get());
     wireOutput(buildCommands.get());
+    wireOutput(runCommands.get());
 }
 
 template <typename Source>
@@ -203,7 +213,9 @@ void ProjectManagerWindow::out(QString msg)
 
 void ProjectManagerWindow::debugOut(QString msg)
 {
-    ui->outTabWidget->setCurrentIndex(1);
+    // During a run its output stays in front; the device's own lines wait in their tab.
+    if (!runCommands->isRunning())
+        ui->outTabWidget->setCurrentIndex(1);
     ui->remoteLogText->appendMessage(msg);
 }
 
@@ -247,15 +259,17 @@ void ProjectManagerWindow::closeEvent(QCloseEvent *event)
     // Asked only about what would be lost.
     const QString title = QStringLiteral("退出Kestrun开发平台");
     const QList<ScriptEditor *> modified = openScripts->modified();
-    if ((!modified.isEmpty() && !openScripts->settle(modified, title, QStringLiteral("退出前是否保存这些修改？")))
-        || (buildCommands->isRunning()
-            && QMessageBox::question(this, title, QStringLiteral("正在编译，退出将中止编译。是否仍要退出？"),
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                != QMessageBox::Yes)) {
+    bool quit = modified.isEmpty() || openScripts->settle(modified, title, QStringLiteral("退出前是否保存这些修改？"));
+    for (const char *ended : {buildCommands->isRunning() ? "正在编译，退出将中止编译。" : nullptr,
+                              runCommands->isRunning() ? "脚本正在本地运行，退出将停止运行。" : nullptr})
+        quit = quit && (!ended || QMessageBox::question(this, title, QString::fromUtf8(ended) + QStringLiteral("是否仍要退出？"),
+                                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes);
+    if (!quit) {
         event->ignore();
         return;
     }
     buildCommands->cancel();
+    runCommands->stop();
     saveSession();
     event->accept();
 }
