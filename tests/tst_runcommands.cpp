@@ -71,6 +71,7 @@ private slots:
     void init();
     void cleanup();
     void tapAndCheckFromTheMenu();
+    void everyLineReachesThePane();
     void errorsLeadToTheirLines_data();
     void errorsLeadToTheirLines();
     void stopEndsABusyLoopAndQuittingAsks();
@@ -151,6 +152,23 @@ void TestRunCommands::tapAndCheckFromTheMenu()
     // Nobody watches the stream the run started.
     QVERIFY(window.device().controller().isConnected());
     QVERIFY(!window.device().controller().isStreaming());
+}
+
+void TestRunCommands::everyLineReachesThePane()
+{
+    // Long and short lines, more than one message of the pane holds, non-ASCII included.
+    writeScript(QStringLiteral("main.script"), "for i = 1, 400 do\n"
+                                               "  log(i .. ' ' .. string.rep(i % 2 == 0 and '行' or 'x', i * 7 % 990))\n"
+                                               "end\n");
+    SimulatorRun sim(SimulatorRun::options());
+    QVERIFY(sim.start());
+    ProjectManagerWindow window;
+    QVERIFY(window.device().controller().connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(runToEnd(window));
+    QStringList expected;
+    for (int i = 1; i <= 400; ++i)
+        expected << QString::number(i) + QLatin1Char(' ') + QString(i * 7 % 990, i % 2 == 0 ? QChar(0x884C) : QLatin1Char('x'));
+    QCOMPARE(outputLines(window).mid(1, 400), expected);
 }
 
 void TestRunCommands::errorsLeadToTheirLines_data()

@@ -1,6 +1,7 @@
 #include "app/ui/RunCommands.h"
 
 #include "app/ui/DeviceSession.h"
+#include "common/LogQueue.h"
 #include "editor/ui/ScriptTabs.h"
 #include "project/ActiveProject.h"
 
@@ -108,13 +109,20 @@ void RunCommands::stop()
 
 void RunCommands::takeOutput()
 {
-    // The runner's queue kept the newest lines of a flood, each line already bounded; the pane
-    // takes them one by one, as it takes a build's.
+    // Lines the runner's queue has bounded already (the newest of a flood, none too long) go to
+    // the pane in pieces of whole lines that one of its messages holds: a line at a time, a
+    // flood of short lines would cost the window more than the script takes to make them.
     const QString lines = runner.takeOutput();
-    if (lines.isEmpty())
-        return;
-    for (const QString &line : lines.split(QLatin1Char('\n')))
-        emit signal_output(line);
+    constexpr int kPiece = LogQueue::kMaxMessageBytes / 3; // characters, at most 3 bytes each
+    for (int from = 0; from < lines.size();) {
+        int to = lines.size();
+        if (to - from > kPiece) {
+            const int lineEnd = lines.lastIndexOf(QLatin1Char('\n'), from + kPiece);
+            to = lineEnd > from ? lineEnd : from + kPiece;
+        }
+        emit signal_output(lines.mid(from, to - from));
+        from = to < lines.size() && lines[to] == QLatin1Char('\n') ? to + 1 : to;
+    }
 }
 
 void RunCommands::finish(ScriptRunner::Outcome outcome, const QVector<Diagnostic> &error)

@@ -40,9 +40,10 @@ public:
     QString statusText() const;
 
 signals:
-    // A run is starting: the output is cleared for it, then its lines and its error come.
+    // A run is starting: the output is cleared for it, then its lines (one or more at a time,
+    // joined by "\n") and its error come.
     void signal_outputCleared();
-    void signal_output(const QString &line);
+    void signal_output(const QString &lines);
     void signal_diagnostic(const Diagnostic &found);
     // A run started or ended.
     void signal_runningChanged(bool running);
