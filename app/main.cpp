@@ -7,13 +7,8 @@
 #include <QTextCodec>
 #include <QTranslator>
 
-#include <cstdlib>
-#include <ctime>
-
 int main(int argc, char *argv[])
 {
-    // Content keys of the build are drawn from rand().
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     QApplication app(argc, argv);
     // The installed desktop entry and icon (kestrun-ide.desktop, hicolor theme).
     QApplication::setDesktopFileName(QStringLiteral("kestrun-ide"));

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -40,7 +39,6 @@ double compileOne(const QByteArray &source, int i, QByteArray *dump)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     QVector<QByteArray> sources;
     qint64 total = 0;

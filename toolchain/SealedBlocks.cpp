@@ -2,6 +2,8 @@
 
 #include "toolchain/BuiltInPublicKey.h"
 
+#include <QRandomGenerator>
+
 #include <openssl/bio.h>
 #include <openssl/des.h>
 #include <openssl/evp.h>
@@ -11,7 +13,6 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -168,9 +169,11 @@ QByteArray SealedBlocks::keyString(const char *bytes, qint64 maxLength)
 QByteArray SealedBlocks::makeContentKey()
 {
     QByteArray key(ContentKeyLength, Qt::Uninitialized);
-    // The format promises values of 0..32767 (zero upper bytes) whatever RAND_MAX is here.
-    Layout::write32(key.data(), static_cast<quint32>(std::rand() & 0x7FFF));
-    Layout::write32(key.data() + 4, static_cast<quint32>(std::rand() & 0x7FFF));
+    // The system's source: a generator seeded with the time gives keys anyone can guess. The
+    // format keeps each value within 0..32767 (zero upper bytes).
+    QRandomGenerator *random = QRandomGenerator::system();
+    Layout::write32(key.data(), random->bounded(0x8000u));
+    Layout::write32(key.data() + 4, random->bounded(0x8000u));
     return key;
 }
 
