@@ -54,6 +54,14 @@ void TestFileSafety::buildFailures_data()
     QTest::newRow("scratch name is a link") << "ln -s \"$2\" \"$1/p.o\"" << "unlimited" << "" << 0 << "";
     QTest::newRow("compiled script on a full disk") << "cp \"$2\" \"$1/main.script.m\"" << "1" << "--check" << 1 << "main.script.m]：";
     QTest::newRow("another build runs") << "# the test holds the lock" << "unlimited" << "" << 1 << "正在被另一个编译进程";
+    // A lock that names no holder, or another machine's (a project copied after a crash), is
+    // respected while it is young, then taken over; the message names the file to delete.
+    const QString lock = QStringLiteral("\"$1/") + Names::buildLock() + QLatin1Char('"');
+    QTest::newRow("empty lock, just made") << ": >" + lock << "unlimited" << "" << 1
+                                           << "没有写明持有者，可能正在被编译或检查；它在10秒后会被接管。若此提示一直出现，请删除锁文件[";
+    QTest::newRow("empty lock, two minutes old") << ": >" + lock + "; touch -d '2 minutes ago' " + lock << "unlimited" << "" << 0 << "";
+    QTest::newRow("another machine's lock") << "printf '4242\\nkestrun-build\\nelsewhere.invalid\\n' >" + lock + "; touch -d '1 minute ago' " + lock
+                                            << "unlimited" << "--check" << 0 << "";
 }
 
 void TestFileSafety::buildFailures()

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "toolchain/BuildLock.h"
 #include "toolchain/GlobalNameCheck.h"
 
 #include <QString>
 
-class QLockFile;
-
 #include <functional>
-#include <memory>
 #include <optional>
 
 // The two build commands over one project directory: the script check (compile every script
@@ -45,8 +43,9 @@ public:
     static QString noActiveProjectMessage();
 
 private:
-    // The project's build lock, held; null (and the reason reported) when it cannot be had.
-    std::unique_ptr<QLockFile> lockProject(const QString &projectDirectory);
+    // Takes the project's build lock into *held; false (and the reason reported) when it
+    // cannot be had.
+    bool lockProject(const QString &projectDirectory, BuildLock::Held *held);
     // check, under a lock the caller already holds.
     bool checkLocked(const QString &projectName, const QString &projectDirectory);
     // Shows the warnings of the check and their count; false when they fail the command.
