@@ -253,11 +253,9 @@ int child(const QStringList &args)
         QElapsedTimer timer;
         timer.start();
         if (mode == "compile") {
-            QByteArray chunk;
-            int status;
-            QByteArray message;
-            if (ScriptCompiler::compileChunk(std::move(source), &chunk, &status, &message) == 0)
-                qFatal("compile failed: %s", message.constData());
+            const Result<QByteArray> chunk = ScriptCompiler::compileChunk(std::move(source), "big.lua");
+            if (!chunk)
+                qFatal("compile failed: %s", qPrintable(chunk.error()));
         } else if (mode == "seal") {
             if (!ScriptCompiler::compile(std::move(source), "big.lua"))
                 qFatal("compile failed");

@@ -123,11 +123,8 @@ void TestSnippets::catalogueTextsAreLua()
         text.replace(placeholder, QStringLiteral("x"));
         // Inside a loop, so that "break" is in place.
         const QString chunk = QStringLiteral("while x do\n%1%2\nend").arg(statement ? QString() : QStringLiteral("local v = "), text);
-        QByteArray compiled;
-        int status = -1;
-        QByteArray message;
-        ScriptCompiler::compileChunk(chunk.toUtf8(), &compiled, &status, &message);
-        QVERIFY2(status == 0, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(entry.objectName), QString::fromUtf8(message))));
+        const Result<QByteArray> compiled = ScriptCompiler::compileChunk(chunk.toUtf8(), QStringLiteral("t.lua"));
+        QVERIFY2(compiled, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(entry.objectName), compiled.error())));
     }
     QCOMPARE(expressions, (QStringList{"action_insert_fun_RGB", "action_insert_fun_isColorFuzzy", "action_insert_fun_isColor",
                                        "action_urlParamEncode"}));

@@ -61,14 +61,12 @@ bool ProjectBuilder::checkLocked(const QString &projectName, const QString &proj
 
 bool ProjectBuilder::reportWarnings()
 {
-    const QStringList warnings = names->warnings();
-    names.reset();
     const auto &warn = out.warning ? out.warning : out.line;
-    for (const QString &warning : warnings)
-        warn(warning);
-    if (warnings.isEmpty())
+    const int count = names->report(warn);
+    names.reset();
+    if (count == 0)
         return true;
-    warn(GlobalNameCheck::summary(warnings.size()));
+    warn(GlobalNameCheck::summary(count));
     if (warningsFail)
         out.error(QStringLiteral("有警告，严格检查未通过。"));
     return !warningsFail;
@@ -99,13 +97,14 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
 
 bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
 {
-    QByteArray unstripped;
-    const Result<QString> written =
-        ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr);
+    // The check reads the code as it is compiled; of each script it keeps only what may still
+    // be a warning.
+    BytecodeReader code;
+    const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory, names ? &code : nullptr);
     if (!written)
         out.error(written.error());
     else if (names)
-        names->addScript(path, unstripped);
+        names->addScript(path, code.functions());
     return written.ok();
 }
 
