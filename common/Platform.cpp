@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -16,8 +17,10 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <cstdio>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <unistd.h>
 #endif
 
 #include <climits>
@@ -208,4 +211,29 @@ qint64 Platform::receiveArrived(qintptr socket, char *buffer, qint64 size, int w
     ::fcntl(fd, F_SETFL, flags);
     return qint64(got) + qMax<ssize_t>(rest, 0);
 #endif
+}
+
+Status Platform::replaceFile(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    if (!::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return fail(qt_error_string(int(::GetLastError())));
+#else
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return fail(qt_error_string(errno));
+#endif
+    return Status();
+}
+
+Status Platform::syncFile(QFileDevice &file)
+{
+    if (!file.flush())
+        return fail(file.errorString());
+#ifndef Q_OS_WIN
+    if (::fsync(file.handle()) != 0)
+        return fail(qt_error_string(errno));
+#endif
+    return Status();
 }

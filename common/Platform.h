@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QFileDevice;
 class QProcess;
 class QObject;
 
@@ -40,6 +41,12 @@ public:
     // read, 0 when nothing came, the peer has closed or the socket failed: the socket's owner
     // then learns of that as usual.
     static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
+
+    // Puts the file `from` in the place of `to` in one step: `to` is either the old file or the
+    // new one, whatever happens meanwhile. Both lie in one directory.
+    static Status replaceFile(const QString &from, const QString &to);
+    // Makes the data written to an open file reach the disk.
+    static Status syncFile(QFileDevice &file);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;
