@@ -33,12 +33,11 @@ SimFrameStreamer::~SimFrameStreamer()
     }
 }
 
-bool SimFrameStreamer::listen(const QHostAddress &address, QString *error)
+Status SimFrameStreamer::listen(const QHostAddress &address)
 {
-    if (server.listen(address, 0))
-        return true;
-    *error = server.errorString();
-    return false;
+    if (!server.listen(address, 0))
+        return fail(server.errorString());
+    return Status();
 }
 
 void SimFrameStreamer::setTouch(const QPoint &point)

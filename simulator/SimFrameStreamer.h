@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include "device/FBInfo.h"
 #include "simulator/SimOptions.h"
 
@@ -25,7 +27,7 @@ public:
     SimFrameStreamer(const SimOptions &options, const QImage &picture, QObject *parent = nullptr);
     ~SimFrameStreamer() override;
 
-    bool listen(const QHostAddress &address, QString *error);
+    Status listen(const QHostAddress &address);
     quint16 port() const { return server.serverPort(); }
     void setTouch(const QPoint &point);
 

@@ -45,26 +45,20 @@ SimulatedDevice::~SimulatedDevice()
     }
 }
 
-bool SimulatedDevice::start(QString *error)
+Status SimulatedDevice::start()
 {
     if (!options.imagePath.isEmpty()) {
         picture = QImage(options.imagePath);
-        if (picture.isNull()) {
-            *error = QStringLiteral("cannot read the image %1").arg(options.imagePath);
-            return false;
-        }
+        if (picture.isNull())
+            return fail(QStringLiteral("cannot read the image %1").arg(options.imagePath));
     }
     const QHostAddress address(options.listenAddress);
-    if (address.isNull()) {
-        *error = QStringLiteral("not an address: %1").arg(options.listenAddress);
-        return false;
-    }
-    if (!server.listen(address, quint16(options.port))) {
-        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(options.listenAddress).arg(options.port).arg(server.errorString());
-        return false;
-    }
+    if (address.isNull())
+        return fail(QStringLiteral("not an address: %1").arg(options.listenAddress));
+    if (!server.listen(address, quint16(options.port)))
+        return fail(QStringLiteral("cannot listen on %1:%2: %3").arg(options.listenAddress).arg(options.port).arg(server.errorString()));
     emit signal_event(QStringLiteral("listening on %1:%2").arg(options.listenAddress).arg(port()));
-    return true;
+    return Status();
 }
 
 quint16 SimulatedDevice::framePort() const
@@ -145,11 +139,11 @@ void SimulatedDevice::startStream(QTcpSocket *socket)
     delete streamer;
     streamer = new SimFrameStreamer(options, picture, this);
     connect(streamer, &SimFrameStreamer::signal_event, this, &SimulatedDevice::signal_event);
-    QString error;
-    if (!streamer->listen(server.serverAddress(), &error)) {
+    const Status listening = streamer->listen(server.serverAddress());
+    if (!listening) {
         delete streamer;
         streamer = nullptr;
-        report(socket, QStringLiteral("screen stream failed: %1").arg(error));
+        report(socket, QStringLiteral("screen stream failed: %1").arg(listening.error()));
         return;
     }
     streamer->setTouch(touch);

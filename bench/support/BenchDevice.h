@@ -55,9 +55,9 @@ protected:
         options.depth = 32;
         options.fps = fps;
         SimulatedDevice device(options);
-        QString error;
-        if (!device.start(&error))
-            qFatal("simulated device: %s", qPrintable(error));
+        const Status started = device.start();
+        if (!started)
+            qFatal("simulated device: %s", qPrintable(started.error()));
         port = device.port();
         exec();
     }
