@@ -8,6 +8,8 @@
 // Command-line options of the simulated device.
 struct SimOptions
 {
+    enum class Scene { Pattern, Test };
+
     QString listenAddress = QStringLiteral("127.0.0.1");
     int port = 7000;          // control port; 0 picks a free one
     QString imagePath;        // frames show this picture instead of the test pattern
@@ -20,6 +22,9 @@ struct SimOptions
     QString storeDirectory;   // where imported packages are written; empty: kept in memory
     bool help = false;        // --help: show the usage and stop
     bool version = false;     // --version: show the version and stop
+    Scene scene = Scene::Pattern; // what the screen shows without --image
+    int reactMs = 0;          // touches and keys take effect this long after they arrive
+    QString eventsPath;       // where every input and frame is written down with its time
 
     // The options the arguments (without the program name) give; fails with a message for an
     // unknown option or a bad value.

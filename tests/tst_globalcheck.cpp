@@ -73,7 +73,7 @@ void TestGlobalCheck::callsAgainstTheirForms_data()
     QTest::newRow("either form") << QByteArray("local c = 1 findColor(c) findColor(c, 1, 2, 3, 4)") << "";
     QTest::newRow("between two forms") << QByteArray("local c = 1 findColor(c, 1, 2)") << "调用“findColor”时传入了3个参数，应为1或5个";
     QTest::newRow("optional last") << QByteArray("isColor(1, 2)\nisColor(1, 2, 90)") << "";
-    QTest::newRow("one too many") << QByteArray("isColor(1, 2, 3, 4)") << "调用“isColor”时传入了4个参数，应为2或3个";
+    QTest::newRow("one too many") << QByteArray("isColor(1, 2, 3, 4, 5)") << "调用“isColor”时传入了5个参数，应为2或3或4个";
     QTest::newRow("alias") << QByteArray("_ENV[\"触摸点击\"](1)") << "调用“触摸点击”时传入了1个参数，应为2个";
     QTest::newRow("alias, right count") << QByteArray("local t = 1 _ENV[\"停止定时器\"](t)") << "";
     QTest::newRow("Lua's own, not held") << QByteArray("print()\nassert(true, 'a', 'b')") << "";
