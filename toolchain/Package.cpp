@@ -177,12 +177,14 @@ Result<qint64> writePackage(const QString &path, const Scratch &scratch, QTempor
     return streamLength;
 }
 
-// Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o. Links
-// are removed as links. A build still writing one keeps its open file.
+// Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o, and
+// the package they were writing aside, <name>.ks.XXXXXX; else the next build would pack them.
+// Links are removed as links. A build still writing one keeps its open file.
 void removeLeftoverScratchFiles(const QString &root, const QString &name, const QString &own)
 {
-    const QRegularExpression leftover(QStringLiteral("^%1(\\.[A-Za-z0-9]{6})?%2$")
-                                          .arg(QRegularExpression::escape(name), QRegularExpression::escape(Names::scratchSuffix())));
+    const QRegularExpression leftover(QStringLiteral("^%1(?:(\\.[A-Za-z0-9]{6})?%2|%3\\.[A-Za-z0-9]{6})$")
+                                          .arg(QRegularExpression::escape(name), QRegularExpression::escape(Names::scratchSuffix()),
+                                               QRegularExpression::escape(Names::packageSuffix())));
     for (const QFileInfo &entry : QDir(root).entryInfoList(QDir::Files | QDir::System | QDir::Hidden)) {
         if (leftover.match(entry.fileName()).hasMatch() && entry.absoluteFilePath() != QFileInfo(own).absoluteFilePath())
             QFile::remove(entry.absoluteFilePath());
