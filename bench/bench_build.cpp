@@ -254,8 +254,11 @@ int child(const QStringList &args)
         seconds = buildOnce(args.value(1), &compressed).wall;
     } else if (mode == "command") {
         int lines = 0;
-        const auto count = [&lines](const QString &) { ++lines; };
-        ProjectBuilder builder({count, [](const QString &error) { qFatal("build failed: %s", qPrintable(error)); }, count});
+        ProjectBuilder builder({[&lines](const QString &) { ++lines; }, [&lines](const Diagnostic &found) {
+                                    if (found.kind == Diagnostic::Kind::Error)
+                                        qFatal("build failed: %s", qPrintable(found.message));
+                                    ++lines;
+                                }});
         seconds = timed([&] { builder.build(QStringLiteral("bench"), args.value(1)); }).wall;
     } else {
         QByteArray source = readFile(args.value(1));

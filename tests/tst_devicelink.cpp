@@ -2,11 +2,13 @@
 // that send bad input, over loopback; reads straight from a socket; the main window's status
 // line and remote log pane.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "toolchain/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
-#include "app/ProcessObjects.h"
-#include "common/Platform.h"
+#include "app/ui/DeviceSession.h"
+#include "device/SocketReceive.h"
 #include "device/PCClientControllor.h"
 #include "device/RemoteScreenClient.h"
 #include "simulator/SimFrameEncoder.h"
@@ -437,7 +439,7 @@ void DeviceLinkTest::readStraightFromTheSocket()
         }
     });
     char buffer[10] = {};
-    const qint64 n = Platform::receiveArrived(reading, buffer, sizeof buffer, waitMs);
+    const qint64 n = SocketReceive::arrived(reading, buffer, sizeof buffer, waitMs);
     sender.join();
     QCOMPARE(QByteArray(buffer, int(n)), read);
     QVERIFY(::fcntl(reading, F_GETFL) & O_NONBLOCK);
@@ -725,7 +727,7 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     // The two-second timer refreshes the status line; send its event rather than wait. (Id 0
     // would be taken by the main window's layout as its own idle timer.)
     QTimerEvent tick(0x7fffffff);
-    QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(window.device().controller().connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(status->text(), QStringLiteral("已与127.0.0.1:%1建立连接...").arg(sim.device.port()));
 
@@ -733,13 +735,13 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     QTabWidget *tabs = window.form()->outTabWidget;
     QPlainTextEdit *remoteLog = window.form()->remoteLogText;
     tabs->setCurrentIndex(0);
-    QVERIFY(deviceController.sendTouchPress(3, 4));
+    QVERIFY(window.device().controller().sendTouchPress(3, 4));
     QTRY_VERIFY(remoteLog->toPlainText().contains(QStringLiteral("touch press (3, 4)")));
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(remoteLog->toPlainText().count(QStringLiteral("touch press")), 1);
 
-    deviceController.controlSocket().disconnectFromHost();
-    QTRY_VERIFY(!deviceController.isConnected());
+    window.device().controller().controlSocket().disconnectFromHost();
+    QTRY_VERIFY(!window.device().controller().isConnected());
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(status->text(), QStringLiteral("无任何连接。"));
 }

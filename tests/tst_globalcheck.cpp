@@ -37,8 +37,12 @@ void TestGlobalCheck::projectScripts()
     // The project keeps its template main.script, which is clean.
     QStringList lines;
     QStringList warnings;
-    ProjectBuilder builder({[&](const QString &l) { lines << l; }, [&](const QString &e) { lines << e; },
-                            [&](const QString &w) { warnings << w; }});
+    QStringList places; // of the warnings: "<path>:<line> <token>"
+    ProjectBuilder builder({[&](const QString &l) { lines << l; }, [&](const Diagnostic &found) {
+                                (found.kind == Diagnostic::Kind::Warning ? warnings : lines) << found.message;
+                                if (found.hasPlace())
+                                    places << QStringLiteral("%1:%2 %3").arg(found.path).arg(found.line).arg(found.token);
+                            }});
     QVERIFY(builder.check(QStringLiteral("p"), project));
     QCOMPARE(lines.last(), QStringLiteral("所有脚本文件编译完成..."));
     QCOMPARE(warnings, (QStringList{
@@ -54,6 +58,9 @@ void TestGlobalCheck::projectScripts()
         "警告：脚本uses.lua第14行使用了未定义的全局名“string.gfind”，是否为“string.find”？",
         "共10个警告",
     }));
+    QCOMPARE(places.size(), 10);
+    QCOMPARE((QStringList{places[0], places[4], places[7]}),
+             (QStringList{"env.lua:16 触摸点", "uses.lua:9 fromat", "uses.lua:11 touchClick"}));
 
     // Without lib.lua its globals are undefined; strict makes the warnings fail the check.
     QVERIFY(QFile::remove(project + QStringLiteral("/lib.lua")));
@@ -132,7 +139,9 @@ void TestGlobalCheck::unreadableChunks()
     QFETCH(QString, why);
     GlobalNameCheck check(QStringLiteral("/p"));
     check.addScript(QStringLiteral("/p/a.lua"), chunk);
-    QCOMPARE(check.warnings(), QStringList{QStringLiteral("警告：脚本a.lua无法检查全局名：") + why});
+    const QVector<Diagnostic> warnings = check.warnings();
+    QCOMPARE(warnings.size(), 1);
+    QCOMPARE(warnings.first().message, QStringLiteral("警告：脚本a.lua无法检查全局名：") + why);
 }
 
 void TestGlobalCheck::headlessCheckAndStrict()

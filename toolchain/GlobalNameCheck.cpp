@@ -435,7 +435,7 @@ void GlobalNameCheck::scan(const QVector<BytecodeReader::Function> &functions, S
     }
 }
 
-int GlobalNameCheck::report(const std::function<void(const QString &warning)> &warn) const
+int GlobalNameCheck::report(const std::function<void(const Diagnostic &warning)> &warn) const
 {
     const KnownNames &known = KnownNames::get();
     // What the project defines besides: assigned by its scripts or declared by the author.
@@ -513,8 +513,8 @@ int GlobalNameCheck::report(const std::function<void(const QString &warning)> &w
     });
 
     int count = 0;
-    const auto give = [&warn, &count](const QString &warning) {
-        warn(warning);
+    const auto give = [&](const QString &message, const QString &path = {}, int line = 0, const QString &token = {}) {
+        warn(Diagnostic{Diagnostic::Kind::Warning, message, projectDirectory, path, line, token});
         ++count;
     };
     for (const QString &problem : known.model.problems())
@@ -536,15 +536,17 @@ int GlobalNameCheck::report(const std::function<void(const QString &warning)> &w
             continue;
         const QString &path = finding.script->path;
         const QString &name = names[use.name];
-        give(finding.call ? argumentCountWarning(path, use.line, name, use.arguments, *known.callForms.value(name))
-                          : undefinedNameWarning(path, use.line, name, suggestion(name)));
+        if (finding.call)
+            give(argumentCountWarning(path, use.line, name, use.arguments, *known.callForms.value(name)), path, use.line, name);
+        else // of a library table's field, the field is marked
+            give(undefinedNameWarning(path, use.line, name, suggestion(name)), path, use.line, name.section(QLatin1Char('.'), -1));
     }
     return count;
 }
 
-QStringList GlobalNameCheck::warnings() const
+QVector<Diagnostic> GlobalNameCheck::warnings() const
 {
-    QStringList lines;
-    report([&lines](const QString &warning) { lines << warning; });
+    QVector<Diagnostic> lines;
+    report([&lines](const Diagnostic &warning) { lines << warning; });
     return lines;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Diagnostic.h"
 #include "common/Result.h"
 #include "toolchain/BytecodeReader.h"
 
@@ -37,9 +38,11 @@ public:
         addScript(path, BytecodeReader::read(unstrippedChunk));
     }
 
-    // Gives each warning, by script path, then line, and returns how many there were.
-    int report(const std::function<void(const QString &warning)> &warn) const;
-    QStringList warnings() const;
+    // Gives each warning, by script path, then line, and returns how many there were; a
+    // finding in a script has its place (the name, or the field of a library table, as its
+    // token).
+    int report(const std::function<void(const Diagnostic &warning)> &warn) const;
+    QVector<Diagnostic> warnings() const;
     // The line after the warnings: "共N个警告".
     static QString summary(int count);
 

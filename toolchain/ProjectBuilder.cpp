@@ -29,7 +29,7 @@ bool ProjectBuilder::lockProject(const QString &projectDirectory, BuildLock::Hel
 {
     Result<BuildLock::Held> taken = BuildLock::take(projectDirectory);
     if (!taken) {
-        out.error(taken.error());
+        error(taken.error());
         return false;
     }
     *held = std::move(taken).value();
@@ -61,14 +61,13 @@ bool ProjectBuilder::checkLocked(const QString &projectName, const QString &proj
 
 bool ProjectBuilder::reportWarnings()
 {
-    const auto &warn = out.warning ? out.warning : out.line;
-    const int count = names->report(warn);
+    const int count = names->report([this](const Diagnostic &warning) { out.diagnostic(warning); });
     names.reset();
     if (count == 0)
         return true;
-    warn(GlobalNameCheck::summary(count));
+    out.diagnostic(Diagnostic::warning(GlobalNameCheck::summary(count)));
     if (warningsFail)
-        out.error(QStringLiteral("有警告，严格检查未通过。"));
+        error(QStringLiteral("有警告，严格检查未通过。"));
     return !warningsFail;
 }
 
@@ -78,32 +77,43 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
     // unchecked: both end the run.
     const Result<QVector<DirListing::Entry>> listing = DirListing::list(directory);
     if (!listing) {
-        out.error(listing.error());
+        error(listing.error());
         return false;
     }
     for (const DirListing::Entry &entry : *listing) {
+        if (cancelled) {
+            error(QStringLiteral("编译已中止。"));
+            return false;
+        }
         const QString path = entry.path();
         if (entry.isDir) {
             if (!compileDirectory(projectDirectory, path))
                 return false;
         } else if (Names::isScriptName(entry.name)) { // an empty script compiles to an empty chunk
-            out.line(QStringLiteral("正在编译[") + path.mid(projectDirectory.size() + 1) + QLatin1Char(']'));
-            if (!compileScript(path, directory))
+            const QString relative = path.mid(projectDirectory.size() + 1);
+            out.line(QStringLiteral("正在编译[") + relative + QLatin1Char(']'));
+            Diagnostic failure;
+            if (!compile(path, directory, &failure)) {
+                // The place is the script's path in the project.
+                if (failure.hasPlace()) {
+                    failure.directory = projectDirectory;
+                    failure.path = relative;
+                }
+                out.diagnostic(failure);
                 return false;
+            }
         }
     }
     return true;
 }
 
-bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
+bool ProjectBuilder::compile(const QString &path, const QString &outputDirectory, Diagnostic *failure)
 {
     // The check reads the code as it is compiled; of each script it keeps only what may still
     // be a warning.
     BytecodeReader code;
-    const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory, names ? &code : nullptr);
-    if (!written)
-        out.error(written.error());
-    else if (names)
+    const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory, names ? &code : nullptr, failure);
+    if (written && names)
         names->addScript(path, code.functions());
     return written.ok();
 }
@@ -122,7 +132,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     if (QFileInfo::exists(compiledMain)) {
         const Result<QByteArray> read = RegularFile::readWhole(compiledMain, MaxPayloadLength);
         if (!read) {
-            out.error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
+            error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
             return false;
         }
         mainScript = *read;
@@ -131,13 +141,13 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     out.line(QStringLiteral("正在打包资源并构建二进制脚本..."));
     const Result<ProjectInfo> read = ProjectFile::read(projectDirectory);
     if (!read) {
-        out.error(read.error());
+        error(read.error());
         return false;
     }
     const ProjectInfo &info = *read;
     if (info.name.isEmpty()) {
         // Without a name there is no file name for the package (it would be ".ks").
-        out.error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
+        error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
                       .arg(Workspace::projectFilePath(projectDirectory)));
         return false;
     }
@@ -146,7 +156,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     const Result<int> built = Package::build(projectDirectory + QLatin1Char('/'), name, Names::packageVersion(),
                                              info.description, mainScript, Names::packageType, out.line);
     if (!built) {
-        out.error(QStringLiteral("二进制脚本构建失败：") + built.error());
+        error(QStringLiteral("二进制脚本构建失败：") + built.error());
         return false;
     }
     const int compressedLength = *built;

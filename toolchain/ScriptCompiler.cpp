@@ -109,15 +109,22 @@ QString errorKind(int status, const QByteArray &message)
 
 } // namespace
 
-Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also)
+Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also,
+                                                Diagnostic *failure)
 {
+    const auto failed = [&](int status, const QByteArray &message) {
+        const Diagnostic report = syntaxError(fileName, status, message);
+        if (failure)
+            *failure = report;
+        return fail(report.message);
+    };
     QByteArray chunk;
     ChunkRelayer relayer(&chunk);
     ChunkWalker walker(also ? QVector<ChunkWalker::Visitor *>{&relayer, also} : QVector<ChunkWalker::Visitor *>{&relayer});
     {
         LuaState lua;
         if (!lua.state)
-            return fail(errorReport(fileName, LUA_ERRMEM, "not enough memory"));
+            return failed(LUA_ERRMEM, "not enough memory");
         // The stock dump writes the chunk name into every function, so a short name keeps the
         // dump small; it is stripped anyway.
         const int status = load(lua.state, source, "=?");
@@ -127,7 +134,7 @@ Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString
             lua_settop(lua.state, 0);
             const int named = load(lua.state, source, source.constData());
             const char *text = lua_tostring(lua.state, -1);
-            return fail(errorReport(fileName, named != LUA_OK ? named : status, text ? QByteArray(text) : QByteArray()));
+            return failed(named != LUA_OK ? named : status, text ? QByteArray(text) : QByteArray());
         }
         // The dump does not need the text.
         source = QByteArray();
@@ -135,7 +142,7 @@ Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString
     }
     const Status walked = walker.finish();
     if (!walked)
-        return fail(errorReport(fileName, LUA_ERRERR, walked.error().toUtf8()));
+        return failed(LUA_ERRERR, walked.error().toUtf8());
     return chunk;
 }
 
@@ -150,6 +157,22 @@ QString ScriptCompiler::errorReport(const QString &fileName, int status, const Q
         + QStringLiteral("行有语法错误") + QLatin1Char(',') + piece(2);
     return QStringLiteral("脚本编译出错...\r\n错误代码：") + QString::number(status) + QStringLiteral("\r\n")
         + QStringLiteral("错误信息：\r\n") + line + QStringLiteral("\r\n") + errorKind(status, message);
+}
+
+Diagnostic ScriptCompiler::syntaxError(const QString &fileName, int status, const QByteArray &message)
+{
+    Diagnostic report = Diagnostic::error(errorReport(fileName, status, message));
+    // [string "<first line of the script>"]:<line>: <text>[ near '<token>']
+    static const QRegularExpression place(QStringLiteral("^\\[string \".*?\"\\]:(\\d+):(.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression near(QStringLiteral("near '(.+)'$"));
+    const QRegularExpressionMatch match = place.match(QString::fromUtf8(message));
+    if (match.hasMatch() && match.captured(1).toInt() > 0) {
+        report.path = fileName;
+        report.line = match.captured(1).toInt();
+        report.token = near.match(match.captured(2)).captured(1);
+    }
+    return report;
 }
 
 Result<QByteArray> ScriptCompiler::sealChunk(const QByteArray &chunk)
@@ -176,33 +199,42 @@ Result<QByteArray> ScriptCompiler::sealChunk(const QByteArray &chunk)
     return QByteArray(header, CompiledScriptHeader::Length) + sealed;
 }
 
-Result<QByteArray> ScriptCompiler::compile(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also)
+Result<QByteArray> ScriptCompiler::compile(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also,
+                                           Diagnostic *failure)
 {
-    const Result<QByteArray> chunk = compileChunk(std::move(source), fileName, also);
+    const Result<QByteArray> chunk = compileChunk(std::move(source), fileName, also, failure);
     if (!chunk)
         return chunk;
     const Result<QByteArray> compiled = sealChunk(*chunk);
-    if (!compiled)
-        return fail(QStringLiteral("脚本%1编译失败：%2").arg(fileName, compiled.error()));
-    return compiled;
+    if (compiled)
+        return compiled;
+    const Diagnostic report = Diagnostic::error(QStringLiteral("脚本%1编译失败：%2").arg(fileName, compiled.error()));
+    if (failure)
+        *failure = report;
+    return fail(report.message);
 }
 
 Result<QString> ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory,
-                                            ChunkWalker::Visitor *also)
+                                            ChunkWalker::Visitor *also, Diagnostic *failure)
 {
+    const auto failed = [failure](const QString &message) {
+        if (failure)
+            *failure = Diagnostic::error(message);
+        return fail(message);
+    };
     const QString fileName = QFileInfo(path).fileName();
     Result<QByteArray> read = RegularFile::readWhole(path, MaxPayloadLength);
     if (!read)
-        return fail(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
+        return failed(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
     QByteArray source = std::move(read).value();
 
-    const Result<QByteArray> compiled = compile(std::move(source), fileName, also);
+    const Result<QByteArray> compiled = compile(std::move(source), fileName, also, failure);
     if (!compiled)
         return fail(compiled.error());
     const QString outputPath = outputDirectory + QLatin1Char('/') + fileName + Names::compiledSuffix();
     // Written aside and renamed, so a failed write never leaves half a file.
     const Status written = AtomicFile::writeWhole(outputPath, *compiled);
     if (!written)
-        return fail(QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(outputPath), written.error()));
+        return failed(QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(outputPath), written.error()));
     return outputPath;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Diagnostic.h"
 #include "common/Result.h"
 #include "toolchain/ChunkWalker.h"
 
@@ -21,9 +22,10 @@ public:
     // with its error report, fileName naming it there. The text is released as soon as the
     // compiler has read it, so a caller that moves it in does not hold it through the dump. When
     // `also` is given, the one walk of the dump shows it the chunk as this machine's dump writes
-    // it, debug information kept, for checks of the compiled code.
+    // it, debug information kept, for checks of the compiled code. A failure is also given as a
+    // value when failure is not null.
     static Result<QByteArray> compileChunk(QByteArray source, const QString &fileName,
-                                           ChunkWalker::Visitor *also = nullptr);
+                                           ChunkWalker::Visitor *also = nullptr, Diagnostic *failure = nullptr);
 
     // The error report for a script that did not compile: the load status (3 syntax error,
     // 4 memory, LUA_ERRERR when the dump could not be re-laid) and the compiler's message, which
@@ -33,11 +35,17 @@ public:
     // The compiled-script file of a chunk under a fresh content key.
     static Result<QByteArray> sealChunk(const QByteArray &chunk);
 
+    // The report of a script that did not compile as a value: the report, and the line and the
+    // token Lua's message names (no place when it names no line).
+    static Diagnostic syntaxError(const QString &fileName, int status, const QByteArray &message);
+
     // Compiles and seals source text into the compiled-script file's bytes.
-    static Result<QByteArray> compile(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also = nullptr);
+    static Result<QByteArray> compile(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also = nullptr,
+                                      Diagnostic *failure = nullptr);
 
     // Compiles the file and writes <outputDirectory>/<file name>.m, whose path it returns; a
-    // file that fails to compile leaves an existing .m untouched.
+    // file that fails to compile leaves an existing .m untouched. A failure is also given as a
+    // value when failure is not null (its place: the file name and the line).
     static Result<QString> compileFile(const QString &path, const QString &outputDirectory,
-                                       ChunkWalker::Visitor *also = nullptr);
+                                       ChunkWalker::Visitor *also = nullptr, Diagnostic *failure = nullptr);
 };

@@ -12,5 +12,8 @@ QStringList scriptProblems(const QByteArray &source, const QString &path)
         return {compiled.error()};
     GlobalNameCheck check(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts"));
     check.addScript(path, code.functions());
-    return check.warnings();
+    QStringList lines;
+    for (const Diagnostic &warning : check.warnings())
+        lines << warning.message;
+    return lines;
 }
