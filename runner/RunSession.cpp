@@ -176,7 +176,9 @@ void RunSession::notePlace(lua_State *L, const QString &message)
     std::optional<Diagnostic> innermost;
     bool named = false; // the message starts with the place of a frame
     lua_Debug frame;
-    for (int level = 1; lua_getstack(L, level, &frame); ++level) {
+    int level = 1;
+    // Each step down the stack costs as many as the level: a runaway recursion is cut short.
+    for (; level <= kMaxLevels && lua_getstack(L, level, &frame); ++level) {
         lua_getinfo(L, "Snl", &frame);
         if (frame.currentline <= 0)
             continue;
@@ -184,7 +186,7 @@ void RunSession::notePlace(lua_State *L, const QString &message)
         const Diagnostic place{Diagnostic::Kind::SearchResult, QString(), scriptPaths.projectDirectory(),
                                script ? QString::fromUtf8(frame.source + 1) : QString(), frame.currentline, {}};
         if (!innermost)
-            innermost = place;
+            innermost = script ? place : Diagnostic();
         // Compared with the place as Lua writes it into messages: error("...", 2) names a caller.
         if (script && !named
             && message.startsWith(QStringLiteral("%1:%2:").arg(QString::fromUtf8(frame.short_src)).arg(frame.currentline))) {
@@ -193,10 +195,8 @@ void RunSession::notePlace(lua_State *L, const QString &message)
         }
         if (!script)
             continue;
-        if (traceback.size() == kMaxFrames) {
-            tracebackCut = true;
+        if (traceback.size() == kMaxFrames)
             break;
-        }
         // Worded as Lua's own traceback words it.
         QString called;
         if (*frame.namewhat)
@@ -209,6 +209,7 @@ void RunSession::notePlace(lua_State *L, const QString &message)
         line.message = QStringLiteral("%1:%2: in %3").arg(place.path).arg(place.line).arg(called);
         traceback.append(line);
     }
+    tracebackCut = lua_getstack(L, level, &frame);
     if (!named && innermost)
         errorPlace = *innermost;
 }

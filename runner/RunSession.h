@@ -21,8 +21,8 @@ class ScriptHook;
 // in the device's order: the main script's chunk, then createUI() if the script defines it,
 // then main(). Scripts are loaded as text only and named by their path in the project
 // ("@lib/a.lua"), so a runtime error reads "lib/a.lua:7: ...". The error that ends a run comes
-// back as values with their places in the project, read from the stack when the error is
-// raised, never from the message's text.
+// back as values with their places in the project, taken from the stack when the error is
+// raised (the message only tells which frame it names), never parsed from its text.
 //
 // A run ends when main() returns, on an error nothing catches, on exit(), when it is stopped or
 // when the device is lost. The last three end it whatever the script does: the error that
@@ -44,8 +44,10 @@ public:
 
     static constexpr int kHookInstructions = 1000;
     static constexpr size_t kMemoryLimit = size_t(512) << 20;
-    // Frames of the call stack kept with an error: a runaway recursion would have thousands.
+    // Script frames kept with an error, and levels of the stack looked at for them: a runaway
+    // recursion has thousands.
     static constexpr int kMaxFrames = 20;
+    static constexpr int kMaxLevels = 200;
 
     RunSession(const QString &projectDirectory, std::shared_ptr<DeviceLink> device, std::shared_ptr<RunGate> gate,
                std::shared_ptr<RunOutput> output, ScriptHook *hook = nullptr);

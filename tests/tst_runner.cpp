@@ -342,6 +342,9 @@ void RunnerTest::errorLines_data()
     QTest::newRow("runaway recursion")
         << QStringList{"main.script", "local function f(n) return 1 + f(n + 1) end\nf(1)\n"} << int(O::ScriptError)
         << "错误：main.script:1: stack overflow" << QStringList();
+    QTest::newRow("runaway recursion in a loaded chunk")
+        << QStringList{"main.script", "load('local function f() return 1 + f() end return f')()()\n"} << int(O::ScriptError)
+        << "错误：[string \"local function f()" << QStringList{""};
     QTest::newRow("exit inside pcall") << QStringList{"main.script", "pcall(exit)\nerror('not reached')\n"}
                                        << int(O::Finished) << "" << QStringList();
     QTest::newRow("new-project template") << QStringList() << int(O::Finished) << "" << QStringList();
