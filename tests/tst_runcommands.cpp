@@ -5,9 +5,10 @@
 #include "app/ui/DeviceSession.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "app/ui/RunCommands.h"
-#include "app/ui/RunIndicator.h"
+#include "app/ui/RunControls.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
+#include "editor/ui/SearchCommands.h"
 #include "simulator/SimTestScene.h"
 #include "support/ModalAnswerer.h"
 #include "support/SimulatorRun.h"
@@ -56,7 +57,7 @@ bool runToEnd(ProjectManagerWindow &window, int timeoutMs = 30000)
 bool stateShown(ProjectManagerWindow &window)
 {
     const bool running = window.runs().isRunning();
-    const auto *indicator = window.statusBar()->findChild<RunIndicator *>();
+    const auto *indicator = window.statusBar()->findChild<RunControls *>();
     return window.form()->stop_run_action->isVisible() == running && window.form()->local_run_action->isVisible() != running
         && indicator->isVisible() == running && indicator->text().contains(QStringLiteral("正在本地运行：p")) == running;
 }
@@ -126,11 +127,14 @@ void TestRunCommands::tapAndCheckFromTheMenu()
     QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/main.script")), QByteArray(kTapAndCheck));
     QVERIFY(!window.scripts().current()->isModified());
 
-    // While the run holds the device and may write into the project, F6 and the device's
-    // dialogs wait, saying why.
+    // While the run holds the device, the output and may write into the project, F6, a project
+    // search and the device's dialogs wait, saying why.
     window.form()->compile_project_action->trigger();
     QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("请先停止运行（Shift+F5）")));
     QVERIFY(!window.builds().isRunning());
+    QSignalSpy searchSaid(&window.searches(), &SearchCommands::signal_projectSearch_return);
+    window.searches().slot_projectSearch(QStringLiteral("touchClick"), false, false);
+    QVERIFY(searchSaid.value(0).value(0).toString().contains(QStringLiteral("本地运行")));
     for (QAction *dialog : {window.form()->remote_import_action, window.form()->remote_screen_action,
                             window.form()->action_connection_manager}) {
         QString notice;

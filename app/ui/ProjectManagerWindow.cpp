@@ -6,7 +6,7 @@
 #include "app/ui/BuildCommands.h"
 #include "app/ui/DeviceSession.h"
 #include "app/ui/RunCommands.h"
-#include "app/ui/RunIndicator.h"
+#include "app/ui/RunControls.h"
 #include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/LogView.h"
@@ -74,17 +74,17 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     connect(deviceSession.get(), &DeviceSession::signal_output, this, &ProjectManagerWindow::out);
     connect(&deviceSession->controller(), &PCClientControllor::signal_remoteLog, this, &ProjectManagerWindow::debugOut,
             Qt::UniqueConnection);
-    searchCommands->setBuildRunning([this] { return buildCommands->isRunning(); });
-    connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this,
-            [this] { searchCommands->cancelProjectSearch(QStringLiteral("搜索已被编译中断。")); });
+    // A build or a run holds the output: a project search waits for it, and gives way to it.
+    searchCommands->setOutputHeld([this] { return buildCommands->isRunning() || runCommands->isRunning(); });
+    const auto interruptSearch = [this](const QString &why) { return [this, why] { searchCommands->cancelProjectSearch(why); }; };
+    connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被编译中断。")));
+    connect(runCommands.get(), &RunCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被本地运行中断。")));
 
     addPass();
     setupMenus();
     setupOutput();
-    // A run shows in the menu and the status line; it keeps the device and the project's files.
-    statusBar()->addPermanentWidget(new RunIndicator(*runCommands, ui->local_run_action, ui->stop_run_action));
-    connect(ui->local_run_action, &QAction::triggered, this, [this] { noticeIfFailed(this, runCommands->run()); });
-    connect(ui->stop_run_action, &QAction::triggered, runCommands.get(), &RunCommands::stop);
+    // A run shows in the menu and the status line, and keeps the device and the project's files.
+    statusBar()->addPermanentWidget(new RunControls(*runCommands, ui->local_run_action, ui->stop_run_action));
     buildCommands->setScriptRunning([this] { return runCommands->isRunning(); });
     deviceSession->setInUse([this] { return runCommands->isRunning(); });
 
