@@ -60,7 +60,7 @@ void PCClientControllor::beginConnect(const QString &host, int port)
     dropConnectAttempt();
     reader.reset();
     socket.connectToDevice(host, port);
-    // The attempt's connections and its timer go with it, so it ends once.
+    // The attempt owns its connections and its timer; the first of them to fire ends it.
     auto *attempt = new QObject(this);
     connectAttempt = attempt;
     const auto end = [this, attempt](bool connected) {
