@@ -31,7 +31,7 @@ std::optional<OutputLink> compilerReport(const QStringList &lines, int index)
         if (compiling.hasMatch())
             path = compiling.captured(1);
     }
-    const QString fileName = path.section(QLatin1Char('/'), -1);
+    const QString fileName = QFileInfo(path).fileName(); // after "/", or on Windows "\\" too
     OutputLink link;
     link.kind = OutputLink::Kind::SyntaxError;
     QString lineText;

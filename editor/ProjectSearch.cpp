@@ -4,6 +4,7 @@
 #include "project/DirListing.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -165,7 +166,7 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
         const int before = results;
         searchText(text, match, [&](int line, const QString &lineText) {
             if (++results <= MaxListed)
-                batch << path + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + shown(lineText);
+                batch << QDir::toNativeSeparators(path) + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + shown(lineText);
             // A search with very many results still notices that it was cancelled.
             return (results & 0xFFF) != 0 || !cancelled();
         });

@@ -4,6 +4,7 @@
 #include "editor/ApiWords.h"
 #include "toolchain/BytecodeReader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QStringBuilder>
@@ -257,8 +258,10 @@ QString nearest(const QString &name, std::initializer_list<const QSet<QString> *
     return best;
 }
 
-QString undefinedNameWarning(const QString &path, int line, const QString &name, const QString &suggestion)
+// Paths are shown as the system writes them (backslashes on Windows).
+QString undefinedNameWarning(const QString &scriptPath, int line, const QString &name, const QString &suggestion)
 {
+    const QString path = QDir::toNativeSeparators(scriptPath);
     if (suggestion.isEmpty())
         return QStringLiteral("警告：脚本") % path % QStringLiteral("第") % QString::number(line)
             % QStringLiteral("行使用了未定义的全局名“") % name % QStringLiteral("”");
@@ -268,7 +271,7 @@ QString undefinedNameWarning(const QString &path, int line, const QString &name,
 
 QString argumentCountWarning(const QString &path, int line, const QString &name, int given, int expected)
 {
-    return QStringLiteral("警告：脚本") % path % QStringLiteral("第") % QString::number(line) % QStringLiteral("行调用“")
+    return QStringLiteral("警告：脚本") % QDir::toNativeSeparators(path) % QStringLiteral("第") % QString::number(line) % QStringLiteral("行调用“")
         % name % QStringLiteral("”时传入了") % QString::number(given) % QStringLiteral("个参数，应为")
         % QString::number(expected) % QStringLiteral("个");
 }
@@ -528,7 +531,7 @@ QStringList GlobalNameCheck::warnings() const
         lines << QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem;
     for (const Script &script : scripts) {
         if (!script.problem.isEmpty())
-            lines << QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem;
+            lines << QStringLiteral("警告：脚本") + QDir::toNativeSeparators(script.path) + QStringLiteral("无法检查全局名：") + script.problem;
     }
     for (int f = 0; f < findings.size(); ++f) {
         const Finding &finding = findings[f];

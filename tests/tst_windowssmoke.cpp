@@ -1,0 +1,335 @@
+// The Windows programs, cross-built with MinGW-w64 and deployed with their DLLs, run under wine
+// beside the Linux build: kestrun-build.exe builds the same packages from the same projects,
+// kestrun-ide.exe shows its main window, kestrun-device-sim.exe takes a package from the Linux
+// device link; Chinese names throughout. Skipped, saying why, without wine or a Windows build
+// (`make windows-test` makes both and runs it under Xvfb).
+#include "common/BuildInfo.h"
+#include "common/Platform.h"
+#include "device/PCClientControllor.h"
+#include "device/ScriptImport.h"
+#include "project/ProjectFile.h"
+#include "simulator/PackageReader.h"
+#include "support/DeviceKey.h"
+#include "support/TestPictures.h"
+#include "support/ToolRun.h"
+
+#include <QDirIterator>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QDateTime kBase(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
+
+// What a Windows program sees of a Linux path: wine's drive Z: is the root.
+QString windowsPath(const QString &path)
+{
+    return QStringLiteral("Z:") + QDir::toNativeSeparators(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+QString text(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Projects in the workspace "工程目录" under root, the same bytes and times each time: Chinese
+// names of projects, folders and files, CR LF and LF line ends, a bitmap, a script that makes
+// the check warn.
+void makeFixtures(const QString &root)
+{
+    QImage picture(7, 5, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, TestPictures::coded(x * 30, y * 40));
+    const QString scripts = QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/");
+    const QList<QPair<QString, QByteArray>> files{
+        {"演示/ks.project", ProjectFile::projectFileBytes("演示", "两行\n说明")},
+        {"演示/main.script", ProjectFile::mainScriptTemplate() + "toast(\"你好\")\r\n"},
+        {"演示/脚本/中文.lua", fileBytes(scripts + "chinese.lua")},
+        {"演示/脚本/闭包.lua", fileBytes(scripts + "closures.lua")},
+        {"演示/lib/nested.lua", fileBytes(scripts + "nested.lua")},
+        {"演示/lib/varargs.lua", fileBytes(scripts + "varargs.lua")},
+        {"演示/图片/按钮.bmp", TestPictures::bitmapBytes(picture)},
+        {"演示/数据.txt", "第一行\r\n第二行\n"},
+        {"demo/ks.project", ProjectFile::projectFileBytes("demo", QString())},
+        {"demo/main.script", "touchClik(1, 2)\r\n"},
+        {"demo/lib/long.lua", fileBytes(scripts + "longstrings.lua")},
+    };
+    int second = 0;
+    for (const auto &file : files) {
+        const QString path = root + QStringLiteral("/工程目录/") + file.first;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.second) == file.second.size());
+        out.close();
+        QVERIFY(Platform::setModificationTime(path, kBase.addSecs(++second)));
+    }
+}
+
+// A .m file: its header but the wrapped key, and its chunk opened with the device key.
+QByteArray compiledScriptMeaning(const QString &path)
+{
+    const QByteArray file = fileBytes(path);
+    const Result<QByteArray> chunk = PackageReader::openCompiledScript(file, DeviceKey::privatePem());
+    if (!chunk || file.size() < 168)
+        return "unreadable: " + path.toUtf8();
+    return file.left(28) + file.mid(156, 12) + *chunk;
+}
+
+// A package as the device reads it; sealed script entries by their source, not their keys.
+QString packageMeaning(const QString &path)
+{
+    const Result<PackageContents> package = PackageReader::read(fileBytes(path), DeviceKey::privatePem());
+    if (!package)
+        return QStringLiteral("unreadable: ") + package.error();
+    QString meaning = QStringLiteral("%1|%2|%3|%4|%5\n").arg(package->type).arg(package->name, package->version,
+                                                                                package->description,
+                                                                                QString::fromLatin1(package->mainChunk.toHex()));
+    for (const PackageEntryData &entry : package->entries)
+        meaning += QStringLiteral("%1|%2|%3|%4x%5|%6|%7\n")
+                       .arg(entry.type)
+                       .arg(entry.fileName, entry.relativePath)
+                       .arg(entry.width)
+                       .arg(entry.height)
+                       .arg(QString::fromLatin1(entry.content.toHex()),
+                            entry.type == 5 ? QString() : QString::fromLatin1(entry.data.toHex()));
+    return meaning;
+}
+
+QStringList filesUnder(const QString &dir, const QString &pattern)
+{
+    QStringList found;
+    QDirIterator it(dir, {pattern}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(dir).relativeFilePath(it.next());
+    found.sort();
+    return found;
+}
+
+// The Windows subsystem a program was linked for: 2 windows, 3 console.
+int peSubsystem(const QString &path)
+{
+    const QByteArray exe = fileBytes(path);
+    if (exe.size() < 0x40)
+        return -1;
+    const qint64 pe = qFromLittleEndian<quint32>(exe.constData() + 0x3C);
+    if (pe + 24 + 70 > exe.size() || exe.mid(int(pe), 4) != QByteArray("PE\0\0", 4))
+        return -1;
+    return qFromLittleEndian<quint16>(exe.constData() + pe + 24 + 68);
+}
+
+} // namespace
+
+class TestWindowsSmoke : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void buildsWhatLinuxBuilds();
+    void ideShowsItsMainWindow();
+    void simulatorTakesAPackageFromLinux();
+
+private:
+    // Starts a deployed program under wine in dir, with nothing but its own folder to find DLLs in.
+    void startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir);
+    ToolRun runWine(const QString &program, const QStringList &arguments, const QString &dir);
+    QString xdotool(const QStringList &arguments);
+
+    QString windowsBuild;
+    QString programs; // the deployed folder
+    QTemporaryDir dir;
+    QString linuxRoot;
+    QString windowsRoot;
+};
+
+void TestWindowsSmoke::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty())
+        QSKIP("wine is not installed (make windows-test installs it: scripts/setup-windows-deps.sh)");
+    windowsBuild = qEnvironmentVariable("KESTRUN_WINDOWS_BUILD", QStringLiteral(KESTRUN_WINDOWS_BUILD_DIR));
+    programs = windowsBuild + QStringLiteral("/kestrun-ide-%1-win64").arg(QString::fromUtf8(BuildInfo::kVersion));
+    if (!QFileInfo::exists(programs + QStringLiteral("/kestrun-ide.exe")))
+        QSKIP(qPrintable(QStringLiteral("no deployed Windows build in %1 (make windows; it needs the Windows SDK)").arg(programs)));
+    if (!DeviceKey::builtInKeyMatches())
+        QSKIP("built with another public key: packages cannot be opened with the development key");
+    linuxRoot = dir.filePath(QStringLiteral("linux"));
+    windowsRoot = dir.filePath(QStringLiteral("windows"));
+    makeFixtures(linuxRoot);
+    makeFixtures(windowsRoot);
+}
+
+void TestWindowsSmoke::cleanupTestCase()
+{
+    if (!windowsBuild.isEmpty())
+        runWine(QStringLiteral("wineserver"), {QStringLiteral("-k")}, dir.path()); // explorer windows and the like
+}
+
+void TestWindowsSmoke::startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WINEPREFIX"), windowsBuild + QStringLiteral("/wine"));
+    environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree=;mshtml="));
+    for (const char *name : {"WINEPATH", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM", "LC_ALL"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir);
+    if (program.startsWith(QLatin1String("wine")))
+        process.start(program, arguments);
+    else
+        process.start(QStringLiteral("wine"), QStringList{programs + QLatin1Char('/') + program} + arguments);
+}
+
+ToolRun TestWindowsSmoke::runWine(const QString &program, const QStringList &arguments, const QString &dir)
+{
+    QProcess process;
+    startWine(process, program, arguments, dir);
+    ToolRun run;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    process.kill();
+    process.waitForFinished();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QString TestWindowsSmoke::xdotool(const QStringList &arguments)
+{
+    return QString::fromUtf8(ToolRun::of(QStringList{QStringLiteral("xdotool")} + arguments).out).trimmed();
+}
+
+void TestWindowsSmoke::buildsWhatLinuxBuilds()
+{
+    // The IDE is a windowed program; the command-line tools keep their console.
+    QCOMPARE(peSubsystem(programs + QStringLiteral("/kestrun-ide.exe")), 2);
+    QCOMPARE(peSubsystem(programs + QStringLiteral("/kestrun-build.exe")), 3);
+
+    for (const QString &project : {QStringLiteral("演示"), QStringLiteral("demo")}) {
+        const QString relative = QStringLiteral("工程目录/") + project;
+        const ToolRun onLinux = ToolRun::build({linuxRoot + QLatin1Char('/') + relative});
+        const ToolRun onWindows = runWine(QStringLiteral("kestrun-build.exe"),
+                                          {QStringLiteral("工程目录\\") + project}, windowsRoot);
+        QVERIFY2(onWindows.exitCode == 0, onWindows.err.constData());
+        QCOMPARE(onWindows.exitCode, onLinux.exitCode);
+
+        // The same lines; paths are Windows paths there, with backslashes.
+        const QString windowsProject = windowsPath(windowsRoot + QLatin1Char('/') + relative);
+        QString windowsOut = text(onWindows.out);
+        QVERIFY2(windowsOut.contains(QStringLiteral("路径：") + windowsProject + QLatin1Char('\\') + project + ".ks\n"),
+                 qPrintable(windowsOut));
+        windowsOut.replace(windowsPath(windowsRoot), QStringLiteral("<root>")).replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString linuxOut = text(onLinux.out).replace(linuxRoot, QStringLiteral("<root>"));
+        QCOMPARE(windowsOut, linuxOut);
+        QCOMPARE(text(onWindows.err), text(onLinux.err));
+
+        // The same package and compiled scripts, but for their keys.
+        const QString linuxProject = linuxRoot + QLatin1Char('/') + relative;
+        const QString builtOnWindows = windowsRoot + QLatin1Char('/') + relative;
+        const QString package = QLatin1Char('/') + project + QStringLiteral(".ks");
+        QVERIFY(!packageMeaning(linuxProject + package).startsWith(QLatin1String("unreadable")));
+        QCOMPARE(packageMeaning(builtOnWindows + package), packageMeaning(linuxProject + package));
+        const QStringList compiled = filesUnder(linuxProject, QStringLiteral("*.m"));
+        QCOMPARE(filesUnder(builtOnWindows, QStringLiteral("*.m")), compiled);
+        for (const QString &m : compiled)
+            QCOMPARE(compiledScriptMeaning(builtOnWindows + QLatin1Char('/') + m),
+                     compiledScriptMeaning(linuxProject + QLatin1Char('/') + m));
+    }
+}
+
+void TestWindowsSmoke::ideShowsItsMainWindow()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("no X display with xdotool to show the IDE on (make windows-test runs under xvfb-run)");
+    QProcess ide;
+    startWine(ide, QStringLiteral("kestrun-ide.exe"), {}, windowsRoot);
+    const QString title = QStringLiteral("Kestrun开发平台 v") + QString::fromUtf8(BuildInfo::kVersion);
+    QString window;
+    for (int waited = 0; window.isEmpty() && waited < 120 && ide.state() == QProcess::Running; ++waited) {
+        QTest::qWait(1000);
+        window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})
+                     .section(QLatin1Char('\n'), 0, 0);
+    }
+    QVERIFY2(!window.isEmpty(), qPrintable(QStringLiteral("no window \"%1\"; the IDE said: %2")
+                                               .arg(title, QString::fromUtf8(ide.readAllStandardError()))));
+    QTest::qWait(3000); // the project tree's first pass and the first paint
+    const QString shot = windowsBuild + QStringLiteral("/wine-ide.png");
+    ToolRun::of({QStringLiteral("import"), QStringLiteral("-window"), QStringLiteral("root"), shot});
+    qInfo("screenshot of the IDE under wine: %s", qPrintable(shot));
+
+    // "打开工程目录" (Ctrl+O) shows the workspace in the file browser: explorer.exe with a
+    // Windows path, whose window is named after the folder.
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    xdotool({QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+o")});
+    QString browser;
+    for (int waited = 0; browser.isEmpty() && waited < 60; ++waited) {
+        QTest::qWait(1000);
+        browser = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                           QStringLiteral("工程目录")});
+    }
+    QVERIFY2(!browser.isEmpty(), "no file browser window showing 工程目录");
+    ide.kill();
+    ide.waitForFinished();
+}
+
+void TestWindowsSmoke::simulatorTakesAPackageFromLinux()
+{
+    // The package kestrun-build.exe made, if the first case ran; else the Linux one.
+    QString package = windowsRoot + QStringLiteral("/工程目录/演示/演示.ks");
+    if (!QFileInfo::exists(package))
+        package = linuxRoot + QStringLiteral("/工程目录/演示/演示.ks");
+    if (!QFileInfo::exists(package))
+        QVERIFY(ToolRun::build({linuxRoot + QStringLiteral("/工程目录/演示")}).exitCode == 0);
+
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    QProcess device;
+    startWine(device, QStringLiteral("kestrun-device-sim.exe"),
+              {QStringLiteral("--port"), QString::number(port), QStringLiteral("--size"), QStringLiteral("36x64"),
+               QStringLiteral("--store"), QStringLiteral("收件箱")},
+              windowsRoot);
+    QByteArray said;
+    for (int waited = 0; !said.contains("listening on") && waited < 600 && device.state() != QProcess::NotRunning; ++waited) {
+        device.waitForReadyRead(100);
+        said += device.readAllStandardOutput();
+    }
+    QVERIFY2(said.contains("listening on"), said.constData());
+
+    PCClientControllor controller;
+    QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), port));
+    QVERIFY(ScriptImport::send(controller, package));
+    QTRY_VERIFY_WITH_TIMEOUT(logs.size() >= 2, 30000);
+    const QString verdict = logs.at(1).at(0).toString();
+    QVERIFY2(verdict.startsWith(QStringLiteral("project 演示, ")) && verdict.endsWith(QStringLiteral("verified")),
+             qPrintable(verdict));
+    QCOMPARE(fileBytes(windowsRoot + QStringLiteral("/收件箱/演示.ks")), fileBytes(package));
+    controller.disconnectFromDevice();
+
+    // Its console lines are UTF-8 where they go to a pipe.
+    QTRY_VERIFY_WITH_TIMEOUT((said += device.readAllStandardOutput()).contains("imported 演示.ks"), 10000);
+    device.kill();
+    device.waitForFinished();
+}
+
+QTEST_MAIN(TestWindowsSmoke)
+#include "tst_windowssmoke.moc"
