@@ -1,7 +1,9 @@
 # Copies into DEPLOY_DIR every DLL that its programs and plugins import, directly or through
 # another DLL, from the folders in SEARCH_DIRS (the SDK, the MinGW runtime and zlib). Imports
-# found in none of them are Windows' own; they are listed, not copied.
-#   cmake -DDEPLOY_DIR=... -DSEARCH_DIRS=a;b -DOBJDUMP=x86_64-w64-mingw32-objdump -P deploy-dlls.cmake
+# found in none of them are Windows' own; they are listed, not copied. The copies are stripped
+# with STRIP when it is given (the MinGW runtime comes with its symbols).
+#   cmake -DDEPLOY_DIR=... -DSEARCH_DIRS=a;b -DOBJDUMP=x86_64-w64-mingw32-objdump [-DSTRIP=...] -P deploy-dlls.cmake
+cmake_minimum_required(VERSION 3.16)
 foreach(var DEPLOY_DIR SEARCH_DIRS OBJDUMP)
     if(NOT ${var})
         message(FATAL_ERROR "deploy-dlls: ${var} is not set")
@@ -41,6 +43,9 @@ while(pending)
         if(DEFINED found_${key})
             file(COPY "${found_${key}}" DESTINATION "${DEPLOY_DIR}")
             get_filename_component(copied "${found_${key}}" NAME)
+            if(STRIP)
+                execute_process(COMMAND "${STRIP}" --strip-unneeded "${DEPLOY_DIR}/${copied}" COMMAND_ERROR_IS_FATAL ANY)
+            endif()
             list(APPEND pending "${DEPLOY_DIR}/${copied}")
             message(STATUS "deploy-dlls: ${copied}")
         else()

@@ -1,5 +1,6 @@
 # Writes the installer's lists of the deployed folder DEPLOY_DIR: FILES_INCLUDE (folders made and
 # files added, for makensis) and UNINSTALL_INCLUDE (files deleted, then folders deepest first).
+cmake_minimum_required(VERSION 3.16)
 file(GLOB_RECURSE files RELATIVE "${DEPLOY_DIR}" "${DEPLOY_DIR}/*")
 list(SORT files)
 set(install "")
