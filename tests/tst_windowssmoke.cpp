@@ -150,15 +150,18 @@ private slots:
     void buildsWhatLinuxBuilds();
     void ideShowsItsMainWindow();
     void simulatorTakesAPackageFromLinux();
+    void installerInstallsAndUninstalls();
 
 private:
-    // Starts a deployed program under wine in dir, with nothing but its own folder to find DLLs in.
+    // Starts a Windows program (of the unzipped folder when not a path) under wine in dir. DLLs
+    // are found only where Windows looks: beside the program and in the system.
     void startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir);
     ToolRun runWine(const QString &program, const QStringList &arguments, const QString &dir);
     QString xdotool(const QStringList &arguments);
 
     QString windowsBuild;
-    QString programs; // the deployed folder
+    QString version = QString::fromUtf8(BuildInfo::kVersion);
+    QString programs; // the zip's folder, unpacked
     QTemporaryDir dir;
     QString linuxRoot;
     QString windowsRoot;
@@ -169,9 +172,15 @@ void TestWindowsSmoke::initTestCase()
     if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty())
         QSKIP("wine is not installed (make windows-test installs it: scripts/setup-windows-deps.sh)");
     windowsBuild = qEnvironmentVariable("KESTRUN_WINDOWS_BUILD", QStringLiteral(KESTRUN_WINDOWS_BUILD_DIR));
-    programs = windowsBuild + QStringLiteral("/kestrun-ide-%1-win64").arg(QString::fromUtf8(BuildInfo::kVersion));
-    if (!QFileInfo::exists(programs + QStringLiteral("/kestrun-ide.exe")))
-        QSKIP(qPrintable(QStringLiteral("no deployed Windows build in %1 (make windows; it needs the Windows SDK)").arg(programs)));
+    const QString folder = QStringLiteral("kestrun-ide-%1-win64").arg(version);
+    const QString zip = windowsBuild + QLatin1Char('/') + folder + QStringLiteral(".zip");
+    if (!QFileInfo::exists(zip))
+        QSKIP(qPrintable(QStringLiteral("no Windows build: %1 is missing (make windows; it needs the Windows SDK)").arg(zip)));
+    QProcess unzip;
+    unzip.setWorkingDirectory(dir.path());
+    unzip.start(QStringLiteral("cmake"), {QStringLiteral("-E"), QStringLiteral("tar"), QStringLiteral("xf"), zip});
+    QVERIFY(unzip.waitForFinished(60000) && unzip.exitCode() == 0);
+    programs = dir.filePath(folder);
     if (!DeviceKey::builtInKeyMatches())
         QSKIP("built with another public key: packages cannot be opened with the development key");
     linuxRoot = dir.filePath(QStringLiteral("linux"));
@@ -183,7 +192,7 @@ void TestWindowsSmoke::initTestCase()
 void TestWindowsSmoke::cleanupTestCase()
 {
     if (!windowsBuild.isEmpty())
-        runWine(QStringLiteral("wineserver"), {QStringLiteral("-k")}, dir.path()); // explorer windows and the like
+        ToolRun::of({QStringLiteral("wineserver"), QStringLiteral("-k")}); // explorer windows and the like
 }
 
 void TestWindowsSmoke::startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir)
@@ -198,10 +207,8 @@ void TestWindowsSmoke::startWine(QProcess &process, const QString &program, cons
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(dir);
-    if (program.startsWith(QLatin1String("wine")))
-        process.start(program, arguments);
-    else
-        process.start(QStringLiteral("wine"), QStringList{programs + QLatin1Char('/') + program} + arguments);
+    process.start(QStringLiteral("wine"),
+                  QStringList{program.contains(QLatin1Char('/')) ? program : programs + QLatin1Char('/') + program} + arguments);
 }
 
 ToolRun TestWindowsSmoke::runWine(const QString &program, const QStringList &arguments, const QString &dir)
@@ -348,6 +355,39 @@ void TestWindowsSmoke::simulatorTakesAPackageFromLinux()
     QTRY_VERIFY_WITH_TIMEOUT((said += device.readAllStandardOutput()).contains("imported 演示.ks"), 10000);
     device.kill();
     device.waitForFinished();
+}
+
+void TestWindowsSmoke::installerInstallsAndUninstalls()
+{
+    const QString setup = windowsBuild + QStringLiteral("/kestrun-ide-%1-setup.exe").arg(version);
+    if (!QFileInfo::exists(setup))
+        QSKIP("no installer was built (makensis is missing)");
+    // The installer's /D= and the uninstaller's _?= take no quotes, so no space in the folder.
+    const QString target = dir.filePath(QStringLiteral("程序/KestrunIDE"));
+    QCOMPARE(runWine(setup, {QStringLiteral("/S"), QStringLiteral("/D=") + windowsPath(target)}, dir.path()).exitCode, 0);
+    QStringList shipped = filesUnder(programs, QStringLiteral("*")) << QStringLiteral("uninstall.exe");
+    shipped.sort();
+    QCOMPARE(filesUnder(target, QStringLiteral("*")), shipped);
+    const ToolRun version = runWine(target + QStringLiteral("/kestrun-build.exe"), {QStringLiteral("--version")}, dir.path());
+    QCOMPARE(lines(version.out).first(), QStringLiteral("kestrun-build ") + this->version);
+    const QString startMenu = QStringLiteral("/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Kestrun开发平台.lnk");
+    const QString users = windowsBuild + QStringLiteral("/wine/drive_c/users/");
+    const auto startMenuEntries = [&] {
+        QStringList found;
+        for (const QString &user : QDir(users).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            if (QFileInfo::exists(users + user + startMenu))
+                found << user;
+        return found;
+    };
+    QCOMPARE(startMenuEntries().size(), 1);
+
+    // In place (_?=), so that it has finished when it returns; only the uninstaller stays.
+    QCOMPARE(runWine(target + QStringLiteral("/uninstall.exe"), {QStringLiteral("/S"), QStringLiteral("_?=") + windowsPath(target)},
+                     dir.path())
+                 .exitCode,
+             0);
+    QCOMPARE(filesUnder(target, QStringLiteral("*")), QStringList{QStringLiteral("uninstall.exe")});
+    QVERIFY(startMenuEntries().isEmpty());
 }
 
 QTEST_MAIN(TestWindowsSmoke)
