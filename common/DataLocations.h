@@ -2,14 +2,14 @@
 
 #include <QString>
 
-// Where the program's read-only data lies: the completion list, the USB forwarding scripts and
-// the API reference. A folder in the working directory comes first (make run's run/, or data an
+// Where the program's read-only data lies: the author's additions to the runtime's API, the USB
+// forwarding scripts and the API reference. A folder in the working directory comes first (make run's run/, or data an
 // author keeps beside the projects), then the data folder installed beside the executable.
 class DataLocations
 {
 public:
     // Paths relative to either folder.
-    static QString completionList() { return QStringLiteral("config/apis.txt"); }
+    static QString apiAdditions() { return QStringLiteral("config/apis.txt"); }
     static QString apiReference() { return QStringLiteral("help/api-reference.html"); }
 
     DataLocations(const QString &workingDirectory, const QString &installedDirectory);

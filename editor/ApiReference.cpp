@@ -1,5 +1,7 @@
 #include "editor/ApiReference.h"
 
+#include "api/ApiModel.h"
+
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -13,6 +15,11 @@ namespace {
 bool isNameChar(QChar c)
 {
     return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+}
+
+bool isAliasChar(QChar c)
+{
+    return c.unicode() >= 0x80 && c.isLetterOrNumber();
 }
 
 // The first function a snippet calls: a (dotted) name in front of "(", not the name of a
@@ -36,7 +43,7 @@ const char kStyle[] = "body{font-family:sans-serif;max-width:60em;margin:1em aut
                       "pre{background:#f3f5f7;padding:.4em .6em;white-space:pre-wrap;margin:.2em 0 .6em}"
                       ".entry{border-top:1px solid #ddd;padding:.2em 0}"
                       ".entry:target,.snippet:target{background:#fff6c8}"
-                      ".menu{color:#555;margin:.3em 0 0}"
+                      ".menu,.aliases,.returns,.pc{color:#555;margin:.3em 0 0}"
                       "nav p{line-height:1.7}nav a{margin-right:.5em}";
 
 } // namespace
@@ -68,50 +75,43 @@ QVector<ApiReference::Menu> ApiReference::menusFromForm(const QByteArray &formXm
     return menus;
 }
 
-ApiReference::ApiReference(const QVector<Snippet> &catalogue, const QStringList &completionList,
-                           const QVector<Menu> &menus)
+ApiReference::ApiReference(const QVector<Snippet> &catalogue, const ApiModel &model, const QVector<Menu> &menus)
     : menus(menus)
 {
     // Menu groups in the order the menu bar shows them; those left empty are dropped below.
     for (const Menu &menu : menus)
         group(QStringLiteral("group-") + menu.objectName, menu.titles.value(menu.titles.size() - 1));
 
-    QHash<QString, std::pair<int, int>> byName; // name -> (group, entry)
-    auto entryFor = [this, &byName](Group &home, const QString &name) -> Entry & {
-        const auto found = byName.constFind(name);
-        if (found != byName.constEnd())
+    QHash<const ApiEntry *, std::pair<int, int>> placed; // entry -> (group, entry)
+    auto entryFor = [this, &placed](Group &home, const ApiEntry *api) -> Entry & {
+        const auto found = placed.constFind(api);
+        if (found != placed.constEnd())
             return groups[found->first].entries[found->second];
-        home.entries.append(Entry{name, name, {}, {}});
-        byName.insert(name, {int(&home - groups.data()), home.entries.size() - 1});
-        names.insert(name);
+        home.entries.append(Entry{api->name, api->name, api, {}});
+        placed.insert(api, {int(&home - groups.data()), home.entries.size() - 1});
         return home.entries.last();
     };
 
     for (const Snippet &snippet : catalogue) {
         const QString menu = QString::fromLatin1(snippet.menuObjectName);
         Group &home = group(QStringLiteral("group-") + menu, menu);
-        const QString name = firstCall(QString::fromUtf8(snippet.text));
-        if (name.isEmpty()) // a code block: an entry of its own
+        const ApiEntry *called = model.find(firstCall(QString::fromUtf8(snippet.text)));
+        if (!called) // a code block: an entry of its own
             home.entries.append(Entry{QStringLiteral("snippet-") + QString::fromLatin1(snippet.objectName),
-                                      QString::fromUtf8(snippet.label), {}, {&snippet}});
+                                      QString::fromUtf8(snippet.label), nullptr, {&snippet}});
         else
-            entryFor(home, name).snippets.append(&snippet);
+            entryFor(home, called).snippets.append(&snippet);
     }
 
-    for (const QString &entry : completionList) {
-        // The lexer separates library and function with ':'; Lua code and the page use '.'.
-        const int paren = entry.indexOf(QLatin1Char('('));
-        const QString name = entry.left(paren < 0 ? entry.size() : paren).trimmed().replace(QLatin1Char(':'), QLatin1Char('.'));
-        if (name.isEmpty())
+    for (const ApiEntry &api : model.entries()) {
+        if (placed.contains(&api))
             continue;
-        const QString callForm = name + (paren < 0 ? QString() : entry.mid(paren));
-        const QString library = name.section(QLatin1Char('.'), 0, -2);
-        Group &home = !library.isEmpty() ? group(QStringLiteral("library-") + library, library + QStringLiteral(" 库"))
-                      : paren >= 0       ? group(QStringLiteral("group-functions"), QStringLiteral("未收入菜单的函数"))
-                                         : group(QStringLiteral("group-names"), QStringLiteral("关键字与其他名称"));
-        Entry &target = entryFor(home, name);
-        if (!target.callForms.contains(callForm))
-            target.callForms.append(callForm);
+        if (api.isRuntime())
+            entryFor(group(QStringLiteral("group-functions"), QStringLiteral("未收入菜单的函数与名称")), &api);
+        else if (api.library == QLatin1String("_G"))
+            entryFor(group(QStringLiteral("library-_G"), QStringLiteral("Lua基础函数")), &api);
+        else
+            entryFor(group(QStringLiteral("library-") + api.library, api.library + QStringLiteral(" 库")), &api);
     }
 
     groups.erase(std::remove_if(groups.begin(), groups.end(), [](const Group &g) { return g.entries.isEmpty(); }),
@@ -143,11 +143,12 @@ QString ApiReference::html(const QString &version) const
                  + QLatin1String(kStyle)
                  + QStringLiteral("</style>\n</head>\n<body>\n<h1>Kestrun API参考</h1>\n<p>Kestrun开发平台 v")
                  + version.toHtmlEscaped()
-                 + QStringLiteral("。每个名称列出调用形式；插入菜单中的条目列出菜单位置和插入的代码。</p>\n<nav>\n<h2>索引</h2>\n");
+                 + QStringLiteral("。每个名称列出调用形式、返回值和说明；插入菜单中的条目列出菜单位置和插入的代码。"
+                                  "中文别名不是Lua 5.2的合法名称，在脚本中写作_G[\"触摸点击\"](x,y)。</p>\n<nav>\n<h2>索引</h2>\n");
     for (const Group &g : groups) {
         page += QStringLiteral("<p><a href=\"#%1\"><b>%2</b></a>：").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
         for (const Entry &e : g.entries)
-            page += QStringLiteral("<a href=\"#%1\">%2</a> ").arg(e.anchor.toHtmlEscaped(), e.name.toHtmlEscaped());
+            page += QStringLiteral("<a href=\"#%1\">%2</a> ").arg(e.anchor.toHtmlEscaped(), e.title.toHtmlEscaped());
         page += QStringLiteral("</p>\n");
     }
     page += QStringLiteral("</nav>\n");
@@ -155,13 +156,20 @@ QString ApiReference::html(const QString &version) const
     for (const Group &g : groups) {
         page += QStringLiteral("<section id=\"%1\">\n<h2>%2</h2>\n").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
         for (const Entry &e : g.entries) {
-            // A code block is its one snippet; a name holds its call forms and the snippets calling it.
-            const bool codeBlock = !names.contains(e.anchor);
-            page += QStringLiteral("<div class=\"entry\" id=\"%1\">\n<h3>%2</h3>\n").arg(e.anchor.toHtmlEscaped(), e.name.toHtmlEscaped());
-            for (const QString &form : e.callForms)
-                page += QStringLiteral("<p><code class=\"call\">%1</code></p>\n").arg(form.toHtmlEscaped());
+            // A code block is its one snippet; a name holds what the model knows and the snippets calling it.
+            page += QStringLiteral("<div class=\"entry\" id=\"%1\">\n<h3>%2</h3>\n").arg(e.anchor.toHtmlEscaped(), e.title.toHtmlEscaped());
+            if (const ApiEntry *api = e.api) {
+                if (!api->aliases.isEmpty())
+                    page += QStringLiteral("<p class=\"aliases\">别名：%1</p>\n").arg(api->aliases.join(QStringLiteral("、")).toHtmlEscaped());
+                for (const CallForm &form : api->forms)
+                    page += QStringLiteral("<p><code class=\"call\">%1</code></p>\n").arg(form.text().toHtmlEscaped());
+                if (!api->returns.isEmpty())
+                    page += QStringLiteral("<p class=\"returns\">返回：<code>%1</code></p>\n").arg(api->returns.toHtmlEscaped());
+                page += QStringLiteral("<p class=\"description\">%1</p>\n").arg(api->description.toHtmlEscaped());
+                page += QStringLiteral("<p class=\"pc\">%1</p>\n").arg(ApiEntry::onPcText(api->onPc).toHtmlEscaped());
+            }
             for (const Snippet *s : e.snippets) {
-                const QString id = codeBlock ? QString() : QStringLiteral(" id=\"snippet-%1\"").arg(QString::fromLatin1(s->objectName));
+                const QString id = e.api ? QStringLiteral(" id=\"snippet-%1\"").arg(QString::fromLatin1(s->objectName)) : QString();
                 page += QStringLiteral("<div class=\"snippet\"%1>\n<p class=\"menu\">%2</p>\n<pre>%3</pre>\n</div>\n")
                             .arg(id, menuPath(*s).toHtmlEscaped(), shownSnippet(s->text).toHtmlEscaped());
             }
@@ -172,7 +180,7 @@ QString ApiReference::html(const QString &version) const
     return page + QStringLiteral("</body>\n</html>\n");
 }
 
-QString ApiReference::anchorAt(const QString &line, int index) const
+QString ApiReference::anchorAt(const ApiModel &model, const QString &line, int index)
 {
     index = std::clamp(index, 0, int(line.size()));
     auto spread = [&line, index](auto belongs) {
@@ -189,8 +197,9 @@ QString ApiReference::anchorAt(const QString &line, int index) const
         dotted.remove(0, 1);
     while (dotted.endsWith(QLatin1Char('.')))
         dotted.chop(1);
-    if (names.contains(dotted))
-        return dotted;
-    const QString word = spread(isNameChar);
-    return names.contains(word) ? word : QString();
+    for (const QString &candidate : {dotted, spread(isNameChar), spread(isAliasChar)}) {
+        if (const ApiEntry *entry = candidate.isEmpty() ? nullptr : model.find(candidate))
+            return entry->name;
+    }
+    return QString();
 }

@@ -3,16 +3,19 @@
 #include "editor/SnippetCatalogue.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-// The offline API reference, made from the program's own data: every name of the completion
-// list with its call form, grouped under the insert menu whose entries call it, and every entry
-// of the snippet catalogue with its place in the menus and the text it inserts. One HTML page,
-// its index at the top; each name is an anchor (page#touchClick, page#string.format), so F1 can
-// open the page at the word under the caret.
+class ApiModel;
+struct ApiEntry;
+
+// The offline API reference, made from the program's own data: every entry of the API model with
+// its aliases, call forms, what it returns, what it does and whether a run on the PC serves it,
+// grouped under the insert menu whose entries call it (the runtime's) or under its library
+// (Lua's); and every entry of the snippet catalogue with its place in the menus and the text it
+// inserts. One HTML page, its index at the top; each name is an anchor (page#touchClick,
+// page#string.format), so F1 can open the page at the word under the caret.
 class ApiReference
 {
 public:
@@ -25,23 +28,22 @@ public:
     // The form's menus in the order it declares them, which is the order the menu bar shows.
     static QVector<Menu> menusFromForm(const QByteArray &formXml);
 
-    // completionList: the entries of config/apis.txt; menus: where the catalogue's menus sit.
-    ApiReference(const QVector<Snippet> &catalogue, const QStringList &completionList,
-                 const QVector<Menu> &menus = {});
+    // menus: where the catalogue's menus sit.
+    ApiReference(const QVector<Snippet> &catalogue, const ApiModel &model, const QVector<Menu> &menus = {});
 
     QString html(const QString &version) const;
 
-    // The anchor of the name at index in line (the caret may also stand right behind it); empty
-    // when the page has no entry of that name. A dotted name counts whole first, then the part
-    // under the caret.
-    QString anchorAt(const QString &line, int index) const;
+    // The anchor of the model's name at index in line (the caret may also stand right behind it):
+    // the entry's name, also for an alias; empty when the model has no such name. A dotted name
+    // counts whole first, then the part under the caret.
+    static QString anchorAt(const ApiModel &model, const QString &line, int index);
 
 private:
     struct Entry
     {
         QString anchor;
-        QString name;
-        QStringList callForms;
+        QString title;
+        const ApiEntry *api = nullptr; // null for a code block
         QVector<const Snippet *> snippets;
     };
     struct Group
@@ -56,5 +58,4 @@ private:
 
     QVector<Menu> menus;
     QVector<Group> groups;
-    QSet<QString> names;
 };

@@ -1,8 +1,8 @@
-// kestrun-api-reference: writes the offline API reference page at build time from the snippet
-// catalogue built into it, the completion list and the main window's form (for the menu titles).
+// kestrun-api-reference: writes the offline API reference page at build time from the API model
+// and the snippet catalogue built into it and the main window's form (for the menu titles).
+#include "api/ApiModel.h"
 #include "common/BuildInfo.h"
 #include "editor/ApiReference.h"
-#include "editor/CompletionList.h"
 #include "editor/SnippetCatalogue.h"
 #include "common/AtomicFile.h"
 #include "common/RegularFile.h"
@@ -24,20 +24,18 @@ int failed(const QString &message)
 
 int main(int argc, char *argv[])
 {
-    if (argc != 4) {
-        std::fputs("usage: kestrun-api-reference COMPLETION_LIST FORM OUTPUT\n", stderr);
+    if (argc != 3) {
+        std::fputs("usage: kestrun-api-reference FORM OUTPUT\n", stderr);
         return 2;
     }
-    const QString completionList = QString::fromLocal8Bit(argv[1]);
-    const QStringList entries = CompletionList::read(completionList);
-    if (entries.isEmpty())
-        return failed(QStringLiteral("no entries in ") + completionList);
-    const Result<QByteArray> form = RegularFile::readWhole(QString::fromLocal8Bit(argv[2]), 16 << 20);
+    const Result<QByteArray> form = RegularFile::readWhole(QString::fromLocal8Bit(argv[1]), 16 << 20);
     if (!form)
         return failed(form.error());
+    if (!ApiModel::builtIn().problems().isEmpty())
+        return failed(ApiModel::builtIn().problems().join(QLatin1Char('\n')));
 
-    const ApiReference reference(SnippetCatalogue::entries(), entries, ApiReference::menusFromForm(*form));
-    const QString output = QString::fromLocal8Bit(argv[3]);
+    const ApiReference reference(SnippetCatalogue::entries(), ApiModel::builtIn(), ApiReference::menusFromForm(*form));
+    const QString output = QString::fromLocal8Bit(argv[2]);
     const Result<FileOperations::Creation> directory = FileOperations::createDirectory(QFileInfo(output).absolutePath());
     if (!directory)
         return failed(directory.error());

@@ -1,10 +1,9 @@
 #include "editor/HelpPages.h"
 
+#include "api/ApiModel.h"
 #include "common/DataLocations.h"
 #include "common/Platform.h"
 #include "editor/ApiReference.h"
-#include "editor/CompletionList.h"
-#include "editor/SnippetCatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,9 +46,8 @@ Status HelpPages::openApiReference(const QString &line, int index)
     if (page.isEmpty())
         return fail(QStringLiteral("找不到API参考%1：工作目录和安装的数据目录中都没有。").arg(DataLocations::apiReference()));
     QUrl url = QUrl::fromLocalFile(page);
-    const ApiReference reference(SnippetCatalogue::entries(),
-                                 CompletionList::read(data.find(DataLocations::completionList())));
-    const QString anchor = reference.anchorAt(line, index);
+    // The page was made from the built-in model; names the author added have no entry there.
+    const QString anchor = ApiReference::anchorAt(ApiModel::builtIn(), line, index);
     if (!anchor.isEmpty())
         url.setFragment(anchor);
     return open(url);

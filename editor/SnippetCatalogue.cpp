@@ -4,8 +4,8 @@
 
 namespace {
 
-// Labels and texts stay exactly as authors have always known them, oddities included
-// (the label "获取颜色RBG", "startTimer(tid)" under 停止定时器).
+// Labels and texts stay exactly as authors have always known them, oddities included (the label
+// "获取颜色RBG"). 停止定时器 stops the timer: killTimer, the function the runtime names so.
 const Snippet kEntries[] = {
     {"endless_loop_code", "menu_5", "无限循环", "while true do\r\n\t--此处写入你的循环代码\r\n\r\nend\r\n"},
     {"action_if_code", "menu_5", "条件判断", "if [条件表达式] then\r\n\t--此处写入当条件成立时要执行的代码\r\n\r\nelse\r\n\t--此处写入当条件不成立时要执行的代码\r\n\r\nend\r\n"},
@@ -46,7 +46,7 @@ const Snippet kEntries[] = {
     {"action_insert_fun_getBitsPerPixel", "menu_15", "获取屏幕色位", "local bits = getBitsPerPixel()\r\n"},
     {"action_start_thread", "menu_15", "启动线程", "startThread(\"my_thread\")\r\n"},
     {"action_startTimer", "menu_15", "启动定时器", "local tid = startTimer(\"my_timer\",5000,5000)\r\n"},
-    {"action_stopTimer", "menu_15", "停止定时器", "startTimer(tid)\r\n"},
+    {"action_stopTimer", "menu_15", "停止定时器", "killTimer(tid)\r\n"},
     {"action_globalLock", "menu_15", "全局锁定", "globalLock()\r\n"},
     {"action_globalUnlock", "menu_15", "全局解锁", "globalUnlock()\r\n"},
     {"action_tryGlobalLock", "menu_15", "尝试全局锁定", "tryGlobalLock()\r\n"},

@@ -1,7 +1,8 @@
 # Installs the build into a temporary DESTDIR under /usr, as the Debian package does, and checks
 # the installed tree: every file in place, the command-line programs answering from another
-# folder, the API reference with its entries.
-#   cmake -DBINARY_DIR=<build> -DDESTDIR_ROOT=<scratch folder> -P this
+# folder, the API reference with its entries, API completion in an editor made in a folder that
+# holds no data of the IDE.
+#   cmake -DBINARY_DIR=<build> -DDESTDIR_ROOT=<scratch folder> -DEDITOR_SUITE=<tst_editor> -P this
 cmake_minimum_required(VERSION 3.16)
 
 file(REMOVE_RECURSE "${DESTDIR_ROOT}")
@@ -17,7 +18,7 @@ set(usr "${DESTDIR_ROOT}/usr")
 set(problems "")
 foreach(path IN ITEMS
         bin/kestrun-ide bin/kestrun-build bin/kestrun-device-sim
-        share/kestrun-ide/config/apis.txt share/kestrun-ide/adb/a.sh
+        share/kestrun-ide/adb/a.sh
         share/kestrun-ide/help/api-reference.html
         share/applications/kestrun-ide.desktop
         share/icons/hicolor/scalable/apps/kestrun-ide.svg share/icons/hicolor/256x256/apps/kestrun-ide.png
@@ -55,6 +56,16 @@ foreach(program IN ITEMS kestrun-build kestrun-device-sim)
         endif()
     endforeach()
 endforeach()
+
+# The editor's suite, placed as the installed IDE is, completes API names from DESTDIR_ROOT.
+file(COPY "${EDITOR_SUITE}" DESTINATION "${usr}/bin")
+get_filename_component(suite "${EDITOR_SUITE}" NAME)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                        "${usr}/bin/${suite}" completionInAFolderWithoutData
+                WORKING_DIRECTORY "${DESTDIR_ROOT}" RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+    string(APPEND problems "no API completion from another folder:\n${output}\n")
+endif()
 
 if(problems)
     message(FATAL_ERROR "installed tree:\n${problems}")

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Starts the IDE in run/ (its workspace "工程目录" lands there) with config/, adb/ and the built
-# API reference (help/) beside it, and the simulated device on 127.0.0.1:7000 for as long as the
+# Starts the IDE in run/ (its workspace "工程目录" lands there) with adb/ and the built API
+# reference (help/) beside it, and the simulated device on 127.0.0.1:7000 for as long as the
 # IDE runs.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +9,6 @@ build=$(cd "$top/${1:-_build}" && pwd)
 run="$top/run"
 
 mkdir -p "$run"
-cp -R "$top/config" "$run/"
 [ -d "$top/adb" ] && cp -R "$top/adb" "$run/"
 cp -R "$build/help" "$run/"
 

@@ -5,6 +5,7 @@
 #include "editor/ui/ScriptEditorSetup.h"
 #include "editor/ScriptFile.h"
 #include "editor/ui/ScriptEditor.h"
+#include "editor/ui/QsciLexerLuaEx.h"
 #include "app/ProcessObjects.h"
 #include "screentools/ui/ImageEditorDialog.h"
 #include "ui_ProjectManagerWindow.h"
@@ -34,6 +35,21 @@ QPair<int, int> caret(QsciScintilla *editor)
     return {line, index};
 }
 
+// What an editor offers for the word left of the end of its text, as it asks its list itself.
+QStringList offered(QsciScintilla *editor, const QString &text)
+{
+    editor->setText(text);
+    int wordStart = 0;
+    int lastWordStart = 0;
+    const QStringList context =
+        editor->apiContext(int(editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH)), wordStart, lastWordStart);
+    QStringList list;
+    editor->lexer()->apis()->updateAutoCompletionList(context, list);
+    for (QString &entry : list)
+        entry = entry.section(QLatin1Char(' '), 0, 0);
+    return list;
+}
+
 } // namespace
 
 class TestEditor : public QObject
@@ -47,6 +63,9 @@ private slots:
     void enterInTheEditor();
 
     void lexerAndCompletionList();
+    void aliasCompletion_data();
+    void aliasCompletion();
+    void completionInAFolderWithoutData();
 
     void titleAndMarkAcrossOpenModifySave();
     void undecodableBytesAreNotRewrittenUnasked();
@@ -136,55 +155,30 @@ void TestEditor::enterInTheEditor()
 void TestEditor::lexerAndCompletionList()
 {
     TestWorkspace workspace;
-    {
-        ProjectManagerWindow window;
-        QVERIFY(!window.scriptEditor()->lexer()->apis()); // no list beside the program
-        // The lexer colours the device's API words as library functions.
-        QsciScintilla *editor = window.scriptEditor();
-        editor->setText(QStringLiteral("if touchClick then x = 42 end"));
-        editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0, -1);
-        const auto styleAt = [editor](int position) { return int(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, position)); };
-        QCOMPARE((QList<int>{styleAt(0), styleAt(3), styleAt(23)}),
-                 (QList<int>{QsciLexerLua::Keyword, QsciLexerLua::StringTableMathsFunctions, QsciLexerLua::Number}));
-        QCOMPARE(editor->eolMode(), QsciScintilla::EolWindows);
-    }
-    QDir().mkpath(QStringLiteral("config"));
-    QVERIFY(QFile::copy(QStringLiteral(KESTRUN_SOURCE_DIR "/config/apis.txt"), QStringLiteral("config/apis.txt")));
     ProjectManagerWindow window;
-    auto *apis = qobject_cast<QsciAPIs *>(window.scriptEditor()->lexer()->apis());
-    QVERIFY(apis);
-    QSignalSpy prepared(apis, &QsciAPIs::apiPreparationFinished);
-    QVERIFY(prepared.wait(10000));
-
-    // What the editor offers for the word left of the caret, as it asks the list itself.
     QsciScintilla *editor = window.scriptEditor();
-    auto complete = [apis, editor](const QString &text) {
-        editor->setText(text);
-        int wordStart = 0;
-        int lastWordStart = 0;
-        const QStringList context = editor->apiContext(int(editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH)),
-                                                       wordStart, lastWordStart);
-        QStringList list;
-        apis->updateAutoCompletionList(context, list);
-        for (QString &entry : list)
-            entry = entry.section(QLatin1Char(' '), 0, 0);
-        return list;
-    };
-    QVERIFY(complete(QStringLiteral("x = touchCl")).contains(QStringLiteral("touchClick")));
-    QVERIFY(complete(QStringLiteral("findImageFu")).contains(QStringLiteral("findImageFuzzy")));
-    QVERIFY(complete(QStringLiteral("string.form")).contains(QStringLiteral("format")));
-    QVERIFY(complete(QStringLiteral("math.")).contains(QStringLiteral("floor")));
-    // Short keywords are typed, not completed; long ones are offered.
-    QVERIFY(!complete(QStringLiteral("if a th")).contains(QStringLiteral("then")));
-    QVERIFY(complete(QStringLiteral("loc")).contains(QStringLiteral("local")));
+    // The lexer colours what the script check knows: the runtime's API and Lua 5.2's library,
+    // not the names older Luas had.
+    editor->setText(QStringLiteral("if touchClick then x = 42 end string.format table.getn"));
+    editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0, -1);
+    const auto styleAt = [editor](int position) { return int(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, position)); };
+    QCOMPARE((QList<int>{styleAt(0), styleAt(3), styleAt(23), styleAt(31), styleAt(51)}),
+             (QList<int>{QsciLexerLua::Keyword, QsciLexerLua::StringTableMathsFunctions, QsciLexerLua::Number,
+                         QsciLexerLua::StringTableMathsFunctions, QsciLexerLua::Identifier}));
+    QCOMPARE(editor->eolMode(), QsciScintilla::EolWindows);
 
-    // Chinese text (typed through an input method) is no word for completion; it must not trip it.
-    editor->setText(QString());
-    QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("触摸点击"));
-    QApplication::sendEvent(editor, &commit);
-    QCOMPARE(editor->text(), QStringLiteral("触摸点击"));
-    QVERIFY(!complete(QStringLiteral("table.get")).contains(QStringLiteral("getn"))); // not in Lua 5.2
+    // Every editor shares the one list.
+    ScriptEditor other;
+    QVERIFY(editor->lexer()->apis());
+    QCOMPARE(other.lexer()->apis(), editor->lexer()->apis());
+    QTRY_VERIFY(QsciLexerLuaEx::sharedApisReady());
+    QVERIFY(offered(editor, QStringLiteral("findImageFu")).contains(QStringLiteral("findImageFuzzy")));
+    QVERIFY(offered(editor, QStringLiteral("string.form")).contains(QStringLiteral("format")));
+    QVERIFY(offered(editor, QStringLiteral("math.")).contains(QStringLiteral("floor")));
+    QVERIFY(!offered(editor, QStringLiteral("table.get")).contains(QStringLiteral("getn"))); // not in Lua 5.2
+    // Short keywords are typed, not completed; long ones are offered.
+    QVERIFY(!offered(editor, QStringLiteral("if a th")).contains(QStringLiteral("then")));
+    QVERIFY(offered(editor, QStringLiteral("loc")).contains(QStringLiteral("local")));
 
     // "then" is also the start of a word of the document: the list is open when Enter comes,
     // and Enter still closes the block.
@@ -195,6 +189,55 @@ void TestEditor::lexerAndCompletionList()
     QTest::keyClick(editor, Qt::Key_Return);
     QCOMPARE(editor->text(), QStringLiteral("x = then_word\r\nif a then\r\n\t\r\nend"));
     QCOMPARE(caret(editor), qMakePair(2, 1));
+}
+
+// Chinese text typed through an input method gets the aliases it starts, written as Lua 5.2 can
+// reach them; not in comments, and not once it is a whole alias.
+void TestEditor::aliasCompletion_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen"); // after Enter; empty: no list
+    QTest::addColumn<bool>("keys");      // typed as keys rather than committed by an input method
+    QTest::newRow("in code") << "x = " << "触摸" << "x = _G[\"触摸弹起\"]" << false;
+    QTest::newRow("in code, keys") << "x = " << "触摸" << "x = _G[\"触摸弹起\"]" << true;
+    QTest::newRow("in a string") << "_G[\"" << "触摸" << "_G[\"触摸弹起" << false;
+    QTest::newRow("one left") << "f(" << "停止定" << "f(_G[\"停止定时器\"]" << false;
+    QTest::newRow("in a comment") << "-- " << "触摸" << "" << false;
+    QTest::newRow("whole alias") << "" << "触摸点击" << "" << false;
+    QTest::newRow("no alias") << "x = " << "你好" << "" << false;
+}
+
+void TestEditor::aliasCompletion()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QFETCH(bool, keys);
+    ScriptEditor editor;
+    editor.setText(before);
+    editor.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    for (const QString &text : keys ? typed.split(QString(), Qt::SkipEmptyParts) : QStringList{typed}) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(&editor, keys ? static_cast<QEvent *>(&press) : &commit);
+    }
+    QCOMPARE(editor.isListActive(), !chosen.isEmpty());
+    QTest::keyClick(&editor, Qt::Key_Return);
+    if (!chosen.isEmpty())
+        QCOMPARE(editor.text(), chosen);
+}
+
+// An editor made in a folder without the IDE's data (the installed IDE started from the desktop
+// menu, in the home folder) completes the runtime's API. The installed-tree check runs this
+// from beside the installed programs.
+void TestEditor::completionInAFolderWithoutData()
+{
+    QVERIFY(!QFileInfo::exists(QStringLiteral("config")));
+    ScriptEditor editor;
+    QTRY_VERIFY(QsciLexerLuaEx::sharedApisReady());
+    QVERIFY(offered(&editor, QStringLiteral("x = touchCl")).contains(QStringLiteral("touchClick")));
 }
 
 // ---- Opening and saving -------------------------------------------------------------------
@@ -297,7 +340,7 @@ void TestEditor::scriptEditorOwnsItsFile()
     TestWorkspace workspace;
     workspace.writeFile(QStringLiteral("a.lua"), "\xEF\xBB\xBFx = 1\r\n");
     const QString path = workspace.absolute(QStringLiteral("a.lua"));
-    ScriptEditor editor(nullptr, QStringLiteral("no apis"));
+    ScriptEditor editor;
     QVERIFY(editor.openFile(path));
     QCOMPARE(editor.text(), QStringLiteral("x = 1\r\n"));
     QVERIFY(editor.hasByteOrderMark() && editor.isFaithful() && !editor.isModified());

@@ -15,6 +15,8 @@ class TestGlobalCheck : public QObject
 
 private slots:
     void projectScripts();
+    void callsAgainstTheirForms_data();
+    void callsAgainstTheirForms();
     void lineNumbersOfLongFiles();
     void compiledChunkUnchanged();
     void headlessCheckAndStrict();
@@ -56,6 +58,31 @@ void TestGlobalCheck::projectScripts()
     QVERIFY(!builder.check(QStringLiteral("p"), project));
     QVERIFY(warnings.contains(QStringLiteral("警告：脚本uses.lua第2行使用了未定义的全局名“helper”")));
     QVERIFY(warnings.contains(QStringLiteral("警告：脚本uses.lua第3行使用了未定义的全局名“string.trim”")));
+}
+
+// A call passes as many arguments as one of the function's call forms takes; an alias is held to
+// its function's forms.
+void TestGlobalCheck::callsAgainstTheirForms_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("either form") << QByteArray("local c = 1 findColor(c) findColor(c, 1, 2, 3, 4)") << "";
+    QTest::newRow("between two forms") << QByteArray("local c = 1 findColor(c, 1, 2)") << "调用“findColor”时传入了3个参数，应为1或5个";
+    QTest::newRow("optional last") << QByteArray("isColor(1, 2)\nisColor(1, 2, 90)") << "";
+    QTest::newRow("one too many") << QByteArray("isColor(1, 2, 3, 4)") << "调用“isColor”时传入了4个参数，应为2或3个";
+    QTest::newRow("alias") << QByteArray("_ENV[\"触摸点击\"](1)") << "调用“触摸点击”时传入了1个参数，应为2个";
+    QTest::newRow("alias, right count") << QByteArray("local t = 1 _ENV[\"停止定时器\"](t)") << "";
+    QTest::newRow("Lua's own, not held") << QByteArray("print()\nassert(true, 'a', 'b')") << "";
+}
+
+void TestGlobalCheck::callsAgainstTheirForms()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QString, warning);
+    const QStringList warnings = scriptProblems(source);
+    QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+    if (!warning.isEmpty())
+        QCOMPARE(warnings[0], QStringLiteral("警告：脚本main.lua第1行") + warning);
 }
 
 void TestGlobalCheck::lineNumbersOfLongFiles()

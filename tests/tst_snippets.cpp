@@ -1,16 +1,16 @@
-// The insert menus, the caret after an inserted snippet, the help and tool menus, the completion
-// list that goes with the snippets, the offline API reference as the build generates it, F1's
+// The insert menus, the caret after an inserted snippet, the help and tool menus, the snippets
+// against the script check, the offline API reference as the build generates it, F1's
 // word-to-anchor rule, and where the program finds its data.
+#include "api/ApiModel.h"
 #include "common/DataLocations.h"
 #include "common/Platform.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "editor/ApiReference.h"
 #include "editor/HelpPages.h"
-#include "editor/ApiWords.h"
 #include "editor/SnippetCatalogue.h"
-#include "toolchain/ScriptCompiler.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScriptProblems.h"
 #include "tests/support/TestWorkspace.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -38,7 +38,7 @@ private slots:
     void cleanup();
 
     void catalogueIsWiredIntoTheMenus();
-    void catalogueTextsAreLua();
+    void catalogueSnippetsPassTheCheck();
     void caretAfterInsertion_data();
     void caretAfterInsertion();
     void insertingMarksTheEditorModified();
@@ -47,8 +47,6 @@ private slots:
     void helpNoticesSayWhy_data();
     void helpNoticesSayWhy();
     void usbForwardingStartsTheScript();
-
-    void completionListCoversTheApi();
 
     void generatedPageHoldsEveryEntryOnce();
     void anchorAtCaret_data();
@@ -87,7 +85,6 @@ void TestSnippets::catalogueIsWiredIntoTheMenus()
 {
     ProjectManagerWindow &window = *sharedWindow;
     const QVector<Snippet> &entries = SnippetCatalogue::entries();
-    QCOMPARE(entries.size(), 94);
     QSet<QString> objects;
     QSet<QString> menus;
     for (const Snippet &entry : entries) {
@@ -108,29 +105,31 @@ void TestSnippets::catalogueIsWiredIntoTheMenus()
     }
 }
 
-// Every text is Lua once its Chinese placeholders are filled in: a statement ending in CR LF, or
-// one of the four expressions without a line end.
-void TestSnippets::catalogueTextsAreLua()
+// Every text, its placeholders filled in, is Lua that the script check has nothing to say about:
+// the functions it calls exist and take the arguments it passes. Bracketed placeholders become
+// a name; the bare names left to the author (x, y, color, tid, …) are declared.
+void TestSnippets::catalogueSnippetsPassTheCheck()
 {
     const QRegularExpression placeholder(QStringLiteral("\\[[^\\]\\x00-\\x7F]+\\]"));
-    QStringList expressions;
+    const QRegularExpression bareName(QStringLiteral("(?<![\\w.\"'])([A-Za-z_]\\w*)\\b(?!\\s*\\()(?=(?:[^\"]*\"[^\"]*\")*[^\"]*$)"));
     for (const Snippet &entry : SnippetCatalogue::entries()) {
         QString text = QString::fromUtf8(entry.text);
         QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("\\r(?!\\n)|(?<!\\r)\\n"))), entry.objectName);
+        text.replace(placeholder, QStringLiteral("p"));
+        QStringList names{QStringLiteral("p")};
+        auto it = bareName.globalMatch(text);
+        while (it.hasNext()) {
+            const QString name = it.next().captured(1);
+            if (!ApiModel::builtIn().isKeyword(name) && !names.contains(name))
+                names << name;
+        }
+        // Inside a loop, so that "break" is in place; an expression is assigned.
         const bool statement = text.endsWith(QLatin1String("\r\n"));
-        if (!statement)
-            expressions << QLatin1String(entry.objectName);
-        text.replace(placeholder, QStringLiteral("x"));
-        // Inside a loop, so that "break" is in place.
-        const QString chunk = QStringLiteral("while x do\n%1%2\nend").arg(statement ? QString() : QStringLiteral("local v = "), text);
-        QByteArray compiled;
-        int status = -1;
-        QByteArray message;
-        ScriptCompiler::compileChunk(chunk.toUtf8(), &compiled, &status, &message);
-        QVERIFY2(status == 0, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(entry.objectName), QString::fromUtf8(message))));
+        const QString chunk = QStringLiteral("local %1\nwhile p do\n%2%3\nend\n")
+                                  .arg(names.join(QLatin1Char(',')), statement ? QString() : QStringLiteral("local v = "), text);
+        const QStringList problems = scriptProblems(chunk.toUtf8(), QLatin1String(entry.objectName));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
-    QCOMPARE(expressions, (QStringList{"action_insert_fun_RGB", "action_insert_fun_isColorFuzzy", "action_insert_fun_isColor",
-                                       "action_urlParamEncode"}));
 }
 
 void TestSnippets::caretAfterInsertion_data()
@@ -322,48 +321,6 @@ void TestSnippets::usbForwardingStartsTheScript()
 #endif
 }
 
-// ---- Completion list ----------------------------------------------------------------------
-
-void TestSnippets::completionListCoversTheApi()
-{
-    QFile file(QStringLiteral(KESTRUN_SOURCE_DIR "/config/apis.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QSet<QString> names;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const QString name = QString::fromUtf8(line).section(QLatin1Char('('), 0, 0);
-        QVERIFY2(!names.contains(name) || name == QLatin1String("input"), qPrintable(name));
-        // The completion list of the Lua lexer separates library and function with ':'.
-        names.insert(QString(name).replace(QLatin1Char(':'), QLatin1Char('.')));
-    }
-
-    // Every function a snippet calls.
-    const QRegularExpression call(QStringLiteral("(?<!function )\\b([A-Za-z_][A-Za-z0-9_]*)\\("));
-    for (const Snippet &entry : SnippetCatalogue::entries()) {
-        auto it = call.globalMatch(QString::fromUtf8(entry.text));
-        while (it.hasNext()) {
-            const QString name = it.next().captured(1);
-            QVERIFY2(names.contains(name), qPrintable(name));
-        }
-    }
-
-    // Every ASCII word the lexer colours, except names Lua 5.2 no longer has.
-    const QSet<QString> before52 = {
-        "abs",           "acos",          "asin",          "atan",           "atan2",       "ceil",     "cos",
-        "deg",           "exp",           "floor",         "format",         "frexp",       "gsub",     "ldexp",
-        "log10",         "max",           "min",           "mod",            "rad",         "random",   "randomseed",
-        "sin",           "sqrt",          "strbyte",       "strchar",        "strfind",     "strlen",   "strlower",
-        "strrep",        "strsub",        "strupper",      "tan",            "string.gfind", "table.foreach",
-        "table.foreachi", "table.getn",   "table.setn",    "math.mod",       "math.log10"};
-    const QStringList words = QString::fromUtf8(ApiWords::lexerWords()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString &word : words) {
-        if (std::any_of(word.begin(), word.end(), [](QChar c) { return c.unicode() >= 0x80; }))
-            continue;
-        QVERIFY2(names.contains(word) != before52.contains(word), qPrintable(word));
-    }
-}
-
 // ---- The offline API reference, F1's word-to-anchor rule, where the program finds its data --
 
 void TestSnippets::generatedPageHoldsEveryEntryOnce()
@@ -394,14 +351,14 @@ void TestSnippets::generatedPageHoldsEveryEntryOnce()
         QVERIFY2(block.contains(QString::fromUtf8(s.label).toHtmlEscaped()), qPrintable(anchor));
     }
 
-    // Each completion entry's call form once, under the anchor of its name.
-    QFile list(QStringLiteral(KESTRUN_SOURCE_DIR "/config/apis.txt"));
-    QVERIFY(list.open(QIODevice::ReadOnly));
-    for (const QString &line : QString::fromUtf8(list.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        QString name = line.section(QLatin1Char('('), 0, 0);
-        const QString form = name.replace(QLatin1Char(':'), QLatin1Char('.')) + line.mid(name.size());
-        QCOMPARE(page.count(QStringLiteral("<code class=\"call\">") + form.toHtmlEscaped() + QStringLiteral("</code>")), 1);
-        QVERIFY2(ids.contains(name), qPrintable(name));
+    // Each entry of the model under its own anchor, its call forms each once, with what it does.
+    for (const ApiEntry &entry : ApiModel::builtIn().entries()) {
+        QVERIFY2(ids.contains(entry.name), qPrintable(entry.name));
+        const int start = ids.value(entry.name);
+        const QString block = page.mid(start, page.indexOf(QLatin1String("class=\"pc\""), start) - start);
+        QVERIFY2(block.contains(entry.description.toHtmlEscaped()), qPrintable(entry.name));
+        for (const CallForm &form : entry.forms)
+            QCOMPARE(page.count(QStringLiteral("<code class=\"call\">") + form.text().toHtmlEscaped() + QStringLiteral("</code>")), 1);
     }
 }
 
@@ -418,7 +375,7 @@ void TestSnippets::anchorAtCaret_data()
     QTest::newRow("field of a table") << "ui.touchClick(1,2)" << 5 << "touchClick";
     QTest::newRow("unknown field") << "s.format(1)" << 4 << "";
     QTest::newRow("longer word") << "touchClickTwice()" << 3 << "";
-    QTest::newRow("Chinese alias") << "触摸点击(1,2)" << 2 << "";
+    QTest::newRow("Chinese alias") << "_G[\"随机触摸滑动\"](x,y,10)" << 6 << "touchMoveRandom";
     QTest::newRow("blank") << "   " << 1 << "";
     QTest::newRow("past the end") << "sleep" << 99 << "sleep";
 }
@@ -428,8 +385,7 @@ void TestSnippets::anchorAtCaret()
     QFETCH(QString, line);
     QFETCH(int, index);
     QFETCH(QString, anchor);
-    const ApiReference reference(SnippetCatalogue::entries(), {QStringLiteral("string:format(formatstring, ...)")});
-    QCOMPARE(reference.anchorAt(line, index), anchor);
+    QCOMPARE(ApiReference::anchorAt(ApiModel::builtIn(), line, index), anchor);
 }
 
 void TestSnippets::dataLookupOrder_data()
@@ -438,9 +394,9 @@ void TestSnippets::dataLookupOrder_data()
     QTest::addColumn<bool>("inWorking");
     QTest::addColumn<bool>("inInstalled");
     QTest::addColumn<QString>("foundIn");
-    QTest::newRow("both: working directory") << DataLocations::completionList() << true << true << "working";
-    QTest::newRow("installed only") << DataLocations::completionList() << false << true << "installed";
-    QTest::newRow("neither") << DataLocations::completionList() << false << false << "";
+    QTest::newRow("both: working directory") << DataLocations::apiAdditions() << true << true << "working";
+    QTest::newRow("installed only") << DataLocations::apiAdditions() << false << true << "installed";
+    QTest::newRow("neither") << DataLocations::apiAdditions() << false << false << "";
     QTest::newRow("USB script, working") << "adb/a.sh" << true << true << "working";
     QTest::newRow("reference, installed") << DataLocations::apiReference() << false << true << "installed";
 }

@@ -1,7 +1,7 @@
 #include "toolchain/GlobalNameCheck.h"
 
+#include "api/ApiModel.h"
 #include "common/Names.h"
-#include "editor/ApiWords.h"
 #include "toolchain/BytecodeReader.h"
 
 #include <QDir>
@@ -16,83 +16,34 @@
 
 namespace {
 
-// What a stock Lua 5.2.2 build opens, its compatibility names included (unpack, loadstring,
-// module, math.log10, table.maxn, package.loaders, package.seeall).
-const char kBaseLibrary[] =
-    "assert collectgarbage dofile error getmetatable ipairs load loadfile next pairs pcall print "
-    "rawequal rawget rawlen rawset require select setmetatable tonumber tostring type xpcall _G "
-    "_VERSION unpack loadstring module";
-// In the order their fields are offered for a bare name ("format" is string.format).
-const struct
-{
-    const char *name;
-    const char *fields;
-} kLibraries[] = {
-    {"string", "byte char dump find format gmatch gsub len lower match rep reverse sub upper"},
-    {"table", "concat insert maxn pack remove sort unpack"},
-    {"math", "abs acos asin atan atan2 ceil cos cosh deg exp floor fmod frexp huge ldexp log log10 max "
-             "min modf pi pow rad random randomseed sin sinh sqrt tan tanh"},
-    {"os", "clock date difftime execute exit getenv remove rename setlocale time tmpname"},
-    {"io", "close flush input lines open output popen read stderr stdin stdout tmpfile type write"},
-    {"coroutine", "create resume running status wrap yield"},
-    {"bit32", "arshift band bnot bor btest bxor extract replace lrotate lshift rrotate rshift"},
-    {"package", "config cpath loaded loadlib path preload searchers searchpath loaders seeall"},
-    {"debug", "debug gethook getinfo getlocal getmetatable getregistry getupvalue getuservalue sethook "
-              "setlocal setmetatable setupvalue setuservalue traceback upvalueid upvaluejoin"},
-};
-// Words of the completion list that are Lua's reserved words, never names.
-const char kReservedWords[] =
-    "and break do else elseif end false for function goto if in local nil not or repeat return then "
-    "true until while";
-
-QStringList words(const char *text)
-{
-    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 // The names every project knows: Lua's and the runtime's.
 struct KnownNames
 {
+    const ApiModel &model = ApiModel::standard();
     QSet<QString> globals;
-    QStringList libraries;                  // in kLibraries order
-    QSet<QString> libraryNames;
-    QHash<QString, QSet<QString>> fields;   // library table -> its fields
-    QHash<QString, int> fixedParameters;    // API function -> the length of its fixed list
+    QHash<QString, QSet<QString>> fields; // library table -> its fields
+    // The runtime's functions (and their aliases) whose call forms are known. Lua's own
+    // functions take what they take and are not held to theirs.
+    QHash<QString, const ApiEntry *> callForms;
 
     KnownNames()
     {
-        for (const QString &name : words(kBaseLibrary))
-            globals.insert(name);
-        const QSet<QString> lua = globals;
-        for (const auto &library : kLibraries) {
-            libraries << QString::fromLatin1(library.name);
-            libraryNames.insert(libraries.last());
-            globals.insert(libraries.last());
-            for (const QString &field : words(library.fields))
-                fields[libraries.last()].insert(field);
-        }
-        for (const QString &word : ApiWords::runtimeWords())
-            globals.insert(word);
-        const QStringList reserved = words(kReservedWords);
-        QSet<QString> varying;
-        for (const ApiWords::Entry &entry : ApiWords::completionEntries()) {
+        for (const QString &table : model.tables())
+            globals.insert(table);
+        for (const ApiEntry &entry : model.entries()) {
             const int dot = entry.name.indexOf(QLatin1Char('.'));
-            if (dot >= 0) {
+            if (dot >= 0)
                 fields[entry.name.left(dot)].insert(entry.name.mid(dot + 1));
-                continue;
+            else
+                globals.insert(entry.name);
+            for (const QString &alias : entry.aliases)
+                globals.insert(alias);
+            if (entry.isRuntime() && !entry.forms.isEmpty()) {
+                callForms.insert(entry.name, &entry);
+                for (const QString &alias : entry.aliases)
+                    callForms.insert(alias, &entry);
             }
-            if (reserved.contains(entry.name))
-                continue;
-            // Lua's own functions take what they take; only the runtime's API is held to its list.
-            if (entry.fixedParameters >= 0 && !lua.contains(entry.name)) {
-                if (fixedParameters.value(entry.name, entry.fixedParameters) != entry.fixedParameters)
-                    varying.insert(entry.name);
-                fixedParameters.insert(entry.name, entry.fixedParameters);
-            }
-            globals.insert(entry.name);
         }
-        for (const QString &name : varying)
-            fixedParameters.remove(name);
     }
 
     static const KnownNames &get()
@@ -101,7 +52,7 @@ struct KnownNames
         return known;
     }
 
-    bool isLibrary(const QString &name) const { return libraryNames.contains(name); }
+    bool isLibrary(const QString &name) const { return fields.contains(name); }
 };
 
 // What the registers hold, as far as the straight run of code since the last jump target
@@ -269,11 +220,29 @@ QString undefinedNameWarning(const QString &scriptPath, int line, const QString 
         % QStringLiteral("行使用了未定义的全局名“") % name % QStringLiteral("”，是否为“") % suggestion % QStringLiteral("”？");
 }
 
-QString argumentCountWarning(const QString &path, int line, const QString &name, int given, int expected)
+// "2", "2或3", "1或5", "至少1": the argument counts the entry's call forms take.
+QString expectedArguments(const ApiEntry &entry)
+{
+    QStringList counts;
+    for (const CallForm &form : entry.forms) {
+        const int min = form.minArguments;
+        const int max = form.maxArguments;
+        if (max == CallForm::kUnbounded)
+            counts << QStringLiteral("至少") + QString::number(min);
+        else if (max > min + 1)
+            counts << QString::number(min) + QStringLiteral("到") + QString::number(max);
+        else
+            counts << QString::number(min) << QString::number(max);
+    }
+    counts.removeDuplicates();
+    return counts.join(QStringLiteral("或"));
+}
+
+QString argumentCountWarning(const QString &path, int line, const QString &name, int given, const ApiEntry &entry)
 {
     return QStringLiteral("警告：脚本") % QDir::toNativeSeparators(path) % QStringLiteral("第") % QString::number(line) % QStringLiteral("行调用“")
         % name % QStringLiteral("”时传入了") % QString::number(given) % QStringLiteral("个参数，应为")
-        % QString::number(expected) % QStringLiteral("个");
+        % expectedArguments(entry) % QStringLiteral("个");
 }
 
 // The declarations file is the author's, but it is read whole: refuse anything a name list
@@ -408,7 +377,7 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
             case R::CALL: case R::TAILCALL: {
                 const QString &function = names.name(registers.get(a, Registers::Global));
                 // B = 0: the arguments run to the top of the stack (a call or ... last).
-                if (R::b(i) != 0 && known.fixedParameters.contains(function))
+                if (R::b(i) != 0 && known.callForms.contains(function))
                     script->calls << Use{function, line, R::b(i) - 1};
                 registers.forgetFrom(a);
                 break;
@@ -479,9 +448,11 @@ QStringList GlobalNameCheck::warnings() const
         } else {
             best = nearest(name, {&known.globals, &globals});
             // Older Luas had the library functions as globals: format is string.format.
-            for (int l = 0; l < known.libraries.size() && best.compare(name, Qt::CaseInsensitive) != 0; ++l) {
-                if (known.fields[known.libraries[l]].contains(name)) {
-                    best = known.libraries[l] + QLatin1Char('.') + name;
+            for (const QString &table : known.model.tables()) {
+                if (best.compare(name, Qt::CaseInsensitive) == 0)
+                    break;
+                if (known.fields[table].contains(name)) {
+                    best = table + QLatin1Char('.') + name;
                     break;
                 }
             }
@@ -518,7 +489,7 @@ QStringList GlobalNameCheck::warnings() const
                 findings << Finding{rank, &script, &use, false};
         }
         for (const Use &call : script.calls) {
-            if (call.arguments != known.fixedParameters.value(call.name) && !assigned.contains(call.name))
+            if (!known.callForms.value(call.name)->accepts(call.arguments) && !assigned.contains(call.name))
                 findings << Finding{rank, &script, &call, true};
         }
     }
@@ -527,6 +498,8 @@ QStringList GlobalNameCheck::warnings() const
     });
 
     QStringList lines;
+    for (const QString &problem : known.model.problems())
+        lines << QStringLiteral("警告：") + problem;
     if (!declarationsProblem.isEmpty())
         lines << QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem;
     for (const Script &script : scripts) {
@@ -543,7 +516,7 @@ QStringList GlobalNameCheck::warnings() const
         if (repeated)
             continue;
         const QString &path = finding.script->path;
-        lines << (finding.call ? argumentCountWarning(path, use.line, use.name, use.arguments, known.fixedParameters.value(use.name))
+        lines << (finding.call ? argumentCountWarning(path, use.line, use.name, use.arguments, *known.callForms.value(use.name))
                                : undefinedNameWarning(path, use.line, use.name, suggestion(use.name)));
     }
     return lines;

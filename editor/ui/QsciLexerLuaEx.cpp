@@ -1,13 +1,53 @@
 #include "editor/ui/QsciLexerLuaEx.h"
 
-#include "editor/ApiWords.h"
+#include "api/ApiModel.h"
+#include "editor/CompletionList.h"
+#include "editor/LexerWords.h"
+
+#include <Qsci/qsciapis.h>
 
 #include <QColor>
+#include <QCoreApplication>
+#include <QPointer>
 
-QsciLexerLuaEx::QsciLexerLuaEx(QObject *parent)
+namespace {
+
+bool apisReady = false;
+
+} // namespace
+
+QsciLexerLuaEx::QsciLexerLuaEx(QObject *parent, Detached)
     : QsciLexerLua(parent)
 {
     setColor(QColor(255, 0, 0), Preprocessor);
+}
+
+QsciLexerLuaEx::QsciLexerLuaEx(QObject *parent)
+    : QsciLexerLuaEx(parent, Detached{})
+{
+    setAPIs(sharedApis());
+}
+
+QsciAPIs *QsciLexerLuaEx::sharedApis()
+{
+    // QsciAPIs needs a lexer of its own: one that no editor uses, so that closing editors never
+    // takes the list with it.
+    static QPointer<QsciAPIs> apis;
+    if (!apis) {
+        auto *owner = new QsciLexerLuaEx(QCoreApplication::instance(), Detached{});
+        apis = new QsciAPIs(owner);
+        apisReady = false;
+        QObject::connect(apis, &QsciAPIs::apiPreparationFinished, [] { apisReady = true; });
+        for (const QString &line : CompletionList::entries(ApiModel::standard()))
+            apis->add(line);
+        apis->prepare();
+    }
+    return apis;
+}
+
+bool QsciLexerLuaEx::sharedApisReady()
+{
+    return apisReady;
 }
 
 const char *QsciLexerLuaEx::blockEnd(int *) const
@@ -22,8 +62,11 @@ const char *QsciLexerLuaEx::blockStart(int *) const
 
 const char *QsciLexerLuaEx::keywords(int set) const
 {
-    if (set == 3)
-        return ApiWords::lexerWords();
+    static const QByteArray sets[] = {
+        LexerWords::forSet(ApiModel::standard(), 1), LexerWords::forSet(ApiModel::standard(), 2),
+        LexerWords::forSet(ApiModel::standard(), 3), LexerWords::forSet(ApiModel::standard(), 4)};
+    if (set >= 1 && set <= 4)
+        return sets[set - 1].constData();
     return QsciLexerLua::keywords(set);
 }
 

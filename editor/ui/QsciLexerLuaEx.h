@@ -2,8 +2,10 @@
 
 #include <Qsci/qscilexerlua.h>
 
-// The Lua lexer with the device runtime's API names (ApiWords) as its third keyword set (drawn
-// red) and the colours authors know from the tutorials.
+class QsciAPIs;
+
+// The Lua lexer with the word sets of the API model (the runtime's API in the third, drawn red),
+// the colours authors know from the tutorials, and the one completion list all editors share.
 class QsciLexerLuaEx : public QsciLexerLua
 {
     Q_OBJECT
@@ -18,4 +20,14 @@ public:
     QColor defaultColor(int style) const override;
     using QsciLexerLua::defaultPaper;
     QColor defaultPaper(int style) const override;
+
+    // The completion list of every editor: made from the API model and prepared (on a thread of
+    // QScintilla's) once a run, when the first lexer is made; it lives as long as the application.
+    static QsciAPIs *sharedApis();
+    // Whether its preparation has finished; until then it offers nothing.
+    static bool sharedApisReady();
+
+private:
+    struct Detached {};
+    QsciLexerLuaEx(QObject *parent, Detached);
 };

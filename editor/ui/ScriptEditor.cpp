@@ -1,19 +1,30 @@
 #include "editor/ui/ScriptEditor.h"
 
+#include "api/ApiModel.h"
 #include "editor/AutoIndent.h"
 #include "editor/CompletionList.h"
 #include "editor/ScriptFile.h"
 #include "editor/ui/ScriptEditorSetup.h"
 
+#include <Qsci/qscilexerlua.h>
+
 #include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 #include <cstdint>
 
-ScriptEditor::ScriptEditor(QWidget *parent, const QString &apiFile)
+namespace {
+
+// The id of the list of Chinese aliases among QScintilla's user lists.
+constexpr int kAliasList = 1;
+
+} // namespace
+
+ScriptEditor::ScriptEditor(QWidget *parent)
     : QsciScintilla(parent)
 {
-    ScriptEditorSetup::configure(this, apiFile);
+    ScriptEditorSetup::configure(this);
     // The output's marks, in margin 0 (before the line numbers) and nowhere else.
     const struct
     {
@@ -36,6 +47,7 @@ ScriptEditor::ScriptEditor(QWidget *parent, const QString &apiFile)
     setMarginMarkerMask(0, int(mask));
     setMarginMarkerMask(1, 0);
     connect(this, &QsciScintilla::SCN_CHARADDED, this, &ScriptEditor::slot_charAdded);
+    connect(this, &QsciScintilla::userListActivated, this, &ScriptEditor::slot_userListActivated);
     connect(this, &QsciScintilla::modificationChanged, this, &ScriptEditor::signal_stateChanged);
 }
 
@@ -223,4 +235,53 @@ void ScriptEditor::keyPressEvent(QKeyEvent *event)
         && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && typedWordIsComplete())
         cancelList();
     QsciScintilla::keyPressEvent(event);
+    const QString typed = event->text();
+    if (std::any_of(typed.begin(), typed.end(), [](QChar c) { return c.unicode() >= 0x80; }))
+        offerAliases();
+}
+
+void ScriptEditor::inputMethodEvent(QInputMethodEvent *event)
+{
+    QsciScintilla::inputMethodEvent(event);
+    if (!event->commitString().isEmpty())
+        offerAliases();
+}
+
+void ScriptEditor::offerAliases()
+{
+    if (isListActive())
+        return;
+    int line = 0;
+    int index = 0;
+    getCursorPosition(&line, &index);
+    const QString prefix = CompletionList::aliasPrefix(text(line).left(index));
+    const QStringList aliases = CompletionList::aliasesStartingWith(ApiModel::standard(), prefix);
+    if (aliases.isEmpty())
+        return;
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    aliasStart = caret - prefix.toUtf8().size();
+    SendScintilla(SCI_COLOURISE, SendScintilla(SCI_POSITIONFROMLINE, line), caret);
+    switch (SendScintilla(SCI_GETSTYLEAT, aliasStart)) {
+    case QsciLexerLua::Comment:
+    case QsciLexerLua::LineComment:
+        return;
+    case QsciLexerLua::String:
+    case QsciLexerLua::Character:
+    case QsciLexerLua::LiteralString:
+    case QsciLexerLua::UnclosedString:
+        aliasInString = true;
+        break;
+    default:
+        aliasInString = false;
+    }
+    showUserList(kAliasList, aliases);
+}
+
+void ScriptEditor::slot_userListActivated(int id, const QString &text)
+{
+    if (id != kAliasList || aliasStart < 0)
+        return;
+    SendScintilla(SCI_SETSEL, aliasStart, SendScintilla(SCI_GETCURRENTPOS));
+    replaceSelectedText(CompletionList::aliasInsertion(text, aliasInString));
+    aliasStart = -1;
 }

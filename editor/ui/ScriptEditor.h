@@ -17,7 +17,7 @@ class ScriptEditor : public QsciScintilla
     Q_OBJECT
 
 public:
-    explicit ScriptEditor(QWidget *parent = nullptr, const QString &apiFile = QStringLiteral("config/apis.txt"));
+    explicit ScriptEditor(QWidget *parent = nullptr);
 
     // What the file on disk is compared with: its modification time and size.
     struct DiskStamp
@@ -76,14 +76,18 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private slots:
     void slot_charAdded(int character);
+    void slot_userListActivated(int id, const QString &text);
 
 private:
     static DiskStamp stampOf(const QString &path);
     // The word left of the caret already is what the open completion list would put there.
     bool typedWordIsComplete();
+    // Shows the aliases the Chinese text left of the caret starts, outside comments.
+    void offerAliases();
 
     int markerNumber[3] = {};    // per Mark
     int indicatorNumber[2] = {}; // Error, Warning
@@ -91,4 +95,6 @@ private:
     bool faithful = true;
     bool byteOrderMark = false;
     DiskStamp known;
+    long aliasStart = -1; // where the Chinese text an offered alias replaces begins
+    bool aliasInString = false;
 };

@@ -1,9 +1,7 @@
 #include "editor/ui/ScriptEditorSetup.h"
 
-#include "editor/CompletionList.h"
 #include "editor/ui/QsciLexerLuaEx.h"
 
-#include <Qsci/qsciapis.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <QAccessible>
@@ -38,22 +36,9 @@ private:
     QsciScintilla *editor;
 };
 
-// QsciAPIs::load reads in the locale's codec and stops at the first empty line; read here, the
-// list is UTF-8 and blank lines do no harm.
-void loadApis(QsciLexer *lexer, const QString &path)
-{
-    const QStringList entries = CompletionList::offered(CompletionList::read(path));
-    if (entries.isEmpty())
-        return;
-    auto *apis = new QsciAPIs(lexer);
-    for (const QString &entry : entries)
-        apis->add(entry);
-    apis->prepare();
-}
-
 } // namespace
 
-void ScriptEditorSetup::configure(QsciScintilla *editor, const QString &apiFile)
+void ScriptEditorSetup::configure(QsciScintilla *editor)
 {
     editor->setTabWidth(kIndentationWidth);
     auto *lexer = new QsciLexerLuaEx(editor);
@@ -75,7 +60,6 @@ void ScriptEditorSetup::configure(QsciScintilla *editor, const QString &apiFile)
 
     editor->setAutoCompletionThreshold(2);
     editor->setAutoCompletionSource(QsciScintilla::AcsAll);
-    loadApis(lexer, apiFile);
     editor->setIndentationWidth(kIndentationWidth);
     editor->setAutoCompletionCaseSensitivity(false);
     editor->setAutoCompletionUseSingle(QsciScintilla::AcusExplicit);
