@@ -155,7 +155,9 @@ private slots:
 private:
     // Starts a Windows program (of the unzipped folder when not a path) under wine in dir. DLLs
     // are found only where Windows looks: beside the program and in the system.
-    void startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir);
+    // searchPath: more folders for programs (Windows' PATH).
+    void startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir,
+                   const QString &searchPath = QString());
     ToolRun runWine(const QString &program, const QStringList &arguments, const QString &dir);
     QString xdotool(const QStringList &arguments);
 
@@ -195,7 +197,8 @@ void TestWindowsSmoke::cleanupTestCase()
         ToolRun::of({QStringLiteral("wineserver"), QStringLiteral("-k")}); // explorer windows and the like
 }
 
-void TestWindowsSmoke::startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir)
+void TestWindowsSmoke::startWine(QProcess &process, const QString &program, const QStringList &arguments, const QString &dir,
+                                 const QString &searchPath)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("WINEPREFIX"), windowsBuild + QStringLiteral("/wine"));
@@ -205,6 +208,8 @@ void TestWindowsSmoke::startWine(QProcess &process, const QString &program, cons
         environment.remove(QString::fromLatin1(name));
     // wine turns Unix names and arguments into Windows ones with the locale's character set.
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (!searchPath.isEmpty())
+        environment.insert(QStringLiteral("WINEPATH"), windowsPath(searchPath));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(dir);
     process.start(QStringLiteral("wine"),
@@ -275,8 +280,16 @@ void TestWindowsSmoke::ideShowsItsMainWindow()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         QSKIP("no X display with xdotool to show the IDE on (make windows-test runs under xvfb-run)");
+    // An adb of its own on the path: it notes what it was asked, as the USB forwarding runs it.
+    const QString adb = dir.filePath(QStringLiteral("adb-bin"));
+    QVERIFY(QDir().mkpath(adb));
+    QFile fake(adb + QStringLiteral("/adb.bat"));
+    QVERIFY(fake.open(QIODevice::WriteOnly));
+    fake.write("@echo off\r\necho %*> \"%~dp0asked.txt\"\r\n");
+    fake.close();
+
     QProcess ide;
-    startWine(ide, QStringLiteral("kestrun-ide.exe"), {}, windowsRoot);
+    startWine(ide, QStringLiteral("kestrun-ide.exe"), {}, windowsRoot, adb);
     QVERIFY(ide.waitForStarted());
     const QString title = QStringLiteral("Kestrun开发平台 v") + QString::fromUtf8(BuildInfo::kVersion);
     QString window;
@@ -291,10 +304,17 @@ void TestWindowsSmoke::ideShowsItsMainWindow()
     const QString shot = windowsBuild + QStringLiteral("/wine-ide.png");
     ToolRun::of({QStringLiteral("import"), QStringLiteral("-window"), QStringLiteral("root"), shot});
     qInfo("screenshot of the IDE under wine: %s", qPrintable(shot));
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}); // Xvfb has no window manager
+
+    // "开启本地USB端口映射", the second entry of the fifth menu, runs adb\\a.bat through cmd.
+    for (const char *key : {"alt", "Right", "Right", "Right", "Right", "Down", "Down", "Return"}) {
+        xdotool({QStringLiteral("key"), QString::fromLatin1(key)});
+        QTest::qWait(300);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(adb + QStringLiteral("/asked.txt")), QByteArray("forward tcp:7000 tcp:7000\r\n"), 30000);
 
     // "打开工程目录" (Ctrl+O) shows the workspace in the file browser: explorer.exe with a
     // Windows path, whose window is named after the folder.
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}); // Xvfb has no window manager
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+o")});
     QString browser;
     for (int waited = 0; browser.isEmpty() && waited < 60; ++waited) {
@@ -303,6 +323,7 @@ void TestWindowsSmoke::ideShowsItsMainWindow()
                            QStringLiteral("工程目录")});
     }
     QVERIFY2(!browser.isEmpty(), "no file browser window showing 工程目录");
+
     ide.kill();
     ide.waitForFinished();
 }
