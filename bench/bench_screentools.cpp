@@ -79,7 +79,7 @@ int main(int argc, char **argv)
         editor.slot_mouseMoveInImage(x, y);
         moves.push_back(clock.nsecsElapsed() / 1e6);
         clock.start();
-        const ColorPicker::Readout readout = ColorPicker::readout(picture, x, y, false);
+        const ColorPicker::Readout readout = ColorPicker::readout(picture, x, y);
         cores.push_back(clock.nsecsElapsed() / 1e6);
         if (readout.magnifier.isNull())
             return 1;

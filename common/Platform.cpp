@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -134,6 +135,15 @@ void Platform::showInFileBrowser(const QString &path, bool isFile)
 #endif
 }
 
+QString Platform::showInFileBrowserText()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("在Explorer中显示");
+#else
+    return QStringLiteral("在文件管理器中显示");
+#endif
+}
+
 bool Platform::openLocalDocument(const QString &path)
 {
 #ifdef Q_OS_WIN
@@ -169,7 +179,7 @@ Result<QProcess *> Platform::startUsbForwarding(QObject *parent, std::function<v
     const QString script = DataLocations::standard().find(usbForwardingScript());
     if (script.isEmpty())
         return fail(QStringLiteral("找不到USB端口映射脚本%1：工作目录和安装的数据目录中都没有。").arg(usbForwardingScript()));
-    if (QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty())
+    if (adbProgram().isEmpty())
         return fail(QStringLiteral("没有找到adb，无法开启USB端口映射：请安装Android平台工具（Debian软件包adb），"
                                    "并确保adb在PATH中。"));
 
@@ -195,6 +205,51 @@ Result<QProcess *> Platform::startUsbForwarding(QObject *parent, std::function<v
 #else
     process->start(QStringLiteral("/bin/sh"), {script});
 #endif
+    return process;
+}
+
+QString Platform::adbProgram()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("adb"));
+}
+
+QProcess *Platform::forwardUsbPort(QObject *parent, int port, std::function<void(const Status &)> done)
+{
+    auto *process = new QProcess(parent);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    auto *timeout = new QTimer(process);
+    timeout->setSingleShot(true);
+    // Told once: the first of failing to start, ending and running out of time.
+    const auto tell = [process, timeout, done](const Status &status) {
+        process->disconnect();
+        timeout->stop();
+        process->deleteLater();
+        done(status);
+    };
+    const QString command = QStringLiteral("adb forward tcp:%1 tcp:%1").arg(port);
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, tell, command](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            tell(fail(QStringLiteral("无法运行“%1”：%2").arg(command, process->errorString())));
+    });
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
+                     [process, tell, command](int exitCode, QProcess::ExitStatus status) {
+                         if (status == QProcess::NormalExit && exitCode == 0) {
+                             tell(Status());
+                             return;
+                         }
+                         const QString said = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+                         tell(fail(QStringLiteral("“%1”失败（退出码%2）").arg(command).arg(exitCode)
+                                   + (said.isEmpty() ? QString() : QStringLiteral("：") + said)));
+                     });
+    QObject::connect(timeout, &QTimer::timeout, process, [process, tell, command]() {
+        process->disconnect();
+        process->kill();
+        tell(fail(QStringLiteral("“%1”在%2秒内没有结束").arg(command).arg(kAdbForwardTimeoutMs / 1000)));
+    });
+    timeout->start(kAdbForwardTimeoutMs);
+    const QString adb = adbProgram();
+    process->start(adb.isEmpty() ? QStringLiteral("adb") : adb,
+                   {QStringLiteral("forward"), QStringLiteral("tcp:%1").arg(port), QStringLiteral("tcp:%1").arg(port)});
     return process;
 }
 

@@ -21,6 +21,8 @@ class Platform
 public:
     // Shows a directory in the file manager, or a file selected in its directory.
     static void showInFileBrowser(const QString &path, bool isFile);
+    // The menu text of that command, naming the file manager this desktop has.
+    static QString showInFileBrowserText();
     // Opens an address (http, https or file) with the desktop's default handler. False when
     // the desktop has none (no browser, no xdg-open).
     static bool openUrl(const QUrl &url);
@@ -36,6 +38,14 @@ public:
     // Ends a forwarding process (null is fine) without reporting its end as a failure.
     static void stopUsbForwarding(QProcess *process);
     static QString usbForwardingScript();
+    // adb as found on PATH; empty when there is none.
+    static QString adbProgram();
+    // Forwards a local TCP port to the same port of the phone on the USB cable (adb forward
+    // tcp:P tcp:P) without waiting; done is told once, when adb has ended (or given up after
+    // kAdbForwardTimeoutMs): success, or why not. The process belongs to parent; stopping it
+    // with stopUsbForwarding tells done nothing.
+    static QProcess *forwardUsbPort(QObject *parent, int port, std::function<void(const Status &)> done);
+    static constexpr int kAdbForwardTimeoutMs = 15000;
 
     // Reads up to size bytes from a connected, non-blocking socket (a Qt socket's descriptor)
     // straight into buffer: those there now and, when waitMs > 0, those that come within waitMs,

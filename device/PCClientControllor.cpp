@@ -1,5 +1,6 @@
 #include "device/PCClientControllor.h"
 
+#include "common/Platform.h"
 #include "device/DeviceKeyMap.h"
 #include "device/RemoteScreenClient.h"
 #include "device/RemoteScreenThread.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QHostAddress>
 #include <QTimer>
 #include <QtEndian>
 
@@ -34,6 +36,7 @@ PCClientControllor::PCClientControllor()
 
 PCClientControllor::~PCClientControllor()
 {
+    cancelPortForward();
     endReceiverThread();
 }
 
@@ -161,7 +164,7 @@ void PCClientControllor::handleMessage()
             emit signal_remoteLog(QStringLiteral("远程屏幕端口无效（%1），未开启远程屏幕").arg(port));
             break;
         }
-        startRemoteScreenReceiver(port);
+        beginRemoteScreen(port);
         emit signal_startRemoteScreen(port);
         break;
     }
@@ -193,8 +196,37 @@ void PCClientControllor::startRemoteScreenReceiver(int port)
     thread->start(QThread::InheritPriority);
 }
 
+void PCClientControllor::beginRemoteScreen(int port)
+{
+    cancelPortForward();
+    if (!socket.peerAddress().isLoopback() || Platform::adbProgram().isEmpty()) {
+        startRemoteScreenReceiver(port);
+        return;
+    }
+    // adb's own forward of the control port is all a cable-connected phone has: the frame port
+    // needs one as well, or the stream's connection to the loopback address finds nobody.
+    const QString host = socket.host();
+    portForward = Platform::forwardUsbPort(this, port, [this, port, host](const Status &forwarded) {
+        portForward = nullptr;
+        if (!forwarded) {
+            emit signal_remoteLog(QStringLiteral("远程屏幕端口%1的USB映射失败：%2。仍直接连接%3:%1；"
+                                                 "若手机经USB连接，请确认USB调试已开启、adb能看到手机。")
+                                      .arg(port)
+                                      .arg(forwarded.error(), host));
+        }
+        startRemoteScreenReceiver(port);
+    });
+}
+
+void PCClientControllor::cancelPortForward()
+{
+    Platform::stopUsbForwarding(portForward);
+    portForward = nullptr;
+}
+
 void PCClientControllor::stopRemoteScreen()
 {
+    cancelPortForward();
     if (thread) {
         thread->requestInterruption(); // the receiver stops between messages
         thread->exit(0);

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+class QProcess;
 class RemoteScreenClient;
 class RemoteScreenThread;
 
@@ -47,6 +48,11 @@ public:
 
     // Replaces the current screen stream (if any) by a receiver for port on the control host.
     void startRemoteScreenReceiver(int port);
+    // The device announced its frame port. With the device on this computer's loopback address
+    // (a phone reached through adb's USB forward) that port is forwarded too, when adb is there,
+    // before the stream connects; a failed forward is a log line, and the stream is tried all
+    // the same (a device running on this computer needs none).
+    void beginRemoteScreen(int port);
     // Ends the current screen stream; the control connection stays open.
     void stopRemoteScreen();
     // The frames waiting for the interface thread.
@@ -82,10 +88,12 @@ private:
     void handleMessage();
     void closeControl(const QString &reason);
     void endReceiverThread();
+    void cancelPortForward();
 
     PCClientSocket socket;
     RemoteScreenClient *client = nullptr; // written only on the receiver thread
     RemoteScreenThread *thread = nullptr; // written only on the interface thread
+    QProcess *portForward = nullptr;      // adb forwarding the frame port, while it runs
     MessageReader reader{MessageReader::Channel::Control};
     FramePool framePool; // frame buffers used again, stream after stream
     FrameQueue frames;

@@ -50,10 +50,10 @@ QString tolerantTest(const QVector<ColorPoint> &points, int deviation)
         const char *names[3] = {"r", "g", "b"};
         QStringList parts;
         for (int c = 0; c < 3; ++c) {
-            parts << QStringLiteral("math.abs(%1%2-%3) <= %4")
-                         .arg(QString::fromLatin1(names[c]), n)
-                         .arg(channels[c])
-                         .arg(deviation);
+            // A channel of 0 is written without "-0", as the author would.
+            const QString difference = QString::fromLatin1(names[c]) + n
+                + (channels[c] == 0 ? QString() : QStringLiteral("-%1").arg(channels[c]));
+            parts << QStringLiteral("math.abs(%1) <= %2").arg(difference).arg(deviation);
         }
         conditions << parts.join(QStringLiteral(" and "));
     }

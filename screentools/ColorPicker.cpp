@@ -24,10 +24,16 @@ QString ColorPicker::colorText(QRgb value)
     return QString::asprintf("0x%06X", value & 0xFFFFFFu);
 }
 
-ColorPicker::Texts ColorPicker::pixelTexts(int x, int y, QRgb value)
+QString ColorPicker::positionText(const ShownPicture &picture, int x, int y)
+{
+    const QPoint device = picture.sourcePosition(QPoint(x, y));
+    return QString::asprintf("%d,%d", device.x(), device.y());
+}
+
+ColorPicker::Texts ColorPicker::pixelTexts(const ShownPicture &picture, int x, int y, QRgb value)
 {
     value &= 0xFFFFFFu;
-    return Texts{QString::asprintf("%d,%d", x, y), colorText(value), QString::number(value >> 16),
+    return Texts{positionText(picture, x, y), colorText(value), QString::number(value >> 16),
                  QString::number((value >> 8) & 0xFF), QString::number(value & 0xFF)};
 }
 
@@ -72,19 +78,18 @@ QImage ColorPicker::magnifierSquare(const ShownPicture &picture, int x, int y)
     return square;
 }
 
-ColorPicker::Readout ColorPicker::readout(const ShownPicture &picture, int x, int y, bool swapPosition)
+ColorPicker::Readout ColorPicker::readout(const ShownPicture &picture, int x, int y)
 {
     Readout result;
     const QImage square = magnifierSquare(picture, x, y);
     if (onPicture(picture, x, y)) {
         // The pointer's pixel, read before the cross covered it in the square.
         const QRgb value = picture.copy(QRect(x, y, 1, 1)).pixel(0, 0) & 0xFFFFFFu;
-        result.texts = pixelTexts(x, y, value);
+        result.texts = pixelTexts(picture, x, y, value);
         result.swatch = swatchOf(value);
     } else {
-        result.texts = Texts{QString(), kNone, kNone, kNone, kNone};
+        result.texts = Texts{positionText(picture, x, y), kNone, kNone, kNone, kNone};
     }
-    result.texts.position = swapPosition ? QString::asprintf("%d,%d", y, x) : QString::asprintf("%d,%d", x, y);
     result.magnifier = square.scaled(kMagnifierSide, kMagnifierSide, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return result;
 }
@@ -94,7 +99,7 @@ ColorPicker::BufferRow ColorPicker::bufferRow(const ShownPicture &picture, int x
     BufferRow row;
     if (x > 0 && y > 0 && onPicture(picture, x, y)) {
         const QRgb value = picture.copy(QRect(x, y, 1, 1)).pixel(0, 0) & 0xFFFFFFu;
-        row.texts = pixelTexts(x, y, value);
+        row.texts = pixelTexts(picture, x, y, value);
         row.swatch = swatchOf(value);
         row.point = ColorPoint{0, picture.sourcePosition(QPoint(x, y)), value};
     }

@@ -47,11 +47,10 @@ public:
         std::optional<ColorPoint> point;
     };
 
-    // The remote screen shows the position as (y, x) while its picture is turned by 90° or 270°.
-    static bool positionSwapped(int rotation) { return rotation % 180 != 0; }
-
-    // The pointer at (x, y) of the picture: texts, swatch and magnifier.
-    static Readout readout(const ShownPicture &picture, int x, int y, bool swapPosition);
+    // The pointer at (x, y) of the picture: texts, swatch and magnifier. Positions, here and in
+    // the buffers, are where the device has the pixel (the picture not turned): what the author
+    // writes into a script and what the generated code says.
+    static Readout readout(const ShownPicture &picture, int x, int y);
     // The 11 x 11 square around (x, y) with the cross, before stretching.
     static QImage magnifierSquare(const ShownPicture &picture, int x, int y);
     // A colour buffer filled from (x, y); column 0, row 0 and positions off the picture clear it.
@@ -62,6 +61,7 @@ public:
     static QString colorText(QRgb value);
 
 private:
-    static Texts pixelTexts(int x, int y, QRgb value);
+    static QString positionText(const ShownPicture &picture, int x, int y);
+    static Texts pixelTexts(const ShownPicture &picture, int x, int y, QRgb value);
     static QImage swatchOf(QRgb value);
 };

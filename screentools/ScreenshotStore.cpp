@@ -6,9 +6,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString ScreenshotStore::modeDirectoryName(int screencapMode)
+QString ScreenshotStore::modeName(int screencapMode)
 {
-    return screencapMode == 1 ? QStringLiteral("优化模式") : QStringLiteral("兼容模式");
+    return screencapMode == 2 ? QStringLiteral("兼容模式") : QStringLiteral("优化模式");
 }
 
 QString ScreenshotStore::directory(const QString &projectName, const std::optional<RemoteScreen> &remote)
@@ -16,7 +16,7 @@ QString ScreenshotStore::directory(const QString &projectName, const std::option
     const QString project = Workspace::projectPath(projectName);
     if (!remote)
         return project + QStringLiteral("/截图");
-    return project + QLatin1Char('/') + modeDirectoryName(remote->screencapMode) + QLatin1Char('/')
+    return project + QLatin1Char('/') + modeName(remote->screencapMode) + QLatin1Char('/')
         + QString::asprintf("%dx%d", remote->width, remote->height);
 }
 

@@ -20,8 +20,9 @@ public:
         int screencapMode = 0;
     };
 
-    // "优化模式" for image mode 1, "兼容模式" for any other.
-    static QString modeDirectoryName(int screencapMode);
+    // The name of a frame's image mode, as the remote screen window shows it and as the
+    // screenshot directories are named: "兼容模式" for mode 2, "优化模式" for any other.
+    static QString modeName(int screencapMode);
     // 工程目录/<project>/<mode>/<W>x<H> with a remote screen, else 工程目录/<project>/截图.
     static QString directory(const QString &projectName, const std::optional<RemoteScreen> &remote);
     // <directory>/截图_<seconds>.bmp; when that exists (an earlier capture in the same second),

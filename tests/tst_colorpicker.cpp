@@ -1,5 +1,6 @@
 // The colour readout, the magnifier and the six colour buffers, and the picture label they read.
 #include "screentools/ColorPicker.h"
+#include "screentools/PictureScale.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
 #include "support/PickerWindow.h"
@@ -42,6 +43,8 @@ private slots:
     void leavingAndColourBuffers();
     void labelSignals_data();
     void labelSignals();
+    void pictureScale_data();
+    void pictureScale();
 };
 
 void TestColorPicker::readout_data()
@@ -60,7 +63,7 @@ void TestColorPicker::readout()
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setPixel(7, 9, pixel);
-    const ColorPicker::Readout r = ColorPicker::readout(ShownPicture(image, 0), 7, 9, false);
+    const ColorPicker::Readout r = ColorPicker::readout(ShownPicture(image, 0), 7, 9);
     QCOMPARE((QStringList{r.texts.position, r.texts.color, r.texts.red, r.texts.green, r.texts.blue}), texts);
     QCOMPARE(r.swatch.size(), QSize(1, 1));
     QCOMPARE(r.swatch.pixel(0, 0), pixel);
@@ -93,7 +96,7 @@ void TestColorPicker::magnifier()
     QFETCH(QPoint, cross);
     const ShownPicture picture = coded(100, 80);
     const bool on = picture.rect().contains(pointer);
-    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y(), false);
+    const ColorPicker::Readout r = ColorPicker::readout(picture, pointer.x(), pointer.y());
     const QString none = QStringLiteral("(无)");
     QCOMPARE(r.texts.position, QString::asprintf("%d,%d", pointer.x(), pointer.y()));
     QCOMPARE(r.texts.color, on ? ColorPicker::colorText(TestPictures::coded(pointer.x(), pointer.y())) : none);
@@ -150,19 +153,15 @@ void TestColorPicker::bufferRow()
 void TestColorPicker::turnedPicture_data()
 {
     QTest::addColumn<int>("quarterTurns");
-    QTest::addColumn<bool>("swapped"); // positions shown as (y, x)
-    for (const auto &[turns, swapped] : {std::pair{0, false}, {1, true}, {2, false}, {3, true}, {-1, true}, {-2, false},
-                                          {-3, true}, {5, true}, {6, false}})
-        QTest::addRow("%d", turns) << turns << swapped;
+    for (const int turns : {0, 1, 2, 3, -1, -2, -3, 5, 6})
+        QTest::addRow("%d", turns) << turns;
 }
 
-// Read without turning the whole picture, but the same as a picture turned pixel by pixel; an
-// odd number of quarter turns shows positions swapped.
+// Read without turning the whole picture, but the same as a picture turned pixel by pixel;
+// positions in the readout and the buffers are where the device has the pixel.
 void TestColorPicker::turnedPicture()
 {
     QFETCH(int, quarterTurns);
-    QFETCH(bool, swapped);
-    QCOMPARE(ColorPicker::positionSwapped(quarterTurns * 90), swapped);
     const QImage image = TestPictures::codedPixmap(7, 5).toImage();
     const QImage turned = TestPictures::turnedClockwise(image, quarterTurns);
     const ShownPicture picture(image, quarterTurns);
@@ -178,7 +177,16 @@ void TestColorPicker::turnedPicture()
     painter.drawImage(0, 0, image);
     painter.end();
     QCOMPARE(drawn, turned);
-    QCOMPARE(ColorPicker::readout(picture, 4, 1, false).texts.color, ColorPicker::colorText(turned.pixel(4, 1)));
+    const QPoint shown(turned.width() - 2, 1);
+    const ColorPicker::Readout readout = ColorPicker::readout(picture, shown.x(), shown.y());
+    QCOMPARE(readout.texts.color, ColorPicker::colorText(turned.pixel(shown)));
+    // Each pixel of the coded picture tells where it lies on the device.
+    const QRgb code = turned.pixel(shown);
+    const QString device = QStringLiteral("%1,%2").arg((code >> 12) & 0xFFF).arg(code & 0xFFF);
+    QCOMPARE(readout.texts.position, device);
+    const ColorPicker::BufferRow row = ColorPicker::bufferRow(picture, shown.x(), shown.y());
+    QCOMPARE(row.texts.position, device);
+    QCOMPARE(row.point->position, QPoint((code >> 12) & 0xFFF, code & 0xFFF));
 }
 
 // Leaving the picture keeps swatch, magnifier and last position. Six rows filled and emptied;
@@ -266,6 +274,49 @@ void TestColorPicker::labelSignals()
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QApplication::sendEvent(&label, &key);
     QVERIFY(!key.isAccepted());
+}
+
+void TestColorPicker::pictureScale_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("fit");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<QRect>("units"); // on the picture as shown
+    QTest::addColumn<QRect>("pixels"); // that they cover
+    QTest::newRow("not fitted") << QSize(720, 1280) << QSize(300, 400) << 1.0 << false << QSize(720, 1280)
+                                << QRect(10, 10, 5, 5) << QRect(10, 10, 5, 5);
+    QTest::newRow("half the width") << QSize(720, 1280) << QSize(360, 1280) << 1.0 << true << QSize(360, 640)
+                                    << QRect(10, 10, 5, 5) << QRect(20, 20, 10, 10);
+    QTest::newRow("half the height") << QSize(720, 1280) << QSize(720, 640) << 1.0 << true << QSize(360, 640)
+                                     << QRect(359, 639, 1, 1) << QRect(718, 1278, 2, 2);
+    QTest::newRow("fits already: not blown up") << QSize(36, 64) << QSize(300, 400) << 1.0 << true << QSize(36, 64)
+                                                << QRect(0, 0, 36, 64) << QRect(0, 0, 36, 64);
+    QTest::newRow("scaled desktop, fits") << QSize(720, 1280) << QSize(720, 1280) << 2.0 << true << QSize(360, 640)
+                                          << QRect(1, 1, 1, 1) << QRect(2, 2, 2, 2);
+    // 2400 / 700 is no exact fraction: the picture still takes 700 units, not 701.
+    QTest::newRow("uneven") << QSize(1080, 2400) << QSize(500, 700) << 1.0 << true << QSize(315, 700)
+                            << QRect(1, 1, 2, 2) << QRect(3, 3, 8, 8);
+    QTest::newRow("beyond the picture") << QSize(100, 80) << QSize(50, 40) << 1.0 << true << QSize(50, 40)
+                                        << QRect(45, 35, 20, 20) << QRect(90, 70, 10, 10);
+    QTest::newRow("empty area") << QSize(100, 80) << QSize() << 1.0 << true << QSize(100, 80)
+                                << QRect(1, 2, 3, 4) << QRect(1, 2, 3, 4);
+}
+
+// A picture fitted into its area: its size in window units and the pixels that units cover.
+void TestColorPicker::pictureScale()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, area);
+    QFETCH(qreal, ratio);
+    QFETCH(bool, fit);
+    QFETCH(QSize, shown);
+    QFETCH(QRect, units);
+    QFETCH(QRect, pixels);
+    const qreal scale = PictureScale::of(picture, area, ratio, fit);
+    QCOMPARE(PictureScale::shownSize(picture, scale), shown);
+    QCOMPARE(PictureScale::pixels(units, scale, picture), pixels);
 }
 
 QTEST_MAIN(TestColorPicker)

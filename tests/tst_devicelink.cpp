@@ -12,6 +12,7 @@
 #include "simulator/SimFrameEncoder.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
+#include "support/AdbOnPath.h"
 #include "support/DeviceKey.h"
 #include "support/SimulatorRun.h"
 #include "support/TestWorkspace.h"
@@ -89,11 +90,14 @@ class DeviceLinkTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void roundTrip();
     void importedPackageIsChecked_data();
     void importedPackageIsChecked();
     void framesArriveAsTheRightPixels_data();
     void framesArriveAsTheRightPixels();
+    void framePortForwardedOverUsb_data();
+    void framePortForwardedOverUsb();
     void secondStreamReplacesTheFirst();
     void stopEndsAStreamThatNeverPauses();
     void readStraightFromTheSocket_data();
@@ -109,7 +113,16 @@ private slots:
     void simulatorOptions_data();
     void simulatorOptions();
     void mainWindowStatusAndRemoteLog();
+
+private:
+    // An adb installed on this machine stays out: the tests that want one bring their own.
+    std::unique_ptr<AdbOnPath> noAdb;
 };
+
+void DeviceLinkTest::initTestCase()
+{
+    noAdb = std::make_unique<AdbOnPath>(AdbOnPath::None);
+}
 
 void DeviceLinkTest::roundTrip()
 {
@@ -266,6 +279,53 @@ void DeviceLinkTest::framesArriveAsTheRightPixels()
     QCOMPARE(sink.infos.first().bitsPerPixel, depth);
     QCOMPARE(sink.infos.first().channelOrder, channelOrder);
     QCOMPARE(sink.images.first(), expected);
+}
+
+void DeviceLinkTest::framePortForwardedOverUsb_data()
+{
+    QTest::addColumn<int>("adb");
+    QTest::addColumn<QString>("said"); // in the log line on failure; empty: no line
+    QTest::newRow("adb forwards the port") << int(AdbOnPath::Succeeding) << QString();
+    QTest::newRow("adb fails") << int(AdbOnPath::Failing) << QStringLiteral("error: no devices/emulators found");
+    QTest::newRow("no adb") << int(AdbOnPath::None) << QString();
+}
+
+// A device at the loopback address is reached through adb's USB forward: the frame port it
+// announces is forwarded too, before the stream connects. A failed forward says why, and the
+// stream is tried all the same (here the device is on this computer and answers).
+void DeviceLinkTest::framePortForwardedOverUsb()
+{
+    QFETCH(int, adb);
+    QFETCH(QString, said);
+    const AdbOnPath path{AdbOnPath::Kind(adb)};
+    SimulatorRun sim(SimulatorRun::options());
+    QVERIFY(sim.start());
+    QStringList callsWhenStreamCame;
+    connect(&sim.device, &SimulatedDevice::signal_event, this, [&](const QString &line) {
+        if (line.startsWith(QStringLiteral("frame connection from")))
+            callsWhenStreamCame = path.calls();
+    });
+    PCClientControllor controller;
+    QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
+    FrameSink sink;
+    sink.attach(controller);
+    QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller.requestRemoteScreen());
+    QTRY_VERIFY(!sink.images.isEmpty());
+    const QString port = QString::number(sim.device.framePort());
+    const QStringList expectedCalls{QStringLiteral("forward tcp:%1 tcp:%1").arg(port)};
+    QCOMPARE(callsWhenStreamCame, adb == AdbOnPath::None ? QStringList() : expectedCalls);
+    QCOMPARE(path.calls(), callsWhenStreamCame);
+    QStringList lines;
+    for (const QList<QVariant> &log : qAsConst(logs))
+        lines << log.at(0).toString();
+    if (said.isEmpty()) {
+        QCOMPARE(lines, QStringList());
+    } else {
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("远程屏幕端口%1的USB映射失败").arg(port)) && lines.first().contains(said),
+                 qPrintable(lines.first()));
+    }
 }
 
 void DeviceLinkTest::secondStreamReplacesTheFirst()

@@ -369,9 +369,13 @@ void TestProjectTree::showInFileBrowserAndLaunch()
     ws->writeFile(QStringLiteral("工程目录/p/data.bin"), "data");
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
-    tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::ProjectKind, QStringLiteral("p"), dir);
-    tree->runMenuCommand(QStringLiteral("在Explorer中显示"), ProjectTree::FileKind, QStringLiteral("main.script"),
-                         dir + QStringLiteral("/main.script"));
+    // The command names the file manager this desktop has: Explorer only on Windows.
+    const QString show = ProjectTree::menuLabels(ProjectTree::FileKind).last();
+    QCOMPARE(show, QSysInfo::productType() == QLatin1String("windows") ? QStringLiteral("在Explorer中显示")
+                                                                       : QStringLiteral("在文件管理器中显示"));
+    QCOMPARE(ProjectTree::menuLabels(ProjectTree::ProjectKind).last(), show);
+    tree->runMenuCommand(show, ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    tree->runMenuCommand(show, ProjectTree::FileKind, QStringLiteral("main.script"), dir + QStringLiteral("/main.script"));
     // Without a way to select a file, its directory is shown. A double-click starts any other file.
     window.on_projectTreeWidget_itemDoubleClicked(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("data.bin")), 0);
     QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(dir), QUrl::fromLocalFile(dir),

@@ -8,10 +8,13 @@
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 #include "device/ScriptImport.h"
 #include "device/ui/ScriptRemoteImportDialog.h"
+#include "screentools/ScreenshotStore.h"
+#include "screentools/ui/ColorCodePanel.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "screentools/ui/screen.h"
 #include "simulator/SimFrameEncoder.h"
+#include "support/AdbOnPath.h"
 #include "support/DeviceKey.h"
 #include "support/ModalAnswerer.h"
 #include "support/ScreencapDriver.h"
@@ -127,6 +130,7 @@ class TestRemoteScreen : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
 
     // The window.
@@ -137,9 +141,11 @@ private slots:
     void pictureSurvivesItsBuffer();
     void fourthByteIsNoAlpha_data();
     void fourthByteIsNoAlpha();
-    void firstFramePlacementAndFrameArea_data();
-    void firstFramePlacementAndFrameArea();
-    void wideFirstFrameFitsTheDesktop();
+    void firstFrameSizesTheWindow_data();
+    void firstFrameSizesTheWindow();
+    void pictureAndPanelsShareTheWindow();
+    void fittedPictureKeepsDevicePositions_data();
+    void fittedPictureKeepsDevicePositions();
     void touchesKeysThenClosing();
     void connectFailures_data();
     void connectFailures();
@@ -154,7 +160,16 @@ private slots:
     void importFailures_data();
     void importFailures();
     void importAsksThenUsesTheOpenConnection();
+
+private:
+    // An adb installed on this machine stays out: the streams here need no USB forward.
+    std::unique_ptr<AdbOnPath> noAdb;
 };
+
+void TestRemoteScreen::initTestCase()
+{
+    noAdb = std::make_unique<AdbOnPath>(AdbOnPath::None);
+}
 
 void TestRemoteScreen::cleanup()
 {
@@ -243,6 +258,9 @@ void TestRemoteScreen::frameLabelsAndPicture()
     QCOMPARE(window.form()->labRR->text(), QStringLiteral("9x6"));
     QCOMPARE(window.form()->labColorBits->text(), QString::number(depth));
     QCOMPARE(window.form()->lab_screencap_mode->text(), modeText);
+    // Its screenshots go under the mode the window names.
+    const ScreenshotStore::RemoteScreen remote{9, 6, window.frameScreencapMode()};
+    QCOMPARE(ScreenshotStore::directory(QStringLiteral("demo"), remote), QStringLiteral("工程目录/demo/%1/9x6").arg(modeText));
     QCOMPARE(window.frameInfo().bitsPerPixel, depth);
     QCOMPARE(window.frameScreencapMode(), mode);
     QCOMPARE(window.picture()->size(), QSize(9, 6));
@@ -327,53 +345,141 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     QCOMPARE(window.colorPanel()->form()->leRed->text(), QStringLiteral("18"));
 }
 
-void TestRemoteScreen::firstFramePlacementAndFrameArea_data()
+void TestRemoteScreen::firstFrameSizesTheWindow_data()
 {
     QTest::addColumn<QSize>("frame");
-    QTest::addColumn<int>("rightClicksAfterFirst");
-    QTest::addColumn<QSize>("area");
-    // Window 700 high: a picture up to 600 high gets 20 more, a higher one 600.
-    QTest::newRow("600 high") << QSize(10, 600) << 0 << QSize(30, 620);
-    QTest::newRow("601 high") << QSize(10, 601) << 0 << QSize(30, 600);
-    // Turned after the first frame: 600 wide, more than the frame pane (10 + 30) holds.
-    QTest::newRow("turned wider than the pane") << QSize(10, 600) << 1 << QSize(40, 30);
+    QTest::newRow("small") << QSize(36, 64);
+    QTest::newRow("taller than the desktop") << QSize(72, 4000);
+    QTest::newRow("wider than the desktop") << QSize(8000, 2);
 }
 
-void TestRemoteScreen::firstFramePlacementAndFrameArea()
+// The first frame sizes the window on the desktop, centred: the picture at one device pixel per
+// screen pixel, whole when it fits, beside the panels; what does not fit scrolls.
+void TestRemoteScreen::firstFrameSizesTheWindow()
 {
     QFETCH(QSize, frame);
-    QFETCH(int, rightClicksAfterFirst);
-    QFETCH(QSize, area);
     QImage picture(frame, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
     RemoteScreenDialog window(deviceController);
-    window.resize(711, 700);
     showFrame(window, picture, 16);
     QVERIFY(window.isFirstFrameShown());
-    QCOMPARE(window.size(), QSize(frame.width() + 580, 700));
-    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
-    QCOMPARE(window.pos(), QPoint(qMax(0, (desktop.width() - window.width()) / 2),
-                                  qMax(0, (desktop.height() - 700) / 2 - 50)));
-    QCOMPARE(window.form()->splitter->width(), frame.width() + 650);
-    QCOMPARE(window.form()->splitter->sizes().first(), frame.width() + 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect available = window.screen()->availableVirtualGeometry();
+    QVERIFY2(available.contains(window.geometry()), qPrintable(QStringLiteral("%1x%2 at %3,%4")
+                                                                   .arg(window.width()).arg(window.height())
+                                                                   .arg(window.x()).arg(window.y())));
+    QVERIFY(qAbs(window.frameGeometry().center().x() - available.center().x()) <= 8);
+    QCOMPARE(window.picture()->size(), frame);
+    const QScrollArea *panels = window.form()->panelScrollArea;
+    QVERIFY(panels->width() >= panels->minimumWidth() && panels->width() <= panels->maximumWidth());
+    const QSize area = window.frameArea()->viewport()->size();
+    QCOMPARE(area.width() >= frame.width(), frame.width() < available.width() / 2);
+    QCOMPARE(area.height() >= frame.height(), frame.height() < available.height() / 2);
 
-    for (int i = 0; i < rightClicksAfterFirst; ++i)
-        window.form()->pbRightRotate->click();
-    showFrame(window, picture, 16);
-    QCOMPARE(window.frameArea()->size(), area);
-    QCOMPARE(window.size(), QSize(frame.width() + 580, 700)); // placed once only
+    // Placed once: a later frame of another size leaves the window as it is.
+    const QRect placed = window.geometry();
+    showFrame(window, picture.scaled(frame / 2), 16);
+    QCOMPARE(window.geometry(), placed);
 }
 
-void TestRemoteScreen::wideFirstFrameFitsTheDesktop()
+// Picture and panels share the window as it is resized: the picture's area follows it, the
+// panels never get narrower than they need.
+void TestRemoteScreen::pictureAndPanelsShareTheWindow()
 {
-    QImage picture(8000, 2, QImage::Format_RGB32);
-    picture.fill(Qt::darkCyan);
     RemoteScreenDialog window(deviceController);
+    showFrame(window, TestPictures::codedPixmap(300, 500).toImage());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QScrollArea *panels = window.form()->panelScrollArea;
+    const QSize least = window.minimumSizeHint();
+    window.resize(least);
+    QTRY_COMPARE(window.size(), least);
+    const QSize small = window.frameArea()->size();
+    window.resize(least + QSize(200, 150));
+    QTRY_COMPARE(window.size(), least + QSize(200, 150));
+    const QSize large = window.frameArea()->size();
+    QVERIFY(large.width() > small.width() && large.height() > small.height());
+    QVERIFY(panels->width() >= panels->minimumWidth());
+    window.resize(200, 200); // smaller than both need: the picture's area keeps a usable size
+    QVERIFY(window.frameArea()->width() >= 100 && panels->width() >= panels->minimumWidth());
+}
+
+void TestRemoteScreen::fittedPictureKeepsDevicePositions_data()
+{
+    QTest::addColumn<int>("rightClicks");
+    QTest::newRow("upright") << 0;
+    QTest::newRow("turned") << 1;
+}
+
+// Fitted on request, a large picture takes no more than its area: the pointer, the buffers and
+// a rectangle screenshot over it still give the device's own pixels. A small picture is never
+// blown up.
+void TestRemoteScreen::fittedPictureKeepsDevicePositions()
+{
+    QFETCH(int, rightClicks);
+    const QImage picture = TestPictures::codedPixmap(600, 900).toImage();
+    const QImage turned = TestPictures::turnedClockwise(picture, rightClicks);
+    RemoteScreenDialog window(deviceController);
+    for (int i = 0; i < rightClicks; ++i)
+        window.form()->pbRightRotate->click();
     showFrame(window, picture);
-    const QRect available = window.screen()->availableVirtualGeometry();
-    QVERIFY2(window.x() >= available.left() && window.geometry().right() <= available.right(),
-             qPrintable(QStringLiteral("%1 wide at %2").arg(window.width()).arg(window.x())));
-    QVERIFY(window.frameArea()->width() < available.width()); // the picture scrolls in it
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize least = window.minimumSizeHint();
+    window.resize(least);
+    MyLabel *label = window.picture();
+    QTRY_COMPARE(window.size(), least);
+    QCOMPARE(label->size(), turned.size());
+
+    window.form()->cbFitPicture->click();
+    const QSize area = window.frameArea()->viewport()->size();
+    QTRY_VERIFY(label->width() <= area.width() && label->height() <= area.height());
+    QVERIFY(label->width() == area.width() || label->height() == area.height());
+    const qreal scale = label->positionScale();
+    QVERIFY(scale > 1);
+    // Grows with its area, as the window grows or the splitter moves.
+    window.resize(least + QSize(20, 300));
+    const QList<int> split = window.form()->splitter->sizes();
+    window.form()->splitter->setSizes({split.first() + 200, split.last() - 200});
+    QTRY_VERIFY(label->positionScale() < scale);
+    QVERIFY(label->width() <= window.frameArea()->viewport()->width());
+
+    // The pointer over the fitted picture reads the pixel it covers, at the device's position.
+    const QPoint unit(label->width() / 3, label->height() / 2);
+    const QPoint pixel(MyLabel::roundHalfUp(unit.x() * label->positionScale()), MyLabel::roundHalfUp(unit.y() * label->positionScale()));
+    const QRgb code = turned.pixel(pixel);
+    const QString device = QStringLiteral("%1,%2").arg((code >> 12) & 0xFFF).arg(code & 0xFFF);
+    mouse(label, QEvent::MouseMove, unit, Qt::NoButton);
+    QCOMPARE(window.colorPanel()->form()->leColor->text(), QString::asprintf("0x%06X", code & 0xFFFFFF));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), device);
+    window.on_action_save_color1_triggered();
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint1"))->text(), device);
+
+    // A rectangle screenshot over the fitted picture is cut from its pixels, not from the screen.
+    const QRect units(label->mapToGlobal(QPoint(10, 20)), QSize(40, 30));
+    screen::setDesktopGrabberForTesting([] { return TestPictures::codedPixmap(1200, 1000); });
+    screen dialog;
+    dialog.setDesktop(screen::grabDesktop());
+    screen::setDesktopGrabberForTesting(nullptr);
+    dialog.show();
+    QImage cut;
+    connect(&dialog, &screen::signal_screencap, this,
+            [&cut](const QPixmap &pixmap, int, int, int, int) { cut = pixmap.toImage().convertToFormat(QImage::Format_RGB32); });
+    ScreencapDriver::capture(dialog, units.topLeft() - QPoint(1, 1), units.bottomRight() + QPoint(1, 1));
+    const qreal now = label->positionScale();
+    QVERIFY2(qAbs(cut.width() - units.width() * now) <= 2 && qAbs(cut.height() - units.height() * now) <= 2,
+             qPrintable(QStringLiteral("%1x%2 at scale %3").arg(cut.width()).arg(cut.height()).arg(now)));
+    const QPoint corner(qFloor(10 * now), qFloor(20 * now));
+    QCOMPARE(cut, turned.copy(QRect(corner, cut.size())));
+
+    // Unticked, one pixel per pixel again; a picture smaller than its area stays so.
+    window.form()->cbFitPicture->click();
+    QCOMPARE(label->size(), turned.size());
+    window.form()->cbFitPicture->click();
+    showFrame(window, picture.copy(0, 0, 60, 90));
+    QCOMPARE(label->positionScale(), 1.0);
+    QCOMPARE(label->size(), TestPictures::turnedClockwise(picture.copy(0, 0, 60, 90), rightClicks).size());
 }
 
 void TestRemoteScreen::touchesKeysThenClosing()
@@ -385,6 +491,15 @@ void TestRemoteScreen::touchesKeysThenClosing()
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port())); // connections stay single
     QTRY_VERIFY(window.isFirstFrameShown());
     MyLabel *label = window.picture();
+
+    // Remote control off: clicks and keys stay on this side, and so does the release of a key
+    // pressed before it was turned on.
+    QVERIFY(!window.form()->checkBox->isChecked());
+    mouse(label, QEvent::MouseButtonPress, QPointF(3, 4));
+    mouse(label, QEvent::MouseButtonRelease, QPointF(3, 4), Qt::NoButton);
+    key(&window, QEvent::KeyPress, Qt::Key_6);
+    window.form()->checkBox->click();
+    key(&window, QEvent::KeyRelease, Qt::Key_6);
 
     // Pressing and dragging: one touch press at the press point, one release at (0, 0).
     mouse(label, QEvent::MouseButtonPress, QPointF(10.5, 20.4));
@@ -399,9 +514,18 @@ void TestRemoteScreen::touchesKeysThenClosing()
     key(&window, QEvent::KeyPress, Qt::Key_0);
     // A shortcut's key: its press goes to the shortcut, so its release is not sent either.
     key(&window, QEvent::KeyRelease, Qt::Key_1);
+    // Turned off while a touch is down: the touch is released, nothing new goes.
+    mouse(label, QEvent::MouseButtonPress, QPointF(7, 8));
+    window.form()->checkBox->click();
+    mouse(label, QEvent::MouseButtonRelease, QPointF(7, 8), Qt::NoButton);
+    mouse(label, QEvent::MouseButtonPress, QPointF(9, 9));
+    key(&window, QEvent::KeyPress, Qt::Key_A);
+    key(&window, QEvent::KeyRelease, Qt::Key_0);
     const QStringList expected{QStringLiteral("touch press (11, 20)"), QStringLiteral("touch release (0, 0)"),
                                QStringLiteral("key press 30"),         QStringLiteral("key press 30"),
-                               QStringLiteral("key release 30"),       QStringLiteral("key press 11")};
+                               QStringLiteral("key release 30"),       QStringLiteral("key press 11"),
+                               QStringLiteral("touch press (7, 8)"),   QStringLiteral("touch release (0, 0)"),
+                               QStringLiteral("key release 11")};
     QTRY_COMPARE(touches(sim), expected);
 
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(12, 34));
@@ -461,8 +585,8 @@ void TestRemoteScreen::connectFailures()
 
 // ---- Colour picker and screenshots --------------------------------------------------------------
 
-// Positions are shown swapped while the picture is turned and buffered as they are, by the six
-// keys; Ctrl+0 clears the buffers.
+// Positions on a turned picture are shown and buffered where the device has the pixel, as the
+// generated code uses them; the six keys fill the buffers, Ctrl+0 clears them.
 void TestRemoteScreen::colourPickerInTheWindow()
 {
     const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
@@ -474,23 +598,24 @@ void TestRemoteScreen::colourPickerInTheWindow()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(window.picture()->size(), QSize(50, 60));
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
-    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,30"));
+    QCOMPARE(window.colorPanel()->form()->lePos->text(), QStringLiteral("40,19"));
     const QString colour = QString::asprintf("0x%06X", TestPictures::turnedClockwise(picture, 1).pixel(30, 40) & 0xFFFFFF);
     QCOMPARE(window.colorPanel()->form()->leColor->text(), colour);
     for (int n = 1; n <= 6; ++n)
         QTest::keyClick(&window, Qt::Key(Qt::Key_0 + n), Qt::ControlModifier);
     for (int n = 1; n <= 6; ++n) {
-        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("30,40"));
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QStringLiteral("40,19"));
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufColor%1").arg(n))->text(), colour);
         QVERIFY(!window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
     }
+    QVERIFY(window.colorPanel()->codePanel()->colorCode().contains(QStringLiteral("getColor(40,19)")));
     QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
     for (int n = 1; n <= 6; ++n) {
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("leBufPoint%1").arg(n))->text(), QString());
         QVERIFY(window.findChild<QLabel *>(QStringLiteral("labBufColorShow%1").arg(n))->pixmap(Qt::ReturnByValue).isNull());
     }
 
-    // Upright again: no swap.
+    // Upright again: shown where the device has it.
     window.form()->pbLeftRotate->click();
     showFrame(window, picture);
     mouse(window.picture(), QEvent::MouseMove, QPointF(30, 40), Qt::NoButton);
@@ -538,6 +663,12 @@ void TestRemoteScreen::screenshotsIntoTheProject()
     QCOMPARE(window->form()->leScreencapRect->text(), QStringLiteral("0,0,128,72"));
     const QString full = newFile(before);
     QVERIFY(!full.isEmpty());
+    // The output pane says where each capture went.
+    LogView *out = main.form()->outText;
+    out->flush();
+    const QStringList said = out->lines(out->blockCount() - 1, 2);
+    QCOMPARE(said.last(), QStringLiteral("截图已保存：") + QDir(ws.absolute(QString())).relativeFilePath(full));
+    QVERIFY(said.first().endsWith(QFileInfo(rectangle).fileName()));
     QVERIFY2(QRegularExpression(QStringLiteral("/截图_\\d+(_\\d+)?\\.bmp$")).match(full).hasMatch(), qPrintable(full));
     QCOMPARE(QImage(full).convertToFormat(QImage::Format_RGB32), TestPictures::turnedClockwise(picture, 1));
 

@@ -10,6 +10,7 @@
 #include "support/TestWorkspace.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -52,6 +53,7 @@ private slots:
     void captureInsideTheRectangle();
     void borderIsDrawnWhereDragged();
     void escapeRemovesThenCloses();
+    void hintKeepsOutOfTheWay();
     void pressOverRectangleIsIgnored();
     void nothingToCapture_data();
     void nothingToCapture();
@@ -67,21 +69,28 @@ void TestScreencap::captureInsideTheRectangle_data()
 {
     QTest::addColumn<QPoint>("from");
     QTest::addColumn<QPoint>("to");
-    QTest::newRow("down and right") << QPoint(100, 200) << QPoint(150, 260);
-    QTest::newRow("up and left") << QPoint(150, 260) << QPoint(100, 200);
-    QTest::newRow("down and left") << QPoint(150, 200) << QPoint(100, 260);
-    QTest::newRow("up and right") << QPoint(100, 260) << QPoint(150, 200);
+    QTest::addColumn<int>("key"); // that saves; 0: a double click
+    QTest::newRow("down and right") << QPoint(100, 200) << QPoint(150, 260) << 0;
+    QTest::newRow("up and left") << QPoint(150, 260) << QPoint(100, 200) << 0;
+    QTest::newRow("down and left") << QPoint(150, 200) << QPoint(100, 260) << 0;
+    QTest::newRow("up and right") << QPoint(100, 260) << QPoint(150, 200) << 0;
+    QTest::newRow("Enter") << QPoint(100, 200) << QPoint(150, 260) << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << QPoint(150, 260) << QPoint(100, 200) << int(Qt::Key_Enter);
 }
 
 void TestScreencap::captureInsideTheRectangle()
 {
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
+    QFETCH(int, key);
     Screencap shot;
     QCOMPARE(shot.dialog.view()->size(), QSize(400, 300));
     ScreencapDriver::drag(shot.dialog, from, to);
     QVERIFY(shot.dialog.isVisible());
-    ScreencapDriver::mouse(shot.dialog, QEvent::MouseButtonDblClick, to);
+    if (key == 0)
+        ScreencapDriver::mouse(shot.dialog, QEvent::MouseButtonDblClick, to);
+    else
+        shot.key(key);
     QCOMPARE(shot.regions, (QList<QList<int>>{{101, 201, 49, 59}}));
     QCOMPARE(shot.last.toImage(), TestPictures::codedPixmap(400, 300).copy(101, 201, 49, 59).toImage());
     QVERIFY(!shot.dialog.isVisible());
@@ -113,8 +122,6 @@ void TestScreencap::escapeRemovesThenCloses()
 {
     Screencap shot;
     ScreencapDriver::drag(shot.dialog, QPoint(100, 200), QPoint(150, 260));
-    shot.key(Qt::Key_Return); // Enter does not capture
-    QVERIFY(shot.dialog.isVisible());
     shot.key(Qt::Key_Escape);
     QVERIFY(shot.dialog.isVisible());
     const ScreencapSelection &selection = shot.dialog.view()->selection();
@@ -124,6 +131,24 @@ void TestScreencap::escapeRemovesThenCloses()
     QVERIFY(!shot.dialog.isVisible());
     QCOMPARE(shot.dialog.result(), 0);
     QCOMPARE(shot.regions.size(), 0);
+}
+
+// The hint line is shown over the desktop, moves away from a rectangle drawn under it, and is
+// never part of what is saved.
+void TestScreencap::hintKeepsOutOfTheWay()
+{
+    Screencap shot;
+    const QLabel *hint = shot.dialog.hint();
+    QVERIFY(hint->isVisible() && !hint->text().isEmpty());
+    QVERIFY(hint->geometry().top() < 150);
+    const QRect atTop = hint->geometry();
+    ScreencapDriver::drag(shot.dialog, QPoint(20, 10), QPoint(380, 110));
+    QVERIFY(!hint->geometry().intersects(shot.dialog.view()->selection().border()));
+    QVERIFY(hint->geometry().top() > 150);
+    shot.key(Qt::Key_Escape); // the rectangle goes, the hint comes back
+    QCOMPARE(hint->geometry(), atTop);
+    ScreencapDriver::capture(shot.dialog, QPoint(0, 0), QPoint(399, 299));
+    QCOMPARE(shot.last.toImage(), TestPictures::codedPixmap(400, 300).copy(1, 1, 398, 298).toImage());
 }
 
 void TestScreencap::pressOverRectangleIsIgnored()
@@ -170,8 +195,8 @@ void TestScreencap::directory_data()
         << std::optional<ScreenshotStore::RemoteScreen>({720, 1280, 1}) << "工程目录/demo/优化模式/720x1280";
     QTest::newRow("compatible 1080x1920")
         << std::optional<ScreenshotStore::RemoteScreen>({1080, 1920, 2}) << "工程目录/demo/兼容模式/1080x1920";
-    QTest::newRow("other mode") << std::optional<ScreenshotStore::RemoteScreen>({720, 1280, 0})
-                                << "工程目录/demo/兼容模式/720x1280";
+    QTest::newRow("mode 0, named as the window names it") << std::optional<ScreenshotStore::RemoteScreen>({720, 1280, 0})
+                                                        << "工程目录/demo/优化模式/720x1280";
 }
 
 void TestScreencap::directory()
@@ -239,14 +264,17 @@ void TestScreencap::rectangleCommandSavesIntoProject()
     const QPixmap desktop = TestPictures::codedPixmap(400, 300);
     screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
     bool fullScreen = false;
-    ModalAnswerer::whenDialog<screen>([&fullScreen](screen *dialog) {
+    QString title;
+    ModalAnswerer::whenDialog<screen>([&fullScreen, &title](screen *dialog) {
         fullScreen = dialog->isFullScreen() && dialog->parentWidget() == mainWindow;
+        title = dialog->windowTitle();
         ScreencapDriver::capture(*dialog, QPoint(100, 200), QPoint(150, 260));
     });
     QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
     window.form()->screencap_rect_action->trigger();
     screen::setDesktopGrabberForTesting(nullptr);
     QVERIFY(fullScreen);
+    QCOMPARE(title, window.form()->screencap_rect_action->text()); // named after the command
     QCOMPARE(rect.count(), 1);
     QCOMPARE(rect.first(), (QVariantList{101, 201, 49, 59}));
     const QStringList files = ws.files(QStringLiteral("工程目录/demo/截图"));

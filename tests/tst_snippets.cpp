@@ -8,8 +8,8 @@
 #include "editor/ApiReference.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
+#include "tests/support/AdbOnPath.h"
 #include "tests/support/ModalAnswerer.h"
-#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScriptProblems.h"
 #include "tests/support/TestWorkspace.h"
 
@@ -183,32 +183,6 @@ void TestSnippets::insertingMarksTheEditorModified()
 }
 
 // ---- Help and tool menus ------------------------------------------------------------------
-
-namespace {
-
-// Puts a stand-in adb first on PATH, or leaves PATH without one; restores PATH afterwards.
-class AdbOnPath
-{
-public:
-    enum Kind { None, Succeeding, Failing };
-    explicit AdbOnPath(Kind kind)
-    {
-        if (kind != None) {
-            QFile adb(bin.filePath(QStringLiteral("adb")));
-            adb.open(QIODevice::WriteOnly);
-            adb.write(kind == Succeeding ? "#!/bin/sh\nexit 0\n"
-                                         : "#!/bin/sh\necho 'error: no devices/emulators found' >&2\nexit 1\n");
-            adb.close();
-            adb.setPermissions(adb.permissions() | QFileDevice::ExeOwner);
-        }
-    }
-
-private:
-    QTemporaryDir bin;
-    ScopedEnvironment path{"PATH", QFile::encodeName(bin.path())};
-};
-
-} // namespace
 
 void TestSnippets::helpPagesOpen()
 {

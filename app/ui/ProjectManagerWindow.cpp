@@ -1078,6 +1078,7 @@ std::optional<QString> ProjectManagerWindow::saveScreencap(const QPixmap &result
     emit signal_screencap_rect(region.x(), region.y(), region.width(), region.height());
     if (!saved)
         return std::nullopt;
+    appendOutput(QStringLiteral("截图已保存：") + saved.value());
     return saved.value();
 }
 

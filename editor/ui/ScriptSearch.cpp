@@ -45,11 +45,15 @@ bool ScriptSearch::replaceSelection(QsciScintilla *editor, const QString &expr, 
 
 int ScriptSearch::replaceAll(QsciScintilla *editor, const QString &expr, const QString &replacement, Options options)
 {
-    // Without wrapping each search starts behind the last replacement, so a replacement that
-    // contains the expression cannot make this loop forever.
+    // The whole script from its start, without wrapping: each search starts behind the last
+    // replacement, so a replacement that contains the expression cannot make this loop forever.
     options.wrap = false;
+    // Where the caret's text is, followed through the replacements before it.
+    long caret = editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    const int firstLine = editor->firstVisibleLine();
     int count = 0;
     editor->beginUndoAction(); // one step for the author to take back
+    editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, 0L);
     while (findNext(editor, expr, options)) {
         const long start = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
         const long end = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
@@ -57,16 +61,23 @@ int ScriptSearch::replaceAll(QsciScintilla *editor, const QString &expr, const Q
         ++count;
         // Go on behind the replacement.
         const long behind = editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+        if (end <= caret)
+            caret += behind - end;
+        else if (start < caret)
+            caret = behind; // it was inside the match
         editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, behind);
         if (start == end) {
             // An empty match (a regular expression such as "^" or "x*") would be found again at
             // the same place: step over one character, and stop at the end of the text.
             if (behind >= editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH))
                 break;
-            editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
+            editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION,
                                   editor->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, behind));
         }
     }
     editor->endUndoAction();
+    // The author goes on where they were.
+    editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, caret);
+    editor->setFirstVisibleLine(firstLine);
     return count;
 }

@@ -26,7 +26,7 @@ public:
     // was replaced.
     static bool replaceSelection(QsciScintilla *editor, const QString &expr, const QString &replacement,
                                  const Options &options);
-    // Replaces every match from the caret to the end of the text, never wrapping around, as one
-    // undo step, and returns how many were replaced.
+    // Replaces every match in the whole text as one undo step, the caret staying at its text,
+    // and returns how many were replaced.
     static int replaceAll(QsciScintilla *editor, const QString &expr, const QString &replacement, Options options);
 };

@@ -27,7 +27,6 @@ const QString kNewDirectory = QStringLiteral("新建目录");
 const QString kDeleteProject = QStringLiteral("删除该工程");
 const QString kDeleteFile = QStringLiteral("删除该文件");
 const QString kDeleteDirectory = QStringLiteral("删除该目录");
-const QString kShowInBrowser = QStringLiteral("在Explorer中显示");
 
 // Qt 5.15 moves the entry into a folder "files" of the working directory when it cannot make
 // the trash in the user's data folder, which it does not create: that folder is made first.
@@ -216,11 +215,11 @@ QStringList ProjectTree::menuLabels(int kind)
 {
     switch (kind) {
     case ProjectKind:
-        return {kSetActive, kNewScript, kNewDirectory, kDeleteProject, kShowInBrowser};
+        return {kSetActive, kNewScript, kNewDirectory, kDeleteProject, Platform::showInFileBrowserText()};
     case FileKind:
-        return {kDeleteFile, kShowInBrowser};
+        return {kDeleteFile, Platform::showInFileBrowserText()};
     case DirectoryKind:
-        return {kNewScript, kNewDirectory, kDeleteDirectory, kShowInBrowser};
+        return {kNewScript, kNewDirectory, kDeleteDirectory, Platform::showInFileBrowserText()};
     default:
         return {};
     }
@@ -273,7 +272,7 @@ void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &
             return;
         FileOperations::moveToTrashOrDelete(target);
         emit signal_deleted(QFileInfo(target).absoluteFilePath());
-    } else if (label == kShowInBrowser) {
+    } else if (label == Platform::showInFileBrowserText()) {
         Platform::showInFileBrowser(path, kind == FileKind);
     }
 }

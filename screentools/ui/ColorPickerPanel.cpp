@@ -63,6 +63,15 @@ ColorPickerPanel::ColorPickerPanel(QWidget *parent)
     // redrawn alone, without laying out the panel again.
     for (const Row &row : rows)
         row.check->setFixedSize(row.check->minimumWidth(), row.texts[0]->sizeHint().height());
+    // However narrow the window, a row's position and colour stay whole.
+    const QFontMetrics metrics = ui->leBufPoint1->fontMetrics();
+    const auto room = [&metrics](const QString &widest) {
+        return metrics.horizontalAdvance(widest) + 2 * metrics.averageCharWidth();
+    };
+    for (const Row &row : rows) {
+        row.texts[0]->setMinimumWidth(room(QStringLiteral("0000,0000")));
+        row.texts[1]->setMinimumWidth(room(QStringLiteral("0xWWWWWW")));
+    }
     deviation = ui->codePanel->options().deviation;
     checkTimer.setSingleShot(true);
     connect(&checkTimer, &QTimer::timeout, this, &ColorPickerPanel::checkPoints);
@@ -116,10 +125,9 @@ void ColorPickerPanel::setShortcutHintShown(bool shown)
     ui->labColorBits_2->setHidden(!shown);
 }
 
-void ColorPickerPanel::pointerMoved(int x, int y, bool swapPosition)
+void ColorPickerPanel::pointerMoved(int x, int y)
 {
-    const ColorPicker::Readout readout =
-        ColorPicker::readout(picture->shownPicture(), x, y, swapPosition);
+    const ColorPicker::Readout readout = ColorPicker::readout(picture->shownPicture(), x, y);
     setTexts({ui->lePos, ui->leColor, ui->leRed, ui->leGreen, ui->leBlue}, readout.texts);
     showImage(ui->labColorShow, readout.swatch);
     ui->labRectPixsShow->setPixmap(QPixmap::fromImage(readout.magnifier));

@@ -51,8 +51,8 @@ public:
     bool isShortcutHintShown() const;
     void setShortcutHintShown(bool shown);
 
-    // The pointer moved to (x, y) of the picture; swapPosition shows the position as (y, x).
-    void pointerMoved(int x, int y, bool swapPosition = false);
+    // The pointer moved to (x, y) of the picture as shown.
+    void pointerMoved(int x, int y);
     // The pointer left the picture: texts only; swatch, magnifier and last position stay.
     void pointerLeft();
     // Any text in the position field, e.g. where a context menu was asked for.

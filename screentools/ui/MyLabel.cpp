@@ -1,5 +1,7 @@
 #include "screentools/ui/MyLabel.h"
 
+#include "screentools/PictureScale.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -96,9 +98,7 @@ QRect MyLabel::pictureRegion(const QRect &desktopRegion) const
     if (onLabel.isEmpty())
         return QRect();
     const QSize shown = picture.isNull() ? pixmap(Qt::ReturnByValue).size() : picture.size();
-    const QPoint first(int(std::floor(onLabel.left() * scale)), int(std::floor(onLabel.top() * scale)));
-    const QPoint last(int(std::ceil((onLabel.right() + 1) * scale)) - 1, int(std::ceil((onLabel.bottom() + 1) * scale)) - 1);
-    return QRect(first, last).intersected(QRect(QPoint(0, 0), shown));
+    return PictureScale::pixels(onLabel, scale, shown);
 }
 
 // Keys are not the picture's business: they go on to the window, which forwards them.
@@ -134,6 +134,9 @@ void MyLabel::paintEvent(QPaintEvent *event)
         QLabel::paintEvent(event);
     } else {
         QPainter painter(this);
+        // Made smaller than one pixel per screen pixel, the picture is smoothed rather than
+        // losing whole rows and columns; what is read from it comes from its own pixels.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, scale > devicePixelRatioF());
         painter.scale(1 / scale, 1 / scale);
         painter.setTransform(picture.transform(), true);
         painter.drawImage(0, 0, picture.source());

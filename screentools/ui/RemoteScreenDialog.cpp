@@ -2,7 +2,8 @@
 
 #include "device/FrameImage.h"
 #include "device/PCClientControllor.h"
-#include "screentools/ColorPicker.h"
+#include "screentools/PictureScale.h"
+#include "screentools/ScreenshotStore.h"
 #include "screentools/ui/ColorPickerPanel.h"
 #include "screentools/ui/MyLabel.h"
 #include "ui_RemoteScreenDialog.h"
@@ -14,7 +15,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QtMath>
+#include <QStyle>
 
 namespace {
 
@@ -29,6 +30,8 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
 {
     ui->setupUi(this);
     scrollArea = new QScrollArea(ui->widget);
+    scrollArea->setAlignment(Qt::AlignCenter);
+    ui->pictureLayout->addWidget(scrollArea);
     imageLabel = new MyLabel;
     imageLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Pointer moves without a pressed button update the colour readout.
@@ -38,15 +41,24 @@ RemoteScreenDialog::RemoteScreenDialog(PCClientControllor &controller, QWidget *
     ui->colorPanel->setPicture(imageLabel);
     ui->colorPanel->addWindowGroup(ui->groupBox_2);
     ui->colorPanel->addWindowGroup(ui->groupBox_3);
-    // The panels scroll when the window is lower than they are. Beside an upright picture the
-    // window (w + 580 wide) shows the first 550 of their pane, the rest lies beyond its edge:
-    // they keep to that part, the scroll bar in sight.
+    // Picture and panels share what the window gains or loses, two to one; the panels take no
+    // less than they need and no more than they can use, and scroll when the window is lower
+    // than they are.
+    ui->splitter->setStretchFactor(0, 2);
+    ui->splitter->setStretchFactor(1, 1);
     const int scrollBar = ui->panelScrollArea->verticalScrollBar()->sizeHint().width();
-    const int shown = 550 - ui->splitter->handleWidth();
-    ui->panelScrollArea->setFixedWidth(qMax(ui->panelScrollContents->minimumSizeHint().width() + scrollBar,
-                                            qMin(ui->panelScrollContents->sizeHint().width() + scrollBar, shown)));
+    ui->panelScrollArea->setMinimumWidth(ui->panelScrollContents->minimumSizeHint().width() + scrollBar);
+    ui->panelScrollArea->setMaximumWidth(qMax(ui->panelScrollContents->sizeHint().width() + scrollBar,
+                                              ui->panelScrollArea->minimumWidth()));
+    scrollArea->setMinimumSize(kMinimumPictureArea, kMinimumPictureArea);
+    // A fitted picture follows the size of its area.
+    scrollArea->viewport()->installEventFilter(this);
+    connect(ui->cbFitPicture, &QCheckBox::toggled, this, &RemoteScreenDialog::layOutPicture);
     connect(imageLabel, &MyLabel::signal_mouseMove, this, &RemoteScreenDialog::slot_mouseMoveInRemoteScreen);
     connect(imageLabel, &MyLabel::signal_mouseLeave, this, &RemoteScreenDialog::slot_mouseLeaveToRemoteScreen);
+    connect(imageLabel, &MyLabel::signal_mousePress, this, &RemoteScreenDialog::pictureTouchPress);
+    connect(imageLabel, &MyLabel::signal_mouseRelease, this, &RemoteScreenDialog::pictureTouchRelease);
+    layOutPicture();
 }
 
 RemoteScreenDialog::~RemoteScreenDialog()
@@ -67,7 +79,6 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
     this->port = port;
     setMouseTracking(true);
     centralWidget()->setMouseTracking(true);
-    ui->widget_2->setGeometry(0, 0, 624, 630);
     ui->colorPanel->pointerLeft();
     rotation = 0;
 
@@ -76,9 +87,9 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
 
     FBInfo::registerMetaType();
     connect(&controller, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen, Qt::UniqueConnection);
-    connect(imageLabel, &MyLabel::signal_mousePress, &controller, &PCClientControllor::slot_remoteTouchPress,
+    connect(this, &RemoteScreenDialog::signal_touchPress, &controller, &PCClientControllor::slot_remoteTouchPress,
             Qt::UniqueConnection);
-    connect(imageLabel, &MyLabel::signal_mouseRelease, &controller,
+    connect(this, &RemoteScreenDialog::signal_touchRelease, &controller,
             &PCClientControllor::slot_remoteTouchRelease, Qt::UniqueConnection);
     connect(this, &RemoteScreenDialog::signal_keyPress, &controller, &PCClientControllor::slot_remoteKeyPress,
             Qt::UniqueConnection);
@@ -91,8 +102,8 @@ bool RemoteScreenDialog::initRemoteScreen(QString ip, int port)
 void RemoteScreenDialog::unsubscribe()
 {
     disconnect(&controller, kFrameSignal, this, &RemoteScreenDialog::slot_setRemoteScreen);
-    disconnect(imageLabel, &MyLabel::signal_mousePress, &controller, &PCClientControllor::slot_remoteTouchPress);
-    disconnect(imageLabel, &MyLabel::signal_mouseRelease, &controller,
+    disconnect(this, &RemoteScreenDialog::signal_touchPress, &controller, &PCClientControllor::slot_remoteTouchPress);
+    disconnect(this, &RemoteScreenDialog::signal_touchRelease, &controller,
                &PCClientControllor::slot_remoteTouchRelease);
     disconnect(this, &RemoteScreenDialog::signal_keyPress, &controller, &PCClientControllor::slot_remoteKeyPress);
     disconnect(this, &RemoteScreenDialog::signal_keyRelease, &controller,
@@ -104,32 +115,13 @@ void RemoteScreenDialog::unsubscribe()
 void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, int mode)
 {
     FrameBuffer colors = std::move(frame);
-    const int w = info.width;
-    const int h = info.height;
-    const bool upright = rotation % 180 == 0;
     // Exchanges red and blue in the buffer and lays the image over it.
     QImage image = FrameImage::toImage(colors.data(), info);
     fbi = info;
     screencapMode = mode;
-    ui->lab_screencap_mode->setText(mode == 2 ? QStringLiteral("兼容模式") : QStringLiteral("优化模式"));
-
-    // One device pixel per screen pixel: on a desktop scaled by ratio the picture takes 1/ratio
-    // of its pixel count in widget units, and positions on it are scaled back by MyLabel.
-    const qreal ratio = imageLabel->devicePixelRatioF();
-    const auto units = [ratio](int pixels) { return qCeil(pixels / ratio); };
-    const int shownWidth = units(upright ? w : h);
-    const int shownHeight = units(upright ? h : w);
-    const int windowHeight = height();
-    const int areaHeight = shownHeight <= windowHeight - 100 ? shownHeight + 20 : windowHeight - 100;
-    const int areaWidth = shownWidth > ui->widget->width() ? ui->widget->width() : shownWidth + 20;
-    // Only the size: the scroll area keeps the picture where its scroll bars put it.
-    imageLabel->resize(shownWidth, shownHeight);
-    scrollArea->setGeometry(0, 0, areaWidth, areaHeight);
-    if (!firstFrameShown)
-        placeFirstFrame(shownWidth, units(w), areaHeight);
-
+    ui->lab_screencap_mode->setText(ScreenshotStore::modeName(mode));
     ui->labColorBits->setText(QString::number(info.bitsPerPixel));
-    ui->labRR->setText(QString::asprintf("%dx%d", w, h));
+    ui->labRR->setText(QString::asprintf("%dx%d", info.width, info.height));
 
     // The fourth byte of a 32-bit pixel is no transparency the device means: unless the
     // exchange set it opaque it may be 0, and as alpha it would blank the picture and make every
@@ -137,32 +129,67 @@ void RemoteScreenDialog::slot_setRemoteScreen(FrameBuffer &frame, FBInfo info, i
     if (image.format() == QImage::Format_ARGB32)
         image.reinterpretAsFormat(QImage::Format_RGB32);
     // Drawn from the frame's own bytes, turned as it is drawn: no copy of the picture is made.
-    imageLabel->setPositionScale(ratio);
-    imageLabel->setPicture(ShownPicture(image, rotation / 90));
+    const ShownPicture shown(image, rotation / 90);
+    imageLabel->setPicture(shown);
+    layOutPicture();
+    if (!firstFrameShown)
+        placeFirstFrame(PictureScale::shownSize(shown.size(), imageLabel->devicePixelRatioF()));
     // Kept while the picture lies over it; the last frame's buffer goes now that nothing shows it.
     shownFrame = std::move(colors);
     ui->colorPanel->pictureChanged(); // before the repaint, so that marks are this frame's
     imageLabel->repaint();
 }
 
-void RemoteScreenDialog::placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight)
+// One device pixel per screen pixel: on a desktop scaled by ratio the picture takes 1/ratio of
+// its pixel count in widget units, and positions on it are scaled back by MyLabel. Fitted, it
+// takes no more than its area, and fewer screen pixels than it has.
+void RemoteScreenDialog::layOutPicture()
 {
-    // A picture wider than the desktop is scrolled in a window that fits on it.
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect available = screen->availableVirtualGeometry();
-    const int windowWidth = qMin(shownWidth + 580, available.width());
-    const int paneWidth = qMin(deliveredWidth + 30, qMax(30, available.width() - 550));
-    const int windowHeight = height();
-    setGeometry(x(), 0, windowWidth, windowHeight);
-    ui->widget->setGeometry(ui->widget->x(), ui->widget->y(), paneWidth, areaHeight);
-    // The splitter sits at the central widget's origin.
-    ui->splitter->setGeometry(0, 0, windowWidth + 70, windowHeight);
-    ui->splitter->setSizes({paneWidth, windowWidth + 70 - paneWidth - ui->splitter->handleWidth()});
-    const QRect desktop = screen->virtualGeometry();
-    const int left = desktop.left() + qMax(0, (desktop.width() - width()) / 2);
-    const int top = desktop.top() + qMax(0, (desktop.height() - windowHeight) / 2 - 50);
-    move(qMax(available.left(), qMin(left, available.right() + 1 - width())),
-         qMax(available.top(), qMin(top, available.bottom() + 1 - windowHeight)));
+    const bool fit = ui->cbFitPicture->isChecked();
+    // A fitted picture needs no scroll bars, and bars that come and go would change its area.
+    const Qt::ScrollBarPolicy bars = fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    if (scrollArea->verticalScrollBarPolicy() != bars) {
+        scrollArea->setHorizontalScrollBarPolicy(bars);
+        scrollArea->setVerticalScrollBarPolicy(bars);
+    }
+    const QSize picture = imageLabel->shownPicture().size();
+    const qreal ratio = imageLabel->devicePixelRatioF();
+    const qreal scale = PictureScale::of(picture, scrollArea->maximumViewportSize(), ratio, fit);
+    imageLabel->setPositionScale(scale);
+    // Only the size: the scroll area keeps the picture where its scroll bars put it.
+    imageLabel->resize(PictureScale::shownSize(picture, scale));
+    ui->labScale->setText(picture.isEmpty() ? QString()
+                                            : QStringLiteral("显示比例：%1%").arg(PictureScale::percent(scale, ratio)));
+}
+
+bool RemoteScreenDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == scrollArea->viewport() && event->type() == QEvent::Resize && ui->cbFitPicture->isChecked())
+        layOutPicture();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The first picture sizes the window: the picture at one device pixel per screen pixel beside
+// the panels, as high as the panels or the picture need, all within the desktop and centred on it.
+void RemoteScreenDialog::placeFirstFrame(const QSize &picture)
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    // Room for the frame and title bar the window system adds around the window.
+    const QSize room = available.size() - QSize(16, 48);
+    const int frame = 2 * scrollArea->frameWidth();
+    const int scrollBar = scrollArea->verticalScrollBar()->sizeHint().width();
+    const int handle = ui->splitter->handleWidth();
+    const QSize panels = ui->panelScrollContents->sizeHint();
+    // A little more than the panels need: their fields stay readable, the picture gets the rest.
+    const int panelWidth = qMin(ui->panelScrollArea->minimumWidth() * 4 / 3, ui->panelScrollArea->maximumWidth());
+    const int menu = menuBar()->sizeHint().height();
+    const QSize least = minimumSizeHint();
+    const int windowWidth = qMax(least.width(), qMin(room.width(), picture.width() + frame + scrollBar + handle + panelWidth));
+    const int windowHeight = qMax(least.height(), qMin(room.height(), menu + qMax(panels.height(), picture.height() + frame + scrollBar)));
+    resize(windowWidth, windowHeight);
+    ui->splitter->setSizes({windowWidth - handle - panelWidth, panelWidth});
+    const QRect placed = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), available);
+    move(placed.topLeft());
     firstFrameShown = true;
 }
 
@@ -180,15 +207,43 @@ void RemoteScreenDialog::on_pbRightRotate_clicked()
 
 void RemoteScreenDialog::mouseMoveEvent(QMouseEvent *) {}
 
+// An author looking at the phone's picture must not tap the phone by accident: input goes to
+// it only while remote control is on.
+bool RemoteScreenDialog::remoteControlOn() const
+{
+    return ui->checkBox->isChecked();
+}
+
+void RemoteScreenDialog::pictureTouchPress(int x, int y)
+{
+    if (!remoteControlOn())
+        return;
+    touchDown = true;
+    emit signal_touchPress(x, y);
+}
+
+// The release of a touch that went down is sent even once remote control is off: the device
+// would otherwise hold the finger down.
+void RemoteScreenDialog::pictureTouchRelease(int x, int y)
+{
+    if (!touchDown)
+        return;
+    touchDown = false;
+    emit signal_touchRelease(x, y);
+}
+
 void RemoteScreenDialog::keyPressEvent(QKeyEvent *event)
 {
     ui->colorPanel->endSearch(); // the key goes to the device all the same
+    if (!remoteControlOn())
+        return;
     pressedKeys.insert(event->key());
     emit signal_keyPress(event->key());
 }
 
-// A release whose press went to a shortcut (Ctrl+1 and the like) never reached the device:
-// releasing it there too would be a key going up that never went down.
+// A release whose press went to a shortcut (Ctrl+1 and the like), or came while remote control
+// was off, never reached the device: releasing it there would be a key going up that never
+// went down.
 void RemoteScreenDialog::keyReleaseEvent(QKeyEvent *event)
 {
     if (!pressedKeys.contains(event->key()))
@@ -214,7 +269,7 @@ void RemoteScreenDialog::closeEvent(QCloseEvent *event)
 
 void RemoteScreenDialog::slot_mouseMoveInRemoteScreen(int x, int y)
 {
-    ui->colorPanel->pointerMoved(x, y, ColorPicker::positionSwapped(rotation));
+    ui->colorPanel->pointerMoved(x, y);
 }
 
 void RemoteScreenDialog::slot_mouseLeaveToRemoteScreen()

@@ -17,10 +17,11 @@ class RemoteScreenDialog;
 }
 
 // The device's screen, live: every frame of the screen stream shown at one device pixel per
-// screen pixel, turned by the author's 90° steps; presses and releases on the picture and keys
-// in the window go to the device as touches and keys. Carries the colour readout, the colour
-// buffers and the screenshot commands. The connect dialog makes and starts it; it never opens
-// a frame connection itself.
+// screen pixel (or, on request, made smaller to fit the window), turned by the author's 90°
+// steps; while "开启远程控制" is ticked, presses and releases on the picture and keys in the
+// window go to the device as touches and keys. Carries the colour readout, the colour buffers
+// and the screenshot commands. The connect dialog makes and starts it; it never opens a frame
+// connection itself.
 class RemoteScreenDialog : public QMainWindow
 {
     Q_OBJECT
@@ -48,6 +49,10 @@ public:
 
 signals:
     void signal_rectScreencap();
+    // Input for the device, only while remote control is on (a release also when its press
+    // went before remote control was turned off).
+    void signal_touchPress(int x, int y);
+    void signal_touchRelease(int x, int y);
     void signal_keyPress(int key);
     void signal_keyRelease(int key);
     // The picture as shown and its region: left, top, width, height in picture pixels.
@@ -78,10 +83,18 @@ protected:
     // Unsubscribes and ends the stream; the control connection stays open.
     void closeEvent(QCloseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void placeFirstFrame(int shownWidth, int deliveredWidth, int areaHeight);
+    // Width and height of the smallest picture area, in window units.
+    static constexpr int kMinimumPictureArea = 120;
+
+    void layOutPicture();
+    void placeFirstFrame(const QSize &picture);
     void unsubscribe();
+    bool remoteControlOn() const;
+    void pictureTouchPress(int x, int y);
+    void pictureTouchRelease(int x, int y);
 
     PCClientControllor &controller;
     QString ip;
@@ -94,5 +107,6 @@ private:
     int rotation = 0;
     bool firstFrameShown = false;
     QSet<int> pressedKeys; // forwarded presses not yet released
+    bool touchDown = false; // a forwarded touch press not yet released
     FrameBuffer shownFrame; // the buffer the picture lies over
 };

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <QPixmap>
+#include <QVector>
 
 #include <functional>
 
+class QLabel;
 class ScreencapViewControl;
 
 namespace Ui {
@@ -12,8 +15,9 @@ class screen;
 }
 
 // The rectangle screenshot: the desktop frozen full screen, a rectangle dragged over it with
-// any mouse button, a double click capturing the inside of the rectangle. Escape removes a
-// drawn rectangle, or closes the dialog when there is none.
+// any mouse button, a double click or Enter capturing the inside of the rectangle. Escape
+// removes a drawn rectangle, or closes the dialog when there is none. A hint line says so; it
+// keeps out of the rectangle's way and is never captured.
 class screen : public QDialog
 {
     Q_OBJECT
@@ -27,9 +31,12 @@ public:
     // Tests give the desktop picture themselves; an empty function restores the real grab.
     using DesktopGrabber = std::function<QPixmap()>;
     static void setDesktopGrabberForTesting(DesktopGrabber grabber);
-    // The frozen picture to draw on; captures are cut from it.
+    // The frozen picture to draw on; captures are cut from it. A picture shown smaller than it
+    // is (a fitted remote screen) is frozen with it at its own size: a capture that lies on it
+    // is cut from its pixels, as the device has them.
     void setDesktop(const QPixmap &desktop);
     ScreencapViewControl *view() const;
+    QLabel *hint() const;
 
 signals:
     // The captured pixels and their region: left, top, width, height in desktop pixels.
@@ -44,5 +51,22 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // A picture shown at fewer screen pixels than it has, as it was when the desktop froze.
+    struct ScaledPicture
+    {
+        QRect shown;  // the part of it in sight, in desktop units
+        QPoint origin; // its top left corner, in desktop units
+        qreal scale;  // its pixels per unit
+        QImage pixels;
+    };
+
+    void freezeScaledPictures();
+    // The pixels of region from a scaled picture that holds all of it; null when none does.
+    QPixmap scaledPictureCut(const QRect &region) const;
+    void capture();
+    // Top centre, or bottom centre while the rectangle is near the top one.
+    void placeHint();
+
     Ui::screen *ui;
+    QVector<ScaledPicture> scaledPictures;
 };
