@@ -30,7 +30,7 @@ const QDateTime kBase(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
 // What a Windows program sees of a Linux path: wine's drive Z: is the root.
 QString windowsPath(const QString &path)
 {
-    return QStringLiteral("Z:") + QDir::toNativeSeparators(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
 // Output lines, but the package's compressed size: sealed scripts of random keys compress
