@@ -186,6 +186,9 @@ void TestWindowsSmoke::initTestCase()
     programs = dir.filePath(folder);
     if (!DeviceKey::builtInKeyMatches())
         QSKIP("built with another public key: packages cannot be opened with the development key");
+    // The build's own wine prefix, without programs left from an earlier run on another display.
+    qputenv("WINEPREFIX", QFile::encodeName(windowsBuild + QStringLiteral("/wine")));
+    ToolRun::of({QStringLiteral("wineserver"), QStringLiteral("-k")});
     // A new wine prefix says so on the standard error of the first program run in it.
     QVERIFY(runWine(QStringLiteral("wineboot"), {QStringLiteral("--init")}, dir.path()).exitCode == 0);
     linuxRoot = dir.filePath(QStringLiteral("linux"));
@@ -204,7 +207,6 @@ void TestWindowsSmoke::startWine(QProcess &process, const QString &program, cons
                                  const QString &searchPath)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("WINEPREFIX"), windowsBuild + QStringLiteral("/wine"));
     environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
     environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree=;mshtml="));
     for (const char *name : {"WINEPATH", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM"})
