@@ -14,3 +14,8 @@ QString ApiEntry::onPcText(OnPc onPc)
     }
     return QStringLiteral("本地运行：不支持");
 }
+
+QString ApiEntry::onPcLine() const
+{
+    return onPcNote.isEmpty() ? onPcText(onPc) : onPcText(onPc) + QStringLiteral("：") + onPcNote;
+}

@@ -22,6 +22,7 @@ struct ApiEntry
     QString returns;         // "flag,x,y"; empty when nothing is known of it
     QString description;     // one line, Chinese
     OnPc onPc = OnPc::Unavailable;
+    QString onPcNote;        // for an approximate entry: what it does on the PC
 
     static constexpr const char *kRuntime = "runtime";
 
@@ -34,4 +35,6 @@ struct ApiEntry
     }
     // "本地运行：…", for the reference.
     static QString onPcText(OnPc onPc);
+    // The same with the note, when there is one.
+    QString onPcLine() const;
 };

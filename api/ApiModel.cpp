@@ -72,7 +72,8 @@ void ApiModel::addTable(const ApiTable &table, const QString &library)
         entry.aliases = words(record.aliases);
         entry.returns = QString::fromUtf8(record.returns);
         entry.description = QString::fromUtf8(record.description);
-        entry.onPc = record.onPc;
+        entry.onPc = record.onPc.value_or(table.onPc);
+        entry.onPcNote = QString::fromUtf8(record.onPcNote);
         add(entry);
     }
 }

@@ -2,6 +2,8 @@
 
 #include "api/ApiEntry.h"
 
+#include <optional>
+
 // The rows the API model is made from, compiled into the program.
 struct ApiRecord
 {
@@ -10,13 +12,16 @@ struct ApiRecord
     const char *aliases;     // Chinese names of the same function, space-separated
     const char *returns;     // what a call returns, as the snippets name it
     const char *description; // one line, Chinese
-    ApiEntry::OnPc onPc = ApiEntry::OnPc::Unavailable;
+    // How a script run on the PC is served it; when not given, as its table says.
+    std::optional<ApiEntry::OnPc> onPc = std::nullopt;
+    const char *onPcNote = ""; // what the PC does where the phone's behaviour is not known
 };
 
 struct ApiTable
 {
     const ApiRecord *rows;
     int size;
+    ApiEntry::OnPc onPc; // of the rows that do not say
 };
 
 // The device runtime's functions and names.

@@ -7,16 +7,24 @@
 
 namespace {
 
+using OnPc = ApiEntry::OnPc;
+
 const ApiRecord kRows[] = {
     // Touches and keys
-    {"touchClick(x,y)", "触摸点击", "", "在屏幕坐标(x,y)处触摸点击"},
-    {"touchDown(x,y)", "触摸按下", "", "在屏幕坐标(x,y)处触摸按下"},
+    {"touchClick(x,y)", "触摸点击", "", "在屏幕坐标(x,y)处触摸点击", OnPc::Served},
+    {"touchDown(x,y)", "触摸按下", "", "在屏幕坐标(x,y)处触摸按下", OnPc::Served},
     {"touchMove(x,y)", "触摸移动 触摸滑动", "", "把按下的触摸滑动到(x,y)"},
-    {"touchUp()", "触摸弹起", "", "触摸弹起"},
-    {"touchClickRandom(x,y,range)", "随机触摸点击", "", "在(x,y)加上range以内的随机偏移处触摸点击"},
-    {"touchDownRandom(x,y,range)", "随机触摸按下", "", "在(x,y)加上range以内的随机偏移处触摸按下"},
+    {"touchUp()", "触摸弹起", "", "触摸弹起", OnPc::Served},
+    {"touchClickRandom(x,y,range)", "随机触摸点击", "", "在(x,y)加上range以内的随机偏移处触摸点击",
+     OnPc::Approximate,
+     "x和y各自加上-range～range之间的随机整数"},
+    {"touchDownRandom(x,y,range)", "随机触摸按下", "", "在(x,y)加上range以内的随机偏移处触摸按下",
+     OnPc::Approximate,
+     "x和y各自加上-range～range之间的随机整数"},
     {"touchMoveRandom(x,y,range)", "随机触摸移动 随机触摸滑动", "", "把按下的触摸滑动到(x,y)加上range以内的随机偏移处"},
-    {"input(text)|input(key)", "输入", "", "输入文本text，或模拟按键key"},
+    {"input(text)|input(key)", "输入", "", "输入文本text，或模拟按键key",
+     OnPc::Approximate,
+     "只能模拟按键：input(key)发出按键码key的按下和弹起；输入文本不支持"},
     {"inputNext()", "", "", "在输入法中输入“下一步”"},
     {"inputDone()", "", "", "在输入法中输入“完成”"},
     {"inputGo()", "", "", "在输入法中输入“去往”"},
@@ -24,37 +32,65 @@ const ApiRecord kRows[] = {
     {"inputSend()", "", "", "在输入法中输入“发送”"},
 
     // Colours
-    {"getColorRGB(x,y)", "", "r,g,b", "取屏幕上(x,y)处颜色的红、绿、蓝分量"},
-    {"RGB(r,g,b)", "", "color", "由红、绿、蓝分量合成颜色值"},
-    {"getColor(x,y)", "获取颜色", "color", "取屏幕上(x,y)处的颜色值"},
-    {"isColor(x,y)|isColor(x,y,similarity)", "是颜色 判断颜色", "", "判断屏幕上(x,y)处的颜色；给出相似度similarity时模糊判色"},
-    {"findColor(color)|findColor(color,x1,y1,x2,y2)", "寻色", "x,y", "在屏幕上（或区域(x1,y1)-(x2,y2)内）寻找颜色color"},
+    {"getColorRGB(x,y)", "", "r,g,b", "取屏幕上(x,y)处颜色的红、绿、蓝分量", OnPc::Served},
+    {"RGB(r,g,b)", "", "color", "由红、绿、蓝分量合成颜色值", OnPc::Served},
+    {"getColor(x,y)", "获取颜色", "color", "取屏幕上(x,y)处的颜色值", OnPc::Served},
+    {"isColor(x,y)|isColor(x,y,similarity)|isColor(x,y,color,similarity)", "是颜色 判断颜色", "", "判断屏幕上(x,y)处的颜色；给出相似度similarity时模糊判色",
+     OnPc::Approximate,
+     "按isColor(x,y,color[,similarity])判断，"
+     "第三个参数是颜色，similarity缺省为100；"
+     "相似度similarity（0～100）：每个颜色分量最多相差(100-similarity)%×255，"
+     "100为完全相同"},
+    {"findColor(color)|findColor(color,x1,y1,x2,y2)", "寻色", "x,y", "在屏幕上（或区域(x1,y1)-(x2,y2)内）寻找颜色color", OnPc::Served},
     {"findColorFuzzy(color,similarity)|findColorFuzzy(color,similarity,x1,y1,x2,y2)", "", "x,y",
-     "按相似度similarity在屏幕上（或区域(x1,y1)-(x2,y2)内）模糊寻找颜色color"},
+     "按相似度similarity在屏幕上（或区域(x1,y1)-(x2,y2)内）模糊寻找颜色color",
+     OnPc::Approximate,
+     "相似度similarity（0～100）：每个颜色分量最多相差(100-similarity)%×255，"
+     "100为完全相同；找不到时返回-1,-1"},
     {"R", "", "", "运行时提供的名称，用法未收录"},
     {"G", "", "", "运行时提供的名称，用法未收录"},
     {"B", "", "", "运行时提供的名称，用法未收录"},
 
     // Image search
     {"findImage(imagePath)|findImage(imagePath,x1,y1,x2,y2)", "寻图 范围寻图", "flag,x,y",
-     "在屏幕上（或区域(x1,y1)-(x2,y2)内）寻找图片imagePath"},
+     "在屏幕上（或区域(x1,y1)-(x2,y2)内）寻找图片imagePath",
+     OnPc::Approximate,
+     "返回true和图片左上角的坐标（从上到下、从左到右找到的第一处），"
+     "找不到时返回false,-1,-1；区域含(x1,y1)和(x2,y2)两角"},
     {"findImageFuzzy(imagePath,similarity)|findImageFuzzy(imagePath,similarity,x1,y1,x2,y2)", "模糊寻图 范围模糊寻图",
-     "flag,x,y", "按相似度similarity在屏幕上（或区域内）模糊寻找图片imagePath"},
+     "flag,x,y", "按相似度similarity在屏幕上（或区域内）模糊寻找图片imagePath",
+     OnPc::Approximate,
+     "返回true和图片左上角的坐标（从上到下、从左到右找到的第一处），"
+     "找不到时返回false,-1,-1；区域含(x1,y1)和(x2,y2)两角；"
+     "相似度similarity（0～100）：每个颜色分量最多相差(100-similarity)%×255，"
+     "100为完全相同"},
     {"findImageIrregular(imagePath,backgroundColor)|findImageIrregular(imagePath,backgroundColor,x1,y1,x2,y2)",
-     "不规则寻图 透明寻图 范围不规则寻图", "flag,x,y", "在屏幕上（或区域内）寻找背景色为backgroundColor的不规则图片imagePath"},
+     "不规则寻图 透明寻图 范围不规则寻图", "flag,x,y", "在屏幕上（或区域内）寻找背景色为backgroundColor的不规则图片imagePath",
+     OnPc::Approximate,
+     "返回true和图片左上角的坐标（从上到下、从左到右找到的第一处），"
+     "找不到时返回false,-1,-1；区域含(x1,y1)和(x2,y2)两角；"
+     "图片中背景色的像素不比较"},
     {"findImageFuzzyIrregular(imagePath,similarity,backgroundColor)|"
      "findImageFuzzyIrregular(imagePath,similarity,backgroundColor,x1,y1,x2,y2)",
      "模糊不规则寻图 模糊透明寻图 范围模糊不规则寻图 范围模糊透明寻图 不规则模糊寻图 透明模糊寻图", "flag,x,y",
-     "按相似度similarity在屏幕上（或区域内）模糊寻找背景色为backgroundColor的不规则图片imagePath"},
+     "按相似度similarity在屏幕上（或区域内）模糊寻找背景色为backgroundColor的不规则图片imagePath",
+     OnPc::Approximate,
+     "返回true和图片左上角的坐标（从上到下、从左到右找到的第一处），"
+     "找不到时返回false,-1,-1；区域含(x1,y1)和(x2,y2)两角；"
+     "图片中背景色的像素不比较；"
+     "相似度similarity（0～100）：每个颜色分量最多相差(100-similarity)%×255，"
+     "100为完全相同"},
     {"findImageEx", "动态寻图", "", "动态寻图；调用方式未收录"},
     {"findImageFuzzyEx", "动态模糊寻图", "", "动态模糊寻图；调用方式未收录"},
     {"findImageIrregularEx", "动态不规则寻图 动态透明寻图", "", "动态不规则寻图；调用方式未收录"},
     {"findImageFuzzyIrregularEx", "动态不规则模糊寻图 动态透明模糊寻图", "", "动态模糊不规则寻图；调用方式未收录"},
-    {"clickImage(imagePath)", "点击图片", "", "点击屏幕上的图片imagePath"},
+    {"clickImage(imagePath)", "点击图片", "", "点击屏幕上的图片imagePath",
+     OnPc::Approximate,
+     "完全相同地寻找图片，找到时点击图片中心，返回是否找到"},
 
     // Screen and system
-    {"getResolutionRatio()", "获取分辨率", "w,h", "获取屏幕分辨率"},
-    {"getBitsPerPixel()", "获取色深", "bits", "获取屏幕色位（每像素的位数）"},
+    {"getResolutionRatio()", "获取分辨率", "w,h", "获取屏幕分辨率", OnPc::Served},
+    {"getBitsPerPixel()", "获取色深", "bits", "获取屏幕色位（每像素的位数）", OnPc::Served},
     {"startThread(functionName)", "启动线程", "", "启动线程，运行名为functionName的函数"},
     {"pauseThread", "暂停线程", "", "暂停线程；调用方式未收录"},
     {"killThread", "停止线程", "", "停止线程；调用方式未收录"},
@@ -73,27 +109,27 @@ const ApiRecord kRows[] = {
     {"resumeApp(packageName)", "", "", "恢复包名为packageName的进程"},
 
     // Debugging
-    {"toast(text)", "提示 文本提示", "", "弹出文本提示text"},
-    {"log(text)", "", "", "记录日志"},
-    {"loge(text)", "", "", "记录错误日志"},
+    {"toast(text)", "提示 文本提示", "", "弹出文本提示text", OnPc::Served},
+    {"log(text)", "", "", "记录日志", OnPc::Served},
+    {"loge(text)", "", "", "记录错误日志", OnPc::Served},
 
     // Other functions
-    {"sleep(milliseconds)", "延时 休眠 延迟", "", "延迟milliseconds毫秒"},
-    {"vibrate(milliseconds)", "震动 振动", "", "震动milliseconds毫秒"},
-    {"exit()", "", "", "退出当前脚本"},
+    {"sleep(milliseconds)", "延时 休眠 延迟", "", "延迟milliseconds毫秒", OnPc::Served},
+    {"vibrate(milliseconds)", "震动 振动", "", "震动milliseconds毫秒", OnPc::Accepted},
+    {"exit()", "", "", "退出当前脚本", OnPc::Served},
     {"copy(text)", "拷贝 复制", "", "拷贝文本text到剪切板"},
-    {"getSDCardPath()", "获取SD卡路径", "path", "获取SD卡路径"},
-    {"include(scriptPath)", "包含 加载", "", "包含脚本：scriptPath为脚本相对工程的路径"},
-    {"doString(script)", "", "", "执行字符串script中的脚本"},
+    {"getSDCardPath()", "获取SD卡路径", "path", "获取SD卡路径", OnPc::Served},
+    {"include(scriptPath)", "包含 加载", "", "包含脚本：scriptPath为脚本相对工程的路径", OnPc::Served},
+    {"doString(script)", "", "", "执行字符串script中的脚本", OnPc::Served},
     {"readFile", "", "", "读取文件；调用方式未收录"},
 
     // Compatibility mode and screenshots
     {"setCompatMode(enabled)", "", "", "强制设置兼容模式"},
     {"isCompatMode()", "", "", "判断当前是否为兼容模式"},
-    {"setAutoScreencap(enabled)", "", "", "设置截屏方式"},
-    {"screencap()", "", "", "主动截屏"},
+    {"setAutoScreencap(enabled)", "", "", "设置截屏方式", OnPc::Served},
+    {"screencap()", "", "", "主动截屏", OnPc::Served},
     {"screencapToFile(imagePath)|screencapToFile(imagePath,x1,y1,x2,y2)", "截图到文件", "",
-     "把全屏（或区域(x1,y1)-(x2,y2)）截图保存到imagePath"},
+     "把全屏（或区域(x1,y1)-(x2,y2)）截图保存到imagePath", OnPc::Served},
     {"screenToFile", "", "", "运行时提供的名称，调用方式未收录"},
 
     // Device
@@ -123,7 +159,7 @@ const ApiRecord kRows[] = {
     {"setChecked(windowName,name,checked)", "", "", "设置窗口windowName中控件name是否选中"},
     {"getChecked(windowName,name)", "", "", "获取窗口windowName中控件name是否选中"},
     {"createWebView(name,html)", "", "", "创建显示html的WebView"},
-    {"showLoopSetting(show)", "", "", "设置是否显示循环设置"},
+    {"showLoopSetting(show)", "", "", "设置是否显示循环设置", OnPc::Accepted},
     {"DEFAULT_WINDOW_NAME", "", "", "默认窗口的名称；用法未收录"},
 };
 
@@ -131,5 +167,5 @@ const ApiRecord kRows[] = {
 
 ApiTable runtimeApiTable()
 {
-    return {kRows, int(std::size(kRows))};
+    return {kRows, int(std::size(kRows)), OnPc::Unavailable};
 }

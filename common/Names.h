@@ -42,6 +42,10 @@ inline QString scratchSuffix() { return QStringLiteral(".o"); }
 // meanwhile (the IDE and kestrun-build, two terminals) stops instead of mixing their files.
 inline QString buildLock() { return QStringLiteral(".kestrun-build.lock"); }
 
+// Where a script run on the PC keeps the files it writes to device paths ("/sdcard/a.txt" is
+// <project>/.kestrun-run/sdcard/a.txt). The packer leaves it out.
+inline QString runFolder() { return QStringLiteral(".kestrun-run"); }
+
 // Fixed fields of every package the IDE builds.
 constexpr int packageType = 2;
 inline QString packageVersion() { return QStringLiteral("暂无"); }

@@ -15,7 +15,6 @@ class QObject;
 
 // The one place that knows how this desktop opens files, folders and pages. On Windows it uses
 // explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
-// Also the one call made on a socket past Qt: a read straight into the caller's memory.
 class Platform
 {
 public:
@@ -46,13 +45,6 @@ public:
     // with stopUsbForwarding tells done nothing.
     static QProcess *forwardUsbPort(QObject *parent, int port, std::function<void(const Status &)> done);
     static constexpr int kAdbForwardTimeoutMs = 15000;
-
-    // Reads up to size bytes from a connected, non-blocking socket (a Qt socket's descriptor)
-    // straight into buffer: those there now and, when waitMs > 0, those that come within waitMs,
-    // stopping once size bytes have come. The socket is left non-blocking. Returns the count
-    // read, 0 when nothing came, the peer has closed or the socket failed: the socket's owner
-    // then learns of that as usual.
-    static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
 
     // Command-line programs. Writes text and a line end to standard output or error so that any
     // terminal shows its Chinese: UTF-16 to a Windows console (whose code page is seldom

@@ -89,3 +89,16 @@ QImage FrameImage::toImage(uchar *buffer, const FBInfo &info)
         return QImage();
     return QImage(buffer, info.width, info.height, format(info.bitsPerPixel));
 }
+
+QImage FrameImage::toPicture(const uchar *buffer, const FBInfo &info)
+{
+    if (!buffer || !fits(info) || info.width == 0 || info.height == 0)
+        return QImage();
+    const qint64 stride = requiredSize(info) / info.height;
+    const QImage view(buffer, info.width, info.height, int(stride), format(info.bitsPerPixel));
+    QImage picture = view.convertToFormat(QImage::Format_RGB32);
+    const bool exchanged = info.channelOrder == 0 || info.channelOrder == 24;
+    if (exchanged && (info.bitsPerPixel == 24 || info.bitsPerPixel == 32))
+        picture = std::move(picture).rgbSwapped();
+    return picture;
+}

@@ -24,4 +24,7 @@ public:
     // that does not fit gives a null image and the buffer is left alone. The image is valid
     // for as long as the buffer is.
     static QImage toImage(uchar *buffer, const FBInfo &info);
+    // The frame as an opaque 32-bit RGB picture of its own, the buffer left as it is; null for
+    // a frame that does not fit or is empty.
+    static QImage toPicture(const uchar *buffer, const FBInfo &info);
 };

@@ -19,6 +19,9 @@ public:
         FrameBuffer colors;
         FBInfo fbi;
         int screencapMode = 0;
+        // The frame's header reached the IDE after this moment (steadyMicros()): the receiver
+        // had read everything the device sent until then, and none of this frame.
+        qint64 arrivedAfter = 0;
     };
 
     static constexpr qint64 kByteBudget = 64 << 20; // twenty 720 x 1280 frames at 32 bits

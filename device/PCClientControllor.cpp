@@ -234,6 +234,11 @@ void PCClientControllor::stopRemoteScreen()
     frames.clear();
 }
 
+bool PCClientControllor::isStreaming() const
+{
+    return portForward || (thread && !thread->isFinished() && !thread->isInterruptionRequested());
+}
+
 void PCClientControllor::endReceiverThread()
 {
     if (!thread)
@@ -251,7 +256,7 @@ void PCClientControllor::slot_startRemoteScreenRecevier()
     auto *receiverThread = qobject_cast<RemoteScreenThread *>(QThread::currentThread());
     if (!receiverThread)
         return;
-    client = new RemoteScreenClient(&frames, &framePool);
+    client = new RemoteScreenClient(&frames, &framePool, &tap);
     // The controller lives on the interface thread: these cross threads as queued calls.
     connect(client, &RemoteScreenClient::signal_frameQueued, this, &PCClientControllor::slot_takeRemoteScreenFrame);
     connect(client, &RemoteScreenClient::signal_remoteLog, this, &PCClientControllor::signal_remoteLog);

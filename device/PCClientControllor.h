@@ -4,6 +4,7 @@
 #include "device/FrameBuffer.h"
 #include "device/FramePool.h"
 #include "device/FrameQueue.h"
+#include "device/FrameTap.h"
 #include "device/MessageHeader.h"
 #include "device/MessageReader.h"
 #include "device/PCClientSocket.h"
@@ -35,6 +36,7 @@ public:
     // the connected flag at once.
     void disconnectFromDevice();
     PCClientSocket &controlSocket() { return socket; }
+    const PCClientSocket &controlSocket() const { return socket; }
 
     // Each returns true when every part of the message was queued for sending.
     bool requestRemoteScreen();
@@ -55,8 +57,13 @@ public:
     void beginRemoteScreen(int port);
     // Ends the current screen stream; the control connection stays open.
     void stopRemoteScreen();
+    // True from the device's answer with a stream's port (while the port is forwarded, too)
+    // until the stream is stopped or replaced.
+    bool isStreaming() const;
     // The frames waiting for the interface thread.
     const FrameQueue &frameQueue() const { return frames; }
+    // Sees every frame of every stream as it arrives, on the receiver thread.
+    FrameTap &frameTap() { return tap; }
 
 signals:
     void signal_startRemoteScreen(int port);
@@ -97,4 +104,5 @@ private:
     MessageReader reader{MessageReader::Channel::Control};
     FramePool framePool; // frame buffers used again, stream after stream
     FrameQueue frames;
+    FrameTap tap;
 };

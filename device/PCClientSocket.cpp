@@ -26,6 +26,9 @@ void PCClientSocket::connectToDevice(const QString &host, int port)
 void PCClientSocket::slot_connected()
 {
     connectedFlag = true;
+    // Touches and keys go out as they are written: a press and its release in one segment
+    // could reach the device as one event, and a touch held back would make reads wait longer.
+    setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void PCClientSocket::slot_disconnected()

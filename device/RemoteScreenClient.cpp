@@ -1,8 +1,10 @@
 #include "device/RemoteScreenClient.h"
 
-#include "common/Platform.h"
+#include "common/SteadyClock.h"
+#include "device/SocketReceive.h"
 #include "device/FrameImage.h"
 #include "device/FrameQueue.h"
+#include "device/FrameTap.h"
 
 #include <QThread>
 #include <QtEndian>
@@ -18,8 +20,8 @@ constexpr int kHoldOffMs = 2;
 constexpr int kWaitMs = 10;
 } // namespace
 
-RemoteScreenClient::RemoteScreenClient(FrameQueue *frames, FramePool *pool)
-    : frames(frames)
+RemoteScreenClient::RemoteScreenClient(FrameQueue *frames, FramePool *pool, const FrameTap *tap)
+    : frames(frames), tap(tap)
 {
     reader.takeBuffersFrom(pool);
     socket.setReadBufferSize(kSocketBuffer);
@@ -56,20 +58,58 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
     connected = false;
 }
 
+// Reads past the socket's buffer (which the reader has emptied). A read that comes up short
+// has taken everything that had arrived when it began: whatever comes next arrived later.
+qint64 RemoteScreenClient::receive(char *buffer, qint64 size)
+{
+    const qint64 before = steadyMicros();
+    qint64 got = SocketReceive::arrived(socket.socketDescriptor(), buffer, size, 0);
+    if (got < size) {
+        if (!messageStarted && got == 0)
+            messageAfter = before;
+        drainedAt = before;
+        got += SocketReceive::arrived(socket.socketDescriptor(), buffer + got, size - got, kWaitMs);
+        if (got == 0) {
+            // Nothing came while waiting: the connection is still drained now.
+            const qint64 now = steadyMicros();
+            got = SocketReceive::arrived(socket.socketDescriptor(), buffer, size, 0);
+            if (got == 0) {
+                drainedAt = now;
+                if (!messageStarted)
+                    messageAfter = now;
+            }
+        }
+    }
+    if (!messageStarted && got > 0)
+        messageStarted = true;
+    return got;
+}
+
 void RemoteScreenClient::slot_readyRead()
 {
-    const auto arrived = [this](char *buffer, qint64 size) {
-        return Platform::receiveArrived(socket.socketDescriptor(), buffer, size, kWaitMs);
-    };
+    const auto arrived = [this](char *buffer, qint64 size) { return receive(buffer, size); };
     // Frames are read one after the other while they come; a stop request (the thread's
     // interruption) is seen between messages, and the event loop then ends.
     while (socket.isOpen() && !thread()->isInterruptionRequested()) {
-        if (reader.isBetweenMessages() && frames->isCrowded()) {
-            holdOff.start();
-            return;
+        if (reader.isBetweenMessages()) {
+            if (frames->isCrowded()) {
+                holdOff.start();
+                return;
+            }
+            if (messageStarted) {
+                // The next message's bytes, wherever they come from, follow the last drain.
+                messageStarted = false;
+                messageAfter = drainedAt;
+            }
+            if (socket.bytesAvailable() > 0)
+                messageStarted = true;
         }
         switch (reader.readFrom(&socket, arrived)) {
         case MessageReader::Status::NeedMore:
+            // While someone tells frames sent after a touch from older ones, the connection is
+            // watched without pause, so that a frame's moment stays close to its arrival.
+            if (tap && tap->isSet())
+                holdOff.start();
             return;
         case MessageReader::Status::Error:
             fail(reader.errorString());
@@ -96,6 +136,9 @@ void RemoteScreenClient::slot_readyRead()
             continue;
         }
         frame.colors = reader.takeData();
+        frame.arrivedAfter = messageAfter;
+        if (tap)
+            tap->deliver(frame);
         if (frames->push(std::move(frame)))
             emit signal_frameQueued();
     }

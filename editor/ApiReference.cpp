@@ -104,6 +104,7 @@ ApiReference::ApiReference(const QVector<Snippet> &catalogue, const ApiModel &mo
     }
 
     for (const ApiEntry &api : model.entries()) {
+        apiEntries.append(&api);
         if (placed.contains(&api))
             continue;
         if (api.isRuntime())
@@ -151,7 +152,7 @@ QString ApiReference::html(const QString &version) const
             page += QStringLiteral("<a href=\"#%1\">%2</a> ").arg(e.anchor.toHtmlEscaped(), e.title.toHtmlEscaped());
         page += QStringLiteral("</p>\n");
     }
-    page += QStringLiteral("</nav>\n");
+    page += QStringLiteral("<p><a href=\"#local-run\"><b>本地运行</b></a></p>\n</nav>\n") + localRunSection();
 
     for (const Group &g : groups) {
         page += QStringLiteral("<section id=\"%1\">\n<h2>%2</h2>\n").arg(g.anchor.toHtmlEscaped(), g.title.toHtmlEscaped());
@@ -166,7 +167,7 @@ QString ApiReference::html(const QString &version) const
                 if (!api->returns.isEmpty())
                     page += QStringLiteral("<p class=\"returns\">返回：<code>%1</code></p>\n").arg(api->returns.toHtmlEscaped());
                 page += QStringLiteral("<p class=\"description\">%1</p>\n").arg(api->description.toHtmlEscaped());
-                page += QStringLiteral("<p class=\"pc\">%1</p>\n").arg(ApiEntry::onPcText(api->onPc).toHtmlEscaped());
+                page += QStringLiteral("<p class=\"pc\">%1</p>\n").arg(api->onPcLine().toHtmlEscaped());
             }
             for (const Snippet *s : e.snippets) {
                 const QString id = e.api ? QStringLiteral(" id=\"snippet-%1\"").arg(QString::fromLatin1(s->objectName)) : QString();
@@ -178,6 +179,31 @@ QString ApiReference::html(const QString &version) const
         page += QStringLiteral("<p><a href=\"#\">↑ 索引</a></p>\n</section>\n");
     }
     return page + QStringLiteral("</body>\n</html>\n");
+}
+
+QString ApiReference::localRunSection() const
+{
+    const auto link = [](const ApiEntry *api) {
+        return QStringLiteral("<a href=\"#%1\">%2</a>").arg(api->name.toHtmlEscaped(), api->name.toHtmlEscaped());
+    };
+    QStringList unavailable;
+    QStringList accepted;
+    QString approximate;
+    for (const ApiEntry *api : apiEntries) {
+        if (api->onPc == ApiEntry::OnPc::Unavailable)
+            unavailable << link(api);
+        else if (api->onPc == ApiEntry::OnPc::Accepted)
+            accepted << link(api);
+        else if (api->onPc == ApiEntry::OnPc::Approximate)
+            approximate += QStringLiteral("<li>%1：%2</li>\n").arg(link(api), api->onPcNote.toHtmlEscaped());
+    }
+    return QStringLiteral("<section id=\"local-run\">\n<h2>本地运行</h2>\n"
+                          "<p>“本地运行”（Ctrl+F5）和命令kestrun-run在电脑上运行工程的脚本：触摸和按键发给连接的设备，"
+                          "取色和找图读取设备屏幕的画面。</p>\n"
+                          "<p>不支持，调用时报错（如“错误：本地运行不支持startApp（main.script第3行）”）：%1</p>\n"
+                          "<p>可以调用，但不做任何事：%2</p>\n<p>近似，与手机上的行为不完全相同：</p>\n<ul>\n%3</ul>\n"
+                          "</section>\n")
+        .arg(unavailable.join(QLatin1Char(' ')), accepted.join(QLatin1Char(' ')), approximate);
 }
 
 QString ApiReference::anchorAt(const ApiModel &model, const QString &line, int index)

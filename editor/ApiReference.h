@@ -15,7 +15,8 @@ struct ApiEntry;
 // grouped under the insert menu whose entries call it (the runtime's) or under its library
 // (Lua's); and every entry of the snippet catalogue with its place in the menus and the text it
 // inserts. One HTML page, its index at the top; each name is an anchor (page#touchClick,
-// page#string.format), so F1 can open the page at the word under the caret.
+// page#string.format), so F1 can open the page at the word under the caret. A section sums up
+// running scripts on the PC: what it does not serve, what it serves approximately and how.
 class ApiReference
 {
 public:
@@ -55,7 +56,9 @@ private:
 
     Group &group(const QString &anchor, const QString &title);
     QString menuPath(const Snippet &snippet) const;
+    QString localRunSection() const;
 
     QVector<Menu> menus;
     QVector<Group> groups;
+    QVector<const ApiEntry *> apiEntries; // the model's, for the section on running scripts here
 };

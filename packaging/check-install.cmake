@@ -17,12 +17,12 @@ endif()
 set(usr "${DESTDIR_ROOT}/usr")
 set(problems "")
 foreach(path IN ITEMS
-        bin/kestrun-ide bin/kestrun-build bin/kestrun-device-sim
+        bin/kestrun-ide bin/kestrun-build bin/kestrun-run bin/kestrun-device-sim
         share/kestrun-ide/adb/a.sh
         share/kestrun-ide/help/api-reference.html
         share/applications/kestrun-ide.desktop
         share/icons/hicolor/scalable/apps/kestrun-ide.svg share/icons/hicolor/256x256/apps/kestrun-ide.png
-        share/man/man1/kestrun-build.1 share/man/man1/kestrun-device-sim.1)
+        share/man/man1/kestrun-build.1 share/man/man1/kestrun-run.1 share/man/man1/kestrun-device-sim.1)
     if(NOT EXISTS "${usr}/${path}")
         string(APPEND problems "missing: /usr/${path}\n")
     endif()
@@ -40,14 +40,14 @@ foreach(item IN ITEMS "Exec=kestrun-ide" "Icon=kestrun-ide" "Name[zh_CN]=Kestrun
 endforeach()
 
 file(READ "${usr}/share/kestrun-ide/help/api-reference.html" reference)
-foreach(anchor IN ITEMS touchClick findImageFuzzy string.format)
+foreach(anchor IN ITEMS touchClick findImageFuzzy string.format local-run)
     if(NOT reference MATCHES "id=\"${anchor}\"")
         string(APPEND problems "API reference has no entry ${anchor}\n")
     endif()
 endforeach()
 
 # From a folder that holds nothing of the project.
-foreach(program IN ITEMS kestrun-build kestrun-device-sim)
+foreach(program IN ITEMS kestrun-build kestrun-run kestrun-device-sim)
     foreach(option IN ITEMS --version --help)
         execute_process(COMMAND "${usr}/bin/${program}" ${option} WORKING_DIRECTORY "${DESTDIR_ROOT}"
                         RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)

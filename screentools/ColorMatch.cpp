@@ -1,7 +1,5 @@
 #include "screentools/ColorMatch.h"
 
-#include <cstdlib>
-
 namespace {
 
 // Counts and keeps the hits of one row of 32-bit pixels from left to right.
@@ -17,12 +15,6 @@ void scanRow(const quint32 *pixels, int from, int to, int y, quint32 color, int 
 }
 
 } // namespace
-
-bool ColorMatch::close(QRgb a, QRgb b, int deviation)
-{
-    return std::abs(qRed(a) - qRed(b)) <= deviation && std::abs(qGreen(a) - qGreen(b)) <= deviation
-        && std::abs(qBlue(a) - qBlue(b)) <= deviation;
-}
 
 ColorMatch::Verdict ColorMatch::check(const QImage &picture, const ColorPoint &point, int deviation)
 {
@@ -62,4 +54,26 @@ ColorMatch::Hits ColorMatch::findExact(const QImage &picture, QRgb color, const 
             hits.first[i].rx() += area.left();
     }
     return hits;
+}
+
+std::optional<QPoint> ColorMatch::findFirst(const QImage &picture, QRgb color, int deviation, const QRect &region)
+{
+    const QRect area = region.intersected(picture.rect());
+    if (area.isEmpty())
+        return std::nullopt;
+    const QImage::Format format = picture.format();
+    const bool words32 = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
+    // Other depths: the area as 32-bit words once.
+    const QImage words = words32 ? picture : picture.copy(area).convertToFormat(QImage::Format_RGB32);
+    const QPoint origin = words32 ? QPoint() : area.topLeft();
+    const QRect scan = area.translated(-origin);
+    color &= 0xFFFFFFu;
+    for (int y = scan.top(); y <= scan.bottom(); ++y) {
+        const auto *row = reinterpret_cast<const quint32 *>(words.constScanLine(y));
+        for (int x = scan.left(); x <= scan.right(); ++x) {
+            if (deviation == 0 ? (row[x] & 0xFFFFFFu) == color : close(row[x], color, deviation))
+                return QPoint(x, y) + origin;
+        }
+    }
+    return std::nullopt;
 }

@@ -1,11 +1,11 @@
 #include "simulator/SimFrameEncoder.h"
 
 #include "device/MessageHeader.h"
+#include "common/SteadyClock.h"
 #include "device/MessageReader.h"
 
 #include <QtEndian>
 
-#include <chrono>
 #include <cstring>
 
 namespace {
@@ -72,6 +72,5 @@ qint64 SimFrameEncoder::stampOf(const FBInfo &info)
 
 qint64 SimFrameEncoder::nowMicros()
 {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return steadyMicros();
 }

@@ -1,30 +1,33 @@
 #include "simulator/SimFrameStreamer.h"
 
 #include "simulator/SimFrameEncoder.h"
-#include "simulator/SimTestPattern.h"
+#include "simulator/SimOptions.h"
+#include "simulator/SimScreen.h"
 
+#include <QScopedValueRollback>
 #include <QTcpSocket>
-#include <QTime>
 
-namespace {
-// The test pattern is redrawn at most this often; faster frames repeat the last picture.
-constexpr qint64 kRedrawMs = 16;
-} // namespace
-
-SimFrameStreamer::SimFrameStreamer(const SimOptions &options, const QImage &picture, QObject *parent)
-    : QObject(parent), options(options), picture(picture)
+SimFrameStreamer::SimFrameStreamer(const SimOptions &options, SimScreen &screen, QObject *parent)
+    : QObject(parent), screen(screen), screencapMode(options.screencapMode), paced(options.fps > 0)
 {
-    clock.start();
     connect(&server, &QTcpServer::newConnection, this, &SimFrameStreamer::acceptConnections);
-    if (options.fps > 0) {
+    if (paced) {
         timer.setTimerType(Qt::PreciseTimer);
         timer.setInterval(qMax(1, int(1000 / options.fps)));
-        connect(&timer, &QTimer::timeout, this, &SimFrameStreamer::sendToAll);
+        connect(&timer, &QTimer::timeout, this, [this] { send(sockets); });
     }
 }
 
 SimFrameStreamer::~SimFrameStreamer()
 {
+    stop();
+}
+
+void SimFrameStreamer::stop()
+{
+    stopped = true;
+    timer.stop();
+    server.close();
     const QList<QTcpSocket *> open = sockets;
     sockets.clear();
     for (QTcpSocket *socket : open) {
@@ -41,13 +44,6 @@ bool SimFrameStreamer::listen(const QHostAddress &address, QString *error)
     return false;
 }
 
-void SimFrameStreamer::setTouch(const QPoint &point)
-{
-    touch = point;
-    if (picture.isNull()) // a fixed picture shows no touch mark
-        stale = true;
-}
-
 void SimFrameStreamer::acceptConnections()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
@@ -59,49 +55,44 @@ void SimFrameStreamer::acceptConnections()
             socket->deleteLater();
             emit signal_event(QStringLiteral("frame connection closed"));
         });
-        if (options.fps > 0) {
+        if (paced) {
             if (!timer.isActive())
                 timer.start();
         } else {
             // As fast as possible: the next frame goes out as soon as the last one is mostly sent.
-            connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { sendFrame(socket); });
+            connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { send({socket}); });
         }
-        sendFrame(socket);
+        send({socket});
     }
 }
 
-void SimFrameStreamer::sendToAll()
+void SimFrameStreamer::send(const QList<QTcpSocket *> &targets)
 {
-    for (QTcpSocket *socket : qAsConst(sockets))
-        sendFrame(socket);
-}
-
-void SimFrameStreamer::sendFrame(QTcpSocket *socket)
-{
-    refreshPixels();
-    if (socket->state() != QAbstractSocket::ConnectedState || socket->bytesToWrite() >= pixels.size())
+    // flush() and the input read before a capture may report bytes written, which asks for
+    // the next frame: that one waits until this one is out.
+    if (sending)
         return;
-    FBInfo stamped = info;
-    SimFrameEncoder::stamp(&stamped);
-    socket->write(SimFrameEncoder::messageHead(stamped, options.screencapMode));
-    socket->write(pixels); // shared, not copied, by the socket's buffer
-}
-
-void SimFrameStreamer::refreshPixels()
-{
-    const qint64 now = clock.elapsed();
-    if (!picture.isNull()) {
-        if (!stale)
-            return;
-        pixels = SimFrameEncoder::pixels(picture, options.depth, options.channelOrder);
-        info = SimFrameEncoder::describe(picture, options.depth, options.channelOrder, pixels.size());
-    } else {
-        if (!stale && now - renderedAt < kRedrawMs)
-            return;
-        const QImage screen = SimTestPattern::render(QSize(options.width, options.height), now, QTime::currentTime(), touch);
-        pixels = SimFrameEncoder::pixels(screen, options.depth, options.channelOrder);
-        info = SimFrameEncoder::describe(screen, options.depth, options.channelOrder, pixels.size());
+    const QScopedValueRollback<bool> busy(sending, true);
+    FBInfo info = screen.describe();
+    SimFrameEncoder::stamp(&info);
+    const QByteArray head = SimFrameEncoder::messageHead(info, screencapMode);
+    QList<QTcpSocket *> ready;
+    for (QTcpSocket *socket : targets) {
+        if (socket->state() != QAbstractSocket::ConnectedState || socket->bytesToWrite() >= info.dataSize)
+            continue;
+        socket->write(head);
+        socket->flush();
+        ready.append(socket);
     }
-    renderedAt = now;
-    stale = false;
+    if (ready.isEmpty())
+        return;
+    emit signal_capturing();
+    if (stopped)
+        return;
+    emit signal_captured(SimFrameEncoder::stampOf(info));
+    const QByteArray pixels = screen.capture();
+    for (QTcpSocket *socket : qAsConst(ready)) {
+        if (sockets.contains(socket))
+            socket->write(pixels);
+    } // shared, not copied, by the socket's buffer
 }

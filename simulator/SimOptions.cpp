@@ -23,6 +23,17 @@ QList<QCommandLineOption> optionList()
         {QStringLiteral("fps"), QStringLiteral("Frames per second, or \"max\" for as fast as possible (default 30)."),
          QStringLiteral("n")},
         {QStringLiteral("store"), QStringLiteral("Write imported packages into this directory."), QStringLiteral("dir")},
+        {QStringLiteral("scene"),
+         QStringLiteral("What the screen shows: \"pattern\" (default), a moving test pattern, or \"test\", a still "
+                        "button that changes colour on each tap, a tap counter and the last key code."),
+         QStringLiteral("name")},
+        {QStringLiteral("react-ms"), QStringLiteral("Touches and keys take effect this many milliseconds after they "
+                                                    "arrive (default 0)."),
+         QStringLiteral("n")},
+        {QStringLiteral("events"),
+         QStringLiteral("Write every touch and key with its arrival time and every frame with its capture time "
+                        "(steady clock, microseconds) into this file when stopped."),
+         QStringLiteral("file")},
     };
 }
 
@@ -95,6 +106,17 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
             return bad(QStringLiteral("fps"), fps);
     }
     result.storeDirectory = parser.value(QStringLiteral("store"));
+    if (parser.isSet(QStringLiteral("scene"))) {
+        const QString scene = parser.value(QStringLiteral("scene"));
+        if (scene == QLatin1String("test") && result.imagePath.isEmpty())
+            result.scene = Scene::Test;
+        else if (scene != QLatin1String("pattern") || !result.imagePath.isEmpty())
+            return bad(QStringLiteral("scene"), scene);
+    }
+    if (parser.isSet(QStringLiteral("react-ms"))
+        && !toInt(parser.value(QStringLiteral("react-ms")), 0, 60000, &result.reactMs))
+        return bad(QStringLiteral("react-ms"), parser.value(QStringLiteral("react-ms")));
+    result.eventsPath = parser.value(QStringLiteral("events"));
     *options = result;
     return true;
 }

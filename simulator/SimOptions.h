@@ -6,6 +6,8 @@
 // Command-line options of the simulated device.
 struct SimOptions
 {
+    enum class Scene { Pattern, Test };
+
     QString listenAddress = QStringLiteral("127.0.0.1");
     int port = 7000;          // control port; 0 picks a free one
     QString imagePath;        // frames show this picture instead of the test pattern
@@ -16,6 +18,9 @@ struct SimOptions
     int screencapMode = 0;
     double fps = 30;          // 0: as fast as the connection takes them
     QString storeDirectory;   // where imported packages are written; empty: kept in memory
+    Scene scene = Scene::Pattern; // what the screen shows without --image
+    int reactMs = 0;          // touches and keys take effect this long after they arrive
+    QString eventsPath;       // where every input and frame is written down with its time
 
     // Fills options from the arguments (without the program name). Returns false with a
     // message for an unknown option or a bad value; *help is set for --help, *version for --version.

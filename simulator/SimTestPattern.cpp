@@ -29,9 +29,10 @@ void drawDigit(QPainter &painter, const QRect &cell, int digit)
     }
 }
 
-void drawClock(QPainter &painter, const QRect &area, const QTime &clock)
+} // namespace
+
+void SimTestPattern::drawText(QPainter &painter, const QRect &area, const QString &text)
 {
-    const QString text = clock.toString(QStringLiteral("HH:mm:ss.zzz"));
     const int cellWidth = area.width() / (text.size() + 1);
     const int cellHeight = qMin(area.height(), cellWidth * 2);
     int x = area.left() + cellWidth / 2;
@@ -49,8 +50,6 @@ void drawClock(QPainter &painter, const QRect &area, const QTime &clock)
         x += cellWidth;
     }
 }
-
-} // namespace
 
 QRgb SimTestPattern::barColour(int bar)
 {
@@ -77,7 +76,7 @@ QImage SimTestPattern::render(const QSize &size, qint64 elapsedMs, const QTime &
     gradient.setColorAt(1, QColor(20, 40, 90));
     painter.fillRect(image.rect(), gradient);
 
-    drawClock(painter, QRect(0, h / 20, w, h / 8), clock);
+    drawText(painter, QRect(0, h / 20, w, h / 8), clock.toString(QStringLiteral("HH:mm:ss.zzz")));
 
     const QRect bars = barsRect(size);
     for (int i = 0; i < 8; ++i) {

@@ -5,11 +5,13 @@
 #include "device/ScriptImportRecord.h"
 #include "simulator/SimFrameStreamer.h"
 #include "simulator/SimPackageCheck.h"
+#include "simulator/SimScreen.h"
 #include "common/AtomicFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
@@ -47,12 +49,18 @@ SimulatedDevice::~SimulatedDevice()
 
 bool SimulatedDevice::start(QString *error)
 {
+    QImage picture;
     if (!options.imagePath.isEmpty()) {
         picture = QImage(options.imagePath);
         if (picture.isNull()) {
             *error = QStringLiteral("cannot read the image %1").arg(options.imagePath);
             return false;
         }
+    }
+    screen = std::make_unique<SimScreen>(options, picture);
+    if (const Status opened = events.open(options.eventsPath); !opened) {
+        *error = QStringLiteral("cannot write the events: %1").arg(opened.error());
+        return false;
     }
     const QHostAddress address(options.listenAddress);
     if (address.isNull()) {
@@ -105,24 +113,52 @@ void SimulatedDevice::readRequests(QTcpSocket *socket)
     }
 }
 
+void SimulatedDevice::readArrivedRequests()
+{
+    const auto sockets = readers.keys();
+    for (QTcpSocket *socket : sockets) {
+        // Reads what the system holds for the socket; its readyRead() handles it at once.
+        if (readers.contains(socket) && socket->state() == QAbstractSocket::ConnectedState)
+            socket->waitForReadyRead(0);
+    }
+}
+
+void SimulatedDevice::react(std::function<void()> change)
+{
+    if (options.reactMs <= 0)
+        change();
+    else
+        QTimer::singleShot(options.reactMs, this, std::move(change));
+}
+
 void SimulatedDevice::handleRequest(QTcpSocket *socket, const MessageReader &reader)
 {
     const QByteArray &payload = reader.payload();
+    const qint32 first = int32At(payload, 0);
     switch (reader.header().command) {
-    case MessageHeader::TouchPress:
-        touch = QPoint(int32At(payload, 0), int32At(payload, 1));
-        if (streamer)
-            streamer->setTouch(touch);
-        report(socket, QStringLiteral("touch press (%1, %2)").arg(touch.x()).arg(touch.y()));
+    case MessageHeader::TouchPress: {
+        const QPoint point(first, int32At(payload, 1));
+        events.record(QStringLiteral("press %1 %2").arg(point.x()).arg(point.y()));
+        touch = point;
+        react([this, point] { screen->press(point); });
+        report(socket, QStringLiteral("touch press (%1, %2)").arg(point.x()).arg(point.y()));
         break;
-    case MessageHeader::TouchRelease:
-        report(socket, QStringLiteral("touch release (%1, %2)").arg(int32At(payload, 0)).arg(int32At(payload, 1)));
+    }
+    case MessageHeader::TouchRelease: {
+        events.record(QStringLiteral("release"));
+        const QPoint point = touch;
+        react([this, point] { screen->tap(point); });
+        report(socket, QStringLiteral("touch release (%1, %2)").arg(first).arg(int32At(payload, 1)));
         break;
+    }
     case MessageHeader::KeyPress:
-        report(socket, QStringLiteral("key press %1").arg(int32At(payload, 0)));
+        events.record(QStringLiteral("key-press %1").arg(first));
+        react([this, first] { screen->key(first); });
+        report(socket, QStringLiteral("key press %1").arg(first));
         break;
     case MessageHeader::KeyRelease:
-        report(socket, QStringLiteral("key release %1").arg(int32At(payload, 0)));
+        events.record(QStringLiteral("key-release %1").arg(first));
+        report(socket, QStringLiteral("key release %1").arg(first));
         break;
     case MessageHeader::RemoteScreen:
         startStream(socket);
@@ -142,9 +178,16 @@ void SimulatedDevice::handleRequest(QTcpSocket *socket, const MessageReader &rea
 void SimulatedDevice::startStream(QTcpSocket *socket)
 {
     // A new request replaces the stream: its listener and connections close.
-    delete streamer;
-    streamer = new SimFrameStreamer(options, picture, this);
+    if (streamer) {
+        streamer->stop();
+        streamer->disconnect(this);
+        streamer->deleteLater();
+    }
+    streamer = new SimFrameStreamer(options, *screen, this);
     connect(streamer, &SimFrameStreamer::signal_event, this, &SimulatedDevice::signal_event);
+    connect(streamer, &SimFrameStreamer::signal_capturing, this, &SimulatedDevice::readArrivedRequests);
+    connect(streamer, &SimFrameStreamer::signal_captured, this,
+            [this](qint64 stamp) { events.record(QStringLiteral("frame %1").arg(stamp)); });
     QString error;
     if (!streamer->listen(server.serverAddress(), &error)) {
         delete streamer;
@@ -152,7 +195,6 @@ void SimulatedDevice::startStream(QTcpSocket *socket)
         report(socket, QStringLiteral("screen stream failed: %1").arg(error));
         return;
     }
-    streamer->setTouch(touch);
     socket->write(MessageHeader(MessageHeader::RemoteScreen, 4).toBytes() + int32(streamer->port()));
     emit signal_event(QStringLiteral("screen stream on port %1").arg(streamer->port()));
 }

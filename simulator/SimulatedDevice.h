@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Result.h"
+#include "simulator/SimEventLog.h"
 #include "simulator/SimOptions.h"
 
 #include <QByteArray>
@@ -10,15 +11,18 @@
 #include <QPoint>
 #include <QTcpServer>
 
+#include <functional>
 #include <memory>
 
 class MessageReader;
 class QTcpSocket;
 class SimFrameStreamer;
+class SimScreen;
 
 // A stand-in for the Kestrun runtime on a phone: it accepts the IDE's control connection,
 // streams a screen on command 4, takes packages on command 20, and reports every touch and
-// key both as an event (printed by the program) and as a log line to the IDE.
+// key both as an event (printed by the program) and as a log line to the IDE. Touches and keys
+// reach the screen after the --react-ms delay; --events keeps their times and the frames'.
 class SimulatedDevice : public QObject
 {
     Q_OBJECT
@@ -44,6 +48,10 @@ signals:
 private:
     void acceptConnections();
     void readRequests(QTcpSocket *socket);
+    // Takes in what has arrived on every control connection, e.g. before the screen is captured.
+    void readArrivedRequests();
+    // Lets input reach the screen, after the reaction delay.
+    void react(std::function<void()> change);
     void handleRequest(QTcpSocket *socket, const MessageReader &reader);
     void startStream(QTcpSocket *socket);
     void importPackage(QTcpSocket *socket, const MessageReader &reader);
@@ -53,7 +61,8 @@ private:
     static void sendLog(QTcpSocket *socket, const QString &text);
 
     const SimOptions options;
-    QImage picture;
+    std::unique_ptr<SimScreen> screen;
+    SimEventLog events;
     QTcpServer server;
     QHash<QTcpSocket *, std::shared_ptr<MessageReader>> readers;
     SimFrameStreamer *streamer = nullptr;

@@ -2,11 +2,13 @@
 // that send bad input, over loopback; reads straight from a socket; the main window's status
 // line and remote log pane.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "toolchain/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
-#include "app/ProcessObjects.h"
-#include "common/Platform.h"
+#include "app/ui/DeviceSession.h"
+#include "device/SocketReceive.h"
 #include "device/PCClientControllor.h"
 #include "device/RemoteScreenClient.h"
 #include "simulator/SimFrameEncoder.h"
@@ -446,7 +448,7 @@ void DeviceLinkTest::readStraightFromTheSocket()
     nowSent.get_future().wait();
     QThread::msleep(10); // loopback has delivered what was sent
     char buffer[10] = {};
-    const qint64 n = Platform::receiveArrived(reading->socketDescriptor(), buffer, sizeof buffer, waitMs);
+    const qint64 n = SocketReceive::arrived(reading->socketDescriptor(), buffer, sizeof buffer, waitMs);
     readDone.set_value();
     sender.join();
     QCOMPARE(QByteArray(buffer, int(n)), read);
@@ -731,7 +733,7 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     // The two-second timer refreshes the status line; send its event rather than wait. (Id 0
     // would be taken by the main window's layout as its own idle timer.)
     QTimerEvent tick(0x7fffffff);
-    QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(window.device().controller().connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(status->text(), QStringLiteral("已与127.0.0.1:%1建立连接...").arg(sim.device.port()));
 
@@ -739,13 +741,13 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     QTabWidget *tabs = window.form()->outTabWidget;
     QPlainTextEdit *remoteLog = window.form()->remoteLogText;
     tabs->setCurrentIndex(0);
-    QVERIFY(deviceController.sendTouchPress(3, 4));
+    QVERIFY(window.device().controller().sendTouchPress(3, 4));
     QTRY_VERIFY(remoteLog->toPlainText().contains(QStringLiteral("touch press (3, 4)")));
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(remoteLog->toPlainText().count(QStringLiteral("touch press")), 1);
 
-    deviceController.controlSocket().disconnectFromHost();
-    QTRY_VERIFY(!deviceController.isConnected());
+    window.device().controller().controlSocket().disconnectFromHost();
+    QTRY_VERIFY(!window.device().controller().isConnected());
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(status->text(), QStringLiteral("无任何连接。"));
 }

@@ -33,8 +33,12 @@ void TestGlobalCheck::projectScripts()
     // The project keeps its template main.script, which is clean.
     QStringList lines;
     QStringList warnings;
-    ProjectBuilder builder({[&](const QString &l) { lines << l; }, [&](const QString &e) { lines << e; },
-                            [&](const QString &w) { warnings << w; }});
+    QStringList places; // of the warnings: "<path>:<line> <token>"
+    ProjectBuilder builder({[&](const QString &l) { lines << l; }, [&](const Diagnostic &found) {
+                                (found.kind == Diagnostic::Kind::Warning ? warnings : lines) << found.message;
+                                if (found.hasPlace())
+                                    places << QStringLiteral("%1:%2 %3").arg(found.path).arg(found.line).arg(found.token);
+                            }});
     QVERIFY(builder.check(QStringLiteral("p"), project));
     QCOMPARE(lines.last(), QStringLiteral("所有脚本文件编译完成..."));
     QCOMPARE(warnings, (QStringList{
@@ -50,6 +54,9 @@ void TestGlobalCheck::projectScripts()
         "警告：脚本uses.lua第14行使用了未定义的全局名“string.gfind”，是否为“string.find”？",
         "共10个警告",
     }));
+    QCOMPARE(places.size(), 10);
+    QCOMPARE((QStringList{places[0], places[4], places[7]}),
+             (QStringList{"env.lua:16 触摸点", "uses.lua:9 fromat", "uses.lua:11 touchClick"}));
 
     // Without lib.lua its globals are undefined; strict makes the warnings fail the check.
     QVERIFY(QFile::remove(project + QStringLiteral("/lib.lua")));
@@ -69,7 +76,7 @@ void TestGlobalCheck::callsAgainstTheirForms_data()
     QTest::newRow("either form") << QByteArray("local c = 1 findColor(c) findColor(c, 1, 2, 3, 4)") << "";
     QTest::newRow("between two forms") << QByteArray("local c = 1 findColor(c, 1, 2)") << "调用“findColor”时传入了3个参数，应为1或5个";
     QTest::newRow("optional last") << QByteArray("isColor(1, 2)\nisColor(1, 2, 90)") << "";
-    QTest::newRow("one too many") << QByteArray("isColor(1, 2, 3, 4)") << "调用“isColor”时传入了4个参数，应为2或3个";
+    QTest::newRow("one too many") << QByteArray("isColor(1, 2, 3, 4, 5)") << "调用“isColor”时传入了5个参数，应为2或3或4个";
     QTest::newRow("alias") << QByteArray("_ENV[\"触摸点击\"](1)") << "调用“触摸点击”时传入了1个参数，应为2个";
     QTest::newRow("alias, right count") << QByteArray("local t = 1 _ENV[\"停止定时器\"](t)") << "";
     QTest::newRow("Lua's own, not held") << QByteArray("print()\nassert(true, 'a', 'b')") << "";

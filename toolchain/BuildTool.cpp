@@ -86,8 +86,7 @@ int main(int argc, char *argv[])
     }
 
     ProjectBuilder builder({[](const QString &line) { print(stdout, line); },
-                            [](const QString &text) { print(stderr, QStringLiteral("错误：") + text); },
-                            [](const QString &warning) { print(stderr, warning); }});
+                            [](const Diagnostic &found) { print(stderr, found.text()); }});
     builder.setStrict(strict);
     const QString projectName = QDir(projectDirectory).dirName();
     const bool ok = checkOnly ? builder.check(projectName, projectDirectory) : builder.build(projectName, projectDirectory);

@@ -411,7 +411,7 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
     }
 }
 
-QStringList GlobalNameCheck::warnings() const
+QVector<Diagnostic> GlobalNameCheck::warnings() const
 {
     const KnownNames &known = KnownNames::get();
     // What the project defines besides: assigned by its scripts or declared by the author.
@@ -497,14 +497,17 @@ QStringList GlobalNameCheck::warnings() const
         return x.rank != y.rank ? x.rank < y.rank : x.use->line < y.use->line;
     });
 
-    QStringList lines;
+    QVector<Diagnostic> lines;
+    const auto warning = [this](const QString &message, const QString &path = {}, int line = 0, const QString &token = {}) {
+        return Diagnostic{Diagnostic::Kind::Warning, message, projectDirectory, path, line, token};
+    };
     for (const QString &problem : known.model.problems())
-        lines << QStringLiteral("警告：") + problem;
+        lines << warning(QStringLiteral("警告：") + problem);
     if (!declarationsProblem.isEmpty())
-        lines << QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem;
+        lines << warning(QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem);
     for (const Script &script : scripts) {
         if (!script.problem.isEmpty())
-            lines << QStringLiteral("警告：脚本") + QDir::toNativeSeparators(script.path) + QStringLiteral("无法检查全局名：") + script.problem;
+            lines << warning(QStringLiteral("警告：脚本") + QDir::toNativeSeparators(script.path) + QStringLiteral("无法检查全局名：") + script.problem);
     }
     for (int f = 0; f < findings.size(); ++f) {
         const Finding &finding = findings[f];
@@ -516,8 +519,12 @@ QStringList GlobalNameCheck::warnings() const
         if (repeated)
             continue;
         const QString &path = finding.script->path;
-        lines << (finding.call ? argumentCountWarning(path, use.line, use.name, use.arguments, *known.callForms.value(use.name))
-                               : undefinedNameWarning(path, use.line, use.name, suggestion(use.name)));
+        if (finding.call)
+            lines << warning(argumentCountWarning(path, use.line, use.name, use.arguments, *known.callForms.value(use.name)),
+                             path, use.line, use.name);
+        else // of a library table's field, the field is marked
+            lines << warning(undefinedNameWarning(path, use.line, use.name, suggestion(use.name)), path, use.line,
+                             use.name.section(QLatin1Char('.'), -1));
     }
     return lines;
 }

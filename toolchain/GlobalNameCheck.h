@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Diagnostic.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -22,8 +24,9 @@ public:
     // it with debug information (the line of each instruction).
     void addScript(const QString &path, const QByteArray &unstrippedChunk);
 
-    // One line per finding, by script path, then line.
-    QStringList warnings() const;
+    // One warning per finding, by script path, then line; a finding in a script has its place
+    // (the name, or the field of a library table, as its token).
+    QVector<Diagnostic> warnings() const;
     // The line after the warnings: "共N个警告".
     static QString summary(int count);
 

@@ -314,6 +314,9 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
     qint64 total = 0;
     for (const DirListing::Entry &listed : *listing) {
         const QString path = listed.path();
+        // Where a script run on the PC keeps what it writes to device paths.
+        if (listed.isDir && listed.directory == root && listed.name == Names::runFolder())
+            continue;
         if (listed.isDir) {
             const Result<qint64> appended = packDirectory(path, projectDirectory, image, entryCount, progress);
             if (!appended)

@@ -33,10 +33,10 @@ std::unique_ptr<QLockFile> ProjectBuilder::lockProject(const QString &projectDir
     if (lock->tryLock(0) || lock->error() == QLockFile::PermissionError)
         return lock;
     if (lock->error() == QLockFile::LockFailedError)
-        out.error(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
+        error(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
                       .arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
     else
-        out.error(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
+        error(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
     return nullptr;
 }
 
@@ -63,16 +63,15 @@ bool ProjectBuilder::checkLocked(const QString &projectName, const QString &proj
 
 bool ProjectBuilder::reportWarnings()
 {
-    const QStringList warnings = names->warnings();
+    const QVector<Diagnostic> warnings = names->warnings();
     names.reset();
-    const auto &warn = out.warning ? out.warning : out.line;
-    for (const QString &warning : warnings)
-        warn(warning);
+    for (const Diagnostic &warning : warnings)
+        out.diagnostic(warning);
     if (warnings.isEmpty())
         return true;
-    warn(GlobalNameCheck::summary(warnings.size()));
+    out.diagnostic(Diagnostic::warning(GlobalNameCheck::summary(warnings.size())));
     if (warningsFail)
-        out.error(QStringLiteral("有警告，严格检查未通过。"));
+        error(QStringLiteral("有警告，严格检查未通过。"));
     return !warningsFail;
 }
 
@@ -82,32 +81,42 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
     // unchecked: both end the run.
     const Result<QVector<DirListing::Entry>> listing = DirListing::list(directory);
     if (!listing) {
-        out.error(listing.error());
+        error(listing.error());
         return false;
     }
     for (const DirListing::Entry &entry : *listing) {
+        if (cancelled) {
+            error(QStringLiteral("编译已中止。"));
+            return false;
+        }
         const QString path = entry.path();
         if (entry.isDir) {
             if (!compileDirectory(projectDirectory, path))
                 return false;
         } else if (Names::isScriptName(entry.name)) { // an empty script compiles to an empty chunk
-            out.line(QStringLiteral("正在编译[") + QDir::toNativeSeparators(path.mid(projectDirectory.size() + 1))
-                     + QLatin1Char(']'));
-            if (!compileScript(path, directory))
+            const QString relative = path.mid(projectDirectory.size() + 1);
+            out.line(QStringLiteral("正在编译[") + QDir::toNativeSeparators(relative) + QLatin1Char(']'));
+            Diagnostic failure;
+            if (!compile(path, directory, &failure)) {
+                // The place is the script's path in the project.
+                if (failure.hasPlace()) {
+                    failure.directory = projectDirectory;
+                    failure.path = relative;
+                }
+                out.diagnostic(failure);
                 return false;
+            }
         }
     }
     return true;
 }
 
-bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
+bool ProjectBuilder::compile(const QString &path, const QString &outputDirectory, Diagnostic *failure)
 {
     QByteArray unstripped;
     const Result<QString> written =
-        ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr);
-    if (!written)
-        out.error(written.error());
-    else if (names)
+        ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr, failure);
+    if (written && names)
         names->addScript(path, unstripped);
     return written.ok();
 }
@@ -126,7 +135,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     if (QFileInfo::exists(compiledMain)) {
         const Result<QByteArray> read = RegularFile::readWhole(compiledMain, MaxPayloadLength);
         if (!read) {
-            out.error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
+            error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
             return false;
         }
         mainScript = *read;
@@ -135,13 +144,13 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     out.line(QStringLiteral("正在打包资源并构建二进制脚本..."));
     const Result<ProjectInfo> read = ProjectFile::read(projectDirectory);
     if (!read) {
-        out.error(read.error());
+        error(read.error());
         return false;
     }
     const ProjectInfo &info = *read;
     if (info.name.isEmpty()) {
         // Without a name there is no file name for the package (it would be ".ks").
-        out.error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
+        error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
                       .arg(Workspace::projectFilePath(projectDirectory)));
         return false;
     }
@@ -150,7 +159,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     const Result<int> built = Package::build(projectDirectory + QLatin1Char('/'), name, Names::packageVersion(),
                                              info.description, mainScript, Names::packageType, out.line);
     if (!built) {
-        out.error(QStringLiteral("二进制脚本构建失败：") + built.error());
+        error(QStringLiteral("二进制脚本构建失败：") + built.error());
         return false;
     }
     const int compressedLength = *built;

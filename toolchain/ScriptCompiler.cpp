@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <lauxlib.h>
 #include <lua.h>
@@ -111,6 +112,22 @@ QString ScriptCompiler::errorReport(const QString &fileName, int status, const Q
         + QStringLiteral("错误信息：\r\n") + line;
 }
 
+Diagnostic ScriptCompiler::syntaxError(const QString &fileName, int status, const QByteArray &message)
+{
+    Diagnostic report = Diagnostic::error(errorReport(fileName, status, message));
+    // [string "<first line of the script>"]:<line>: <text>[ near '<token>']
+    static const QRegularExpression place(QStringLiteral("^\\[string \".*?\"\\]:(\\d+):(.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression near(QStringLiteral("near '(.+)'$"));
+    const QRegularExpressionMatch match = place.match(QString::fromUtf8(message));
+    if (match.hasMatch() && match.captured(1).toInt() > 0) {
+        report.path = fileName;
+        report.line = match.captured(1).toInt();
+        report.token = near.match(match.captured(2)).captured(1);
+    }
+    return report;
+}
+
 Result<QByteArray> ScriptCompiler::sealChunk(const QByteArray &chunk)
 {
     const QByteArray contentKey = SealedBlocks::makeContentKey();
@@ -135,35 +152,47 @@ Result<QByteArray> ScriptCompiler::sealChunk(const QByteArray &chunk)
     return QByteArray(header, CompiledScriptHeader::Length) + sealed;
 }
 
-Result<QByteArray> ScriptCompiler::compile(QByteArray source, const QString &fileName, QByteArray *unstripped)
+Result<QByteArray> ScriptCompiler::compile(QByteArray source, const QString &fileName, QByteArray *unstripped,
+                                           Diagnostic *failure)
 {
     QByteArray chunk;
     int status = 0;
     QByteArray message;
-    if (compileChunk(std::move(source), &chunk, &status, &message, unstripped) == 0)
-        return fail(errorReport(fileName, status, message));
-    const Result<QByteArray> compiled = sealChunk(chunk);
-    if (!compiled)
-        return fail(QStringLiteral("脚本%1编译失败：%2").arg(fileName, compiled.error()));
-    return compiled;
+    Diagnostic report;
+    if (compileChunk(std::move(source), &chunk, &status, &message, unstripped) == 0) {
+        report = syntaxError(fileName, status, message);
+    } else {
+        const Result<QByteArray> compiled = sealChunk(chunk);
+        if (compiled)
+            return compiled;
+        report = Diagnostic::error(QStringLiteral("脚本%1编译失败：%2").arg(fileName, compiled.error()));
+    }
+    if (failure)
+        *failure = report;
+    return fail(report.message);
 }
 
 Result<QString> ScriptCompiler::compileFile(const QString &path, const QString &outputDirectory,
-                                            QByteArray *unstripped)
+                                            QByteArray *unstripped, Diagnostic *failure)
 {
+    const auto failed = [failure](const QString &message) {
+        if (failure)
+            *failure = Diagnostic::error(message);
+        return fail(message);
+    };
     const QString fileName = QFileInfo(path).fileName();
     Result<QByteArray> read = RegularFile::readWhole(path, MaxPayloadLength);
     if (!read)
-        return fail(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
+        return failed(QStringLiteral("无法读取脚本[%1]：%2").arg(QDir::toNativeSeparators(path), read.error()));
     QByteArray source = std::move(read).value();
 
-    const Result<QByteArray> compiled = compile(std::move(source), fileName, unstripped);
+    const Result<QByteArray> compiled = compile(std::move(source), fileName, unstripped, failure);
     if (!compiled)
         return fail(compiled.error());
     const QString outputPath = outputDirectory + QLatin1Char('/') + fileName + Names::compiledSuffix();
     // Written aside and renamed, so a failed write never leaves half a file.
     const Status written = AtomicFile::writeWhole(outputPath, *compiled);
     if (!written)
-        return fail(QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(outputPath), written.error()));
+        return failed(QStringLiteral("无法写入[%1]：%2").arg(QDir::toNativeSeparators(outputPath), written.error()));
     return outputPath;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Diagnostic.h"
 #include "common/Result.h"
 
 #include <QByteArray>
@@ -30,13 +31,18 @@ public:
     // The compiled-script file of a chunk under a fresh content key.
     static Result<QByteArray> sealChunk(const QByteArray &chunk);
 
+    // The report of a script that did not compile as a value: the report, and the line and the
+    // token Lua's message names (no place when it names no line).
+    static Diagnostic syntaxError(const QString &fileName, int status, const QByteArray &message);
+
     // Compiles and seals source text into the compiled-script file's bytes; fileName names the
-    // script in the report.
+    // script in the report. A failure is also given as a value when failure is not null.
     static Result<QByteArray> compile(QByteArray source, const QString &fileName,
-                                      QByteArray *unstripped = nullptr);
+                                      QByteArray *unstripped = nullptr, Diagnostic *failure = nullptr);
 
     // Compiles the file and writes <outputDirectory>/<file name>.m, whose path it returns; a
-    // file that fails to compile leaves an existing .m untouched.
+    // file that fails to compile leaves an existing .m untouched. A failure is also given as a
+    // value when failure is not null (its place: the file name and the line).
     static Result<QString> compileFile(const QString &path, const QString &outputDirectory,
-                                       QByteArray *unstripped = nullptr);
+                                       QByteArray *unstripped = nullptr, Diagnostic *failure = nullptr);
 };

@@ -22,11 +22,19 @@
 
 // The simulated device with its own event loop, as a separate process would have. It streams
 // one picture at 32 bits, so that drawing does not take the sender's time, at fps frames a
-// second (0: as fast as the connection takes them).
+// second (0: as fast as the connection takes them), or does as the options say.
 class DeviceThread : public QThread
 {
 public:
-    explicit DeviceThread(const QString &picture, double fps = 0) : picture(picture), fps(fps) {}
+    explicit DeviceThread(const QString &picture, double fps = 0)
+    {
+        options.port = 0;
+        options.imagePath = picture;
+        options.depth = 32;
+        options.fps = fps;
+    }
+    // Any other device, listening on a free port.
+    explicit DeviceThread(const SimOptions &device) : options(device) { options.port = 0; }
     std::atomic<int> port{0};
 
     // CPU seconds the device's thread has spent.
@@ -49,11 +57,6 @@ protected:
     void run() override
     {
         pthread_getcpuclockid(pthread_self(), &cpuClock);
-        SimOptions options;
-        options.port = 0;
-        options.imagePath = picture;
-        options.depth = 32;
-        options.fps = fps;
         SimulatedDevice device(options);
         QString error;
         if (!device.start(&error))
@@ -63,8 +66,7 @@ protected:
     }
 
 private:
-    const QString picture;
-    const double fps;
+    SimOptions options;
     clockid_t cpuClock = CLOCK_THREAD_CPUTIME_ID;
 };
 

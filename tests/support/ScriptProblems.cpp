@@ -11,5 +11,8 @@ QStringList scriptProblems(const QByteArray &source, const QString &path)
         return {QString::fromUtf8(message)};
     GlobalNameCheck check(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts"));
     check.addScript(path, unstripped);
-    return check.warnings();
+    QStringList lines;
+    for (const Diagnostic &warning : check.warnings())
+        lines << warning.message;
+    return lines;
 }
