@@ -5,9 +5,12 @@
 #include <QString>
 #include <QUrl>
 
+#include <cstdio>
 #include <functional>
 
 class QFileDevice;
+class QCoreApplication;
+class QDateTime;
 class QProcess;
 class QObject;
 
@@ -49,6 +52,18 @@ public:
     static Status replaceFile(const QString &from, const QString &to);
     // Makes the data written to an open file reach the disk.
     static Status syncFile(QFileDevice &file);
+
+    // Command-line programs. Writes text and a line end to standard output or error so that any
+    // terminal shows its Chinese: UTF-16 to a Windows console (whose code page is seldom
+    // UTF-8), UTF-8 bytes to files, pipes and other terminals. CR LF in text become line ends.
+    static void printLine(FILE *stream, const QString &text);
+    // Makes an interrupt (Ctrl+C, Ctrl+Break, closing the console) or a request to terminate
+    // end app's event loop, so that the program stops cleanly. Fails, saying why, when the
+    // handler cannot be set up.
+    static Status quitOnInterrupt(QCoreApplication &app);
+
+    // Sets the modification time of a file or directory (the newest-first orders rest on it).
+    static Status setModificationTime(const QString &path, const QDateTime &time);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;
