@@ -14,12 +14,18 @@
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <unistd.h>
 #endif
+
+#include <cstdio>
 
 #include <climits>
 
@@ -262,5 +268,29 @@ qint64 Platform::receiveArrived(qintptr socket, char *buffer, qint64 size, int w
     const ssize_t rest = ::recv(fd, buffer + got, want - got, MSG_WAITALL);
     ::fcntl(fd, F_SETFL, flags);
     return qint64(got) + qMax<ssize_t>(rest, 0);
+#endif
+}
+
+void Platform::useBinaryStandardStreams()
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+qint64 Platform::readStandardInput(char *buffer, qint64 size)
+{
+#ifdef Q_OS_WIN
+    DWORD got = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, DWORD(qMin<qint64>(size, 1 << 30)), &got, nullptr))
+        return 0;
+    return qint64(got);
+#else
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, size_t(qMin<qint64>(size, SSIZE_MAX)));
+        if (got >= 0 || errno != EINTR)
+            return qMax<qint64>(got, 0);
+    }
 #endif
 }

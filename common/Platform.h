@@ -12,7 +12,8 @@ class QObject;
 
 // The one place that knows how this desktop opens files, folders and pages. On Windows it uses
 // explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
-// Also the one call made on a socket past Qt: a read straight into the caller's memory.
+// Also the one call made on a socket past Qt, a read straight into the caller's memory, and the
+// raw standard streams of a command-line protocol.
 class Platform
 {
 public:
@@ -50,6 +51,13 @@ public:
     // read, 0 when nothing came, the peer has closed or the socket failed: the socket's owner
     // then learns of that as usual.
     static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
+
+    // Standard input and output carry bytes as they are (no line-end translation), for a protocol
+    // spoken over them.
+    static void useBinaryStandardStreams();
+    // Waits for bytes on standard input and reads those there, up to size; 0 at its end or on
+    // failure.
+    static qint64 readStandardInput(char *buffer, qint64 size);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;
