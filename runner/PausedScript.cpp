@@ -36,19 +36,15 @@ QString functionName(const lua_Debug &frame)
         .arg(frame.linedefined);
 }
 
-// The watch's _ENV: names the frame shadows (upvalue 1) read as nil unless the frame set them,
-// the rest as globals (upvalue 2), raw.
+// The watch's _ENV, empty itself: the frame's names (upvalue 1) read as the frame has them
+// (upvalue 2), the rest as globals (upvalue 3), raw.
 int watchName(lua_State *L)
 {
     lua_settop(L, 2);
     lua_pushvalue(L, 2);
     lua_rawget(L, lua_upvalueindex(1));
-    if (lua_toboolean(L, -1)) {
-        lua_pushnil(L);
-        return 1;
-    }
     lua_pushvalue(L, 2);
-    lua_rawget(L, lua_upvalueindex(2));
+    lua_rawget(L, lua_upvalueindex(lua_toboolean(L, -2) ? 2 : 3));
     return 1;
 }
 
@@ -71,8 +67,10 @@ PausedScript::PausedScript(lua_State *L, const QVector<lua_State *> &threads, in
         for (int level = thread == L ? firstLevel : 0;
              frameList.size() < kMaxFrames && lua_getstack(thread, level, &frame); ++level) {
             lua_getinfo(thread, "Sln", &frame);
-            if (frame.what[0] == 'C' && !frame.name)
-                continue; // the runner's own, which starts the script
+            // The pause is shown in the script's own code, not in the function that raised or
+            // waits; and the runner's function that starts the script is none of its business.
+            if (frame.what[0] == 'C' && (!frame.name || frameList.isEmpty()))
+                continue;
             DebugFrame shown;
             shown.function = functionName(frame);
             if (frame.source[0] == '@')
@@ -284,7 +282,7 @@ Result<DebugVariable> PausedScript::evaluate(const QString &expression, int fram
         return fail(QStringLiteral("监视表达式有误：%1").arg(message));
     }
     const int chunk = lua_gettop(L);
-    lua_newtable(L); // its _ENV
+    lua_newtable(L); // the values of the frame's names
     const int environment = chunk + 1;
     lua_newtable(L); // the names the frame has
     const int names = chunk + 2;
@@ -336,15 +334,16 @@ Result<DebugVariable> PausedScript::evaluate(const QString &expression, int fram
             lua_rawseti(L, varargs, ++varargCount);
         }
     }
+    lua_newtable(L);
     lua_createtable(L, 0, 2);
     lua_pushvalue(L, names);
+    lua_pushvalue(L, environment);
     lua_pushglobaltable(L);
-    lua_pushcclosure(L, watchName, 2);
+    lua_pushcclosure(L, watchName, 3);
     lua_setfield(L, -2, "__index");
     lua_pushcfunction(L, refuseAssignment);
     lua_setfield(L, -2, "__newindex");
-    lua_setmetatable(L, environment);
-    lua_pushvalue(L, environment);
+    lua_setmetatable(L, -2);
     lua_setupvalue(L, chunk, 1);
 
     lua_State *watch = lua_newthread(L);
