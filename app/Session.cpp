@@ -103,3 +103,17 @@ void Session::dropMissingScripts()
     scripts = kept;
     currentScript = current;
 }
+
+Session Session::load()
+{
+    QSettings settings(organisation(), application());
+    Session session = read(settings);
+    session.dropMissingScripts();
+    return session;
+}
+
+void Session::save() const
+{
+    QSettings settings(organisation(), application());
+    write(settings);
+}

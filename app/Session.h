@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/ScriptPlace.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -12,13 +14,7 @@ class QSettings;
 // Kept in QSettings under the program's name; anything missing reads as empty.
 struct Session
 {
-    struct Script
-    {
-        QString path;
-        int line = 0;
-        int index = 0;
-        int firstVisibleLine = 0;
-    };
+    using Script = ScriptPlace;
 
     QByteArray geometry;
     QList<int> treeSplitter;   // project tree | editor and output
@@ -35,6 +31,9 @@ struct Session
 
     static Session read(QSettings &settings);
     void write(QSettings &settings) const;
+    // The program's own settings: read with the scripts whose file is gone left out, written.
+    static Session load();
+    void save() const;
     // Leaves out scripts whose file is gone; the current script follows its entry (none when
     // its own file is gone).
     void dropMissingScripts();

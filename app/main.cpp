@@ -1,3 +1,4 @@
+#include "app/AppInfo.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "app/ui/UpdatePrompt.h"
 
@@ -7,13 +8,35 @@
 #include <QTextCodec>
 #include <QTranslator>
 
-#include <cstdlib>
-#include <ctime>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: kestrun-ide [Qt options]\n"
+    "Starts the Kestrun IDE in the current directory: its workspace is ./工程目录.\n"
+    "\n"
+    "Options:\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "The options of every Qt program (-platform, -style, ...) are understood too.";
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    // Content keys of the build are drawn from rand().
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // Answered before the application object exists: it would need a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::puts(kUsage);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrun-ide %s\n", AppInfo::kVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     // The installed desktop entry and icon (kestrun-ide.desktop, hicolor theme).
     QApplication::setDesktopFileName(QStringLiteral("kestrun-ide"));
@@ -27,9 +50,10 @@ int main(int argc, char *argv[])
     // Update check: runs here, before the main window exists, and may end the process.
     checkForUpdate();
 
-    auto *window = new ProjectManagerWindow;
+    // Destroyed before the application object: the device connection ends while Qt is up.
+    ProjectManagerWindow window;
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
-    window->restoreSession();
-    window->show();
+    window.restoreSession();
+    window.show();
     return app.exec();
 }

@@ -4,7 +4,6 @@
 //  (a) peak resident memory during the flood. Goal: under 800 MiB.
 //  (b) resident memory once the window has closed and the stream has ended. Goal: within
 //      150 MiB of what it was before the stream, plus the one picture the window keeps.
-#include "app/ProcessObjects.h"
 #include "bench/support/BenchDevice.h"
 #include "device/PCClientControllor.h"
 #include "screentools/ui/RemoteScreenDialog.h"
@@ -42,9 +41,9 @@ int runDevice(int argc, char **argv)
     options.depth = 32;
     options.fps = 0;
     SimulatedDevice device(options);
-    QString error;
-    if (!device.start(&error))
-        qFatal("simulated device: %s", qPrintable(error));
+    const Status started = device.start();
+    if (!started)
+        qFatal("simulated device: %s", qPrintable(started.error()));
     std::printf("%d\n", device.port());
     std::fflush(stdout);
     return app.exec();
@@ -66,6 +65,7 @@ int main(int argc, char **argv)
         qFatal("the simulated device did not start");
     const int port = device.readLine().trimmed().toInt();
 
+    PCClientControllor deviceController;
     RemoteScreenDialog window(deviceController);
     runFor(200);
     const long before = statusKb("VmRSS:");

@@ -2,7 +2,7 @@
 // fast as the connection takes them, then one log line of 16 MiB (the reader's cap). A timer
 // ticking every 2 ms measures how long the interface thread is kept from its event loop.
 // Goals: no stall over 100 ms during either; memory back within 50 MiB of its start after each.
-#include "app/ProcessObjects.h"
+#include "app/ui/DeviceSession.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "common/ui/LogView.h"
 #include "device/MessageHeader.h"
@@ -168,7 +168,7 @@ int main(int argc, char **argv)
     device.start();
     while (device.port == 0)
         QThread::msleep(1);
-    if (!deviceController.connectToDevice(QStringLiteral("127.0.0.1"), device.port))
+    if (!window.device().controller().connectToDevice(QStringLiteral("127.0.0.1"), device.port))
         qFatal("cannot connect");
     for (int i = 0; i < 50; ++i)
         app.processEvents();

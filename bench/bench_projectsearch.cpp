@@ -32,7 +32,7 @@ Timing searchOnce(const QString &directory, const QString &pattern, const Projec
     QEventLoop loop;
     QElapsedTimer timer;
     Timing timing;
-    QObject::connect(&search, &ProjectSearch::signal_results, [&](int, const QStringList &) {
+    QObject::connect(&search, &ProjectSearch::signal_results, [&](int, const QVector<Diagnostic> &) {
         timing.first = std::min(timing.first, timer.nsecsElapsed() / 1e6);
     });
     QObject::connect(&search, &ProjectSearch::signal_finished, [&](int, const QString &countLine) {

@@ -11,7 +11,6 @@
 // from the frame's buffer, turned as it is drawn (and, last, smoothed to half its size, as a
 // picture fitted into a small window is drawn).
 #include "bench/support/BenchDevice.h"
-#include "app/ProcessObjects.h"
 #include "device/PCClientControllor.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
@@ -53,7 +52,7 @@ struct Run
 };
 
 // Counts frames after the window has drawn them: connected after the window, so called after it.
-Run measure(RemoteScreenDialog &window, int seconds)
+Run measure(PCClientControllor &deviceController, RemoteScreenDialog &window, int seconds)
 {
     const auto frameSignal = &PCClientControllor::signal_obtainRemoteScreenData;
     Run run;
@@ -136,23 +135,24 @@ int main(int argc, char **argv)
     DeviceThread phone(picture, 60);
     phone.startListening();
 
+    PCClientControllor deviceController;
     RemoteScreenDialog window(deviceController);
     const auto stream = [&window](int port) {
         startStream(window, port);
         runFor(1000); // warm up
     };
     stream(device.port);
-    report("720x1280x32 as fast as the device sends, upright", measure(window, kSeconds));
+    report("720x1280x32 as fast as the device sends, upright", measure(deviceController, window, kSeconds));
     window.form()->pbRightRotate->click();
     runFor(500);
-    report("720x1280x32 as fast as the device sends, turned by 90°", measure(window, kSeconds));
+    report("720x1280x32 as fast as the device sends, turned by 90°", measure(deviceController, window, kSeconds));
     window.close();
 
     deviceController.disconnectFromDevice();
     stream(phone.port);
     window.form()->pbRightRotate->click();
     runFor(500);
-    report("720x1280x32 at 60 frames/s, turned by 90°", measure(window, kSeconds), false);
+    report("720x1280x32 at 60 frames/s, turned by 90°", measure(deviceController, window, kSeconds), false);
     window.form()->pbLeftRotate->click();
     window.close();
     std::printf("The window's work for one 720x1280x32 frame, without the network:\n");

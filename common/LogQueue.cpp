@@ -67,9 +67,9 @@ QString LogQueue::bounded(const QString &message)
     return broken.isNull() ? shown : broken;
 }
 
-void LogQueue::push(const QString &message)
+void LogQueue::push(const QString &message, std::optional<Diagnostic> value)
 {
-    Message entry{bounded(message), 0};
+    Message entry{bounded(message), 0, std::move(value)};
     entry.lines = entry.text.count(QLatin1Char('\n')) + 1;
     lineCount += entry.lines;
     characterCount += entry.text.size();
@@ -81,16 +81,18 @@ void LogQueue::push(const QString &message)
     }
 }
 
-QString LogQueue::take(int lines)
+LogQueue::Chunk LogQueue::take(int lines)
 {
-    QString chunk;
+    Chunk chunk;
     int taken = 0;
     while (!messages.empty() && (taken == 0 || taken < lines)) {
         Message &front = messages.front();
         if (taken > 0)
-            chunk += QLatin1Char('\n');
-        chunk += front.text;
+            chunk.text += QLatin1Char('\n');
+        chunk.text += front.text;
         taken += front.lines;
+        if (front.value)
+            chunk.values.append({taken - 1, std::move(*front.value)});
         lineCount -= front.lines;
         characterCount -= front.text.size();
         messages.pop_front();

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "common/Diagnostic.h"
+
 #include <QString>
+#include <QVector>
 
 #include <deque>
+#include <optional>
 
 // Messages waiting to be shown in a log pane. A message is cut after kMaxMessageBytes of UTF-8,
 // its line ends become "\n", and lines longer than kMaxLineCharacters are broken into several:
@@ -22,10 +26,18 @@ public:
     // lines broken after kMaxLineCharacters characters (never inside a surrogate pair).
     static QString bounded(const QString &message);
 
-    void push(const QString &message);
+    // A message; one with a value keeps it with its last line.
+    void push(const QString &message, std::optional<Diagnostic> value = std::nullopt);
+
+    struct Chunk
+    {
+        QString text;
+        // The values of its messages, each with the line (from 0, in the chunk) it belongs to.
+        QVector<QPair<int, Diagnostic>> values;
+    };
     // The oldest messages, whole, until at least maxLines lines are taken (at least one
     // message), joined by "\n"; removed from the queue.
-    QString take(int maxLines);
+    Chunk take(int maxLines);
     bool isEmpty() const { return messages.empty(); }
     qint64 lines() const { return lineCount; }
     void clear();
@@ -35,6 +47,7 @@ private:
     {
         QString text;
         int lines;
+        std::optional<Diagnostic> value;
     };
     std::deque<Message> messages;
     const int maxLines;

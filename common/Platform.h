@@ -7,13 +7,13 @@
 
 #include <functional>
 
+class QFileDevice;
 class QProcess;
 class QObject;
 
 // The one place that knows how this desktop opens files, folders and pages. On Windows it uses
 // explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
-// Also the one call made on a socket past Qt, a read straight into the caller's memory, and the
-// raw standard streams of a command-line protocol.
+// Also the raw standard streams of a command-line protocol.
 class Platform
 {
 public:
@@ -45,12 +45,11 @@ public:
     static QProcess *forwardUsbPort(QObject *parent, int port, std::function<void(const Status &)> done);
     static constexpr int kAdbForwardTimeoutMs = 15000;
 
-    // Reads up to size bytes from a connected, non-blocking socket (a Qt socket's descriptor)
-    // straight into buffer: those there now and, when waitMs > 0, those that come within waitMs,
-    // stopping once size bytes have come. The socket is left non-blocking. Returns the count
-    // read, 0 when nothing came, the peer has closed or the socket failed: the socket's owner
-    // then learns of that as usual.
-    static qint64 receiveArrived(qintptr socket, char *buffer, qint64 size, int waitMs);
+    // Puts the file `from` in the place of `to` in one step: `to` is either the old file or the
+    // new one, whatever happens meanwhile. Both lie in one directory.
+    static Status replaceFile(const QString &from, const QString &to);
+    // Makes the data written to an open file reach the disk.
+    static Status syncFile(QFileDevice &file);
 
     // Standard input and output carry bytes as they are (no line-end translation), for a protocol
     // spoken over them.

@@ -36,6 +36,7 @@ public:
     // the connected flag at once.
     void disconnectFromDevice();
     PCClientSocket &controlSocket() { return socket; }
+    const PCClientSocket &controlSocket() const { return socket; }
 
     // Each returns true when every part of the message was queued for sending.
     bool requestRemoteScreen();

@@ -1,7 +1,7 @@
 #include "device/RemoteScreenClient.h"
 
-#include "common/Platform.h"
 #include "common/SteadyClock.h"
+#include "device/SocketReceive.h"
 #include "device/FrameImage.h"
 #include "device/FrameQueue.h"
 #include "device/FrameTap.h"
@@ -63,16 +63,16 @@ void RemoteScreenClient::slot_error(QAbstractSocket::SocketError)
 qint64 RemoteScreenClient::receive(char *buffer, qint64 size)
 {
     const qint64 before = steadyMicros();
-    qint64 got = Platform::receiveArrived(socket.socketDescriptor(), buffer, size, 0);
+    qint64 got = SocketReceive::arrived(socket.socketDescriptor(), buffer, size, 0);
     if (got < size) {
         if (!messageStarted && got == 0)
             messageAfter = before;
         drainedAt = before;
-        got += Platform::receiveArrived(socket.socketDescriptor(), buffer + got, size - got, kWaitMs);
+        got += SocketReceive::arrived(socket.socketDescriptor(), buffer + got, size - got, kWaitMs);
         if (got == 0) {
             // Nothing came while waiting: the connection is still drained now.
             const qint64 now = steadyMicros();
-            got = Platform::receiveArrived(socket.socketDescriptor(), buffer, size, 0);
+            got = SocketReceive::arrived(socket.socketDescriptor(), buffer, size, 0);
             if (got == 0) {
                 drainedAt = now;
                 if (!messageStarted)

@@ -107,6 +107,7 @@ ProjectSearch::ProjectSearch(QObject *parent)
 {
     // One search at a time: a new one waits for the cancelled one to notice.
     pool.setMaxThreadCount(1);
+    qRegisterMetaType<QVector<Diagnostic>>();
 }
 
 ProjectSearch::~ProjectSearch()
@@ -135,7 +136,7 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
 {
     const auto cancelled = [this, id] { return current != id; };
     // Hands lines over to the owner's thread, which drops them if the search was cancelled meanwhile.
-    const auto deliver = [this, id](const QStringList &lines) {
+    const auto deliver = [this, id](const QVector<Diagnostic> &lines) {
         QMetaObject::invokeMethod(this, [this, id, lines] {
             if (current == id)
                 emit signal_results(id, lines);
@@ -144,7 +145,7 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
 
     QStringList paths;
     textFiles(directory, QString(), &paths);
-    QStringList batch;
+    QVector<Diagnostic> batch;
     QElapsedTimer sinceDelivery;
     sinceDelivery.start();
     bool delivered = false;
@@ -165,7 +166,9 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
         const int before = results;
         searchText(text, match, [&](int line, const QString &lineText) {
             if (++results <= MaxListed)
-                batch << path + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + shown(lineText);
+                batch << Diagnostic{Diagnostic::Kind::SearchResult,
+                                    path + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + shown(lineText),
+                                    directory, path, line, {}};
             // A search with very many results still notices that it was cancelled.
             return (results & 0xFFF) != 0 || !cancelled();
         });

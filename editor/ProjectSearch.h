@@ -1,16 +1,19 @@
 #pragma once
 
+#include "common/Diagnostic.h"
 #include "common/Result.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QThreadPool>
+#include <QVector>
 
 #include <atomic>
 #include <functional>
 
 // Search across a project: a text or a regular expression over every script and text file
-// under the project directory, one result per matching line, "<relative path>:<line>: <text>".
+// under the project directory, one result per matching line, shown as "<relative path>:<line>:
+// <text>" and leading to that line.
 // The search runs on a thread of its own so that large projects leave the window responsive;
 // its results come back to the thread that owns this object in batches, and starting another
 // search cancels the one running (nothing more arrives from it).
@@ -41,8 +44,8 @@ public:
     void cancel();
 
 signals:
-    // The next result lines of search id, in file order.
-    void signal_results(int id, const QStringList &lines);
+    // The next results of search id, in file order.
+    void signal_results(int id, const QVector<Diagnostic> &found);
     // Search id is complete: "共找到N个结果（M个文件）", with what was cut or passed over.
     void signal_finished(int id, const QString &countLine);
 

@@ -3,7 +3,6 @@
 #include "common/AtomicFile.h"
 #include "common/RegularFile.h"
 
-#include <QFile>
 
 namespace {
 
@@ -11,15 +10,13 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 } // namespace
 
-ScriptFile::Contents ScriptFile::read(const QString &path)
+Result<ScriptFile::Contents> ScriptFile::read(const QString &path)
 {
+    Result<QByteArray> read = RegularFile::readWhole(path, MaxSize);
+    if (!read)
+        return fail(read.error());
+    QByteArray bytes = std::move(read).value();
     Contents contents;
-    QFile file;
-    if (!RegularFile::open(file, path))
-        return contents;
-    QByteArray bytes = file.readAll();
-    file.close();
-    contents.opened = true;
 
     if (bytes.startsWith(kByteOrderMark)) {
         contents.byteOrderMark = true;

@@ -8,18 +8,20 @@
 class ScriptFile
 {
 public:
+    // Larger files are refused: far beyond any script, and the editor would hold them whole.
+    static constexpr qint64 MaxSize = qint64(64) << 20;
+
     struct Contents
     {
         QString text;
-        bool opened = false;
         // False when saving the text would not give back the file's bytes: bytes that are not
         // UTF-8 (shown as U+FFFD) or zero bytes (which the editor cannot hold; also shown as U+FFFD).
         bool faithful = true;
         bool byteOrderMark = false; // the file began with a UTF-8 byte-order mark
     };
 
-    // A file that cannot be opened gives empty text with opened false.
-    static Contents read(const QString &path);
+    // Fails, saying why, for a file that cannot be read, is not a regular file or is too large.
+    static Result<Contents> read(const QString &path);
 
     // Replaces the file with the text as UTF-8 (behind a byte-order mark when asked). The file
     // is written beside the old one and renamed into place, so a crash or a full disk never

@@ -1,35 +1,47 @@
 #include "runner/ChunkLines.h"
 
-#include "toolchain/BytecodeReader.h"
 #include "toolchain/ScriptCompiler.h"
+
+#include <QtEndian>
 
 #include <algorithm>
 
-Result<QVector<int>> ChunkLines::ofDump(const QByteArray &dump)
+void ChunkLines::field(ChunkWalker::Field field, qint64, const char *bytes, qint64 length)
 {
-    const Result<QVector<BytecodeReader::Function>> functions = BytecodeReader::read(dump);
-    if (!functions)
-        return fail(functions.error());
-    QVector<int> lines;
-    for (const BytecodeReader::Function &function : *functions) {
-        for (int pc = 0; pc < function.size; ++pc)
-            lines.append(function.line(pc));
-    }
-    std::sort(lines.begin(), lines.end());
-    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-    return lines;
+    if (field != ChunkWalker::Field::Lines)
+        return;
+    partial.append(bytes, int(length));
+    const int whole = partial.size() / 4 * 4;
+    for (int at = 0; at < whole; at += 4)
+        found.append(qFromLittleEndian<qint32>(partial.constData() + at));
+    partial.remove(0, whole);
 }
 
-Result<QVector<int>> ChunkLines::ofText(const QByteArray &text)
+QVector<int> ChunkLines::lines() const
 {
-    QByteArray chunk;
-    QByteArray message;
-    QByteArray dump;
-    int status = 0;
+    QVector<int> sorted = found;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    return sorted;
+}
+
+Result<QVector<int>> ChunkLines::ofDump(const QByteArray &dump)
+{
+    ChunkLines reader;
+    const Status walked = ChunkWalker::walk(dump.constData(), dump.size(), {&reader});
+    if (!walked)
+        return fail(walked.error());
+    return reader.lines();
+}
+
+Result<QVector<int>> ChunkLines::ofText(const QByteArray &text, const QString &fileName)
+{
+    ChunkLines reader;
     const QByteArray source = text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text; // as a run skips it
-    if (ScriptCompiler::compileChunk(source, &chunk, &status, &message, &dump) == 0)
-        return fail(QString::fromUtf8(message));
-    return ofDump(dump);
+    const Result<QByteArray> compiled = ScriptCompiler::compileChunk(source, fileName, &reader);
+    if (!compiled)
+        return fail(compiled.error());
+    return reader.lines();
 }
 
 int ChunkLines::stopLine(const QVector<int> &lines, int line)

@@ -22,5 +22,5 @@ void RunOutput::push(const QString &line)
 QString RunOutput::take()
 {
     QMutexLocker locker(&lock);
-    return queue.take(std::numeric_limits<int>::max());
+    return queue.take(std::numeric_limits<int>::max()).text;
 }

@@ -104,7 +104,7 @@ Result<QVector<int>> ScriptDebugger::setBreakpoints(const QString &file, const Q
     const Result<QByteArray> text = RegularFile::readWhole(path, kScriptLimit);
     if (!text)
         return fail(text.error());
-    const Result<QVector<int>> code = ChunkLines::ofText(*text);
+    const Result<QVector<int>> code = ChunkLines::ofText(*text, QFileInfo(path).fileName());
     if (!code)
         return fail(code.error());
     QVector<int> stops;

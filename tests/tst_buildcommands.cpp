@@ -1,9 +1,13 @@
 // The script check (F5), the project build (F6) and the headless kestrun-build, on real project
 // directories.
+#include "app/ui/BuildCommands.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "simulator/PackageReader.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/ScriptCompiler.h"
+#include "support/BuildRun.h"
 #include "support/DeviceKey.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestWorkspace.h"
@@ -11,12 +15,14 @@
 #include "ui_ProjectManagerWindow.h"
 
 #include <Qsci/qsciscintilla.h>
+#include <QStatusBar>
 #include <QtTest>
 
 namespace {
 
 QStringList outputLines(ProjectManagerWindow &window)
 {
+    window.form()->outText->flush();
     return window.form()->outText->toPlainText().split(QLatin1Char('\n'));
 }
 
@@ -24,8 +30,7 @@ QStringList outputLines(ProjectManagerWindow &window)
 struct Collector
 {
     QStringList lines;
-    ProjectBuilder builder{{[this](const QString &l) { lines << l; },
-                            [this](const QString &e) { lines << QStringLiteral("错误：") + e; }}};
+    ProjectBuilder builder{{[this](const QString &l) { lines << l; }, [this](const Diagnostic &d) { lines << d.text(); }}};
 };
 
 } // namespace
@@ -45,6 +50,7 @@ private slots:
     void packerFailureKeepsOldPackage();
     void noActiveProject();
     void scriptsOfTheProjectAreSavedFirst();
+    void oneCommandAtATimeOffTheInterfaceThread();
     void headlessBuild();
 
 private:
@@ -71,7 +77,7 @@ void TestBuildCommands::checkCompilesEveryScript()
     ws->writeFile(QStringLiteral("工程目录/p/empty.lua"), "", base.addSecs(10));
     ws->writeFile(QStringLiteral("工程目录/p/data.txt"), "print(1)");
     ProjectManagerWindow window;
-    window.form()->syntax_check_action->trigger();
+    QVERIFY(runBuild(window));
     QCOMPARE(outputLines(window), (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "正在编译[empty.lua]",
                                                "正在编译[main.script]", "所有脚本文件编译完成..."}));
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/main.script.m")));
@@ -79,8 +85,7 @@ void TestBuildCommands::checkCompilesEveryScript()
 
     // Without scripts there is nothing to compile, and that is no failure.
     QVERIFY(QFile::remove(project + QStringLiteral("/main.script")) && QFile::remove(project + QStringLiteral("/empty.lua")));
-    window.clearOutput();
-    QVERIFY(window.compileActiveProject());
+    QVERIFY(runBuild(window));
     QCOMPARE(outputLines(window), (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "所有脚本文件编译完成..."}));
 }
 
@@ -90,19 +95,21 @@ void TestBuildCommands::firstSyntaxErrorEndsTheRun()
     ws->writeFile(QStringLiteral("工程目录/p/good.lua"), "return 1", base.addSecs(30));
     ws->writeFile(QStringLiteral("工程目录/p/bad.lua"), "x = = 1\n", base.addSecs(20));
     ProjectManagerWindow window;
-    QVERIFY(!window.compileActiveProject());
+    QVERIFY(!runBuild(window));
     const QStringList lines = outputLines(window);
     QCOMPARE(lines.mid(0, 4), (QStringList{"当前活动工程：p", "开始检查脚本语法并编译脚本...", "正在编译[good.lua]",
                                            "正在编译[bad.lua]"}));
     QCOMPARE(lines.mid(4).join(QLatin1Char('\n')),
-             QStringLiteral("错误：脚本编译出错...\n错误代码：3\n错误信息：\n脚本bad.lua第1行有语法错误, unexpected symbol near '='"));
+             QStringLiteral("错误：脚本编译出错...\n错误代码：3\n错误信息：\n脚本bad.lua第1行有语法错误, unexpected symbol near '='\n"
+                            "错误类型：语法错误，出现了不该出现的符号"));
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/good.lua.m")));
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/bad.lua.m")));
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/main.script.m")));
 
     // The build stops with the check: nothing further, no package.
-    window.form()->compile_project_action->trigger();
-    QVERIFY(outputLines(window).last().startsWith(QStringLiteral("脚本bad.lua第1行")));
+    QVERIFY(!runBuild(window, true));
+    QVERIFY(outputLines(window).join(QLatin1Char('\n')).endsWith(QStringLiteral("脚本bad.lua第1行有语法错误, unexpected symbol near '='\n"
+                                                                               "错误类型：语法错误，出现了不该出现的符号")));
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
 }
 
@@ -113,7 +120,7 @@ void TestBuildCommands::fullBuildReadsBack()
     ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "local M = {}\nreturn M\n", base.addSecs(10));
     ws->writeFile(QStringLiteral("工程目录/p/data.bin"), QByteArray("\x00\x01\x02", 3), base.addSecs(20));
     ProjectManagerWindow window;
-    window.form()->compile_project_action->trigger();
+    QVERIFY(runBuild(window, true));
     const QStringList lines = outputLines(window);
     QCOMPARE(lines.value(lines.size() - 3), QStringLiteral("二进制脚本构建成功..."));
     QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + project + QStringLiteral("/p.ks"));
@@ -146,7 +153,7 @@ void TestBuildCommands::nameMismatchBetweenProjectFileAndTree()
 {
     ws->writeFile(QStringLiteral("工程目录/p/ks.project"), "<project><name>other</name><desc>d</desc></project>");
     ProjectManagerWindow window;
-    window.buildActiveProject();
+    QVERIFY(runBuild(window, true));
     const QStringList lines = outputLines(window);
     QCOMPARE(lines.first(), QStringLiteral("当前活动工程：p"));
     // The package carries the project file's name, and the path line names the file written.
@@ -183,11 +190,11 @@ void TestBuildCommands::noActiveProject()
 {
     QVERIFY(QDir(project).removeRecursively());
     ProjectManagerWindow window;
-    QCOMPARE(window.activeProject(), QString());
-    QVERIFY(!window.compileActiveProject());
+    QCOMPARE(window.project().name(), QString());
+    QVERIFY(!runBuild(window));
     QCOMPARE(outputLines(window), QStringList{QStringLiteral("错误：") + ProjectBuilder::noActiveProjectMessage()});
     window.setActiveProject(QStringLiteral("ghost")); // a name without a tree item
-    window.buildActiveProject();
+    QVERIFY(!runBuild(window, true));
     QCOMPARE(outputLines(window), QStringList{QStringLiteral("错误：") + ProjectBuilder::noActiveProjectMessage()});
 }
 
@@ -199,30 +206,58 @@ void TestBuildCommands::scriptsOfTheProjectAreSavedFirst()
     for (const QString &path : {ws->absolute(QStringLiteral("elsewhere.lua")), project + QStringLiteral("/lib/util.lua"),
                                 project + QStringLiteral("/main.script")}) {
         window.openScript(path);
-        window.scriptEditor()->append(QStringLiteral("-- edited"));
+        window.scripts().current()->append(QStringLiteral("-- edited"));
     }
-    window.scriptEditor()->append(QStringLiteral("\r\nx = = 1")); // saved although it does not compile
-    QVERIFY(!window.compileActiveProject());
+    window.scripts().current()->append(QStringLiteral("\r\nx = = 1")); // saved although it does not compile
+    QVERIFY(!runBuild(window));
     QVERIFY(ws->readFile(QStringLiteral("工程目录/p/main.script")).endsWith("-- edited\r\nx = = 1"));
     QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/lib/util.lua")), QByteArray("u = 1\r\n-- edited"));
     QCOMPARE(ws->readFile(QStringLiteral("elsewhere.lua")), QByteArray("e = 1\r\n")); // not of the project
-    QVERIFY(!window.isScriptModified());
-    QVERIFY(window.openEditors().first()->isModified());
-    QVERIFY(outputLines(window).last().startsWith(QStringLiteral("脚本main.script第")));
+    QVERIFY(!window.scripts().current()->isModified());
+    QVERIFY(window.scripts().editors().first()->isModified());
+    const QStringList report = outputLines(window);
+    QVERIFY(report.at(report.size() - 2).startsWith(QStringLiteral("脚本main.script第")));
 
     // A save that fails cancels the build. A directory in the script's place makes the save
     // fail, whoever runs the test.
-    window.scriptEditor()->setText(QStringLiteral("return 1\r\n"));
+    window.scripts().current()->setText(QStringLiteral("return 1\r\n"));
     QVERIFY(QFile::remove(project + QStringLiteral("/main.script")));
     QVERIFY(QDir(project).mkdir(QStringLiteral("main.script")));
     QString message;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &message);
-    window.clearOutput();
-    QVERIFY(!window.compileActiveProject());
+    QVERIFY(!runBuild(window));
     QVERIFY(message.contains(QStringLiteral("保存失败")));
-    QVERIFY(window.isScriptModified());
+    QVERIFY(window.scripts().current()->isModified());
     QCOMPARE(outputLines(window),
              QStringList{QStringLiteral("错误：脚本[%1]未能保存，编译已取消。").arg(project + QStringLiteral("/main.script"))});
+}
+
+void TestBuildCommands::oneCommandAtATimeOffTheInterfaceThread()
+{
+    for (int i = 0; i < 200; ++i)
+        ws->writeFile(QStringLiteral("工程目录/p/s%1.lua").arg(i), QByteArray("t = {1, 2, 3}\n").repeated(500));
+    ProjectManagerWindow window;
+    QSignalSpy finished(&window.builds(), &BuildCommands::signal_finished);
+    QSignalSpy lines(&window.builds(), &BuildCommands::signal_output);
+    window.form()->syntax_check_action->trigger();
+    // A second command is refused, saying so, without touching the output; the window goes on
+    // while the check runs, and its lines come as they happen.
+    QVERIFY(window.builds().isRunning());
+    window.form()->compile_project_action->trigger();
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("正在编译，请等这次编译结束后再试。"));
+    int linesWhileRunning = 0;
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, [&] {
+        if (window.builds().isRunning())
+            linesWhileRunning = lines.size();
+    });
+    ticks.start(0);
+    QVERIFY(finished.wait(60000));
+    QVERIFY(finished.first().first().toBool());
+    QVERIFY2(linesWhileRunning > 10, qPrintable(QString::number(linesWhileRunning)));
+    QCOMPARE(outputLines(window).first(), QStringLiteral("当前活动工程：p"));
+    QCOMPARE(outputLines(window).last(), QStringLiteral("所有脚本文件编译完成..."));
+    QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
 }
 
 void TestBuildCommands::headlessBuild()

@@ -1,6 +1,9 @@
 // Code from the colour buffers and from cut rectangles, the live check of the buffered points and
 // the search for a colour on the picture.
+#include "app/ui/DeviceSession.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "screentools/ColorCode.h"
 #include "screentools/ColorMatch.h"
 #include "screentools/ColorPicker.h"
@@ -249,7 +252,7 @@ void TestColorCode::captureCodeGoesIntoTheScript()
     window.show();
     const QPixmap desktop = TestPictures::codedPixmap(400, 300);
     screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
-    QSignalSpy saved(&window, &ProjectManagerWindow::signal_rectScreencapSaved);
+    QSignalSpy saved(&window.device(), &DeviceSession::signal_rectScreencapSaved);
     QString offered;
     ModalAnswerer::whenDialog<ImageEditorDialog>([&offered](ImageEditorDialog *editor) {
         ModalAnswerer::whenDialog<screen>([](screen *dialog) { ScreencapDriver::capture(*dialog, QPoint(100, 200), QPoint(150, 260)); });
@@ -258,7 +261,7 @@ void TestColorCode::captureCodeGoesIntoTheScript()
         editor->findChild<QPushButton *>("pbInsertImageCode")->click();
         editor->reject();
     });
-    window.openImageEditor(QString()); // no picture: the cut lies on none
+    window.device().openImageEditor(QString()); // no picture: the cut lies on none
     screen::setDesktopGrabberForTesting(nullptr);
 
     QCOMPARE(saved.count(), 1);
@@ -266,7 +269,7 @@ void TestColorCode::captureCodeGoesIntoTheScript()
     const QString path = saved.first().at(0).toString();
     QVERIFY2(path.startsWith(QStringLiteral("截图/截图_")) && QFileInfo::exists(ws.absolute("工程目录/演示/" + path)), qPrintable(path));
     QCOMPARE(offered, QStringLiteral("local flag,x,y = findImageFuzzy(\"%1\",90)\r\n").arg(path));
-    QVERIFY(window.scriptEditor()->text().startsWith(offered));
+    QVERIFY(window.scripts().current()->text().startsWith(offered));
 }
 
 QTEST_MAIN(TestColorCode)

@@ -2,11 +2,13 @@
 // that send bad input, over loopback; reads straight from a socket; the main window's status
 // line and remote log pane.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "toolchain/Package.h"
 #include "device/FrameImage.h"
 #include "device/MessageHeader.h"
-#include "app/ProcessObjects.h"
-#include "common/Platform.h"
+#include "app/ui/DeviceSession.h"
+#include "device/SocketReceive.h"
 #include "device/PCClientControllor.h"
 #include "device/RemoteScreenClient.h"
 #include "simulator/SimFrameEncoder.h"
@@ -134,8 +136,8 @@ void DeviceLinkTest::roundTrip()
     options.storeDirectory = store.path();
     options.screencapMode = 2;
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
@@ -230,8 +232,8 @@ void DeviceLinkTest::importedPackageIsChecked()
         package = QByteArray("PK\3\4 something else entirely, long enough to be read a little way");
 
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
     PCClientControllor controller;
     QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
     QSignalSpy imported(&controller, &PCClientControllor::signal_scriptImportComplete);
@@ -267,8 +269,8 @@ void DeviceLinkTest::framesArriveAsTheRightPixels()
     options.depth = depth;
     options.channelOrder = channelOrder;
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     FrameSink sink;
@@ -334,8 +336,8 @@ void DeviceLinkTest::framePortForwardedOverUsb()
 void DeviceLinkTest::secondStreamReplacesTheFirst()
 {
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     FrameSink sink;
@@ -372,8 +374,7 @@ void DeviceLinkTest::stopEndsAStreamThatNeverPauses()
         QObject::connect(&device, &SimulatedDevice::signal_event, [&](const QString &line) {
             closed = closed || line == QLatin1String("frame connection closed");
         });
-        QString error;
-        if (!device.start(&error)) {
+        if (!device.start()) {
             port = -1;
             return;
         }
@@ -438,7 +439,7 @@ void DeviceLinkTest::readStraightFromTheSocket()
         }
     });
     char buffer[10] = {};
-    const qint64 n = Platform::receiveArrived(reading, buffer, sizeof buffer, waitMs);
+    const qint64 n = SocketReceive::arrived(reading, buffer, sizeof buffer, waitMs);
     sender.join();
     QCOMPARE(QByteArray(buffer, int(n)), read);
     QVERIFY(::fcntl(reading, F_GETFL) & O_NONBLOCK);
@@ -564,8 +565,8 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     SimOptions options = SimulatorRun::options();
     options.fps = 0; // as fast as possible
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     const FrameQueue &queue = controller.frameQueue();
@@ -623,8 +624,8 @@ void DeviceLinkTest::simulatorFrameMessage()
     options.width = 720;
     options.height = 1280;
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     QTcpSocket control;
     control.connectToHost(QHostAddress::LocalHost, sim.device.port());
@@ -656,8 +657,8 @@ void DeviceLinkTest::simulatorFrameMessage()
 void DeviceLinkTest::simulatorClosesOnBadInput()
 {
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
     QTcpSocket control;
     control.connectToHost(QHostAddress::LocalHost, sim.device.port());
     QVERIFY(control.waitForConnected(3000));
@@ -692,13 +693,13 @@ void DeviceLinkTest::simulatorOptions()
     QFETCH(bool, ok);
     QFETCH(QString, summary);
 
-    SimOptions options;
-    QString error;
-    QCOMPARE(SimOptions::parse(arguments, &options, &error), ok);
+    const Result<SimOptions> parsed = SimOptions::parse(arguments);
+    QCOMPARE(parsed.ok(), ok);
     if (!ok) {
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!parsed.error().isEmpty());
         return;
     }
+    const SimOptions &options = *parsed;
     QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6x%7 %8")
                  .arg(options.port)
                  .arg(options.depth)
@@ -715,8 +716,8 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
 {
     TestWorkspace workspace;
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     ProjectManagerWindow window;
     auto *status = window.statusBar()->findChild<QLabel *>();
@@ -726,7 +727,7 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     // The two-second timer refreshes the status line; send its event rather than wait. (Id 0
     // would be taken by the main window's layout as its own idle timer.)
     QTimerEvent tick(0x7fffffff);
-    QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(window.device().controller().connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(status->text(), QStringLiteral("已与127.0.0.1:%1建立连接...").arg(sim.device.port()));
 
@@ -734,13 +735,13 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
     QTabWidget *tabs = window.form()->outTabWidget;
     QPlainTextEdit *remoteLog = window.form()->remoteLogText;
     tabs->setCurrentIndex(0);
-    QVERIFY(deviceController.sendTouchPress(3, 4));
+    QVERIFY(window.device().controller().sendTouchPress(3, 4));
     QTRY_VERIFY(remoteLog->toPlainText().contains(QStringLiteral("touch press (3, 4)")));
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(remoteLog->toPlainText().count(QStringLiteral("touch press")), 1);
 
-    deviceController.controlSocket().disconnectFromHost();
-    QTRY_VERIFY(!deviceController.isConnected());
+    window.device().controller().controlSocket().disconnectFromHost();
+    QTRY_VERIFY(!window.device().controller().isConnected());
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(status->text(), QStringLiteral("无任何连接。"));
 }

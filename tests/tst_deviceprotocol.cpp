@@ -1,6 +1,5 @@
 // The device link's bytes: what the controller sends, how the reader takes both connections
 // apart, the key map, the frame queue and the frame-to-image rules.
-#include "device/DeviceKeyMap.h"
 #include "device/FBInfo.h"
 #include "device/FrameImage.h"
 #include "device/FramePool.h"
@@ -171,7 +170,6 @@ private slots:
     void importNameLimits_data();
     void importNameLimits();
     void sendingWithoutConnection();
-    void keyMap();
     void readerSplitAtEveryByte_data();
     void readerSplitAtEveryByte();
     void controlMessages();
@@ -314,23 +312,6 @@ void DeviceProtocolTest::sendingWithoutConnection()
     server.close();
     QVERIFY(!controller.connectToDevice(QStringLiteral("127.0.0.1"), port));
     QVERIFY(!controller.isConnected());
-}
-
-void DeviceProtocolTest::keyMap()
-{
-    QCOMPARE(DeviceKeyMap::size(), 36);
-    const int digits[10] = {11, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    for (int i = 0; i < 10; ++i)
-        QCOMPARE(DeviceKeyMap::deviceKey(Qt::Key_0 + i), digits[i]);
-    // The letters by keyboard row, as the device's input events number them.
-    const char *rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
-    const int firstCode[] = {16, 30, 44};
-    for (int row = 0; row < 3; ++row) {
-        for (int i = 0; rows[row][i]; ++i)
-            QCOMPARE(DeviceKeyMap::deviceKey(rows[row][i]), firstCode[row] + i);
-    }
-    for (int key : {int(Qt::Key_Space), int(Qt::Key_F1), int(Qt::Key_Return), int('a'), int(Qt::Key_Escape), 0, -1})
-        QCOMPARE(DeviceKeyMap::deviceKey(key), -1);
 }
 
 void DeviceProtocolTest::readerSplitAtEveryByte_data()

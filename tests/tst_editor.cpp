@@ -6,8 +6,8 @@
 #include "editor/ScriptFile.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/QsciLexerLuaEx.h"
-#include "app/ProcessObjects.h"
-#include "screentools/ui/ImageEditorDialog.h"
+#include "app/ui/DeviceSession.h"
+#include "editor/ui/ScriptTabs.h"
 #include "ui_ProjectManagerWindow.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestWorkspace.h"
@@ -137,7 +137,7 @@ void TestEditor::enterInTheEditor()
     QFETCH(int, caretIndex);
     TestWorkspace workspace;
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     editor->setText(QString(text).remove(QLatin1Char('|')));
     editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, text.left(text.indexOf(QLatin1Char('|'))).toUtf8().size());
     for (const QChar c : typed) {
@@ -156,7 +156,7 @@ void TestEditor::lexerAndCompletionList()
 {
     TestWorkspace workspace;
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     // The lexer colours what the script check knows: the runtime's API and Lua 5.2's library,
     // not the names older Luas had.
     editor->setText(QStringLiteral("if touchClick then x = 42 end string.format table.getn"));
@@ -251,35 +251,35 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
     const QString base = window.windowTitle();
     // The welcome text until a script opens: typing marks it, but without a file there is no
     // title and nothing to save.
-    QCOMPARE(window.scriptEditor()->text(), ScriptEditorSetup::welcomeText());
-    QVERIFY(!window.isScriptModified());
-    QTest::keyClicks(window.scriptEditor(), QStringLiteral("x"));
-    QVERIFY(window.isScriptModified());
+    QCOMPARE(window.scripts().current()->text(), ScriptEditorSetup::welcomeText());
+    QVERIFY(!window.scripts().current()->isModified());
+    QTest::keyClicks(window.scripts().current(), QStringLiteral("x"));
+    QVERIFY(window.scripts().current()->isModified());
     QCOMPARE(window.windowTitle(), base);
-    QVERIFY(window.saveScript());
+    QVERIFY(window.scripts().save(window.scripts().current()));
 
     window.openScript(path);
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     QCOMPARE(editor->text(), QStringLiteral("-- a\r\nprint(1)\r\n"));
     QCOMPARE(window.windowTitle(), base + QStringLiteral(" - [") + path + QStringLiteral("]"));
-    QVERIFY(!window.isScriptModified());
+    QVERIFY(!window.scripts().current()->isModified());
 
     editor->setCursorPosition(1, 8);
     QTest::keyClicks(editor, QStringLiteral("  -- "));
     editor->insert(QStringLiteral("注释"));
-    QVERIFY(window.isScriptModified());
+    QVERIFY(window.scripts().current()->isModified());
     QCOMPARE(window.windowTitle(), base + QStringLiteral(" - [") + path + QStringLiteral(" *]"));
 
     window.findChild<QAction *>(QStringLiteral("save_project_action"))->trigger();
-    QVERIFY(!window.isScriptModified());
+    QVERIFY(!window.scripts().current()->isModified());
     QCOMPARE(window.windowTitle(), base + QStringLiteral(" - [") + path + QStringLiteral("]"));
     QCOMPARE(workspace.readFile(QStringLiteral("dir/a.script")), QStringLiteral("-- a\r\nprint(1)  -- 注释\r\n").toUtf8());
 
     // Undoing back to the saved text clears the mark again.
     QTest::keyClicks(editor, QStringLiteral("x"));
-    QVERIFY(window.isScriptModified());
+    QVERIFY(window.scripts().current()->isModified());
     editor->undo();
-    QVERIFY(!window.isScriptModified());
+    QVERIFY(!window.scripts().current()->isModified());
     QCOMPARE(window.windowTitle(), base + QStringLiteral(" - [") + path + QStringLiteral("]"));
 
     // A save that fails is reported with its reason, and the mark stays.
@@ -292,14 +292,18 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
     QCOMPARE(title, QStringLiteral("提示"));
     QVERIFY2(text.startsWith(QStringLiteral("文件[") + path + QStringLiteral("]保存失败：")), qPrintable(text));
     QVERIFY(text.size() > (QStringLiteral("文件[]保存失败：") + path).size()); // the reason follows
-    QVERIFY(window.isScriptModified());
+    QVERIFY(window.scripts().current()->isModified());
     QCOMPARE(window.windowTitle(), base + QStringLiteral(" - [") + path + QStringLiteral(" *]"));
     QVERIFY(!QFile::exists(path));
 
-    // An unreadable path opens as an empty text, unmarked.
-    window.openScript(workspace.absolute(QStringLiteral("missing.script")));
-    QCOMPARE(window.scriptEditor()->text(), QString());
-    QVERIFY(!window.isScriptModified());
+    // An unreadable path opens no tab (saving an empty one would wipe the file); it says why.
+    workspace.writeFile(QStringLiteral("big.lua"), QByteArray(ScriptFile::MaxSize + 1, ' '));
+    for (const QString &name : {QStringLiteral("missing.script"), QStringLiteral("big.lua")}) {
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &text);
+        QVERIFY(!window.scripts().open(workspace.absolute(name)));
+        QVERIFY2(text.startsWith(QStringLiteral("无法打开脚本[") + workspace.absolute(name) + QStringLiteral("]：")), qPrintable(text));
+        QCOMPARE(window.scripts().editors().size(), 1);
+    }
 }
 
 void TestEditor::undecodableBytesAreNotRewrittenUnasked()
@@ -314,23 +318,23 @@ void TestEditor::undecodableBytesAreNotRewrittenUnasked()
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
     window.openScript(path);
     QVERIFY2(notice.contains(path) && notice.contains(QStringLiteral("UTF-8")), qPrintable(notice));
-    QVERIFY(!window.isScriptModified());
+    QVERIFY(!window.scripts().current()->isModified());
 
-    window.scriptEditor()->append(QStringLiteral("y = 2"));
+    window.scripts().current()->append(QStringLiteral("y = 2"));
     QString question;
     ModalAnswerer::answerMessageBox(QMessageBox::No, nullptr, &question);
-    QVERIFY(!window.saveScript());
+    QVERIFY(!window.scripts().save(window.scripts().current()));
     QVERIFY(question.contains(QStringLiteral("是否仍然保存")));
     QCOMPARE(workspace.readFile(QStringLiteral("old.lua")), gbk);
-    QVERIFY(window.isScriptModified());
+    QVERIFY(window.scripts().current()->isModified());
 
     ModalAnswerer::answerMessageBox(QMessageBox::Yes);
-    QVERIFY(window.saveScript());
-    QCOMPARE(workspace.readFile(QStringLiteral("old.lua")), window.scriptEditor()->text().toUtf8());
-    QVERIFY(!window.isScriptModified());
+    QVERIFY(window.scripts().save(window.scripts().current()));
+    QCOMPARE(workspace.readFile(QStringLiteral("old.lua")), window.scripts().current()->text().toUtf8());
+    QVERIFY(!window.scripts().current()->isModified());
     // Now it is UTF-8: further saves ask nothing.
-    window.scriptEditor()->append(QStringLiteral("z = 3"));
-    QVERIFY(window.saveScript());
+    window.scripts().current()->append(QStringLiteral("z = 3"));
+    QVERIFY(window.scripts().save(window.scripts().current()));
 }
 
 // ---- The editor component, tabs, quitting, session ------------------------------------------
@@ -375,7 +379,7 @@ void TestEditor::changesOnDiskReachTheTabs()
     ProjectManagerWindow window;
     window.openScript(workspace.absolute(QStringLiteral("a.lua")));
     window.openScript(workspace.absolute(QStringLiteral("b.lua")));
-    window.scriptEditor()->append(QStringLiteral("-- mine"));
+    window.scripts().current()->append(QStringLiteral("-- mine"));
     const QDateTime later = QDateTime::currentDateTime().addSecs(5);
     workspace.writeFile(QStringLiteral("a.lua"), "a = 2\r\n", later);
     workspace.writeFile(QStringLiteral("b.lua"), "b = 2\r\n", later);
@@ -383,12 +387,12 @@ void TestEditor::changesOnDiskReachTheTabs()
     // The unmodified script follows silently; the modified one asks, once, and No keeps it.
     QString question;
     ModalAnswerer::answerMessageBox(QMessageBox::No, nullptr, &question);
-    window.checkScriptsOnDisk();
+    window.scripts().checkOnDisk();
     QVERIFY(question.contains(workspace.absolute(QStringLiteral("b.lua"))));
-    QCOMPARE(window.openEditors().at(0)->text(), QStringLiteral("a = 2\r\n"));
-    QCOMPARE(window.scriptEditor()->text(), QStringLiteral("b = 1\r\n-- mine"));
-    window.checkScriptsOnDisk(); // nothing new: no question (one would time the test out waiting)
-    QVERIFY(window.isScriptModified());
+    QCOMPARE(window.scripts().editors().at(0)->text(), QStringLiteral("a = 2\r\n"));
+    QCOMPARE(window.scripts().current()->text(), QStringLiteral("b = 1\r\n-- mine"));
+    window.scripts().checkOnDisk(); // nothing new: no question (one would time the test out waiting)
+    QVERIFY(window.scripts().current()->isModified());
 }
 
 void TestEditor::oneTabPerScriptAndClosingAsks_data()
@@ -415,13 +419,13 @@ void TestEditor::oneTabPerScriptAndClosingAsks()
     window.show();
     for (const QString &path : {a, b}) {
         window.openScript(path);
-        window.scriptEditor()->append(QStringLiteral("-- edited"));
+        window.scripts().current()->append(QStringLiteral("-- edited"));
     }
     window.openScript(a);
-    QCOMPARE(window.openEditors().size(), 2);
-    QCOMPARE(window.scriptPath(), a);
+    QCOMPARE(window.scripts().editors().size(), 2);
+    QCOMPARE(window.scripts().current()->path(), a);
     // A tab widget's page sits in its stack.
-    auto *tabs = qobject_cast<QTabWidget *>(window.scriptEditor()->parentWidget()->parentWidget());
+    auto *tabs = qobject_cast<QTabWidget *>(window.scripts().current()->parentWidget()->parentWidget());
     QVERIFY(tabs);
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("a.lua *"));
     QCOMPARE(tabs->tabToolTip(tabs->currentIndex()), a);
@@ -436,7 +440,7 @@ void TestEditor::oneTabPerScriptAndClosingAsks()
         QCOMPARE(title, QStringLiteral("退出Kestrun开发平台"));
         QCOMPARE(window.isVisible(), answer == QMessageBox::Cancel);
     } else {
-        QCOMPARE(window.openEditors().size(), answer == QMessageBox::Cancel ? 2 : 1);
+        QCOMPARE(window.scripts().editors().size(), answer == QMessageBox::Cancel ? 2 : 1);
     }
     const QByteArray edited = answer == QMessageBox::Save ? "-- edited" : "";
     QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), "a = 1\r\n" + edited);
@@ -455,37 +459,32 @@ void TestEditor::sessionComesBack()
     {
         ProjectManagerWindow window;
         window.restoreSession(); // a first start: nothing to restore
-        QCOMPARE(window.scriptEditor()->text(), ScriptEditorSetup::welcomeText());
+        QCOMPARE(window.scripts().current()->text(), ScriptEditorSetup::welcomeText());
         window.show();
         window.openScript(project + QStringLiteral("/gone.lua"));
         window.openScript(util);
-        window.scriptEditor()->setCursorPosition(2, 1);
+        window.scripts().current()->setCursorPosition(2, 1);
         window.openScript(main);
-        window.scriptEditor()->setCursorPosition(1, 2);
+        window.scripts().current()->setCursorPosition(1, 2);
         window.setActiveProject(QStringLiteral("q"));
-        rememberedDeviceAddress = QStringLiteral("192.0.2.7");
-        lastImageDirectory = workspace.path();
-        ModalAnswerer::answerMessageBox(QMessageBox::Yes);
-        QVERIFY(window.close());
+        window.device().setAddress(QStringLiteral("192.0.2.7"));
+        window.device().setImageDirectory(workspace.path());
+        QVERIFY(window.close()); // nothing unsaved: nothing asked
     }
     QVERIFY(QFile::remove(project + QStringLiteral("/gone.lua")));
-    rememberedDeviceAddress.clear();
-    lastImageDirectory.clear();
 
     ProjectManagerWindow window;
     window.restoreSession();
     QStringList paths;
-    for (const ScriptEditor *editor : window.openEditors())
+    for (const ScriptEditor *editor : window.scripts().editors())
         paths << editor->path();
     QCOMPARE(paths, (QStringList{util, main})); // the missing script is skipped quietly
-    QCOMPARE(window.scriptPath(), main);
-    QCOMPARE(caret(window.scriptEditor()), qMakePair(1, 2));
-    QCOMPARE(caret(window.openEditors().at(0)), qMakePair(2, 1));
-    QCOMPARE(window.activeProject(), QStringLiteral("q"));
-    QCOMPARE(rememberedDeviceAddress, QStringLiteral("192.0.2.7"));
-    QCOMPARE(lastImageDirectory, workspace.path());
-    rememberedDeviceAddress.clear();
-    lastImageDirectory.clear();
+    QCOMPARE(window.scripts().current()->path(), main);
+    QCOMPARE(caret(window.scripts().current()), qMakePair(1, 2));
+    QCOMPARE(caret(window.scripts().editors().at(0)), qMakePair(2, 1));
+    QCOMPARE(window.project().name(), QStringLiteral("q"));
+    QCOMPARE(window.device().address(), QStringLiteral("192.0.2.7"));
+    QCOMPARE(window.device().imageDirectory(), workspace.path());
 }
 
 void TestEditor::snippetIndentedToTheCaretsLine()
@@ -496,10 +495,10 @@ void TestEditor::snippetIndentedToTheCaretsLine()
 
     TestWorkspace workspace;
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     editor->setText(QStringLiteral("if a then\r\n\t\t"));
     editor->setCursorPosition(1, 2);
-    window.insertSnippet(QStringLiteral("while true do\r\n\t--x\r\n\r\nend\r\n"));
+    window.scripts().insertSnippet(QStringLiteral("while true do\r\n\t--x\r\n\r\nend\r\n"));
     QCOMPARE(editor->text(), QStringLiteral("if a then\r\n\t\twhile true do\r\n\t\t\t--x\r\n\r\n\t\tend\r\n\t\t"));
     QCOMPARE(caret(editor), qMakePair(5, 2));
 }
@@ -529,8 +528,9 @@ void TestEditor::scriptFileReading()
     QFETCH(bool, byteOrderMark);
     TestWorkspace workspace;
     workspace.writeFile(QStringLiteral("s.lua"), bytes);
-    const ScriptFile::Contents contents = ScriptFile::read(workspace.absolute(QStringLiteral("s.lua")));
-    QVERIFY(contents.opened);
+    const Result<ScriptFile::Contents> read = ScriptFile::read(workspace.absolute(QStringLiteral("s.lua")));
+    QVERIFY(read.ok());
+    const ScriptFile::Contents &contents = *read;
     QCOMPARE(contents.faithful, faithful);
     QCOMPARE(contents.byteOrderMark, byteOrderMark);
     if (!text.isNull())

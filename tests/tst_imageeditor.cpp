@@ -1,6 +1,8 @@
 // The image editor: opening, binarising and restoring, saving with a one-time backup, its menus
 // and keys, and how the main window opens it.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "project/ui/ProjectTree.h"
 #include "screentools/ImageBinarizer.h"
 #include "screentools/ui/ImageEditorDialog.h"
@@ -345,7 +347,6 @@ void TestImageEditor::openProcedure()
 {
     TestWorkspace ws;
     const QString path = writePicture(ws, QStringLiteral("shot.bmp"), samplePicture());
-    lastImageDirectory.clear();
     ImageEditorDialog editor;
     QString caption;
     QStringList filters;
@@ -357,7 +358,7 @@ void TestImageEditor::openProcedure()
     editor.slot_menuAction(menuAction(editor, ImageEditorDialog::OpenCommand));
     QCOMPARE(caption, QStringLiteral("Open Image"));
     QCOMPARE(filters, QStringList{QStringLiteral("位图(*.bmp)")});
-    QCOMPARE(lastImageDirectory, QString());
+    QCOMPARE(editor.openDirectory(), QString());
     QCOMPARE(editor.imagePath(), QString());
 
     ModalAnswerer::whenDialog<QFileDialog>([&](QFileDialog *dialog) {
@@ -368,11 +369,12 @@ void TestImageEditor::openProcedure()
     });
     editor.slot_menuAction(menuAction(editor, ImageEditorDialog::OpenCommand));
     QCOMPARE(editor.imagePath(), path);
-    QCOMPARE(lastImageDirectory, path);
+    QCOMPARE(editor.openDirectory(), path);
     QCOMPARE(shown(editor), samplePicture());
 
     // The next editor's dialog starts there.
     ImageEditorDialog next;
+    next.setOpenDirectory(editor.openDirectory());
     QString start;
     ModalAnswerer::whenDialog<QFileDialog>([&](QFileDialog *dialog) {
         start = dialog->directory().absolutePath();
@@ -380,7 +382,6 @@ void TestImageEditor::openProcedure()
     });
     next.slot_menuAction(menuAction(next, ImageEditorDialog::OpenCommand));
     QCOMPARE(start, ws.path());
-    lastImageDirectory.clear();
 }
 
 void TestImageEditor::openedFromTreeAndMenu()

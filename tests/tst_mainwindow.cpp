@@ -1,19 +1,21 @@
-// The main window: start-up, inactive form actions, output panes (and the pane itself: bounded
-// messages and line count, batches shown in order), edit commands, closing and the about box.
+// The main window: start-up and the command line, output operations, edit commands, closing
+// (asked only when something would be lost) and the about box.
 #include "app/AppInfo.h"
 #include "app/ui/AboutDialog.h"
+#include "app/ui/BuildCommands.h"
 #include "app/ui/ProjectManagerWindow.h"
-#include "common/LogQueue.h"
 #include "common/ui/LogView.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestWorkspace.h"
+#include "support/ToolRun.h"
 #include "ui_ProjectManagerWindow.h"
 
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextBlock>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -21,36 +23,41 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void startUp();
+    void commandLineWithoutADisplay_data();
+    void commandLineWithoutADisplay();
     void outputOperations();
     void editCommandsActOnTheFocusedPane();
-    void closeAsksFirst();
+    void closingAsksOnlyWhatWouldBeLost_data();
+    void closingAsksOnlyWhatWouldBeLost();
     void aboutDialog();
-
-    void boundedMessage_data();
-    void boundedMessage();
-    void lineEndsAndLongLines();
-    void queueKeepsTheNewest();
-    void paneKeepsTheNewestLinesInOrder();
 };
 
-void TestMainWindow::startUp()
+void TestMainWindow::commandLineWithoutADisplay_data()
 {
-    TestWorkspace ws;
-    ProjectManagerWindow window;
-    QCOMPARE(mainWindow, &window);
-    // The workspace is made by the first pass of the tree.
-    QVERIFY(QFileInfo(ws.absolute(QStringLiteral("工程目录"))).isDir());
-    // Declared by the form but in no menu: their shortcuts (F8, a second Ctrl+F) must not fire.
-    for (const char *name : {"action_3", "action_4", "action_6", "action_7", "open_directory_action", "actionAPI",
-                             "actionLua", "action", "action_14", "action_10", "action_13", "action_lua_doc"})
-        QVERIFY2(window.findChild<QAction *>(QLatin1String(name))->associatedWidgets().isEmpty(), name);
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("printed"); // the start of what it prints
+    QTest::newRow("version") << "--version" << QStringLiteral("kestrun-ide ") + QString::fromUtf8(AppInfo::kVersion) + "\n";
+    QTest::newRow("help") << "--help" << "Usage: kestrun-ide";
+}
+
+void TestMainWindow::commandLineWithoutADisplay()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, printed);
+    // No display and no platform named: a window could not even be made.
+    ScopedEnvironment display("DISPLAY", QByteArray());
+    ScopedEnvironment platform("QT_QPA_PLATFORM", QByteArray());
+    const ToolRun run = ToolRun::of({QStringLiteral(KESTRUN_IDE), option}, 10000);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(QString::fromUtf8(run.out).startsWith(printed), run.out.constData());
 }
 
 void TestMainWindow::outputOperations()
 {
     TestWorkspace ws;
     ProjectManagerWindow window;
+    // The workspace is made by the first pass of the tree.
+    QVERIFY(QFileInfo(ws.absolute(QStringLiteral("工程目录"))).isDir());
     QTabWidget *tabs = window.form()->outTabWidget;
     LogView *local = window.form()->outText;
     LogView *remote = window.form()->remoteLogText;
@@ -81,7 +88,8 @@ void TestMainWindow::editCommandsActOnTheFocusedPane()
     window.show();
     QApplication::setActiveWindow(&window);
     window.appendOutput(QStringLiteral("from the output"));
-    window.scriptEditor()->setText(QStringLiteral("from the editor"));
+    ScriptEditor *editor = window.scripts().current();
+    editor->setText(QStringLiteral("from the editor"));
     window.form()->outText->setFocus();
     QTRY_VERIFY(window.form()->outText->hasFocus());
     window.form()->action_edit_select_all->trigger();
@@ -91,23 +99,50 @@ void TestMainWindow::editCommandsActOnTheFocusedPane()
     // Focus on something without the command: the script takes it.
     window.form()->projectTreeWidget->setFocus();
     QTRY_VERIFY(window.form()->projectTreeWidget->hasFocus());
-    window.scriptEditor()->selectAll();
+    editor->selectAll();
     window.form()->action_edit_cut->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("from the editor"));
-    QCOMPARE(window.scriptEditor()->text(), QString());
+    QCOMPARE(editor->text(), QString());
 }
 
-void TestMainWindow::closeAsksFirst()
+void TestMainWindow::closingAsksOnlyWhatWouldBeLost_data()
 {
+    QTest::addColumn<bool>("building");
+    QTest::addColumn<int>("answer"); // to the question about the build
+    QTest::newRow("nothing to lose") << false << int(QMessageBox::NoButton);
+    QTest::newRow("a build runs, stay") << true << int(QMessageBox::No);
+    QTest::newRow("a build runs, quit") << true << int(QMessageBox::Yes);
+}
+
+void TestMainWindow::closingAsksOnlyWhatWouldBeLost()
+{
+    QFETCH(bool, building);
+    QFETCH(int, answer);
     TestWorkspace ws;
+    ws.makeProject(QStringLiteral("p"));
+    // Enough to keep a check busy well past the question.
+    for (int i = 0; i < 200; ++i)
+        ws.writeFile(QStringLiteral("工程目录/p/s%1.lua").arg(i), QByteArray("t = {1, 2, 3}\n").repeated(500));
     ProjectManagerWindow window;
     window.show();
-    ModalAnswerer::answerMessageBox(QMessageBox::No);
+    if (building)
+        QVERIFY(window.builds().check().ok());
+    QString question;
+    ModalAnswerer::whenModal([](QWidget *) { return true; }, [&question, answer](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        question = box ? box->text() : QStringLiteral("(a dialog)");
+        if (box)
+            box->button(QMessageBox::StandardButton(answer))->click();
+        else
+            modal->close();
+    }, 300);
     window.form()->exit_action->trigger();
-    QVERIFY(window.isVisible());
-    ModalAnswerer::answerMessageBox(QMessageBox::Yes);
-    QVERIFY(window.close());
-    QVERIFY(!window.isVisible());
+    if (!building)
+        QTest::qWait(400); // the answerer has given up: nothing was asked
+    QCOMPARE(question.contains(QStringLiteral("正在编译")), building);
+    QCOMPARE(question.isEmpty(), !building);
+    QCOMPARE(window.isVisible(), answer == QMessageBox::No);
+    QCOMPARE(window.builds().isRunning(), answer == QMessageBox::No);
 }
 
 void TestMainWindow::aboutDialog()
@@ -121,71 +156,6 @@ void TestMainWindow::aboutDialog()
     });
     window.form()->action_about->trigger();
     QCOMPARE(version, QString::fromUtf8(AppInfo::kVersion));
-}
-
-// ---- The output panes themselves: bounded messages, bounded line count, batches in order -----
-
-void TestMainWindow::boundedMessage_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("shown");
-    const int max = LogQueue::kMaxMessageBytes;
-    QTest::newRow("exactly the limit") << QString(max, 'x') << QString(max, 'x');
-    QTest::newRow("one byte over") << QString(max + 1, 'x') << QString(max, 'x') + "…（已截断1字节）";
-    // 汉 is three bytes: the cut falls before a character that would not fit whole.
-    QTest::newRow("multi-byte boundary") << QString(max - 2, 'x') + "汉汉" << QString(max - 2, 'x') + "…（已截断6字节）";
-    // An emoji is a surrogate pair of four bytes; it is never split.
-    QTest::newRow("surrogate pair") << QString(max - 3, 'x') + QString::fromUtf8("😀")
-                                    << QString(max - 3, 'x') + "…（已截断4字节）";
-}
-
-void TestMainWindow::boundedMessage()
-{
-    QFETCH(QString, message);
-    QFETCH(QString, shown);
-    // Long lines are broken into several; what is kept is the same.
-    const QString bounded = LogQueue::bounded(message);
-    for (const QString &line : bounded.split(QLatin1Char('\n')))
-        QVERIFY(line.size() <= LogQueue::kMaxLineCharacters);
-    QCOMPARE(QString(bounded).remove(QLatin1Char('\n')), shown);
-}
-
-void TestMainWindow::lineEndsAndLongLines()
-{
-    QCOMPARE(LogQueue::bounded(QStringLiteral("a\r\nb\rc")), QStringLiteral("a\nb\nc"));
-    const int max = LogQueue::kMaxLineCharacters;
-    QCOMPARE(LogQueue::bounded(QString(max * 2 + 5, 'x') + "\ny"),
-             QString(max, 'x') + "\n" + QString(max, 'x') + "\n" + QString(5, 'x') + "\ny");
-    // A surrogate pair across the break stays whole on the next line.
-    const QString emoji = QString::fromUtf8("😀");
-    QCOMPARE(LogQueue::bounded(QString(max - 1, 'x') + emoji), QString(max - 1, 'x') + emoji);
-    QCOMPARE(LogQueue::bounded(QString(max, 'x') + emoji), QString(max, 'x') + "\n" + emoji);
-}
-
-void TestMainWindow::queueKeepsTheNewest()
-{
-    LogQueue queue(3, 1000);
-    for (const char *m : {"1", "2\n3", "4", "5"})
-        queue.push(QString::fromLatin1(m));
-    QCOMPARE(queue.take(2), QStringLiteral("4\n5")); // "1" and "2\n3" were beyond three lines
-    QVERIFY(queue.isEmpty());
-    LogQueue bytes(100, 4);
-    bytes.push(QStringLiteral("abc"));
-    bytes.push(QStringLiteral("de"));
-    QCOMPARE(bytes.take(10), QStringLiteral("de"));
-}
-
-void TestMainWindow::paneKeepsTheNewestLinesInOrder()
-{
-    LogView view;
-    const int total = LogView::kMaxLines + 500;
-    for (int i = 0; i < total; ++i)
-        view.appendMessage(QString::number(i));
-    QTRY_COMPARE(view.document()->lastBlock().text(), QString::number(total - 1));
-    QCOMPARE(view.document()->blockCount(), LogView::kMaxLines);
-    QCOMPARE(view.document()->firstBlock().text(), QString::number(total - LogView::kMaxLines));
-    view.clearMessages();
-    QCOMPARE(view.toPlainText(), QString());
 }
 
 QTEST_MAIN(TestMainWindow)

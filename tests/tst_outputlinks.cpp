@@ -1,9 +1,13 @@
-// Output lines as links: the lines that name a script and a line (compiler reports, warnings,
-// search results), and, driven through the window, a double-click or Enter opens the script at
+// Output lines as links: the places a compiler report and a line of the device's log name, and,
+// driven through the window, a double-click or Enter on a line with a place opens the script at
 // the line, marked; F5 goes to its first error; the panes are read-only; the project search.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "common/ui/LogView.h"
-#include "editor/OutputLink.h"
+#include "common/Diagnostic.h"
+#include "toolchain/ScriptCompiler.h"
+#include "support/BuildRun.h"
 #include "support/TestWorkspace.h"
 #include "ui_ProjectManagerWindow.h"
 
@@ -99,88 +103,73 @@ void TestOutputLinks::cleanup()
 
 void TestOutputLinks::parse_data()
 {
-    QTest::addColumn<QStringList>("lines"); // the last line is parsed
-    QTest::addColumn<QString>("path");      // empty: no link
+    QTest::addColumn<bool>("fromCompiler"); // Lua's message, else a line of the device's log
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("path"); // empty: no place
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("token");
 
-    const QStringList report = {"正在编译[main.script]", "正在编译[lib/util.lua]", "错误：脚本编译出错...", "错误代码：3", "错误信息："};
-    QTest::newRow("compiler report, path from the progress line")
-        << report + QStringList{"脚本util.lua第12行有语法错误, unexpected symbol near '['"} << "lib/util.lua" << 12 << "[";
-    QTest::newRow("compiler report at the end of the text")
-        << report + QStringList{"脚本util.lua第3行有语法错误, 'end' expected near <eof>"} << "lib/util.lua" << 3 << "";
-    QTest::newRow("compiler report without a progress line, a file name with 第")
-        << QStringList{"脚本第2章.lua第7行有语法错误, '=' expected near 'x'"} << "第2章.lua" << 7 << "x";
-    QTest::newRow("compiler report shifted by a colon in the first line")
-        << report + QStringList{"脚本util.lua第 b\"]行有语法错误,5"} << "lib/util.lua" << 5 << "";
-    QTest::newRow("undefined name with a suggestion")
-        << QStringList{"警告：脚本lib/tap.lua第2行使用了未定义的全局名“touchClik”，是否为“touchClick”？"} << "lib/tap.lua" << 2
-        << "touchClik";
-    QTest::newRow("undefined field")
-        << QStringList{"警告：脚本main.script第40行使用了未定义的全局名“string.fromat”，是否为“string.format”？"}
-        << "main.script" << 40 << "fromat";
-    QTest::newRow("undefined name without a suggestion")
-        << QStringList{"警告：脚本a.lua第9行使用了未定义的全局名“触摸点”"} << "a.lua" << 9 << "触摸点";
-    QTest::newRow("argument count")
-        << QStringList{"警告：脚本a.lua第11行调用“touchMove”时传入了1个参数，应为2个"} << "a.lua" << 11 << "touchMove";
-    QTest::newRow("search result") << QStringList{"lib/util.lua:120: local x = a:b(1)"} << "lib/util.lua" << 120 << "";
-    QTest::newRow("progress line") << QStringList{"正在编译[main.script]"} << "" << 0 << "";
-    QTest::newRow("summary") << QStringList{"共2个警告"} << "" << 0 << "";
-    QTest::newRow("size line") << QStringList{"总大小：1024字节,1.00KB..."} << "" << 0 << "";
-    QTest::newRow("line 0") << QStringList{"a.lua:0: x"} << "" << 0 << "";
+    QTest::newRow("syntax error") << true << "[string \"local M = {}\"]:12: unexpected symbol near '['" << "util.lua" << 12 << "[";
+    QTest::newRow("syntax error at the end of the text")
+        << true << "[string \"x = 1...\"]:3: 'end' expected near <eof>" << "util.lua" << 3 << "";
+    QTest::newRow("a colon and quotes in the first line")
+        << true << "[string \"x = \"a:\"]:1\"]:5: '=' expected near 'y'" << "util.lua" << 5 << "y";
+    QTest::newRow("no line") << true << "not enough memory" << "" << 0 << "";
+    QTest::newRow("log line") << false << "lib/util.lua:120: local x = a:b(1)" << "lib/util.lua" << 120 << "";
+    QTest::newRow("log line 0") << false << "a.lua:0: x" << "" << 0 << "";
+    QTest::newRow("log line without a place") << false << "正在编译[main.script]" << "" << 0 << "";
 }
 
 void TestOutputLinks::parse()
 {
-    QFETCH(QStringList, lines);
+    QFETCH(bool, fromCompiler);
+    QFETCH(QString, text);
     QFETCH(QString, path);
     QFETCH(int, line);
     QFETCH(QString, token);
-    const std::optional<OutputLink> link = OutputLink::parse(lines, lines.size() - 1);
-    QCOMPARE(link.has_value(), !path.isEmpty());
-    if (link) {
-        QCOMPARE(link->path, path);
-        QCOMPARE(link->line, line);
-        QCOMPARE(link->token, token);
-    }
+    const Diagnostic found = fromCompiler ? ScriptCompiler::syntaxError(QStringLiteral("util.lua"), 3, text.toUtf8())
+                                          : Diagnostic::fromLogLine(text, QString()).value_or(Diagnostic());
+    QCOMPARE(found.hasPlace(), !path.isEmpty());
+    QCOMPARE(found.path, path);
+    QCOMPARE(found.line, line);
+    QCOMPARE(found.token, token);
 }
 
 void TestOutputLinks::lineOpensTheScript_data()
 {
     QTest::addColumn<bool>("remote");
-    QTest::addColumn<QStringList>("lines"); // the last one is double-clicked
-    QTest::addColumn<int>("line");          // 0: nothing opens
-    QTest::addColumn<QString>("marked");    // or, when nothing opens, the status line
+    QTest::addColumn<Diagnostic>("value"); // on the local pane; the device's log has only its text
+    QTest::addColumn<int>("line");         // 0: nothing opens
+    QTest::addColumn<QString>("marked");   // or, when nothing opens, the status line
 
-    QTest::newRow("syntax error") << false
-                                  << QStringList{"正在编译[main.script]", "正在编译[lib/util.lua]", "错误：脚本编译出错...",
-                                                 "错误代码：3", "错误信息：", "脚本util.lua第3行有语法错误, unexpected symbol near 'touchClik'"}
-                                  << 3 << "touchClik";
-    QTest::newRow("warning") << false
-                             << QStringList{"警告：脚本lib/util.lua第3行使用了未定义的全局名“touchClik”，是否为“touchClick”？"}
-                             << 3 << "touchClik";
-    QTest::newRow("search result") << false << QStringList{"lib/util.lua:2: function M.tap()"} << 2 << "";
-    QTest::newRow("device log") << true << QStringList{"lib/util.lua:5: attempt to call a nil value"} << 5 << "";
-    QTest::newRow("outside the project") << false << QStringList{"../secret.lua:1: x = 1"} << 0
+    // In the project p.
+    const auto value = [](Diagnostic::Kind kind, const QString &path, int line, const QString &token) {
+        return Diagnostic{kind, QStringLiteral("%1:%2").arg(path).arg(line), {}, path, line, token};
+    };
+    QTest::newRow("syntax error") << false << value(Diagnostic::Kind::Error, "lib/util.lua", 3, "touchClik") << 3 << "touchClik";
+    QTest::newRow("warning") << false << value(Diagnostic::Kind::Warning, "lib/util.lua", 3, "touchClik") << 3 << "touchClik";
+    QTest::newRow("search result") << false << value(Diagnostic::Kind::SearchResult, "lib/util.lua", 2, "") << 2 << "";
+    QTest::newRow("device log") << true << Diagnostic::error("lib/util.lua:5: attempt to call a nil value") << 5 << "";
+    QTest::newRow("outside the project") << false << value(Diagnostic::Kind::SearchResult, "../secret.lua", 1, "") << 0
                                          << "脚本[../secret.lua]不在工程目录中，未打开。";
-    QTest::newRow("missing script") << false << QStringList{"gone.lua:1: x"} << 0 << "找不到脚本[gone.lua]。";
-    QTest::newRow("no link") << false << QStringList{"正在编译[lib/util.lua]"} << 0 << "";
+    QTest::newRow("missing script") << false << value(Diagnostic::Kind::Error, "gone.lua", 1, "") << 0 << "找不到脚本[gone.lua]。";
+    QTest::newRow("no place") << false << Diagnostic::error("lib/util.lua:3: x") << 0 << "";
 }
 
 void TestOutputLinks::lineOpensTheScript()
 {
     QFETCH(bool, remote);
-    QFETCH(QStringList, lines);
+    QFETCH(Diagnostic, value);
     QFETCH(int, line);
     QFETCH(QString, marked);
     LogView *pane = remote ? window->form()->remoteLogText : window->form()->outText;
-    for (const QString &text : lines)
-        remote ? window->debugOut(text) : window->appendOutput(text);
+    value.directory = ws->absolute(QStringLiteral("工程目录/p"));
+    remote ? window->debugOut(value.message) : pane->appendDiagnostic(value);
     pane->flush();
     window->form()->outTabWidget->setCurrentIndex(remote ? 1 : 0);
     doubleClickLine(pane, pane->blockCount() - 1);
 
-    ScriptEditor *editor = window->scriptEditor();
+    ScriptEditor *editor = window->scripts().current();
     if (line == 0) {
         QVERIFY(editor->path().isEmpty());
         QCOMPARE(window->statusBar()->currentMessage(), marked);
@@ -194,13 +183,15 @@ void TestOutputLinks::lineOpensTheScript()
 
 void TestOutputLinks::enterOnALink()
 {
-    window->appendOutput(QStringLiteral("lib/util.lua:4: end"));
+    window->form()->outText->appendDiagnostic({Diagnostic::Kind::SearchResult, QStringLiteral("lib/util.lua:4: end"),
+                                               ws->absolute(QStringLiteral("工程目录/p")), QStringLiteral("lib/util.lua"), 4, {}});
     LogView *pane = window->form()->outText;
+    pane->flush();
     pane->setFocus();
     pane->moveCursor(QTextCursor::End);
     QTest::keyClick(pane, Qt::Key_Return);
-    QCOMPARE(caretLine(window->scriptEditor()), 4);
-    QVERIFY(window->scriptEditor()->hasFocus());
+    QCOMPARE(caretLine(window->scripts().current()), 4);
+    QVERIFY(window->scripts().current()->hasFocus());
 }
 
 void TestOutputLinks::checkGoesToTheFirstError_data()
@@ -214,15 +205,15 @@ void TestOutputLinks::checkGoesToTheFirstError()
 {
     QFETCH(bool, build);
     ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "local a = 1\r\n\r\nlocal b = = 2\r\n");
-    (build ? window->form()->compile_project_action : window->form()->syntax_check_action)->trigger();
-    ScriptEditor *editor = window->scriptEditor();
+    QVERIFY(!runBuild(*window, build));
+    ScriptEditor *editor = window->scripts().current();
     QCOMPARE(editor->path(), ws->absolute(QStringLiteral("工程目录/p/lib/util.lua")));
     QCOMPARE(caretLine(editor), 3);
     QCOMPARE(underlined(editor, 3), QStringLiteral("="));
 
     // Mended, checked again: the marks go.
     editor->setText(QStringLiteral("local a = 1\r\n\r\nlocal b = 2\r\n"));
-    window->form()->syntax_check_action->trigger();
+    QVERIFY(runBuild(*window));
     QCOMPARE(editor->markersAtLine(2), 0u);
     QCOMPARE(underlined(editor, 3), QString());
 }
@@ -240,9 +231,9 @@ void TestOutputLinks::warningsMarkScripts()
     const QString util = ws->absolute(QStringLiteral("工程目录/p/lib/util.lua"));
     if (openFirst)
         window->openScript(util);
-    window->form()->syntax_check_action->trigger();
+    QVERIFY(runBuild(*window));
     window->openScript(util);
-    ScriptEditor *editor = window->scriptEditor();
+    ScriptEditor *editor = window->scripts().current();
     QVERIFY(editor->markersAtLine(2) != 0);
     QCOMPARE(underlined(editor, 3), QStringLiteral("touchClik"));
     QCOMPARE(caretLine(editor), 1); // a warning does not move the caret
@@ -278,7 +269,7 @@ void TestOutputLinks::projectSearchFromTheDialog()
     QTRY_COMPARE(pane->lines(pane->blockCount() - 1, 2),
                  (QStringList{"lib/util.lua:3: touchClik(1, 2)", "共找到1个结果（1个文件）"}));
     doubleClickLine(pane, pane->blockCount() - 2);
-    QCOMPARE(caretLine(window->scriptEditor()), 3);
+    QCOMPARE(caretLine(window->scripts().current()), 3);
 
     // An invalid expression: said in the dialog; the output stays.
     text->setText(QStringLiteral("touch("));
@@ -304,13 +295,15 @@ void TestOutputLinks::tokenColumn()
     QFETCH(QString, line);
     QFETCH(QString, token);
     QFETCH(int, column);
-    QCOMPARE((OutputLink{"a.lua", 1, token}.tokenColumn(line)), column);
+    QCOMPARE((Diagnostic{Diagnostic::Kind::Warning, {}, {}, "a.lua", 1, token}.tokenColumn(line)), column);
 }
 
 void TestOutputLinks::linkStaysInTheProject()
 {
     const QString project = ws->absolute(QStringLiteral("工程目录/p"));
-    const auto fileOf = [&project](const QString &path) { return OutputLink{path, 1, QString()}.file(project); };
+    const auto fileOf = [&project](const QString &path) {
+        return Diagnostic{Diagnostic::Kind::SearchResult, {}, project, path, 1, {}}.file();
+    };
     QVERIFY(QFile::link(ws->absolute(QStringLiteral("工程目录/secret.lua")), project + QStringLiteral("/out.lua")));
     QCOMPARE(fileOf("out.lua").error(), QStringLiteral("脚本[out.lua]不在工程目录中，未打开。"));
     QCOMPARE(fileOf("ks.project").error(), QStringLiteral("[ks.project]不是脚本或文本文件，未打开。"));

@@ -1,6 +1,8 @@
 // The project tree following the disk, the active project, the context menu and double-clicks.
 #include "common/Platform.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "project/ui/FilenNameInputDialog.h"
 #include "project/ui/ProjectTree.h"
 #include "support/ModalAnswerer.h"
@@ -101,7 +103,7 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
     QCOMPARE(projectNames(tree), (QStringList{"new", "mid", "old"}));
-    QCOMPARE(window.activeProject(), QStringLiteral("new"));
+    QCOMPARE(window.project().name(), QStringLiteral("new"));
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlue);
     // Other projects never get a foreground of their own.
     QCOMPARE(tree->projectItem(QStringLiteral("mid"))->data(0, Qt::ForegroundRole), QVariant());
@@ -109,14 +111,14 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     // Double-clicking a script activates its project; projects and directories only fold.
     QTreeWidgetItem *script = child(child(tree->projectItem(QStringLiteral("old")), QStringLiteral("lib")), QStringLiteral("x.lua"));
     window.on_projectTreeWidget_itemDoubleClicked(script, 0);
-    QCOMPARE(window.activeProject(), QStringLiteral("old"));
+    QCOMPARE(window.project().name(), QStringLiteral("old"));
     QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlue);
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlack);
     window.on_projectTreeWidget_itemDoubleClicked(tree->projectItem(QStringLiteral("new")), 0);
-    QCOMPARE(window.activeProject(), QStringLiteral("old"));
+    QCOMPARE(window.project().name(), QStringLiteral("old"));
     // A name without an item still becomes the active name.
     window.setActiveProject(QStringLiteral("ghost"));
-    QCOMPARE(window.activeProject(), QStringLiteral("ghost"));
+    QCOMPARE(window.project().name(), QStringLiteral("ghost"));
     QCOMPARE(colourOf(tree, QStringLiteral("old")), kBlack);
 }
 
@@ -219,15 +221,15 @@ void TestProjectTree::activeProjectFallsBack()
                          tree->projectItem(QStringLiteral("b"))->data(0, ProjectTree::PathRole).toString());
     QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("工程目录/b"))));
     window.prunePass();
-    QCOMPARE(window.activeProject(), QString());
+    QCOMPARE(window.project().name(), QString());
     window.addPass();
-    QCOMPARE(window.activeProject(), QStringLiteral("c"));
+    QCOMPARE(window.project().name(), QStringLiteral("c"));
     QCOMPARE(colourOf(tree, QStringLiteral("c")), kBlue);
     QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
 }
 
-// What the tree tells of a project: its items' kinds and paths, its directory, its file's name
-// and description cut to the caller's buffers.
+// What the tree tells of a project: its items' kinds and paths; the active project's directory,
+// name and description.
 void TestProjectTree::itemDataAndProjectInfo()
 {
     const QString dir = ws->makeProject(QStringLiteral("p"), base);
@@ -246,19 +248,14 @@ void TestProjectTree::itemDataAndProjectInfo()
     QCOMPARE(project->data(0, ProjectTree::NameRole).toString(), QStringLiteral("p"));
     QCOMPARE(roles(img).first(), QStringLiteral("2"));
     QCOMPARE(roles(bmp), (QStringList{"1", dir + QStringLiteral("/img/a.bmp")}));
-    QCOMPARE(window.projectDirectory(QStringLiteral("p")), dir);
-    QCOMPARE(window.projectDirectory(QStringLiteral("none")), QString());
-
-    char name[255];
-    char description[64];
-    std::memset(name, 'x', sizeof name);
-    window.readProjectInfo(QStringLiteral("p"), name, sizeof name, description, sizeof description);
-    // 254 bytes are allowed; 84 whole characters take 252 of them.
-    QCOMPARE(QByteArray(name), QString(84, QChar(0x6D4B)).toUtf8());
-    QCOMPARE(QByteArray(description), QByteArray("d\nline"));
-    std::memset(name, 'x', sizeof name);
-    window.readProjectInfo(QStringLiteral("missing"), name, sizeof name);
-    QCOMPARE(QByteArray(name), QByteArray());
+    // The active project's directory and project file.
+    window.setActiveProject(QStringLiteral("p"));
+    QCOMPARE(window.project().directory(), dir);
+    QCOMPARE(window.project().info().name, longName);
+    QCOMPARE(window.project().info().description, QStringLiteral("d\nline"));
+    window.setActiveProject(QStringLiteral("none"));
+    QCOMPARE(window.project().directory(), QString());
+    QCOMPARE(window.project().info().name, QString());
 }
 
 void TestProjectTree::newEntries_data()
@@ -325,7 +322,7 @@ void TestProjectTree::deleteEntries()
     QSignalSpy deleted(tree, &ProjectTree::signal_deleted);
     window.openScript(dir + QStringLiteral("/d/a.lua"));
     window.openScript(dir + QStringLiteral("/d/b.lua"));
-    window.scriptEditor()->append(QStringLiteral("-- unsaved"));
+    window.scripts().current()->append(QStringLiteral("-- unsaved"));
 
     // Asked first, No by default: nothing happens.
     QString question;
@@ -351,9 +348,9 @@ void TestProjectTree::deleteEntries()
     tree->runMenuCommand(QStringLiteral("删除该目录"), ProjectTree::DirectoryKind, QStringLiteral("d"), dir + QStringLiteral("/d"));
     QTRY_VERIFY(!notice.isEmpty());
     QVERIFY(notice.contains(dir + QStringLiteral("/d/a.lua")) && notice.contains(dir + QStringLiteral("/d/b.lua")));
-    QCOMPARE(window.openEditors().size(), 1);
-    QCOMPARE(window.scriptPath(), dir + QStringLiteral("/d/b.lua"));
-    QVERIFY(window.isScriptModified());
+    QCOMPARE(window.scripts().editors().size(), 1);
+    QCOMPARE(window.scripts().current()->path(), dir + QStringLiteral("/d/b.lua"));
+    QVERIFY(window.scripts().current()->isModified());
     QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.txt")));
     QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/d")));
     QCOMPARE(ws->readFile(QStringLiteral(".local/share/Trash/files/a.txt")), QByteArray("a"));
@@ -401,7 +398,7 @@ void TestProjectTree::newProjectCommand()
     QCOMPARE(refusal, QStringLiteral("名称中不能包含“/”或“\\”。"));
     QVERIFY(!QFileInfo::exists(ws->absolute(QStringLiteral("evil"))));
     QVERIFY(QFileInfo(ws->absolute(QStringLiteral("工程目录/demo/ks.project"))).isFile());
-    QCOMPARE(window.activeProject(), QStringLiteral("demo"));
+    QCOMPARE(window.project().name(), QStringLiteral("demo"));
     QVERIFY(window.form()->projectTreeWidget->projectItem(QStringLiteral("demo")));
     QCOMPARE(colourOf(window.form()->projectTreeWidget, QStringLiteral("demo")), kBlue);
 }

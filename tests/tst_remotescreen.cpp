@@ -1,9 +1,11 @@
 // The remote screen window, the connect dialog, the connection manager and the remote import,
 // end to end with the simulated device over loopback.
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "common/ui/LogView.h"
 #include "device/ui/ConnectionManagerDialog.h"
-#include "app/ProcessObjects.h"
+#include "app/ui/DeviceSession.h"
 #include "device/PCClientControllor.h"
 #include "device/ui/RemoteConnectInfoInputDialog.h"
 #include "device/ScriptImport.h"
@@ -14,6 +16,7 @@
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "screentools/ui/screen.h"
 #include "simulator/SimFrameEncoder.h"
+#include "support/BuildRun.h"
 #include "support/AdbOnPath.h"
 #include "support/DeviceKey.h"
 #include "support/ModalAnswerer.h"
@@ -101,6 +104,7 @@ struct ConnectAttempt
 {
     QString boxText;
     bool stayedOpen = false;
+    bool shownUnderTheBox = false; // the remote screen window, while the notice was up
 };
 
 // Opens the connect dialog from the main window's menu, fills in address and port and presses
@@ -108,11 +112,24 @@ struct ConnectAttempt
 ConnectAttempt connectFrom(ProjectManagerWindow &main, const QString &address, const QString &port)
 {
     ConnectAttempt attempt;
-    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&attempt, address, port](RemoteConnectInfoInputDialog *d) {
+    ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&attempt, &main, address, port](RemoteConnectInfoInputDialog *d) {
         d->form()->leIP->setText(address);
         d->form()->lePort->setText(port);
         QTimer::singleShot(15000, d, &QDialog::reject); // a window that never gets a frame must not hang the test
-        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &attempt.boxText);
+        // The success notice is answered once the first frame is there: the window waits for it.
+        const auto made = [&main] { return main.device().lastRemoteScreenDialog(); };
+        ModalAnswerer::whenModal(
+            [made](QWidget *w) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                return box && (box->text() != kConnected || (made() && made()->isFirstFrameShown()));
+            },
+            [&attempt, made](QWidget *w) {
+                auto *box = static_cast<QMessageBox *>(w);
+                attempt.boxText = box->text();
+                attempt.shownUnderTheBox = made() && made()->isVisible();
+                box->button(QMessageBox::Ok)->click();
+            },
+            15000);
         d->form()->pbConnect->click();
         if (attempt.boxText != kConnected) {
             attempt.stayedOpen = d->isVisible();
@@ -131,6 +148,7 @@ class TestRemoteScreen : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
 
     // The window.
@@ -162,6 +180,7 @@ private slots:
     void importAsksThenUsesTheOpenConnection();
 
 private:
+    PCClientControllor *controller = nullptr; // for a window or dialog of its own
     // An adb installed on this machine stays out: the streams here need no USB forward.
     std::unique_ptr<AdbOnPath> noAdb;
 };
@@ -171,11 +190,15 @@ void TestRemoteScreen::initTestCase()
     noAdb = std::make_unique<AdbOnPath>(AdbOnPath::None);
 }
 
+void TestRemoteScreen::init()
+{
+    controller = new PCClientControllor;
+}
+
 void TestRemoteScreen::cleanup()
 {
-    deviceController.disconnectFromDevice();
-    delete lastRemoteScreenDialog.data();
-    rememberedDeviceAddress.clear();
+    delete controller;
+    controller = nullptr;
 }
 
 // ---- The window -------------------------------------------------------------------------------
@@ -187,44 +210,46 @@ void TestRemoteScreen::connectDialogShowsOneWindowAtATime()
     QVERIFY(sim.start());
     ProjectManagerWindow main;
     const QString port = QString::number(sim.device.port());
-    QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, kConnected);
-    QPointer<RemoteScreenDialog> first = lastRemoteScreenDialog;
-    QVERIFY(first && first->isFirstFrameShown() && first->isVisible());
+    const ConnectAttempt attempt = connectFrom(main, QStringLiteral("127.0.0.1"), port);
+    QCOMPARE(attempt.boxText, kConnected);
+    QPointer<RemoteScreenDialog> first = main.device().lastRemoteScreenDialog();
+    QVERIFY(first);
+    // Shown once its first frame has placed it and the notice is answered, never under it.
+    QVERIFY(!attempt.shownUnderTheBox);
+    QVERIFY(first->isFirstFrameShown() && first->isVisible());
     QCOMPARE(first->parentWidget(), &main);
     QCOMPARE(first->windowTitle(), QStringLiteral("远程设备控制器"));
     QVERIFY(!first->form()->bg111_2->isVisibleTo(first));
     QCOMPARE(first->deviceAddress(), QStringLiteral("127.0.0.1"));
     QCOMPARE(first->devicePort(), int(sim.device.port()));
-    QCOMPARE(rememberedDeviceAddress, QStringLiteral("127.0.0.1"));
-    QVERIFY(deviceController.isConnected());
+    QCOMPARE(main.device().address(), QStringLiteral("127.0.0.1"));
+    QVERIFY(main.device().controller().isConnected());
     QCOMPARE(first->picture()->size(), QSize(36, 64));
     QCOMPARE(first->colorPanel()->form()->lePos->text(), QStringLiteral("(脱离远程屏幕)"));
     QCOMPARE(first->colorPanel()->form()->leColor->text(), QStringLiteral("(无)"));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
     // The saver names directories after this window's frames from now on.
-    const auto remote = main.lastRemoteScreen();
+    const auto remote = main.device().lastRemoteScreen();
     QVERIFY(remote.has_value());
     QCOMPARE(QList<int>({remote->width, remote->height, remote->screencapMode}), QList<int>({36, 64, 0}));
 
     // Opened and cancelled: the window in use stays and stays the saver's.
-    bool forgottenWhileOpen = false;
     QStringList fields;
     ModalAnswerer::whenDialog<RemoteConnectInfoInputDialog>([&](RemoteConnectInfoInputDialog *d) {
-        forgottenWhileOpen = !lastRemoteScreenDialog;
         fields = QStringList{d->form()->leIP->text(), d->form()->lePort->text()};
         d->form()->pbCancel->click();
     });
     main.form()->remote_screen_action->trigger();
-    QVERIFY(forgottenWhileOpen);
     QCOMPARE(fields, (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("7000")}));
-    QCOMPARE(lastRemoteScreenDialog.data(), first.data());
+    QCOMPARE(main.device().lastRemoteScreenDialog(), first.data());
     QVERIFY(first->isVisible());
 
     // A new window: the earlier one is closed and released, and only the new one gets frames.
     QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), port).boxText, kConnected);
     QVERIFY(!first);
-    RemoteScreenDialog *second = lastRemoteScreenDialog;
-    QVERIFY(second && second->isVisible());
+    RemoteScreenDialog *second = main.device().lastRemoteScreenDialog();
+    QVERIFY(second);
+    QTRY_VERIFY(second->isVisible());
     QCOMPARE(sim.events.count(QStringLiteral("frame connection from 127.0.0.1")), 2);
     const qint64 key = second->picture()->shownPicture().source().cacheKey();
     QTRY_VERIFY(second->picture()->shownPicture().source().cacheKey() != key);
@@ -250,7 +275,7 @@ void TestRemoteScreen::frameLabelsAndPicture()
     SimulatorRun sim(pictureOptions(ws, picture, depth, mode));
     QVERIFY(sim.start());
 
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QVERIFY(!window.isFirstFrameShown());
     QTRY_VERIFY(window.isFirstFrameShown());
@@ -290,7 +315,7 @@ void TestRemoteScreen::pictureSurvivesItsBuffer()
     QFETCH(int, leftClicks);
     QFETCH(int, degrees);
     const QImage picture = TestPictures::codedPixmap(64, 48).toImage();
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     for (int i = 0; i < leftClicks; ++i)
@@ -332,7 +357,7 @@ void TestRemoteScreen::fourthByteIsNoAlpha()
     info.channelOrder = 8;
     FrameBuffer buffer = FrameBuffer::allocate(sizeof bytes);
     std::memcpy(buffer.data(), bytes, sizeof bytes);
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     window.slot_setRemoteScreen(buffer, info, 1);
@@ -360,7 +385,7 @@ void TestRemoteScreen::firstFrameSizesTheWindow()
     QFETCH(QSize, frame);
     QImage picture(frame, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     showFrame(window, picture, 16);
     QVERIFY(window.isFirstFrameShown());
     window.show();
@@ -387,7 +412,7 @@ void TestRemoteScreen::firstFrameSizesTheWindow()
 // panels never get narrower than they need.
 void TestRemoteScreen::pictureAndPanelsShareTheWindow()
 {
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     showFrame(window, TestPictures::codedPixmap(300, 500).toImage());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -420,7 +445,7 @@ void TestRemoteScreen::fittedPictureKeepsDevicePositions()
     QFETCH(int, rightClicks);
     const QImage picture = TestPictures::codedPixmap(600, 900).toImage();
     const QImage turned = TestPictures::turnedClockwise(picture, rightClicks);
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     for (int i = 0; i < rightClicks; ++i)
         window.form()->pbRightRotate->click();
     showFrame(window, picture);
@@ -486,7 +511,7 @@ void TestRemoteScreen::touchesKeysThenClosing()
 {
     SimulatorRun sim(SimulatorRun::options());
     QVERIFY(sim.start());
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port()));
     QVERIFY(window.initRemoteScreen(QStringLiteral("127.0.0.1"), sim.device.port())); // connections stay single
     QTRY_VERIFY(window.isFirstFrameShown());
@@ -537,12 +562,12 @@ void TestRemoteScreen::touchesKeysThenClosing()
     window.show();
     window.close();
     QTRY_COMPARE(sim.events.count(QStringLiteral("frame connection closed")), closedBefore + 1);
-    QVERIFY(deviceController.isConnected());
+    QVERIFY(controller->isConnected());
     QVERIFY(!sim.events.contains(QStringLiteral("control connection closed")));
     const qint64 pictureKey = window.picture()->shownPicture().source().cacheKey();
     mouse(window.picture(), QEvent::MouseButtonPress, QPointF(3, 4));
     key(&window, QEvent::KeyPress, Qt::Key_B);
-    QVERIFY(deviceController.sendTouchPress(1, 2));
+    QVERIFY(controller->sendTouchPress(1, 2));
     QTRY_COMPARE(touches(sim), expected + QStringList{QStringLiteral("touch press (1, 2)")});
     QCOMPARE(window.picture()->shownPicture().source().cacheKey(), pictureKey);
     // The closed window still tells the saver its last frame.
@@ -570,14 +595,14 @@ void TestRemoteScreen::connectFailures()
     const ConnectAttempt attempt = connectFrom(main, address, port);
     QCOMPARE(attempt.boxText, QStringLiteral("远程设备管理器启动失败，请确认ip地址是否正确！"));
     QVERIFY(attempt.stayedOpen);
-    QCOMPARE(deviceController.controlSocket().port(), triedPort);
-    QCOMPARE(deviceController.controlSocket().host(), address);
-    QVERIFY(!deviceController.isConnected());
-    QVERIFY(lastRemoteScreenDialog);
-    QVERIFY(!lastRemoteScreenDialog->isVisible());
-    QCOMPARE(rememberedDeviceAddress, address);
+    QCOMPARE(main.device().controller().controlSocket().port(), triedPort);
+    QCOMPARE(main.device().controller().controlSocket().host(), address);
+    QVERIFY(!main.device().controller().isConnected());
+    QVERIFY(main.device().lastRemoteScreenDialog());
+    QVERIFY(!main.device().lastRemoteScreenDialog()->isVisible());
+    QCOMPARE(main.device().address(), address);
     // A window that never had a frame names no directory: screenshots go where they go without one.
-    QVERIFY(!main.lastRemoteScreen().has_value());
+    QVERIFY(!main.device().lastRemoteScreen().has_value());
     QPixmap shot = TestPictures::codedPixmap(5, 5);
     main.handleScreencap(shot, 0, 0, 5, 5);
     QCOMPARE(ws.files(QStringLiteral("工程目录/demo/截图")).size(), 1);
@@ -590,7 +615,7 @@ void TestRemoteScreen::connectFailures()
 void TestRemoteScreen::colourPickerInTheWindow()
 {
     const QImage picture = TestPictures::codedPixmap(60, 50).toImage();
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(*controller);
     window.form()->pbRightRotate->click();
     showFrame(window, picture);
     window.show();
@@ -631,10 +656,11 @@ void TestRemoteScreen::screenshotsIntoTheProject()
     SimulatorRun sim(pictureOptions(ws, picture, 32, 1));
     QVERIFY(sim.start());
     ProjectManagerWindow main;
-    QCOMPARE(main.activeProject(), QStringLiteral("demo"));
+    QCOMPARE(main.project().name(), QStringLiteral("demo"));
     QCOMPARE(connectFrom(main, QStringLiteral("127.0.0.1"), QString::number(sim.device.port())).boxText, kConnected);
-    RemoteScreenDialog *window = lastRemoteScreenDialog;
+    RemoteScreenDialog *window = main.device().lastRemoteScreenDialog();
     QVERIFY(window);
+    QTRY_VERIFY(window->isFirstFrameShown());
     const QString dir = QStringLiteral("工程目录/demo/优化模式/72x128");
     const auto newFile = [&ws, &dir](const QStringList &before) {
         QStringList added = ws.files(dir);
@@ -742,7 +768,7 @@ void TestRemoteScreen::connectionManagerAndRememberedAddress()
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &failed);
         d->form()->pbOP->click();
         afterFailure = look(d);
-        rememberedAfterFailure = rememberedDeviceAddress;
+        rememberedAfterFailure = main.device().address();
         d->form()->leIP->setText(sim->address);
         d->form()->pbOP->click();
         afterConnect = look(d);
@@ -753,12 +779,12 @@ void TestRemoteScreen::connectionManagerAndRememberedAddress()
     QCOMPARE(afterFailure, notConnected(SimulatorRun::silentAddress(1)));
     QCOMPARE(rememberedAfterFailure, SimulatorRun::silentAddress(1));
     QCOMPARE(afterConnect, connected);
-    QVERIFY(deviceController.isConnected());
-    QCOMPARE(deviceController.controlSocket().port(), 7000);
+    QVERIFY(main.device().controller().isConnected());
+    QCOMPARE(main.device().controller().controlSocket().port(), 7000);
     QCOMPARE(importDialogOffers(QString()), sim->address);
 
     // A stream over the connection the manager made; disconnecting ends it.
-    RemoteScreenDialog window(deviceController);
+    RemoteScreenDialog window(main.device().controller());
     QVERIFY(window.initRemoteScreen(QStringLiteral("not used: already connected"), 1));
     QTRY_VERIFY(window.isFirstFrameShown());
     QStringList reopened, afterDisconnect;
@@ -769,7 +795,7 @@ void TestRemoteScreen::connectionManagerAndRememberedAddress()
     });
     QCOMPARE(reopened, connected);
     QCOMPARE(afterDisconnect, notConnected(sim->address));
-    QVERIFY(!deviceController.isConnected());
+    QVERIFY(!main.device().controller().isConnected());
     QTRY_VERIFY(sim->events.contains(QStringLiteral("frame connection closed")));
     QTRY_VERIFY(sim->events.contains(QStringLiteral("control connection closed")));
 }
@@ -782,8 +808,8 @@ void TestRemoteScreen::importBuiltPackage()
     auto sim = SimulatorRun::onStandardPort(SimulatorRun::options());
     QVERIFY2(sim, "no loopback address free for port 7000");
     ProjectManagerWindow main;
-    QCOMPARE(main.activeProject(), QStringLiteral("demo"));
-    main.form()->compile_project_action->trigger();
+    QCOMPARE(main.project().name(), QStringLiteral("demo"));
+    QVERIFY(runBuild(main, true));
     const QString package = project + QStringLiteral("/demo.ks");
     QVERIFY2(QFileInfo(package).isFile(), qPrintable(main.form()->outText->toPlainText()));
 
@@ -815,7 +841,7 @@ void TestRemoteScreen::importBuiltPackage()
     QTRY_VERIFY2(main.form()->remoteLogText->toPlainText().contains(QRegularExpression(
                      QStringLiteral("project demo, \\d+ entries, verified"))),
                  qPrintable(main.form()->remoteLogText->toPlainText()));
-    QVERIFY(deviceController.isConnected()); // kept for the next import
+    QVERIFY(main.device().controller().isConnected()); // kept for the next import
 }
 
 void TestRemoteScreen::importFailures_data()
@@ -850,7 +876,7 @@ void TestRemoteScreen::importFailures()
         sim = SimulatorRun::onStandardPort(SimulatorRun::options());
         QVERIFY2(sim, "no loopback address free for port 7000");
     }
-    ScriptRemoteImportDialog dialog(deviceController, QString());
+    ScriptRemoteImportDialog dialog(*controller, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
     dialog.show();
     dialog.form()->leIP->setText(reachable ? sim->address : SimulatorRun::silentAddress());
@@ -866,7 +892,7 @@ void TestRemoteScreen::importFailures()
     QCOMPARE(lines, QStringList{QStringLiteral("正在连接远程设备...")} + out);
     QVERIFY(dialog.isVisible());
     if (sim) {
-        QVERIFY(deviceController.sendTouchPress(1, 1)); // anything sent before it would arrive first
+        QVERIFY(controller->sendTouchPress(1, 1)); // anything sent before it would arrive first
         QTRY_VERIFY(sim->events.contains(QStringLiteral("touch press (1, 1)")));
         QVERIFY(!sim->events.join(QLatin1Char('\n')).contains(QStringLiteral("import")));
     }
@@ -879,7 +905,7 @@ void TestRemoteScreen::importAsksThenUsesTheOpenConnection()
     TestWorkspace ws;
     ws.writeFile(QStringLiteral("脚本.ks"), QByteArray(3000, 'p'));
     const QString path = ws.absolute(QStringLiteral("脚本.ks"));
-    ScriptRemoteImportDialog dialog(deviceController, QString());
+    ScriptRemoteImportDialog dialog(*controller, QString());
     QSignalSpy said(&dialog, &ScriptRemoteImportDialog::out);
     QSignalSpy entered(&dialog, &ScriptRemoteImportDialog::signal_addressEntered);
     QString first, second;
@@ -897,12 +923,12 @@ void TestRemoteScreen::importAsksThenUsesTheOpenConnection()
 
     SimulatorRun sim(SimulatorRun::options());
     QVERIFY(sim.start());
-    QVERIFY(deviceController.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
+    QVERIFY(controller->connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
     dialog.setScriptPath(path);
     dialog.form()->pbImport->click();
     QCOMPARE(said.last().at(0).toString(), QStringLiteral("脚本导入完毕..."));
     QTRY_COMPARE(sim.device.package(QStringLiteral("脚本.ks")), QByteArray(3000, 'p'));
-    QCOMPARE(deviceController.controlSocket().port(), int(sim.device.port()));
+    QCOMPARE(controller->controlSocket().port(), int(sim.device.port()));
 
     PCClientControllor unconnected;
     QCOMPARE(ScriptImport::send(unconnected, path).error(), QStringLiteral("脚本发送失败，请确认与远程设备的连接。"));

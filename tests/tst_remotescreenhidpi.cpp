@@ -1,6 +1,6 @@
 // The remote screen window on a desktop scaled by 2: still one device pixel per screen pixel,
 // and positions on the picture in device pixels.
-#include "app/ProcessObjects.h"
+#include "device/PCClientControllor.h"
 #include "screentools/ui/MyLabel.h"
 #include "screentools/ui/RemoteScreenDialog.h"
 #include "simulator/SimFrameEncoder.h"
@@ -26,7 +26,8 @@ private slots:
 void TestRemoteScreenHiDpi::onePixelPerScreenPixel()
 {
     const QImage picture = TestPictures::codedPixmap(40, 30).toImage().convertToFormat(QImage::Format_RGB32);
-    RemoteScreenDialog window(deviceController);
+    PCClientControllor controller;
+    RemoteScreenDialog window(controller);
     QCOMPARE(window.devicePixelRatioF(), 2.0);
     FBInfo info;
     FrameBuffer buffer = SimFrameEncoder::frame(picture, 32, &info);

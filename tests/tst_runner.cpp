@@ -3,7 +3,7 @@
 // errors give; the files of the sandbox; image searches.
 #include "api/ApiModel.h"
 #include "device/PCClientControllor.h"
-#include "editor/OutputLink.h"
+#include "common/Diagnostic.h"
 #include "runner/ImageSearch.h"
 #include "runner/RunApi.h"
 #include "runner/RunOutput.h"
@@ -340,7 +340,7 @@ void RunnerTest::errorLines()
     QCOMPARE(int(run.outcome), outcome);
     QCOMPARE(run.error.value(0), error);
     if (!error.startsWith(QStringLiteral("错误："))) { // the error line leads to its place
-        const std::optional<OutputLink> link = OutputLink::parse(run.error, 0);
+        const std::optional<Diagnostic> link = Diagnostic::fromLogLine(run.error.value(0), QString());
         QCOMPARE(link.has_value(), !error.isEmpty());
         if (link)
             QCOMPARE(QStringLiteral("%1:%2:").arg(link->path).arg(link->line), error.section(QLatin1Char(' '), 0, 0));
@@ -390,7 +390,7 @@ io.write("line\n")
     // The package leaves the run folder out.
     if (!DeviceKey::builtInKeyMatches())
         QSKIP("built with another public key");
-    ProjectBuilder builder({[](const QString &) {}, [](const QString &e) { qWarning("%s", qPrintable(e)); }});
+    ProjectBuilder builder({[](const QString &) {}, [](const Diagnostic &e) { qWarning("%s", qPrintable(e.text())); }});
     QVERIFY(builder.build(QStringLiteral("p"), project));
     const Result<PackageContents> package =
         PackageReader::read(ws->readFile(QStringLiteral("工程目录/p/p.ks")), DeviceKey::privatePem());

@@ -1,5 +1,8 @@
 // Rectangle screenshots over a frozen desktop, and saving screenshots into the active project.
+#include "app/ui/DeviceSession.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "ui_ProjectManagerWindow.h"
 #include "screentools/ui/ScreencapViewControl.h"
 #include "screentools/ScreenshotStore.h"
@@ -242,7 +245,7 @@ void TestScreencap::saverRefuses()
         ws.writeFile(QStringLiteral("工程目录/demo/截图"), "a file where the directory should be");
     }
     ProjectManagerWindow window;
-    QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
+    QSignalSpy rect(&window.device(), &DeviceSession::signal_screencap_rect);
     QString title, notice;
     ModalAnswerer::answerMessageBox(QMessageBox::Ok, &title, &notice);
     QPixmap shot = TestPictures::codedPixmap(10, 10);
@@ -260,17 +263,17 @@ void TestScreencap::rectangleCommandSavesIntoProject()
     ws.makeProject(QStringLiteral("demo"));
     ProjectManagerWindow window;
     window.show();
-    QCOMPARE(window.activeProject(), QStringLiteral("demo"));
+    QCOMPARE(window.project().name(), QStringLiteral("demo"));
     const QPixmap desktop = TestPictures::codedPixmap(400, 300);
     screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
     bool fullScreen = false;
     QString title;
-    ModalAnswerer::whenDialog<screen>([&fullScreen, &title](screen *dialog) {
-        fullScreen = dialog->isFullScreen() && dialog->parentWidget() == mainWindow;
+    ModalAnswerer::whenDialog<screen>([&fullScreen, &title, &window](screen *dialog) {
+        fullScreen = dialog->isFullScreen() && dialog->parentWidget() == &window;
         title = dialog->windowTitle();
         ScreencapDriver::capture(*dialog, QPoint(100, 200), QPoint(150, 260));
     });
-    QSignalSpy rect(&window, &ProjectManagerWindow::signal_screencap_rect);
+    QSignalSpy rect(&window.device(), &DeviceSession::signal_screencap_rect);
     window.form()->screencap_rect_action->trigger();
     screen::setDesktopGrabberForTesting(nullptr);
     QVERIFY(fullScreen);

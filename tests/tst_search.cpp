@@ -2,6 +2,9 @@
 // the search across a project on its own thread (an invalid expression, a search replaced by
 // the next).
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
+#include "editor/ui/SearchCommands.h"
 #include "editor/ProjectSearch.h"
 #include "editor/ui/SearchDialog.h"
 #include "tests/support/TestWorkspace.h"
@@ -56,8 +59,8 @@ void TestSearch::init()
 {
     workspace = new TestWorkspace;
     window = new ProjectManagerWindow;
-    editor = window->scriptEditor();
-    returned = new QSignalSpy(window, &ProjectManagerWindow::signal_search_return);
+    editor = window->scripts().current();
+    returned = new QSignalSpy(&window->searches(), &SearchCommands::signal_search_return);
 }
 
 void TestSearch::cleanup()
@@ -121,14 +124,14 @@ void TestSearch::searchSelectsNextMatchAndReportsMisses()
 {
     editor->setText(QStringLiteral("Touch touch\r\ntouch"));
     editor->setCursorPosition(0, 0);
-    window->slot_search(QStringLiteral("touch"), false, true, false, false);
+    window->searches().slot_search(QStringLiteral("touch"), false, true, false, false);
     QCOMPARE(editor->selectedText(), QStringLiteral("touch"));
     QCOMPARE(selectionStart(), qMakePair(0, 6));
-    window->slot_search(QStringLiteral("touch"), false, true, false, false);
+    window->searches().slot_search(QStringLiteral("touch"), false, true, false, false);
     QCOMPARE(selectionStart(), qMakePair(1, 0));
 
-    window->slot_search(QStringLiteral("touch"), false, true, false, false); // no wrap: nothing further
-    window->slot_search(QStringLiteral("touch"), false, false, false, true); // wrap, any case: back to "Touch"
+    window->searches().slot_search(QStringLiteral("touch"), false, true, false, false); // no wrap: nothing further
+    window->searches().slot_search(QStringLiteral("touch"), false, false, false, true); // wrap, any case: back to "Touch"
     QCOMPARE(selectionStart(), qMakePair(0, 0));
     QCOMPARE(answers(), (QStringList{QString(), QString(), kNotFound, QString()}));
     // F3 and Shift+F3 repeat the last search forward and back.
@@ -137,7 +140,7 @@ void TestSearch::searchSelectsNextMatchAndReportsMisses()
     QCOMPARE(selectionStart(), qMakePair(1, 0));
     window->findChild<QAction *>(QStringLiteral("action_edit_find_previous"))->trigger();
     QCOMPARE(selectionStart(), qMakePair(0, 6));
-    window->slot_search(QStringLiteral("missing"), false, false, false, true);
+    window->searches().slot_search(QStringLiteral("missing"), false, false, false, true);
     QCOMPARE(answers().last(), kNotFound);
 }
 
@@ -146,36 +149,36 @@ void TestSearch::replaceSelectsThenReplaces()
     editor->setText(QStringLiteral("sleep(1) sleep(2)"));
     editor->setCursorPosition(0, 0);
     const QString expr = QStringLiteral("sleep");
-    window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
+    window->searches().slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("sleep(1) sleep(2)"));
     QCOMPARE(editor->selectedText(), expr);
-    window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
+    window->searches().slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("延时(1) sleep(2)"));
     QCOMPARE(answers(), QStringList{QString()}); // replacing answers nothing
 
     // A selection of other text is not replaced: the next match is selected instead.
     editor->setSelection(0, 3, 0, 4);
-    window->slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
+    window->searches().slot_replace(expr, QStringLiteral("延时"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("延时(1) sleep(2)"));
     QCOMPARE(editor->selectedText(), expr);
     // The selection is compared with the search's own options: what it finds, it replaces.
     editor->setText(QStringLiteral("SLEEP"));
     editor->selectAll();
-    window->slot_replace(expr, QStringLiteral("x"), false, true, false, true);
+    window->searches().slot_replace(expr, QStringLiteral("x"), false, true, false, true);
     QCOMPARE(editor->text(), QStringLiteral("SLEEP"));
-    window->slot_replace(expr, QStringLiteral("x"), false, false, false, true);
+    window->searches().slot_replace(expr, QStringLiteral("x"), false, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("x"));
 
     // A regular expression in the library's own syntax, its \( \) group expanded.
     editor->setText(QStringLiteral("a1 a2"));
     editor->setCursorPosition(0, 0);
     const QString group = QStringLiteral("a\\([0-9]\\)");
-    window->slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
+    window->searches().slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
     QCOMPARE(editor->selectedText(), QStringLiteral("a1"));
-    window->slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
+    window->searches().slot_replace(group, QStringLiteral("b\\1"), true, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
     // Replace all is one step to take back.
-    window->slot_replaceAll(group, QStringLiteral("c\\1"), true, false, false, true);
+    window->searches().slot_replaceAll(group, QStringLiteral("c\\1"), true, false, false, true);
     QCOMPARE(editor->text(), QStringLiteral("b1 c2"));
     editor->undo();
     QCOMPARE(editor->text(), QStringLiteral("b1 a2"));
@@ -215,7 +218,7 @@ void TestSearch::replaceAll()
     QFETCH(QString, answer);
     editor->setText(QString(text).remove(QLatin1Char('|')));
     editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, text.indexOf(QLatin1Char('|')));
-    window->slot_replaceAll(expression, replacement, re, false, false, wrap);
+    window->searches().slot_replaceAll(expression, replacement, re, false, false, wrap);
     QCOMPARE(editor->text(), QString(expected).remove(QLatin1Char('|')));
     if (!answer.isEmpty()) {
         QCOMPARE(answers(), QStringList{answer});
@@ -280,9 +283,11 @@ void TestSearch::projectSearchRegularExpression()
     QStringList lines;
     for (const QList<QVariant> &batch : qAsConst(results)) {
         QCOMPARE(batch.at(0).toInt(), id.value());
-        lines += batch.at(1).toStringList();
+        for (const Diagnostic &found : batch.at(1).value<QVector<Diagnostic>>())
+            lines << QStringLiteral("%1 -> %2 %3").arg(found.message, found.path).arg(found.line);
     }
-    QCOMPARE(lines, (QStringList{"lib/util.lua:1: local x = touchClick(3, 4) touchClick(5, 6)", "main.script:2: TouchClick(1, 2)"}));
+    QCOMPARE(lines, (QStringList{"lib/util.lua:1: local x = touchClick(3, 4) touchClick(5, 6) -> lib/util.lua 1",
+                                 "main.script:2: TouchClick(1, 2) -> main.script 2"}));
     QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到2个结果（2个文件）"));
 }
 

@@ -4,7 +4,10 @@
 #include "api/ApiModel.h"
 #include "common/DataLocations.h"
 #include "common/Platform.h"
+#include "app/ui/DeviceSession.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/ScriptEditor.h"
+#include "editor/ui/ScriptTabs.h"
 #include "editor/ApiReference.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
@@ -95,9 +98,9 @@ void TestSnippets::catalogueIsWiredIntoTheMenus()
         auto *action = window.findChild<QAction *>(object);
         QVERIFY2(action && action->text() == QString::fromUtf8(entry.label), entry.objectName);
         QVERIFY2(window.findChild<QMenu *>(QLatin1String(entry.menuObjectName))->actions().contains(action), entry.objectName);
-        window.scriptEditor()->setText(QString());
+        window.scripts().current()->setText(QString());
         action->trigger();
-        QCOMPARE(window.scriptEditor()->text(), QString::fromUtf8(entry.text));
+        QCOMPARE(window.scripts().current()->text(), QString::fromUtf8(entry.text));
     }
     for (const QString &menu : menus) {
         for (const QAction *action : window.findChild<QMenu *>(menu)->actions())
@@ -154,7 +157,7 @@ void TestSnippets::caretAfterInsertion()
     QFETCH(int, caretLine);
     QFETCH(int, caretIndex);
     ProjectManagerWindow &window = *sharedWindow;
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     editor->setText(QStringLiteral("abcdef"));
     editor->setCursorPosition(0, 3);
 
@@ -174,11 +177,11 @@ void TestSnippets::insertingMarksTheEditorModified()
 {
     TestWorkspace workspace;
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     const QString welcome = editor->text();
     editor->setSelection(0, 0, 0, 10); // the caret is at the end of the selection
     window.findChild<QAction *>(QStringLiteral("action_break"))->trigger();
-    QVERIFY(window.isScriptModified());
+    QVERIFY(window.scripts().current()->isModified());
     QCOMPARE(editor->text(), welcome.left(10) + QStringLiteral("break\r\n") + welcome.mid(10));
 }
 
@@ -205,7 +208,7 @@ void TestSnippets::helpPagesOpen()
 
     // F1 at a name of the API: its entry; elsewhere the index. The caret stands right behind the
     // name, after Chinese text: the editor's byte position 20 is character 16 of the line.
-    QsciScintilla *editor = window.scriptEditor();
+    QsciScintilla *editor = window.scripts().current();
     editor->setText(QStringLiteral("-- 点击 touchClick(1,2)\r\n"));
     editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 20);
     QCOMPARE(trigger("action_bbs_tutorial"), QList<QUrl>{atTouchClick});
@@ -241,8 +244,6 @@ void TestSnippets::helpNoticesSayWhy_data()
     QTest::newRow("forum") << "action_bbs" << QStringList() << true << int(AdbOnPath::None) << placeholder;
     QTest::newRow("USB guide") << "action_how_use_usb_for_remote_connect" << QStringList() << true << int(AdbOnPath::None)
                                << placeholder;
-    QTest::newRow("logging") << "action_5" << QStringList() << true << int(AdbOnPath::None) << "参见Kestrun教程5.4";
-    QTest::newRow("remote debugging") << "action_9" << QStringList() << true << int(AdbOnPath::None) << "参见Kestrun教程5.6";
 #ifndef Q_OS_WIN
     const QStringList script{QStringLiteral("adb/a.sh")};
     QTest::newRow("USB, no script") << "action_USB_connect" << QStringList() << true << int(AdbOnPath::Succeeding)
@@ -291,7 +292,8 @@ void TestSnippets::usbForwardingStartsTheScript()
     QTRY_COMPARE(workspace.readFile(QStringLiteral("forwarded.txt")), QByteArray("started\n"));
     action->trigger();
     QTRY_COMPARE(workspace.readFile(QStringLiteral("forwarded.txt")), QByteArray("started\nstarted\n"));
-    QCOMPARE(window.findChildren<QProcess *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+    // One forwarding process at a time.
+    QCOMPARE(window.device().findChildren<QProcess *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
 #endif
 }
 

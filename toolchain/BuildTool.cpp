@@ -11,8 +11,6 @@
 #include <QTextCodec>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -51,8 +49,6 @@ int usage()
 
 int main(int argc, char *argv[])
 {
-    // Content keys are drawn from rand().
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     QCoreApplication app(argc, argv);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
 
@@ -89,8 +85,7 @@ int main(int argc, char *argv[])
     }
 
     ProjectBuilder builder({[](const QString &line) { print(stdout, line); },
-                            [](const QString &text) { print(stderr, QStringLiteral("错误：") + text); },
-                            [](const QString &warning) { print(stderr, warning); }});
+                            [](const Diagnostic &found) { print(stderr, found.text()); }});
     builder.setStrict(strict);
     const QString projectName = QDir(projectDirectory).dirName();
     const bool ok = checkOnly ? builder.check(projectName, projectDirectory) : builder.build(projectName, projectDirectory);

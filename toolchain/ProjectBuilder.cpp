@@ -2,6 +2,7 @@
 
 #include "common/Names.h"
 #include "toolchain/BinaryLayout.h"
+#include "toolchain/BuildLock.h"
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
 #include "project/DirListing.h"
@@ -11,7 +12,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+
+#include <utility>
 
 ProjectBuilder::ProjectBuilder(Output output)
     : out(std::move(output))
@@ -23,27 +25,23 @@ QString ProjectBuilder::noActiveProjectMessage()
     return QStringLiteral("当前未设定活动工程，无法编译。请在工程目录中右键点击一个工程，选择“设为活动工程”。");
 }
 
-// Keeps a second check or build of the project (the IDE and kestrun-build, two terminals) from
-// writing the same files meanwhile: it stops at once with a message. A lock left by a process
-// that is gone is taken over; a directory where no lock can be made takes no other file either.
-std::unique_ptr<QLockFile> ProjectBuilder::lockProject(const QString &projectDirectory)
+bool ProjectBuilder::lockProject(const QString &projectDirectory, BuildLock::Held *held)
 {
-    auto lock = std::make_unique<QLockFile>(projectDirectory + QLatin1Char('/') + Names::buildLock());
-    lock->setStaleLockTime(0); // a long build is not stale: only a holder that is gone is
-    if (lock->tryLock(0) || lock->error() == QLockFile::PermissionError)
-        return lock;
-    if (lock->error() == QLockFile::LockFailedError)
-        out.error(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
-                      .arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
-    else
-        out.error(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
-    return nullptr;
+    Result<BuildLock::Held> taken = BuildLock::take(projectDirectory);
+    if (!taken) {
+        error(taken.error());
+        return false;
+    }
+    *held = std::move(taken).value();
+    if (!held->note.isEmpty())
+        out.line(held->note);
+    return true;
 }
 
 bool ProjectBuilder::check(const QString &projectName, const QString &projectDirectory)
 {
-    const std::unique_ptr<QLockFile> lock = lockProject(projectDirectory);
-    if (!lock)
+    BuildLock::Held lock;
+    if (!lockProject(projectDirectory, &lock))
         return false;
     return checkLocked(projectName, projectDirectory);
 }
@@ -63,16 +61,13 @@ bool ProjectBuilder::checkLocked(const QString &projectName, const QString &proj
 
 bool ProjectBuilder::reportWarnings()
 {
-    const QStringList warnings = names->warnings();
+    const int count = names->report([this](const Diagnostic &warning) { out.diagnostic(warning); });
     names.reset();
-    const auto &warn = out.warning ? out.warning : out.line;
-    for (const QString &warning : warnings)
-        warn(warning);
-    if (warnings.isEmpty())
+    if (count == 0)
         return true;
-    warn(GlobalNameCheck::summary(warnings.size()));
+    out.diagnostic(Diagnostic::warning(GlobalNameCheck::summary(count)));
     if (warningsFail)
-        out.error(QStringLiteral("有警告，严格检查未通过。"));
+        error(QStringLiteral("有警告，严格检查未通过。"));
     return !warningsFail;
 }
 
@@ -82,39 +77,51 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
     // unchecked: both end the run.
     const Result<QVector<DirListing::Entry>> listing = DirListing::list(directory);
     if (!listing) {
-        out.error(listing.error());
+        error(listing.error());
         return false;
     }
     for (const DirListing::Entry &entry : *listing) {
+        if (cancelled) {
+            error(QStringLiteral("编译已中止。"));
+            return false;
+        }
         const QString path = entry.path();
         if (entry.isDir) {
             if (!compileDirectory(projectDirectory, path))
                 return false;
         } else if (Names::isScriptName(entry.name)) { // an empty script compiles to an empty chunk
-            out.line(QStringLiteral("正在编译[") + path.mid(projectDirectory.size() + 1) + QLatin1Char(']'));
-            if (!compileScript(path, directory))
+            const QString relative = path.mid(projectDirectory.size() + 1);
+            out.line(QStringLiteral("正在编译[") + relative + QLatin1Char(']'));
+            Diagnostic failure;
+            if (!compile(path, directory, &failure)) {
+                // The place is the script's path in the project.
+                if (failure.hasPlace()) {
+                    failure.directory = projectDirectory;
+                    failure.path = relative;
+                }
+                out.diagnostic(failure);
                 return false;
+            }
         }
     }
     return true;
 }
 
-bool ProjectBuilder::compileScript(const QString &path, const QString &outputDirectory)
+bool ProjectBuilder::compile(const QString &path, const QString &outputDirectory, Diagnostic *failure)
 {
-    QByteArray unstripped;
-    const Result<QString> written =
-        ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr);
-    if (!written)
-        out.error(written.error());
-    else if (names)
-        names->addScript(path, unstripped);
+    // The check reads the code as it is compiled; of each script it keeps only what may still
+    // be a warning.
+    BytecodeReader code;
+    const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory, names ? &code : nullptr, failure);
+    if (written && names)
+        names->addScript(path, code.functions());
     return written.ok();
 }
 
 bool ProjectBuilder::build(const QString &projectName, const QString &projectDirectory)
 {
-    const std::unique_ptr<QLockFile> lock = lockProject(projectDirectory);
-    if (!lock)
+    BuildLock::Held lock;
+    if (!lockProject(projectDirectory, &lock))
         return false;
     if (!checkLocked(projectName, projectDirectory))
         return false;
@@ -125,7 +132,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     if (QFileInfo::exists(compiledMain)) {
         const Result<QByteArray> read = RegularFile::readWhole(compiledMain, MaxPayloadLength);
         if (!read) {
-            out.error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
+            error(QStringLiteral("无法读取[%1]：%2").arg(QDir::toNativeSeparators(compiledMain), read.error()));
             return false;
         }
         mainScript = *read;
@@ -134,13 +141,13 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     out.line(QStringLiteral("正在打包资源并构建二进制脚本..."));
     const Result<ProjectInfo> read = ProjectFile::read(projectDirectory);
     if (!read) {
-        out.error(read.error());
+        error(read.error());
         return false;
     }
     const ProjectInfo &info = *read;
     if (info.name.isEmpty()) {
         // Without a name there is no file name for the package (it would be ".ks").
-        out.error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
+        error(QStringLiteral("工程文件[%1]中没有工程名称（<name>…</name>），无法确定二进制脚本的文件名。")
                       .arg(Workspace::projectFilePath(projectDirectory)));
         return false;
     }
@@ -149,7 +156,7 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     const Result<int> built = Package::build(projectDirectory + QLatin1Char('/'), name, Names::packageVersion(),
                                              info.description, mainScript, Names::packageType, out.line);
     if (!built) {
-        out.error(QStringLiteral("二进制脚本构建失败：") + built.error());
+        error(QStringLiteral("二进制脚本构建失败：") + built.error());
         return false;
     }
     const int compressedLength = *built;

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QGuiApplication>
+#include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -13,6 +15,41 @@ namespace {
 // time one batch may take before it yields to the event loop.
 constexpr int kLinesPerStep = 100;
 constexpr qint64 kBatchBudgetMs = 6;
+
+struct KeptValue : QTextBlockUserData
+{
+    explicit KeptValue(Diagnostic value) : value(std::move(value)) {}
+    Diagnostic value;
+};
+
+// Colours the lines that keep a value by its kind: an error red, a warning orange, the place of
+// a search result ("<path>:<line>") as a link.
+class ValueHighlighter : public QSyntaxHighlighter
+{
+public:
+    using QSyntaxHighlighter::QSyntaxHighlighter;
+
+protected:
+    void highlightBlock(const QString &text) override
+    {
+        const auto *kept = static_cast<const KeptValue *>(currentBlockUserData());
+        if (!kept)
+            return;
+        const Diagnostic &value = kept->value;
+        switch (value.kind) {
+        case Diagnostic::Kind::Error:
+            setFormat(0, text.size(), QColor(192, 0, 0));
+            break;
+        case Diagnostic::Kind::Warning:
+            setFormat(0, text.size(), QColor(176, 96, 0));
+            break;
+        case Diagnostic::Kind::SearchResult:
+            setFormat(0, qMin(text.size(), value.path.size() + 1 + QString::number(value.line).size()),
+                      QGuiApplication::palette().link().color());
+            break;
+        }
+    }
+};
 
 } // namespace
 
@@ -37,6 +74,19 @@ void LogView::appendMessage(const QString &text)
     queue.push(text);
     if (!batchTimer.isActive())
         batchTimer.start();
+}
+
+void LogView::appendDiagnostic(const Diagnostic &value)
+{
+    queue.push(value.text(), value.hasPlace() ? std::optional<Diagnostic>(value) : std::nullopt);
+    if (!batchTimer.isActive())
+        batchTimer.start();
+}
+
+std::optional<Diagnostic> LogView::diagnostic(int line) const
+{
+    const auto *kept = static_cast<const KeptValue *>(document()->findBlockByNumber(line).userData());
+    return kept ? std::optional<Diagnostic>(kept->value) : std::nullopt;
 }
 
 void LogView::flush()
@@ -74,12 +124,21 @@ void LogView::showQueued(qint64 budgetMs)
         batchTimer.start();
 }
 
-void LogView::appendChunk(const QString &chunk)
+void LogView::appendChunk(const LogQueue::Chunk &chunk)
 {
     // appendPlainText keeps the view at the bottom when it was there, and trims the lines
     // beyond the document's maximum block count from the top.
-    appendPlainText(chunk);
+    appendPlainText(chunk.text);
     QTextDocument *doc = document();
+    // The chunk's lines are the last ones; those pushed off the top take their values along.
+    QTextBlock kept = doc->lastBlock();
+    int line = chunk.text.count(QLatin1Char('\n'));
+    for (int i = chunk.values.size() - 1; i >= 0 && kept.isValid(); --i) {
+        for (; line > chunk.values[i].first && kept.isValid(); --line)
+            kept = kept.previous();
+        if (kept.isValid())
+            keep(kept, chunk.values[i].second);
+    }
     if (doc->characterCount() <= kMaxCharacters)
         return;
     qint64 excess = doc->characterCount() - kMaxCharacters;
@@ -91,6 +150,16 @@ void LogView::appendChunk(const QString &chunk)
     QTextCursor cursor(doc);
     cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
+}
+
+void LogView::keep(QTextBlock block, const Diagnostic &value)
+{
+    // Coloured by a highlighter, not in the text: a format in the document would pass on to
+    // the lines appended after it.
+    if (!highlighter)
+        highlighter = new ValueHighlighter(document());
+    block.setUserData(new KeptValue(value));
+    highlighter->rehighlightBlock(block);
 }
 
 void LogView::setLinkTest(LinkTest test)
@@ -110,7 +179,7 @@ QStringList LogView::lines(int last, int count) const
 
 bool LogView::isLink(const QTextBlock &block) const
 {
-    return linkTest && block.isValid() && linkTest(block.text());
+    return block.isValid() && (block.userData() || (linkTest && linkTest(block.text())));
 }
 
 void LogView::hover(const QTextBlock &block)

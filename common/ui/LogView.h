@@ -15,9 +15,11 @@
 // flood that would replace the whole pane replaces it at once.
 //
 // The pane is read-only; its text can be selected (with the mouse or the keyboard) and copied.
-// Lines that lead somewhere (a line that names a script and a line) are links: the pane asks
-// its link test only about the line under the pointer (underlined while hovered), the line
-// double-clicked and the caret's line on Enter, so a flood of lines costs nothing more.
+// Lines that lead somewhere are links: a line appended with a value that has a place (coloured
+// by its kind), or a line the link test accepts. The pane asks its link test only about the
+// line under the pointer (underlined while hovered), the line double-clicked and the caret's
+// line on Enter, so a flood of lines costs nothing more.
+class QSyntaxHighlighter;
 class QTextBlock;
 
 class LogView : public QPlainTextEdit
@@ -32,6 +34,10 @@ public:
 
     // Queues a message as one or more lines at the end; shown at the next turn of the loop.
     void appendMessage(const QString &text);
+    // Queues a value's text; a value with a place stays with the text's last line.
+    void appendDiagnostic(const Diagnostic &value);
+    // The value kept with a line (from 0), if any.
+    std::optional<Diagnostic> diagnostic(int line) const;
     // Shows every queued message and paints the pane at once: for progress lines written
     // while long work keeps the interface thread from its event loop.
     void showNow();
@@ -40,7 +46,8 @@ public:
     // Empties the pane and the queue.
     void clearMessages();
 
-    // Whether a line of the pane (its text) is a link; none is while no test is set.
+    // Whether a line of the pane without a value is a link, by its text; none is while no test
+    // is set.
     using LinkTest = std::function<bool(const QString &line)>;
     void setLinkTest(LinkTest test);
     // Up to count lines of the pane ending with line last (from 0), oldest first: a link's line
@@ -59,7 +66,9 @@ protected:
 
 private:
     void showQueued(qint64 budgetMs);
-    void appendChunk(const QString &chunk);
+    void appendChunk(const LogQueue::Chunk &chunk);
+    // Keeps a value with a block; its text is coloured by the value's kind.
+    void keep(QTextBlock block, const Diagnostic &value);
     bool isLink(const QTextBlock &block) const;
     // Underlines the hovered link line (none for an invalid block).
     void hover(const QTextBlock &block);
@@ -67,4 +76,5 @@ private:
     LogQueue queue;
     QTimer batchTimer;
     LinkTest linkTest;
+    QSyntaxHighlighter *highlighter = nullptr; // once a value is kept
 };

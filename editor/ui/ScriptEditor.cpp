@@ -61,10 +61,13 @@ ScriptEditor::DiskStamp ScriptEditor::stampOf(const QString &path)
     return stamp;
 }
 
-bool ScriptEditor::openFile(const QString &path)
+Status ScriptEditor::openFile(const QString &path)
 {
     const DiskStamp stamp = stampOf(path);
-    const ScriptFile::Contents contents = ScriptFile::read(path);
+    const Result<ScriptFile::Contents> read = ScriptFile::read(path);
+    if (!read)
+        return fail(read.error());
+    const ScriptFile::Contents &contents = *read;
     setText(contents.text);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     setModified(false);
@@ -73,7 +76,7 @@ bool ScriptEditor::openFile(const QString &path)
     byteOrderMark = contents.byteOrderMark;
     known = stamp;
     emit signal_stateChanged();
-    return contents.opened;
+    return Status();
 }
 
 void ScriptEditor::showWelcome()
@@ -96,12 +99,13 @@ Status ScriptEditor::save()
     return Status();
 }
 
-bool ScriptEditor::reload()
+Status ScriptEditor::reload()
 {
     const DiskStamp stamp = stampOf(filePath);
-    const ScriptFile::Contents contents = ScriptFile::read(filePath);
-    if (!contents.opened)
-        return false;
+    const Result<ScriptFile::Contents> read = ScriptFile::read(filePath);
+    if (!read)
+        return fail(read.error());
+    const ScriptFile::Contents &contents = *read;
     int line = 0;
     int index = 0;
     getCursorPosition(&line, &index);
@@ -118,7 +122,7 @@ bool ScriptEditor::reload()
     setCursorPosition(qMin(line, lines() - 1), index);
     setFirstVisibleLine(firstLine);
     emit signal_stateChanged();
-    return true;
+    return Status();
 }
 
 ScriptEditor::DiskState ScriptEditor::diskState() const

@@ -33,8 +33,8 @@ public:
     };
     enum class DiskState { Same, Changed, Removed };
 
-    // Shows the file. One that cannot be read shows an empty text; false then.
-    bool openFile(const QString &path);
+    // Shows the file. One that cannot be read leaves the editor as it was and says why.
+    Status openFile(const QString &path);
     // The text shown while no script is open; no path.
     void showWelcome();
     QString path() const { return filePath; }
@@ -45,8 +45,9 @@ public:
     // Writes the text as UTF-8 (behind the byte-order mark the file had), atomically; on
     // success this becomes the save point and the known state of the file.
     Status save();
-    // Reads the file again, replacing the text (undoable).
-    bool reload();
+    // Reads the file again, replacing the text (undoable). One that cannot be read leaves the
+    // text as it was and says why.
+    Status reload();
     // How the file on disk compares with what this editor last read, wrote or acknowledged.
     DiskState diskState() const;
     // Takes the file's present state on disk as known: no further notice of it.

@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QMenuBar>
 
-QString lastImageDirectory;
 
 namespace {
 
@@ -99,12 +98,12 @@ void ImageEditorDialog::openImage(const QString &path)
 
 void ImageEditorDialog::on_bpOpen_clicked()
 {
-    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), lastImageDirectory,
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), lastChosen,
                                                       QStringLiteral("位图(*.bmp)"));
     if (file.isEmpty())
         return;
     openImage(file);
-    lastImageDirectory = file;
+    lastChosen = file;
 }
 
 void ImageEditorDialog::slot_screencap_rect(int, int, int, int) {}

@@ -10,10 +10,6 @@ namespace Ui {
 class ImageEditorDialog;
 }
 
-// The file last chosen in the image editor's open dialog: where that dialog starts next time.
-// Lives as long as the process.
-extern QString lastImageDirectory;
-
 // Shows a bitmap at one pixel per screen pixel with the colour readout and colour buffers,
 // binarises it for image searches and saves it over the file after a one-time backup.
 class ImageEditorDialog : public QDialog
@@ -38,6 +34,9 @@ public:
     void openImage(const QString &path);
     // Asks for a bitmap and opens it. Reached from the menu: the form has no open button.
     void on_bpOpen_clicked();
+    // Where the open dialog starts: the file last chosen there.
+    QString openDirectory() const { return lastChosen; }
+    void setOpenDirectory(const QString &path) { lastChosen = path; }
 
     QString imagePath() const { return path; }
     QMenuBar *menus() const { return menuBar; }
@@ -65,6 +64,7 @@ private:
     void setFilterFieldsEnabled(bool enabled);
 
     QString path;
+    QString lastChosen;
     QMenuBar *menuBar = nullptr;
     Ui::ImageEditorDialog *ui;
 };

@@ -191,6 +191,7 @@ void RemoteScreenDialog::placeFirstFrame(const QSize &picture)
     const QRect placed = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), available);
     move(placed.topLeft());
     firstFrameShown = true;
+    emit signal_firstFrameShown();
 }
 
 void RemoteScreenDialog::on_pbLeftRotate_clicked()

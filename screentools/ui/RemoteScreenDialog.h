@@ -20,7 +20,7 @@ class RemoteScreenDialog;
 // screen pixel (or, on request, made smaller to fit the window), turned by the author's 90°
 // steps; while "开启远程控制" is ticked, presses and releases on the picture and keys in the
 // window go to the device as touches and keys. Carries the colour readout, the colour buffers
-// and the screenshot commands. The connect dialog makes and starts it; it never opens a frame
+// and the screenshot commands. The device session makes and starts it; it never opens a frame
 // connection itself.
 class RemoteScreenDialog : public QMainWindow
 {
@@ -33,7 +33,8 @@ public:
     // Connects the control link if it is not connected, subscribes to frames and input and asks
     // the device to stream. False when the control link cannot be made.
     bool initRemoteScreen(QString ip, int port);
-    // True once the first frame has placed the window; the connect dialog then shows it.
+    // True once the first frame has placed the window (signal_firstFrameShown); whoever made
+    // the window then shows it.
     bool isFirstFrameShown() const { return firstFrameShown; }
 
     // The last frame's record and image mode; zero before the first frame.
@@ -48,6 +49,8 @@ public:
     ColorPickerPanel *colorPanel() const;
 
 signals:
+    // The first frame since initRemoteScreen has placed the window.
+    void signal_firstFrameShown();
     void signal_rectScreencap();
     // Input for the device, only while remote control is on (a release also when its press
     // went before remote control was turned off).
