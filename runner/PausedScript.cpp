@@ -48,6 +48,18 @@ int watchName(lua_State *L)
     return 1;
 }
 
+// The value on top of L (popped) is what a watch reads for name: nil included, which hides a
+// global of that name.
+void watchSees(lua_State *L, const char *name, int names, int values)
+{
+    lua_pushstring(L, name);
+    lua_pushboolean(L, 1);
+    lua_rawset(L, names);
+    lua_pushstring(L, name);
+    lua_insert(L, -2);
+    lua_rawset(L, values);
+}
+
 int refuseAssignment(lua_State *L)
 {
     return luaL_error(L, "监视表达式不能赋值");
@@ -301,16 +313,10 @@ Result<DebugVariable> PausedScript::evaluate(const QString &expression, int fram
             const char *name = lua_getupvalue(L, function, n);
             if (!name)
                 break;
-            if (*name && std::strcmp(name, "_ENV") != 0) {
-                lua_pushstring(L, name);
-                lua_pushboolean(L, 1);
-                lua_rawset(L, names);
-                lua_pushstring(L, name);
-                lua_insert(L, -2);
-                lua_rawset(L, environment);
-            } else {
+            if (*name && std::strcmp(name, "_ENV") != 0)
+                watchSees(L, name, names, environment);
+            else
                 lua_pop(L, 1);
-            }
         }
         lua_settop(L, function - 1);
         for (int n = 1;; ++n) {
@@ -318,16 +324,10 @@ Result<DebugVariable> PausedScript::evaluate(const QString &expression, int fram
             if (!name)
                 break;
             moveTo(thread, L);
-            if (name[0] != '(') {
-                lua_pushstring(L, name);
-                lua_pushboolean(L, 1);
-                lua_rawset(L, names);
-                lua_pushstring(L, name);
-                lua_insert(L, -2);
-                lua_rawset(L, environment);
-            } else {
+            if (name[0] != '(')
+                watchSees(L, name, names, environment);
+            else
                 lua_pop(L, 1);
-            }
         }
         while (varargCount < kPage && lua_getlocal(thread, &paused, -(varargCount + 1))) {
             moveTo(thread, L);

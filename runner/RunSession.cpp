@@ -26,6 +26,19 @@ char failedKey;
 
 constexpr qint64 kScriptLimit = 16 << 20;
 
+// Pushes the record of the coroutines the last error came out of (or nil); true when that error
+// was the value at index error.
+bool pushFailureRecord(lua_State *L, int error)
+{
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
+    if (!lua_istable(L, -1))
+        return false;
+    lua_getfield(L, -1, "value");
+    const bool same = lua_rawequal(L, -1, error);
+    lua_pop(L, 1);
+    return same;
+}
+
 } // namespace
 
 RunSession::RunSession(const QString &projectDirectory, std::shared_ptr<DeviceLink> device,
@@ -107,15 +120,7 @@ void RunSession::leaveThread(lua_State *L)
 
 void RunSession::noteFailedCoroutine(lua_State *L, lua_State *co)
 {
-    const int error = lua_gettop(L);
-    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
-    bool passedOn = false;
-    if (lua_istable(L, -1)) {
-        lua_getfield(L, -1, "value");
-        passedOn = lua_rawequal(L, -1, error);
-        lua_pop(L, 1);
-    }
-    if (!passedOn) {
+    if (!pushFailureRecord(L, lua_gettop(L))) {
         lua_pop(L, 1);
         lua_newtable(L);
         failed.clear();
@@ -143,13 +148,7 @@ void RunSession::noteFailureValue(lua_State *L)
 
 QVector<lua_State *> RunSession::failedCoroutines(lua_State *L, int error)
 {
-    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
-    bool same = false;
-    if (lua_istable(L, -1)) {
-        lua_getfield(L, -1, "value");
-        same = lua_rawequal(L, -1, error);
-        lua_pop(L, 1);
-    }
+    const bool same = pushFailureRecord(L, error);
     lua_pop(L, 1);
     return same ? failed : QVector<lua_State *>();
 }
