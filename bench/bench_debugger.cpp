@@ -72,12 +72,20 @@ void waitFor(ScriptDebugger &debugger, bool pause)
     QObject::disconnect(b);
 }
 
+// line 0 clears the file's breakpoints.
+void setBreakpoint(ScriptDebugger &debugger, const QString &file, int line)
+{
+    const Result<QVector<int>> set = debugger.setBreakpoints(file, line > 0 ? QVector<int>{line} : QVector<int>());
+    if (!set)
+        qFatal("%s", qPrintable(set.error()));
+}
+
 double runToEnd(PCClientControllor &controller, const QString &project, int mode)
 {
     ScriptDebugger debugger(controller);
     if (mode >= 2) {
-        debugger.setBreakpoints(project + QStringLiteral("/main.script"), {6});
-        debugger.setBreakpoints(project + QStringLiteral("/lib/other.lua"), {mode == 3 ? 4 : 2});
+        setBreakpoint(debugger, project + QStringLiteral("/main.script"), 6);
+        setBreakpoint(debugger, project + QStringLiteral("/lib/other.lua"), mode == 3 ? 4 : 2);
     }
     QElapsedTimer clock;
     clock.start();
@@ -122,11 +130,11 @@ void stepToNextLine()
                                              "inner(30)\n");
     PCClientControllor controller;
     ScriptDebugger debugger(controller);
-    debugger.setBreakpoints(project + QStringLiteral("/main.script"), {5});
+    setBreakpoint(debugger, project + QStringLiteral("/main.script"), 5);
     if (!debugger.start(project))
         qFatal("cannot start");
     waitFor(debugger, true);
-    debugger.setBreakpoints(project + QStringLiteral("/main.script"), {});
+    setBreakpoint(debugger, project + QStringLiteral("/main.script"), 0);
     QVector<double> steps;
     for (int i = 0; i < 100; ++i) {
         QElapsedTimer clock;

@@ -72,7 +72,8 @@ void *RunSession::allocate(void *session, void *block, size_t oldSize, size_t ne
         self->memoryUsed -= old;
         return nullptr;
     }
-    if (newSize > old && newSize - old > kMemoryLimit - qMin(kMemoryLimit, self->memoryUsed) && !self->inspecting)
+    const bool limited = !self->inspecting || self->watching; // a watch is the script's own code
+    if (limited && newSize > old && newSize - old > kMemoryLimit - qMin(kMemoryLimit, self->memoryUsed))
         return nullptr;
     void *moved = std::realloc(block, newSize);
     if (moved)

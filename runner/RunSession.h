@@ -88,7 +88,7 @@ public:
     void noteFailureValue(lua_State *L);
 
     // While a debugger reads the paused script, Lua allocates beyond the script's limit, so the
-    // reading never fails half way.
+    // reading never fails half way; watch expressions keep to it.
     void setInspecting(bool on) { inspecting = on; }
     // While a watch expression is evaluated, what would act on the device or end the run is
     // refused, its instructions are limited and no debugger sees them.
