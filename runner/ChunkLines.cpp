@@ -47,5 +47,5 @@ Result<QVector<int>> ChunkLines::ofText(const QByteArray &text, const QString &f
 int ChunkLines::stopLine(const QVector<int> &lines, int line)
 {
     const auto found = std::lower_bound(lines.cbegin(), lines.cend(), line);
-    return found == lines.cend() ? 0 : *found;
+    return found == lines.cend() || line < 1 ? 0 : *found;
 }

@@ -21,7 +21,7 @@ public:
     // Of a script's text, compiled as a run loads it.
     static Result<QVector<int>> ofText(const QByteArray &text, const QString &fileName);
     // Where a breakpoint asked for at `line` stops: the first line with code at or after it; 0
-    // when there is none.
+    // when there is none (or line is not a line).
     static int stopLine(const QVector<int> &lines, int line);
 
 private:

@@ -516,9 +516,10 @@ void DebuggerTest::adapterSession()
     client.event("initialized");
     QVERIFY(client.response(client.request("launch", {{"project", project}, {"device", QString::fromUtf8(listening.mid(13))}}))["success"].toBool());
     const QJsonArray set = client.body("setBreakpoints", {{"source", QJsonObject{{"path", tap}}},
-                                                          {"breakpoints", QJsonArray{QJsonObject{{"line", 4}}}}})["breakpoints"].toArray();
+                                                          {"breakpoints", QJsonArray{QJsonObject{{"line", 4}}, QJsonObject{{"line", 0}}}}})["breakpoints"].toArray();
     QCOMPARE(set.first()["line"].toInt(), 5); // the next line with code
     QVERIFY(set.first()["verified"].toBool());
+    QVERIFY(!set.last()["verified"].toBool());
     client.body("configurationDone");
 
     QCOMPARE(client.event("stopped")["reason"].toString(), QStringLiteral("breakpoint"));
