@@ -16,8 +16,9 @@
 #include <QTimer>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <csignal>
@@ -27,6 +28,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <climits>
+#include <cstdio>
 
 namespace {
 
@@ -349,4 +353,28 @@ Status Platform::setModificationTime(const QString &path, const QDateTime &time)
         return fail(qt_error_string(errno));
 #endif
     return Status();
+}
+
+void Platform::useBinaryStandardStreams()
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+qint64 Platform::readStandardInput(char *buffer, qint64 size)
+{
+#ifdef Q_OS_WIN
+    DWORD got = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, DWORD(qMin<qint64>(size, 1 << 30)), &got, nullptr))
+        return 0;
+    return qint64(got);
+#else
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, size_t(qMin<qint64>(size, SSIZE_MAX)));
+        if (got >= 0 || errno != EINTR)
+            return qMax<qint64>(got, 0);
+    }
+#endif
 }

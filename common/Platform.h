@@ -16,6 +16,7 @@ class QObject;
 
 // The one place that knows how this desktop opens files, folders and pages. On Windows it uses
 // explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
+// Also the raw standard streams of a command-line protocol.
 class Platform
 {
 public:
@@ -64,6 +65,13 @@ public:
 
     // Sets the modification time of a file or directory (the newest-first orders rest on it).
     static Status setModificationTime(const QString &path, const QDateTime &time);
+
+    // Standard input and output carry bytes as they are (no line-end translation), for a protocol
+    // spoken over them.
+    static void useBinaryStandardStreams();
+    // Waits for bytes on standard input and reads those there, up to size; 0 at its end or on
+    // failure.
+    static qint64 readStandardInput(char *buffer, qint64 size);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;

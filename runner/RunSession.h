@@ -43,6 +43,7 @@ public:
     };
 
     static constexpr int kHookInstructions = 1000;
+    static constexpr int kWatchInstructions = 1000000;
     static constexpr size_t kMemoryLimit = size_t(512) << 20;
     // Script frames kept with an error, and levels of the stack looked at for them: a runaway
     // recursion has thousands.
@@ -79,6 +80,32 @@ public:
     // Loads that script (named by argument 1) and runs it, leaving what it returns: include()
     // and dofile().
     static int runScript(lua_State *L, const char *named);
+    // Raises the run's ending again if the call that just returned caught it.
+    static void passEnding(lua_State *L);
+
+    // The threads running now, innermost last: the main thread, then each coroutine resumed
+    // from the one before.
+    const QVector<lua_State *> &threads() const { return running; }
+    // co is resumed from the innermost thread; then control is back in L (co yielded, returned or
+    // failed). Each brings the thread's hook in step.
+    void enterThread(lua_State *co);
+    void leaveThread(lua_State *L);
+    // co (resumed through coroutine.wrap) died of the error on top of L, which goes on to L's
+    // caller; an error that came out of coroutines before is followed through them.
+    void noteFailedCoroutine(lua_State *L, lua_State *co);
+    void noteFailureValue(lua_State *L);
+
+    // While a debugger reads the paused script, Lua allocates beyond the script's limit, so the
+    // reading never fails half way; watch expressions keep to it.
+    void setInspecting(bool on) { inspecting = on; }
+    // While a watch expression is evaluated, what would act on the device or end the run is
+    // refused, its instructions are limited and no debugger sees them.
+    void setWatching(bool on)
+    {
+        watching = on;
+        watchCounts = 0;
+    }
+    bool isWatching() const { return watching; }
 
 private:
     static void *allocate(void *session, void *block, size_t oldSize, size_t newSize);
@@ -91,6 +118,8 @@ private:
     // Also keeps the script frames that led there.
     void notePlace(lua_State *L, const QString &message);
     Diagnostic errorLine(const QString &message) const;
+    void keepHookInStep(lua_State *L);
+    QVector<lua_State *> failedCoroutines(lua_State *L, int error);
 
     ScriptPaths scriptPaths;
     const std::shared_ptr<DeviceLink> link;
@@ -106,4 +135,9 @@ private:
     Diagnostic errorPlace; // of the last error raised, no place when none was known
     QVector<Diagnostic> traceback;
     bool tracebackCut = false; // more frames than kept
+    QVector<lua_State *> running;
+    QVector<lua_State *> failed; // pinned in the registry with the error they passed on
+    bool inspecting = false;
+    bool watching = false;
+    int watchCounts = 0;
 };

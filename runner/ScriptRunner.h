@@ -42,6 +42,9 @@ public:
 
     // The lines printed since the last call, joined by "\n"; signal_output says when there are.
     QString takeOutput();
+    // A line of a run's error as a terminal shows it: Lua's messages start with their place, as a
+    // compiler's do; the runner's own with "错误：".
+    static QString errorText(const Diagnostic &line);
 
 signals:
     // Lines wait in takeOutput(); said once until they are taken.

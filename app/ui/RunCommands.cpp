@@ -10,7 +10,8 @@ RunCommands::RunCommands(ActiveProject &project, ScriptTabs &scripts, DeviceSess
     , project(project)
     , scripts(scripts)
     , device(device)
-    , runner(device.controller())
+    , runDebugger(device.controller())
+    , runner(runDebugger.runner())
 {
     connect(&runner, &ScriptRunner::signal_output, this, &RunCommands::takeOutput);
     connect(&runner, &ScriptRunner::signal_finished, this, &RunCommands::finish);
@@ -24,7 +25,7 @@ QString RunCommands::statusText() const
     return isRunning() ? QStringLiteral("正在本地运行：") + running : QString();
 }
 
-Status RunCommands::run(ScriptHook *hook)
+Status RunCommands::run()
 {
     if (isRunning())
         return fail(QStringLiteral("已有脚本在本地运行，请先停止运行。"));
@@ -49,7 +50,6 @@ Status RunCommands::run(ScriptHook *hook)
 
     running = project.name();
     runDirectory = directory;
-    runHook = hook;
     if (controller.isConnected()) {
         startScripts();
     } else {
@@ -80,7 +80,7 @@ void RunCommands::startScripts()
 {
     const PCClientSocket &socket = device.controller().controlSocket();
     emit signal_output(QStringLiteral("本地运行工程[%1]，设备%2:%3...").arg(running, socket.host()).arg(socket.port()));
-    const Status started = runner.start(runDirectory, runHook);
+    const Status started = runner.start(runDirectory);
     if (started)
         emit signal_runningChanged(true);
     else

@@ -2,7 +2,7 @@
 
 #include "common/Diagnostic.h"
 #include "common/Result.h"
-#include "runner/ScriptRunner.h"
+#include "runner/ScriptDebugger.h"
 
 #include <QObject>
 
@@ -10,7 +10,6 @@
 
 class ActiveProject;
 class DeviceSession;
-class ScriptHook;
 class ScriptTabs;
 
 // The active project's scripts run here, against the device of the device session ("本地运行",
@@ -28,16 +27,18 @@ public:
     // Stops a run that is still going and waits for its thread.
     ~RunCommands() override;
 
-    // Starts the run; hook, when given, watches each step (a debugger). Fails, saying why, while
-    // a run is going; whatever else keeps it from starting (no project, a script that does not
-    // save, no device) is reported in the output.
-    Status run(ScriptHook *hook = nullptr);
+    // Starts the run. Fails, saying why, while a run is going; whatever else keeps it from
+    // starting (no project, a script that does not save, no device) is reported in the output.
+    Status run();
     // Ends the run within a few milliseconds, whatever the script does.
     void stop();
     // From the start, while the device is still being connected to, to the end.
     bool isRunning() const { return connecting || runner.isRunning(); }
     // "正在本地运行：<project>" while a run is going, else empty: for the status line.
     QString statusText() const;
+    // The debugger whose runner runs the window's scripts: a run under it is to start here too,
+    // so that it saves, connects, shows its output and errors and stops as every run does.
+    ScriptDebugger &debugger() { return runDebugger; }
 
 signals:
     // A run is starting: the output is cleared for it, then its lines (one or more at a time,
@@ -59,9 +60,9 @@ private:
     ActiveProject &project;
     ScriptTabs &scripts;
     DeviceSession &device;
-    ScriptRunner runner;
+    ScriptDebugger runDebugger;
+    ScriptRunner &runner; // the debugger's
     QString running; // the project's name, while it runs
     QString runDirectory;
-    ScriptHook *runHook = nullptr;
     bool connecting = false;
 };
