@@ -62,9 +62,9 @@ void waitFor(ScriptDebugger &debugger, bool pause)
             loop.quit();
     });
     const auto b = QObject::connect(&debugger.runner(), &ScriptRunner::signal_finished, &loop,
-                                    [&](ScriptRunner::Outcome outcome, QStringList error) {
+                                    [&](ScriptRunner::Outcome outcome, QVector<Diagnostic> error) {
                                         if (pause || outcome != ScriptRunner::Outcome::Finished)
-                                            qFatal("the run ended: %s", qPrintable(error.join('\n')));
+                                            qFatal("the run ended: %s", qPrintable(error.value(0).text()));
                                         loop.quit();
                                     });
     loop.exec();

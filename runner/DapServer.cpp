@@ -330,13 +330,16 @@ void DapServer::paused()
     sendEvent(QStringLiteral("stopped"), body);
 }
 
-void DapServer::finished(ScriptRunner::Outcome outcome, const QStringList &error)
+void DapServer::finished(ScriptRunner::Outcome outcome, const QVector<Diagnostic> &error)
 {
     const QString lines = debugger->runner().takeOutput();
     if (!lines.isEmpty())
         output(lines, "stdout");
-    if (!error.isEmpty())
-        output(error.join(QLatin1Char('\n')), "stderr");
+    QStringList errorLines;
+    for (const Diagnostic &line : error)
+        errorLines << ScriptRunner::errorText(line);
+    if (!errorLines.isEmpty())
+        output(errorLines.join(QLatin1Char('\n')), "stderr");
     switch (outcome) {
     case ScriptRunner::Outcome::Finished: exitCode = 0; break;
     case ScriptRunner::Outcome::DeviceLost: exitCode = 2; break;

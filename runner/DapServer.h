@@ -49,7 +49,7 @@ private:
     void evaluate(const QJsonObject &request);
     void disconnect(const QJsonObject &request);
     void startWhenReady();
-    void finished(ScriptRunner::Outcome outcome, const QStringList &error);
+    void finished(ScriptRunner::Outcome outcome, const QVector<Diagnostic> &error);
     void paused();
     void output(const QString &text, const char *category);
 

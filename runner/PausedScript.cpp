@@ -3,6 +3,8 @@
 #include "runner/LuaValueText.h"
 #include "runner/RunSession.h"
 
+#include <QStringList>
+
 #include <lauxlib.h>
 #include <lua.h>
 

@@ -9,12 +9,11 @@
 #include "runner/RunSandbox.h"
 #include "runner/ScriptHook.h"
 
-#include <QRegularExpression>
-
 #include <lauxlib.h>
 #include <lua.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -170,8 +169,10 @@ int RunSession::unwind(lua_State *L, Outcome outcome, const char *message)
             exited = true;
         else
             ending = outcome;
-        if (message)
+        if (message) {
             endMessage = QString::fromUtf8(message);
+            notePlace(L, endMessage);
+        }
     }
     lua_pushlightuserdata(L, &endingKey);
     return 1;
@@ -261,18 +262,63 @@ int RunSession::errorHandler(lua_State *L)
         lua_replace(L, 1);
         lua_settop(L, 1);
     }
-    luaL_traceback(L, L, nullptr, 1);
-    // Frames in the scripts, as "lib/a.lua:7: in function 'f'": each leads to its line.
-    static const QRegularExpression scriptFrame(QStringLiteral("^\\s*([^\\[].*:\\d+: .*)$"));
-    const QStringList lines = QString::fromUtf8(lua_tostring(L, -1)).split(QLatin1Char('\n'));
-    session.traceback.clear();
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch frame = scriptFrame.match(line);
-        if (frame.hasMatch())
-            session.traceback.append(frame.captured(1));
-    }
-    lua_settop(L, 1);
+    session.notePlace(L, QString::fromUtf8(lua_tostring(L, 1)));
     return 1;
+}
+
+void RunSession::notePlace(lua_State *L, const QString &message)
+{
+    errorPlace = Diagnostic();
+    traceback.clear();
+    tracebackCut = false;
+    std::optional<Diagnostic> innermost;
+    bool named = false; // the message starts with the place of a frame
+    lua_Debug frame;
+    int level = 1;
+    // Each step down the stack costs as many as the level: a runaway recursion is cut short.
+    for (; level <= kMaxLevels && lua_getstack(L, level, &frame); ++level) {
+        lua_getinfo(L, "Snl", &frame);
+        if (frame.currentline <= 0)
+            continue;
+        const bool script = frame.source[0] == '@';
+        const Diagnostic place{Diagnostic::Kind::SearchResult, QString(), scriptPaths.projectDirectory(),
+                               script ? QString::fromUtf8(frame.source + 1) : QString(), frame.currentline, {}};
+        if (!innermost)
+            innermost = script ? place : Diagnostic();
+        // Compared with the place as Lua writes it into messages: error("...", 2) names a caller.
+        if (script && !named
+            && message.startsWith(QStringLiteral("%1:%2:").arg(QString::fromUtf8(frame.short_src)).arg(frame.currentline))) {
+            errorPlace = place;
+            named = true;
+        }
+        if (!script)
+            continue;
+        if (traceback.size() == kMaxFrames)
+            break;
+        // Worded as Lua's own traceback words it.
+        QString called;
+        if (*frame.namewhat)
+            called = QStringLiteral("function '%1'").arg(QString::fromUtf8(frame.name));
+        else if (*frame.what == 'm')
+            called = QStringLiteral("main chunk");
+        else
+            called = QStringLiteral("function <%1:%2>").arg(place.path).arg(frame.linedefined);
+        Diagnostic line = place;
+        line.message = QStringLiteral("%1:%2: in %3").arg(place.path).arg(place.line).arg(called);
+        traceback.append(line);
+    }
+    tracebackCut = lua_getstack(L, level, &frame);
+    if (!named && innermost)
+        errorPlace = *innermost;
+}
+
+Diagnostic RunSession::errorLine(const QString &message) const
+{
+    static const QString marker = QStringLiteral("错误：");
+    Diagnostic line = errorPlace;
+    line.kind = Diagnostic::Kind::Error;
+    line.message = message.startsWith(marker) ? message.mid(marker.size()) : message;
+    return line;
 }
 
 int RunSession::runMain(lua_State *L)
@@ -298,7 +344,7 @@ RunSession::Ending RunSession::run()
 {
     state = lua_newstate(&RunSession::allocate, this);
     if (!state)
-        return {Outcome::ScriptError, {QStringLiteral("错误：无法创建Lua运行环境")}};
+        return {Outcome::ScriptError, {Diagnostic::error(QStringLiteral("无法创建Lua运行环境"))}};
     // Before anything is loaded: coroutines take the hook over when they are made.
     running = {state};
     keepHookInStep(state);
@@ -324,13 +370,19 @@ RunSession::Ending RunSession::finish(int status)
     if (ending == Outcome::Stopped)
         return {Outcome::Stopped, {}};
     if (ending == Outcome::DeviceLost)
-        return {Outcome::DeviceLost, {endMessage}};
+        return {Outcome::DeviceLost, {errorLine(endMessage)}};
     if (status == LUA_ERRMEM)
         return {Outcome::ScriptError,
-                {QStringLiteral("错误：脚本用尽了本地运行允许的%1 MiB内存").arg(kMemoryLimit >> 20)}};
+                {Diagnostic::error(QStringLiteral("脚本用尽了本地运行允许的%1 MiB内存").arg(kMemoryLimit >> 20))}};
     const char *message = lua_tostring(state, -1);
-    QStringList lines{message ? QString::fromUtf8(message) : QStringLiteral("错误：脚本出错")};
-    if (traceback.size() > 1) // one frame only says again where the error is
-        lines << QStringLiteral("调用栈：") << traceback;
+    QVector<Diagnostic> lines{errorLine(message ? QString::fromUtf8(message) : QStringLiteral("脚本出错"))};
+    if (traceback.size() > 1) { // one frame only says again where the error is
+        Diagnostic heading{Diagnostic::Kind::SearchResult, QStringLiteral("调用栈："), {}, {}, 0, {}};
+        lines << heading << traceback;
+        if (tracebackCut) {
+            heading.message = QStringLiteral("…");
+            lines << heading;
+        }
+    }
     return {Outcome::ScriptError, lines};
 }

@@ -146,10 +146,10 @@ int main(int argc, char *argv[])
     };
     QObject::connect(&runner, &ScriptRunner::signal_output, &app, printOutput);
     QObject::connect(&runner, &ScriptRunner::signal_finished, &app,
-                     [&](ScriptRunner::Outcome outcome, const QStringList &error) {
+                     [&](ScriptRunner::Outcome outcome, const QVector<Diagnostic> &error) {
                          printOutput();
-                         for (const QString &line : error)
-                             print(stderr, line);
+                         for (const Diagnostic &line : error)
+                             print(stderr, ScriptRunner::errorText(line));
                          switch (outcome) {
                          case ScriptRunner::Outcome::Finished:
                              app.exit(0);

@@ -14,6 +14,7 @@ ScriptRunner::ScriptRunner(PCClientControllor &controller, QObject *parent)
     : QObject(parent), controller(controller)
 {
     qRegisterMetaType<ScriptRunner::Outcome>();
+    qRegisterMetaType<QVector<Diagnostic>>();
     FBInfo::registerMetaType();
 }
 
@@ -65,6 +66,12 @@ void ScriptRunner::stop()
 QString ScriptRunner::takeOutput()
 {
     return output ? output->take() : QString();
+}
+
+QString ScriptRunner::errorText(const Diagnostic &line)
+{
+    const QString place = QStringLiteral("%1:%2:").arg(line.path).arg(line.line);
+    return line.hasPlace() && line.message.startsWith(place) ? line.message : line.text();
 }
 
 void ScriptRunner::ended()

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,9 @@ public:
     Status check();
     Status build();
     bool isRunning() const { return worker != nullptr; }
+    // While running() holds (a script run, which may write into the project), the build of the
+    // package refuses to start, saying so.
+    void setScriptRunning(std::function<bool()> running) { scriptRunning = std::move(running); }
     // Ends a running command before its next script and waits for it; what it still had to
     // say is dropped.
     void cancel();
@@ -62,4 +66,5 @@ private:
     QThread *worker = nullptr;
     std::unique_ptr<Reports> reports; // from the worker, not yet taken
     std::optional<Diagnostic> firstError; // with a place, of the running command
+    std::function<bool()> scriptRunning;
 };

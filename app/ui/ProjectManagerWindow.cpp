@@ -5,6 +5,8 @@
 #include "app/ui/AboutDialog.h"
 #include "app/ui/BuildCommands.h"
 #include "app/ui/DeviceSession.h"
+#include "app/ui/RunCommands.h"
+#include "app/ui/RunControls.h"
 #include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/LogView.h"
@@ -51,6 +53,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     , searchCommands(std::make_unique<SearchCommands>(*openScripts, *activeProject, this))
     , buildCommands(std::make_unique<BuildCommands>(*activeProject, *openScripts))
     , deviceSession(std::make_unique<DeviceSession>(*activeProject, this))
+    , runCommands(std::make_unique<RunCommands>(*activeProject, *openScripts, *deviceSession))
 {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
@@ -71,13 +74,19 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     connect(deviceSession.get(), &DeviceSession::signal_output, this, &ProjectManagerWindow::out);
     connect(&deviceSession->controller(), &PCClientControllor::signal_remoteLog, this, &ProjectManagerWindow::debugOut,
             Qt::UniqueConnection);
-    searchCommands->setBuildRunning([this] { return buildCommands->isRunning(); });
-    connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this,
-            [this] { searchCommands->cancelProjectSearch(QStringLiteral("搜索已被编译中断。")); });
+    // A build or a run holds the output: a project search waits for it, and gives way to it.
+    searchCommands->setOutputHeld([this] { return buildCommands->isRunning() || runCommands->isRunning(); });
+    const auto interruptSearch = [this](const QString &why) { return [this, why] { searchCommands->cancelProjectSearch(why); }; };
+    connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被编译中断。")));
+    connect(runCommands.get(), &RunCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被本地运行中断。")));
 
     addPass();
     setupMenus();
     setupOutput();
+    // A run shows in the menu and the status line, and keeps the device and the project's files.
+    statusBar()->addPermanentWidget(new RunControls(*runCommands, ui->local_run_action, ui->stop_run_action));
+    buildCommands->setScriptRunning([this] { return runCommands->isRunning(); });
+    deviceSession->setInUse([this] { return runCommands->isRunning(); });
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
@@ -158,6 +167,7 @@ void ProjectManagerWindow::setupOutput()
         connect(pane, &LogView::signal_linkActivated, this, [this, pane](int line) { activateOutputLine(pane, line); });
     wireOutput(searchCommands.get());
     wireOutput(buildCommands.get());
+    wireOutput(runCommands.get());
 }
 
 template <typename Source>
@@ -203,7 +213,9 @@ void ProjectManagerWindow::out(QString msg)
 
 void ProjectManagerWindow::debugOut(QString msg)
 {
-    ui->outTabWidget->setCurrentIndex(1);
+    // During a run its output stays in front; the device's own lines wait in their tab.
+    if (!runCommands->isRunning())
+        ui->outTabWidget->setCurrentIndex(1);
     ui->remoteLogText->appendMessage(msg);
 }
 
@@ -247,15 +259,17 @@ void ProjectManagerWindow::closeEvent(QCloseEvent *event)
     // Asked only about what would be lost.
     const QString title = QStringLiteral("退出Kestrun开发平台");
     const QList<ScriptEditor *> modified = openScripts->modified();
-    if ((!modified.isEmpty() && !openScripts->settle(modified, title, QStringLiteral("退出前是否保存这些修改？")))
-        || (buildCommands->isRunning()
-            && QMessageBox::question(this, title, QStringLiteral("正在编译，退出将中止编译。是否仍要退出？"),
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                != QMessageBox::Yes)) {
+    bool quit = modified.isEmpty() || openScripts->settle(modified, title, QStringLiteral("退出前是否保存这些修改？"));
+    for (const char *ended : {buildCommands->isRunning() ? "正在编译，退出将中止编译。" : nullptr,
+                              runCommands->isRunning() ? "脚本正在本地运行，退出将停止运行。" : nullptr})
+        quit = quit && (!ended || QMessageBox::question(this, title, QString::fromUtf8(ended) + QStringLiteral("是否仍要退出？"),
+                                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes);
+    if (!quit) {
         event->ignore();
         return;
     }
     buildCommands->cancel();
+    runCommands->stop();
     saveSession();
     event->accept();
 }

@@ -14,6 +14,7 @@ class LogView;
 class QLabel;
 class QSplitter;
 class QTreeWidgetItem;
+class RunCommands;
 class ScriptTabs;
 class SearchCommands;
 
@@ -22,8 +23,9 @@ class ProjectManagerWindow;
 }
 
 // The IDE's main window: project tree, script tabs, output panes, menus and status line. It
-// only wires: the open scripts, the searches, the build commands and the device session do the
-// work, each in a class of its own that the window makes and hands what it needs.
+// only wires: the open scripts, the searches, the build commands, the device session and the
+// script runs do the work, each in a class of its own that the window makes and hands what it
+// needs.
 class ProjectManagerWindow : public QMainWindow
 {
     Q_OBJECT
@@ -53,6 +55,7 @@ public:
     SearchCommands &searches() const { return *searchCommands; }
     BuildCommands &builds() const { return *buildCommands; }
     DeviceSession &device() const { return *deviceSession; }
+    RunCommands &runs() const { return *runCommands; }
     Ui::ProjectManagerWindow *form() const { return ui; }
 
 public slots:
@@ -116,4 +119,5 @@ private:
     std::unique_ptr<SearchCommands> searchCommands;
     std::unique_ptr<BuildCommands> buildCommands;
     std::unique_ptr<DeviceSession> deviceSession;
+    std::unique_ptr<RunCommands> runCommands;
 };
