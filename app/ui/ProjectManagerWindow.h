@@ -9,6 +9,7 @@
 #include <memory>
 
 class BuildCommands;
+class DebugCommands;
 class DeviceSession;
 class LogView;
 class QLabel;
@@ -23,9 +24,9 @@ class ProjectManagerWindow;
 }
 
 // The IDE's main window: project tree, script tabs, output panes, menus and status line. It
-// only wires: the open scripts, the searches, the build commands, the device session and the
-// script runs do the work, each in a class of its own that the window makes and hands what it
-// needs.
+// only wires: the open scripts, the searches, the build commands, the device session, the
+// script runs and their debugging do the work, each in a class of its own that the window
+// makes and hands what it needs.
 class ProjectManagerWindow : public QMainWindow
 {
     Q_OBJECT
@@ -56,6 +57,7 @@ public:
     BuildCommands &builds() const { return *buildCommands; }
     DeviceSession &device() const { return *deviceSession; }
     RunCommands &runs() const { return *runCommands; }
+    DebugCommands &debugging() const { return *debugCommands; }
     Ui::ProjectManagerWindow *form() const { return ui; }
 
 public slots:
@@ -120,4 +122,5 @@ private:
     std::unique_ptr<BuildCommands> buildCommands;
     std::unique_ptr<DeviceSession> deviceSession;
     std::unique_ptr<RunCommands> runCommands;
+    std::unique_ptr<DebugCommands> debugCommands;
 };

@@ -126,6 +126,7 @@ ScriptEditor *ScriptTabs::open(const QString &path)
             markIn(editor, place);
     }
     connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshTab(editor); });
+    emit signal_opened(editor);
     tabs->addTab(editor, QString());
     refreshTab(editor);
     tabs->setCurrentWidget(editor);
@@ -208,6 +209,7 @@ void ScriptTabs::closeCurrent()
 
 void ScriptTabs::removeTab(ScriptEditor *editor)
 {
+    emit signal_closing(editor);
     tabs->removeTab(tabs->indexOf(editor));
     editor->deleteLater();
     if (tabs->count() == 0)
