@@ -218,6 +218,8 @@ void DebugEngine::interrupted(lua_State *L)
 
 void DebugEngine::uncaught(lua_State *L, int level, const QVector<lua_State *> &inside)
 {
+    if (!errorsStop)
+        return;
     stop(L, DebugPause::Reason::Error, level, LuaValueText::plain(L, -1), inside);
 }
 

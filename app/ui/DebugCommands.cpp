@@ -13,6 +13,7 @@
 #include "runner/ui/EditorBreakpoints.h"
 #include "ui_ProjectManagerWindow.h"
 
+#include <QDockWidget>
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -26,13 +27,23 @@ DebugCommands::DebugCommands(QMainWindow &window, Ui::ProjectManagerWindow &form
     , editorBreakpoints(std::make_unique<EditorBreakpoints>(scripts, debugger))
     , variableModel(std::make_unique<VariableModel>(debugger))
     , watchModel(std::make_unique<WatchModel>(debugger))
-    , debugPanes(new DebugPanes(window, *variableModel, *watchModel))
+    , debugPanes(new DebugPanes(*variableModel, *watchModel))
+    , debugDock(new QDockWidget(QStringLiteral("调试"), &window))
     , checkKeys(form.syntax_check_action->shortcut())
 {
+    debugDock->setObjectName(QStringLiteral("debugDock"));
+    debugDock->setWidget(debugPanes);
+    window.addDockWidget(Qt::RightDockWidgetArea, debugDock);
+    debugDock->hide(); // until a run pauses
+
     // A run shows in the menu and the status line, and keeps the device and the project's files.
     window.statusBar()->addPermanentWidget(new RunControls(runs, form.local_run_action, form.stop_run_action));
 
     connect(&runs, &RunCommands::signal_scriptsStarting, editorBreakpoints.get(), &EditorBreakpoints::runStarting);
+    // A plain run (no breakpoint, not stepped into) ends at an error as it always has; one being
+    // debugged pauses there, with the error's locals at hand.
+    connect(&runs, &RunCommands::signal_scriptsStarting, this,
+            [this] { debugger.setStopAtErrors(startedPaused || !editorBreakpoints->isEmpty()); });
     connect(&runs, &RunCommands::signal_runningChanged, this, &DebugCommands::runningChanged);
     connect(&debugger, &ScriptDebugger::signal_paused, this, &DebugCommands::paused);
     connect(&debugger, &ScriptDebugger::signal_resumed, this, &DebugCommands::resumed);
@@ -56,7 +67,7 @@ void DebugCommands::restore(const Session &session)
 {
     if (!session.windowState.isEmpty())
         window.restoreState(session.windowState);
-    debugPanes->setVisible(false); // until a run pauses
+    debugDock->hide(); // until a run pauses
     editorBreakpoints->restore(session.breakpoints);
     watchModel->setExpressions(session.watches);
 }
@@ -76,15 +87,17 @@ void DebugCommands::step(ScriptDebugger::Step kind)
     }
     // Not running: F10 and F11 start a run that pauses before its first line.
     if (!runs.isRunning() && kind != ScriptDebugger::Step::Continue && kind != ScriptDebugger::Step::Out) {
+        startedPaused = true;
         if (const Status started = runs.run(true); !started)
             showNotice(&window, started.error());
+        startedPaused = runs.isRunning();
     }
 }
 
 void DebugCommands::paused()
 {
     if (!panesShown) {
-        debugPanes->setVisible(true);
+        debugDock->show();
         panesShown = true;
     }
     chooseFrame(0);
@@ -147,8 +160,9 @@ void DebugCommands::resumed()
 void DebugCommands::runningChanged(bool running)
 {
     if (!running) {
+        startedPaused = false;
         editorBreakpoints->runEnded();
-        debugPanes->setVisible(false);
+        debugDock->hide();
         panesShown = false;
     }
     updateActions();

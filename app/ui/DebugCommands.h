@@ -10,6 +10,7 @@
 
 class DebugPanes;
 class EditorBreakpoints;
+class QDockWidget;
 class QMainWindow;
 class RunCommands;
 class ScriptEditor;
@@ -28,7 +29,8 @@ class ProjectManagerWindow;
 // also start a run paused before its first line), and the check keeps F5 at all other times. The
 // line paused at is marked in its script, opened when needed; the call stack, the values of the
 // frame chosen and the watches are shown in panes beside the editor. The run's label in the
-// status line says where it is paused.
+// status line says where it is paused. A run being debugged (breakpoints set, or started by a
+// step) also pauses at an error nothing catches; a plain run ends with it.
 class DebugCommands : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,7 @@ public:
 
     EditorBreakpoints &breakpoints() const { return *editorBreakpoints; }
     DebugPanes &panes() const { return *debugPanes; }
+    QDockWidget *dock() const { return debugDock; }
     VariableModel &variables() const { return *variableModel; }
     WatchModel &watches() const { return *watchModel; }
     // The frame whose values are shown, while paused; -1 otherwise.
@@ -67,8 +70,10 @@ private:
     std::unique_ptr<VariableModel> variableModel;
     std::unique_ptr<WatchModel> watchModel;
     DebugPanes *debugPanes;
+    QDockWidget *debugDock; // holds the panes, at the window's right
     QKeySequence checkKeys; // the check's, which the going on takes while paused
     int frame = -1;
     bool panesShown = false; // in this run
+    bool startedPaused = false; // this run, by a step
     QPointer<ScriptEditor> marked; // the script whose line is marked
 };

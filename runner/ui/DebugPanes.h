@@ -2,43 +2,42 @@
 
 #include "runner/DebugData.h"
 
-#include <QObject>
 #include <QVector>
+#include <QWidget>
 
-class QDockWidget;
-class QMainWindow;
 class QTreeView;
 class QTreeWidget;
 class VariableModel;
 class WatchModel;
 
-// The debugger's panes, docked at the window's right: the call stack (a double-click or Enter
-// chooses a frame), the values of the frame chosen and the watch expressions (typed in the last
-// row; Delete removes the rows chosen). The author may move, stack or close them.
-class DebugPanes : public QObject
+namespace Ui {
+class DebugPanes;
+}
+
+// The debugger's panes, one above the other: the call stack (a double-click or Enter chooses a
+// frame), the values of the frame chosen and the watch expressions (typed in the last row; F2
+// edits one, Delete removes the rows chosen).
+class DebugPanes : public QWidget
 {
     Q_OBJECT
 
 public:
-    DebugPanes(QMainWindow &window, VariableModel &variables, WatchModel &watches);
+    DebugPanes(VariableModel &variables, WatchModel &watches, QWidget *parent = nullptr);
+    ~DebugPanes() override;
 
     // The frames of a pause, innermost first, the one chosen marked; none clears the pane.
     void showFrames(const QVector<DebugFrame> &frames, int chosen);
-    void setVisible(bool visible);
 
-    QTreeWidget *callStack() const { return stack; }
-    QTreeView *variablesView() const { return variables; }
-    QTreeView *watchView() const { return watches; }
+    QTreeWidget *callStack() const;
+    QTreeView *variablesView() const;
+    QTreeView *watchView() const;
 
 signals:
     void signal_frameChosen(int frame);
 
 private:
-    QDockWidget *dock(QMainWindow &window, const QString &name, const QString &title, QWidget *content);
     void removeChosenWatches();
 
-    QTreeWidget *stack;
-    QTreeView *variables;
-    QTreeView *watches;
-    QVector<QDockWidget *> docks;
+    Ui::DebugPanes *ui;
+    WatchModel &watchModel;
 };
