@@ -6,6 +6,8 @@
 #include "editor/ui/SearchDialog.h"
 #include "project/ActiveProject.h"
 
+#include <QDir>
+
 namespace {
 
 QString coloured(const char *colour, const QString &text)
@@ -123,7 +125,14 @@ void SearchCommands::slot_projectSearch(const QString &expr, bool re, bool cs)
         emit signal_projectSearch_return(coloured("red", QStringLiteral("正在编译，请等编译结束后再搜索。")));
         return;
     }
-    const Result<int> started = projectSearch.start(directory, expr, {re, cs});
+    // Unsaved changes are searched as the author sees them.
+    ProjectSearch::Snapshots openTexts;
+    const QString inside = QDir::cleanPath(directory) + QLatin1Char('/');
+    for (const ScriptEditor *editor : scripts.modified()) {
+        if (editor->path().startsWith(inside))
+            openTexts.insert(editor->path().mid(inside.size()), editor->text());
+    }
+    const Result<int> started = projectSearch.start(directory, expr, {re, cs}, openTexts);
     if (!started) {
         emit signal_projectSearch_return(coloured("red", started.error()));
         return;
