@@ -54,6 +54,15 @@ private:
         return true;
     }
 
+    bool integer(int *value)
+    {
+        if (left() < 4)
+            return bad("chunk truncated");
+        *value = qFromLittleEndian<qint32>(p);
+        p += 4;
+        return true;
+    }
+
     // A list length whose items take at least itemWidth bytes each.
     bool count(qint64 *n, int itemWidth)
     {
@@ -107,7 +116,8 @@ private:
         int ignored = 0;
         qint64 n = 0;
         // linedefined, lastlinedefined, numparams, is_vararg, maxstacksize
-        if (!skip(4 + 4 + 1 + 1 + 1) || !words(&f.code, &f.size) || !count(&n, 1))
+        if (!integer(&f.lineDefined) || !integer(&f.lastLineDefined) || !byte(&f.parameters) || !skip(1 + 1)
+            || !words(&f.code, &f.size) || !count(&n, 1))
             return false;
         f.constants.resize(static_cast<int>(n));
         for (BytecodeReader::Constant &constant : f.constants) {
@@ -131,6 +141,7 @@ private:
         if (!count(&n, 1))
             return false;
         for (qint64 i = 0; i < n; ++i) {
+            f.children.append(functions->size());
             if (!function(self, depth + 1))
                 return false;
         }
@@ -149,16 +160,18 @@ private:
             return false;
         if (lineCount != f.size)
             return bad("no line information");
-        if (!count(&n, 1))
+        // A local takes at least a size, startpc and endpc.
+        if (!count(&n, sizeTWidth + 8))
             return false;
-        for (qint64 i = 0; i < n; ++i) {
-            if (!string(nullptr) || !skip(8))
+        f.locals.resize(static_cast<int>(n));
+        for (BytecodeReader::Local &local : f.locals) {
+            if (!string(&local.name) || !integer(&local.startPc) || !integer(&local.endPc))
                 return false;
         }
-        if (!count(&n, 1))
+        if (!count(&n, sizeTWidth))
             return false;
         for (qint64 i = 0; i < n; ++i) {
-            if (!string(nullptr))
+            if (!string(i < f.upvalues.size() ? &f.upvalues[static_cast<int>(i)].name : nullptr))
                 return false;
         }
         (*functions)[self] = std::move(f);

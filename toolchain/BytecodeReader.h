@@ -25,6 +25,14 @@ public:
     {
         bool inStack = false; // a local (register) of the enclosing function, else one of its upvalues
         int index = 0;
+        Constant name;        // as the source names it; empty when the dump holds none
+    };
+    // A local variable of a function's source, live from instruction startPc to before endPc.
+    struct Local
+    {
+        Constant name;
+        int startPc = 0;
+        int endPc = 0;
     };
     // A function; its instructions and lines are read in place from the chunk.
     struct Function
@@ -33,8 +41,13 @@ public:
         int size = 0;    // instructions
         quint32 instruction(int pc) const { return qFromLittleEndian<quint32>(code + 4 * pc); }
         int line(int pc) const { return qFromLittleEndian<qint32>(lines + 4 * pc); } // in the source
+        int lineDefined = 0;     // of "function"; 0 for the main function
+        int lastLineDefined = 0; // of its "end"
+        int parameters = 0;
         QVector<Constant> constants;
         QVector<Upvalue> upvalues;
+        QVector<int> children;   // indexes of the functions it makes (CLOSURE's Bx), in order
+        QVector<Local> locals;   // in the order they come into scope
 
         const char *code = nullptr;
         const char *lines = nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/Diagnostic.h"
+#include "common/Result.h"
+#include "project/ScriptFacts.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -21,8 +23,9 @@ public:
     explicit GlobalNameCheck(const QString &projectDirectory);
 
     // Adds one compiled script of the project: its path and its chunk as the stock dump writes
-    // it with debug information (the line of each instruction).
+    // it with debug information (the line of each instruction), or what that chunk shows.
     void addScript(const QString &path, const QByteArray &unstrippedChunk);
+    void addScript(const QString &path, const Result<ScriptFacts> &facts);
 
     // One warning per finding, by script path, then line; a finding in a script has its place
     // (the name, or the field of a library table, as its token).
@@ -44,8 +47,6 @@ private:
         QVector<Use> calls; // calls of API functions with a fixed parameter list
         QString problem;    // why the script could not be checked
     };
-
-    void scan(const QByteArray &chunk, Script *script);
 
     QString projectDirectory;
     QVector<Script> scripts;

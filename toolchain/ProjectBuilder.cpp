@@ -2,6 +2,7 @@
 
 #include "common/Names.h"
 #include "toolchain/BinaryLayout.h"
+#include "toolchain/ChunkFacts.h"
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
 #include "project/DirListing.h"
@@ -97,7 +98,7 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
             const QString relative = path.mid(projectDirectory.size() + 1);
             out.line(QStringLiteral("正在编译[") + relative + QLatin1Char(']'));
             Diagnostic failure;
-            if (!compile(path, directory, &failure)) {
+            if (!compile(path, relative, directory, &failure)) {
                 // The place is the script's path in the project.
                 if (failure.hasPlace()) {
                     failure.directory = projectDirectory;
@@ -111,13 +112,19 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
     return true;
 }
 
-bool ProjectBuilder::compile(const QString &path, const QString &outputDirectory, Diagnostic *failure)
+bool ProjectBuilder::compile(const QString &path, const QString &relative, const QString &outputDirectory,
+                             Diagnostic *failure)
 {
     QByteArray unstripped;
     const Result<QString> written =
         ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr, failure);
-    if (written && names)
-        names->addScript(path, unstripped);
+    if (written && names) {
+        const Result<ScriptFacts> facts = ChunkFacts::read(unstripped);
+        unstripped = QByteArray();
+        names->addScript(path, facts);
+        if (facts && out.facts)
+            out.facts(relative, *facts);
+    }
     return written.ok();
 }
 

@@ -28,6 +28,9 @@ public:
     {
         std::function<void(const QString &line)> line;            // progress, as it happens
         std::function<void(const Diagnostic &found)> diagnostic; // an error or a warning
+        // When set, what the compiled code of each script shows, by its path relative to the
+        // project directory (locals left out), as each script compiles.
+        std::function<void(const QString &path, const ScriptFacts &facts)> facts = {};
     };
 
     explicit ProjectBuilder(Output output);
@@ -49,8 +52,9 @@ private:
     // Compiles the scripts of one directory tree of the project, empty ones included; a
     // directory that cannot be listed whole ends the run.
     bool compileDirectory(const QString &projectDirectory, const QString &directory);
-    // Compiles one script into <outputDirectory>/<file name>.m; a failure is described in failure.
-    bool compile(const QString &path, const QString &outputDirectory, Diagnostic *failure);
+    // Compiles one script (relative: its path in the project) into <outputDirectory>/<file
+    // name>.m; a failure is described in failure.
+    bool compile(const QString &path, const QString &relative, const QString &outputDirectory, Diagnostic *failure);
     // The project's build lock, held; null (and the reason reported) when it cannot be had.
     std::unique_ptr<QLockFile> lockProject(const QString &projectDirectory);
     // check, under a lock the caller already holds.

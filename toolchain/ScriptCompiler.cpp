@@ -53,7 +53,49 @@ int load(lua_State *state, const QByteArray &source, const char *chunkName)
     return luaL_loadbufferx(state, source.constData(), static_cast<size_t>(source.size()), chunkName, "t");
 }
 
+// Loads the script; on failure the message names the chunk by the text itself, as
+// luaL_loadstring names it, for the message the author knows: [string "first line..."]:line: text
+int loadScript(lua_State *state, const QByteArray &source, QByteArray *message)
+{
+    // The stock dump writes the chunk name into every function, so a short name keeps the dump
+    // small.
+    int status = load(state, source, "=?");
+    if (status == LUA_OK)
+        return status;
+    lua_settop(state, 0);
+    const int named = load(state, source, source.constData());
+    if (named != LUA_OK)
+        status = named;
+    if (const char *text = lua_tostring(state, -1))
+        *message = text;
+    return status;
+}
+
+int appendBytes(lua_State *, const void *bytes, size_t size, void *chunk)
+{
+    static_cast<QByteArray *>(chunk)->append(static_cast<const char *>(bytes), static_cast<int>(size));
+    return 0;
+}
+
 } // namespace
+
+QByteArray ScriptCompiler::unstrippedChunk(QByteArray source, int *status, QByteArray *message)
+{
+    message->clear();
+    LuaState lua;
+    if (!lua.state) {
+        *status = LUA_ERRMEM;
+        *message = "not enough memory";
+        return QByteArray();
+    }
+    *status = loadScript(lua.state, source, message);
+    if (*status != LUA_OK)
+        return QByteArray();
+    source = QByteArray();
+    QByteArray chunk;
+    lua_dump(lua.state, appendBytes, &chunk);
+    return chunk;
+}
 
 qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message,
                                     QByteArray *unstripped)
@@ -69,20 +111,9 @@ qint64 ScriptCompiler::compileChunk(QByteArray source, QByteArray *chunk, int *s
             *message = "not enough memory";
             return 0;
         }
-        // The stock dump writes the chunk name into every function, so a short name keeps the
-        // dump small; it is stripped anyway.
-        *status = load(lua.state, source, "=?");
-        if (*status != LUA_OK) {
-            // Load again named by the text itself, as luaL_loadstring names it, for the message
-            // the author knows: [string "first line..."]:line: text
-            lua_settop(lua.state, 0);
-            const int named = load(lua.state, source, source.constData());
-            if (named != LUA_OK)
-                *status = named;
-            if (const char *text = lua_tostring(lua.state, -1))
-                *message = text;
+        *status = loadScript(lua.state, source, message);
+        if (*status != LUA_OK)
             return 0;
-        }
         // The dump does not need the text.
         source = QByteArray();
         DumpTargets targets{&relayer, unstripped};

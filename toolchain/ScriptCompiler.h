@@ -25,6 +25,11 @@ public:
     static qint64 compileChunk(QByteArray source, QByteArray *chunk, int *status, QByteArray *message,
                                QByteArray *unstripped = nullptr);
 
+    // Compiles source text into the chunk as this machine's stock dump writes it, debug
+    // information kept, for what the compiled code tells about the script; nothing is sealed.
+    // Empty when the text does not compile, with the load status and Lua's message as above.
+    static QByteArray unstrippedChunk(QByteArray source, int *status, QByteArray *message);
+
     // The error report for a script that did not compile.
     static QString errorReport(const QString &fileName, int status, const QByteArray &message);
 
