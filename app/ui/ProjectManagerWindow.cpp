@@ -4,6 +4,7 @@
 #include "app/Session.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/BuildCommands.h"
+#include "app/ui/CodeAssist.h"
 #include "app/ui/DeviceSession.h"
 #include "common/Names.h"
 #include "common/Platform.h"
@@ -11,6 +12,10 @@
 #include "common/ui/Notice.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
+#include "editor/ui/CodeInsight.h"
+#include "editor/ui/CodeNavigation.h"
+#include "editor/ui/EditorStatus.h"
+#include "editor/ui/OutlineBar.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
@@ -53,10 +58,12 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     , deviceSession(std::make_unique<DeviceSession>(*activeProject, this))
 {
     ui->setupUi(this);
+    codeAssist = std::make_unique<CodeAssist>(*openScripts, *activeProject, *buildCommands, *searchCommands, *ui->problemsPane);
     setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
     baseTitle = windowTitle();
     statusLabel = new QLabel(QStringLiteral("无任何连接。"));
     statusBar()->addWidget(statusLabel, 0);
+    statusBar()->addPermanentWidget(&codeAssist->insight().status());
     startTimer(2000, Qt::CoarseTimer);
 
     connect(activeProject.get(), &ActiveProject::signal_changed, this, [this](const QString &name, const QString &previous) {
@@ -74,6 +81,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     searchCommands->setBuildRunning([this] { return buildCommands->isRunning(); });
     connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this,
             [this] { searchCommands->cancelProjectSearch(QStringLiteral("搜索已被编译中断。")); });
+    connect(codeAssist.get(), &CodeAssist::signal_status, this, &ProjectManagerWindow::showStatus);
 
     addPass();
     setupMenus();
@@ -81,7 +89,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
-    editorSplitter->addWidget(openScripts->widget());
+    editorSplitter->addWidget(codeAssist->insight().editorArea());
     editorSplitter->addWidget(ui->outTabWidget);
     editorSplitter->setStretchFactor(0, 1);
     treeSplitter = new QSplitter(Qt::Horizontal, this);
@@ -130,6 +138,10 @@ void ProjectManagerWindow::setupMenus()
     connect(ui->action_edit_find_next, &QAction::triggered, searches, &SearchCommands::findNext);
     connect(ui->action_edit_find_previous, &QAction::triggered, searches, &SearchCommands::findPrevious);
     connect(ui->action_project_search, &QAction::triggered, searches, &SearchCommands::showProjectSearch);
+    CodeNavigation *navigation = &codeAssist->navigation();
+    connect(ui->action_goto_definition, &QAction::triggered, navigation, &CodeNavigation::goToDefinition);
+    connect(ui->action_find_uses, &QAction::triggered, navigation, &CodeNavigation::listUses);
+    connect(ui->action_goto_function, &QAction::triggered, &codeAssist->insight().outline(), &OutlineBar::popup);
     // Ctrl+Shift+Tab arrives as Ctrl+Shift+Backtab.
     ui->action_previous_script->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
@@ -158,6 +170,7 @@ void ProjectManagerWindow::setupOutput()
         connect(pane, &LogView::signal_linkActivated, this, [this, pane](int line) { activateOutputLine(pane, line); });
     wireOutput(searchCommands.get());
     wireOutput(buildCommands.get());
+    wireOutput(&codeAssist->navigation());
 }
 
 template <typename Source>

@@ -9,6 +9,7 @@
 #include <memory>
 
 class BuildCommands;
+class CodeAssist;
 class DeviceSession;
 class LogView;
 class QLabel;
@@ -52,6 +53,7 @@ public:
     ScriptTabs &scripts() const { return *openScripts; }
     SearchCommands &searches() const { return *searchCommands; }
     BuildCommands &builds() const { return *buildCommands; }
+    CodeAssist &assist() const { return *codeAssist; }
     DeviceSession &device() const { return *deviceSession; }
     Ui::ProjectManagerWindow *form() const { return ui; }
 
@@ -115,5 +117,6 @@ private:
     std::unique_ptr<ScriptTabs> openScripts;
     std::unique_ptr<SearchCommands> searchCommands;
     std::unique_ptr<BuildCommands> buildCommands;
+    std::unique_ptr<CodeAssist> codeAssist; // made once the form is
     std::unique_ptr<DeviceSession> deviceSession;
 };

@@ -89,6 +89,8 @@ public:
 signals:
     // The current script, its path or its modified state changed: titles follow.
     void signal_currentChanged();
+    // A script got its tab.
+    void signal_opened(ScriptEditor *editor);
 
 private:
     void refreshTab(ScriptEditor *editor);
