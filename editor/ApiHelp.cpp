@@ -27,5 +27,5 @@ QString ApiHelp::hoverText(const ApiEntry &entry)
         text += QStringLiteral("<br>%1").arg(entry.description.toHtmlEscaped());
     if (!entry.aliases.isEmpty())
         text += QStringLiteral("<br>别名：%1").arg(entry.aliases.join(QStringLiteral("、")).toHtmlEscaped());
-    return text + QStringLiteral("<br><i>%1</i>").arg(entry.onPcLine().toHtmlEscaped());
+    return text + QStringLiteral("<br><i>%1</i>").arg(ApiEntry::onPcText(entry.onPc).toHtmlEscaped());
 }

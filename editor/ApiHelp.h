@@ -13,7 +13,7 @@ public:
     // The entry of the name at index in a line of script: a table's field ("string.format", on
     // either word), a plain name, or a Chinese alias; null when the model has none.
     static const ApiEntry *entryAt(const ApiModel &model, const QString &line, int index);
-    // Rich text: the call forms, what it returns, the description, the aliases, and how a run on
-    // the PC serves it.
+    // Rich text: the call forms, what it returns, the description, the aliases, and whether a run
+    // on the PC serves it (the reference says how).
     static QString hoverText(const ApiEntry &entry);
 };

@@ -8,13 +8,19 @@
 namespace {
 
 // One line of the table: the last line of a report (a syntax error's report ends with Lua's
-// message), without the kind the first column shows.
+// message), without the kind, the script and the line the other columns show.
 QString shortMessage(const Diagnostic &found)
 {
     QString message = found.message.trimmed();
     message = message.mid(message.lastIndexOf(QLatin1Char('\n')) + 1).trimmed();
     if (message.startsWith(QStringLiteral("警告：")))
         message.remove(0, 3);
+    // A syntax error names the script by its file name alone.
+    for (const QString &script : {found.path, found.path.section(QLatin1Char('/'), -1)}) {
+        const QString place = QStringLiteral("脚本%1第%2行").arg(script).arg(found.line);
+        if (found.hasPlace() && message.startsWith(place) && message.size() > place.size())
+            return message.mid(place.size());
+    }
     return message;
 }
 

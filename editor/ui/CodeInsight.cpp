@@ -186,7 +186,7 @@ void CodeInsight::showCurrent()
             outlineBar->setFunctions(*watched->facts);
         else
             outlineBar->clear();
-        outlineBar->setEnabled(watched != nullptr);
+        outlineBar->setEnabled(!current->path().isEmpty());
     }
     statusWidget->showScript(watched ? current : nullptr, watched ? watched->lineEnds : std::nullopt);
     followCaret();

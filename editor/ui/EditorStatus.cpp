@@ -9,6 +9,7 @@ EditorStatus::EditorStatus(QWidget *parent)
 {
     ui->setupUi(this);
     showScript(nullptr, std::nullopt);
+    setActivity(QString());
 }
 
 EditorStatus::~EditorStatus()

@@ -22,10 +22,10 @@ OutlineBar::OutlineBar(QWidget *parent)
     view->setUniformItemSizes(true);
     ui->comboFunctions->setView(view);
     ui->comboFunctions->setModel(&names);
-    ui->comboFunctions->setPlaceholderText(QStringLiteral("（不在函数中）"));
-    connect(ui->comboFunctions, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
-        if (index >= 0 && index < shown.functions.size())
-            emit signal_goTo(shown.functions[index].line);
+    // Row 0 stands for the code outside every function.
+    connect(ui->comboFunctions, QOverload<int>::of(&QComboBox::activated), this, [this](int row) {
+        if (row > 0 && row <= shown.functions.size())
+            emit signal_goTo(shown.functions[row - 1].line);
     });
 }
 
@@ -38,12 +38,13 @@ void OutlineBar::setFunctions(const ScriptFacts &facts)
 {
     shown = ScriptFacts();
     shown.functions = facts.functions;
-    QStringList lines;
-    lines.reserve(shown.functions.size());
+    QStringList lines{QStringLiteral("（不在函数中）")};
+    lines.reserve(shown.functions.size() + 1);
     for (const ScriptFacts::Function &function : qAsConst(shown.functions))
         lines << QString(2 * qMin(function.depth, kMaxIndent), QLatin1Char(' ')) + function.shown();
     names.setStringList(lines);
-    ui->comboFunctions->setEnabled(!lines.isEmpty());
+    ui->comboFunctions->setEnabled(lines.size() > 1);
+    ui->comboFunctions->setCurrentIndex(0);
 }
 
 void OutlineBar::clear()
@@ -53,9 +54,9 @@ void OutlineBar::clear()
 
 void OutlineBar::follow(int line)
 {
-    const int index = shown.functionAt(line);
-    if (index != ui->comboFunctions->currentIndex())
-        ui->comboFunctions->setCurrentIndex(index);
+    const int row = shown.functionAt(line) + 1;
+    if (row != ui->comboFunctions->currentIndex())
+        ui->comboFunctions->setCurrentIndex(row);
 }
 
 void OutlineBar::popup()
@@ -66,5 +67,10 @@ void OutlineBar::popup()
 
 int OutlineBar::count() const
 {
-    return names.rowCount();
+    return shown.functions.size();
+}
+
+QString OutlineBar::currentText() const
+{
+    return ui->comboFunctions->currentText();
 }

@@ -26,7 +26,9 @@ public:
     void follow(int line);
     // Opens the list, for the keyboard.
     void popup();
+    // The functions listed, and what the drop-down shows now.
     int count() const;
+    QString currentText() const;
 
 signals:
     void signal_goTo(int line);

@@ -16,7 +16,7 @@ ProblemsPane::ProblemsPane(QWidget *parent)
     ui->tvProblems->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     QHeaderView *header = ui->tvProblems->horizontalHeader();
     header->resizeSection(ProblemList::KindColumn, fontMetrics().horizontalAdvance(QStringLiteral("运行错误")) + 16);
-    header->resizeSection(ProblemList::ScriptColumn, fontMetrics().horizontalAdvance(QLatin1Char('m')) * 22);
+    header->resizeSection(ProblemList::ScriptColumn, fontMetrics().horizontalAdvance(QLatin1Char('m')) * 14);
     header->resizeSection(ProblemList::LineColumn, fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 16);
     connect(ui->tvProblems, &QAbstractItemView::activated, this, [this](const QModelIndex &index) {
         if (index.isValid())

@@ -126,8 +126,8 @@ ScriptEditor *ScriptTabs::open(const QString &path)
             markIn(editor, place);
     }
     connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshTab(editor); });
-    tabs->addTab(editor, QString());
     emit signal_opened(editor);
+    tabs->addTab(editor, QString());
     refreshTab(editor);
     tabs->setCurrentWidget(editor);
     stack->setCurrentWidget(tabs);
