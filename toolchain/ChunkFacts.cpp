@@ -3,6 +3,7 @@
 #include "toolchain/BytecodeReader.h"
 #include "toolchain/ScriptCompiler.h"
 
+#include <QHash>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -12,37 +13,36 @@ namespace {
 
 using R = BytecodeReader;
 
-QString text(const R::Constant &constant)
+QString text(const R::Function &f, const R::Constant &constant)
 {
-    return constant.text ? QString::fromUtf8(constant.text, constant.length) : QString();
+    return constant.isString ? QString::fromUtf8(f.text(constant), constant.length) : QString();
 }
 
 // The instructions that code other than the one before may reach: targets of jumps and of
 // skips. What the registers hold is known only along the straight runs between them.
-QVector<bool> jumpTargets(const R::Function &f)
+void findJumpTargets(const R::Function &f, QVector<bool> *target)
 {
-    const int size = f.size;
-    QVector<bool> target(size + 2, false);
+    const int size = f.size();
+    target->fill(false, size + 2);
     for (int pc = 0; pc < size; ++pc) {
         const quint32 i = f.instruction(pc);
         switch (R::opcode(i)) {
         case R::JMP: case R::FORLOOP: case R::FORPREP: case R::TFORLOOP: {
             const int to = pc + 1 + R::sbx(i);
             if (to >= 0 && to < size)
-                target[to] = true;
+                (*target)[to] = true;
             break;
         }
         case R::LOADBOOL:
             if (R::c(i) != 0)
-                target[pc + 2] = true;
+                (*target)[pc + 2] = true;
             break;
         case R::EQ: case R::LT: case R::LE: case R::TEST: case R::TESTSET:
-            target[pc + 2] = true;
+            (*target)[pc + 2] = true;
             break;
         default: break;
         }
     }
-    return target;
 }
 
 // What a register holds, as far as the straight run of code since the last jump target shows:
@@ -115,7 +115,7 @@ public:
 
 private:
     void walkFunction(int fi);
-    void addLocals(int fi, const QVector<int> &lastLineUpTo);
+    void addLocals(int fi);
     void nameClosure(int fi, int pc, int child);
     Named nameOf(int r, int pc);
     // The local in register r at pc, or -1.
@@ -125,6 +125,7 @@ private:
     const QString &constant(int k);
     int keyOf(int rk) const;
     int nameOfConstant(int k);
+    int fieldName(int table, int k);
 
     const QVector<R::Function> &functions;
     const bool withLocals;
@@ -140,8 +141,23 @@ private:
     QVector<int> constantIds;      // per constant: its name's index, -1 unknown, -2 not a string
     QVector<QString> constantTexts;
     QVector<QString> localTexts;
+    QHash<quint64, int> fieldIds; // table name and key constant -> name of the field
+    QVector<bool> jumpTarget;
+    QVector<int> lastLineUpTo; // the greatest line up to each instruction, those of functions made there included
     Registers registers;
 };
+
+// The name of a field, by a constant key, of a table a name holds: "Utils.find".
+int Walker::fieldName(int table, int k)
+{
+    const quint64 key = (quint64(quint32(table)) << 32) | quint32(k);
+    const auto found = fieldIds.constFind(key);
+    if (found != fieldIds.constEnd())
+        return *found;
+    const int id = facts.addName(facts.names().value(table) + QLatin1Char('.') + constant(k));
+    fieldIds.insert(key, id);
+    return id;
+}
 
 int Walker::nameOfConstant(int k)
 {
@@ -159,7 +175,7 @@ const QString &Walker::constant(int k)
     if (k < 0 || k >= constantTexts.size() || !f->constants[k].isString)
         return none;
     if (constantTexts[k].isNull())
-        constantTexts[k] = text(f->constants[k]);
+        constantTexts[k] = text(*f, f->constants[k]);
     return constantTexts[k];
 }
 
@@ -184,13 +200,13 @@ int Walker::localAt(int r, int pc) const
 const QString &Walker::localName(int l)
 {
     if (localTexts[l].isNull())
-        localTexts[l] = text(f->locals[l].name);
+        localTexts[l] = text(*f, f->locals[l].name);
     return localTexts[l];
 }
 
 QString Walker::upvalueName(int u) const
 {
-    return u >= 0 && u < f->upvalues.size() ? text(f->upvalues[u].name) : QString();
+    return u >= 0 && u < f->upvalues.size() ? text(*f, f->upvalues[u].name) : QString();
 }
 
 // A known value first: a local loaded from a global is that global.
@@ -212,7 +228,7 @@ Named Walker::nameOf(int r, int pc)
 void Walker::walkFunction(int fi)
 {
     f = &functions[fi];
-    const int size = f->size;
+    const int size = f->size();
     QVector<bool> &env = environment[fi];
     env.resize(f->upvalues.size());
     for (int u = 0; u < env.size(); ++u) {
@@ -235,6 +251,7 @@ void Walker::walkFunction(int fi)
     localRegister.fill(-1, localCount);
     declared.fill(0, localCount);
     localTexts.fill(QString(), localCount);
+    fieldIds.clear();
     QVarLengthArray<int, 64> open;
     for (int l = 0; l < localCount; ++l) {
         while (!open.isEmpty() && f->locals[open.last()].endPc <= f->locals[l].startPc)
@@ -247,10 +264,10 @@ void Walker::walkFunction(int fi)
     constantIds.fill(-1, f->constants.size());
     constantTexts.fill(QString(), f->constants.size());
 
-    // The greatest line up to each instruction, the lines of functions made there included.
-    QVector<int> lastLineUpTo(size);
+    if (withLocals)
+        lastLineUpTo.resize(size);
     int lastLine = scope.line;
-    const QVector<bool> jumpTarget = jumpTargets(*f);
+    findJumpTargets(*f, &jumpTarget);
     registers.clear();
     int nextLocal = 0;
     for (int pc = 0; pc < size; ++pc) {
@@ -315,7 +332,7 @@ void Walker::walkFunction(int fi)
             const int local = localAt(b, pc);
             Registers::Held result{Registers::Text, -1};
             if (global && !constant(k).isNull()) {
-                result = {Registers::Global, facts.addName(facts.names().value(global->value) + QLatin1Char('.') + constant(k))};
+                result = {Registers::Global, fieldName(global->value, k)};
                 facts.reads.append({result.value, line});
             } else if (held && held->key < 0 && k >= 0) {
                 result = {Registers::Local, held->value, held->upvalue, k};
@@ -334,10 +351,11 @@ void Walker::walkFunction(int fi)
             const QString &key = constant(keyOf(R::b(i)));
             if (!table || key.isNull())
                 break;
-            const QString tableName = facts.names().value(table->value);
             // _G.x is the global x.
-            facts.assignments.append(
-                {tableName == QLatin1String("_G") ? facts.addName(key) : facts.addName(tableName + QLatin1Char('.') + key), line});
+            facts.assignments.append({facts.names().value(table->value) == QLatin1String("_G")
+                                          ? facts.addName(key)
+                                          : fieldName(table->value, keyOf(R::b(i))),
+                                      line});
             break;
         }
         case R::CALL: case R::TAILCALL: {
@@ -378,16 +396,17 @@ void Walker::walkFunction(int fi)
             registers.forget(a);
             break;
         }
-        lastLineUpTo[pc] = lastLine;
+        if (withLocals)
+            lastLineUpTo[pc] = lastLine;
     }
     if (withLocals)
-        addLocals(fi, lastLineUpTo);
+        addLocals(fi);
 }
 
-void Walker::addLocals(int fi, const QVector<int> &lastLineUpTo)
+void Walker::addLocals(int fi)
 {
     const ScriptFacts::Scope &scope = facts.scopes[fi];
-    const int size = f->size;
+    const int size = f->size();
     for (int l = 0; l < f->locals.size(); ++l) {
         const R::Local &local = f->locals[l];
         const QString &name = localName(l);
@@ -417,7 +436,7 @@ void Walker::nameClosure(int fi, int pc, int child)
     function.line = made.lineDefined;
     function.lastLine = made.lastLineDefined;
     function.depth = depth[fi] + 1;
-    function.method = made.parameters > 0 && !made.locals.isEmpty() && text(made.locals[0].name) == QLatin1String("self");
+    function.method = made.parameters > 0 && !made.locals.isEmpty() && text(made, made.locals[0].name) == QLatin1String("self");
 
     const auto local = [&](int l) {
         function.kind = ScriptFacts::Function::Kind::Local;
@@ -437,7 +456,7 @@ void Walker::nameClosure(int fi, int pc, int child)
             }
         }
     }
-    if (function.name.isEmpty() && pc + 1 < f->size) {
+    if (function.name.isEmpty() && pc + 1 < f->size()) {
         const quint32 next = f->instruction(pc + 1);
         const QString &key = constant(keyOf(R::b(next)));
         switch (R::opcode(next)) {
@@ -486,24 +505,23 @@ void Walker::nameClosure(int fi, int pc, int child)
 
 } // namespace
 
-Result<ScriptFacts> ChunkFacts::read(const QByteArray &unstrippedChunk, Detail detail)
+Result<ScriptFacts> ChunkFacts::of(const Result<QVector<R::Function>> &functions, Detail detail)
 {
-    const Result<QVector<R::Function>> functions = R::read(unstrippedChunk);
     if (!functions)
         return fail(functions.error());
     return Walker(*functions, detail == Detail::WithLocals).walk();
 }
 
+Result<ScriptFacts> ChunkFacts::read(const QByteArray &unstrippedChunk, Detail detail)
+{
+    return of(R::read(unstrippedChunk), detail);
+}
+
 Result<ScriptFacts> ChunkFacts::ofSource(QByteArray source, const QString &fileName, Diagnostic *failure)
 {
-    int status = 0;
-    QByteArray message;
-    const QByteArray chunk = ScriptCompiler::unstrippedChunk(std::move(source), &status, &message);
-    if (chunk.isEmpty()) {
-        const Diagnostic report = ScriptCompiler::syntaxError(fileName, status, message);
-        if (failure)
-            *failure = report;
-        return fail(report.message);
-    }
-    return read(chunk, Detail::WithLocals);
+    BytecodeReader code;
+    const Status compiled = ScriptCompiler::walkSource(std::move(source), fileName, {&code}, failure);
+    if (!compiled)
+        return fail(compiled.error());
+    return of(code.functions(), Detail::WithLocals);
 }

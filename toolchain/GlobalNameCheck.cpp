@@ -2,7 +2,7 @@
 
 #include "api/ApiModel.h"
 #include "common/Names.h"
-#include "toolchain/ChunkFacts.h"
+#include "toolchain/BytecodeReader.h"
 
 #include <QFile>
 #include <QHash>
@@ -169,11 +169,6 @@ QString GlobalNameCheck::summary(int count)
     return QStringLiteral("共") + QString::number(count) + QStringLiteral("个警告");
 }
 
-void GlobalNameCheck::addScript(const QString &path, const QByteArray &unstrippedChunk)
-{
-    addScript(path, ChunkFacts::read(unstrippedChunk));
-}
-
 void GlobalNameCheck::addScript(const QString &path, const Result<ScriptFacts> &facts)
 {
     Script script;
@@ -184,45 +179,77 @@ void GlobalNameCheck::addScript(const QString &path, const Result<ScriptFacts> &
         return;
     }
     const KnownNames &known = KnownNames::get();
-    const QStringList &names = facts->names();
-    // What each name is to the check: a global Lua and the runtime lack, a library table's field
-    // they lack, a function whose call forms are known; decided once per name.
-    enum Verdict : char { Unknown, Kept, Passed };
-    QVector<Verdict> read(names.size(), Unknown);
-    const auto keptRead = [&](int id) {
-        if (read[id] == Unknown) {
-            const QString &name = names[id];
-            const int dot = name.indexOf(QLatin1Char('.'));
-            bool kept = false;
-            if (dot < 0)
-                kept = !known.globals.contains(name);
-            else if (name.indexOf(QLatin1Char('.'), dot + 1) < 0 && known.isLibrary(name.left(dot)))
-                kept = !known.fields[name.left(dot)].contains(name.mid(dot + 1));
-            read[id] = kept ? Kept : Passed;
+    const QStringList &used = facts->names();
+    QVector<bool> inserted(used.size(), false);
+    for (const ScriptFacts::Use &assignment : facts->assignments) {
+        if (!inserted[assignment.name]) {
+            inserted[assignment.name] = true;
+            assigned.insert(used[assignment.name]);
         }
-        return read[id] == Kept;
+    }
+    // Whether a name the script reads is one Lua and the runtime lack (a global, or a field of a
+    // library table), decided once per name: then its index here, else -1.
+    QVector<int> kept(used.size(), -2);
+    const auto keptName = [&](int n) {
+        if (kept[n] == -2) {
+            const QString &name = used[n];
+            const int dot = name.indexOf(QLatin1Char('.'));
+            bool unknown = false;
+            if (dot < 0)
+                unknown = !known.globals.contains(name);
+            else if (name.indexOf(QLatin1Char('.'), dot + 1) < 0 && known.isLibrary(name.left(dot)))
+                unknown = !known.fields[name.left(dot)].contains(name.mid(dot + 1));
+            kept[n] = unknown ? nameId(name) : -1;
+        }
+        return kept[n];
     };
-    for (const ScriptFacts::Use &use : facts->reads) {
-        if (keptRead(use.name))
-            script.reads << Use{names[use.name], use.line};
+    for (const ScriptFacts::Use &read : facts->reads) {
+        const int name = keptName(read.name);
+        if (name >= 0)
+            script.reads << Use{name, read.line};
     }
     for (const ScriptFacts::Call &call : facts->calls) {
-        if (known.callForms.contains(names[call.name]))
-            script.calls << Use{names[call.name], call.line, call.arguments};
+        const auto forms = known.callForms.constFind(used[call.name]);
+        if (forms != known.callForms.constEnd() && !(*forms)->accepts(call.arguments))
+            script.calls << Use{nameId(used[call.name]), call.line, call.arguments};
     }
-    for (const ScriptFacts::Use &assignment : facts->assignments)
-        assigned.insert(names[assignment.name]);
+    // What the project already defines can never be a finding: only the rest is kept.
+    const auto defined = [this](const Use &use) { return definedByProject(names[use.name]); };
+    script.reads.erase(std::remove_if(script.reads.begin(), script.reads.end(), defined), script.reads.end());
+    const auto replaced = [this](const Use &call) { return assigned.contains(names[call.name]); };
+    script.calls.erase(std::remove_if(script.calls.begin(), script.calls.end(), replaced), script.calls.end());
+    script.reads.squeeze();
+    script.calls.squeeze();
     scripts << script;
 }
 
-QVector<Diagnostic> GlobalNameCheck::warnings() const
+int GlobalNameCheck::nameId(const QString &name)
+{
+    const auto it = nameIds.constFind(name);
+    if (it != nameIds.constEnd())
+        return *it;
+    names << name;
+    nameIds.insert(name, names.size() - 1);
+    return names.size() - 1;
+}
+
+bool GlobalNameCheck::definedByProject(const QString &name) const
+{
+    if (assigned.contains(name) || declared.contains(name))
+        return true;
+    // A library table the project replaces has fields of its own.
+    const int dot = name.indexOf(QLatin1Char('.'));
+    return dot >= 0 && assigned.contains(name.left(dot));
+}
+
+int GlobalNameCheck::report(const std::function<void(const Diagnostic &warning)> &warn) const
 {
     const KnownNames &known = KnownNames::get();
     // What the project defines besides: assigned by its scripts or declared by the author.
     QSet<QString> globals;
     QHash<QString, QSet<QString>> fields;
-    for (const QSet<QString> *names : {&assigned, &declared}) {
-        for (const QString &name : *names) {
+    for (const QSet<QString> *set : {&assigned, &declared}) {
+        for (const QString &name : *set) {
             const int dot = name.indexOf(QLatin1Char('.'));
             if (dot < 0)
                 globals.insert(name);
@@ -280,20 +307,11 @@ QVector<Diagnostic> GlobalNameCheck::warnings() const
     for (int rank = 0; rank < byPath.size(); ++rank) {
         const Script &script = scripts[byPath[rank]];
         for (const Use &use : script.reads) {
-            const int dot = use.name.indexOf(QLatin1Char('.'));
-            bool defined = false;
-            if (dot < 0) {
-                defined = globals.contains(use.name); // the reads kept are of names Lua and the runtime lack
-            } else {
-                // A library table the project replaces has fields of its own.
-                const QString table = use.name.left(dot);
-                defined = assigned.contains(table) || fieldsOf(table, true).contains(use.name.mid(dot + 1));
-            }
-            if (!defined)
+            if (!definedByProject(names[use.name]))
                 findings << Finding{rank, &script, &use, false};
         }
         for (const Use &call : script.calls) {
-            if (!known.callForms.value(call.name)->accepts(call.arguments) && !assigned.contains(call.name))
+            if (!assigned.contains(names[call.name]))
                 findings << Finding{rank, &script, &call, true};
         }
     }
@@ -301,17 +319,18 @@ QVector<Diagnostic> GlobalNameCheck::warnings() const
         return x.rank != y.rank ? x.rank < y.rank : x.use->line < y.use->line;
     });
 
-    QVector<Diagnostic> lines;
-    const auto warning = [this](const QString &message, const QString &path = {}, int line = 0, const QString &token = {}) {
-        return Diagnostic{Diagnostic::Kind::Warning, message, projectDirectory, path, line, token};
+    int count = 0;
+    const auto give = [&](const QString &message, const QString &path = {}, int line = 0, const QString &token = {}) {
+        warn(Diagnostic{Diagnostic::Kind::Warning, message, projectDirectory, path, line, token});
+        ++count;
     };
     for (const QString &problem : known.model.problems())
-        lines << warning(QStringLiteral("警告：") + problem);
+        give(QStringLiteral("警告：") + problem);
     if (!declarationsProblem.isEmpty())
-        lines << warning(QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem);
+        give(QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem);
     for (const Script &script : scripts) {
         if (!script.problem.isEmpty())
-            lines << warning(QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem);
+            give(QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem);
     }
     for (int f = 0; f < findings.size(); ++f) {
         const Finding &finding = findings[f];
@@ -323,12 +342,18 @@ QVector<Diagnostic> GlobalNameCheck::warnings() const
         if (repeated)
             continue;
         const QString &path = finding.script->path;
+        const QString &name = names[use.name];
         if (finding.call)
-            lines << warning(argumentCountWarning(path, use.line, use.name, use.arguments, *known.callForms.value(use.name)),
-                             path, use.line, use.name);
+            give(argumentCountWarning(path, use.line, name, use.arguments, *known.callForms.value(name)), path, use.line, name);
         else // of a library table's field, the field is marked
-            lines << warning(undefinedNameWarning(path, use.line, use.name, suggestion(use.name)), path, use.line,
-                             use.name.section(QLatin1Char('.'), -1));
+            give(undefinedNameWarning(path, use.line, name, suggestion(name)), path, use.line, name.section(QLatin1Char('.'), -1));
     }
+    return count;
+}
+
+QVector<Diagnostic> GlobalNameCheck::warnings() const
+{
+    QVector<Diagnostic> lines;
+    report([&lines](const Diagnostic &warning) { lines << warning; });
     return lines;
 }
