@@ -101,7 +101,7 @@ void CodeInsight::watch(ScriptEditor *editor)
         return;
     auto watched = std::make_shared<Watch>();
     watched->pause.setSingleShot(true);
-    watched->pause.setInterval(kPauseMs);
+    watched->pause.setInterval(kSettleMs);
     connect(&watched->pause, &QTimer::timeout, this, [this, editor] { analyse(editor); });
     // The editor tells of changed text only this way: its change notifications are off, as they
     // cost too much in large scripts. Styling and marks are changes too; an analysis of a text
@@ -135,28 +135,30 @@ void CodeInsight::analyse(ScriptEditor *editor)
         std::optional<ScriptAnalysis> analysis;
         if (hash != before)
             analysis = ScriptAnalysis::of(text, fileName, analyse);
-        QMetaObject::invokeMethod(this, [this, editor, analysis, hash] {
+        auto result = std::make_shared<ScriptAnalysis>(analysis ? std::move(*analysis) : ScriptAnalysis());
+        QMetaObject::invokeMethod(this, [this, editor, result, changed = analysis.has_value(), hash] {
             if (watches.contains(editor))
-                take(editor, analysis ? *analysis : ScriptAnalysis(), analysis ? hash : *watches[editor]->analysedHash);
+                take(editor, std::move(*result), changed ? hash : *watches[editor]->analysedHash);
         }, Qt::QueuedConnection);
     });
 }
 
-void CodeInsight::take(ScriptEditor *editor, const ScriptAnalysis &analysis, uint textHash)
+void CodeInsight::take(ScriptEditor *editor, ScriptAnalysis analysis, uint textHash)
 {
+
     Watch &watched = *watches[editor];
     watched.running = false;
     const bool changed = watched.analysedHash != textHash;
     watched.analysedHash = textHash;
     if (changed) {
         watched.lineEnds = analysis.lineEnds;
-        editor->setScriptWords(analysis.words);
+        editor->swapScriptWords(analysis.words);
         // While the text does not compile, what was known of it stays.
         if (analysis.facts) {
-            watched.facts = analysis.facts;
+            std::swap(watched.facts, analysis.facts);
             const QString path = relativePath(editor);
             if (!path.isEmpty())
-                projectIndex.setScript(path, *analysis.facts);
+                projectIndex.setScript(path, *watched.facts);
         }
         if (editor == followed) {
             if (watched.facts)
@@ -165,6 +167,8 @@ void CodeInsight::take(ScriptEditor *editor, const ScriptAnalysis &analysis, uin
             followCaret();
         }
     }
+    // What was replaced goes on the analysis thread: freeing a large script's facts takes a while.
+    editorPool.start([replaced = std::make_shared<ScriptAnalysis>(std::move(analysis))]() mutable { replaced.reset(); });
     emit signal_analysed(editor);
     if (watched.again) {
         watched.again = false;

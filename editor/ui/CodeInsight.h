@@ -20,8 +20,8 @@ class ScriptEditor;
 class ScriptTabs;
 
 // What is known of the open scripts and the active project from their compiled code, kept
-// fresh as they change. An open script is analysed when it opens and whenever typing pauses,
-// from a snapshot of its text, on a thread of its own: its functions (the outline above the
+// fresh as they change. An open script is analysed when it opens and as it changes, from a
+// snapshot of its text, on a thread of its own: its functions (the outline above the
 // editor, which follows the caret), its locals, the globals it defines and uses, its words for
 // completion and how its lines end (the status bar). The project's index of globals comes from
 // its last check, or from a reading of its scripts in the background until there is one, and
@@ -32,8 +32,10 @@ class CodeInsight : public QObject
     Q_OBJECT
 
 public:
-    // Typing that stops this long is a pause.
-    static constexpr int kPauseMs = 300;
+    // A change is analysed once no other has come for this long, and again as soon as the
+    // analysis under way ends when the text changed meanwhile: when typing pauses, what the
+    // script shows is known after one analysis of its final text.
+    static constexpr int kSettleMs = 50;
 
     CodeInsight(ScriptTabs &scripts, ActiveProject &project, ScriptAnalysis::Analyser analyse, QObject *parent = nullptr);
     // Waits for the analyses under way.
@@ -67,7 +69,7 @@ private:
 
     void watch(ScriptEditor *editor);
     void analyse(ScriptEditor *editor);
-    void take(ScriptEditor *editor, const ScriptAnalysis &analysis, uint textHash);
+    void take(ScriptEditor *editor, ScriptAnalysis analysis, uint textHash);
     void showCurrent();
     void followCaret();
     void projectChanged();

@@ -14,7 +14,7 @@ class DocumentCompletion : public QsciAbstractAPIs
 public:
     DocumentCompletion(QsciLexer *lexer, QsciAbstractAPIs *shared);
 
-    void setWords(const ScriptWords &words) { scriptWords = words; }
+    void swapWords(ScriptWords &words) { std::swap(scriptWords, words); }
 
     void updateAutoCompletionList(const QStringList &context, QStringList &list) override;
     void autoCompletionSelected(const QString &selection) override;

@@ -5,6 +5,8 @@
 #include <QAbstractItemView>
 #include <QListView>
 
+#include <algorithm>
+
 namespace {
 
 // Deeper nesting is not indented further.
@@ -36,8 +38,16 @@ OutlineBar::~OutlineBar()
 
 void OutlineBar::setFunctions(const ScriptFacts &facts)
 {
+    // Typing inside a function changes the lines only: the list stays as it is.
+    const auto sameEntry = [](const ScriptFacts::Function &a, const ScriptFacts::Function &b) {
+        return a.name == b.name && a.depth == b.depth && a.method == b.method;
+    };
+    const bool sameList = std::equal(facts.functions.begin(), facts.functions.end(), shown.functions.begin(),
+                                     shown.functions.end(), sameEntry);
     shown = ScriptFacts();
     shown.functions = facts.functions;
+    if (sameList && names.rowCount() == shown.functions.size() + 1)
+        return;
     QStringList lines{QStringLiteral("（不在函数中）")};
     lines.reserve(shown.functions.size() + 1);
     for (const ScriptFacts::Function &function : qAsConst(shown.functions))

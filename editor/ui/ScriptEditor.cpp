@@ -266,9 +266,9 @@ void ScriptEditor::slot_dwellStart(int, int x, int y)
         QToolTip::showText(viewport()->mapToGlobal(QPoint(x, y)), shown, viewport());
 }
 
-void ScriptEditor::setScriptWords(const ScriptWords &words)
+void ScriptEditor::swapScriptWords(ScriptWords &words)
 {
-    completion->setWords(words);
+    completion->swapWords(words);
 }
 
 QByteArray ScriptEditor::snapshot() const

@@ -78,8 +78,9 @@ public:
     // and what the API model says of the name there. Empty for nothing.
     QString hoverText(long position, bool inMargin) const;
 
-    // The words of the script that completion offers, as its last analysis found them.
-    void setScriptWords(const ScriptWords &words);
+    // The words of the script that completion offers, as its last analysis found them; words
+    // gets those it had.
+    void swapScriptWords(ScriptWords &words);
     // The text as the editor holds it (UTF-8), copied at once: what is analysed off the
     // interface thread.
     QByteArray snapshot() const;
