@@ -55,9 +55,9 @@ double runToEnd(PCClientControllor &controller, const QString &project,
     if (watch)
         watch(runner);
     QEventLoop loop; // asleep while the script runs, as the IDE's interface is
-    QObject::connect(&runner, &ScriptRunner::signal_finished, [&](ScriptRunner::Outcome outcome, QStringList error) {
+    QObject::connect(&runner, &ScriptRunner::signal_finished, [&](ScriptRunner::Outcome outcome, QVector<Diagnostic> error) {
         if (outcome != ScriptRunner::Outcome::Finished)
-            qFatal("the script failed: %s", qPrintable(error.join('\n')));
+            qFatal("the script failed: %s", qPrintable(error.value(0).text()));
         loop.quit();
     });
     QElapsedTimer clock;

@@ -7,7 +7,8 @@
 
 #include <optional>
 
-// What a command found, as a value: an error or warning of a build, a result of a search. One
+// What a command found, as a value: an error or warning of a build, the error that ended a
+// script run, a place found (a result of a search, a frame of the run's call stack). One
 // with a place (a script of a project and a line in it) leads there from the output pane; one
 // without is only a line of text. The output keeps the value with its line, so where a line
 // leads never depends on how its text reads.

@@ -44,6 +44,7 @@ PCClientControllor::~PCClientControllor()
 
 bool PCClientControllor::connectToDevice(const QString &host, int port)
 {
+    dropConnectAttempt();
     reader.reset();
     socket.connectToDevice(host, port);
     if (socket.waitForConnected(3000))
@@ -54,6 +55,35 @@ bool PCClientControllor::connectToDevice(const QString &host, int port)
     return false;
 }
 
+void PCClientControllor::beginConnect(const QString &host, int port)
+{
+    dropConnectAttempt();
+    reader.reset();
+    socket.connectToDevice(host, port);
+    // The attempt owns its connections and its timer; the first of them to fire ends it.
+    auto *attempt = new QObject(this);
+    connectAttempt = attempt;
+    const auto end = [this, attempt](bool connected) {
+        if (connectAttempt != attempt)
+            return;
+        connectAttempt.clear();
+        if (!connected) {
+            socket.abort();
+            socket.setConnected(false);
+        }
+        attempt->deleteLater();
+        emit signal_connectEnded(connected);
+    };
+    connect(&socket, &QAbstractSocket::connected, attempt, [end] { end(true); });
+    connect(&socket, &QAbstractSocket::errorOccurred, attempt, [end] { end(false); });
+    QTimer::singleShot(3000, attempt, [end] { end(false); });
+}
+
+void PCClientControllor::dropConnectAttempt()
+{
+    delete connectAttempt.data();
+}
+
 bool PCClientControllor::isConnected() const
 {
     return socket.isConnected();
@@ -61,6 +91,7 @@ bool PCClientControllor::isConnected() const
 
 void PCClientControllor::disconnectFromDevice()
 {
+    dropConnectAttempt();
     stopRemoteScreen();
     socket.disconnectFromHost();
     socket.setConnected(false);

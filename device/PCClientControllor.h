@@ -10,6 +10,7 @@
 #include "device/PCClientSocket.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QProcess;
@@ -31,6 +32,9 @@ public:
 
     // Connects the control socket and waits up to 3000 ms. Callers check isConnected() first.
     bool connectToDevice(const QString &host, int port);
+    // The same without waiting: signal_connectEnded says how it went, within 3000 ms. Another
+    // connect or a disconnect meanwhile ends the attempt without a word.
+    void beginConnect(const QString &host, int port);
     bool isConnected() const;
     // The author's disconnect: ends the screen stream, closes the control connection and clears
     // the connected flag at once.
@@ -66,6 +70,7 @@ public:
     FrameTap &frameTap() { return tap; }
 
 signals:
+    void signal_connectEnded(bool connected);
     void signal_startRemoteScreen(int port);
     void signal_scriptImportComplete(QString fileName);
     void signal_remoteLog(QString text);
@@ -96,8 +101,11 @@ private:
     void closeControl(const QString &reason);
     void endReceiverThread();
     void cancelPortForward();
+    // Ends a connect begun and not yet ended; connected or not, the socket is left as it is.
+    void dropConnectAttempt();
 
     PCClientSocket socket;
+    QPointer<QObject> connectAttempt; // of beginConnect(), while it waits
     RemoteScreenClient *client = nullptr; // written only on the receiver thread
     RemoteScreenThread *thread = nullptr; // written only on the interface thread
     QProcess *portForward = nullptr;      // adb forwarding the frame port, while it runs

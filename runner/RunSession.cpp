@@ -9,20 +9,34 @@
 #include "runner/RunSandbox.h"
 #include "runner/ScriptHook.h"
 
-#include <QRegularExpression>
-
 #include <lauxlib.h>
 #include <lua.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
 // The error that ends a run (a stop, exit(), a lost device): its address is what the script
 // cannot make.
 char endingKey;
+// The registry's record of the coroutines the last error passed through on its way out.
+char failedKey;
 
 constexpr qint64 kScriptLimit = 16 << 20;
+
+// Pushes the record of the coroutines the last error came out of (or nil); true when that error
+// was the value at index error.
+bool pushFailureRecord(lua_State *L, int error)
+{
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
+    if (!lua_istable(L, -1))
+        return false;
+    lua_getfield(L, -1, "value");
+    const bool same = lua_rawequal(L, -1, error);
+    lua_pop(L, 1);
+    return same;
+}
 
 } // namespace
 
@@ -57,7 +71,8 @@ void *RunSession::allocate(void *session, void *block, size_t oldSize, size_t ne
         self->memoryUsed -= old;
         return nullptr;
     }
-    if (newSize > old && newSize - old > kMemoryLimit - qMin(kMemoryLimit, self->memoryUsed))
+    const bool limited = !self->inspecting || self->watching; // a watch is the script's own code
+    if (limited && newSize > old && newSize - old > kMemoryLimit - qMin(kMemoryLimit, self->memoryUsed))
         return nullptr;
     void *moved = std::realloc(block, newSize);
     if (moved)
@@ -68,12 +83,83 @@ void *RunSession::allocate(void *session, void *block, size_t oldSize, size_t ne
 void RunSession::hookEvent(lua_State *L, lua_Debug *event)
 {
     RunSession &session = of(L);
+    if (session.watching) {
+        session.keepHookInStep(L);
+        if (event->event == LUA_HOOKCOUNT && ++session.watchCounts > kWatchInstructions / kHookInstructions) {
+            lua_pushfstring(L, "监视表达式执行超过%d条指令，已中止", kWatchInstructions);
+            lua_error(L);
+        }
+    } else if (session.hook && !session.runGate->isStopped() && !session.isUnwinding()) {
+        session.hook->event(L, event);
+        session.keepHookInStep(L);
+    }
     if (session.runGate->isStopped() || session.isUnwinding()) {
         session.unwind(L, Outcome::Stopped);
         lua_error(L);
     }
-    if (session.hook && event->event != LUA_HOOKCOUNT)
-        session.hook->event(L, event);
+}
+
+void RunSession::keepHookInStep(lua_State *L)
+{
+    const int wanted = LUA_MASKCOUNT | (hook && !watching ? hook->mask() : 0);
+    if (lua_gethookmask(L) != wanted)
+        lua_sethook(L, &RunSession::hookEvent, wanted, kHookInstructions);
+}
+
+void RunSession::enterThread(lua_State *co)
+{
+    running.append(co);
+    keepHookInStep(co);
+}
+
+void RunSession::leaveThread(lua_State *L)
+{
+    running.removeLast();
+    keepHookInStep(L);
+}
+
+void RunSession::noteFailedCoroutine(lua_State *L, lua_State *co)
+{
+    if (!pushFailureRecord(L, lua_gettop(L))) {
+        lua_pop(L, 1);
+        lua_newtable(L);
+        failed.clear();
+    }
+    failed.append(co);
+    if (lua_checkstack(co, 1)) { // dead, its stack kept as the error left it
+        lua_pushthread(co);
+        lua_xmove(co, L, 1);
+    } else {
+        lua_pushnil(L);
+    }
+    lua_rawseti(L, -2, failed.size());
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &failedKey);
+}
+
+void RunSession::noteFailureValue(lua_State *L)
+{
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
+    if (lua_istable(L, -1)) {
+        lua_pushvalue(L, -2);
+        lua_setfield(L, -2, "value");
+    }
+    lua_pop(L, 1);
+}
+
+QVector<lua_State *> RunSession::failedCoroutines(lua_State *L, int error)
+{
+    const bool same = pushFailureRecord(L, error);
+    lua_pop(L, 1);
+    return same ? failed : QVector<lua_State *>();
+}
+
+void RunSession::passEnding(lua_State *L)
+{
+    RunSession &session = of(L);
+    if (session.isUnwinding()) {
+        session.unwind(L, Outcome::Stopped);
+        lua_error(L);
+    }
 }
 
 int RunSession::unwind(lua_State *L, Outcome outcome, const char *message)
@@ -83,8 +169,10 @@ int RunSession::unwind(lua_State *L, Outcome outcome, const char *message)
             exited = true;
         else
             ending = outcome;
-        if (message)
+        if (message) {
             endMessage = QString::fromUtf8(message);
+            notePlace(L, endMessage);
+        }
     }
     lua_pushlightuserdata(L, &endingKey);
     return 1;
@@ -140,7 +228,11 @@ bool RunSession::loadScript(lua_State *L, const QString &named)
         }
         return false;
     }
-    return luaL_loadbufferx(L, text.constData(), size_t(text.size()), chunkName.constData(), "t") == LUA_OK;
+    if (luaL_loadbufferx(L, text.constData(), size_t(text.size()), chunkName.constData(), "t") != LUA_OK)
+        return false;
+    if (hook)
+        hook->loaded(L, chunkName.constData());
+    return true;
 }
 
 int RunSession::runScript(lua_State *L, const char *named)
@@ -157,30 +249,84 @@ int RunSession::errorHandler(lua_State *L)
     RunSession &session = of(L);
     if (session.isUnwinding())
         return 1;
+    if (session.hook) {
+        lua_settop(L, 1);
+        session.hook->uncaught(L, 1, session.failedCoroutines(L, 1));
+        lua_settop(L, 1);
+        if (session.runGate->isStopped())
+            return 1;
+    }
     if (!lua_isstring(L, 1)) {
         luaL_tolstring(L, 1, nullptr);
         lua_pushfstring(L, "错误：脚本抛出了%s（%s）", luaL_typename(L, 1), lua_tostring(L, -1));
         lua_replace(L, 1);
         lua_settop(L, 1);
     }
-    luaL_traceback(L, L, nullptr, 1);
-    // Frames in the scripts, as "lib/a.lua:7: in function 'f'": each leads to its line.
-    static const QRegularExpression scriptFrame(QStringLiteral("^\\s*([^\\[].*:\\d+: .*)$"));
-    const QStringList lines = QString::fromUtf8(lua_tostring(L, -1)).split(QLatin1Char('\n'));
-    session.traceback.clear();
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch frame = scriptFrame.match(line);
-        if (frame.hasMatch())
-            session.traceback.append(frame.captured(1));
-    }
-    lua_settop(L, 1);
+    session.notePlace(L, QString::fromUtf8(lua_tostring(L, 1)));
     return 1;
+}
+
+void RunSession::notePlace(lua_State *L, const QString &message)
+{
+    errorPlace = Diagnostic();
+    traceback.clear();
+    tracebackCut = false;
+    std::optional<Diagnostic> innermost;
+    bool named = false; // the message starts with the place of a frame
+    lua_Debug frame;
+    int level = 1;
+    // Each step down the stack costs as many as the level: a runaway recursion is cut short.
+    for (; level <= kMaxLevels && lua_getstack(L, level, &frame); ++level) {
+        lua_getinfo(L, "Snl", &frame);
+        if (frame.currentline <= 0)
+            continue;
+        const bool script = frame.source[0] == '@';
+        const Diagnostic place{Diagnostic::Kind::SearchResult, QString(), scriptPaths.projectDirectory(),
+                               script ? QString::fromUtf8(frame.source + 1) : QString(), frame.currentline, {}};
+        if (!innermost)
+            innermost = script ? place : Diagnostic();
+        // Compared with the place as Lua writes it into messages: error("...", 2) names a caller.
+        if (script && !named
+            && message.startsWith(QStringLiteral("%1:%2:").arg(QString::fromUtf8(frame.short_src)).arg(frame.currentline))) {
+            errorPlace = place;
+            named = true;
+        }
+        if (!script)
+            continue;
+        if (traceback.size() == kMaxFrames)
+            break;
+        // Worded as Lua's own traceback words it.
+        QString called;
+        if (*frame.namewhat)
+            called = QStringLiteral("function '%1'").arg(QString::fromUtf8(frame.name));
+        else if (*frame.what == 'm')
+            called = QStringLiteral("main chunk");
+        else
+            called = QStringLiteral("function <%1:%2>").arg(place.path).arg(frame.linedefined);
+        Diagnostic line = place;
+        line.message = QStringLiteral("%1:%2: in %3").arg(place.path).arg(place.line).arg(called);
+        traceback.append(line);
+    }
+    tracebackCut = lua_getstack(L, level, &frame);
+    if (!named && innermost)
+        errorPlace = *innermost;
+}
+
+Diagnostic RunSession::errorLine(const QString &message) const
+{
+    static const QString marker = QStringLiteral("错误：");
+    Diagnostic line = errorPlace;
+    line.kind = Diagnostic::Kind::Error;
+    line.message = message.startsWith(marker) ? message.mid(marker.size()) : message;
+    return line;
 }
 
 int RunSession::runMain(lua_State *L)
 {
     RunSandbox::install(L);
     RunApi::install(L);
+    if (of(L).hook)
+        of(L).hook->prepared(L);
     if (!of(L).loadScript(L, Names::mainScript()))
         return lua_error(L);
     lua_call(L, 0, 0);
@@ -198,12 +344,19 @@ RunSession::Ending RunSession::run()
 {
     state = lua_newstate(&RunSession::allocate, this);
     if (!state)
-        return {Outcome::ScriptError, {QStringLiteral("错误：无法创建Lua运行环境")}};
-    // Once, before anything is loaded: coroutines take the hook over when they are made.
-    lua_sethook(state, &RunSession::hookEvent, LUA_MASKCOUNT | (hook ? hook->mask() : 0), kHookInstructions);
+        return {Outcome::ScriptError, {Diagnostic::error(QStringLiteral("无法创建Lua运行环境"))}};
+    // Before anything is loaded: coroutines take the hook over when they are made.
+    running = {state};
+    keepHookInStep(state);
+    if (hook)
+        runGate->setInterruptHandler([this] {
+            hook->interrupted(running.last());
+            keepHookInStep(running.last());
+        });
     lua_pushcfunction(state, &RunSession::errorHandler);
     lua_pushcfunction(state, &RunSession::runMain);
     const int status = lua_pcall(state, 0, 0, 1);
+    runGate->setInterruptHandler(nullptr);
     Ending result = finish(status);
     lua_close(state); // flushes files the script left open
     state = nullptr;
@@ -217,13 +370,19 @@ RunSession::Ending RunSession::finish(int status)
     if (ending == Outcome::Stopped)
         return {Outcome::Stopped, {}};
     if (ending == Outcome::DeviceLost)
-        return {Outcome::DeviceLost, {endMessage}};
+        return {Outcome::DeviceLost, {errorLine(endMessage)}};
     if (status == LUA_ERRMEM)
         return {Outcome::ScriptError,
-                {QStringLiteral("错误：脚本用尽了本地运行允许的%1 MiB内存").arg(kMemoryLimit >> 20)}};
+                {Diagnostic::error(QStringLiteral("脚本用尽了本地运行允许的%1 MiB内存").arg(kMemoryLimit >> 20))}};
     const char *message = lua_tostring(state, -1);
-    QStringList lines{message ? QString::fromUtf8(message) : QStringLiteral("错误：脚本出错")};
-    if (traceback.size() > 1) // one frame only says again where the error is
-        lines << QStringLiteral("调用栈：") << traceback;
+    QVector<Diagnostic> lines{errorLine(message ? QString::fromUtf8(message) : QStringLiteral("脚本出错"))};
+    if (traceback.size() > 1) { // one frame only says again where the error is
+        Diagnostic heading{Diagnostic::Kind::SearchResult, QStringLiteral("调用栈："), {}, {}, 0, {}};
+        lines << heading << traceback;
+        if (tracebackCut) {
+            heading.message = QStringLiteral("…");
+            lines << heading;
+        }
+    }
     return {Outcome::ScriptError, lines};
 }

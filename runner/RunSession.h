@@ -1,9 +1,10 @@
 #pragma once
 
+#include "common/Diagnostic.h"
 #include "runner/ScriptPaths.h"
 
 #include <QString>
-#include <QStringList>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -19,7 +20,9 @@ class ScriptHook;
 // One run of a project's scripts on the script thread, in one Lua state with one global table,
 // in the device's order: the main script's chunk, then createUI() if the script defines it,
 // then main(). Scripts are loaded as text only and named by their path in the project
-// ("@lib/a.lua"), so a runtime error reads "lib/a.lua:7: ...".
+// ("@lib/a.lua"), so a runtime error reads "lib/a.lua:7: ...". The error that ends a run comes
+// back as values with their places in the project, taken from the stack when the error is
+// raised (the message only tells which frame it names), never parsed from its text.
 //
 // A run ends when main() returns, on an error nothing catches, on exit(), when it is stopped or
 // when the device is lost. The last three end it whatever the script does: the error that
@@ -34,11 +37,18 @@ public:
     struct Ending
     {
         Outcome outcome = Outcome::Finished;
-        QStringList error; // the message, then the Lua frames that led to it
+        // The message (an error, with the place it names, else the place that raised it), then,
+        // when several script frames led there, "调用栈：" and those frames, each with its place.
+        QVector<Diagnostic> error;
     };
 
     static constexpr int kHookInstructions = 1000;
+    static constexpr int kWatchInstructions = 1000000;
     static constexpr size_t kMemoryLimit = size_t(512) << 20;
+    // Script frames kept with an error, and levels of the stack looked at for them: a runaway
+    // recursion has thousands.
+    static constexpr int kMaxFrames = 20;
+    static constexpr int kMaxLevels = 200;
 
     RunSession(const QString &projectDirectory, std::shared_ptr<DeviceLink> device, std::shared_ptr<RunGate> gate,
                std::shared_ptr<RunOutput> output, ScriptHook *hook = nullptr);
@@ -70,6 +80,32 @@ public:
     // Loads that script (named by argument 1) and runs it, leaving what it returns: include()
     // and dofile().
     static int runScript(lua_State *L, const char *named);
+    // Raises the run's ending again if the call that just returned caught it.
+    static void passEnding(lua_State *L);
+
+    // The threads running now, innermost last: the main thread, then each coroutine resumed
+    // from the one before.
+    const QVector<lua_State *> &threads() const { return running; }
+    // co is resumed from the innermost thread; then control is back in L (co yielded, returned or
+    // failed). Each brings the thread's hook in step.
+    void enterThread(lua_State *co);
+    void leaveThread(lua_State *L);
+    // co (resumed through coroutine.wrap) died of the error on top of L, which goes on to L's
+    // caller; an error that came out of coroutines before is followed through them.
+    void noteFailedCoroutine(lua_State *L, lua_State *co);
+    void noteFailureValue(lua_State *L);
+
+    // While a debugger reads the paused script, Lua allocates beyond the script's limit, so the
+    // reading never fails half way; watch expressions keep to it.
+    void setInspecting(bool on) { inspecting = on; }
+    // While a watch expression is evaluated, what would act on the device or end the run is
+    // refused, its instructions are limited and no debugger sees them.
+    void setWatching(bool on)
+    {
+        watching = on;
+        watchCounts = 0;
+    }
+    bool isWatching() const { return watching; }
 
 private:
     static void *allocate(void *session, void *block, size_t oldSize, size_t newSize);
@@ -77,6 +113,13 @@ private:
     static int errorHandler(lua_State *L);
     static int runMain(lua_State *L);
     Ending finish(int status);
+    // Where an error with this message was raised: the script frame whose place the message
+    // starts with (Lua's "path:line:"), else the innermost frame with a line when it is a script.
+    // Also keeps the script frames that led there.
+    void notePlace(lua_State *L, const QString &message);
+    Diagnostic errorLine(const QString &message) const;
+    void keepHookInStep(lua_State *L);
+    QVector<lua_State *> failedCoroutines(lua_State *L, int error);
 
     ScriptPaths scriptPaths;
     const std::shared_ptr<DeviceLink> link;
@@ -89,5 +132,12 @@ private:
     Outcome ending = Outcome::Finished; // Stopped or DeviceLost once the run must end
     bool exited = false;
     QString endMessage;
-    QStringList traceback;
+    Diagnostic errorPlace; // of the last error raised, no place when none was known
+    QVector<Diagnostic> traceback;
+    bool tracebackCut = false; // more frames than kept
+    QVector<lua_State *> running;
+    QVector<lua_State *> failed; // pinned in the registry with the error they passed on
+    bool inspecting = false;
+    bool watching = false;
+    int watchCounts = 0;
 };

@@ -4,6 +4,7 @@
 #include "runner/DeviceLink.h"
 #include "runner/RunGate.h"
 #include "runner/RunOutput.h"
+#include "runner/ScriptHook.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,7 @@ ScriptRunner::ScriptRunner(PCClientControllor &controller, QObject *parent)
     : QObject(parent), controller(controller)
 {
     qRegisterMetaType<ScriptRunner::Outcome>();
+    qRegisterMetaType<QVector<Diagnostic>>();
     FBInfo::registerMetaType();
 }
 
@@ -45,6 +47,8 @@ Status ScriptRunner::start(const QString &projectDirectory, ScriptHook *hook)
             Qt::QueuedConnection);
     });
     link->attach();
+    if (hook)
+        hook->attach(gate);
 
     auto session = std::make_shared<RunSession>(projectDirectory, link, gate, output, hook);
     thread = QThread::create([this, session] { ending = session->run(); });
@@ -62,6 +66,12 @@ void ScriptRunner::stop()
 QString ScriptRunner::takeOutput()
 {
     return output ? output->take() : QString();
+}
+
+QString ScriptRunner::errorText(const Diagnostic &line)
+{
+    const QString place = QStringLiteral("%1:%2:").arg(line.path).arg(line.line);
+    return line.hasPlace() && line.message.startsWith(place) ? line.message : line.text();
 }
 
 void ScriptRunner::ended()

@@ -6,7 +6,7 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
+#include <QVector>
 
 #include <memory>
 
@@ -42,13 +42,16 @@ public:
 
     // The lines printed since the last call, joined by "\n"; signal_output says when there are.
     QString takeOutput();
+    // A line of a run's error as a terminal shows it: Lua's messages start with their place, as a
+    // compiler's do; the runner's own with "错误：".
+    static QString errorText(const Diagnostic &line);
 
 signals:
     // Lines wait in takeOutput(); said once until they are taken.
     void signal_output();
-    // The run has ended; error holds its message and the frames that led to it. The output
-    // is complete when this is said.
-    void signal_finished(ScriptRunner::Outcome outcome, QStringList error);
+    // The run has ended; error holds its message and the frames that led to it, with their
+    // places (RunSession::Ending). The output is complete when this is said.
+    void signal_finished(ScriptRunner::Outcome outcome, QVector<Diagnostic> error);
     // A read of the screen saw this frame, after `inputs` touches or keys were sent, the last
     // sinceInput microseconds before (-1 before any): for tracing and measuring.
     void signal_screenRead(FBInfo frame, int inputs, qint64 sinceInput);

@@ -37,8 +37,16 @@ struct RunResult
     bool ended = false;
     ScriptRunner::Outcome outcome = ScriptRunner::Outcome::Stopped;
     QStringList output;
-    QStringList error;
+    QVector<Diagnostic> error;
     QVector<Read> reads;
+
+    QString errorText() const
+    {
+        QStringList lines;
+        for (const Diagnostic &line : error)
+            lines << line.text();
+        return lines.join(QLatin1Char('\n'));
+    }
 };
 
 RunResult runScripts(PCClientControllor &controller, const QString &project, int timeoutMs = 60000)
@@ -55,7 +63,7 @@ RunResult runScripts(PCClientControllor &controller, const QString &project, int
     QObject::connect(&runner, &ScriptRunner::signal_screenRead, [&](FBInfo frame, int inputs, qint64 since) {
         result.reads.append({SimFrameEncoder::stampOf(frame), inputs, since});
     });
-    QObject::connect(&runner, &ScriptRunner::signal_finished, [&](ScriptRunner::Outcome outcome, QStringList error) {
+    QObject::connect(&runner, &ScriptRunner::signal_finished, [&](ScriptRunner::Outcome outcome, QVector<Diagnostic> error) {
         take();
         result.ended = true;
         result.outcome = outcome;
@@ -63,7 +71,7 @@ RunResult runScripts(PCClientControllor &controller, const QString &project, int
         loop.quit();
     });
     if (const Status started = runner.start(project); !started) {
-        result.error << started.error();
+        result.error << Diagnostic::error(started.error());
         return result;
     }
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
@@ -189,7 +197,7 @@ void RunnerTest::tapAndCheck()
     QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim->device.port()));
 
     const RunResult run = runScripts(controller, project);
-    QVERIFY2(run.ended && run.outcome == ScriptRunner::Outcome::Finished, qPrintable(run.error.join('\n')));
+    QVERIFY2(run.ended && run.outcome == ScriptRunner::Outcome::Finished, qPrintable(run.errorText()));
     QCOMPARE(run.output.size(), 20);
     for (int round = 1; round <= 20; ++round) {
         const QStringList fields = run.output[round - 1].split(QLatin1Char(' '));
@@ -306,24 +314,40 @@ void RunnerTest::errorLines_data()
     QTest::addColumn<QStringList>("files"); // path, text, path, text, ...
     QTest::addColumn<int>("outcome");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QStringList>("places"); // of each line: "path:line", or "" for none
     using O = ScriptRunner::Outcome;
-    QTest::newRow("runtime error") << QStringList{"main.script", "local a\n\n\n\n\n\nlocal b = nil + 1\n"}
-                                   << int(O::ScriptError) << "main.script:7: attempt to perform arithmetic on a nil value";
+    QTest::newRow("runtime error") << QStringList{"main.script", "local a\n\n\n\n\n\nlocal b = nil + 1\n"} << int(O::ScriptError)
+                                   << "错误：main.script:7: attempt to perform arithmetic on a nil value"
+                                   << QStringList{"main.script:7"};
     QTest::newRow("unsupported") << QStringList{"main.script", "function main()\n  log('x')\n  startApp('a.b')\nend\n"}
-                                 << int(O::ScriptError) << "错误：本地运行不支持startApp（main.script第3行）";
+                                 << int(O::ScriptError) << "错误：本地运行不支持startApp（main.script第3行）"
+                                 << QStringList{"main.script:3"};
     QTest::newRow("os.exit") << QStringList{"main.script", "os.exit(0)\n"} << int(O::ScriptError)
-                             << "错误：本地运行不支持os.exit（main.script第1行）";
+                             << "错误：本地运行不支持os.exit（main.script第1行）" << QStringList{"main.script:1"};
     QTest::newRow("in an included file")
         << QStringList{"main.script", "include('lib/a.lua')\nhelper()\n", "lib/a.lua", "function helper()\n  return nil .. 'x'\nend\n"}
-        << int(O::ScriptError) << "lib/a.lua:2: attempt to concatenate a nil value";
+        << int(O::ScriptError) << "错误：lib/a.lua:2: attempt to concatenate a nil value"
+        << QStringList{"lib/a.lua:2", "", "lib/a.lua:2", "main.script:2"};
+    QTest::newRow("error naming its caller")
+        << QStringList{"main.script", "function check(v)\n  if not v then error('no value', 2) end\nend\n\ncheck(nil)\n"}
+        << int(O::ScriptError) << "错误：main.script:5: no value" << QStringList{"main.script:5", "", "main.script:2", "main.script:5"};
+    QTest::newRow("message without a place") << QStringList{"main.script", "\nerror('broken', 0)\n"} << int(O::ScriptError)
+                                             << "错误：broken" << QStringList{"main.script:2"};
     QTest::newRow("compiled chunk") << QStringList{"main.script", "\n\ninclude('lib/b.lua')\n", "lib/b.lua", "\x1bLua\x52"}
                                     << int(O::ScriptError)
-                                    << "错误：脚本“lib/b.lua”是编译后的代码，本地运行只运行源代码（main.script第3行）";
+                                    << "错误：脚本“lib/b.lua”是编译后的代码，本地运行只运行源代码（main.script第3行）"
+                                    << QStringList{"main.script:3"};
     QTest::newRow("bad argument") << QStringList{"main.script", "touchClick('here', 1)\n"} << int(O::ScriptError)
-                                  << "错误：touchClick的第1个参数应为数字（main.script第1行）";
+                                  << "错误：touchClick的第1个参数应为数字（main.script第1行）" << QStringList{"main.script:1"};
+    QTest::newRow("runaway recursion")
+        << QStringList{"main.script", "local function f(n) return 1 + f(n + 1) end\nf(1)\n"} << int(O::ScriptError)
+        << "错误：main.script:1: stack overflow" << QStringList();
+    QTest::newRow("runaway recursion in a loaded chunk")
+        << QStringList{"main.script", "load('local function f() return 1 + f() end return f')()()\n"} << int(O::ScriptError)
+        << "错误：[string \"local function f()" << QStringList{""};
     QTest::newRow("exit inside pcall") << QStringList{"main.script", "pcall(exit)\nerror('not reached')\n"}
-                                       << int(O::Finished) << "";
-    QTest::newRow("new-project template") << QStringList() << int(O::Finished) << "";
+                                       << int(O::Finished) << "" << QStringList();
+    QTest::newRow("new-project template") << QStringList() << int(O::Finished) << "" << QStringList();
 }
 
 void RunnerTest::errorLines()
@@ -331,6 +355,7 @@ void RunnerTest::errorLines()
     QFETCH(QStringList, files);
     QFETCH(int, outcome);
     QFETCH(QString, error);
+    QFETCH(QStringList, places);
     for (int i = 0; i + 1 < files.size(); i += 2)
         writeScript(files[i], files[i + 1].toUtf8());
     PCClientControllor controller; // no device: none of these scripts needs one
@@ -338,13 +363,22 @@ void RunnerTest::errorLines()
     const RunResult run = runScripts(controller, project);
     QVERIFY(run.ended);
     QCOMPARE(int(run.outcome), outcome);
-    QCOMPARE(run.error.value(0), error);
-    if (!error.startsWith(QStringLiteral("错误："))) { // the error line leads to its place
-        const std::optional<Diagnostic> link = Diagnostic::fromLogLine(run.error.value(0), QString());
-        QCOMPARE(link.has_value(), !error.isEmpty());
-        if (link)
-            QCOMPARE(QStringLiteral("%1:%2:").arg(link->path).arg(link->line), error.section(QLatin1Char(' '), 0, 0));
+    if (error.isEmpty()) {
+        QVERIFY(run.error.isEmpty());
+        return;
     }
+    QVERIFY2(run.error.value(0).text().startsWith(error), qPrintable(run.errorText()));
+    if (places.isEmpty()) { // a recursion keeps its innermost frames only
+        QCOMPARE(run.error.size(), 2 + RunSession::kMaxFrames + 1);
+        QCOMPARE(run.error.last().message, QStringLiteral("…"));
+        return;
+    }
+    QStringList found;
+    for (const Diagnostic &line : run.error) {
+        found << (line.hasPlace() ? QStringLiteral("%1:%2").arg(line.path).arg(line.line) : QString());
+        QCOMPARE(line.directory, line.hasPlace() ? project : QString());
+    }
+    QCOMPARE(found, places);
 }
 
 void RunnerTest::sandboxKeepsToTheProject()
@@ -379,7 +413,7 @@ io.write("line\n")
 )");
     PCClientControllor controller;
     const RunResult run = runScripts(controller, project);
-    QVERIFY2(run.outcome == ScriptRunner::Outcome::Finished, qPrintable(run.error.join('\n')));
+    QVERIFY2(run.outcome == ScriptRunner::Outcome::Finished, qPrintable(run.errorText()));
     QCOMPARE(run.output, QStringList({QStringLiteral("1\tnil\tx"), QStringLiteral("partial line")}));
     QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/moved.txt")), QByteArray("a\n1\n"));
     QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/left-open.txt")), QByteArray("kept")); // written when collected
@@ -440,7 +474,7 @@ assert(findImageFuzzy("btn.bmp", 0))
     PCClientControllor controller;
     QVERIFY(controller.connectToDevice(QStringLiteral("127.0.0.1"), sim.device.port()));
     const RunResult run = runScripts(controller, project);
-    QVERIFY2(run.outcome == ScriptRunner::Outcome::Finished, qPrintable(run.error.join('\n')));
+    QVERIFY2(run.outcome == ScriptRunner::Outcome::Finished, qPrintable(run.errorText()));
     QVERIFY(sim.events.contains(QStringLiteral("touch press (%1, %2)").arg(button.left() + 5).arg(button.top() + 5)));
 }
 

@@ -63,6 +63,8 @@ Status BuildCommands::start(bool package)
 {
     if (isRunning())
         return fail(QStringLiteral("正在编译，请等这次编译结束后再试。"));
+    if (package && scriptRunning && scriptRunning())
+        return fail(QStringLiteral("脚本正在本地运行，请先停止运行（Shift+F5）再编译工程。"));
     const QString name = project.name();
     const QString directory = project.directory();
     // A script whose save failed would be built from its old text on disk.

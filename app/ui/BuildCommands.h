@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -34,6 +35,9 @@ public:
     Status check();
     Status build();
     bool isRunning() const { return worker != nullptr; }
+    // While running() holds (a script run, which may write into the project), the build of the
+    // package refuses to start, saying so.
+    void setScriptRunning(std::function<bool()> running) { scriptRunning = std::move(running); }
     // Ends a running command before its next script and waits for it; what it still had to
     // say is dropped.
     void cancel();
@@ -71,4 +75,5 @@ private:
     std::optional<Diagnostic> firstError; // with a place, of the running command
     int warnings = 0;                     // of the running command
     QString doing;                        // "检查" or "编译"
+    std::function<bool()> scriptRunning;
 };

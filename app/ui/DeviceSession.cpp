@@ -40,6 +40,23 @@ QString DeviceSession::statusText() const
     return QString::asprintf("%s%s:%d%s...", "已与", socket.host().toUtf8().constData(), socket.port(), "建立连接");
 }
 
+bool DeviceSession::refusedWhileInUse() const
+{
+    if (!busy || !busy())
+        return false;
+    showNotice(window, QStringLiteral("脚本正在本地运行，设备的连接正被使用。请先停止运行（Shift+F5）再试。"));
+    return true;
+}
+
+void DeviceSession::endUnwatchedStream()
+{
+    // A window that waits for its first frame is hidden, and watches all the same.
+    if (remoteScreen && (remoteScreen->isVisible() || !remoteScreen->isFirstFrameShown()))
+        return;
+    if (device.isStreaming())
+        device.stopRemoteScreen();
+}
+
 RemoteScreenDialog *DeviceSession::lastRemoteScreenDialog() const
 {
     return remoteScreen;
@@ -65,6 +82,8 @@ void DeviceSession::retire(RemoteScreenDialog *window)
 
 void DeviceSession::openRemoteScreen()
 {
+    if (refusedWhileInUse())
+        return;
     RemoteConnectInfoInputDialog dialog(rememberedDeviceAddress, window);
     connect(&dialog, &RemoteConnectInfoInputDialog::signal_connect, this, [this, &dialog](const QString &address, int port) {
         rememberedDeviceAddress = address;
@@ -107,6 +126,8 @@ void DeviceSession::connectColorPanel(ColorPickerPanel *panel)
 
 void DeviceSession::importPackage()
 {
+    if (refusedWhileInUse())
+        return;
     ScriptRemoteImportDialog dialog(device, rememberedDeviceAddress, window);
     connect(&dialog, &ScriptRemoteImportDialog::signal_addressEntered, this, &DeviceSession::setAddress);
     // Where the build (F6) writes the active project's package.
@@ -119,6 +140,8 @@ void DeviceSession::importPackage()
 
 void DeviceSession::manageConnection()
 {
+    if (refusedWhileInUse())
+        return;
     ConnectionManagerDialog dialog(device, rememberedDeviceAddress, window);
     connect(&dialog, &ConnectionManagerDialog::signal_addressEntered, this, &DeviceSession::setAddress);
     dialog.exec();

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <functional>
 #include <optional>
 
 class ActiveProject;
@@ -40,6 +41,12 @@ public:
     void setImageDirectory(const QString &path) { lastImageDirectory = path; }
     // The status line: the connection and its peer, or "无任何连接。".
     QString statusText() const;
+    // While inUse() holds (a script run), the dialogs that connect, disconnect or import say so
+    // instead of opening.
+    void setInUse(std::function<bool()> inUse) { busy = std::move(inUse); }
+    // Ends the screen stream unless the remote screen window shows it: after a script run that
+    // started it.
+    void endUnwatchedStream();
 
     // The remote screen window last made, or null; its last frame names the screenshot folders.
     RemoteScreenDialog *lastRemoteScreenDialog() const;
@@ -77,6 +84,8 @@ private:
     void connectColorPanel(ColorPickerPanel *panel);
     // The file it went to; none when it was not saved (the author has been told why).
     std::optional<QString> save(const QPixmap &result, const QRect &region);
+    // True, having told the author why, while the connection may not be touched.
+    bool refusedWhileInUse() const;
 
     ActiveProject &project;
     QWidget *window;
@@ -85,4 +94,5 @@ private:
     QString lastImageDirectory;
     QPointer<RemoteScreenDialog> remoteScreen;
     QProcess *usbForwarding = nullptr;
+    std::function<bool()> busy;
 };

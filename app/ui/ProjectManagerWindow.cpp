@@ -6,16 +6,15 @@
 #include "app/ui/BuildCommands.h"
 #include "app/ui/CodeAssist.h"
 #include "app/ui/DeviceSession.h"
+#include "app/ui/RunCommands.h"
+#include "app/ui/RunControls.h"
 #include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/LogView.h"
 #include "common/ui/Notice.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
-#include "editor/ui/CodeInsight.h"
 #include "editor/ui/CodeNavigation.h"
-#include "editor/ui/EditorStatus.h"
-#include "editor/ui/OutlineBar.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
@@ -56,14 +55,14 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     , searchCommands(std::make_unique<SearchCommands>(*openScripts, *activeProject, this))
     , buildCommands(std::make_unique<BuildCommands>(*activeProject, *openScripts))
     , deviceSession(std::make_unique<DeviceSession>(*activeProject, this))
+    , runCommands(std::make_unique<RunCommands>(*activeProject, *openScripts, *deviceSession))
 {
     ui->setupUi(this);
-    codeAssist = std::make_unique<CodeAssist>(*openScripts, *activeProject, *buildCommands, *searchCommands, *ui->problemsPane);
+    codeAssist = std::make_unique<CodeAssist>(*openScripts, *activeProject, *buildCommands, *runCommands, *searchCommands, *ui);
     setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
     baseTitle = windowTitle();
     statusLabel = new QLabel(QStringLiteral("无任何连接。"));
     statusBar()->addWidget(statusLabel, 0);
-    statusBar()->addPermanentWidget(&codeAssist->insight().status());
     startTimer(2000, Qt::CoarseTimer);
 
     connect(activeProject.get(), &ActiveProject::signal_changed, this, [this](const QString &name, const QString &previous) {
@@ -78,18 +77,24 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     connect(deviceSession.get(), &DeviceSession::signal_output, this, &ProjectManagerWindow::out);
     connect(&deviceSession->controller(), &PCClientControllor::signal_remoteLog, this, &ProjectManagerWindow::debugOut,
             Qt::UniqueConnection);
-    searchCommands->setBuildRunning([this] { return buildCommands->isRunning(); });
-    connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this,
-            [this] { searchCommands->cancelProjectSearch(QStringLiteral("搜索已被编译中断。")); });
+    // A build or a run holds the output: a project search waits for it, and gives way to it.
+    searchCommands->setOutputHeld([this] { return buildCommands->isRunning() || runCommands->isRunning(); });
+    const auto interruptSearch = [this](const QString &why) { return [this, why] { searchCommands->cancelProjectSearch(why); }; };
+    connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被编译中断。")));
+    connect(runCommands.get(), &RunCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被本地运行中断。")));
     connect(codeAssist.get(), &CodeAssist::signal_status, this, &ProjectManagerWindow::showStatus);
 
     addPass();
     setupMenus();
     setupOutput();
+    // A run shows in the menu and the status line, and keeps the device and the project's files.
+    statusBar()->addPermanentWidget(new RunControls(*runCommands, ui->local_run_action, ui->stop_run_action));
+    buildCommands->setScriptRunning([this] { return runCommands->isRunning(); });
+    deviceSession->setInUse([this] { return runCommands->isRunning(); });
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
-    editorSplitter->addWidget(codeAssist->insight().editorArea());
+    editorSplitter->addWidget(codeAssist->editorArea());
     editorSplitter->addWidget(ui->outTabWidget);
     editorSplitter->setStretchFactor(0, 1);
     treeSplitter = new QSplitter(Qt::Horizontal, this);
@@ -138,10 +143,6 @@ void ProjectManagerWindow::setupMenus()
     connect(ui->action_edit_find_next, &QAction::triggered, searches, &SearchCommands::findNext);
     connect(ui->action_edit_find_previous, &QAction::triggered, searches, &SearchCommands::findPrevious);
     connect(ui->action_project_search, &QAction::triggered, searches, &SearchCommands::showProjectSearch);
-    CodeNavigation *navigation = &codeAssist->navigation();
-    connect(ui->action_goto_definition, &QAction::triggered, navigation, &CodeNavigation::goToDefinition);
-    connect(ui->action_find_uses, &QAction::triggered, navigation, &CodeNavigation::listUses);
-    connect(ui->action_goto_function, &QAction::triggered, &codeAssist->insight().outline(), &OutlineBar::popup);
     // Ctrl+Shift+Tab arrives as Ctrl+Shift+Backtab.
     ui->action_previous_script->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
@@ -170,6 +171,7 @@ void ProjectManagerWindow::setupOutput()
         connect(pane, &LogView::signal_linkActivated, this, [this, pane](int line) { activateOutputLine(pane, line); });
     wireOutput(searchCommands.get());
     wireOutput(buildCommands.get());
+    wireOutput(runCommands.get());
     wireOutput(&codeAssist->navigation());
 }
 
@@ -216,7 +218,9 @@ void ProjectManagerWindow::out(QString msg)
 
 void ProjectManagerWindow::debugOut(QString msg)
 {
-    ui->outTabWidget->setCurrentIndex(1);
+    // During a run its output stays in front; the device's own lines wait in their tab.
+    if (!runCommands->isRunning())
+        ui->outTabWidget->setCurrentIndex(1);
     ui->remoteLogText->appendMessage(msg);
 }
 
@@ -260,15 +264,17 @@ void ProjectManagerWindow::closeEvent(QCloseEvent *event)
     // Asked only about what would be lost.
     const QString title = QStringLiteral("退出Kestrun开发平台");
     const QList<ScriptEditor *> modified = openScripts->modified();
-    if ((!modified.isEmpty() && !openScripts->settle(modified, title, QStringLiteral("退出前是否保存这些修改？")))
-        || (buildCommands->isRunning()
-            && QMessageBox::question(this, title, QStringLiteral("正在编译，退出将中止编译。是否仍要退出？"),
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                != QMessageBox::Yes)) {
+    bool quit = modified.isEmpty() || openScripts->settle(modified, title, QStringLiteral("退出前是否保存这些修改？"));
+    for (const char *ended : {buildCommands->isRunning() ? "正在编译，退出将中止编译。" : nullptr,
+                              runCommands->isRunning() ? "脚本正在本地运行，退出将停止运行。" : nullptr})
+        quit = quit && (!ended || QMessageBox::question(this, title, QString::fromUtf8(ended) + QStringLiteral("是否仍要退出？"),
+                                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes);
+    if (!quit) {
         event->ignore();
         return;
     }
     buildCommands->cancel();
+    runCommands->stop();
     saveSession();
     event->accept();
 }
@@ -372,18 +378,13 @@ void ProjectManagerWindow::on_projectTreeWidget_itemDoubleClicked(QTreeWidgetIte
         return;
     const QString name = item->data(column, ProjectTree::NameRole).toString();
     const QString path = item->data(column, ProjectTree::PathRole).toString();
-    static const char *const textSuffixes[] = {".script", ".txt", ".lua", ".html", ".htm"};
-    for (const char *suffix : textSuffixes) {
-        if (name.endsWith(QLatin1String(suffix))) {
-            openScript(path);
-            QTreeWidgetItem *top = item;
-            while (top->parent())
-                top = top->parent();
-            setActiveProject(top->data(0, ProjectTree::NameRole).toString());
-            return;
-        }
-    }
-    if (name.endsWith(QLatin1String(".bmp")))
+    if (Names::isTextName(name)) {
+        openScript(path);
+        QTreeWidgetItem *top = item;
+        while (top->parent())
+            top = top->parent();
+        setActiveProject(top->data(0, ProjectTree::NameRole).toString());
+    } else if (name.endsWith(QLatin1String(".bmp")))
         deviceSession->openImageEditor(path);
     else
         Platform::launchFile(launchProcess, path);

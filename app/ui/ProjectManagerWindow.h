@@ -15,6 +15,7 @@ class LogView;
 class QLabel;
 class QSplitter;
 class QTreeWidgetItem;
+class RunCommands;
 class ScriptTabs;
 class SearchCommands;
 
@@ -23,8 +24,9 @@ class ProjectManagerWindow;
 }
 
 // The IDE's main window: project tree, script tabs, output panes, menus and status line. It
-// only wires: the open scripts, the searches, the build commands and the device session do the
-// work, each in a class of its own that the window makes and hands what it needs.
+// only wires: the open scripts, the searches, the build commands, the device session and the
+// script runs do the work, each in a class of its own that the window makes and hands what it
+// needs.
 class ProjectManagerWindow : public QMainWindow
 {
     Q_OBJECT
@@ -55,6 +57,7 @@ public:
     BuildCommands &builds() const { return *buildCommands; }
     CodeAssist &assist() const { return *codeAssist; }
     DeviceSession &device() const { return *deviceSession; }
+    RunCommands &runs() const { return *runCommands; }
     Ui::ProjectManagerWindow *form() const { return ui; }
 
 public slots:
@@ -119,4 +122,5 @@ private:
     std::unique_ptr<BuildCommands> buildCommands;
     std::unique_ptr<CodeAssist> codeAssist; // made once the form is
     std::unique_ptr<DeviceSession> deviceSession;
+    std::unique_ptr<RunCommands> runCommands;
 };

@@ -121,8 +121,8 @@ void SearchCommands::slot_projectSearch(const QString &expr, bool re, bool cs)
         emit signal_projectSearch_return(coloured("red", QStringLiteral("当前未设定活动工程，无法搜索。")));
         return;
     }
-    if (buildRunning && buildRunning()) {
-        emit signal_projectSearch_return(coloured("red", QStringLiteral("正在编译，请等编译结束后再搜索。")));
+    if (outputHeld && outputHeld()) {
+        emit signal_projectSearch_return(coloured("red", QStringLiteral("正在编译或本地运行脚本，请等它结束后再搜索。")));
         return;
     }
     // Unsaved changes are searched as the author sees them.

@@ -35,8 +35,8 @@ public:
     void showProjectSearch();
     // Stops a running project search because the output is needed for something else.
     void cancelProjectSearch(const QString &why);
-    // Tells whether a build holds the output; no project search starts meanwhile.
-    void setBuildRunning(std::function<bool()> running) { buildRunning = std::move(running); }
+    // Tells whether a build or a script run holds the output; no project search starts meanwhile.
+    void setOutputHeld(std::function<bool()> held) { outputHeld = std::move(held); }
 
 public slots:
     void slot_search(const QString &expr, bool re, bool cs, bool wo, bool wrap);
@@ -70,5 +70,5 @@ private:
     std::optional<LastSearch> lastSearch;
     ProjectSearch projectSearch;
     bool projectSearchRunning = false;
-    std::function<bool()> buildRunning;
+    std::function<bool()> outputHeld;
 };
