@@ -48,16 +48,23 @@ CodeNavigation::CodeNavigation(ScriptTabs &scripts, CodeInsight &insight, QObjec
 {
 }
 
-QString CodeNavigation::nameAtCaret(ScriptEditor **editor, int *line)
+std::optional<CodeNavigation::Target> CodeNavigation::target()
 {
-    *editor = scripts.current();
+    Target at;
+    at.editor = scripts.current();
+    int line = 0;
     int index = 0;
-    (*editor)->getCursorPosition(line, &index);
-    const QString name = (*editor)->path().isEmpty() ? QString() : LineNames::qualifiedAt((*editor)->text(*line), index);
-    ++*line;
-    if (name.isEmpty())
+    at.editor->getCursorPosition(&line, &index);
+    at.name = at.editor->path().isEmpty() ? QString() : LineNames::qualifiedAt(at.editor->text(line), index);
+    if (at.name.isEmpty()) {
         emit signal_status(QStringLiteral("光标处没有名字。"));
-    return name;
+        return std::nullopt;
+    }
+    at.facts = insight.facts(at.editor);
+    // A local in scope wins over any global of that name.
+    if (at.facts && !at.name.contains(QLatin1Char('.')))
+        at.local = at.facts->localDeclaration(at.name, line + 1);
+    return at;
 }
 
 void CodeNavigation::show(const ProjectIndex::Place &place, const QString &name)
@@ -75,20 +82,17 @@ void CodeNavigation::show(const ProjectIndex::Place &place, const QString &name)
 
 void CodeNavigation::goToDefinition()
 {
-    ScriptEditor *editor = nullptr;
-    int line = 0;
-    const QString name = nameAtCaret(&editor, &line);
-    if (name.isEmpty())
+    const std::optional<Target> at = target();
+    if (!at)
         return;
-    const ScriptFacts *facts = insight.facts(editor);
-    // A local in scope wins over any global of that name. An empty path is this script.
-    if (facts && !name.contains(QLatin1Char('.'))) {
-        if (const int declared = facts->localDeclaration(name, line)) {
-            show({QString(), declared}, name);
-            return;
-        }
+    const QString &name = at->name;
+    const ScriptFacts *facts = at->facts;
+    // An empty path is this script.
+    if (at->local) {
+        show({QString(), at->local}, name);
+        return;
     }
-    const QString here = QFileInfo(editor->path()).absoluteFilePath();
+    const QString here = QFileInfo(at->editor->path()).absoluteFilePath();
     const QString directory = insight.index().directory();
     QVector<ProjectIndex::Place> places;
     const bool inProject = !directory.isEmpty() && here.startsWith(QDir::cleanPath(directory) + QLatin1Char('/'));
@@ -118,13 +122,11 @@ void CodeNavigation::goToDefinition()
 
 void CodeNavigation::listUses()
 {
-    ScriptEditor *editor = nullptr;
-    int line = 0;
-    const QString name = nameAtCaret(&editor, &line);
-    if (name.isEmpty())
+    const std::optional<Target> at = target();
+    if (!at)
         return;
-    const ScriptFacts *facts = insight.facts(editor);
-    if (facts && !name.contains(QLatin1Char('.')) && facts->localDeclaration(name, line)) {
+    const QString &name = at->name;
+    if (at->local) {
         emit signal_status(QStringLiteral("“%1”是局部变量，不在其他脚本中使用。").arg(name));
         return;
     }

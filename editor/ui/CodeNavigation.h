@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 class CodeInsight;
 class ScriptEditor;
 class ScriptTabs;
@@ -32,8 +34,16 @@ signals:
     void signal_diagnostic(const Diagnostic &found);
 
 private:
-    // The name at the current script's caret; empty (and the author told) for none.
-    QString nameAtCaret(ScriptEditor **editor, int *line);
+    // The name at the current script's caret, what the script's analysis knows and the line of
+    // the local the name means there (0: none); nothing, and the author told, for no name.
+    struct Target
+    {
+        ScriptEditor *editor = nullptr;
+        QString name;
+        const ScriptFacts *facts = nullptr;
+        int local = 0;
+    };
+    std::optional<Target> target();
     // Shows a place of the project, the name selected on its line.
     void show(const ProjectIndex::Place &place, const QString &name);
 
