@@ -11,6 +11,7 @@
 #include "common/ui/Notice.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
+#include "editor/ui/EditCommands.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
@@ -109,20 +110,16 @@ void ProjectManagerWindow::setupMenus()
         menu->addAction(action);
     }
 
-    const struct
-    {
-        QAction *action;
-        QKeySequence::StandardKey keys;
-        const char *method;
-    } edits[] = {{ui->action_edit_undo, QKeySequence::Undo, "undo"},   {ui->action_edit_redo, QKeySequence::Redo, "redo"},
-                 {ui->action_edit_cut, QKeySequence::Cut, "cut"},      {ui->action_edit_copy, QKeySequence::Copy, "copy"},
-                 {ui->action_edit_paste, QKeySequence::Paste, "paste"}, {ui->action_edit_select_all, QKeySequence::SelectAll, "selectAll"}};
-    for (const auto &edit : edits) {
-        edit.action->setShortcuts(edit.keys);
-        connect(edit.action, &QAction::triggered, this, [this, method = edit.method] { editCommand(method); });
-    }
+    editCommands = std::make_unique<EditCommands>(
+        *openScripts,
+        EditCommands::Actions{ui->action_edit_undo, ui->action_edit_redo, ui->action_edit_cut, ui->action_edit_copy,
+                              ui->action_edit_paste, ui->action_edit_select_all, ui->action_edit_toggle_comment,
+                              ui->action_edit_duplicate_lines, ui->action_edit_move_lines_up, ui->action_edit_move_lines_down},
+        this);
     ScriptTabs *scripts = openScripts.get();
     connect(ui->close_script_action, &QAction::triggered, scripts, &ScriptTabs::closeCurrent);
+    connect(ui->save_all_action, &QAction::triggered, scripts, &ScriptTabs::saveAll);
+    connect(ui->reopen_script_action, &QAction::triggered, scripts, &ScriptTabs::reopenClosed);
     connect(ui->action_next_script, &QAction::triggered, scripts, &ScriptTabs::showNext);
     connect(ui->action_previous_script, &QAction::triggered, scripts, &ScriptTabs::showPrevious);
     connect(ui->action_edit_goto_line, &QAction::triggered, scripts, &ScriptTabs::askGoToLine);
@@ -136,15 +133,6 @@ void ProjectManagerWindow::setupMenus()
     // In no menu: the window itself carries their shortcuts.
     addAction(ui->action_next_script);
     addAction(ui->action_previous_script);
-}
-
-void ProjectManagerWindow::editCommand(const char *method)
-{
-    QObject *target = openScripts->current();
-    QWidget *focus = QApplication::focusWidget();
-    if (focus && focus->window() == this && focus->metaObject()->indexOfSlot(QByteArray(method) + "()") >= 0)
-        target = focus;
-    QMetaObject::invokeMethod(target, method);
 }
 
 // ---- Output panes ---------------------------------------------------------------------------
