@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -65,7 +66,14 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
         ui->projectTreeWidget->setProjectColour(name, QColor(0, 0, 255));
     });
     connect(ui->projectTreeWidget, &ProjectTree::signal_setActiveProject, this, &ProjectManagerWindow::setActiveProject);
-    connect(ui->projectTreeWidget, &ProjectTree::signal_deleted, openScripts.get(), &ScriptTabs::pathDeleted);
+    ProjectTree *tree = ui->projectTreeWidget;
+    connect(tree, &ProjectTree::signal_deleted, openScripts.get(), &ScriptTabs::pathDeleted);
+    connect(tree, &ProjectTree::signal_moved, openScripts.get(), &ScriptTabs::pathMoved);
+    connect(tree, &ProjectTree::signal_filesChanged, this, &ProjectManagerWindow::updateProjectTree);
+    connect(tree, &ProjectTree::signal_openScript, this, [this, tree](const QString &path) {
+        if (Names::isTextName(QFileInfo(path).fileName()))
+            on_projectTreeWidget_itemDoubleClicked(tree->itemForPath(path), 0);
+    });
     connect(openScripts.get(), &ScriptTabs::signal_currentChanged, this,
             [this] { setWindowTitle(openScripts->title(baseTitle)); });
     connect(deviceSession.get(), &DeviceSession::signal_insertText, openScripts.get(), &ScriptTabs::insertSnippet);
@@ -264,6 +272,7 @@ void ProjectManagerWindow::restoreSession()
         editorSplitter->setSizes(session.editorSplitter);
     if (!session.activeProject.isEmpty() && ui->projectTreeWidget->projectItem(session.activeProject))
         setActiveProject(session.activeProject);
+    ui->projectTreeWidget->expandPaths(Workspace::projectAbsolutePath(QString()), session.expandedTree);
     openScripts->restore(session.scripts, session.currentScript);
     if (!session.deviceAddress.isEmpty())
         deviceSession->setAddress(session.deviceAddress);
@@ -278,6 +287,7 @@ void ProjectManagerWindow::saveSession() const
     session.treeSplitter = treeSplitter->sizes();
     session.editorSplitter = editorSplitter->sizes();
     session.activeProject = activeProject->name();
+    session.expandedTree = ui->projectTreeWidget->expandedPaths(Workspace::projectAbsolutePath(QString()));
     session.scripts = openScripts->places();
     session.currentScript = openScripts->currentIndex();
     session.deviceAddress = deviceSession->address();
