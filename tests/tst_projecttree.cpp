@@ -102,7 +102,8 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     ws->setModified(QStringLiteral("工程目录/old"), base);
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
-    QCOMPARE(projectNames(tree), (QStringList{"new", "mid", "old"}));
+    // Shown by name; with none active yet, the newest becomes active.
+    QCOMPARE(projectNames(tree), (QStringList{"mid", "new", "old"}));
     QCOMPARE(window.project().name(), QStringLiteral("new"));
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlue);
     // Other projects never get a foreground of their own.
@@ -133,14 +134,13 @@ void TestProjectTree::followsDiskWithinOnePass()
     QCOMPARE(childNames(project), (QStringList{"a.txt", "b.txt", "main.script"}));
 
     // A new directory with files, a rename and a deletion, all seen by one pass; new entries
-    // come at the end of their level.
+    // take their place, folders first.
     ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "u");
     ws->writeFile(QStringLiteral("工程目录/p/lib/deep/x.bmp"), "x");
     QVERIFY(QFile::rename(ws->absolute(QStringLiteral("工程目录/p/a.txt")), ws->absolute(QStringLiteral("工程目录/p/c.txt"))));
     QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/p/b.txt"))));
     window.updateProjectTree();
-    // New entries are appended in listing order: the new directory is newer than the renamed file.
-    QCOMPARE(childNames(project), (QStringList{"main.script", "lib", "c.txt"}));
+    QCOMPARE(childNames(project), (QStringList{"lib", "c.txt", "main.script"}));
     QTreeWidgetItem *lib = child(project, QStringLiteral("lib"));
     QCOMPARE(childNames(lib), (QStringList{"deep", "util.lua"}));
     QCOMPARE(childNames(child(lib, QStringLiteral("deep"))), QStringList{"x.bmp"});
@@ -149,12 +149,12 @@ void TestProjectTree::followsDiskWithinOnePass()
     QTreeWidgetItem *before = child(lib, QStringLiteral("util.lua"));
     window.updateProjectTree();
     QCOMPARE(child(lib, QStringLiteral("util.lua")), before);
-    QCOMPARE(childNames(project), (QStringList{"main.script", "lib", "c.txt"}));
+    QCOMPARE(childNames(project), (QStringList{"lib", "c.txt", "main.script"}));
 
     // Removing a whole directory drops its subtree.
     QVERIFY(QDir(ws->absolute(QStringLiteral("工程目录/p/lib"))).removeRecursively());
     window.updateProjectTree();
-    QCOMPARE(childNames(project), (QStringList{"main.script", "c.txt"}));
+    QCOMPARE(childNames(project), (QStringList{"c.txt", "main.script"}));
 }
 
 void TestProjectTree::unchangedDirectoriesStillFollowTheDisk()
@@ -225,7 +225,7 @@ void TestProjectTree::activeProjectFallsBack()
     window.addPass();
     QCOMPARE(window.project().name(), QStringLiteral("c"));
     QCOMPARE(colourOf(tree, QStringLiteral("c")), kBlue);
-    QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
+    QCOMPARE(projectNames(tree), (QStringList{"a", "c"}));
 }
 
 // What the tree tells of a project: its items' kinds and paths; the active project's directory,

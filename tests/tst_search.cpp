@@ -58,8 +58,9 @@ private:
 void TestSearch::init()
 {
     workspace = new TestWorkspace;
+    workspace->writeFile(QStringLiteral("s.lua"), QByteArray());
     window = new ProjectManagerWindow;
-    editor = window->scripts().current();
+    editor = window->scripts().open(workspace->absolute(QStringLiteral("s.lua")));
     returned = new QSignalSpy(&window->searches(), &SearchCommands::signal_search_return);
 }
 
@@ -258,12 +259,23 @@ void TestSearch::ctrlFRunsTheDialogOnTheEditor()
     search->trigger();
     QCOMPARE(window->findChildren<SearchDialog *>().size(), 1); // the same one, brought to the front
 
-    // Closed, it is gone; a new opening starts with empty fields again.
+    // Closed, it is gone; a new opening starts with the word at the caret, or the text selected
+    // on one line (escaped for a regular expression), or as it was.
     dialog->close();
     QTRY_VERIFY(!window->findChild<SearchDialog *>());
+    editor->setCursorPosition(1, 3);
     search->trigger();
     dialog = window->findChild<SearchDialog *>();
-    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text(), QString());
+    auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("leText"));
+    QCOMPARE(field->text(), QStringLiteral("touchDown"));
+    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leRepText"))->text(), QString());
+    editor->setSelection(1, 9, 1, 14);
+    dialog->findChild<QCheckBox *>(QStringLiteral("cbIsReg"))->setChecked(true);
+    search->trigger();
+    QCOMPARE(field->text(), QStringLiteral("\\(3,4\\)"));
+    editor->setSelection(0, 2, 1, 2);
+    search->trigger();
+    QCOMPARE(field->text(), QStringLiteral("\\(3,4\\)"));
 }
 
 void TestSearch::projectSearchRegularExpression()
