@@ -55,7 +55,8 @@ QVector<int> lineStarts(const QString &text)
 }
 
 // The changed lines of a text, the matches on a line (or run of lines a match spans) together.
-QVector<ProjectReplace::Change> changesOf(const QString &text, const QVector<ProjectReplace::Match> &matches, int room)
+QVector<ProjectReplace::Change> changesOf(const QString &text, const QVector<ProjectReplace::Match> &matches, int room,
+                                          bool *cut)
 {
     QVector<ProjectReplace::Change> changes;
     const QVector<int> starts = lineStarts(text);
@@ -81,7 +82,11 @@ QVector<ProjectReplace::Change> changesOf(const QString &text, const QVector<Pro
         const QString before = text.mid(spanStart, spanEnd - spanStart);
         changes.append({first + 1, shown(before), shown(ProjectReplace::replaced(before, inSpan))});
         i = j;
+        if (i < matches.size() && changes.size() == room)
+            *cut = true;
     }
+    if (room <= 0 && !matches.isEmpty())
+        *cut = true;
     return changes;
 }
 
@@ -203,7 +208,7 @@ void ProjectReplace::run(int id, Plan plan, const Matcher &match, const QHash<QS
         if (matches.isEmpty())
             continue;
         file.count = matches.size();
-        file.changes = changesOf(text, matches, MaxListed - listed);
+        file.changes = changesOf(text, matches, MaxListed - listed, &plan.cut);
         listed += file.changes.size();
         file.digest = digest(text);
         plan.total += file.count;

@@ -62,6 +62,7 @@ public:
         Options options;
         QVector<File> files; // with at least one match, in path order
         int total = 0;
+        bool cut = false; // more lines change than are listed
         QStringList passedOver; // files that cannot be replaced in, each "<path>：<why>"
     };
 

@@ -28,8 +28,8 @@ ReplacePreviewDialog::ReplacePreviewDialog(const ProjectReplace::Plan &plan, QWi
         fileItem->setFirstColumnSpanned(true);
         fileItem->setExpanded(true);
     }
-    if (listed < plan.total)
-        new QTreeWidgetItem(ui->twChanges, {QStringLiteral("……只列出前%1处改动").arg(listed)});
+    if (plan.cut)
+        new QTreeWidgetItem(ui->twChanges, {QStringLiteral("……只列出前%1行改动").arg(listed)});
     ui->twChanges->resizeColumnToContents(0);
     ui->twChanges->setColumnWidth(1, 280);
     if (plan.passedOver.isEmpty())
