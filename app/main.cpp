@@ -9,9 +9,7 @@
 #include <QTranslator>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
@@ -39,9 +37,6 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
-
-    // Content keys of the build are drawn from rand().
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     QApplication app(argc, argv);
     // The installed desktop entry and icon (kestrun-ide.desktop, hicolor theme).
     QApplication::setDesktopFileName(QStringLiteral("kestrun-ide"));

@@ -41,9 +41,9 @@ int runDevice(int argc, char **argv)
     options.depth = 32;
     options.fps = 0;
     SimulatedDevice device(options);
-    QString error;
-    if (!device.start(&error))
-        qFatal("simulated device: %s", qPrintable(error));
+    const Status started = device.start();
+    if (!started)
+        qFatal("simulated device: %s", qPrintable(started.error()));
     std::printf("%d\n", device.port());
     std::fflush(stdout);
     return app.exec();

@@ -5,12 +5,20 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -214,4 +222,29 @@ void Platform::stopUsbForwarding(QProcess *process)
         return;
     process->disconnect();
     delete process;
+}
+
+Status Platform::replaceFile(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    if (!::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return fail(qt_error_string(int(::GetLastError())));
+#else
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return fail(qt_error_string(errno));
+#endif
+    return Status();
+}
+
+Status Platform::syncFile(QFileDevice &file)
+{
+    if (!file.flush())
+        return fail(file.errorString());
+#ifndef Q_OS_WIN
+    if (::fsync(file.handle()) != 0)
+        return fail(qt_error_string(errno));
+#endif
+    return Status();
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QFileDevice;
 class QProcess;
 class QObject;
 
@@ -42,6 +43,12 @@ public:
     // with stopUsbForwarding tells done nothing.
     static QProcess *forwardUsbPort(QObject *parent, int port, std::function<void(const Status &)> done);
     static constexpr int kAdbForwardTimeoutMs = 15000;
+
+    // Puts the file `from` in the place of `to` in one step: `to` is either the old file or the
+    // new one, whatever happens meanwhile. Both lie in one directory.
+    static Status replaceFile(const QString &from, const QString &to);
+    // Makes the data written to an open file reach the disk.
+    static Status syncFile(QFileDevice &file);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;

@@ -33,17 +33,28 @@ public:
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
 
-    const T &value() const & { return *m_value; }
-    T &value() & { return *m_value; }
-    T &&value() && { return std::move(*m_value); }
-    const T &operator*() const & { return *m_value; }
-    const T *operator->() const { return &*m_value; }
+    // The value of a success. Reading one from a failure is a fault of the caller, in release
+    // builds too: it stops the program with the failure's message instead of going on with
+    // nothing.
+    const T &value() const & { return checked(); }
+    T &value() & { return checked(); }
+    T &&value() && { return std::move(checked()); }
+    const T &operator*() const & { return checked(); }
+    const T *operator->() const { return &checked(); }
     T valueOr(T fallback) const { return ok() ? *m_value : std::move(fallback); }
 
     // Empty on success.
     const QString &error() const { return m_error; }
 
 private:
+    const T &checked() const
+    {
+        if (Q_UNLIKELY(!m_value))
+            qFatal("Result::value() of a failure: %s", qUtf8Printable(m_error));
+        return *m_value;
+    }
+    T &checked() { return const_cast<T &>(static_cast<const Result *>(this)->checked()); }
+
     std::optional<T> m_value;
     QString m_error;
 };

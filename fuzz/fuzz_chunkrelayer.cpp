@@ -17,9 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qint64 split = length > 0 ? static_cast<unsigned char>(bytes[0]) % (length + 1) : 0;
     QByteArray pieces;
     ChunkRelayer relayer(&pieces);
-    relayer.feed(bytes, split);
-    relayer.feed(bytes + split, length - split);
-    if (relayer.finish().ok() != ok || (ok && pieces != whole))
+    ChunkWalker walker({&relayer});
+    walker.feed(bytes, split);
+    walker.feed(bytes + split, length - split);
+    if (walker.finish().ok() != ok || (ok && pieces != whole))
         std::abort();
 
     if (ok && ChunkRelayer::relay(whole).valueOr(QByteArray()) != whole)

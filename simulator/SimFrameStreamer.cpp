@@ -36,12 +36,11 @@ void SimFrameStreamer::stop()
     }
 }
 
-bool SimFrameStreamer::listen(const QHostAddress &address, QString *error)
+Status SimFrameStreamer::listen(const QHostAddress &address)
 {
-    if (server.listen(address, 0))
-        return true;
-    *error = server.errorString();
-    return false;
+    if (!server.listen(address, 0))
+        return fail(server.errorString());
+    return Status();
 }
 
 void SimFrameStreamer::acceptConnections()

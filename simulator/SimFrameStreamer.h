@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QList>
 #include <QObject>
 #include <QTcpServer>
@@ -25,7 +27,7 @@ public:
     SimFrameStreamer(const SimOptions &options, SimScreen &screen, QObject *parent = nullptr);
     ~SimFrameStreamer() override;
 
-    bool listen(const QHostAddress &address, QString *error);
+    Status listen(const QHostAddress &address);
     // Closes the listener and every connection; the streamer may be deleted later (it may be
     // sending a frame right now: the input read before a capture can ask for a new stream).
     void stop();

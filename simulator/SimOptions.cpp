@@ -49,7 +49,7 @@ bool toInt(const QString &text, int low, int high, int *value)
 
 } // namespace
 
-bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help, bool *version)
+Result<SimOptions> SimOptions::parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.addOptions(optionList());
@@ -57,23 +57,16 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     parser.addOption(helpOption);
     const QCommandLineOption versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOption(versionOption);
-    if (!parser.parse(QStringList{QStringLiteral("kestrun-device-sim")} + arguments)) {
-        *error = parser.errorText();
-        return false;
-    }
-    if (help)
-        *help = parser.isSet(helpOption);
-    if (version)
-        *version = parser.isSet(versionOption);
-    if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
-        return false;
-    }
+    if (!parser.parse(QStringList{QStringLiteral("kestrun-device-sim")} + arguments))
+        return fail(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
 
     SimOptions result;
-    auto bad = [error](const QString &option, const QString &value) {
-        *error = QStringLiteral("bad value for --%1: %2").arg(option, value);
-        return false;
+    result.help = parser.isSet(helpOption);
+    result.version = parser.isSet(versionOption);
+    auto bad = [](const QString &option, const QString &value) {
+        return fail(QStringLiteral("bad value for --%1: %2").arg(option, value));
     };
     if (parser.isSet(QStringLiteral("listen")))
         result.listenAddress = parser.value(QStringLiteral("listen"));
@@ -117,8 +110,7 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         && !toInt(parser.value(QStringLiteral("react-ms")), 0, 60000, &result.reactMs))
         return bad(QStringLiteral("react-ms"), parser.value(QStringLiteral("react-ms")));
     result.eventsPath = parser.value(QStringLiteral("events"));
-    *options = result;
-    return true;
+    return result;
 }
 
 QString SimOptions::usage()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,13 +20,14 @@ struct SimOptions
     int screencapMode = 0;
     double fps = 30;          // 0: as fast as the connection takes them
     QString storeDirectory;   // where imported packages are written; empty: kept in memory
+    bool help = false;        // --help: show the usage and stop
+    bool version = false;     // --version: show the version and stop
     Scene scene = Scene::Pattern; // what the screen shows without --image
     int reactMs = 0;          // touches and keys take effect this long after they arrive
     QString eventsPath;       // where every input and frame is written down with its time
 
-    // Fills options from the arguments (without the program name). Returns false with a
-    // message for an unknown option or a bad value; *help is set for --help, *version for --version.
-    static bool parse(const QStringList &arguments, SimOptions *options, QString *error, bool *help = nullptr,
-                      bool *version = nullptr);
+    // The options the arguments (without the program name) give; fails with a message for an
+    // unknown option or a bad value.
+    static Result<SimOptions> parse(const QStringList &arguments);
     static QString usage();
 };

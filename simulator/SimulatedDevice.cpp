@@ -47,32 +47,24 @@ SimulatedDevice::~SimulatedDevice()
     }
 }
 
-bool SimulatedDevice::start(QString *error)
+Status SimulatedDevice::start()
 {
     QImage picture;
     if (!options.imagePath.isEmpty()) {
         picture = QImage(options.imagePath);
-        if (picture.isNull()) {
-            *error = QStringLiteral("cannot read the image %1").arg(options.imagePath);
-            return false;
-        }
+        if (picture.isNull())
+            return fail(QStringLiteral("cannot read the image %1").arg(options.imagePath));
     }
     screen = std::make_unique<SimScreen>(options, picture);
-    if (const Status opened = events.open(options.eventsPath); !opened) {
-        *error = QStringLiteral("cannot write the events: %1").arg(opened.error());
-        return false;
-    }
+    if (const Status opened = events.open(options.eventsPath); !opened)
+        return fail(QStringLiteral("cannot write the events: %1").arg(opened.error()));
     const QHostAddress address(options.listenAddress);
-    if (address.isNull()) {
-        *error = QStringLiteral("not an address: %1").arg(options.listenAddress);
-        return false;
-    }
-    if (!server.listen(address, quint16(options.port))) {
-        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(options.listenAddress).arg(options.port).arg(server.errorString());
-        return false;
-    }
+    if (address.isNull())
+        return fail(QStringLiteral("not an address: %1").arg(options.listenAddress));
+    if (!server.listen(address, quint16(options.port)))
+        return fail(QStringLiteral("cannot listen on %1:%2: %3").arg(options.listenAddress).arg(options.port).arg(server.errorString()));
     emit signal_event(QStringLiteral("listening on %1:%2").arg(options.listenAddress).arg(port()));
-    return true;
+    return Status();
 }
 
 quint16 SimulatedDevice::framePort() const
@@ -188,11 +180,11 @@ void SimulatedDevice::startStream(QTcpSocket *socket)
     connect(streamer, &SimFrameStreamer::signal_capturing, this, &SimulatedDevice::readArrivedRequests);
     connect(streamer, &SimFrameStreamer::signal_captured, this,
             [this](qint64 stamp) { events.record(QStringLiteral("frame %1").arg(stamp)); });
-    QString error;
-    if (!streamer->listen(server.serverAddress(), &error)) {
+    const Status listening = streamer->listen(server.serverAddress());
+    if (!listening) {
         delete streamer;
         streamer = nullptr;
-        report(socket, QStringLiteral("screen stream failed: %1").arg(error));
+        report(socket, QStringLiteral("screen stream failed: %1").arg(listening.error()));
         return;
     }
     socket->write(MessageHeader(MessageHeader::RemoteScreen, 4).toBytes() + int32(streamer->port()));

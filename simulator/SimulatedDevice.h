@@ -31,7 +31,8 @@ public:
     explicit SimulatedDevice(const SimOptions &options, QObject *parent = nullptr);
     ~SimulatedDevice() override;
 
-    bool start(QString *error);
+    // Reads the picture and listens on the control port; fails saying why.
+    Status start();
     quint16 port() const { return server.serverPort(); }
     // The port of the current screen stream, 0 when none was asked for.
     quint16 framePort() const;

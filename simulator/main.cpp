@@ -33,20 +33,18 @@ void printLine(const QString &line)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    SimOptions options;
-    QString error;
-    bool help = false;
-    bool version = false;
-    if (!SimOptions::parse(app.arguments().mid(1), &options, &error, &help, &version)) {
-        std::fprintf(stderr, "kestrun-device-sim: %s\n\n%s", error.toUtf8().constData(),
+    const Result<SimOptions> parsed = SimOptions::parse(app.arguments().mid(1));
+    if (!parsed) {
+        std::fprintf(stderr, "kestrun-device-sim: %s\n\n%s", parsed.error().toUtf8().constData(),
                      SimOptions::usage().toUtf8().constData());
         return 2;
     }
-    if (help) {
+    const SimOptions &options = *parsed;
+    if (options.help) {
         std::fputs(SimOptions::usage().toUtf8().constData(), stdout);
         return 0;
     }
-    if (version) {
+    if (options.version) {
         std::printf("kestrun-device-sim %s\n", BuildInfo::kVersion);
         return 0;
     }
@@ -68,8 +66,9 @@ int main(int argc, char *argv[])
     {
         SimulatedDevice device(options);
         QObject::connect(&device, &SimulatedDevice::signal_event, &app, printLine);
-        if (!device.start(&error)) {
-            std::fprintf(stderr, "kestrun-device-sim: %s\n", error.toUtf8().constData());
+        const Status started = device.start();
+        if (!started) {
+            std::fprintf(stderr, "kestrun-device-sim: %s\n", started.error().toUtf8().constData());
             return 1;
         }
         status = app.exec();

@@ -48,6 +48,11 @@ QByteArray relayed(const QByteArray &chunk, QString *problem)
     return narrowed.valueOr(QByteArray());
 }
 
+QByteArray compiled(const QByteArray &source)
+{
+    return ScriptCompiler::compileChunk(source, QStringLiteral("t.lua")).valueOr("not compiled");
+}
+
 QByteArray manyConstants(int count)
 {
     QByteArray source = "local t = {}\n";
@@ -113,15 +118,10 @@ void CompilerTest::chunkMatchesReferenceCompiler()
     // Stripping is the re-layer's work too: the full reference chunk re-lays to the same bytes.
     QCOMPARE(relayed(luac(source, false, &problem), &problem).toHex(), expected.toHex());
 
-    QByteArray chunk;
-    int status = -1;
-    QByteArray message;
-    const qint64 length = ScriptCompiler::compileChunk(source, &chunk, &status, &message);
-    QCOMPARE(status, 0);
-    QCOMPARE(length, qint64(chunk.size()));
-    QVERIFY(message.isEmpty());
-    QCOMPARE(chunk.toHex(), expected.toHex());
-    QCOMPARE(chunk.left(18), ChunkRelayer::header32());
+    const Result<QByteArray> chunk = ScriptCompiler::compileChunk(source, QStringLiteral("t.lua"));
+    QVERIFY2(chunk, qPrintable(chunk.error()));
+    QCOMPARE(chunk->toHex(), expected.toHex());
+    QCOMPARE(chunk->left(18), ChunkRelayer::header32());
 }
 
 void CompilerTest::chunkLayoutByHand()
@@ -137,20 +137,13 @@ void CompilerTest::chunkLayoutByHand()
     expected += le(1) + QByteArray::fromHex("0100");                       // _ENV in the stack
     expected += le(0) + le(0) + le(0) + le(0);                       // stripped debug information
 
-    QByteArray chunk;
-    int status = -1;
-    QByteArray message;
-    ScriptCompiler::compileChunk("return \"ab\", 2", &chunk, &status, &message);
-    QCOMPARE(chunk.toHex(), expected.toHex());
+    QCOMPARE(ScriptCompiler::compileChunk("return \"ab\", 2", QStringLiteral("t.lua")).valueOr("").toHex(), expected.toHex());
 }
 
 void CompilerTest::relayerRefusesBrokenChunks_data()
 {
     QTest::addColumn<QByteArray>("chunk");
-    QByteArray good;
-    int status;
-    QByteArray message;
-    ScriptCompiler::compileChunk("local s = 'x' return function() return s end", &good, &status, &message);
+    const QByteArray good = compiled("local s = 'x' return function() return s end");
     auto changed = [&good](int offset, const QByteArray &bytes) {
         QByteArray c = good;
         c.replace(offset, bytes.size(), bytes);
@@ -178,10 +171,7 @@ void CompilerTest::relayerRefusesBrokenChunks()
 
 void CompilerTest::relayerRefusesEveryTruncation()
 {
-    QByteArray chunk;
-    int status;
-    QByteArray message;
-    ScriptCompiler::compileChunk(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/closures.lua")), &chunk, &status, &message);
+    const QByteArray chunk = compiled(readFile(QStringLiteral(KESTRUN_TESTDATA_DIR "/scripts/closures.lua")));
     QVERIFY(chunk.size() > 100);
     for (int length = 0; length < chunk.size(); ++length)
         QVERIFY2(!ChunkRelayer::relay(chunk.constData(), length), qPrintable(QString::number(length)));
@@ -198,40 +188,57 @@ void CompilerTest::relayerReadsPiecesOfAnySize()
     for (int piece : {1, 2, 3, 7, 8, 13, 100}) {
         QByteArray out;
         ChunkRelayer relayer(&out);
+        ChunkWalker walker({&relayer});
         for (int at = 0; at < full.size(); at += piece)
-            QVERIFY(relayer.feed(full.constData() + at, qMin(piece, full.size() - at)));
-        QVERIFY(relayer.finish());
+            QVERIFY(walker.feed(full.constData() + at, qMin(piece, full.size() - at)));
+        QVERIFY(walker.finish());
         QCOMPARE(out, whole);
     }
 }
 
 void CompilerTest::errorReport_data()
 {
+    // line: as the report has always read it; kind: the line after it, in words.
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("kind");
     QTest::newRow("syntax error") << QByteArray("x = = 1")
-                                  << QStringLiteral("脚本t.lua第1行有语法错误, unexpected symbol near '='");
+                                  << QStringLiteral("脚本t.lua第1行有语法错误, unexpected symbol near '='")
+                                  << QStringLiteral("语法错误，出现了不该出现的符号");
     QTest::newRow("later line") << QByteArray("local a = 1\nif a then\n")
-                                << QStringLiteral("脚本t.lua第3行有语法错误, 'end' expected (to close 'if' at line 2) near <eof>");
-    // The chunk name is the first line; its colon shifts every piece.
+                                << QStringLiteral("脚本t.lua第3行有语法错误, 'end' expected (to close 'if' at line 2) near <eof>")
+                                << QStringLiteral("语法错误，缺少“end”（用来结束第2行的“if”）");
+    // The chunk name is the first line; its colon shifts every piece, but not the kind.
     QTest::newRow("colon in the first line") << QByteArray("-- note: here\nx = = 1")
-                                             << QStringLiteral("脚本t.lua第 here...\"]行有语法错误,2");
+                                             << QStringLiteral("脚本t.lua第 here...\"]行有语法错误,2")
+                                             << QStringLiteral("语法错误，出现了不该出现的符号");
     // A colon in the message text cuts it there.
     QTest::newRow("colon in the message") << QByteArray("\nx = 'a:b\ny = 1")
-                                          << QStringLiteral("脚本t.lua第2行有语法错误, unfinished string near ''a");
+                                          << QStringLiteral("脚本t.lua第2行有语法错误, unfinished string near ''a")
+                                          << QStringLiteral("语法错误，字符串没有结束（缺少引号）");
     QTest::newRow("Chinese first line") << QByteArray("-- 中文\nx = = 1")
-                                        << QStringLiteral("脚本t.lua第2行有语法错误, unexpected symbol near '='");
+                                        << QStringLiteral("脚本t.lua第2行有语法错误, unexpected symbol near '='")
+                                        << QStringLiteral("语法错误，出现了不该出现的符号");
+    QTest::newRow("goto without label") << QByteArray("goto done")
+                                        << QStringLiteral("脚本t.lua第1行有语法错误, no visible label 'done' for <goto> at line 1")
+                                        << QStringLiteral("语法错误，第1行的goto找不到标签“done”");
+    QTest::newRow("break outside a loop") << QByteArray("if x then break end")
+                                          << QStringLiteral("脚本t.lua第1行有语法错误, <break> at line 1 not inside a loop")
+                                          << QStringLiteral("语法错误，第1行的break不在循环之内");
     // A precompiled chunk is not a script: refused as a syntax error, never undumped.
-    QTest::newRow("binary chunk") << QByteArray("\x1bLua\x52") << QStringLiteral("脚本t.lua第行有语法错误,");
+    QTest::newRow("binary chunk") << QByteArray("\x1bLua\x52") << QStringLiteral("脚本t.lua第行有语法错误,")
+                                  << QStringLiteral("语法错误，这是编译过的二进制内容，不是脚本的源代码");
 }
 
 void CompilerTest::errorReport()
 {
     QFETCH(QByteArray, source);
     QFETCH(QString, line);
+    QFETCH(QString, kind);
     const Result<QByteArray> result = ScriptCompiler::compile(source, QStringLiteral("t.lua"));
     QVERIFY(!result);
-    QCOMPARE(result.error(), QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n") + line);
+    QCOMPARE(result.error(), QStringLiteral("脚本编译出错...\r\n错误代码：3\r\n错误信息：\r\n") + line
+                                 + QStringLiteral("\r\n错误类型：") + kind);
 }
 
 void CompilerTest::compiledFileLayout()
@@ -245,10 +252,7 @@ void CompilerTest::compiledFileLayout()
     QCOMPARE(*result, workspace.absolute(QStringLiteral("lib/main.script.m")));
     const QByteArray file = workspace.readFile(QStringLiteral("lib/main.script.m"));
 
-    QByteArray chunk;
-    int status;
-    QByteArray message;
-    ScriptCompiler::compileChunk(source, &chunk, &status, &message);
+    const QByteArray chunk = compiled(source);
     // Magic, header length, chunk length, sealed length, two fields of 1 and 2, wrapped key length.
     QCOMPARE(file.left(28).toHex(), (le(0x19202038) + le(168) + le(chunk.size()) + le(file.size() - 168) + le(1) + le(2) + le(128)).toHex());
     QCOMPARE(file.mid(156, 12), QByteArray(12, '\0'));

@@ -136,8 +136,8 @@ void DeviceLinkTest::roundTrip()
     options.storeDirectory = store.path();
     options.screencapMode = 2;
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
@@ -232,8 +232,8 @@ void DeviceLinkTest::importedPackageIsChecked()
         package = QByteArray("PK\3\4 something else entirely, long enough to be read a little way");
 
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
     PCClientControllor controller;
     QSignalSpy logs(&controller, &PCClientControllor::signal_remoteLog);
     QSignalSpy imported(&controller, &PCClientControllor::signal_scriptImportComplete);
@@ -269,8 +269,8 @@ void DeviceLinkTest::framesArriveAsTheRightPixels()
     options.depth = depth;
     options.channelOrder = channelOrder;
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     FrameSink sink;
@@ -336,8 +336,8 @@ void DeviceLinkTest::framePortForwardedOverUsb()
 void DeviceLinkTest::secondStreamReplacesTheFirst()
 {
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     FrameSink sink;
@@ -374,8 +374,7 @@ void DeviceLinkTest::stopEndsAStreamThatNeverPauses()
         QObject::connect(&device, &SimulatedDevice::signal_event, [&](const QString &line) {
             closed = closed || line == QLatin1String("frame connection closed");
         });
-        QString error;
-        if (!device.start(&error)) {
+        if (!device.start()) {
             port = -1;
             return;
         }
@@ -566,8 +565,8 @@ void DeviceLinkTest::slowConsumerKeepsTheQueueBounded()
     SimOptions options = SimulatorRun::options();
     options.fps = 0; // as fast as possible
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     PCClientControllor controller;
     const FrameQueue &queue = controller.frameQueue();
@@ -625,8 +624,8 @@ void DeviceLinkTest::simulatorFrameMessage()
     options.width = 720;
     options.height = 1280;
     SimulatorRun sim(options);
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     QTcpSocket control;
     control.connectToHost(QHostAddress::LocalHost, sim.device.port());
@@ -658,8 +657,8 @@ void DeviceLinkTest::simulatorFrameMessage()
 void DeviceLinkTest::simulatorClosesOnBadInput()
 {
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
     QTcpSocket control;
     control.connectToHost(QHostAddress::LocalHost, sim.device.port());
     QVERIFY(control.waitForConnected(3000));
@@ -694,13 +693,13 @@ void DeviceLinkTest::simulatorOptions()
     QFETCH(bool, ok);
     QFETCH(QString, summary);
 
-    SimOptions options;
-    QString error;
-    QCOMPARE(SimOptions::parse(arguments, &options, &error), ok);
+    const Result<SimOptions> parsed = SimOptions::parse(arguments);
+    QCOMPARE(parsed.ok(), ok);
     if (!ok) {
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!parsed.error().isEmpty());
         return;
     }
+    const SimOptions &options = *parsed;
     QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6x%7 %8")
                  .arg(options.port)
                  .arg(options.depth)
@@ -717,8 +716,8 @@ void DeviceLinkTest::mainWindowStatusAndRemoteLog()
 {
     TestWorkspace workspace;
     SimulatorRun sim(SimulatorRun::options());
-    QString error;
-    QVERIFY2(sim.device.start(&error), qPrintable(error));
+    const Status listening = sim.device.start();
+    QVERIFY2(listening, qPrintable(listening.error()));
 
     ProjectManagerWindow window;
     auto *status = window.statusBar()->findChild<QLabel *>();

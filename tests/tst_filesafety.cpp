@@ -2,6 +2,7 @@
 // UTF-8 and a second build at once: nothing destroyed, nothing written outside the project, and
 // every failure is exit status 1 with a message on standard error.
 #include "common/Names.h"
+#include "simulator/PackageReader.h"
 #include "support/TestWorkspace.h"
 #include "support/ToolRun.h"
 
@@ -54,6 +55,14 @@ void TestFileSafety::buildFailures_data()
     QTest::newRow("scratch name is a link") << "ln -s \"$2\" \"$1/p.o\"" << "unlimited" << "" << 0 << "";
     QTest::newRow("compiled script on a full disk") << "cp \"$2\" \"$1/main.script.m\"" << "1" << "--check" << 1 << "main.script.m]：";
     QTest::newRow("another build runs") << "# the test holds the lock" << "unlimited" << "" << 1 << "正在被另一个编译进程";
+    // A lock that names no holder, or another machine's (a project copied after a crash), is
+    // respected while it is young, then taken over; the message names the file to delete.
+    const QString lock = QStringLiteral("\"$1/") + Names::buildLock() + QLatin1Char('"');
+    QTest::newRow("empty lock, just made") << ": >" + lock << "unlimited" << "" << 1
+                                           << "没有写明持有者，可能正在被编译或检查；它在10秒后会被接管。若此提示一直出现，请删除锁文件[";
+    QTest::newRow("empty lock, two minutes old") << ": >" + lock + "; touch -d '2 minutes ago' " + lock << "unlimited" << "" << 0 << "";
+    QTest::newRow("another machine's lock") << "printf '4242\\nkestrun-build\\nelsewhere.invalid\\n' >" + lock + "; touch -d '1 minute ago' " + lock
+                                            << "unlimited" << "--check" << 0 << "";
 }
 
 void TestFileSafety::buildFailures()
@@ -88,14 +97,16 @@ void TestFileSafety::buildFailures()
 
 void TestFileSafety::packageOnFullDisk_data()
 {
-    // The disk fills while the scratch file is written, or later, in the middle of the package.
+    // The disk fills while the scratch file is written, or later, in the middle of the package;
+    // or it holds the project and two copies of its data, which is all a build needs.
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("diskSize");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message"); // empty: the build succeeds
     QTest::newRow("scratch file") << QByteArray(150 * 1024, 'x') << "240k" << "临时文件";
     QByteArray noise(256 * 1024, Qt::Uninitialized); // does not compress: the package is as large
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-    QTest::newRow("package") << noise << "900k" << "p.ks]：";
+    QTest::newRow("package") << noise << "600k" << "p.ks]：";
+    QTest::newRow("room for two copies") << noise << "900k" << "";
 }
 
 void TestFileSafety::packageOnFullDisk()
@@ -111,16 +122,25 @@ void TestFileSafety::packageOnFullDisk()
     ws.writeFile(QStringLiteral("工程目录/p/data.bin"), data);
     ws.writeFile(QStringLiteral("工程目录/p/p.ks"), "old package");
     QVERIFY(QDir().mkdir(ws.absolute(QStringLiteral("disk"))));
-    // Standard error: the build's message, the package that must have survived, then any
-    // scratch or half-written package file left behind.
+    // Standard error: the build's message, then the package as it is afterwards (copied out of
+    // the small disk into the project when the build succeeded); standard output: any scratch
+    // or half-written package file left behind.
     const ToolRun result = ToolRun::of(QStringList{QStringLiteral("unshare"), QStringLiteral("-rm")}
                            + sh(QStringLiteral("mount -t tmpfs -o size=$4 tmpfs \"$1\" && cp -a \"$2\" \"$1/p\" || exit 99\n"
-                                               "\"$3\" \"$1/p\" >/dev/null; status=$?; cat \"$1/p/p.ks\" >&2\n"
-                                               "ls \"$1/p\" | grep -E '\\.o$|\\.ks.' >&2; exit $status"),
+                                               "\"$3\" \"$1/p\" >/dev/null; status=$?; ls \"$1/p\" | grep -E '\\.o$|\\.ks.'\n"
+                                               "if [ $status = 0 ]; then cp \"$1/p/p.ks\" \"$2/built.ks\"; else cat \"$1/p/p.ks\" >&2; fi\n"
+                                               "exit $status"),
                                 {ws.absolute(QStringLiteral("disk")), project, QStringLiteral(KESTRUN_BUILD_TOOL), diskSize}));
+    QCOMPARE(result.out, QByteArray());
+    const QString err = QString::fromUtf8(result.err);
+    if (message.isEmpty()) {
+        QVERIFY2(result.exitCode == 0, qPrintable(err));
+        const QByteArray inner = PackageReader::openEnvelope(ws.readFile(QStringLiteral("工程目录/p/built.ks"))).valueOr("");
+        QVERIFY(inner.contains(data));
+        return;
+    }
     QCOMPARE(result.exitCode, 1);
     // The system's reason, never a write whose failure went unseen.
-    const QString err = QString::fromUtf8(result.err);
     QVERIFY2(err.startsWith(QStringLiteral("错误：")) && err.contains(message) && !err.contains(QStringLiteral("Unknown error"))
                  && err.endsWith(QStringLiteral("old package")),
              qPrintable(err));

@@ -1,5 +1,7 @@
 // The check of global names after compiling: real scripts of a project, the template, long
 // files, and kestrun-build's --check and --strict.
+#include "toolchain/BytecodeReader.h"
+#include "toolchain/GlobalNameCheck.h"
 #include "toolchain/ProjectBuilder.h"
 #include "toolchain/ScriptCompiler.h"
 #include "support/ScriptProblems.h"
@@ -19,6 +21,8 @@ private slots:
     void callsAgainstTheirForms();
     void lineNumbersOfLongFiles();
     void compiledChunkUnchanged();
+    void unreadableChunks_data();
+    void unreadableChunks();
     void headlessCheckAndStrict();
 };
 
@@ -101,17 +105,43 @@ void TestGlobalCheck::lineNumbersOfLongFiles()
              QStringList{"警告：脚本lib/long.lua第65600行使用了未定义的全局名“tuchClick”，是否为“touchClick”？"});
 }
 
+// One walk of the dump serves the device's chunk and the check: the chunk is the same as without
+// the check, and the check sees the lines.
 void TestGlobalCheck::compiledChunkUnchanged()
 {
     QFile file(QStringLiteral(KESTRUN_TESTDATA_DIR "/globalcheck/uses.lua"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray source = file.readAll();
-    QByteArray plain, checked, unstripped, message;
-    int status = 0;
-    QVERIFY(ScriptCompiler::compileChunk(source, &plain, &status, &message) > 0);
-    QVERIFY(ScriptCompiler::compileChunk(source, &checked, &status, &message, &unstripped) > 0);
-    QCOMPARE(checked, plain);
-    QVERIFY(unstripped.size() > plain.size());
+    BytecodeReader code;
+    const Result<QByteArray> checked = ScriptCompiler::compileChunk(source, QStringLiteral("uses.lua"), &code);
+    QVERIFY(checked);
+    QCOMPARE(*checked, ScriptCompiler::compileChunk(source, QStringLiteral("uses.lua")).valueOr(""));
+    const Result<QVector<BytecodeReader::Function>> functions = code.functions();
+    QVERIFY2(functions, qPrintable(functions.error()));
+    QCOMPARE(functions->first().line(functions->first().size() - 1), source.trimmed().count('\n') + 1);
+}
+
+// A chunk the check cannot read is one warning saying why, in the author's language.
+void TestGlobalCheck::unreadableChunks_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<QString>("why");
+    const QByteArray stripped = ScriptCompiler::compileChunk("return 1", QStringLiteral("a.lua")).valueOr("");
+    QTest::newRow("truncated") << stripped.left(30) << "编译结果被截断";
+    QTest::newRow("stripped") << stripped << "编译结果中没有行号信息";
+    QTest::newRow("not a chunk") << QByteArray("return 1 -- a script, not its chunk") << "不是小端字节序的Lua 5.2编译结果";
+    QTest::newRow("bytes after it") << stripped + "x" << "编译结果之后还有多余的字节";
+}
+
+void TestGlobalCheck::unreadableChunks()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(QString, why);
+    GlobalNameCheck check(QStringLiteral("/p"));
+    check.addScript(QStringLiteral("/p/a.lua"), chunk);
+    const QVector<Diagnostic> warnings = check.warnings();
+    QCOMPARE(warnings.size(), 1);
+    QCOMPARE(warnings.first().message, QStringLiteral("警告：脚本a.lua无法检查全局名：") + why);
 }
 
 void TestGlobalCheck::headlessCheckAndStrict()

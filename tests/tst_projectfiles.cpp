@@ -13,7 +13,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QtTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -45,6 +48,7 @@ private slots:
     void listingOrder();
     void createFileAndDirectory();
     void deleteTreeKeepsHiddenEntriesFollowsNoLinks();
+    void failureReadAsValueStops();
 };
 
 void TestProjectFiles::projectFileAndTemplate()
@@ -272,6 +276,27 @@ void TestProjectFiles::deleteTreeKeepsHiddenEntriesFollowsNoLinks()
     ws.writeFile(QStringLiteral("e/x"), "x");
     FileOperations::deleteTree(ws.absolute(QStringLiteral("e")));
     QVERIFY(!QFileInfo::exists(ws.absolute(QStringLiteral("e"))));
+}
+
+// Reading the value of a failure is a caller's fault: the program stops with the failure's
+// message (run in a child, started as this test again) instead of going on with garbage.
+void TestProjectFiles::failureReadAsValueStops()
+{
+    if (qEnvironmentVariableIsSet("KESTRUN_READ_FAILURE")) {
+        const Result<QString> failed = fail(QStringLiteral("读不到"));
+        std::printf("went on with [%s]\n", qPrintable(*failed));
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KESTRUN_READ_FAILURE"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("failureReadAsValueStops")});
+    QVERIFY(child.waitForFinished(30000));
+    const QByteArray said = child.readAll();
+    QVERIFY2(child.exitStatus() == QProcess::CrashExit, said.constData());
+    QVERIFY2(said.contains("Result::value() of a failure: 读不到"), said.constData());
 }
 
 QTEST_MAIN(TestProjectFiles)

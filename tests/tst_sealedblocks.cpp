@@ -15,6 +15,7 @@
 #include <openssl/rsa.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -228,6 +229,12 @@ void SealedBlocksTest::contentKeysAndTheirWrapping()
         seen.insert(key);
     }
     QVERIFY(seen.size() > 150);
+    // Not from the C library's generator, which a program seeds with the time: the same seed
+    // would give the same keys.
+    std::srand(1);
+    const QByteArray first = SealedBlocks::makeContentKey() + SealedBlocks::makeContentKey();
+    std::srand(1);
+    QVERIFY(SealedBlocks::makeContentKey() + SealedBlocks::makeContentKey() != first);
 
     if (!DeviceKey::builtInKeyMatches())
         QSKIP("built with another public key; the development private key cannot open it");
@@ -250,12 +257,13 @@ void SealedBlocksTest::contentKeysAndTheirWrapping()
 
 void SealedBlocksTest::wrapKeyFailures_data()
 {
+    // Every one says why in the author's language (the device tools' English line goes to
+    // standard output).
     QTest::addColumn<QByteArray>("pem");
-    QTest::addColumn<QByteArray>("line");
-    QTest::newRow("not PEM") << QByteArray("garbage") << QByteArray("unable to read public key!");
+    QTest::newRow("not PEM") << QByteArray("garbage");
     QByteArray cut = BuiltInPublicKey::pem();
     cut.remove(40, 30);
-    QTest::newRow("damaged PEM") << cut << QByteArray("unable to read public key!");
+    QTest::newRow("damaged PEM") << cut;
 
     // A 2048-bit key would need 256 bytes where the formats hold 128.
     EVP_PKEY *big = EVP_RSA_gen(2048);
@@ -263,7 +271,7 @@ void SealedBlocksTest::wrapKeyFailures_data()
     PEM_write_bio_PUBKEY(out, big);
     char *text = nullptr;
     const long length = BIO_get_mem_data(out, &text);
-    QTest::newRow("2048-bit key") << QByteArray(text, static_cast<int>(length)) << QByteArray("unable to read public key!");
+    QTest::newRow("2048-bit key") << QByteArray(text, static_cast<int>(length));
     BIO_free(out);
     EVP_PKEY_free(big);
 }
@@ -271,10 +279,9 @@ void SealedBlocksTest::wrapKeyFailures_data()
 void SealedBlocksTest::wrapKeyFailures()
 {
     QFETCH(QByteArray, pem);
-    QFETCH(QByteArray, line);
     const Result<QByteArray> wrapped = SealedBlocks::wrapKey(SealedBlocks::makeContentKey(), pem);
     QVERIFY(!wrapped);
-    QVERIFY2(wrapped.error().contains(QString::fromLatin1(line)), qPrintable(wrapped.error()));
+    QCOMPARE(wrapped.error(), QStringLiteral("内容密钥加密失败：公钥无法解析，或不是1024位的RSA公钥"));
 }
 
 void SealedBlocksTest::zeroExtendedDigest_data()

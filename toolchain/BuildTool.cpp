@@ -11,8 +11,6 @@
 #include <QTextCodec>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -51,8 +49,6 @@ int usage()
 
 int main(int argc, char *argv[])
 {
-    // Content keys are drawn from rand().
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     QCoreApplication app(argc, argv);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
 

@@ -1,24 +1,25 @@
 #pragma once
 
 #include "common/Result.h"
+#include "toolchain/ChunkWalker.h"
 
 #include <QByteArray>
 #include <QVector>
 #include <QtEndian>
 #include <QtGlobal>
 
-// Reads the functions of a Lua 5.2 chunk as the stock dump writes it on this machine, debug
-// information kept (line of every instruction), for checks that walk the compiled code. The
-// bytes are parsed as untrusted: every count is checked against the bytes left before anything
-// is allocated, and nesting is bounded.
-class BytecodeReader
+// Keeps what checks of the compiled code need of a chunk walked with its debug information: the
+// instructions, the source line of each, the string constants and the upvalues of every
+// function. A visitor of the chunk walker, so it reads the dump as the compiler writes it,
+// beside the re-layer, and nothing else of the chunk is held.
+class BytecodeReader : public ChunkWalker::Visitor
 {
 public:
-    // A constant; a string is not copied but points into the chunk read.
+    // A constant; only strings are kept.
     struct Constant
     {
         bool isString = false;
-        const char *text = nullptr;
+        int offset = 0; // of the string in the function's texts
         int length = 0;
     };
     struct Upvalue
@@ -26,22 +27,28 @@ public:
         bool inStack = false; // a local (register) of the enclosing function, else one of its upvalues
         int index = 0;
     };
-    // A function; its instructions and lines are read in place from the chunk.
     struct Function
     {
         int parent = -1; // index of the enclosing function; -1 for the main function
-        int size = 0;    // instructions
-        quint32 instruction(int pc) const { return qFromLittleEndian<quint32>(code + 4 * pc); }
-        int line(int pc) const { return qFromLittleEndian<qint32>(lines + 4 * pc); } // in the source
+        int size() const { return code.size() / 4; } // instructions
+        quint32 instruction(int pc) const { return qFromLittleEndian<quint32>(code.constData() + 4 * pc); }
+        int line(int pc) const { return qFromLittleEndian<qint32>(lines.constData() + 4 * pc); } // in the source
+        const char *text(const Constant &constant) const { return texts.constData() + constant.offset; }
         QVector<Constant> constants;
         QVector<Upvalue> upvalues;
 
-        const char *code = nullptr;
-        const char *lines = nullptr;
+        QByteArray code;
+        QByteArray lines;
+        QByteArray texts;
     };
 
-    // The functions of the chunk, each after the function that encloses it; the main function
-    // first. They point into chunk, which must outlive them.
+    void field(ChunkWalker::Field field, qint64 value, const char *bytes, qint64 length) override;
+
+    // The functions of the chunk read, each after the function that encloses it, the main
+    // function first; or why they cannot serve a check (a stripped chunk has no lines).
+    Result<QVector<Function>> functions() const;
+
+    // Reads a whole chunk held in memory.
     static Result<QVector<Function>> read(const QByteArray &chunk);
 
     // Lua 5.2 instruction fields.
@@ -61,4 +68,10 @@ public:
     // A B or C operand that names a constant rather than a register, and the constant's index.
     static bool isConstant(int rk) { return rk & 0x100; }
     static int constantIndex(int rk) { return rk & 0xFF; }
+
+private:
+    QVector<Function> all;
+    QVector<int> open;        // the functions being read, innermost last
+    QByteArray upvalueBytes;  // of the innermost function, until it is complete
+    QString problem;
 };

@@ -93,12 +93,13 @@ public:
         : known(known)
     {
     }
-    void reset(const QVector<BytecodeReader::Constant> *constants)
+    void reset(const BytecodeReader::Function *function)
     {
-        this->constants = constants;
-        names.fill(QString(), constants->size());
-        made.fill(false, constants->size());
-        global.fill(Unknown, constants->size());
+        this->function = function;
+        const int count = function->constants.size();
+        names.fill(QString(), count);
+        made.fill(false, count);
+        global.fill(Unknown, count);
     }
     // For a string constant k.
     bool isKnownGlobal(int k)
@@ -111,10 +112,11 @@ public:
     const QString &name(int k)
     {
         static const QString none;
-        if (k < 0 || k >= names.size() || !(*constants)[k].isString)
+        if (k < 0 || k >= names.size() || !function->constants[k].isString)
             return none;
         if (!made[k]) {
-            names[k] = QString::fromUtf8((*constants)[k].text, (*constants)[k].length);
+            const BytecodeReader::Constant &constant = function->constants[k];
+            names[k] = QString::fromUtf8(function->text(constant), constant.length);
             made[k] = true;
         }
         return names[k];
@@ -123,7 +125,7 @@ public:
 private:
     enum State : char { Unknown, Known, Undefined };
     const KnownNames &known;
-    const QVector<BytecodeReader::Constant> *constants = nullptr;
+    const BytecodeReader::Function *function = nullptr;
     QVector<QString> names;
     QVector<bool> made;
     QVector<State> global;
@@ -134,7 +136,7 @@ private:
 QVector<bool> jumpTargets(const BytecodeReader::Function &f)
 {
     using R = BytecodeReader;
-    const int size = f.size;
+    const int size = f.size();
     QVector<bool> target(size + 2, false);
     for (int pc = 0; pc < size; ++pc) {
         const quint32 i = f.instruction(pc);
@@ -274,30 +276,54 @@ QString GlobalNameCheck::summary(int count)
     return QStringLiteral("共") + QString::number(count) + QStringLiteral("个警告");
 }
 
-void GlobalNameCheck::addScript(const QString &path, const QByteArray &unstrippedChunk)
+void GlobalNameCheck::addScript(const QString &path, const Result<QVector<BytecodeReader::Function>> &functions)
 {
     Script script;
     script.path = path.startsWith(projectDirectory + QLatin1Char('/')) ? path.mid(projectDirectory.size() + 1) : path;
-    scan(unstrippedChunk, &script);
+    if (!functions) {
+        script.problem = functions.error();
+    } else {
+        scan(*functions, &script);
+        // What the project already defines can never be a finding: only the rest is kept.
+        const auto defined = [this](const Use &use) { return definedByProject(names[use.name]); };
+        script.reads.erase(std::remove_if(script.reads.begin(), script.reads.end(), defined), script.reads.end());
+        const auto replaced = [this](const Use &call) { return assigned.contains(names[call.name]); };
+        script.calls.erase(std::remove_if(script.calls.begin(), script.calls.end(), replaced), script.calls.end());
+        script.reads.squeeze();
+        script.calls.squeeze();
+    }
     scripts << script;
 }
 
-void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
+int GlobalNameCheck::nameId(const QString &name)
+{
+    const auto it = nameIds.constFind(name);
+    if (it != nameIds.constEnd())
+        return *it;
+    names << name;
+    nameIds.insert(name, names.size() - 1);
+    return names.size() - 1;
+}
+
+bool GlobalNameCheck::definedByProject(const QString &name) const
+{
+    if (assigned.contains(name) || declared.contains(name))
+        return true;
+    // A library table the project replaces has fields of its own.
+    const int dot = name.indexOf(QLatin1Char('.'));
+    return dot >= 0 && assigned.contains(name.left(dot));
+}
+
+void GlobalNameCheck::scan(const QVector<BytecodeReader::Function> &functions, Script *script)
 {
     using R = BytecodeReader;
-    const Result<QVector<R::Function>> read = R::read(chunk);
-    if (!read) {
-        script->problem = read.error();
-        return;
-    }
     const KnownNames &known = KnownNames::get();
-    const QVector<R::Function> &functions = read.value();
     // Which upvalues of each function are the chunk's _ENV: the main function's one upvalue,
     // and upvalues taken from an enclosing function's _ENV upvalue. A local named _ENV is a
     // register, and reads through it are not global reads.
     QVector<QVector<bool>> environment(functions.size());
     Registers registers;
-    ConstantNames names(known);
+    ConstantNames constantNames(known);
     for (int fi = 0; fi < functions.size(); ++fi) {
         const R::Function &f = functions[fi];
         QVector<bool> &env = environment[fi];
@@ -307,14 +333,14 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
             env[u] = f.parent < 0 ? u == 0
                                   : !up.inStack && environment[f.parent].value(up.index, false);
         }
-        names.reset(&f.constants);
+        constantNames.reset(&f);
         // The constant of an operand that is a constant or a register loaded with a constant
         // string; -1 for anything else.
         const auto constantOf = [&registers](int rk) {
             return R::isConstant(rk) ? R::constantIndex(rk) : registers.get(rk, Registers::Text);
         };
 
-        const int size = f.size;
+        const int size = f.size();
         const QVector<bool> jumpTarget = jumpTargets(f);
         registers.clear();
         for (int pc = 0; pc < size; ++pc) {
@@ -326,13 +352,13 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
             switch (R::opcode(i)) {
             case R::GETTABUP: {
                 const int k = env.value(R::b(i), false) ? constantOf(R::c(i)) : -1;
-                const QString &name = names.name(k);
+                const QString &name = constantNames.name(k);
                 if (name.isNull()) {
                     registers.forget(a);
                     break;
                 }
-                if (!names.isKnownGlobal(k))
-                    script->reads << Use{name, line};
+                if (!constantNames.isKnownGlobal(k))
+                    script->reads << Use{nameId(name), line};
                 registers.set(a, Registers::Global, k);
                 break;
             }
@@ -346,36 +372,37 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
                 break;
             }
             case R::SETTABUP: {
-                const QString &name = env.value(a, false) ? names.name(constantOf(R::b(i))) : names.name(-1);
+                const QString &name = env.value(a, false) ? constantNames.name(constantOf(R::b(i))) : constantNames.name(-1);
                 if (!name.isNull())
                     assigned.insert(name);
                 break;
             }
             case R::GETTABLE: {
-                const QString &table = names.name(registers.get(R::b(i), Registers::Global));
+                const QString &table = constantNames.name(registers.get(R::b(i), Registers::Global));
                 if (known.isLibrary(table)) {
-                    const QString &field = names.name(constantOf(R::c(i)));
+                    const QString &field = constantNames.name(constantOf(R::c(i)));
                     if (!field.isNull() && !known.fields[table].contains(field))
-                        script->reads << Use{table + QLatin1Char('.') + field, line};
+                        script->reads << Use{nameId(table + QLatin1Char('.') + field), line};
                 }
                 registers.forget(a);
                 break;
             }
             case R::SETTABLE: {
-                const QString &table = names.name(registers.get(a, Registers::Global));
+                const QString &table = constantNames.name(registers.get(a, Registers::Global));
                 const bool global = table == QLatin1String("_G");
                 if (!global && !known.isLibrary(table))
                     break;
-                const QString &field = names.name(constantOf(R::b(i)));
+                const QString &field = constantNames.name(constantOf(R::b(i)));
                 if (!field.isNull())
                     assigned.insert(global ? field : table + QLatin1Char('.') + field);
                 break;
             }
             case R::CALL: case R::TAILCALL: {
-                const QString &function = names.name(registers.get(a, Registers::Global));
+                const QString &function = constantNames.name(registers.get(a, Registers::Global));
                 // B = 0: the arguments run to the top of the stack (a call or ... last).
-                if (R::b(i) != 0 && known.callForms.contains(function))
-                    script->calls << Use{function, line, R::b(i) - 1};
+                const auto forms = known.callForms.constFind(function);
+                if (R::b(i) != 0 && forms != known.callForms.constEnd() && !(*forms)->accepts(R::b(i) - 1))
+                    script->calls << Use{nameId(function), line, R::b(i) - 1};
                 registers.forgetFrom(a);
                 break;
             }
@@ -408,14 +435,14 @@ void GlobalNameCheck::scan(const QByteArray &chunk, Script *script)
     }
 }
 
-QVector<Diagnostic> GlobalNameCheck::warnings() const
+int GlobalNameCheck::report(const std::function<void(const Diagnostic &warning)> &warn) const
 {
     const KnownNames &known = KnownNames::get();
     // What the project defines besides: assigned by its scripts or declared by the author.
     QSet<QString> globals;
     QHash<QString, QSet<QString>> fields;
-    for (const QSet<QString> *names : {&assigned, &declared}) {
-        for (const QString &name : *names) {
+    for (const QSet<QString> *set : {&assigned, &declared}) {
+        for (const QString &name : *set) {
             const int dot = name.indexOf(QLatin1Char('.'));
             if (dot < 0)
                 globals.insert(name);
@@ -473,20 +500,11 @@ QVector<Diagnostic> GlobalNameCheck::warnings() const
     for (int rank = 0; rank < byPath.size(); ++rank) {
         const Script &script = scripts[byPath[rank]];
         for (const Use &use : script.reads) {
-            const int dot = use.name.indexOf(QLatin1Char('.'));
-            bool defined = false;
-            if (dot < 0) {
-                defined = globals.contains(use.name); // the reads kept are of names Lua and the runtime lack
-            } else {
-                // A library table the project replaces has fields of its own.
-                const QString table = use.name.left(dot);
-                defined = assigned.contains(table) || fieldsOf(table, true).contains(use.name.mid(dot + 1));
-            }
-            if (!defined)
+            if (!definedByProject(names[use.name]))
                 findings << Finding{rank, &script, &use, false};
         }
         for (const Use &call : script.calls) {
-            if (!known.callForms.value(call.name)->accepts(call.arguments) && !assigned.contains(call.name))
+            if (!assigned.contains(names[call.name]))
                 findings << Finding{rank, &script, &call, true};
         }
     }
@@ -494,17 +512,18 @@ QVector<Diagnostic> GlobalNameCheck::warnings() const
         return x.rank != y.rank ? x.rank < y.rank : x.use->line < y.use->line;
     });
 
-    QVector<Diagnostic> lines;
-    const auto warning = [this](const QString &message, const QString &path = {}, int line = 0, const QString &token = {}) {
-        return Diagnostic{Diagnostic::Kind::Warning, message, projectDirectory, path, line, token};
+    int count = 0;
+    const auto give = [&](const QString &message, const QString &path = {}, int line = 0, const QString &token = {}) {
+        warn(Diagnostic{Diagnostic::Kind::Warning, message, projectDirectory, path, line, token});
+        ++count;
     };
     for (const QString &problem : known.model.problems())
-        lines << warning(QStringLiteral("警告：") + problem);
+        give(QStringLiteral("警告：") + problem);
     if (!declarationsProblem.isEmpty())
-        lines << warning(QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem);
+        give(QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem);
     for (const Script &script : scripts) {
         if (!script.problem.isEmpty())
-            lines << warning(QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem);
+            give(QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem);
     }
     for (int f = 0; f < findings.size(); ++f) {
         const Finding &finding = findings[f];
@@ -516,12 +535,18 @@ QVector<Diagnostic> GlobalNameCheck::warnings() const
         if (repeated)
             continue;
         const QString &path = finding.script->path;
+        const QString &name = names[use.name];
         if (finding.call)
-            lines << warning(argumentCountWarning(path, use.line, use.name, use.arguments, *known.callForms.value(use.name)),
-                             path, use.line, use.name);
+            give(argumentCountWarning(path, use.line, name, use.arguments, *known.callForms.value(name)), path, use.line, name);
         else // of a library table's field, the field is marked
-            lines << warning(undefinedNameWarning(path, use.line, use.name, suggestion(use.name)), path, use.line,
-                             use.name.section(QLatin1Char('.'), -1));
+            give(undefinedNameWarning(path, use.line, name, suggestion(name)), path, use.line, name.section(QLatin1Char('.'), -1));
     }
+    return count;
+}
+
+QVector<Diagnostic> GlobalNameCheck::warnings() const
+{
+    QVector<Diagnostic> lines;
+    report([&lines](const Diagnostic &warning) { lines << warning; });
     return lines;
 }

@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <cstring>
+
 namespace {
 
 QString nativePath(const QString &path)
@@ -86,7 +88,7 @@ Result<qint64> sealScript(QFile &file, qint64 size, Package::InnerImage &image, 
     return ScriptEntryHeader::Length + sealer.blockLength();
 }
 
-// The scratch file beside the package: the inner image from its start, then its zlib stream.
+// The scratch file beside the package, holding the inner image.
 struct Scratch
 {
     QFile &file;
@@ -95,12 +97,6 @@ struct Scratch
     Failure failure(const QString &why) const
     {
         return fail(QStringLiteral("无法写入临时文件[%1]：%2").arg(nativePath(path), why));
-    }
-
-    Status write(qint64 offset, const char *data, qint64 length) const
-    {
-        const Status written = file.seek(offset) ? AtomicFile::writeFully(file, data, length) : Status(fail(file.errorString()));
-        return written ? written : Status(failure(written.error()));
     }
 
     // Reads back what was written: all of it, or the build fails.
@@ -113,63 +109,14 @@ struct Scratch
     }
 };
 
-struct Stream
+// The package: the envelope, then the cipher block of the zlib stream of the inner image. The
+// stream goes straight into the package being written, so the disk holds two copies at most:
+// the inner image and the package. Its key is the digest of as many bytes of the inner image as
+// the stream has (zeros past its end), known only once the stream is whole: the stream is then
+// encrypted where it lies, and the scratch file is gone before that. Written aside and renamed:
+// a failed build never destroys the last good package. Returns the stream's length.
+Result<qint64> writePackage(const QString &path, const Scratch &scratch, QTemporaryFile &scratchFile, qint64 innerLength)
 {
-    qint64 length = 0;
-    QByteArray digest;
-};
-
-// The zlib stream of the inner image, written behind it, and the digest that keys the stream's
-// encryption: MD5 over as many bytes of the inner image as the stream has, zeros past its end.
-Result<Stream> compressInnerImage(const Scratch &scratch, qint64 innerLength)
-{
-    SealedBlocks::Deflater deflater;
-    qint64 streamEnd = innerLength;
-    const ByteSink behind = [&](const char *data, qint64 length) {
-        const Status stored = scratch.write(streamEnd, data, length);
-        streamEnd += length;
-        return stored;
-    };
-    Status done = scratch.read(0, innerLength, [&](const char *data, qint64 length) { return deflater.add(data, length, behind); });
-    if (done)
-        done = deflater.finish(behind);
-    if (!done)
-        return fail(done.error());
-
-    Stream stream;
-    stream.length = deflater.produced();
-    SealedBlocks::Digest digest;
-    const qint64 digested = qMin(stream.length, innerLength);
-    done = scratch.read(0, digested, [&digest](const char *data, qint64 length) {
-        digest.add(data, length);
-        return Status();
-    });
-    if (!done)
-        return fail(done.error());
-    digest.addZeros(stream.length - digested);
-    stream.digest = digest.result();
-    return stream;
-}
-
-// The package: the envelope, then the cipher block of the stream, encrypted as it is read back.
-// Written aside and renamed: a failed build never destroys the last good package.
-Status writePackage(const QString &path, const Scratch &scratch, qint64 innerLength, const Stream &stream)
-{
-    char head[PackageEnvelope::Length + CipherBlock::HeaderLength] = {};
-    Layout::write(head, PackageEnvelope::magic, PackageEnvelope::Magic);
-    Layout::write(head, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
-    Layout::write(head, PackageEnvelope::constant2, 2);
-    Layout::write(head, PackageEnvelope::constant1, 1);
-    Layout::write(head, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
-    Layout::writeBytes(head, PackageEnvelope::digest, stream.digest);
-    Layout::write(head, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
-    char *block = head + PackageEnvelope::Length;
-    SealedBlocks::writeCipherHeader(block, stream.length);
-    // The key string runs from the digest to the first zero byte of the file: through the digest
-    // and innerLength, on into the cipher block's header when neither holds a zero.
-    const int keyAt = PackageEnvelope::digest.offset;
-    SealedBlocks::Encrypter encrypter(SealedBlocks::keyString(head + keyAt, qint64(sizeof head) - keyAt));
-
     const auto failure = [&path](const Status &status) {
         return fail(QStringLiteral("无法写入[%1]：%2").arg(nativePath(path), status.error()));
     };
@@ -178,27 +125,66 @@ Status writePackage(const QString &path, const Scratch &scratch, qint64 innerLen
         const Status written = package.write(data, length);
         return written ? written : Status(failure(written));
     };
+    char head[PackageEnvelope::Length + CipherBlock::HeaderLength] = {};
     Status done = package.open();
     if (!done)
         return failure(done);
     done = out(head, sizeof head);
+
+    SealedBlocks::Deflater deflater;
     if (done)
-        done = scratch.read(innerLength, stream.length,
-                            [&](const char *data, qint64 length) { return encrypter.add(data, length, out); });
+        done = scratch.read(0, innerLength, [&](const char *data, qint64 length) { return deflater.add(data, length, out); });
     if (done)
-        done = encrypter.finish(out);
+        done = deflater.finish(out);
+    const qint64 streamLength = deflater.produced();
+    const qint64 padded = SealedBlocks::paddedLength(streamLength);
+    if (done)
+        done = out(QByteArray(static_cast<int>(padded - streamLength), '\0').constData(), padded - streamLength);
+    SealedBlocks::Digest digest;
+    const qint64 digested = qMin(streamLength, innerLength);
+    if (done)
+        done = scratch.read(0, digested, [&digest](const char *data, qint64 length) {
+            digest.add(data, length);
+            return Status();
+        });
     if (!done)
-        return done;
-    done = package.commit();
-    return done ? done : Status(failure(done));
+        return fail(done.error());
+    digest.addZeros(streamLength - digested);
+    scratch.file.close();
+    scratchFile.remove();
+
+    Layout::write(head, PackageEnvelope::magic, PackageEnvelope::Magic);
+    Layout::write(head, PackageEnvelope::envelopeLength, PackageEnvelope::Length);
+    Layout::write(head, PackageEnvelope::constant2, 2);
+    Layout::write(head, PackageEnvelope::constant1, 1);
+    Layout::write(head, PackageEnvelope::innerLength, static_cast<quint32>(innerLength));
+    Layout::writeBytes(head, PackageEnvelope::digest, digest.result());
+    Layout::write(head, PackageEnvelope::innerLengthAgain, static_cast<quint32>(innerLength));
+    SealedBlocks::writeCipherHeader(head + PackageEnvelope::Length, streamLength);
+    // The key string runs from the digest to the first zero byte of the file: through the digest
+    // and innerLength, on into the cipher block's header when neither holds a zero.
+    const int keyAt = PackageEnvelope::digest.offset;
+    const SealedBlocks::Encrypter encrypter(SealedBlocks::keyString(head + keyAt, qint64(sizeof head) - keyAt));
+    done = package.rewrite(0, sizeof head, [&head](char *bytes, qint64) { std::memcpy(bytes, head, sizeof head); });
+    if (done)
+        done = package.rewrite(sizeof head, padded, [&encrypter](char *blocks, qint64 length) {
+            encrypter.encryptInPlace(blocks, length);
+        });
+    if (done)
+        done = package.commit();
+    if (!done)
+        return failure(done);
+    return streamLength;
 }
 
-// Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o. Links
-// are removed as links. A build still writing one keeps its open file.
+// Scratch files of builds that were killed: <name>.o of older builds and <name>.XXXXXX.o, and
+// the package they were writing aside, <name>.ks.XXXXXX; else the next build would pack them.
+// Links are removed as links. A build still writing one keeps its open file.
 void removeLeftoverScratchFiles(const QString &root, const QString &name, const QString &own)
 {
-    const QRegularExpression leftover(QStringLiteral("^%1(\\.[A-Za-z0-9]{6})?%2$")
-                                          .arg(QRegularExpression::escape(name), QRegularExpression::escape(Names::scratchSuffix())));
+    const QRegularExpression leftover(QStringLiteral("^%1(?:(\\.[A-Za-z0-9]{6})?%2|%3\\.[A-Za-z0-9]{6})$")
+                                          .arg(QRegularExpression::escape(name), QRegularExpression::escape(Names::scratchSuffix()),
+                                               QRegularExpression::escape(Names::packageSuffix())));
     for (const QFileInfo &entry : QDir(root).entryInfoList(QDir::Files | QDir::System | QDir::Hidden)) {
         if (leftover.match(entry.fileName()).hasMatch() && entry.absoluteFilePath() != QFileInfo(own).absoluteFilePath())
             QFile::remove(entry.absoluteFilePath());
@@ -294,13 +280,10 @@ Result<int> Package::build(const QString &projectDirectory, const QString &name,
     if (!written)
         return scratch.failure(written.error());
 
-    const Result<Stream> stream = compressInnerImage(scratch, innerLength);
-    if (!stream)
-        return fail(stream.error());
-    written = writePackage(directory + name + Names::packageSuffix(), scratch, innerLength, *stream);
-    if (!written)
-        return fail(written.error());
-    return static_cast<int>(stream->length);
+    const Result<qint64> streamLength = writePackage(directory + name + Names::packageSuffix(), scratch, scratchFile, innerLength);
+    if (!streamLength)
+        return fail(streamLength.error());
+    return static_cast<int>(*streamLength);
 }
 
 Result<qint64> Package::packDirectory(const QString &directory, const QString &projectDirectory, InnerImage &image,

@@ -40,9 +40,10 @@ public:
 
     // Packs the project directory into <projectDirectory>/<name>.ks and returns the length of the
     // compressed inner image; a failure leaves any earlier package as it was. Files go through
-    // in pieces, so memory stays small whatever the project's size: the inner image and then
-    // its zlib stream are assembled in a scratch file <name>.XXXXXX.o of its own, removed
-    // however the build ends, and the package is written from there.
+    // in pieces, so memory stays small whatever the project's size: the inner image is
+    // assembled in a scratch file <name>.XXXXXX.o of its own, removed however the build ends,
+    // and compressed from there straight into the package, so the disk holds two copies at
+    // most besides the project.
     static Result<int> build(const QString &projectDirectory, const QString &name, const QString &version,
                              const QString &description, const QByteArray &mainScript, int type,
                              const Progress &progress = Progress());

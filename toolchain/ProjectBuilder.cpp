@@ -2,6 +2,7 @@
 
 #include "common/Names.h"
 #include "toolchain/BinaryLayout.h"
+#include "toolchain/BuildLock.h"
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
 #include "project/DirListing.h"
@@ -11,7 +12,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+
+#include <utility>
 
 ProjectBuilder::ProjectBuilder(Output output)
     : out(std::move(output))
@@ -23,27 +25,23 @@ QString ProjectBuilder::noActiveProjectMessage()
     return QStringLiteral("当前未设定活动工程，无法编译。请在工程目录中右键点击一个工程，选择“设为活动工程”。");
 }
 
-// Keeps a second check or build of the project (the IDE and kestrun-build, two terminals) from
-// writing the same files meanwhile: it stops at once with a message. A lock left by a process
-// that is gone is taken over; a directory where no lock can be made takes no other file either.
-std::unique_ptr<QLockFile> ProjectBuilder::lockProject(const QString &projectDirectory)
+bool ProjectBuilder::lockProject(const QString &projectDirectory, BuildLock::Held *held)
 {
-    auto lock = std::make_unique<QLockFile>(projectDirectory + QLatin1Char('/') + Names::buildLock());
-    lock->setStaleLockTime(0); // a long build is not stale: only a holder that is gone is
-    if (lock->tryLock(0) || lock->error() == QLockFile::PermissionError)
-        return lock;
-    if (lock->error() == QLockFile::LockFailedError)
-        error(QStringLiteral("工程[%1]正在被另一个编译进程编译或检查，请等它结束后再试（锁文件%2）。")
-                      .arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
-    else
-        error(QStringLiteral("无法在工程[%1]中建立锁文件%2。").arg(QDir::toNativeSeparators(projectDirectory), Names::buildLock()));
-    return nullptr;
+    Result<BuildLock::Held> taken = BuildLock::take(projectDirectory);
+    if (!taken) {
+        error(taken.error());
+        return false;
+    }
+    *held = std::move(taken).value();
+    if (!held->note.isEmpty())
+        out.line(held->note);
+    return true;
 }
 
 bool ProjectBuilder::check(const QString &projectName, const QString &projectDirectory)
 {
-    const std::unique_ptr<QLockFile> lock = lockProject(projectDirectory);
-    if (!lock)
+    BuildLock::Held lock;
+    if (!lockProject(projectDirectory, &lock))
         return false;
     return checkLocked(projectName, projectDirectory);
 }
@@ -63,13 +61,11 @@ bool ProjectBuilder::checkLocked(const QString &projectName, const QString &proj
 
 bool ProjectBuilder::reportWarnings()
 {
-    const QVector<Diagnostic> warnings = names->warnings();
+    const int count = names->report([this](const Diagnostic &warning) { out.diagnostic(warning); });
     names.reset();
-    for (const Diagnostic &warning : warnings)
-        out.diagnostic(warning);
-    if (warnings.isEmpty())
+    if (count == 0)
         return true;
-    out.diagnostic(Diagnostic::warning(GlobalNameCheck::summary(warnings.size())));
+    out.diagnostic(Diagnostic::warning(GlobalNameCheck::summary(count)));
     if (warningsFail)
         error(QStringLiteral("有警告，严格检查未通过。"));
     return !warningsFail;
@@ -113,18 +109,19 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
 
 bool ProjectBuilder::compile(const QString &path, const QString &outputDirectory, Diagnostic *failure)
 {
-    QByteArray unstripped;
-    const Result<QString> written =
-        ScriptCompiler::compileFile(path, outputDirectory, names ? &unstripped : nullptr, failure);
+    // The check reads the code as it is compiled; of each script it keeps only what may still
+    // be a warning.
+    BytecodeReader code;
+    const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory, names ? &code : nullptr, failure);
     if (written && names)
-        names->addScript(path, unstripped);
+        names->addScript(path, code.functions());
     return written.ok();
 }
 
 bool ProjectBuilder::build(const QString &projectName, const QString &projectDirectory)
 {
-    const std::unique_ptr<QLockFile> lock = lockProject(projectDirectory);
-    if (!lock)
+    BuildLock::Held lock;
+    if (!lockProject(projectDirectory, &lock))
         return false;
     if (!checkLocked(projectName, projectDirectory))
         return false;

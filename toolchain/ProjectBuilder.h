@@ -1,16 +1,14 @@
 #pragma once
 
+#include "toolchain/BuildLock.h"
 #include "toolchain/GlobalNameCheck.h"
 
 #include "common/Diagnostic.h"
 
 #include <QString>
 
-class QLockFile;
-
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <optional>
 
 // The two build commands over one project directory: the script check (compile every script
@@ -51,8 +49,9 @@ private:
     bool compileDirectory(const QString &projectDirectory, const QString &directory);
     // Compiles one script into <outputDirectory>/<file name>.m; a failure is described in failure.
     bool compile(const QString &path, const QString &outputDirectory, Diagnostic *failure);
-    // The project's build lock, held; null (and the reason reported) when it cannot be had.
-    std::unique_ptr<QLockFile> lockProject(const QString &projectDirectory);
+    // Takes the project's build lock into *held; false (and the reason reported) when it
+    // cannot be had.
+    bool lockProject(const QString &projectDirectory, BuildLock::Held *held);
     // check, under a lock the caller already holds.
     bool checkLocked(const QString &projectName, const QString &projectDirectory);
     // Shows the warnings of the check and their count; false when they fail the command.

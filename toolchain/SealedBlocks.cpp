@@ -2,6 +2,8 @@
 
 #include "toolchain/BuiltInPublicKey.h"
 
+#include <QRandomGenerator>
+
 #include <openssl/bio.h>
 #include <openssl/des.h>
 #include <openssl/evp.h>
@@ -11,7 +13,6 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -48,12 +49,12 @@ struct DesKey
 // Stream pieces between zlib or DES and a sink.
 constexpr int kStreamPiece = 256 * 1024;
 
-Failure wrapFailure(const char *line)
+Failure wrapFailure(const char *line, const QString &why)
 {
-    // The device-side tools look for these lines on standard output.
+    // The device-side tools look for these lines on standard output; the author reads why.
     std::fputs(line, stdout);
     std::fflush(stdout);
-    return fail(QStringLiteral("内容密钥加密失败：%1").arg(QString::fromLatin1(line).trimmed()));
+    return fail(QStringLiteral("内容密钥加密失败：") + why);
 }
 
 // Written where whole blocks are compressed and where a sealed stream's head is patched.
@@ -168,9 +169,11 @@ QByteArray SealedBlocks::keyString(const char *bytes, qint64 maxLength)
 QByteArray SealedBlocks::makeContentKey()
 {
     QByteArray key(ContentKeyLength, Qt::Uninitialized);
-    // The format promises values of 0..32767 (zero upper bytes) whatever RAND_MAX is here.
-    Layout::write32(key.data(), static_cast<quint32>(std::rand() & 0x7FFF));
-    Layout::write32(key.data() + 4, static_cast<quint32>(std::rand() & 0x7FFF));
+    // The system's source: a generator seeded with the time gives keys anyone can guess. The
+    // format keeps each value within 0..32767 (zero upper bytes).
+    QRandomGenerator *random = QRandomGenerator::system();
+    Layout::write32(key.data(), random->bounded(0x8000u));
+    Layout::write32(key.data() + 4, random->bounded(0x8000u));
     return key;
 }
 
@@ -183,11 +186,11 @@ Result<QByteArray> SealedBlocks::wrapKey(const QByteArray &contentKey, const QBy
 {
     std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(publicKeyPem.constData(), publicKeyPem.size()), &BIO_free);
     if (!bio)
-        return wrapFailure("failed to open pub_key file!\n");
+        return wrapFailure("failed to open pub_key file!\n", QStringLiteral("无法读入公钥"));
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr), &EVP_PKEY_free);
     // Containers have room for exactly 128 wrapped bytes: only a 1024-bit RSA key fits them.
     if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA || EVP_PKEY_get_size(key.get()) != WrappedKeyLength)
-        return wrapFailure("unable to read public key!\n");
+        return wrapFailure("unable to read public key!\n", QStringLiteral("公钥无法解析，或不是1024位的RSA公钥"));
     std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> context(EVP_PKEY_CTX_new(key.get(), nullptr), &EVP_PKEY_CTX_free);
     QByteArray wrapped(WrappedKeyLength, Qt::Uninitialized);
     size_t wrappedLength = static_cast<size_t>(wrapped.size());
@@ -197,7 +200,7 @@ Result<QByteArray> SealedBlocks::wrapKey(const QByteArray &contentKey, const QBy
                             reinterpret_cast<const unsigned char *>(contentKey.constData()),
                             static_cast<size_t>(contentKey.size())) <= 0
         || wrappedLength != static_cast<size_t>(WrappedKeyLength))
-        return wrapFailure("failed to encrypt\n");
+        return wrapFailure("failed to encrypt\n", QStringLiteral("RSA加密失败"));
     return wrapped;
 }
 

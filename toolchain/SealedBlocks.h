@@ -52,7 +52,8 @@ public:
     // The key string that starts at bytes: every byte up to the first zero, at most maxLength.
     static QByteArray keyString(const char *bytes, qint64 maxLength);
 
-    // Two rand() results, each cut to 0..32767, as two little-endian 32-bit integers.
+    // Two values of 0..32767 from the system's random source, as two little-endian 32-bit
+    // integers.
     static QByteArray makeContentKey();
     // The content key encrypted with RSA PKCS #1 v1.5 under the built-in public key (or the
     // PEM text given): 128 bytes.

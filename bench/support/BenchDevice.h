@@ -58,9 +58,9 @@ protected:
     {
         pthread_getcpuclockid(pthread_self(), &cpuClock);
         SimulatedDevice device(options);
-        QString error;
-        if (!device.start(&error))
-            qFatal("simulated device: %s", qPrintable(error));
+        const Status started = device.start();
+        if (!started)
+            qFatal("simulated device: %s", qPrintable(started.error()));
         port = device.port();
         exec();
     }

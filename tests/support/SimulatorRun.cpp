@@ -21,11 +21,10 @@ SimulatorRun::SimulatorRun(const SimOptions &options)
 
 bool SimulatorRun::start()
 {
-    QString error;
-    if (device.start(&error))
-        return true;
-    qWarning("the simulated device did not start: %s", qPrintable(error));
-    return false;
+    const Status started = device.start();
+    if (!started)
+        qWarning("the simulated device did not start: %s", qPrintable(started.error()));
+    return started.ok();
 }
 
 SimOptions SimulatorRun::options()
@@ -44,8 +43,7 @@ std::unique_ptr<SimulatorRun> SimulatorRun::onStandardPort(SimOptions options)
     for (int attempt = 0; attempt < 50; ++attempt) {
         options.listenAddress = loopback(attempt);
         auto run = std::make_unique<SimulatorRun>(options);
-        QString error;
-        if (run->device.start(&error)) // a taken address is no failure: the next is tried
+        if (run->device.start()) // a taken address is no failure: the next is tried
             return run;
     }
     return nullptr;
