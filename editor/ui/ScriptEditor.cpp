@@ -363,11 +363,8 @@ void ScriptEditor::keyPressEvent(QKeyEvent *event)
 
 void ScriptEditor::contextMenuEvent(QContextMenuEvent *event)
 {
-    // The window's own edit commands, in its language and with its shortcuts.
-    if (receivers(SIGNAL(signal_contextMenu(QPoint))) == 0) {
-        QsciScintilla::contextMenuEvent(event);
-        return;
-    }
+    // The window's own edit commands, in its language and with its keys, rather than the
+    // component's English menu.
     emit signal_contextMenu(event->globalPos());
 }
 

@@ -218,10 +218,7 @@ bool ScriptTabs::close(ScriptEditor *editor)
         return false;
     if (editor->isModified() && !settle({editor}, Names::noticeTitle(), QStringLiteral("关闭前是否保存这些修改？")))
         return false;
-    ScriptPlace place;
-    place.path = editor->path();
-    editor->getCursorPosition(&place.line, &place.index);
-    place.firstVisibleLine = editor->firstVisibleLine();
+    const ScriptPlace place = placeOf(editor);
     closed.erase(std::remove_if(closed.begin(), closed.end(), [&place](const ScriptPlace &p) { return p.path == place.path; }),
                  closed.end());
     closed.append(place);
@@ -235,13 +232,8 @@ bool ScriptTabs::reopenClosed()
 {
     while (!closed.isEmpty()) {
         const ScriptPlace place = closed.takeLast();
-        if (editorFor(place.path) || !QFileInfo(place.path).isFile())
-            continue;
-        if (ScriptEditor *editor = open(place.path)) {
-            editor->setCursorPosition(qMin(place.line, editor->lines() - 1), place.index);
-            editor->setFirstVisibleLine(place.firstVisibleLine);
+        if (!editorFor(place.path) && QFileInfo(place.path).isFile() && openAt(place))
             return true;
-        }
     }
     return false;
 }
@@ -450,16 +442,30 @@ void ScriptTabs::clearSearchMarks()
         editor->clearMarks(ScriptEditor::Mark::Found);
 }
 
+ScriptPlace ScriptTabs::placeOf(ScriptEditor *editor)
+{
+    ScriptPlace place;
+    place.path = editor->path();
+    editor->getCursorPosition(&place.line, &place.index);
+    place.firstVisibleLine = editor->firstVisibleLine();
+    return place;
+}
+
+ScriptEditor *ScriptTabs::openAt(const ScriptPlace &place)
+{
+    ScriptEditor *editor = open(place.path);
+    if (editor) {
+        editor->setCursorPosition(qMin(place.line, editor->lines() - 1), place.index);
+        editor->setFirstVisibleLine(place.firstVisibleLine);
+    }
+    return editor;
+}
+
 QVector<ScriptPlace> ScriptTabs::places() const
 {
     QVector<ScriptPlace> places;
-    for (ScriptEditor *editor : editors()) {
-        ScriptPlace place;
-        place.path = editor->path();
-        editor->getCursorPosition(&place.line, &place.index);
-        place.firstVisibleLine = editor->firstVisibleLine();
-        places.append(place);
-    }
+    for (ScriptEditor *editor : editors())
+        places.append(placeOf(editor));
     return places;
 }
 
@@ -470,12 +476,8 @@ int ScriptTabs::currentIndex() const
 
 void ScriptTabs::restore(const QVector<ScriptPlace> &places, int current)
 {
-    for (const ScriptPlace &place : places) {
-        if (ScriptEditor *editor = open(place.path)) {
-            editor->setCursorPosition(qMin(place.line, editor->lines() - 1), place.index);
-            editor->setFirstVisibleLine(place.firstVisibleLine);
-        }
-    }
+    for (const ScriptPlace &place : places)
+        openAt(place);
     if (current >= 0 && current < tabs->count())
         tabs->setCurrentIndex(current);
     this->current()->setFocus();

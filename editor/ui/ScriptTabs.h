@@ -104,6 +104,9 @@ private:
     void refreshTab(ScriptEditor *editor);
     void removeTab(ScriptEditor *editor);
     void watch(ScriptEditor *editor);
+    static ScriptPlace placeOf(ScriptEditor *editor);
+    // Opens a script with its caret and view as they were; null when it cannot be read.
+    ScriptEditor *openAt(const ScriptPlace &place);
     static void markIn(ScriptEditor *editor, const Diagnostic &place);
     QWidget *dialogParent() const;
 
