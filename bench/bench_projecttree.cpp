@@ -16,7 +16,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -53,10 +53,9 @@ void generate(const QString &workspace)
 
 double processCpuMs()
 {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3
-        + usage.ru_stime.tv_usec / 1e3;
+    timespec spent = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return spent.tv_sec * 1e3 + spent.tv_nsec / 1e6;
 }
 
 double median(std::vector<double> values)

@@ -3,22 +3,34 @@
 #include "common/DataLocations.h"
 #include "common/AtomicFile.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <climits>
+#include <cstdio>
 
 namespace {
 
@@ -31,11 +43,14 @@ Platform::UrlOpener &urlOpener()
 #ifdef Q_OS_WIN
 // Runs a helper program and waits for it, as the shell commands of the menus do: up to 30 s to
 // start and up to 30 s to finish. A program that takes longer is left running and its process
-// object goes away by itself when it ends. False when it did not start.
-bool runAndWait(const QString &program, const QStringList &arguments)
+// object goes away by itself when it ends. False when it did not start. The command line is
+// given as it is meant, since explorer and cmd parse quotes their own way.
+bool runAndWait(const QString &program, const QString &commandLine)
 {
     auto *process = new QProcess;
-    process->start(program, arguments);
+    process->setProgram(program);
+    process->setNativeArguments(commandLine);
+    process->start();
     const bool started = process->waitForStarted(30000);
     if (started)
         process->waitForFinished(30000);
@@ -46,6 +61,29 @@ bool runAndWait(const QString &program, const QStringList &arguments)
     QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
                      process, &QObject::deleteLater);
     return true;
+}
+
+// cmd /c runs the rest of its line as a command; the outer quotes are taken off, so a path with
+// spaces or & keeps its own.
+QString cmdRunning(const QString &path)
+{
+    return QStringLiteral("/c \"\"%1\"\"").arg(QDir::toNativeSeparators(path));
+}
+
+// Runs in a thread of its own that the console starts; the quit waits for the event loop.
+BOOL WINAPI onConsoleEvent(DWORD)
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
+    return TRUE;
+}
+#else
+int interruptPipe[2] = {-1, -1};
+
+// Only an async-signal-safe write here; the event loop picks the byte up and quits.
+void onInterrupt(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(interruptPipe[1], &byte, 1);
 }
 #endif
 
@@ -87,11 +125,10 @@ bool Platform::openUrl(const QUrl &url)
 void Platform::showInFileBrowser(const QString &path, bool isFile)
 {
 #ifdef Q_OS_WIN
-    QString argument = QStringLiteral("/e,");
-    if (isFile)
-        argument += QStringLiteral("/select,");
-    argument += QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
-    runAndWait(QStringLiteral("explorer.exe"), {argument});
+    // One argument: "/e," and, for a file, "/select,", then the path in quotes.
+    const QString select = isFile ? QStringLiteral("/select,") : QString();
+    runAndWait(QStringLiteral("explorer.exe"),
+               QStringLiteral("/e,%1\"%2\"").arg(select, QDir::toNativeSeparators(path)));
 #else
     // Linux file managers have no portable "select this file"; open the file's directory.
     const QString directory = isFile ? QFileInfo(path).absolutePath() : path;
@@ -111,7 +148,7 @@ QString Platform::showInFileBrowserText()
 bool Platform::openLocalDocument(const QString &path)
 {
 #ifdef Q_OS_WIN
-    return runAndWait(QStringLiteral("cmd"), {QStringLiteral("/c"), path});
+    return runAndWait(QStringLiteral("cmd"), cmdRunning(path));
 #else
     return openUrl(QUrl::fromLocalFile(path));
 #endif
@@ -120,13 +157,12 @@ bool Platform::openLocalDocument(const QString &path)
 void Platform::launchFile(QProcess &process, const QString &path)
 {
     process.close();
-#ifndef Q_OS_WIN
-    // Only Windows starts any file as a program; here data files go to their default handler.
+    // Programs are run; data files go to their default handler, which on Windows is what
+    // starting them from the shell does.
     if (!QFileInfo(path).isExecutable()) {
         openUrl(QUrl::fromLocalFile(path));
         return;
     }
-#endif
     process.start(path, QStringList(), QIODevice::ReadWrite);
 }
 
@@ -164,7 +200,9 @@ Result<QProcess *> Platform::startUsbForwarding(QObject *parent, std::function<v
                                     + (said.isEmpty() ? QStringLiteral("。") : QStringLiteral("：") + said));
                      });
 #ifdef Q_OS_WIN
-    process->start(script, QStringList());
+    process->setProgram(QStringLiteral("cmd"));
+    process->setNativeArguments(cmdRunning(script));
+    process->start();
 #else
     process->start(QStringLiteral("/bin/sh"), {script});
 #endif
@@ -238,6 +276,47 @@ Status Platform::replaceFile(const QString &from, const QString &to)
     return Status();
 }
 
+void Platform::printLine(FILE *stream, const QString &text)
+{
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    line += QLatin1Char('\n');
+    std::fflush(stream);
+#ifdef Q_OS_WIN
+    const HANDLE handle = HANDLE(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(handle, reinterpret_cast<const wchar_t *>(line.utf16()), DWORD(line.size()), &written, nullptr);
+        return;
+    }
+#endif
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+Status Platform::quitOnInterrupt(QCoreApplication &app)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(app)
+    if (!SetConsoleCtrlHandler(onConsoleEvent, TRUE))
+        return fail(qt_error_string(int(GetLastError())));
+#else
+    if (interruptPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, interruptPipe) != 0)
+        return fail(qt_error_string(errno));
+    auto *notifier = new QSocketNotifier(interruptPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+#endif
+    return Status();
+}
+
 Status Platform::syncFile(QFileDevice &file)
 {
     if (!file.flush())
@@ -247,4 +326,55 @@ Status Platform::syncFile(QFileDevice &file)
         return fail(qt_error_string(errno));
 #endif
     return Status();
+}
+
+Status Platform::setModificationTime(const QString &path, const QDateTime &time)
+{
+    const qint64 ms = time.toMSecsSinceEpoch();
+#ifdef Q_OS_WIN
+    // Directories open only with backup semantics; file times count 100 ns from 1601.
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                                    FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return fail(qt_error_string(int(GetLastError())));
+    const quint64 ticks = quint64(ms + 11644473600000LL) * 10000;
+    const FILETIME stamp = {DWORD(ticks & 0xFFFFFFFF), DWORD(ticks >> 32)};
+    const bool set = SetFileTime(file, nullptr, &stamp, &stamp);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!set)
+        return fail(qt_error_string(int(error)));
+#else
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(ms / 1000);
+    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>((ms % 1000) * 1000000);
+    if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) != 0)
+        return fail(qt_error_string(errno));
+#endif
+    return Status();
+}
+
+void Platform::useBinaryStandardStreams()
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+qint64 Platform::readStandardInput(char *buffer, qint64 size)
+{
+#ifdef Q_OS_WIN
+    DWORD got = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, DWORD(qMin<qint64>(size, 1 << 30)), &got, nullptr))
+        return 0;
+    return qint64(got);
+#else
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, size_t(qMin<qint64>(size, SSIZE_MAX)));
+        if (got >= 0 || errno != EINTR)
+            return qMax<qint64>(got, 0);
+    }
+#endif
 }

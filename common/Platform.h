@@ -5,14 +5,18 @@
 #include <QString>
 #include <QUrl>
 
+#include <cstdio>
 #include <functional>
 
 class QFileDevice;
+class QCoreApplication;
+class QDateTime;
 class QProcess;
 class QObject;
 
 // The one place that knows how this desktop opens files, folders and pages. On Windows it uses
 // explorer.exe, cmd and .bat files; elsewhere the desktop's default handlers and shell scripts.
+// Also the raw standard streams of a command-line protocol.
 class Platform
 {
 public:
@@ -49,6 +53,25 @@ public:
     static Status replaceFile(const QString &from, const QString &to);
     // Makes the data written to an open file reach the disk.
     static Status syncFile(QFileDevice &file);
+
+    // Command-line programs. Writes text and a line end to standard output or error so that any
+    // terminal shows its Chinese: UTF-16 to a Windows console (whose code page is seldom
+    // UTF-8), UTF-8 bytes to files, pipes and other terminals. CR LF in text become line ends.
+    static void printLine(FILE *stream, const QString &text);
+    // Makes an interrupt (Ctrl+C, Ctrl+Break, closing the console) or a request to terminate
+    // end app's event loop, so that the program stops cleanly. Fails, saying why, when the
+    // handler cannot be set up.
+    static Status quitOnInterrupt(QCoreApplication &app);
+
+    // Sets the modification time of a file or directory (the newest-first orders rest on it).
+    static Status setModificationTime(const QString &path, const QDateTime &time);
+
+    // Standard input and output carry bytes as they are (no line-end translation), for a protocol
+    // spoken over them.
+    static void useBinaryStandardStreams();
+    // Waits for bytes on standard input and reads those there, up to size; 0 at its end or on
+    // failure.
+    static qint64 readStandardInput(char *buffer, qint64 size);
 
     // Tests replace how addresses and file browsers are opened to observe them without a desktop.
     using UrlOpener = std::function<bool(const QUrl &)>;

@@ -4,6 +4,7 @@
 #include "project/DirListing.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -181,7 +182,7 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
         searchText(text, match, [&](int line, const QString &lineText) {
             if (++results <= MaxListed)
                 batch << Diagnostic{Diagnostic::Kind::SearchResult,
-                                    path + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + shown(lineText),
+                                    QDir::toNativeSeparators(path) + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + shown(lineText),
                                     directory, path, line, {}};
             // A search with very many results still notices that it was cancelled.
             return (results & 0xFFF) != 0 || !cancelled();

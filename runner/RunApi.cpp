@@ -38,6 +38,10 @@ QString pixelText(const QPoint &point, const QSize &size)
 
 int send(lua_State *L, const char *name, std::initializer_list<Input> inputs)
 {
+    if (RunSession::of(L).isWatching()) {
+        ScriptCall::pushFailure(L, name, QStringLiteral("监视表达式不能操作设备"));
+        return lua_error(L);
+    }
     if (ScriptCall::failed(L, name, RunSession::of(L).device().send(QVector<Input>(inputs))))
         return lua_error(L);
     return 0;
@@ -388,6 +392,10 @@ int toast(lua_State *L)
 
 int exitScript(lua_State *L)
 {
+    if (RunSession::of(L).isWatching()) {
+        ScriptCall::pushFailure(L, "exit", QStringLiteral("监视表达式不能结束运行"));
+        return lua_error(L);
+    }
     RunSession::of(L).unwind(L, RunSession::Outcome::Finished);
     return lua_error(L);
 }

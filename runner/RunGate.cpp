@@ -15,6 +15,15 @@ bool RunGate::wait(const std::function<bool()> &ready, QDeadlineTimer deadline)
             return true;
         if (stopped || deadline.hasExpired())
             return false;
+        if (interrupted && interruptHandler && !handling) {
+            interrupted = false;
+            handling = true;
+            locker.unlock();
+            interruptHandler();
+            locker.relock();
+            handling = false;
+            continue;
+        }
         changed.wait(&lock, deadline);
     }
 }
@@ -30,4 +39,15 @@ bool RunGate::sleep(qint64 milliseconds)
 {
     wait([] { return false; }, QDeadlineTimer(qMax<qint64>(0, milliseconds), Qt::PreciseTimer));
     return !isStopped();
+}
+
+void RunGate::setInterruptHandler(std::function<void()> handler)
+{
+    QMutexLocker locker(&lock);
+    interruptHandler = std::move(handler);
+}
+
+void RunGate::interrupt()
+{
+    update([this] { interrupted = true; });
 }

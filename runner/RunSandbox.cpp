@@ -2,6 +2,7 @@
 
 #include "runner/RunSession.h"
 #include "runner/ScriptIo.h"
+#include "runner/ScriptThreads.h"
 
 #include <QFileInfo>
 
@@ -11,20 +12,10 @@
 
 namespace {
 
-// Raises the run's ending again if the call that just returned caught it.
-void passEnding(lua_State *L)
-{
-    RunSession &session = RunSession::of(L);
-    if (session.isUnwinding()) {
-        session.unwind(L, RunSession::Outcome::Stopped);
-        lua_error(L);
-    }
-}
-
 int pcallDone(lua_State *L, bool ok)
 {
     if (!ok)
-        passEnding(L);
+        RunSession::passEnding(L);
     lua_pushboolean(L, ok);
     lua_replace(L, 1);
     return lua_gettop(L);
@@ -79,7 +70,7 @@ int callOriginal(lua_State *L)
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_insert(L, 1);
     lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    passEnding(L);
+    RunSession::passEnding(L);
     return lua_gettop(L);
 }
 
@@ -211,16 +202,6 @@ void setField(lua_State *L, const char *table, const char *name, lua_CFunction f
     lua_pop(L, 1);
 }
 
-// table.name becomes function with the original as its upvalue.
-void wrapField(lua_State *L, const char *table, const char *name, lua_CFunction function)
-{
-    lua_getglobal(L, table);
-    lua_getfield(L, -1, name);
-    lua_pushcclosure(L, function, 1);
-    lua_setfield(L, -2, name);
-    lua_pop(L, 1);
-}
-
 } // namespace
 
 void RunSandbox::install(lua_State *L)
@@ -238,7 +219,7 @@ void RunSandbox::install(lua_State *L)
         lua_pushcclosure(L, loadText, 1);
         lua_setglobal(L, load);
     }
-    wrapField(L, "coroutine", "resume", callOriginal);
+    ScriptThreads::install(L);
 
     lua_getglobal(L, "package");
     lua_createtable(L, 2, 0);

@@ -21,8 +21,23 @@ namespace {
 // The error that ends a run (a stop, exit(), a lost device): its address is what the script
 // cannot make.
 char endingKey;
+// The registry's record of the coroutines the last error passed through on its way out.
+char failedKey;
 
 constexpr qint64 kScriptLimit = 16 << 20;
+
+// Pushes the record of the coroutines the last error came out of (or nil); true when that error
+// was the value at index error.
+bool pushFailureRecord(lua_State *L, int error)
+{
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
+    if (!lua_istable(L, -1))
+        return false;
+    lua_getfield(L, -1, "value");
+    const bool same = lua_rawequal(L, -1, error);
+    lua_pop(L, 1);
+    return same;
+}
 
 } // namespace
 
@@ -57,7 +72,8 @@ void *RunSession::allocate(void *session, void *block, size_t oldSize, size_t ne
         self->memoryUsed -= old;
         return nullptr;
     }
-    if (newSize > old && newSize - old > kMemoryLimit - qMin(kMemoryLimit, self->memoryUsed))
+    const bool limited = !self->inspecting || self->watching; // a watch is the script's own code
+    if (limited && newSize > old && newSize - old > kMemoryLimit - qMin(kMemoryLimit, self->memoryUsed))
         return nullptr;
     void *moved = std::realloc(block, newSize);
     if (moved)
@@ -68,12 +84,83 @@ void *RunSession::allocate(void *session, void *block, size_t oldSize, size_t ne
 void RunSession::hookEvent(lua_State *L, lua_Debug *event)
 {
     RunSession &session = of(L);
+    if (session.watching) {
+        session.keepHookInStep(L);
+        if (event->event == LUA_HOOKCOUNT && ++session.watchCounts > kWatchInstructions / kHookInstructions) {
+            lua_pushfstring(L, "监视表达式执行超过%d条指令，已中止", kWatchInstructions);
+            lua_error(L);
+        }
+    } else if (session.hook && !session.runGate->isStopped() && !session.isUnwinding()) {
+        session.hook->event(L, event);
+        session.keepHookInStep(L);
+    }
     if (session.runGate->isStopped() || session.isUnwinding()) {
         session.unwind(L, Outcome::Stopped);
         lua_error(L);
     }
-    if (session.hook && event->event != LUA_HOOKCOUNT)
-        session.hook->event(L, event);
+}
+
+void RunSession::keepHookInStep(lua_State *L)
+{
+    const int wanted = LUA_MASKCOUNT | (hook && !watching ? hook->mask() : 0);
+    if (lua_gethookmask(L) != wanted)
+        lua_sethook(L, &RunSession::hookEvent, wanted, kHookInstructions);
+}
+
+void RunSession::enterThread(lua_State *co)
+{
+    running.append(co);
+    keepHookInStep(co);
+}
+
+void RunSession::leaveThread(lua_State *L)
+{
+    running.removeLast();
+    keepHookInStep(L);
+}
+
+void RunSession::noteFailedCoroutine(lua_State *L, lua_State *co)
+{
+    if (!pushFailureRecord(L, lua_gettop(L))) {
+        lua_pop(L, 1);
+        lua_newtable(L);
+        failed.clear();
+    }
+    failed.append(co);
+    if (lua_checkstack(co, 1)) { // dead, its stack kept as the error left it
+        lua_pushthread(co);
+        lua_xmove(co, L, 1);
+    } else {
+        lua_pushnil(L);
+    }
+    lua_rawseti(L, -2, failed.size());
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &failedKey);
+}
+
+void RunSession::noteFailureValue(lua_State *L)
+{
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &failedKey);
+    if (lua_istable(L, -1)) {
+        lua_pushvalue(L, -2);
+        lua_setfield(L, -2, "value");
+    }
+    lua_pop(L, 1);
+}
+
+QVector<lua_State *> RunSession::failedCoroutines(lua_State *L, int error)
+{
+    const bool same = pushFailureRecord(L, error);
+    lua_pop(L, 1);
+    return same ? failed : QVector<lua_State *>();
+}
+
+void RunSession::passEnding(lua_State *L)
+{
+    RunSession &session = of(L);
+    if (session.isUnwinding()) {
+        session.unwind(L, Outcome::Stopped);
+        lua_error(L);
+    }
 }
 
 int RunSession::unwind(lua_State *L, Outcome outcome, const char *message)
@@ -140,7 +227,11 @@ bool RunSession::loadScript(lua_State *L, const QString &named)
         }
         return false;
     }
-    return luaL_loadbufferx(L, text.constData(), size_t(text.size()), chunkName.constData(), "t") == LUA_OK;
+    if (luaL_loadbufferx(L, text.constData(), size_t(text.size()), chunkName.constData(), "t") != LUA_OK)
+        return false;
+    if (hook)
+        hook->loaded(L, chunkName.constData());
+    return true;
 }
 
 int RunSession::runScript(lua_State *L, const char *named)
@@ -157,6 +248,13 @@ int RunSession::errorHandler(lua_State *L)
     RunSession &session = of(L);
     if (session.isUnwinding())
         return 1;
+    if (session.hook) {
+        lua_settop(L, 1);
+        session.hook->uncaught(L, 1, session.failedCoroutines(L, 1));
+        lua_settop(L, 1);
+        if (session.runGate->isStopped())
+            return 1;
+    }
     if (!lua_isstring(L, 1)) {
         luaL_tolstring(L, 1, nullptr);
         lua_pushfstring(L, "错误：脚本抛出了%s（%s）", luaL_typename(L, 1), lua_tostring(L, -1));
@@ -181,6 +279,8 @@ int RunSession::runMain(lua_State *L)
 {
     RunSandbox::install(L);
     RunApi::install(L);
+    if (of(L).hook)
+        of(L).hook->prepared(L);
     if (!of(L).loadScript(L, Names::mainScript()))
         return lua_error(L);
     lua_call(L, 0, 0);
@@ -199,11 +299,18 @@ RunSession::Ending RunSession::run()
     state = lua_newstate(&RunSession::allocate, this);
     if (!state)
         return {Outcome::ScriptError, {QStringLiteral("错误：无法创建Lua运行环境")}};
-    // Once, before anything is loaded: coroutines take the hook over when they are made.
-    lua_sethook(state, &RunSession::hookEvent, LUA_MASKCOUNT | (hook ? hook->mask() : 0), kHookInstructions);
+    // Before anything is loaded: coroutines take the hook over when they are made.
+    running = {state};
+    keepHookInStep(state);
+    if (hook)
+        runGate->setInterruptHandler([this] {
+            hook->interrupted(running.last());
+            keepHookInStep(running.last());
+        });
     lua_pushcfunction(state, &RunSession::errorHandler);
     lua_pushcfunction(state, &RunSession::runMain);
     const int status = lua_pcall(state, 0, 0, 1);
+    runGate->setInterruptHandler(nullptr);
     Ending result = finish(status);
     lua_close(state); // flushes files the script left open
     state = nullptr;

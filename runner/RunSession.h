@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -38,6 +39,7 @@ public:
     };
 
     static constexpr int kHookInstructions = 1000;
+    static constexpr int kWatchInstructions = 1000000;
     static constexpr size_t kMemoryLimit = size_t(512) << 20;
 
     RunSession(const QString &projectDirectory, std::shared_ptr<DeviceLink> device, std::shared_ptr<RunGate> gate,
@@ -70,6 +72,32 @@ public:
     // Loads that script (named by argument 1) and runs it, leaving what it returns: include()
     // and dofile().
     static int runScript(lua_State *L, const char *named);
+    // Raises the run's ending again if the call that just returned caught it.
+    static void passEnding(lua_State *L);
+
+    // The threads running now, innermost last: the main thread, then each coroutine resumed
+    // from the one before.
+    const QVector<lua_State *> &threads() const { return running; }
+    // co is resumed from the innermost thread; then control is back in L (co yielded, returned or
+    // failed). Each brings the thread's hook in step.
+    void enterThread(lua_State *co);
+    void leaveThread(lua_State *L);
+    // co (resumed through coroutine.wrap) died of the error on top of L, which goes on to L's
+    // caller; an error that came out of coroutines before is followed through them.
+    void noteFailedCoroutine(lua_State *L, lua_State *co);
+    void noteFailureValue(lua_State *L);
+
+    // While a debugger reads the paused script, Lua allocates beyond the script's limit, so the
+    // reading never fails half way; watch expressions keep to it.
+    void setInspecting(bool on) { inspecting = on; }
+    // While a watch expression is evaluated, what would act on the device or end the run is
+    // refused, its instructions are limited and no debugger sees them.
+    void setWatching(bool on)
+    {
+        watching = on;
+        watchCounts = 0;
+    }
+    bool isWatching() const { return watching; }
 
 private:
     static void *allocate(void *session, void *block, size_t oldSize, size_t newSize);
@@ -77,6 +105,8 @@ private:
     static int errorHandler(lua_State *L);
     static int runMain(lua_State *L);
     Ending finish(int status);
+    void keepHookInStep(lua_State *L);
+    QVector<lua_State *> failedCoroutines(lua_State *L, int error);
 
     ScriptPaths scriptPaths;
     const std::shared_ptr<DeviceLink> link;
@@ -90,4 +120,9 @@ private:
     bool exited = false;
     QString endMessage;
     QStringList traceback;
+    QVector<lua_State *> running;
+    QVector<lua_State *> failed; // pinned in the registry with the error they passed on
+    bool inspecting = false;
+    bool watching = false;
+    int watchCounts = 0;
 };

@@ -2,7 +2,10 @@
 // one), as the IDE's "本地运行" does: for trying scripts from a shell and in pipelines.
 #include "common/BuildInfo.h"
 #include "common/Names.h"
+#include "common/Platform.h"
+#include "device/DeviceAddress.h"
 #include "device/PCClientControllor.h"
+#include "runner/DapServer.h"
 #include "runner/ScriptRunner.h"
 
 #include <QCoreApplication>
@@ -12,6 +15,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -25,15 +30,20 @@ void print(FILE *stream, const QString &text)
 // The manual page (kestrun-run.1) follows this text.
 const char kUsage[] =
     "Usage: kestrun-run PROJECT_DIR --device HOST[:PORT] [--timeout SECONDS]\n"
+    "       kestrun-run --dap\n"
     "Runs the scripts of a Kestrun project on this machine against the device at HOST (control\n"
     "port PORT, 7000 when not given): main.script, then createUI() and main() when it defines\n"
     "them. Touches and keys go to the device, colours and image searches are answered from its\n"
     "screen. What the scripts log goes to standard output; errors, as \"path:line: message\",\n"
     "to standard error.\n"
+    "With --dap it is a debug adapter: it speaks the Debug Adapter Protocol on standard input\n"
+    "and output, and a debug client launches the scripts with the arguments \"project\" and\n"
+    "\"device\".\n"
     "\n"
     "Options:\n"
     "  --device HOST[:PORT]  the device (or kestrun-device-sim) to run against\n"
     "  --timeout SECONDS     stop the scripts after this long\n"
+    "  --dap                 debug the scripts through the Debug Adapter Protocol\n"
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -46,33 +56,31 @@ int usage()
     return 3;
 }
 
-// HOST, HOST:PORT or [IPv6]:PORT.
-bool parseAddress(const QString &text, QString *host, int *port)
+// The Debug Adapter Protocol on standard input and output. The client's bytes are read on a
+// thread of their own, in blocking reads, and handed to the server here.
+int serveDap(QCoreApplication &app)
 {
-    QString portText;
-    if (text.startsWith(QLatin1Char('['))) {
-        const int close = text.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return false;
-        *host = text.mid(1, close - 1);
-        const QString rest = text.mid(close + 1);
-        if (!rest.isEmpty() && !rest.startsWith(QLatin1Char(':')))
-            return false;
-        portText = rest.mid(1);
-    } else if (text.count(QLatin1Char(':')) == 1) {
-        *host = text.section(QLatin1Char(':'), 0, 0);
-        portText = text.section(QLatin1Char(':'), 1);
-    } else {
-        *host = text;
-    }
-    *port = PCClientControllor::kStandardPort;
-    if (!portText.isNull()) {
-        bool ok = false;
-        *port = portText.toInt(&ok);
-        if (!ok || *port <= 0 || *port > 65535)
-            return false;
-    }
-    return !host->isEmpty();
+    Platform::useBinaryStandardStreams();
+    DapServer server([](const QByteArray &message) {
+        std::fwrite(message.constData(), 1, size_t(message.size()), stdout);
+        std::fflush(stdout);
+    });
+    QObject::connect(&server, &DapServer::signal_log, [](const QString &line) { print(stderr, line); });
+    QObject::connect(&server, &DapServer::signal_ended, &app, [&app](int code) { app.exit(code); });
+    std::thread([&server] {
+        QByteArray chunk(64 * 1024, Qt::Uninitialized);
+        for (qint64 got; (got = Platform::readStandardInput(chunk.data(), chunk.size())) > 0;) {
+            const QByteArray bytes = chunk.left(int(got));
+            QMetaObject::invokeMethod(&server, [&server, bytes] { server.receive(bytes); }, Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(&server, [&server] { server.inputEnded(); }, Qt::QueuedConnection);
+    }).detach();
+    const int code = app.exec();
+    // The reader may still wait in its read and must not outlive the server: leave at once, the
+    // run being over and its files written.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
 }
 
 } // namespace
@@ -96,6 +104,8 @@ int main(int argc, char *argv[])
             print(stdout, QStringLiteral("kestrun-run ") + QString::fromUtf8(BuildInfo::kVersion));
             return 0;
         }
+        if (argument == QLatin1String("--dap"))
+            return arguments.size() == 1 ? serveDap(app) : usage();
         if ((argument == QLatin1String("--device") || argument == QLatin1String("--timeout")) && i + 1 < arguments.size()) {
             const QString value = arguments[++i];
             if (argument == QLatin1String("--device")) {
@@ -112,9 +122,8 @@ int main(int argc, char *argv[])
             directory = argument;
         }
     }
-    QString host;
-    int port = 0;
-    if (directory.isEmpty() || address.isEmpty() || !parseAddress(address, &host, &port))
+    const Result<DeviceAddress> device = DeviceAddress::parse(address);
+    if (directory.isEmpty() || !device)
         return usage();
 
     const QString projectDirectory = QFileInfo(directory).absoluteFilePath();
@@ -124,8 +133,8 @@ int main(int argc, char *argv[])
     }
 
     PCClientControllor controller;
-    if (!controller.connectToDevice(host, port)) {
-        print(stderr, QStringLiteral("错误：无法连接设备%1:%2。").arg(host).arg(port));
+    if (!controller.connectToDevice(device->host, device->port)) {
+        print(stderr, QStringLiteral("错误：无法连接设备%1:%2。").arg(device->host).arg(device->port));
         return 2;
     }
     ScriptRunner runner(controller);

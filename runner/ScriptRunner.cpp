@@ -4,6 +4,7 @@
 #include "runner/DeviceLink.h"
 #include "runner/RunGate.h"
 #include "runner/RunOutput.h"
+#include "runner/ScriptHook.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,6 +46,8 @@ Status ScriptRunner::start(const QString &projectDirectory, ScriptHook *hook)
             Qt::QueuedConnection);
     });
     link->attach();
+    if (hook)
+        hook->attach(gate);
 
     auto session = std::make_shared<RunSession>(projectDirectory, link, gate, output, hook);
     thread = QThread::create([this, session] { ending = session->run(); });

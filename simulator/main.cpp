@@ -1,31 +1,23 @@
 // kestrun-device-sim: a simulated Kestrun device for trying the IDE without a phone.
 #include "common/BuildInfo.h"
+#include "common/Platform.h"
 #include "simulator/SimOptions.h"
 #include "simulator/SimulatedDevice.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
-
-// Only an async-signal-safe write here; the event loop picks the byte up and quits.
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
 void printLine(const QString &line)
 {
-    std::fprintf(stdout, "%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
+    Platform::printLine(stdout, line);
+}
+
+void printError(const QString &error)
+{
+    Platform::printLine(stderr, QStringLiteral("kestrun-device-sim: ") + error);
 }
 
 } // namespace
@@ -49,18 +41,12 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        std::perror("kestrun-device-sim: socketpair");
+    // Ctrl+C stops it cleanly.
+    const Status interruptible = Platform::quitOnInterrupt(app);
+    if (!interruptible) {
+        printError(interruptible.error());
         return 1;
     }
-    QSocketNotifier quitNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 
     int status = 0;
     {
@@ -68,7 +54,7 @@ int main(int argc, char *argv[])
         QObject::connect(&device, &SimulatedDevice::signal_event, &app, printLine);
         const Status started = device.start();
         if (!started) {
-            std::fprintf(stderr, "kestrun-device-sim: %s\n", started.error().toUtf8().constData());
+            printError(started.error());
             return 1;
         }
         status = app.exec();

@@ -123,7 +123,7 @@ void TestBuildCommands::fullBuildReadsBack()
     QVERIFY(runBuild(window, true));
     const QStringList lines = outputLines(window);
     QCOMPARE(lines.value(lines.size() - 3), QStringLiteral("二进制脚本构建成功..."));
-    QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + project + QStringLiteral("/p.ks"));
+    QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + QDir::toNativeSeparators(project + QStringLiteral("/p.ks")));
     QVERIFY(lines.contains(QStringLiteral("正在打包资源并构建二进制脚本...")));
     QVERIFY(lines.contains(QStringLiteral("正在打包[") + project + QStringLiteral("/data.bin]")));
 
@@ -159,7 +159,7 @@ void TestBuildCommands::nameMismatchBetweenProjectFileAndTree()
     // The package carries the project file's name, and the path line names the file written.
     QVERIFY(QFileInfo::exists(project + QStringLiteral("/other.ks")));
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
-    QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + project + QStringLiteral("/other.ks"));
+    QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("路径：") + QDir::toNativeSeparators(project + QStringLiteral("/other.ks")));
 }
 
 void TestBuildCommands::projectFileWithoutName()
@@ -266,8 +266,11 @@ void TestBuildCommands::headlessBuild()
     ws->setModified(QStringLiteral("工程目录/p/lib"), base.addSecs(10));
     ToolRun run = ToolRun::build({project, QStringLiteral("--check")});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(QString::fromUtf8(run.out), QStringLiteral("当前活动工程：p\n开始检查脚本语法并编译脚本...\n正在编译[lib/util.lua]\n"
-                                                        "正在编译[main.script]\n所有脚本文件编译完成...\n"));
+    // Paths as the system writes them; lines end in CR LF on Windows.
+    QCOMPARE(QString::fromUtf8(run.out).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+             QStringLiteral("当前活动工程：p\n开始检查脚本语法并编译脚本...\n正在编译[%1]\n"
+                            "正在编译[main.script]\n所有脚本文件编译完成...\n")
+                 .arg(QDir::toNativeSeparators(QStringLiteral("lib/util.lua"))));
     QCOMPARE(run.err, QByteArray());
     QVERIFY(!QFileInfo::exists(project + QStringLiteral("/p.ks")));
 

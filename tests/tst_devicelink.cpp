@@ -32,11 +32,8 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -423,29 +420,37 @@ void DeviceLinkTest::readStraightFromTheSocket()
     QFETCH(int, waitMs);
     QFETCH(QByteArray, read);
 
-    int ends[2];
-    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-    const int reading = ends[0];
-    int peer = ends[1];
-    QCOMPARE(::fcntl(reading, F_SETFL, ::fcntl(reading, F_GETFL) | O_NONBLOCK), 0); // as a Qt socket is
-    QCOMPARE(::write(peer, now.constData(), size_t(now.size())), ssize_t(now.size()));
-    std::thread sender([&] {
+    // A loopback connection: the reading end is a Qt socket's, the peer writes from a thread of
+    // its own while the read waits.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    std::promise<void> nowSent;
+    std::promise<void> readDone;
+    std::thread sender([&, port = server.serverPort()] {
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, port);
+        peer.waitForConnected(5000);
+        peer.write(now);
+        peer.waitForBytesWritten(5000);
+        nowSent.set_value();
         QThread::msleep(30);
-        if (!later.isEmpty() && ::write(peer, later.constData(), size_t(later.size())) != later.size())
-            qWarning("short write");
-        if (closeLater) {
-            ::close(peer);
-            peer = -1;
+        if (!later.isEmpty()) {
+            peer.write(later);
+            peer.waitForBytesWritten(5000);
         }
+        if (closeLater)
+            peer.close();
+        readDone.get_future().wait();
     });
+    QVERIFY(server.waitForNewConnection(5000));
+    std::unique_ptr<QTcpSocket> reading(server.nextPendingConnection());
+    nowSent.get_future().wait();
+    QThread::msleep(10); // loopback has delivered what was sent
     char buffer[10] = {};
-    const qint64 n = SocketReceive::arrived(reading, buffer, sizeof buffer, waitMs);
+    const qint64 n = SocketReceive::arrived(reading->socketDescriptor(), buffer, sizeof buffer, waitMs);
+    readDone.set_value();
     sender.join();
     QCOMPARE(QByteArray(buffer, int(n)), read);
-    QVERIFY(::fcntl(reading, F_GETFL) & O_NONBLOCK);
-    ::close(reading);
-    if (peer >= 0)
-        ::close(peer);
 }
 
 void DeviceLinkTest::badControlInputClosesTheConnection_data()

@@ -301,7 +301,7 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
     for (const QString &name : {QStringLiteral("missing.script"), QStringLiteral("big.lua")}) {
         ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &text);
         QVERIFY(!window.scripts().open(workspace.absolute(name)));
-        QVERIFY2(text.startsWith(QStringLiteral("无法打开脚本[") + workspace.absolute(name) + QStringLiteral("]：")), qPrintable(text));
+        QVERIFY2(text.startsWith(QStringLiteral("无法打开脚本[") + QDir::toNativeSeparators(workspace.absolute(name)) + QStringLiteral("]：")), qPrintable(text));
         QCOMPARE(window.scripts().editors().size(), 1);
     }
 }

@@ -8,6 +8,7 @@
 
 #include <QLockFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -24,11 +25,19 @@ class TestFileSafety : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void buildFailures_data();
     void buildFailures();
     void packageOnFullDisk_data();
     void packageOnFullDisk();
 };
+
+void TestFileSafety::initTestCase()
+{
+    // The damage is done by shell commands: pipes, links, ulimit, names that are not UTF-8.
+    if (QStandardPaths::findExecutable(QStringLiteral("sh")).isEmpty())
+        QSKIP("no POSIX shell to prepare the damaged projects with (Windows)");
+}
 
 void TestFileSafety::buildFailures_data()
 {

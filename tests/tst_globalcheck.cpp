@@ -102,7 +102,8 @@ void TestGlobalCheck::lineNumbersOfLongFiles()
     for (int line = 2; line <= 70000; ++line)
         source += line == 65600 ? QByteArray("tuchClick(1, 2)\r\n") : "t[#t + 1] = " + QByteArray::number(line) + "\r\n";
     QCOMPARE(scriptProblems(source, QStringLiteral("lib/long.lua")),
-             QStringList{"警告：脚本lib/long.lua第65600行使用了未定义的全局名“tuchClick”，是否为“touchClick”？"});
+             QStringList{QStringLiteral("警告：脚本%1第65600行使用了未定义的全局名“tuchClick”，是否为“touchClick”？")
+                             .arg(QDir::toNativeSeparators(QStringLiteral("lib/long.lua")))});
 }
 
 // One walk of the dump serves the device's chunk and the check: the chunk is the same as without
@@ -150,7 +151,7 @@ void TestGlobalCheck::headlessCheckAndStrict()
     const QString project = ws.makeProject(QStringLiteral("p"));
     const auto run = [&project](const QStringList &options) {
         const ToolRun build = ToolRun::build(QStringList{project} + options);
-        return qMakePair(build.exitCode, build.err);
+        return qMakePair(build.exitCode, QByteArray(build.err).replace("\r\n", "\n")); // CR LF on Windows
     };
     QCOMPARE(run({"--check", "--strict"}), qMakePair(0, QByteArray()));
 

@@ -3,6 +3,7 @@
 // warnings of the script check on stderr.
 #include "common/BuildInfo.h"
 #include "common/Names.h"
+#include "common/Platform.h"
 #include "toolchain/ProjectBuilder.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,7 @@ namespace {
 
 void print(FILE *stream, const QString &text)
 {
-    QString plain = text;
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    std::fputs(plain.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    Platform::printLine(stream, text);
 }
 
 // The manual page (kestrun-build.1) follows this text.

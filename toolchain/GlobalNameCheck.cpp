@@ -4,6 +4,7 @@
 #include "common/Names.h"
 #include "toolchain/BytecodeReader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QStringBuilder>
@@ -210,8 +211,10 @@ QString nearest(const QString &name, std::initializer_list<const QSet<QString> *
     return best;
 }
 
-QString undefinedNameWarning(const QString &path, int line, const QString &name, const QString &suggestion)
+// Paths are shown as the system writes them (backslashes on Windows).
+QString undefinedNameWarning(const QString &scriptPath, int line, const QString &name, const QString &suggestion)
 {
+    const QString path = QDir::toNativeSeparators(scriptPath);
     if (suggestion.isEmpty())
         return QStringLiteral("警告：脚本") % path % QStringLiteral("第") % QString::number(line)
             % QStringLiteral("行使用了未定义的全局名“") % name % QStringLiteral("”");
@@ -239,7 +242,7 @@ QString expectedArguments(const ApiEntry &entry)
 
 QString argumentCountWarning(const QString &path, int line, const QString &name, int given, const ApiEntry &entry)
 {
-    return QStringLiteral("警告：脚本") % path % QStringLiteral("第") % QString::number(line) % QStringLiteral("行调用“")
+    return QStringLiteral("警告：脚本") % QDir::toNativeSeparators(path) % QStringLiteral("第") % QString::number(line) % QStringLiteral("行调用“")
         % name % QStringLiteral("”时传入了") % QString::number(given) % QStringLiteral("个参数，应为")
         % expectedArguments(entry) % QStringLiteral("个");
 }
@@ -523,7 +526,7 @@ int GlobalNameCheck::report(const std::function<void(const Diagnostic &warning)>
         give(QStringLiteral("警告：无法读取") + Names::globalsFile() + QStringLiteral("：") + declarationsProblem);
     for (const Script &script : scripts) {
         if (!script.problem.isEmpty())
-            give(QStringLiteral("警告：脚本") + script.path + QStringLiteral("无法检查全局名：") + script.problem);
+            give(QStringLiteral("警告：脚本") + QDir::toNativeSeparators(script.path) + QStringLiteral("无法检查全局名：") + script.problem);
     }
     for (int f = 0; f < findings.size(); ++f) {
         const Finding &finding = findings[f];

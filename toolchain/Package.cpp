@@ -313,7 +313,7 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
             || (listed.directory == root && fileName == Names::buildLock()))
             continue;
         if (progress)
-            progress(QStringLiteral("正在打包[") + path + QLatin1Char(']'));
+            progress(QStringLiteral("正在打包[") + nativePath(path) + QLatin1Char(']'));
 
         const QByteArray relativePath = path.mid(prefix.size()).toUtf8();
         const int pathWidth = PackageEntry::relativePath.width;
@@ -327,7 +327,7 @@ Result<qint64> Package::packDirectory(const QString &directory, const QString &p
         QFile file;
         if (!RegularFile::open(file, path)) {
             if (progress)
-                progress(QLatin1Char('[') + path + QStringLiteral("]打开失败...，跳过..."));
+                progress(QLatin1Char('[') + nativePath(path) + QStringLiteral("]打开失败...，跳过..."));
             continue;
         }
         const bool isBitmap = fileName.endsWith(QLatin1String(".bmp"));

@@ -91,7 +91,7 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
                 return false;
         } else if (Names::isScriptName(entry.name)) { // an empty script compiles to an empty chunk
             const QString relative = path.mid(projectDirectory.size() + 1);
-            out.line(QStringLiteral("正在编译[") + relative + QLatin1Char(']'));
+            out.line(QStringLiteral("正在编译[") + QDir::toNativeSeparators(relative) + QLatin1Char(']'));
             Diagnostic failure;
             if (!compile(path, directory, &failure)) {
                 // The place is the script's path in the project.
@@ -161,8 +161,8 @@ bool ProjectBuilder::build(const QString &projectName, const QString &projectDir
     }
     const int compressedLength = *built;
     // The package is named after ks.project, which may differ from the tree's name for it.
-    out.line(QStringLiteral("二进制脚本构建成功...\r\n路径：") + projectDirectory + QLatin1Char('/') + name
-             + Names::packageSuffix());
+    out.line(QStringLiteral("二进制脚本构建成功...\r\n路径：")
+             + QDir::toNativeSeparators(projectDirectory + QLatin1Char('/') + name + Names::packageSuffix()));
     out.line(QString::asprintf("%s%d%s,%0.2fKB...", "总大小：", compressedLength, "字节", compressedLength / 1024.0));
     return true;
 }

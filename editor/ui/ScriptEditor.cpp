@@ -14,6 +14,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 
+#include <cstdint>
+
 namespace {
 
 // The id of the list of Chinese aliases among QScintilla's user lists.
@@ -341,9 +343,10 @@ bool ScriptEditor::typedWordIsComplete()
     if (start >= caret)
         return false;
     const QString word = text(int(start), int(caret));
-    // The length first, then the text with its terminating zero byte.
-    QByteArray current(int(SendScintilla(SCI_AUTOCGETCURRENTTEXT, 0UL, static_cast<const char *>(nullptr))) + 1, 0);
-    SendScintilla(SCI_AUTOCGETCURRENTTEXT, 0UL, current.data());
+    // The length first, then the text with its terminating zero byte. The wParam is a uintptr_t:
+    // with unsigned long the text overloads are ambiguous where long is 32 bits (Windows).
+    QByteArray current(int(SendScintilla(SCI_AUTOCGETCURRENTTEXT, uintptr_t(0), static_cast<const char *>(nullptr))) + 1, 0);
+    SendScintilla(SCI_AUTOCGETCURRENTTEXT, uintptr_t(0), current.data());
     return CompletionList::isComplete(word, QString::fromUtf8(current.constData()));
 }
 

@@ -1,14 +1,12 @@
 #include "TestWorkspace.h"
 
+#include "common/Platform.h"
 #include "project/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 TestWorkspace::TestWorkspace()
     : previous(QDir::currentPath())
@@ -50,12 +48,9 @@ void TestWorkspace::writeFile(const QString &relative, const QByteArray &bytes, 
 
 void TestWorkspace::setModified(const QString &relative, const QDateTime &modified) const
 {
-    const qint64 ms = modified.toMSecsSinceEpoch();
-    struct timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(ms / 1000);
-    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>((ms % 1000) * 1000000);
-    if (utimensat(AT_FDCWD, QFile::encodeName(absolute(relative)).constData(), times, 0) != 0)
-        qFatal("cannot set the time of %s", qPrintable(relative));
+    const Status set = Platform::setModificationTime(absolute(relative), modified);
+    if (!set)
+        qFatal("cannot set the time of %s: %s", qPrintable(relative), qPrintable(set.error()));
 }
 
 QByteArray TestWorkspace::readFile(const QString &relative) const
