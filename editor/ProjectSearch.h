@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThreadPool>
 #include <QVector>
@@ -50,6 +51,13 @@ public:
     // Stops the running search; it reports nothing more.
     void cancel();
 
+    // The files a search looks through: the scripts and text files under a directory, as paths
+    // relative to it in path order; no symbolic links.
+    static QStringList textFiles(const QString &directory);
+    // A pattern as a regular expression: ^ and $ at every line, CR LF one line end. Fails
+    // saying where it is wrong.
+    static Result<QRegularExpression> regularExpression(const QString &pattern, bool caseSensitive);
+
 signals:
     // The next results of search id, in file order.
     void signal_results(int id, const QVector<Diagnostic> &found);
@@ -60,6 +68,7 @@ private:
     // Where the pattern next matches in a text at or after a position, or -1.
     using Matcher = std::function<int(const QString &text, int from)>;
     void run(int id, const QString &directory, const Matcher &match, const Snapshots &openTexts);
+    static void addTextFiles(const QString &directory, const QString &prefix, QStringList *paths);
 
     std::atomic<int> current{0}; // the id whose results are wanted; 0 for none
     int lastId = 0;

@@ -15,6 +15,7 @@
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
 #include "editor/ui/CodeNavigation.h"
+#include "editor/ui/EditCommands.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
@@ -27,6 +28,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -70,7 +72,14 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
         ui->projectTreeWidget->setProjectColour(name, QColor(0, 0, 255));
     });
     connect(ui->projectTreeWidget, &ProjectTree::signal_setActiveProject, this, &ProjectManagerWindow::setActiveProject);
-    connect(ui->projectTreeWidget, &ProjectTree::signal_deleted, openScripts.get(), &ScriptTabs::pathDeleted);
+    ProjectTree *tree = ui->projectTreeWidget;
+    connect(tree, &ProjectTree::signal_deleted, openScripts.get(), &ScriptTabs::pathDeleted);
+    connect(tree, &ProjectTree::signal_moved, openScripts.get(), &ScriptTabs::pathMoved);
+    connect(tree, &ProjectTree::signal_filesChanged, this, &ProjectManagerWindow::updateProjectTree);
+    connect(tree, &ProjectTree::signal_openScript, this, [this, tree](const QString &path) {
+        if (Names::isTextName(QFileInfo(path).fileName()))
+            on_projectTreeWidget_itemDoubleClicked(tree->itemForPath(path), 0);
+    });
     connect(openScripts.get(), &ScriptTabs::signal_currentChanged, this,
             [this] { setWindowTitle(openScripts->title(baseTitle)); });
     connect(deviceSession.get(), &DeviceSession::signal_insertText, openScripts.get(), &ScriptTabs::insertSnippet);
@@ -122,20 +131,16 @@ void ProjectManagerWindow::setupMenus()
         menu->addAction(action);
     }
 
-    const struct
-    {
-        QAction *action;
-        QKeySequence::StandardKey keys;
-        const char *method;
-    } edits[] = {{ui->action_edit_undo, QKeySequence::Undo, "undo"},   {ui->action_edit_redo, QKeySequence::Redo, "redo"},
-                 {ui->action_edit_cut, QKeySequence::Cut, "cut"},      {ui->action_edit_copy, QKeySequence::Copy, "copy"},
-                 {ui->action_edit_paste, QKeySequence::Paste, "paste"}, {ui->action_edit_select_all, QKeySequence::SelectAll, "selectAll"}};
-    for (const auto &edit : edits) {
-        edit.action->setShortcuts(edit.keys);
-        connect(edit.action, &QAction::triggered, this, [this, method = edit.method] { editCommand(method); });
-    }
+    editCommands = std::make_unique<EditCommands>(
+        *openScripts,
+        EditCommands::Actions{ui->action_edit_undo, ui->action_edit_redo, ui->action_edit_cut, ui->action_edit_copy,
+                              ui->action_edit_paste, ui->action_edit_select_all, ui->action_edit_toggle_comment,
+                              ui->action_edit_duplicate_lines, ui->action_edit_move_lines_up, ui->action_edit_move_lines_down},
+        this);
     ScriptTabs *scripts = openScripts.get();
     connect(ui->close_script_action, &QAction::triggered, scripts, &ScriptTabs::closeCurrent);
+    connect(ui->save_all_action, &QAction::triggered, scripts, &ScriptTabs::saveAll);
+    connect(ui->reopen_script_action, &QAction::triggered, scripts, &ScriptTabs::reopenClosed);
     connect(ui->action_next_script, &QAction::triggered, scripts, &ScriptTabs::showNext);
     connect(ui->action_previous_script, &QAction::triggered, scripts, &ScriptTabs::showPrevious);
     connect(ui->action_edit_goto_line, &QAction::triggered, scripts, &ScriptTabs::askGoToLine);
@@ -149,15 +154,6 @@ void ProjectManagerWindow::setupMenus()
     // In no menu: the window itself carries their shortcuts.
     addAction(ui->action_next_script);
     addAction(ui->action_previous_script);
-}
-
-void ProjectManagerWindow::editCommand(const char *method)
-{
-    QObject *target = openScripts->current();
-    QWidget *focus = QApplication::focusWidget();
-    if (focus && focus->window() == this && focus->metaObject()->indexOfSlot(QByteArray(method) + "()") >= 0)
-        target = focus;
-    QMetaObject::invokeMethod(target, method);
 }
 
 // ---- Output panes ---------------------------------------------------------------------------
@@ -295,6 +291,7 @@ void ProjectManagerWindow::restoreSession()
         editorSplitter->setSizes(session.editorSplitter);
     if (!session.activeProject.isEmpty() && ui->projectTreeWidget->projectItem(session.activeProject))
         setActiveProject(session.activeProject);
+    ui->projectTreeWidget->expandPaths(Workspace::projectAbsolutePath(QString()), session.expandedTree);
     openScripts->restore(session.scripts, session.currentScript);
     if (!session.deviceAddress.isEmpty())
         deviceSession->setAddress(session.deviceAddress);
@@ -309,6 +306,7 @@ void ProjectManagerWindow::saveSession() const
     session.treeSplitter = treeSplitter->sizes();
     session.editorSplitter = editorSplitter->sizes();
     session.activeProject = activeProject->name();
+    session.expandedTree = ui->projectTreeWidget->expandedPaths(Workspace::projectAbsolutePath(QString()));
     session.scripts = openScripts->places();
     session.currentScript = openScripts->currentIndex();
     session.deviceAddress = deviceSession->address();

@@ -11,6 +11,7 @@
 class BuildCommands;
 class CodeAssist;
 class DeviceSession;
+class EditCommands;
 class LogView;
 class QLabel;
 class QSplitter;
@@ -104,8 +105,6 @@ private:
     void appendDiagnostic(const Diagnostic &found);
     // A line of a pane that was double-clicked, or Enter pressed on: to the place it names.
     void activateOutputLine(LogView *pane, int line);
-    // Runs an edit command on the widget with the keyboard focus, else on the current script.
-    void editCommand(const char *method);
     void showStatus(const QString &text);
     void startBuild(bool package);
 
@@ -119,6 +118,7 @@ private:
     std::unique_ptr<ActiveProject> activeProject;
     std::unique_ptr<ScriptTabs> openScripts;
     std::unique_ptr<SearchCommands> searchCommands;
+    std::unique_ptr<EditCommands> editCommands;
     std::unique_ptr<BuildCommands> buildCommands;
     std::unique_ptr<CodeAssist> codeAssist; // made once the form is
     std::unique_ptr<DeviceSession> deviceSession;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "common/Result.h"
+#include "editor/ProjectReplace.h"
 #include "editor/ui/ScriptSearch.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <QPair>
 
 #include <Qsci/qsciscintilla.h>
 
@@ -57,9 +59,25 @@ public:
     // Takes the file's present state on disk as known: no further notice of it.
     void acknowledgeDisk();
 
-    // Inserts text at the caret, every line after the first indented like the caret's line,
-    // and puts the caret behind it.
+    // Inserts text indented like the caret's line and puts the caret behind it. Text that
+    // ends a line (a statement) goes on a line of its own: at the caret when only indentation
+    // stands left of it, else below the caret's line; other text goes in at the caret.
     void insertSnippet(const QString &text);
+    // Shows a script that has followed its file to another path (renamed or moved); its text
+    // and changes stay.
+    void followFile(const QString &path);
+
+    // Line commands on the lines the selection touches (the caret's line without one): toggle
+    // "--" comments, duplicate them below (the copy selected), move them up or down. Each is
+    // one step to undo.
+    void toggleComment();
+    void duplicateLines();
+    void moveLines(bool up);
+    // Replaces matches found in the text (ProjectReplace), as one step to undo.
+    void replaceMatches(const QVector<ProjectReplace::Match> &matches);
+    // What a search most likely looks for: the text selected on one line, else the word at
+    // the caret; empty when there is neither.
+    QString searchSeed() const;
     // Caret to the start of a line (1-based, clamped), shown in the middle of the view.
     void goToLine(int line);
 
@@ -91,10 +109,13 @@ public:
 signals:
     // The path or the modified state changed: titles and tab labels follow.
     void signal_stateChanged();
+    // The author asked for the context menu, at a place on the screen.
+    void signal_contextMenu(const QPoint &globalPos);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private slots:
     void slot_charAdded(int character);
@@ -103,6 +124,11 @@ private slots:
 
 private:
     static DiskStamp stampOf(const QString &path);
+    // The first and last line the selection touches; a selection that ends at the start of a
+    // line leaves that line out.
+    QPair<int, int> selectedLines() const;
+    // The text of a line without its line end.
+    QString lineText(int line) const;
     // The word left of the caret already is what the open completion list would put there.
     bool typedWordIsComplete();
     // Shows the aliases the Chinese text left of the caret starts, outside comments.
