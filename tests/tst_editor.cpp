@@ -158,8 +158,10 @@ void TestEditor::enterInTheEditor()
 
 void TestEditor::lexerAndCompletionList()
 {
-    ScriptEditor script;
-    QsciScintilla *editor = &script;
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    ScriptEditor plain;
+    QsciScintilla *editor = &plain;
     // The lexer colours what the script check knows: the runtime's API and Lua 5.2's library,
     // not the names older Luas had.
     editor->setText(QStringLiteral("if touchClick then x = 42 end string.format table.getn"));
