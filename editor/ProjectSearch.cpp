@@ -1,6 +1,7 @@
 #include "editor/ProjectSearch.h"
 
 #include "common/Names.h"
+#include "common/RegularFile.h"
 #include "project/DirListing.h"
 
 #include <QElapsedTimer>
@@ -137,18 +138,19 @@ void ProjectSearch::cancel()
     current = 0;
 }
 
-Result<int> ProjectSearch::start(const QString &projectDirectory, const QString &pattern, const Options &options)
+Result<int> ProjectSearch::start(const QString &projectDirectory, const QString &pattern, const Options &options,
+                                 const Snapshots &openTexts)
 {
     const Result<Matcher> match = matcher(pattern, options);
     if (!match)
         return fail(match.error());
     const int id = ++lastId;
     current = id;
-    pool.start([this, id, projectDirectory, match = match.value()] { run(id, projectDirectory, match); });
+    pool.start([this, id, projectDirectory, match = match.value(), openTexts] { run(id, projectDirectory, match, openTexts); });
     return id;
 }
 
-void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
+void ProjectSearch::run(int id, const QString &directory, const Matcher &match, const Snapshots &openTexts)
 {
     const auto cancelled = [this, id] { return current != id; };
     // Hands lines over to the owner's thread, which drops them if the search was cancelled meanwhile.
@@ -159,7 +161,15 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
         }, Qt::QueuedConnection);
     };
 
-    const QStringList paths = textFiles(directory);
+    QStringList paths = textFiles(directory);
+    // An open script whose file is gone is still what the author sees.
+    const int listed = paths.size();
+    for (auto open = openTexts.constBegin(); open != openTexts.constEnd(); ++open) {
+        if (!paths.contains(open.key()))
+            paths << open.key();
+    }
+    if (paths.size() > listed)
+        std::sort(paths.begin(), paths.end());
     QVector<Diagnostic> batch;
     QElapsedTimer sinceDelivery;
     sinceDelivery.start();
@@ -170,14 +180,20 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
     for (const QString &path : qAsConst(paths)) {
         if (cancelled())
             return;
-        QFile file(directory + QLatin1Char('/') + path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        if (file.size() > MaxFileSize) {
-            ++tooLarge;
-            continue;
+        const auto open = openTexts.constFind(path);
+        QString text;
+        if (open != openTexts.constEnd()) {
+            text = *open;
+        } else {
+            QFile file;
+            if (!RegularFile::open(file, directory + QLatin1Char('/') + path))
+                continue;
+            if (file.size() > MaxFileSize) {
+                ++tooLarge;
+                continue;
+            }
+            text = QString::fromUtf8(file.readAll());
         }
-        const QString text = QString::fromUtf8(file.readAll());
         const int before = results;
         searchText(text, match, [&](int line, const QString &lineText) {
             if (++results <= MaxListed)

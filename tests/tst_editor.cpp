@@ -1,6 +1,8 @@
 // The script editor: automatic indentation, the Lua lexer, opening and saving scripts with
 // their marks in the title, and the file handling behind them.
+#include "app/ui/CodeAssist.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/CodeInsight.h"
 #include "editor/AutoIndent.h"
 #include "editor/ui/ScriptEditorSetup.h"
 #include "editor/ScriptFile.h"
@@ -156,8 +158,10 @@ void TestEditor::enterInTheEditor()
 
 void TestEditor::lexerAndCompletionList()
 {
-    ScriptEditor script;
-    QsciScintilla *editor = &script;
+    TestWorkspace workspace;
+    ProjectManagerWindow window;
+    ScriptEditor plain;
+    QsciScintilla *editor = &plain;
     // The lexer colours what the script check knows: the runtime's API and Lua 5.2's library,
     // not the names older Luas had.
     editor->setText(QStringLiteral("if touchClick then x = 42 end string.format table.getn"));
@@ -168,11 +172,10 @@ void TestEditor::lexerAndCompletionList()
                          QsciLexerLua::StringTableMathsFunctions, QsciLexerLua::Identifier}));
     QCOMPARE(editor->eolMode(), QsciScintilla::EolWindows);
 
-    // Every editor shares the one list.
+    // Every editor offers the entries of the one list they share.
     ScriptEditor other;
-    QVERIFY(editor->lexer()->apis());
-    QCOMPARE(other.lexer()->apis(), editor->lexer()->apis());
     QTRY_VERIFY(QsciLexerLuaEx::sharedApisReady());
+    QVERIFY(offered(&other, QStringLiteral("touchCl")).contains(QStringLiteral("touchClick")));
     QVERIFY(offered(editor, QStringLiteral("findImageFu")).contains(QStringLiteral("findImageFuzzy")));
     QVERIFY(offered(editor, QStringLiteral("string.form")).contains(QStringLiteral("format")));
     QVERIFY(offered(editor, QStringLiteral("math.")).contains(QStringLiteral("floor")));
@@ -181,15 +184,22 @@ void TestEditor::lexerAndCompletionList()
     QVERIFY(!offered(editor, QStringLiteral("if a th")).contains(QStringLiteral("then")));
     QVERIFY(offered(editor, QStringLiteral("loc")).contains(QStringLiteral("local")));
 
-    // "then" is also the start of a word of the document: the list is open when Enter comes,
-    // and Enter still closes the block.
-    editor->setText(QStringLiteral("x = then_word\r\n"));
-    editor->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
-    QTest::keyClicks(editor, QStringLiteral("if a then"));
-    QVERIFY(editor->isListActive());
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(editor->text(), QStringLiteral("x = then_word\r\nif a then\r\n\t\r\nend"));
-    QCOMPARE(caret(editor), qMakePair(2, 1));
+    // A script's own words come from its analysis, after "." too, in any case.
+    workspace.writeFile(QStringLiteral("s.lua"), "x = then_word\r\nM.helperOne = 1 M:HelperTwo()\r\n");
+    ScriptEditor *script = window.scripts().open(workspace.absolute(QStringLiteral("s.lua")));
+    QTRY_VERIFY(!window.assist().insight().isBusy());
+    QVERIFY(offered(script, QStringLiteral("y = M.help")).contains(QStringLiteral("helperOne")));
+    QVERIFY(offered(script, QStringLiteral("y = M:help")).contains(QStringLiteral("HelperTwo")));
+    QVERIFY(!offered(script, QStringLiteral("y = N.help")).contains(QStringLiteral("helperOne")));
+    // "then" is also the start of a word of the script: the list is open when Enter comes, and
+    // Enter still closes the block.
+    script->setText(QStringLiteral("x = then_word\r\n"));
+    script->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QTest::keyClicks(script, QStringLiteral("if a then"));
+    QVERIFY(script->isListActive());
+    QTest::keyClick(script, Qt::Key_Return);
+    QCOMPARE(script->text(), QStringLiteral("x = then_word\r\nif a then\r\n\t\r\nend"));
+    QCOMPARE(caret(script), qMakePair(2, 1));
 }
 
 // Chinese text typed through an input method gets the aliases it starts, written as Lua 5.2 can

@@ -49,6 +49,7 @@ private slots:
     void projectSearchRegularExpression();
     void projectSearchInvalidExpression();
     void nextProjectSearchCancelsTheRunning();
+    void projectSearchSeesUnsavedText();
     void replaceMatches_data();
     void replaceMatches();
     void replaceAcrossTheProject();
@@ -342,6 +343,28 @@ void TestSearch::nextProjectSearchCancelsTheRunning()
     QCOMPARE(finished.first().at(0).toInt(), second);
     QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到0个结果（0个文件）"));
     QCOMPARE(results.count(), 0);
+}
+
+void TestSearch::projectSearchSeesUnsavedText()
+{
+    const QString project = workspace->makeProject(QStringLiteral("p"));
+    workspace->writeFile(QStringLiteral("工程目录/p/lib.lua"), "-- 标记 on disk\r\nx = 1\r\n");
+    window->updateProjectTree();
+    window->setActiveProject(QStringLiteral("p"));
+    ScriptEditor *lib = window->scripts().open(project + QStringLiteral("/lib.lua"));
+    QVERIFY(lib);
+    // Unsaved: two lines in front, the marked line changed.
+    lib->setText(QStringLiteral("\r\n\r\n-- 标记 unsaved\r\nx = 1\r\n"));
+
+    QSignalSpy found(&window->searches(), &SearchCommands::signal_diagnostic);
+    QSignalSpy lines(&window->searches(), &SearchCommands::signal_output);
+    window->searches().slot_projectSearch(QStringLiteral("标记"), false, false);
+    QTRY_VERIFY(!lines.isEmpty() && lines.last().at(0).toString().startsWith(QStringLiteral("共找到")));
+    QCOMPARE(found.count(), 1);
+    const Diagnostic result = found.first().at(0).value<Diagnostic>();
+    QCOMPARE(result.message, QStringLiteral("lib.lua:3: -- 标记 unsaved"));
+    QCOMPARE(result.line, 3);
+    QCOMPARE(workspace->readFile(QStringLiteral("工程目录/p/lib.lua")), QByteArray("-- 标记 on disk\r\nx = 1\r\n"));
 }
 
 void TestSearch::replaceMatches_data()

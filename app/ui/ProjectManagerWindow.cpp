@@ -4,6 +4,7 @@
 #include "app/Session.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/BuildCommands.h"
+#include "app/ui/CodeAssist.h"
 #include "app/ui/DeviceSession.h"
 #include "app/ui/RunCommands.h"
 #include "app/ui/RunControls.h"
@@ -13,6 +14,7 @@
 #include "common/ui/Notice.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
+#include "editor/ui/CodeNavigation.h"
 #include "editor/ui/EditCommands.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
@@ -58,6 +60,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     , runCommands(std::make_unique<RunCommands>(*activeProject, *openScripts, *deviceSession))
 {
     ui->setupUi(this);
+    codeAssist = std::make_unique<CodeAssist>(*openScripts, *activeProject, *buildCommands, *runCommands, *searchCommands, *ui);
     setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
     baseTitle = windowTitle();
     statusLabel = new QLabel(QStringLiteral("无任何连接。"));
@@ -88,6 +91,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     const auto interruptSearch = [this](const QString &why) { return [this, why] { searchCommands->cancelProjectSearch(why); }; };
     connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被编译中断。")));
     connect(runCommands.get(), &RunCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被本地运行中断。")));
+    connect(codeAssist.get(), &CodeAssist::signal_status, this, &ProjectManagerWindow::showStatus);
 
     addPass();
     setupMenus();
@@ -99,7 +103,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
-    editorSplitter->addWidget(openScripts->widget());
+    editorSplitter->addWidget(codeAssist->editorArea());
     editorSplitter->addWidget(ui->outTabWidget);
     editorSplitter->setStretchFactor(0, 1);
     treeSplitter = new QSplitter(Qt::Horizontal, this);
@@ -164,6 +168,7 @@ void ProjectManagerWindow::setupOutput()
     wireOutput(searchCommands.get());
     wireOutput(buildCommands.get());
     wireOutput(runCommands.get());
+    wireOutput(&codeAssist->navigation());
 }
 
 template <typename Source>
@@ -371,18 +376,13 @@ void ProjectManagerWindow::on_projectTreeWidget_itemDoubleClicked(QTreeWidgetIte
         return;
     const QString name = item->data(column, ProjectTree::NameRole).toString();
     const QString path = item->data(column, ProjectTree::PathRole).toString();
-    static const char *const textSuffixes[] = {".script", ".txt", ".lua", ".html", ".htm"};
-    for (const char *suffix : textSuffixes) {
-        if (name.endsWith(QLatin1String(suffix))) {
-            openScript(path);
-            QTreeWidgetItem *top = item;
-            while (top->parent())
-                top = top->parent();
-            setActiveProject(top->data(0, ProjectTree::NameRole).toString());
-            return;
-        }
-    }
-    if (name.endsWith(QLatin1String(".bmp")))
+    if (Names::isTextName(name)) {
+        openScript(path);
+        QTreeWidgetItem *top = item;
+        while (top->parent())
+            top = top->parent();
+        setActiveProject(top->data(0, ProjectTree::NameRole).toString());
+    } else if (name.endsWith(QLatin1String(".bmp")))
         deviceSession->openImageEditor(path);
     else
         Platform::launchFile(launchProcess, path);

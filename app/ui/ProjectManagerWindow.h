@@ -9,6 +9,7 @@
 #include <memory>
 
 class BuildCommands;
+class CodeAssist;
 class DeviceSession;
 class EditCommands;
 class LogView;
@@ -55,6 +56,7 @@ public:
     ScriptTabs &scripts() const { return *openScripts; }
     SearchCommands &searches() const { return *searchCommands; }
     BuildCommands &builds() const { return *buildCommands; }
+    CodeAssist &assist() const { return *codeAssist; }
     DeviceSession &device() const { return *deviceSession; }
     RunCommands &runs() const { return *runCommands; }
     Ui::ProjectManagerWindow *form() const { return ui; }
@@ -118,6 +120,7 @@ private:
     std::unique_ptr<SearchCommands> searchCommands;
     std::unique_ptr<EditCommands> editCommands;
     std::unique_ptr<BuildCommands> buildCommands;
+    std::unique_ptr<CodeAssist> codeAssist; // made once the form is
     std::unique_ptr<DeviceSession> deviceSession;
     std::unique_ptr<RunCommands> runCommands;
 };

@@ -46,6 +46,8 @@ signals:
     void signal_outputCleared();
     void signal_output(const QString &lines);
     void signal_diagnostic(const Diagnostic &found);
+    // The error that ended the run, the first of its values.
+    void signal_scriptError(const Diagnostic &error);
     // A run started or ended.
     void signal_runningChanged(bool running);
 

@@ -1,18 +1,23 @@
 #include "editor/ui/ScriptEditor.h"
 
 #include "api/ApiModel.h"
+#include "editor/ApiHelp.h"
 #include "editor/AutoIndent.h"
 #include "editor/CompletionList.h"
 #include "editor/LineComment.h"
 #include "editor/ScriptFile.h"
+#include "editor/ui/DocumentCompletion.h"
+#include "editor/ui/QsciLexerLuaEx.h"
 #include "editor/ui/ScriptEditorSetup.h"
 
+#include <Qsci/qsciapis.h>
 #include <Qsci/qscilexerlua.h>
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QToolTip>
 
 #include <cstdint>
 
@@ -20,6 +25,8 @@ namespace {
 
 // The id of the list of Chinese aliases among QScintilla's user lists.
 constexpr int kAliasList = 1;
+// How long the pointer rests before what is under it is explained.
+constexpr int kHoverMs = 500;
 
 } // namespace
 
@@ -48,6 +55,11 @@ ScriptEditor::ScriptEditor(QWidget *parent)
     setMarginWidth(0, 14);
     setMarginMarkerMask(0, int(mask));
     setMarginMarkerMask(1, 0);
+    // Completion takes the script's words from its analysis, never from a search of the text.
+    completion = new DocumentCompletion(lexer(), QsciLexerLuaEx::sharedApis());
+    SendScintilla(SCI_SETMOUSEDWELLTIME, kHoverMs);
+    connect(this, &QsciScintilla::SCN_DWELLSTART, this, &ScriptEditor::slot_dwellStart);
+    connect(this, &QsciScintilla::SCN_DWELLEND, this, [] { QToolTip::hideText(); });
     connect(this, &QsciScintilla::SCN_CHARADDED, this, &ScriptEditor::slot_charAdded);
     connect(this, &QsciScintilla::userListActivated, this, &ScriptEditor::slot_userListActivated);
     connect(this, &QsciScintilla::modificationChanged, this, &ScriptEditor::signal_stateChanged);
@@ -300,14 +312,16 @@ void ScriptEditor::goToLine(int line)
     ensureLineVisible(target);
 }
 
-void ScriptEditor::markLine(int line, Mark mark, int column, int length)
+void ScriptEditor::markLine(int line, Mark mark, int column, int length, const QString &message)
 {
     const int target = line - 1;
     if (target < 0 || target >= lines())
         return;
     if (mark == Mark::Found)
         clearMarks(Mark::Found);
-    markerAdd(target, markerNumber[int(mark)]);
+    const int handle = markerAdd(target, markerNumber[int(mark)]);
+    if (mark != Mark::Found && !message.isEmpty() && handle >= 0)
+        messages.insert(handle, {mark, message});
     const QString lineText = text(target);
     if (mark == Mark::Found || column < 0 || length <= 0 || column + length > lineText.size())
         return;
@@ -320,10 +334,69 @@ void ScriptEditor::markLine(int line, Mark mark, int column, int length)
 void ScriptEditor::clearMarks(Mark mark)
 {
     markerDeleteAll(markerNumber[int(mark)]);
+    for (auto it = messages.begin(); it != messages.end();)
+        it = it->mark == mark ? messages.erase(it) : std::next(it);
     if (mark == Mark::Found)
         return;
     SendScintilla(SCI_SETINDICATORCURRENT, indicatorNumber[int(mark)]);
     SendScintilla(SCI_INDICATORCLEARRANGE, 0, SendScintilla(SCI_GETLENGTH));
+}
+
+QStringList ScriptEditor::markMessages(int line) const
+{
+    QStringList found;
+    for (auto it = messages.constBegin(); it != messages.constEnd(); ++it) {
+        if (markerLine(it.key()) == line && !found.contains(it->message))
+            found << it->message;
+    }
+    return found;
+}
+
+QString ScriptEditor::hoverText(long position, bool inMargin) const
+{
+    const int line = int(SendScintilla(SCI_LINEFROMPOSITION, position));
+    QStringList parts;
+    // A mark's message over its symbol in the margin, or over the text it underlines.
+    bool marked = inMargin;
+    for (int i = 0; i < 2 && !marked; ++i)
+        marked = SendScintilla(SCI_INDICATORVALUEAT, indicatorNumber[i], position) != 0;
+    if (marked) {
+        for (const QString &message : markMessages(line))
+            parts << message.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    }
+    if (!inMargin) {
+        int index = 0;
+        int ignored = 0;
+        lineIndexFromPosition(int(position), &ignored, &index);
+        if (const ApiEntry *entry = ApiHelp::entryAt(ApiModel::standard(), text(line), index))
+            parts << ApiHelp::hoverText(*entry);
+    }
+    return parts.join(QStringLiteral("<hr>"));
+}
+
+void ScriptEditor::slot_dwellStart(int, int x, int y)
+{
+    // Dwelling over the margin gives no text position: the nearest one on that line.
+    const long position = SendScintilla(SCI_POSITIONFROMPOINT, x, y);
+    int margins = 0;
+    for (int m = 0; m < 5; ++m)
+        margins += marginWidth(m);
+    const QString shown = hoverText(position, x < margins);
+    if (shown.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(viewport()->mapToGlobal(QPoint(x, y)), shown, viewport());
+}
+
+void ScriptEditor::swapScriptWords(ScriptWords &words)
+{
+    completion->swapWords(words);
+}
+
+QByteArray ScriptEditor::snapshot() const
+{
+    const auto *text = reinterpret_cast<const char *>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QByteArray(text, int(SendScintilla(SCI_GETLENGTH)));
 }
 
 bool ScriptEditor::findNext(const QString &expr, const ScriptSearch::Options &options)

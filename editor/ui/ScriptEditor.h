@@ -5,6 +5,7 @@
 #include "editor/ui/ScriptSearch.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QPair>
 
 #include <Qsci/qsciscintilla.h>
@@ -14,6 +15,9 @@
 // looked like when it was last read or written, so that a change made by another program is
 // noticed. Saving is atomic. The editor also carries the Lua set-up (lexer, completion,
 // automatic indentation) and the operations the menus run on it: snippets, search and replace.
+class DocumentCompletion;
+class ScriptWords;
+
 class ScriptEditor : public QsciScintilla
 {
     Q_OBJECT
@@ -81,10 +85,23 @@ public:
     // output names it, the token underlined.
     enum class Mark { Error, Warning, Found };
     // Marks a line (from 1) and underlines the text from a column of it (from 0, in characters)
-    // when length > 0. A search result is marked one at a time.
-    void markLine(int line, Mark mark, int column = -1, int length = 0);
+    // when length > 0. A search result is marked one at a time. Resting the pointer on an
+    // error's or a warning's mark shows its message.
+    void markLine(int line, Mark mark, int column = -1, int length = 0, const QString &message = QString());
     // Removes the marks of one kind.
     void clearMarks(Mark mark);
+    // The messages of the error and warning marks on a line (from 0).
+    QStringList markMessages(int line) const;
+    // What resting the pointer at a position of the text shows: the messages of the marks there,
+    // and what the API model says of the name there. Empty for nothing.
+    QString hoverText(long position, bool inMargin) const;
+
+    // The words of the script that completion offers, as its last analysis found them; words
+    // gets those it had.
+    void swapScriptWords(ScriptWords &words);
+    // The text as the editor holds it (UTF-8), copied at once: what is analysed off the
+    // interface thread.
+    QByteArray snapshot() const;
 
     bool findNext(const QString &expr, const ScriptSearch::Options &options);
     bool findPrevious(const QString &expr, const ScriptSearch::Options &options);
@@ -103,6 +120,7 @@ protected:
 private slots:
     void slot_charAdded(int character);
     void slot_userListActivated(int id, const QString &text);
+    void slot_dwellStart(int position, int x, int y);
 
 private:
     static DiskStamp stampOf(const QString &path);
@@ -118,6 +136,15 @@ private:
 
     int markerNumber[3] = {};    // per Mark
     int indicatorNumber[2] = {}; // Error, Warning
+    // The message of each error and warning mark, by its handle, which follows the line as the
+    // text changes.
+    struct MarkMessage
+    {
+        Mark mark;
+        QString message;
+    };
+    QHash<int, MarkMessage> messages;
+    DocumentCompletion *completion = nullptr;
     QString filePath;
     bool faithful = true;
     bool byteOrderMark = false;

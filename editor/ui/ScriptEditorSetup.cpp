@@ -78,7 +78,7 @@ void ScriptEditorSetup::configure(QsciScintilla *editor)
     editor->SendScintilla(QsciScintillaBase::SCI_STYLESETSIZE, QsciScintillaBase::STYLE_DEFAULT, 9);
 
     editor->setAutoCompletionThreshold(2);
-    editor->setAutoCompletionSource(QsciScintilla::AcsAll);
+    editor->setAutoCompletionSource(QsciScintilla::AcsAPIs);
     editor->setIndentationWidth(kIndentationWidth);
     editor->setAutoCompletionCaseSensitivity(false);
     editor->setAutoCompletionUseSingle(QsciScintilla::AcusExplicit);

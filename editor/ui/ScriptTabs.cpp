@@ -133,6 +133,7 @@ ScriptEditor *ScriptTabs::open(const QString &path)
     }
     connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshTab(editor); });
     watch(editor);
+    emit signal_opened(editor);
     tabs->addTab(editor, QString());
     refreshTab(editor);
     tabs->setCurrentWidget(editor);
@@ -387,7 +388,8 @@ void ScriptTabs::markIn(ScriptEditor *editor, const Diagnostic &place)
     case Diagnostic::Kind::Warning: {
         const ScriptEditor::Mark mark =
             place.kind == Diagnostic::Kind::Error ? ScriptEditor::Mark::Error : ScriptEditor::Mark::Warning;
-        editor->markLine(place.line, mark, place.tokenColumn(editor->text(place.line - 1)), place.token.size());
+        editor->markLine(place.line, mark, place.tokenColumn(editor->text(place.line - 1)), place.token.size(),
+                         place.message);
         break;
     }
     case Diagnostic::Kind::SearchResult:

@@ -97,6 +97,8 @@ public:
 signals:
     // The current script, its path or its modified state changed: titles follow.
     void signal_currentChanged();
+    // A script got its tab.
+    void signal_opened(ScriptEditor *editor);
     // The author asked for an editor's context menu.
     void signal_contextMenu(ScriptEditor *editor, const QPoint &globalPos);
 

@@ -145,7 +145,14 @@ void SearchCommands::slot_projectSearch(const QString &expr, bool re, bool cs)
         return;
     }
     const QString directory = project.directory();
-    const Result<int> started = projectSearch.start(directory, expr, {re, cs});
+    // Unsaved changes are searched as the author sees them.
+    ProjectSearch::Snapshots openTexts;
+    const QString inside = QDir::cleanPath(directory) + QLatin1Char('/');
+    for (const ScriptEditor *editor : scripts.modified()) {
+        if (editor->path().startsWith(inside))
+            openTexts.insert(editor->path().mid(inside.size()), editor->text());
+    }
+    const Result<int> started = projectSearch.start(directory, expr, {re, cs}, openTexts);
     if (!started) {
         emit signal_projectSearch_return(coloured("red", started.error()));
         return;
