@@ -49,6 +49,7 @@ Session Session::read(QSettings &settings)
     session.treeSplitter = readSizes(settings, QStringLiteral("window/treeSplitter"));
     session.editorSplitter = readSizes(settings, QStringLiteral("window/editorSplitter"));
     session.activeProject = settings.value(QStringLiteral("project/active")).toString();
+    session.expandedTree = settings.value(QStringLiteral("project/expanded")).toStringList();
     const int count = settings.beginReadArray(QStringLiteral("scripts"));
     for (int i = 0; i < count; ++i) {
         settings.setArrayIndex(i);
@@ -91,6 +92,7 @@ void Session::write(QSettings &settings) const
     settings.setValue(QStringLiteral("window/treeSplitter"), sizesText(treeSplitter));
     settings.setValue(QStringLiteral("window/editorSplitter"), sizesText(editorSplitter));
     settings.setValue(QStringLiteral("project/active"), activeProject);
+    settings.setValue(QStringLiteral("project/expanded"), expandedTree);
     settings.remove(QStringLiteral("scripts"));
     settings.beginWriteArray(QStringLiteral("scripts"), scripts.size());
     for (int i = 0; i < scripts.size(); ++i) {

@@ -11,10 +11,10 @@
 
 class QSettings;
 
-// What comes back at the next start: the window's place and panes, the active project, the
-// open scripts with their carets, the device address, the image editor's last directory, the
-// breakpoints and the watch expressions. Kept in QSettings under the program's name; anything
-// missing reads as empty.
+// What comes back at the next start: the window's place and panes, the active project and the
+// unfolded folders of the tree, the open scripts with their carets, the device address, the image
+// editor's last directory, the breakpoints and the watch expressions. Kept in QSettings under the
+// program's name; anything missing reads as empty.
 struct Session
 {
     using Script = ScriptPlace;
@@ -24,6 +24,7 @@ struct Session
     QList<int> treeSplitter;   // project tree | editor and output
     QList<int> editorSplitter; // editor / output panes
     QString activeProject;
+    QStringList expandedTree; // unfolded projects and directories, relative to the workspace
     QVector<Script> scripts;
     int currentScript = -1; // index into scripts, -1 for none
     QString deviceAddress;

@@ -1,7 +1,11 @@
-// Opening a 5 MB script in the main window's editor and typing Enter at its end.
-// Goals: under 300 ms to open (read, show, first paint) and under 16 ms (one frame) for each
-// Enter with its automatic indentation.
+// Opening a 5 MB script in the main window's editor and typing at its end.
+// Goals: under 300 ms to open (read, show, first paint), under 16 ms (one frame) for each
+// Enter with its automatic indentation, and a median under 16 ms for a letter typed while the
+// completion list is open.
+#include "app/ui/CodeAssist.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/CodeInsight.h"
+#include "editor/ui/QsciLexerLuaEx.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 
@@ -49,15 +53,16 @@ void type(QWidget *target, int key, const QString &text)
     QApplication::sendEvent(target, &release);
 }
 
-// goal 0: a figure for information only.
-void report(const char *what, std::vector<double> &ms, double goal)
+// goal 0: a figure for information only. The goal holds for the worst time, or the median.
+void report(const char *what, std::vector<double> &ms, double goal, bool ofMedian = false)
 {
     std::sort(ms.begin(), ms.end());
     const double median = ms[ms.size() / 2];
     const double worst = ms.back();
     std::printf("%-34s median %8.2f ms  worst %8.2f ms", what, median, worst);
     if (goal > 0)
-        std::printf("  (goal < %.0f ms, %s)", goal, worst < goal ? "met" : "MISSED");
+        std::printf("  (goal: %s < %.0f ms, %s)", ofMedian ? "median" : "worst", goal,
+                    (ofMedian ? median : worst) < goal ? "met" : "MISSED");
     std::printf("\n");
 }
 
@@ -126,19 +131,31 @@ int main(int argc, char *argv[])
     const bool indented = editor->text(last) == QLatin1String("end") && editor->text(last - 1) == QLatin1String("\tend\r\n");
     std::printf("automatic indentation %s\n", indented ? "checked" : "DID NOT RUN AS EXPECTED");
 
-    // A letter typed at the end starts word completion, which searches the whole document for
-    // words with the typed prefix (QScintilla's own cost, growing with the document).
+    // A letter typed at the end with the completion list open: the list is made again from the
+    // API's entries and the script's words, as its last analysis found them (which takes place
+    // off the interface thread when typing pauses), never by searching the whole text.
+    QElapsedTimer waited;
+    waited.start();
+    while ((window.assist().insight().isBusy() || !QsciLexerLuaEx::sharedApisReady()) && waited.elapsed() < 60000)
+        app.processEvents(QEventLoop::WaitForMoreEvents, 50);
     std::vector<double> letterMs;
+    bool listOpen = true;
     for (int run = 0; run < 20; ++run) {
-        QElapsedTimer clock;
-        clock.start();
         type(editor, Qt::Key_T, QStringLiteral("t"));
         type(editor, Qt::Key_O, QStringLiteral("o"));
-        letterMs.push_back(clock.nsecsElapsed() / 1e6 / 2);
+        listOpen = listOpen && editor->isListActive();
+        for (const char *letter : {"u", "c"}) {
+            QElapsedTimer clock;
+            clock.start();
+            type(editor, Qt::Key_A, QString::fromLatin1(letter));
+            letterMs.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        listOpen = listOpen && editor->isListActive();
         editor->cancelList();
         type(editor, Qt::Key_Return, QStringLiteral("\r"));
     }
-    report("letter typed (completion list)", letterMs, 0);
+    report("letter typed with the list open", letterMs, 16, true);
+    std::printf("completion list %s\n", listOpen ? "open while typing: checked" : "NOT OPEN AS EXPECTED");
 
     // Leave without closing the window, which would ask whether to quit.
     return 0;

@@ -1,6 +1,7 @@
 #include "editor/ApiReference.h"
 
 #include "api/ApiModel.h"
+#include "editor/ApiHelp.h"
 
 #include <QFile>
 #include <QHash>
@@ -11,16 +12,6 @@
 #include <utility>
 
 namespace {
-
-bool isNameChar(QChar c)
-{
-    return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
-}
-
-bool isAliasChar(QChar c)
-{
-    return c.unicode() >= 0x80 && c.isLetterOrNumber();
-}
 
 // The first function a snippet calls: a (dotted) name in front of "(", not the name of a
 // function the snippet defines.
@@ -208,24 +199,6 @@ QString ApiReference::localRunSection() const
 
 QString ApiReference::anchorAt(const ApiModel &model, const QString &line, int index)
 {
-    index = std::clamp(index, 0, int(line.size()));
-    auto spread = [&line, index](auto belongs) {
-        int start = index;
-        int end = index;
-        while (start > 0 && belongs(line[start - 1]))
-            --start;
-        while (end < line.size() && belongs(line[end]))
-            ++end;
-        return line.mid(start, end - start);
-    };
-    QString dotted = spread([](QChar c) { return isNameChar(c) || c == QLatin1Char('.'); });
-    while (dotted.startsWith(QLatin1Char('.')))
-        dotted.remove(0, 1);
-    while (dotted.endsWith(QLatin1Char('.')))
-        dotted.chop(1);
-    for (const QString &candidate : {dotted, spread(isNameChar), spread(isAliasChar)}) {
-        if (const ApiEntry *entry = candidate.isEmpty() ? nullptr : model.find(candidate))
-            return entry->name;
-    }
-    return QString();
+    const ApiEntry *entry = ApiHelp::entryAt(model, line, index);
+    return entry ? entry->name : QString();
 }

@@ -1,6 +1,7 @@
 #include "editor/ProjectSearch.h"
 
 #include "common/Names.h"
+#include "common/RegularFile.h"
 #include "project/DirListing.h"
 
 #include <QElapsedTimer>
@@ -16,20 +17,6 @@ namespace {
 constexpr int kShownLength = 300;
 // Results wait at most this long on the search thread before they are handed over.
 constexpr qint64 kBatchInterval = 50;
-
-// Relative paths of the text files under a directory, in path order; no symbolic links.
-void textFiles(const QString &directory, const QString &prefix, QStringList *paths)
-{
-    QVector<DirListing::Entry> entries = DirListing::scan(directory);
-    std::sort(entries.begin(), entries.end(),
-              [](const DirListing::Entry &a, const DirListing::Entry &b) { return a.name < b.name; });
-    for (const DirListing::Entry &entry : qAsConst(entries)) {
-        if (entry.isDir)
-            textFiles(entry.path(), prefix + entry.name + QLatin1Char('/'), paths);
-        else if (Names::isTextName(entry.name))
-            *paths << prefix + entry.name;
-    }
-}
 
 QString shown(const QString &line)
 {
@@ -47,16 +34,10 @@ Result<Matcher> matcher(const QString &pattern, const ProjectSearch::Options &op
     if (!options.regularExpression)
         return Matcher([pattern, cs](const QString &text, int from) { return text.indexOf(pattern, from, cs); });
 
-    // ^ and $ at every line, CR LF taken as one line end.
-    const QString prefix = QStringLiteral("(*ANYCRLF)");
-    QRegularExpression expression(prefix + pattern, options.caseSensitive
-                                                         ? QRegularExpression::MultilineOption
-                                                         : QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
-    if (!expression.isValid()) {
-        const int offset = qMax(0, expression.patternErrorOffset() - prefix.size());
-        return fail(QStringLiteral("正则表达式有误：") + expression.errorString() + QStringLiteral("（第")
-                    + QString::number(offset + 1) + QStringLiteral("个字符处）"));
-    }
+    Result<QRegularExpression> made = ProjectSearch::regularExpression(pattern, options.caseSensitive);
+    if (!made)
+        return fail(made.error());
+    QRegularExpression expression = std::move(made).value();
     expression.optimize();
     return Matcher([expression](const QString &text, int from) {
         // The texts are decoded by QString, so they are valid UTF-16: checking the whole text at
@@ -103,6 +84,41 @@ void searchText(const QString &text, const Matcher &match, const std::function<b
 
 } // namespace
 
+void ProjectSearch::addTextFiles(const QString &directory, const QString &prefix, QStringList *paths)
+{
+    QVector<DirListing::Entry> entries = DirListing::scan(directory);
+    std::sort(entries.begin(), entries.end(),
+              [](const DirListing::Entry &a, const DirListing::Entry &b) { return a.name < b.name; });
+    for (const DirListing::Entry &entry : qAsConst(entries)) {
+        if (entry.isDir)
+            addTextFiles(entry.path(), prefix + entry.name + QLatin1Char('/'), paths);
+        else if (Names::isTextName(entry.name))
+            *paths << prefix + entry.name;
+    }
+}
+
+QStringList ProjectSearch::textFiles(const QString &directory)
+{
+    QStringList paths;
+    addTextFiles(directory, QString(), &paths);
+    return paths;
+}
+
+Result<QRegularExpression> ProjectSearch::regularExpression(const QString &pattern, bool caseSensitive)
+{
+    // ^ and $ at every line, CR LF taken as one line end.
+    const QString prefix = QStringLiteral("(*ANYCRLF)");
+    QRegularExpression expression(prefix + pattern, caseSensitive ? QRegularExpression::MultilineOption
+                                                                  : QRegularExpression::MultilineOption
+                                                                        | QRegularExpression::CaseInsensitiveOption);
+    if (!expression.isValid()) {
+        const int offset = qMax(0, expression.patternErrorOffset() - prefix.size());
+        return fail(QStringLiteral("正则表达式有误：") + expression.errorString() + QStringLiteral("（第")
+                    + QString::number(offset + 1) + QStringLiteral("个字符处）"));
+    }
+    return expression;
+}
+
 ProjectSearch::ProjectSearch(QObject *parent)
     : QObject(parent)
 {
@@ -122,18 +138,19 @@ void ProjectSearch::cancel()
     current = 0;
 }
 
-Result<int> ProjectSearch::start(const QString &projectDirectory, const QString &pattern, const Options &options)
+Result<int> ProjectSearch::start(const QString &projectDirectory, const QString &pattern, const Options &options,
+                                 const Snapshots &openTexts)
 {
     const Result<Matcher> match = matcher(pattern, options);
     if (!match)
         return fail(match.error());
     const int id = ++lastId;
     current = id;
-    pool.start([this, id, projectDirectory, match = match.value()] { run(id, projectDirectory, match); });
+    pool.start([this, id, projectDirectory, match = match.value(), openTexts] { run(id, projectDirectory, match, openTexts); });
     return id;
 }
 
-void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
+void ProjectSearch::run(int id, const QString &directory, const Matcher &match, const Snapshots &openTexts)
 {
     const auto cancelled = [this, id] { return current != id; };
     // Hands lines over to the owner's thread, which drops them if the search was cancelled meanwhile.
@@ -144,8 +161,15 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
         }, Qt::QueuedConnection);
     };
 
-    QStringList paths;
-    textFiles(directory, QString(), &paths);
+    QStringList paths = textFiles(directory);
+    // An open script whose file is gone is still what the author sees.
+    const int listed = paths.size();
+    for (auto open = openTexts.constBegin(); open != openTexts.constEnd(); ++open) {
+        if (!paths.contains(open.key()))
+            paths << open.key();
+    }
+    if (paths.size() > listed)
+        std::sort(paths.begin(), paths.end());
     QVector<Diagnostic> batch;
     QElapsedTimer sinceDelivery;
     sinceDelivery.start();
@@ -156,14 +180,20 @@ void ProjectSearch::run(int id, const QString &directory, const Matcher &match)
     for (const QString &path : qAsConst(paths)) {
         if (cancelled())
             return;
-        QFile file(directory + QLatin1Char('/') + path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        if (file.size() > MaxFileSize) {
-            ++tooLarge;
-            continue;
+        const auto open = openTexts.constFind(path);
+        QString text;
+        if (open != openTexts.constEnd()) {
+            text = *open;
+        } else {
+            QFile file;
+            if (!RegularFile::open(file, directory + QLatin1Char('/') + path))
+                continue;
+            if (file.size() > MaxFileSize) {
+                ++tooLarge;
+                continue;
+            }
+            text = QString::fromUtf8(file.readAll());
         }
-        const QString text = QString::fromUtf8(file.readAll());
         const int before = results;
         searchText(text, match, [&](int line, const QString &lineText) {
             if (++results <= MaxListed)

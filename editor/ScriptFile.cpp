@@ -3,6 +3,8 @@
 #include "common/AtomicFile.h"
 #include "common/RegularFile.h"
 
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -39,4 +41,38 @@ Status ScriptFile::write(const QString &path, const QString &text, bool byteOrde
     if (byteOrderMark)
         bytes.prepend(kByteOrderMark, 3);
     return AtomicFile::writeWhole(path, bytes);
+}
+
+ScriptFile::LineEnds ScriptFile::lineEnds(const char *text, qint64 length)
+{
+    qint64 lfs = 0;
+    qint64 crLfs = 0;
+    const char *end = text + length;
+    for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p) {
+        ++lfs;
+        if (p > text && p[-1] == '\r')
+            ++crLfs;
+    }
+    const qint64 crs = std::count(text, end, '\r');
+    if (lfs == 0 && crs == 0)
+        return LineEnds::None;
+    if (crLfs == lfs && crLfs == crs)
+        return LineEnds::CrLf;
+    if (crs == 0)
+        return LineEnds::Lf;
+    return LineEnds::Mixed;
+}
+
+QString ScriptFile::lineEndsName(LineEnds ends)
+{
+    switch (ends) {
+    case LineEnds::Lf:
+        return QStringLiteral("LF");
+    case LineEnds::Mixed:
+        return QStringLiteral("混合换行");
+    case LineEnds::None:
+    case LineEnds::CrLf:
+        break;
+    }
+    return QStringLiteral("CR LF");
 }

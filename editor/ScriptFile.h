@@ -20,6 +20,13 @@ public:
         bool byteOrderMark = false; // the file began with a UTF-8 byte-order mark
     };
 
+    // How the lines of a text end: all in CR LF, all in LF, in both (or a lone CR), or no line
+    // end at all.
+    enum class LineEnds { None, CrLf, Lf, Mixed };
+    static LineEnds lineEnds(const char *text, qint64 length);
+    // "CR LF", "LF", "混合换行"; a text without line ends is shown with the editor's, CR LF.
+    static QString lineEndsName(LineEnds ends);
+
     // Fails, saying why, for a file that cannot be read, is not a regular file or is too large.
     static Result<Contents> read(const QString &path);
 

@@ -26,6 +26,25 @@ Result<FileOperations::Creation> FileOperations::createDirectory(const QString &
     return Creation::Created;
 }
 
+Result<FileOperations::Creation> FileOperations::move(const QString &from, const QString &to)
+{
+    const QFileInfo source(from);
+    const QFileInfo target(to);
+    if (!source.exists() && !source.isSymLink())
+        return fail(QStringLiteral("“%1”已不存在").arg(source.fileName()));
+    const QString sourcePath = QDir::cleanPath(source.absoluteFilePath());
+    const QString targetPath = QDir::cleanPath(target.absoluteFilePath());
+    if (targetPath.startsWith(sourcePath + QLatin1Char('/')))
+        return fail(QStringLiteral("不能把目录移动到它自己里面"));
+    // On a file system that ignores case, a new case of the same name finds the entry itself.
+    const bool sameEntry = target.exists() && source.canonicalFilePath() == target.canonicalFilePath();
+    if ((target.exists() || target.isSymLink()) && !sameEntry)
+        return Creation::AlreadyExists;
+    if (!QDir().rename(sourcePath, targetPath))
+        return fail(QStringLiteral("无法移动“%1”").arg(QDir::toNativeSeparators(sourcePath)));
+    return Creation::Created;
+}
+
 void FileOperations::deleteTree(const QString &path)
 {
     const QFileInfo info(path);

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// File operations of the project tree's context menu.
+// File operations of the project tree: its context menu, renaming and moving by dragging.
 class FileOperations
 {
 public:
@@ -14,6 +14,10 @@ public:
     static Result<Creation> createEmptyFile(const QString &path);
     // Creates a directory with any missing parents.
     static Result<Creation> createDirectory(const QString &path);
+    // Renames or moves a file or directory to a path; AlreadyExists, and nothing done, when
+    // something else is there (a change of case only is a rename). Never moves a directory
+    // into itself.
+    static Result<Creation> move(const QString &from, const QString &to);
 
     // Deletes what a plain listing shows (hidden entries stay), depth first, then the directory
     // itself when it became empty. Symbolic links are removed as links, never followed.

@@ -247,9 +247,10 @@ void TestColorCode::searchMarksStayOutOfCaptures()
 void TestColorCode::captureCodeGoesIntoTheScript()
 {
     TestWorkspace ws;
-    ws.makeProject(QStringLiteral("演示"));
+    const QString project = ws.makeProject(QStringLiteral("演示"));
     ProjectManagerWindow window;
     window.show();
+    window.openScript(project + QStringLiteral("/main.script"));
     const QPixmap desktop = TestPictures::codedPixmap(400, 300);
     screen::setDesktopGrabberForTesting([desktop]() { return desktop; });
     QSignalSpy saved(&window.device(), &DeviceSession::signal_rectScreencapSaved);

@@ -1,6 +1,8 @@
 // The script editor: automatic indentation, the Lua lexer, opening and saving scripts with
 // their marks in the title, and the file handling behind them.
+#include "app/ui/CodeAssist.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ui/CodeInsight.h"
 #include "editor/AutoIndent.h"
 #include "editor/ui/ScriptEditorSetup.h"
 #include "editor/ScriptFile.h"
@@ -76,6 +78,9 @@ private slots:
     void oneTabPerScriptAndClosingAsks();
     void sessionComesBack();
     void snippetIndentedToTheCaretsLine();
+    void lineCommands_data();
+    void lineCommands();
+    void saveAllAndReopenClosed();
 
     void scriptFileReading_data();
     void scriptFileReading();
@@ -135,9 +140,8 @@ void TestEditor::enterInTheEditor()
     QFETCH(QString, expected);
     QFETCH(int, caretLine);
     QFETCH(int, caretIndex);
-    TestWorkspace workspace;
-    ProjectManagerWindow window;
-    QsciScintilla *editor = window.scripts().current();
+    ScriptEditor script;
+    QsciScintilla *editor = &script;
     editor->setText(QString(text).remove(QLatin1Char('|')));
     editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, text.left(text.indexOf(QLatin1Char('|'))).toUtf8().size());
     for (const QChar c : typed) {
@@ -156,7 +160,8 @@ void TestEditor::lexerAndCompletionList()
 {
     TestWorkspace workspace;
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scripts().current();
+    ScriptEditor plain;
+    QsciScintilla *editor = &plain;
     // The lexer colours what the script check knows: the runtime's API and Lua 5.2's library,
     // not the names older Luas had.
     editor->setText(QStringLiteral("if touchClick then x = 42 end string.format table.getn"));
@@ -167,11 +172,10 @@ void TestEditor::lexerAndCompletionList()
                          QsciLexerLua::StringTableMathsFunctions, QsciLexerLua::Identifier}));
     QCOMPARE(editor->eolMode(), QsciScintilla::EolWindows);
 
-    // Every editor shares the one list.
+    // Every editor offers the entries of the one list they share.
     ScriptEditor other;
-    QVERIFY(editor->lexer()->apis());
-    QCOMPARE(other.lexer()->apis(), editor->lexer()->apis());
     QTRY_VERIFY(QsciLexerLuaEx::sharedApisReady());
+    QVERIFY(offered(&other, QStringLiteral("touchCl")).contains(QStringLiteral("touchClick")));
     QVERIFY(offered(editor, QStringLiteral("findImageFu")).contains(QStringLiteral("findImageFuzzy")));
     QVERIFY(offered(editor, QStringLiteral("string.form")).contains(QStringLiteral("format")));
     QVERIFY(offered(editor, QStringLiteral("math.")).contains(QStringLiteral("floor")));
@@ -180,15 +184,22 @@ void TestEditor::lexerAndCompletionList()
     QVERIFY(!offered(editor, QStringLiteral("if a th")).contains(QStringLiteral("then")));
     QVERIFY(offered(editor, QStringLiteral("loc")).contains(QStringLiteral("local")));
 
-    // "then" is also the start of a word of the document: the list is open when Enter comes,
-    // and Enter still closes the block.
-    editor->setText(QStringLiteral("x = then_word\r\n"));
-    editor->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
-    QTest::keyClicks(editor, QStringLiteral("if a then"));
-    QVERIFY(editor->isListActive());
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(editor->text(), QStringLiteral("x = then_word\r\nif a then\r\n\t\r\nend"));
-    QCOMPARE(caret(editor), qMakePair(2, 1));
+    // A script's own words come from its analysis, after "." too, in any case.
+    workspace.writeFile(QStringLiteral("s.lua"), "x = then_word\r\nM.helperOne = 1 M:HelperTwo()\r\n");
+    ScriptEditor *script = window.scripts().open(workspace.absolute(QStringLiteral("s.lua")));
+    QTRY_VERIFY(!window.assist().insight().isBusy());
+    QVERIFY(offered(script, QStringLiteral("y = M.help")).contains(QStringLiteral("helperOne")));
+    QVERIFY(offered(script, QStringLiteral("y = M:help")).contains(QStringLiteral("HelperTwo")));
+    QVERIFY(!offered(script, QStringLiteral("y = N.help")).contains(QStringLiteral("helperOne")));
+    // "then" is also the start of a word of the script: the list is open when Enter comes, and
+    // Enter still closes the block.
+    script->setText(QStringLiteral("x = then_word\r\n"));
+    script->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QTest::keyClicks(script, QStringLiteral("if a then"));
+    QVERIFY(script->isListActive());
+    QTest::keyClick(script, Qt::Key_Return);
+    QCOMPARE(script->text(), QStringLiteral("x = then_word\r\nif a then\r\n\t\r\nend"));
+    QCOMPARE(caret(script), qMakePair(2, 1));
 }
 
 // Chinese text typed through an input method gets the aliases it starts, written as Lua 5.2 can
@@ -249,12 +260,11 @@ void TestEditor::titleAndMarkAcrossOpenModifySave()
     const QString path = workspace.absolute(QStringLiteral("dir/a.script"));
     ProjectManagerWindow window;
     const QString base = window.windowTitle();
-    // The welcome text until a script opens: typing marks it, but without a file there is no
-    // title and nothing to save.
+    // The welcome text until a script opens: it takes no typing, has no title and nothing to save.
+    QCOMPARE(window.scripts().current()->text(), ScriptEditorSetup::welcomeText());
+    QTest::keyClicks(window.scripts().current(), QStringLiteral("x"));
     QCOMPARE(window.scripts().current()->text(), ScriptEditorSetup::welcomeText());
     QVERIFY(!window.scripts().current()->isModified());
-    QTest::keyClicks(window.scripts().current(), QStringLiteral("x"));
-    QVERIFY(window.scripts().current()->isModified());
     QCOMPARE(window.windowTitle(), base);
     QVERIFY(window.scripts().save(window.scripts().current()));
 
@@ -494,13 +504,96 @@ void TestEditor::snippetIndentedToTheCaretsLine()
     QCOMPARE(AutoIndent::indentSnippet(QStringLiteral("RGB(r,g,b)"), QStringLiteral("\t")), QStringLiteral("RGB(r,g,b)"));
 
     TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("a.lua"), QByteArray());
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scripts().current();
+    QsciScintilla *editor = window.scripts().open(workspace.absolute(QStringLiteral("a.lua")));
     editor->setText(QStringLiteral("if a then\r\n\t\t"));
     editor->setCursorPosition(1, 2);
     window.scripts().insertSnippet(QStringLiteral("while true do\r\n\t--x\r\n\r\nend\r\n"));
     QCOMPARE(editor->text(), QStringLiteral("if a then\r\n\t\twhile true do\r\n\t\t\t--x\r\n\r\n\t\tend\r\n\t\t"));
     QCOMPARE(caret(editor), qMakePair(5, 2));
+}
+
+void TestEditor::lineCommands_data()
+{
+    QTest::addColumn<QString>("text"); // '|' marks the caret, '^' the other end of the selection
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("expected");
+
+    // Comments: the rule of common code editors. When every line with code is commented, one
+    // "--" (and one blank behind it) comes off; else every such line gets "-- " at the block's
+    // smallest indentation, the commented ones too. Blank lines stay as they are.
+    QTest::newRow("comment at the smallest indentation") << "^\tif a then\r\n\r\n\t\tb()\r\n\tend|" << "comment"
+                                                         << "\t-- if a then\r\n\r\n\t-- \tb()\r\n\t-- end";
+    QTest::newRow("all commented: uncomment") << "^-- a\r\n\t--b\r\n  -- -- c|" << "comment" << "a\r\n\tb\r\n  -- c";
+    QTest::newRow("mixed: all commented") << "^-- a\r\nb|" << "comment" << "-- -- a\r\n-- b";
+    QTest::newRow("the caret's line") << "a\r\nb|c" << "comment" << "a\r\n-- bc";
+    QTest::newRow("a selection ending at a line start") << "^a\r\n|b" << "comment" << "-- a\r\nb";
+    QTest::newRow("blank lines only") << "^\r\n\t|" << "comment" << "\r\n\t";
+    QTest::newRow("duplicate the caret's line") << "a|\r\nb" << "duplicate" << "a\r\na\r\nb";
+    QTest::newRow("duplicate the last line") << "a\r\nb|" << "duplicate" << "a\r\nb\r\nb";
+    QTest::newRow("duplicate selected lines") << "^a\r\nb|\r\nc" << "duplicate" << "a\r\nb\r\na\r\nb\r\nc";
+    QTest::newRow("move up") << "a\r\nb|\r\nc" << "up" << "b\r\na\r\nc";
+    QTest::newRow("move selected lines down") << "^a\r\nb|\r\nc" << "down" << "c\r\na\r\nb";
+    QTest::newRow("move up at the top") << "a|\r\nb" << "up" << "a\r\nb";
+}
+
+// The line commands on a script, each one step to undo.
+void TestEditor::lineCommands()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, command);
+    QFETCH(QString, expected);
+    ScriptEditor editor;
+    const QString plain = QString(text).remove(QLatin1Char('|')).remove(QLatin1Char('^'));
+    editor.setText(plain);
+    const auto position = [&text](QChar marker) {
+        const int at = text.indexOf(marker);
+        return long(QString(text.left(at)).remove(QLatin1Char('|')).remove(QLatin1Char('^')).toUtf8().size());
+    };
+    const long caret = position(QLatin1Char('|'));
+    editor.SendScintilla(QsciScintillaBase::SCI_SETSEL, text.contains(QLatin1Char('^')) ? position(QLatin1Char('^')) : caret, caret);
+    if (command == QLatin1String("comment"))
+        editor.toggleComment();
+    else if (command == QLatin1String("duplicate"))
+        editor.duplicateLines();
+    else
+        editor.moveLines(command == QLatin1String("up"));
+    QCOMPARE(editor.text(), expected);
+    editor.undo();
+    QCOMPARE(editor.text(), plain);
+}
+
+void TestEditor::saveAllAndReopenClosed()
+{
+    TestWorkspace workspace;
+    for (const char *name : {"a.lua", "b.lua", "c.lua"})
+        workspace.writeFile(QString::fromUtf8(name), "x = 1\r\n");
+    ProjectManagerWindow window;
+    for (const char *name : {"a.lua", "b.lua", "c.lua"})
+        window.openScript(workspace.absolute(QString::fromUtf8(name)));
+    window.scripts().editors().at(0)->append(QStringLiteral("a = 2"));
+    window.scripts().editors().at(2)->append(QStringLiteral("c = 2"));
+    window.form()->save_all_action->trigger();
+    QVERIFY(window.scripts().modified().isEmpty());
+    QCOMPARE(workspace.readFile(QStringLiteral("a.lua")), QByteArray("x = 1\r\na = 2"));
+    QCOMPARE(workspace.readFile(QStringLiteral("c.lua")), QByteArray("x = 1\r\nc = 2"));
+
+    // Closed tabs come back last first, at their carets; one whose file is gone is passed over.
+    window.openScript(workspace.absolute(QStringLiteral("a.lua")));
+    window.scripts().current()->setCursorPosition(1, 3);
+    window.form()->close_script_action->trigger();
+    window.form()->close_script_action->trigger();
+    window.form()->close_script_action->trigger();
+    QVERIFY(QFile::remove(workspace.absolute(QStringLiteral("b.lua"))));
+    QCOMPARE(window.form()->reopen_script_action->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+T")));
+    window.form()->reopen_script_action->trigger();
+    QCOMPARE(window.scripts().current()->path(), workspace.absolute(QStringLiteral("c.lua")));
+    window.form()->reopen_script_action->trigger();
+    QCOMPARE(window.scripts().current()->path(), workspace.absolute(QStringLiteral("a.lua")));
+    QCOMPARE(caret(window.scripts().current()), qMakePair(1, 3));
+    QVERIFY(!window.scripts().reopenClosed());
+    QCOMPARE(window.scripts().editors().size(), 2);
 }
 
 void TestEditor::scriptFileReading_data()

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -27,6 +28,7 @@ private slots:
     void commandLineWithoutADisplay();
     void outputOperations();
     void editCommandsActOnTheFocusedPane();
+    void editorContextMenuIsTheEditMenu();
     void closingAsksOnlyWhatWouldBeLost_data();
     void closingAsksOnlyWhatWouldBeLost();
     void aboutDialog();
@@ -85,11 +87,12 @@ void TestMainWindow::outputOperations()
 void TestMainWindow::editCommandsActOnTheFocusedPane()
 {
     TestWorkspace ws;
+    ws.writeFile(QStringLiteral("a.lua"), QByteArray());
     ProjectManagerWindow window;
     window.show();
     QApplication::setActiveWindow(&window);
     window.appendOutput(QStringLiteral("from the output"));
-    ScriptEditor *editor = window.scripts().current();
+    ScriptEditor *editor = window.scripts().open(ws.absolute(QStringLiteral("a.lua")));
     editor->setText(QStringLiteral("from the editor"));
     window.form()->outText->setFocus();
     QTRY_VERIFY(window.form()->outText->hasFocus());
@@ -104,6 +107,54 @@ void TestMainWindow::editCommandsActOnTheFocusedPane()
     window.form()->action_edit_cut->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("from the editor"));
     QCOMPARE(editor->text(), QString());
+}
+
+// The editor's context menu holds the edit menu's own actions (Chinese, with the same keys),
+// and the keys of the line commands reach the script rather than the editor's own bindings.
+void TestMainWindow::editorContextMenuIsTheEditMenu()
+{
+    TestWorkspace ws;
+    ws.writeFile(QStringLiteral("a.lua"), "a()\r\nb()");
+    ProjectManagerWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ScriptEditor *editor = window.scripts().open(ws.absolute(QStringLiteral("a.lua")));
+    QTRY_VERIFY(editor->hasFocus());
+
+    QList<QAction *> shown;
+    QTimer::singleShot(0, [&shown] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            shown = popup->actions();
+            popup->close();
+        }
+    });
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), editor->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(editor->viewport(), &request);
+    QList<QAction *> menu = window.form()->menu_23->actions();
+    menu = menu.mid(0, menu.indexOf(window.form()->action_edit_search) - 1);
+    const auto withoutSeparators = [](QList<QAction *> actions) {
+        actions.erase(std::remove_if(actions.begin(), actions.end(), [](const QAction *a) { return a->isSeparator(); }),
+                      actions.end());
+        return actions;
+    };
+    QCOMPARE(withoutSeparators(shown), withoutSeparators(menu));
+    QCOMPARE(window.form()->action_edit_redo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
+    for (const QAction *action : shown)
+        QVERIFY2(action->isEnabled(), qPrintable(action->text())); // greyed for the menu only
+
+    QApplication::setActiveWindow(&window); // the closed menu leaves none active offscreen
+    editor->setFocus();
+    editor->setCursorPosition(1, 0);
+    QTest::keyClick(editor, Qt::Key_Slash, Qt::ControlModifier);
+    QCOMPARE(editor->text(), QStringLiteral("a()\r\n-- b()"));
+    QTest::keyClick(editor, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(editor->text(), QStringLiteral("a()\r\n-- b()\r\n-- b()"));
+    QTest::keyClick(editor, Qt::Key_Up, Qt::AltModifier);
+    QTest::keyClick(editor, Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(editor->text(), QStringLiteral("-- b()\r\na()\r\n-- b()"));
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(editor->text(), QStringLiteral("-- b()\r\na()\r\n-- b()"));
 }
 
 void TestMainWindow::closingAsksOnlyWhatWouldBeLost_data()

@@ -3,6 +3,7 @@
 #include "app/ui/ProjectManagerWindow.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
+#include "project/NameOrder.h"
 #include "project/ui/FilenNameInputDialog.h"
 #include "project/ui/ProjectTree.h"
 #include "support/ModalAnswerer.h"
@@ -68,6 +69,10 @@ private slots:
     void deleteEntries();
     void showInFileBrowserAndLaunch();
     void newProjectCommand();
+    void nameOrder_data();
+    void nameOrder();
+    void orderAndUnfoldedFoldersComeBack();
+    void renameAndMoveWithTheScriptOpen();
 
 private:
     TestWorkspace *ws = nullptr;
@@ -102,7 +107,8 @@ void TestProjectTree::firstFillOrderAndActiveProject()
     ws->setModified(QStringLiteral("工程目录/old"), base);
     ProjectManagerWindow window;
     ProjectTree *tree = window.form()->projectTreeWidget;
-    QCOMPARE(projectNames(tree), (QStringList{"new", "mid", "old"}));
+    // Shown by name; with none active yet, the newest becomes active.
+    QCOMPARE(projectNames(tree), (QStringList{"mid", "new", "old"}));
     QCOMPARE(window.project().name(), QStringLiteral("new"));
     QCOMPARE(colourOf(tree, QStringLiteral("new")), kBlue);
     // Other projects never get a foreground of their own.
@@ -133,14 +139,13 @@ void TestProjectTree::followsDiskWithinOnePass()
     QCOMPARE(childNames(project), (QStringList{"a.txt", "b.txt", "main.script"}));
 
     // A new directory with files, a rename and a deletion, all seen by one pass; new entries
-    // come at the end of their level.
+    // take their place, folders first.
     ws->writeFile(QStringLiteral("工程目录/p/lib/util.lua"), "u");
     ws->writeFile(QStringLiteral("工程目录/p/lib/deep/x.bmp"), "x");
     QVERIFY(QFile::rename(ws->absolute(QStringLiteral("工程目录/p/a.txt")), ws->absolute(QStringLiteral("工程目录/p/c.txt"))));
     QVERIFY(QFile::remove(ws->absolute(QStringLiteral("工程目录/p/b.txt"))));
     window.updateProjectTree();
-    // New entries are appended in listing order: the new directory is newer than the renamed file.
-    QCOMPARE(childNames(project), (QStringList{"main.script", "lib", "c.txt"}));
+    QCOMPARE(childNames(project), (QStringList{"lib", "c.txt", "main.script"}));
     QTreeWidgetItem *lib = child(project, QStringLiteral("lib"));
     QCOMPARE(childNames(lib), (QStringList{"deep", "util.lua"}));
     QCOMPARE(childNames(child(lib, QStringLiteral("deep"))), QStringList{"x.bmp"});
@@ -149,12 +154,12 @@ void TestProjectTree::followsDiskWithinOnePass()
     QTreeWidgetItem *before = child(lib, QStringLiteral("util.lua"));
     window.updateProjectTree();
     QCOMPARE(child(lib, QStringLiteral("util.lua")), before);
-    QCOMPARE(childNames(project), (QStringList{"main.script", "lib", "c.txt"}));
+    QCOMPARE(childNames(project), (QStringList{"lib", "c.txt", "main.script"}));
 
     // Removing a whole directory drops its subtree.
     QVERIFY(QDir(ws->absolute(QStringLiteral("工程目录/p/lib"))).removeRecursively());
     window.updateProjectTree();
-    QCOMPARE(childNames(project), (QStringList{"main.script", "c.txt"}));
+    QCOMPARE(childNames(project), (QStringList{"c.txt", "main.script"}));
 }
 
 void TestProjectTree::unchangedDirectoriesStillFollowTheDisk()
@@ -225,7 +230,7 @@ void TestProjectTree::activeProjectFallsBack()
     window.addPass();
     QCOMPARE(window.project().name(), QStringLiteral("c"));
     QCOMPARE(colourOf(tree, QStringLiteral("c")), kBlue);
-    QCOMPARE(projectNames(tree), (QStringList{"c", "a"}));
+    QCOMPARE(projectNames(tree), (QStringList{"a", "c"}));
 }
 
 // What the tree tells of a project: its items' kinds and paths; the active project's directory,
@@ -290,15 +295,20 @@ void TestProjectTree::newEntries()
     ProjectManagerWindow window;
     const QStringList before = listing();
     QString shown;
+    bool stillOpen = false;
     ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
         dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->insert(typed);
         if (!message.isEmpty())
             ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &shown);
         dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
-        QTimer::singleShot(100, dialog, &QDialog::reject); // a refused name leaves the dialog open
+        // A refused name leaves the dialog open with the name, to be changed.
+        stillOpen = dialog->isVisible() && dialog->fileName().contains(typed);
+        QTimer::singleShot(100, dialog, &QDialog::reject);
     });
-    window.form()->projectTreeWidget->runMenuCommand(command, ProjectTree::ProjectKind, QStringLiteral("p"), dir);
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    tree->runMenuCommand(command, ProjectTree::ProjectKind, QStringLiteral("p"), dir);
     QTRY_COMPARE(shown, message);
+    QCOMPARE(stillOpen, !message.isEmpty());
     QStringList expected = before;
     if (!created.isEmpty()) {
         expected << dir + QLatin1Char('/') + created;
@@ -306,6 +316,9 @@ void TestProjectTree::newEntries()
         const QFileInfo made(dir + QLatin1Char('/') + created);
         QCOMPARE(made.isDir(), command == QStringLiteral("新建目录"));
         QCOMPARE(made.isDir() ? 0 : made.size(), qint64(0));
+        // What was made is selected; a script is opened to be written.
+        QCOMPARE(tree->currentItem()->data(0, ProjectTree::PathRole).toString(), made.filePath());
+        QCOMPARE(window.scripts().editors().size(), made.isDir() ? 0 : 1);
     }
     QCOMPARE(listing(), expected);
     QVERIFY(ws->readFile(QStringLiteral("工程目录/p/main.script")).size() > 0);
@@ -401,6 +414,118 @@ void TestProjectTree::newProjectCommand()
     QCOMPARE(window.project().name(), QStringLiteral("demo"));
     QVERIFY(window.form()->projectTreeWidget->projectItem(QStringLiteral("demo")));
     QCOMPARE(colourOf(window.form()->projectTreeWidget, QStringLiteral("demo")), kBlue);
+}
+
+void TestProjectTree::nameOrder_data()
+{
+    QTest::addColumn<QStringList>("names"); // in the order shown
+    QTest::newRow("case does not count") << QStringList{"a.lua", "B.lua", "c.lua"};
+    QTest::newRow("numbers by value") << QStringList{"图2.bmp", "图10.bmp", "图010x.bmp", "图11.bmp"};
+    QTest::newRow("leading zeros, then exact text") << QStringList{"img01", "img1", "img2"};
+    QTest::newRow("only case differs") << QStringList{"A.lua", "a.lua"};
+    QTest::newRow("numbers beyond any integer") << QStringList{"9", "123456789012345678901234567890", "123456789012345678901234567891"};
+    QTest::newRow("a name before its longer forms") << QStringList{"a", "a.lua", "a1"};
+}
+
+void TestProjectTree::nameOrder()
+{
+    QFETCH(QStringList, names);
+    for (int i = 0; i < names.size(); ++i) {
+        for (int j = 0; j < names.size(); ++j)
+            QVERIFY2((NameOrder::compare(names[i], names[j]) < 0) == (i < j), qPrintable(names[i] + " " + names[j]));
+    }
+}
+
+// Folders first, then names, the same on every start; the folders the author unfolded come
+// back unfolded.
+void TestProjectTree::orderAndUnfoldedFoldersComeBack()
+{
+    ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/b.lua"), "b", base.addSecs(10));
+    ws->writeFile(QStringLiteral("工程目录/p/Lib/x.lua"), "x", base.addSecs(20));
+    ws->writeFile(QStringLiteral("工程目录/p/a10.txt"), "a", base.addSecs(30));
+    ws->writeFile(QStringLiteral("工程目录/p/A9.txt"), "a", base);
+    ws->writeFile(QStringLiteral("工程目录/p/img/deep/y.bmp"), "y");
+    {
+        ProjectManagerWindow window;
+        ProjectTree *tree = window.form()->projectTreeWidget;
+        QTreeWidgetItem *project = tree->projectItem(QStringLiteral("p"));
+        QCOMPARE(childNames(project), (QStringList{"img", "Lib", "A9.txt", "a10.txt", "b.lua", "main.script"}));
+        ws->writeFile(QStringLiteral("工程目录/p/a2.lua"), "new");
+        window.updateProjectTree();
+        QCOMPARE(childNames(project), (QStringList{"img", "Lib", "a2.lua", "A9.txt", "a10.txt", "b.lua", "main.script"}));
+        project->setExpanded(true);
+        child(project, QStringLiteral("img"))->setExpanded(true);
+        child(child(project, QStringLiteral("img")), QStringLiteral("deep"))->setExpanded(true);
+        window.saveSession();
+    }
+    ProjectManagerWindow window;
+    window.restoreSession();
+    QTreeWidgetItem *project = window.form()->projectTreeWidget->projectItem(QStringLiteral("p"));
+    QVERIFY(project->isExpanded());
+    QVERIFY(child(project, QStringLiteral("img"))->isExpanded());
+    QVERIFY(child(child(project, QStringLiteral("img")), QStringLiteral("deep"))->isExpanded());
+    QVERIFY(!child(project, QStringLiteral("Lib"))->isExpanded());
+}
+
+// Renaming and moving a script (or its folder) while it is open: the tab follows with its
+// unsaved text, and saving writes the file where it is now. A name that is taken is refused
+// with the dialog left open.
+void TestProjectTree::renameAndMoveWithTheScriptOpen()
+{
+    const QString dir = ws->makeProject(QStringLiteral("p"), base);
+    ws->writeFile(QStringLiteral("工程目录/p/a.lua"), "a = 1\r\n");
+    ws->writeFile(QStringLiteral("工程目录/p/b.lua"), "b = 1\r\n");
+    ws->writeFile(QStringLiteral("工程目录/p/lib/b.lua"), "other b\r\n");
+    ProjectManagerWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ProjectTree *tree = window.form()->projectTreeWidget;
+    ScriptEditor *editor = window.scripts().open(dir + QStringLiteral("/a.lua"));
+    editor->append(QStringLiteral("-- unsaved"));
+
+    QStringList refusals;
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([&](FilenNameInputDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"));
+        QCOMPARE(name->selectedText(), QStringLiteral("a")); // the name, not its suffix
+        QString refusal;
+        ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &refusal);
+        name->setText(QStringLiteral("b.lua"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+        refusals << refusal;
+        name->setText(QStringLiteral("c.lua"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+    });
+    tree->setCurrentItem(child(tree->projectItem(QStringLiteral("p")), QStringLiteral("a.lua")));
+    tree->setFocus();
+    QTRY_VERIFY(tree->hasFocus());
+    QTest::keyClick(tree, Qt::Key_F2);
+    QTRY_COMPARE(refusals, QStringList{"文件已存在！"});
+    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.lua")));
+    QCOMPARE(editor->path(), dir + QStringLiteral("/c.lua"));
+    QCOMPARE(editor->text(), QStringLiteral("a = 1\r\n-- unsaved"));
+    QCOMPARE(window.windowTitle().endsWith(dir + QStringLiteral("/c.lua *]")), true);
+    QCOMPARE(tree->currentItem()->data(0, ProjectTree::PathRole).toString(), dir + QStringLiteral("/c.lua"));
+
+    // Moved into a folder, as a drop does; a name taken there is refused and nothing moves.
+    QVERIFY(tree->moveInto(dir + QStringLiteral("/c.lua"), dir + QStringLiteral("/lib")));
+    QCOMPARE(editor->path(), dir + QStringLiteral("/lib/c.lua"));
+    QString notice;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
+    QVERIFY(!tree->moveInto(dir + QStringLiteral("/b.lua"), dir + QStringLiteral("/lib")));
+    QVERIFY(notice.contains(QStringLiteral("已有同名")));
+    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/lib/b.lua")), QByteArray("other b\r\n"));
+
+    // The folder renamed: the script inside follows too.
+    ModalAnswerer::whenDialog<FilenNameInputDialog>([](FilenNameInputDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("src"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
+    });
+    tree->runMenuCommand(QStringLiteral("重命名"), ProjectTree::DirectoryKind, QStringLiteral("lib"), dir + QStringLiteral("/lib"));
+    QCOMPARE(editor->path(), dir + QStringLiteral("/src/c.lua"));
+    QVERIFY(window.scripts().save(editor));
+    QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/src/c.lua")), QByteArray("a = 1\r\n-- unsaved"));
+    QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), (QStringList{"src", "b.lua", "main.script"}));
 }
 
 QTEST_MAIN(TestProjectTree)

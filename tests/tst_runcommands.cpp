@@ -6,6 +6,7 @@
 #include "app/ui/ProjectManagerWindow.h"
 #include "app/ui/RunCommands.h"
 #include "app/ui/RunControls.h"
+#include "editor/ui/ProblemsPane.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
@@ -220,6 +221,12 @@ void TestRunCommands::errorsLeadToTheirLines()
     const std::optional<Diagnostic> link = window.form()->outText->diagnostic(at);
     QVERIFY(link && link->hasPlace());
     QCOMPARE(QStringLiteral("%1:%2").arg(link->path).arg(link->line), place);
+    // It joins the problems pane, until the next run or check.
+    ProblemList &problems = window.form()->problemsPane->problems();
+    QTRY_COMPARE(problems.rowCount(), 1);
+    QCOMPARE(QStringLiteral("%1 %2:%3").arg(problems.index(0, ProblemList::KindColumn).data().toString(), problems.at(0).path)
+                 .arg(problems.at(0).line),
+             QStringLiteral("运行错误 ") + place);
 }
 
 void TestRunCommands::stopEndsABusyLoopAndQuittingAsks()

@@ -6,7 +6,12 @@
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
 #include "editor/ProjectSearch.h"
+#include "editor/ui/ProjectSearchDialog.h"
+#include "editor/ui/ReplacePreviewDialog.h"
 #include "editor/ui/SearchDialog.h"
+#include "common/ui/LogView.h"
+#include "tests/support/ModalAnswerer.h"
+#include "ui_ProjectManagerWindow.h"
 #include "tests/support/TestWorkspace.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -17,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -43,6 +49,10 @@ private slots:
     void projectSearchRegularExpression();
     void projectSearchInvalidExpression();
     void nextProjectSearchCancelsTheRunning();
+    void projectSearchSeesUnsavedText();
+    void replaceMatches_data();
+    void replaceMatches();
+    void replaceAcrossTheProject();
 
 private:
     QStringList answers() const;
@@ -58,8 +68,9 @@ private:
 void TestSearch::init()
 {
     workspace = new TestWorkspace;
+    workspace->writeFile(QStringLiteral("s.lua"), QByteArray());
     window = new ProjectManagerWindow;
-    editor = window->scripts().current();
+    editor = window->scripts().open(workspace->absolute(QStringLiteral("s.lua")));
     returned = new QSignalSpy(&window->searches(), &SearchCommands::signal_search_return);
 }
 
@@ -258,12 +269,23 @@ void TestSearch::ctrlFRunsTheDialogOnTheEditor()
     search->trigger();
     QCOMPARE(window->findChildren<SearchDialog *>().size(), 1); // the same one, brought to the front
 
-    // Closed, it is gone; a new opening starts with empty fields again.
+    // Closed, it is gone; a new opening starts with the word at the caret, or the text selected
+    // on one line (escaped for a regular expression), or as it was.
     dialog->close();
     QTRY_VERIFY(!window->findChild<SearchDialog *>());
+    editor->setCursorPosition(1, 3);
     search->trigger();
     dialog = window->findChild<SearchDialog *>();
-    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->text(), QString());
+    auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("leText"));
+    QCOMPARE(field->text(), QStringLiteral("touchDown"));
+    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("leRepText"))->text(), QString());
+    editor->setSelection(1, 9, 1, 14);
+    dialog->findChild<QCheckBox *>(QStringLiteral("cbIsReg"))->setChecked(true);
+    search->trigger();
+    QCOMPARE(field->text(), QStringLiteral("\\(3,4\\)"));
+    editor->setSelection(0, 2, 1, 2);
+    search->trigger();
+    QCOMPARE(field->text(), QStringLiteral("\\(3,4\\)"));
 }
 
 void TestSearch::projectSearchRegularExpression()
@@ -321,6 +343,101 @@ void TestSearch::nextProjectSearchCancelsTheRunning()
     QCOMPARE(finished.first().at(0).toInt(), second);
     QCOMPARE(finished.first().at(1).toString(), QStringLiteral("共找到0个结果（0个文件）"));
     QCOMPARE(results.count(), 0);
+}
+
+void TestSearch::projectSearchSeesUnsavedText()
+{
+    const QString project = workspace->makeProject(QStringLiteral("p"));
+    workspace->writeFile(QStringLiteral("工程目录/p/lib.lua"), "-- 标记 on disk\r\nx = 1\r\n");
+    window->updateProjectTree();
+    window->setActiveProject(QStringLiteral("p"));
+    ScriptEditor *lib = window->scripts().open(project + QStringLiteral("/lib.lua"));
+    QVERIFY(lib);
+    // Unsaved: two lines in front, the marked line changed.
+    lib->setText(QStringLiteral("\r\n\r\n-- 标记 unsaved\r\nx = 1\r\n"));
+
+    QSignalSpy found(&window->searches(), &SearchCommands::signal_diagnostic);
+    QSignalSpy lines(&window->searches(), &SearchCommands::signal_output);
+    window->searches().slot_projectSearch(QStringLiteral("标记"), false, false);
+    QTRY_VERIFY(!lines.isEmpty() && lines.last().at(0).toString().startsWith(QStringLiteral("共找到")));
+    QCOMPARE(found.count(), 1);
+    const Diagnostic result = found.first().at(0).value<Diagnostic>();
+    QCOMPARE(result.message, QStringLiteral("lib.lua:3: -- 标记 unsaved"));
+    QCOMPARE(result.line, 3);
+    QCOMPARE(workspace->readFile(QStringLiteral("工程目录/p/lib.lua")), QByteArray("-- 标记 on disk\r\nx = 1\r\n"));
+}
+
+void TestSearch::replaceMatches_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<bool>("re");
+    QTest::addColumn<bool>("cs");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("text, any case") << "Touch touch" << "touch" << "tap" << false << false << "tap tap";
+    QTest::newRow("text, case kept") << "Touch touch" << "touch" << "tap" << false << true << "Touch tap";
+    QTest::newRow("replacement holds the text") << "a b a" << "a" << "aa" << false << true << "aa b aa";
+    QTest::newRow("groups") << "x=1\r\ny=2" << "(\\w)=(\\d)" << "\\2=\\1" << true << true << "1=x\r\n2=y";
+    QTest::newRow("whole match and a backslash") << "a.b" << "\\." << "\\\\\\0" << true << true << "a\\.b";
+    QTest::newRow("every line start") << "a\r\nb\r\n" << "^" << "-- " << true << true << "-- a\r\n-- b\r\n";
+    QTest::newRow("empty matches everywhere") << "ab" << "x*" << "-" << true << true << "-a-b-";
+}
+
+void TestSearch::replaceMatches()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, pattern);
+    QFETCH(QString, replacement);
+    QFETCH(bool, re);
+    QFETCH(bool, cs);
+    QFETCH(QString, expected);
+    const Result<ProjectReplace::Matcher> matcher = ProjectReplace::matcher(pattern, replacement, {re, cs});
+    QVERIFY(matcher.ok());
+    QCOMPARE(ProjectReplace::replaced(text, (*matcher)(text)), expected);
+}
+
+// Replacing across the project: the changes are listed first; an open script changes in its
+// editor, from its unsaved text and as one step to undo, its file untouched; closed files are
+// rewritten (a byte-order mark kept); a file that is not UTF-8 is left out and said to be.
+void TestSearch::replaceAcrossTheProject()
+{
+    const QString project = workspace->makeProject(QStringLiteral("p"));
+    workspace->writeFile(QStringLiteral("工程目录/p/open.lua"), "tap(1)\r\n");
+    workspace->writeFile(QStringLiteral("工程目录/p/lib/closed.lua"), "\xEF\xBB\xBFtap(2) tap(3)\r\nx = 1\r\n");
+    workspace->writeFile(QStringLiteral("工程目录/p/notes.txt"), "nothing here\r\n");
+    workspace->writeFile(QStringLiteral("工程目录/p/old.lua"), "tap(4) -- \xC4\xE3\r\n");
+    window->setActiveProject(QStringLiteral("p"));
+    ScriptEditor *open = window->scripts().open(project + QStringLiteral("/open.lua"));
+    open->append(QStringLiteral("tap(5)"));
+
+    window->searches().showProjectSearch();
+    auto *dialog = window->findChild<ProjectSearchDialog *>();
+    dialog->findChild<QLineEdit *>(QStringLiteral("leText"))->setText(QStringLiteral("tap"));
+    dialog->findChild<QLineEdit *>(QStringLiteral("leRepText"))->setText(QStringLiteral("touchClick"));
+    QStringList listed;
+    QString summary;
+    ModalAnswerer::whenDialog<ReplacePreviewDialog>([&](ReplacePreviewDialog *preview) {
+        summary = preview->findChild<QLabel *>(QStringLiteral("labSummary"))->text();
+        for (QTreeWidgetItemIterator it(preview->findChild<QTreeWidget *>()); *it; ++it)
+            listed << QStringList{(*it)->text(0), (*it)->text(1), (*it)->text(2)}.join(QLatin1Char('|')).remove(QRegularExpression(QStringLiteral("\\|+$")));
+        QVERIFY(preview->findChild<QLabel *>(QStringLiteral("labPassedOver"))->text().contains(QStringLiteral("old.lua")));
+        preview->accept();
+    });
+    dialog->findChild<QPushButton *>(QStringLiteral("pbReplaceAll"))->click();
+    QTRY_VERIFY(!summary.isEmpty());
+    QVERIFY2(summary.contains(QStringLiteral("共4处（2个文件）")), qPrintable(summary));
+    QCOMPARE(listed, (QStringList{"lib/closed.lua（2处）", "1|tap(2) tap(3)|touchClick(2) touchClick(3)",
+                                  "open.lua（2处，已打开）", "1|tap(1)|touchClick(1)", "2|tap(5)|touchClick(5)"}));
+
+    QCOMPARE(open->text(), QStringLiteral("touchClick(1)\r\ntouchClick(5)"));
+    QCOMPARE(workspace->readFile(QStringLiteral("工程目录/p/open.lua")), QByteArray("tap(1)\r\n"));
+    open->undo();
+    QCOMPARE(open->text(), QStringLiteral("tap(1)\r\ntap(5)"));
+    QCOMPARE(workspace->readFile(QStringLiteral("工程目录/p/lib/closed.lua")),
+             QByteArray("\xEF\xBB\xBFtouchClick(2) touchClick(3)\r\nx = 1\r\n"));
+    QCOMPARE(workspace->readFile(QStringLiteral("工程目录/p/old.lua")), QByteArray("tap(4) -- \xC4\xE3\r\n"));
+    QTRY_VERIFY(window->form()->outText->toPlainText().endsWith(QStringLiteral("共替换4处（2个文件），1个文件未替换")));
 }
 
 QTEST_MAIN(TestSearch)

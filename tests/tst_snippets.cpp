@@ -44,7 +44,7 @@ private slots:
     void catalogueSnippetsPassTheCheck();
     void caretAfterInsertion_data();
     void caretAfterInsertion();
-    void insertingMarksTheEditorModified();
+    void insertingNeedsAnOpenScript();
 
     void helpPagesOpen();
     void helpNoticesSayWhy_data();
@@ -66,7 +66,9 @@ private:
 void TestSnippets::initTestCase()
 {
     sharedWorkspace = std::make_unique<TestWorkspace>();
+    sharedWorkspace->writeFile(QStringLiteral("s.lua"), QByteArray());
     sharedWindow = std::make_unique<ProjectManagerWindow>();
+    QVERIFY(sharedWindow->scripts().open(sharedWorkspace->absolute(QStringLiteral("s.lua"))));
 }
 
 void TestSnippets::cleanupTestCase()
@@ -137,52 +139,60 @@ void TestSnippets::catalogueSnippetsPassTheCheck()
 
 void TestSnippets::caretAfterInsertion_data()
 {
+    QTest::addColumn<QString>("text"); // '|' marks the caret, before and after
     QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("expectedText");
-    QTest::addColumn<int>("caretLine");
-    QTest::addColumn<int>("caretIndex");
+    QTest::addColumn<QString>("expected");
 
-    // Text "abc|def", caret behind "abc".
-    QTest::newRow("line break splits the line") << "action_insert_fun_touchClick" << "abctouchClick(x,y)\r\ndef" << 1 << 0;
-    QTest::newRow("no line break") << "action_insert_fun_RGB" << "abcRGB(r,g,b)def" << 0 << 13;
-    QTest::newRow("code block") << "action_function_define"
-                                << "abcfunction myfun()\r\n\t--此处写入函数代码\r\n\r\nend\r\ndef" << 4 << 0;
-    QTest::newRow("Chinese text") << "action_ime_input" << "abcinput(\"文本内容\")\r\ndef" << 1 << 0;
+    // A statement goes on a line of its own and never splits a word; an expression goes in at
+    // the caret.
+    QTest::newRow("statement mid-word goes below") << "\ttouc|hClick(1,2)" << "action_insert_fun_getColor"
+                                                   << "\ttouchClick(1,2)\r\n\tlocal color = getColor(x,y)|";
+    QTest::newRow("statement at the line start goes before it") << "|abc" << "action_insert_fun_touchClick"
+                                                                << "touchClick(x,y)\r\n|abc";
+    QTest::newRow("statement in the indentation") << "\t|\tx = 1" << "action_break" << "\tbreak\r\n\t|\tx = 1";
+    QTest::newRow("expression at the caret") << "abc|def" << "action_insert_fun_RGB" << "abcRGB(r,g,b)|def";
+    QTest::newRow("code block below, indented") << "\tif a then x()| end" << "action_function_define"
+                                               << "\tif a then x() end\r\n\tfunction myfun()\r\n\t\t--此处写入函数代码\r\n\r\n\tend|";
+    QTest::newRow("Chinese text") << "x = 1|" << "action_ime_input" << "x = 1\r\ninput(\"文本内容\")|";
 }
 
 void TestSnippets::caretAfterInsertion()
 {
+    QFETCH(QString, text);
     QFETCH(QString, action);
-    QFETCH(QString, expectedText);
-    QFETCH(int, caretLine);
-    QFETCH(int, caretIndex);
+    QFETCH(QString, expected);
     ProjectManagerWindow &window = *sharedWindow;
     QsciScintilla *editor = window.scripts().current();
-    editor->setText(QStringLiteral("abcdef"));
-    editor->setCursorPosition(0, 3);
+    editor->setText(QString(text).remove(QLatin1Char('|')));
+    editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, text.left(text.indexOf(QLatin1Char('|'))).toUtf8().size());
 
     window.findChild<QAction *>(action)->trigger();
-    QCOMPARE(editor->text(), expectedText);
-    int line = -1;
-    int index = -1;
-    editor->getCursorPosition(&line, &index);
-    QCOMPARE(line, caretLine);
-    QCOMPARE(index, caretIndex);
-    // Typing goes on right behind the snippet.
-    QTest::keyClicks(editor, QStringLiteral("Z"));
-    QCOMPARE(editor->text(), expectedText.insert(expectedText.indexOf(QLatin1String("def")), QLatin1Char('Z')));
+    QCOMPARE(editor->text(), QString(expected).remove(QLatin1Char('|')));
+    QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS),
+             long(expected.left(expected.indexOf(QLatin1Char('|'))).toUtf8().size()));
 }
 
-void TestSnippets::insertingMarksTheEditorModified()
+// With no script open nothing is inserted: the author is told, and the welcome text, which
+// takes no typing, stays as it is.
+void TestSnippets::insertingNeedsAnOpenScript()
 {
     TestWorkspace workspace;
     ProjectManagerWindow window;
-    QsciScintilla *editor = window.scripts().current();
-    const QString welcome = editor->text();
-    editor->setSelection(0, 0, 0, 10); // the caret is at the end of the selection
+    QsciScintilla *welcome = window.scripts().current();
+    const QString text = welcome->text();
+    QString notice;
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice);
     window.findChild<QAction *>(QStringLiteral("action_break"))->trigger();
-    QVERIFY(window.scripts().current()->isModified());
-    QCOMPARE(editor->text(), welcome.left(10) + QStringLiteral("break\r\n") + welcome.mid(10));
+    QVERIFY2(notice.contains(QStringLiteral("没有打开的脚本")), qPrintable(notice));
+    QTest::keyClicks(welcome, QStringLiteral("x"));
+    QCOMPARE(welcome->text(), text);
+    QVERIFY(!welcome->isModified());
+
+    workspace.writeFile(QStringLiteral("a.lua"), "x = 1\r\n");
+    QsciScintilla *editor = window.scripts().open(workspace.absolute(QStringLiteral("a.lua")));
+    window.findChild<QAction *>(QStringLiteral("action_break"))->trigger();
+    QVERIFY(editor->isModified());
+    QCOMPARE(editor->text(), QStringLiteral("break\r\nx = 1\r\n"));
 }
 
 // ---- Help and tool menus ------------------------------------------------------------------

@@ -8,6 +8,11 @@ void BytecodeReader::field(ChunkWalker::Field field, qint64 value, const char *b
     case F::FunctionHead:
         all.append(Function());
         all.last().parent = open.isEmpty() ? -1 : open.last();
+        all.last().lineDefined = qFromLittleEndian<qint32>(bytes);
+        all.last().lastLineDefined = qFromLittleEndian<qint32>(bytes + 4);
+        all.last().parameters = static_cast<unsigned char>(bytes[8]);
+        if (!open.isEmpty())
+            all[open.last()].children.append(all.size() - 1);
         open.append(all.size() - 1);
         return;
     case F::Code:
@@ -15,16 +20,26 @@ void BytecodeReader::field(ChunkWalker::Field field, qint64 value, const char *b
     case F::ConstantType:
         all[open.last()].constants.append(Constant());
         return;
-    case F::StringLength: {
-        // The dump counts the terminating zero; a length of 0 is no string at all.
-        Function &f = all[open.last()];
-        f.constants.last().isString = value > 0;
-        f.constants.last().offset = f.texts.size();
-        f.constants.last().length = static_cast<int>(qMax<qint64>(value - 1, 0));
+    case F::StringLength:
+        all[open.last()].constants.last() = text(value);
         return;
-    }
     case F::StringBytes:
+    case F::LocalName:
+    case F::UpvalueName:
         return piece(all[open.last()].texts);
+    case F::LocalNameLength:
+        all[open.last()].locals.append(Local{text(value)});
+        return;
+    case F::LocalRange:
+        all[open.last()].locals.last().startPc = qFromLittleEndian<qint32>(bytes);
+        all[open.last()].locals.last().endPc = qFromLittleEndian<qint32>(bytes + 4);
+        return;
+    case F::UpvalueNameCount:
+        upvalueNames.clear();
+        return;
+    case F::UpvalueNameLength:
+        upvalueNames.append(text(value));
+        return;
     case F::UpvalueCount:
         upvalueBytes.clear();
         return;
@@ -35,7 +50,9 @@ void BytecodeReader::field(ChunkWalker::Field field, qint64 value, const char *b
     case F::FunctionEnd: {
         Function &f = all[open.takeLast()];
         for (int u = 0; u + 1 < upvalueBytes.size(); u += 2)
-            f.upvalues.append(Upvalue{upvalueBytes.at(u) != 0, static_cast<unsigned char>(upvalueBytes.at(u + 1))});
+            f.upvalues.append(Upvalue{upvalueBytes.at(u) != 0, static_cast<unsigned char>(upvalueBytes.at(u + 1)),
+                                      upvalueNames.value(u / 2)});
+        upvalueNames.clear();
         if (f.lines.size() != f.code.size() && problem.isEmpty())
             problem = QStringLiteral("编译结果中没有行号信息");
         return;
@@ -43,6 +60,13 @@ void BytecodeReader::field(ChunkWalker::Field field, qint64 value, const char *b
     default:
         return;
     }
+}
+
+BytecodeReader::Constant BytecodeReader::text(qint64 length) const
+{
+    // The dump counts the terminating zero; a length of 0 is no string at all.
+    const Function &f = all[open.last()];
+    return Constant{length > 0, f.texts.size(), static_cast<int>(qMax<qint64>(length - 1, 0))};
 }
 
 Result<QVector<BytecodeReader::Function>> BytecodeReader::functions() const

@@ -9,8 +9,8 @@
 #include <QtGlobal>
 
 // Keeps what checks of the compiled code need of a chunk walked with its debug information: the
-// instructions, the source line of each, the string constants and the upvalues of every
-// function. A visitor of the chunk walker, so it reads the dump as the compiler writes it,
+// instructions, the source line of each, the string constants, the upvalues and the locals of
+// every function, and the lines it spans. A visitor of the chunk walker, so it reads the dump as the compiler writes it,
 // beside the re-layer, and nothing else of the chunk is held.
 class BytecodeReader : public ChunkWalker::Visitor
 {
@@ -26,10 +26,23 @@ public:
     {
         bool inStack = false; // a local (register) of the enclosing function, else one of its upvalues
         int index = 0;
+        Constant name;        // as the source names it
+    };
+    // A local variable of the source, live from instruction startPc to before endPc.
+    struct Local
+    {
+        Constant name;
+        int startPc = 0;
+        int endPc = 0;
     };
     struct Function
     {
         int parent = -1; // index of the enclosing function; -1 for the main function
+        int lineDefined = 0;     // of "function"; 0 for the main function
+        int lastLineDefined = 0; // of its "end"
+        int parameters = 0;
+        QVector<int> children;   // indexes of the functions it makes (CLOSURE's Bx), in order
+        QVector<Local> locals;   // in the order they come into scope
         int size() const { return code.size() / 4; } // instructions
         quint32 instruction(int pc) const { return qFromLittleEndian<quint32>(code.constData() + 4 * pc); }
         int line(int pc) const { return qFromLittleEndian<qint32>(lines.constData() + 4 * pc); } // in the source
@@ -70,8 +83,12 @@ public:
     static int constantIndex(int rk) { return rk & 0xFF; }
 
 private:
+    // A string of the innermost function that starts at the end of its texts.
+    Constant text(qint64 length) const;
+
     QVector<Function> all;
     QVector<int> open;        // the functions being read, innermost last
     QByteArray upvalueBytes;  // of the innermost function, until it is complete
+    QVector<Constant> upvalueNames;
     QString problem;
 };

@@ -10,7 +10,6 @@
 #include <QStringBuilder>
 
 #include <algorithm>
-#include <array>
 #include <initializer_list>
 #include <numeric>
 
@@ -54,112 +53,6 @@ struct KnownNames
 
     bool isLibrary(const QString &name) const { return fields.contains(name); }
 };
-
-// What the registers hold, as far as the straight run of code since the last jump target
-// shows: the value of a global, or a constant string (a function with more than 256 constants
-// loads the keys of the rest into registers); either by the index of its constant.
-class Registers
-{
-public:
-    enum Kind { Global, Text };
-
-    void clear() { ++era; }
-    void set(int r, Kind kind, int constant)
-    {
-        constants[r] = constant;
-        kinds[r] = kind;
-        stamps[r] = era;
-    }
-    void forget(int r) { stamps[r & 0xFF] = 0; }
-    void forgetFrom(int r)
-    {
-        for (int i = r; i < 256; ++i)
-            stamps[i] = 0;
-    }
-    int get(int r, Kind kind) const { return r < 256 && stamps[r] == era && kinds[r] == kind ? constants[r] : -1; }
-
-private:
-    std::array<int, 256> constants{};
-    std::array<Kind, 256> kinds{};
-    std::array<int, 256> stamps{};
-    int era = 1;
-};
-
-// The strings of a function's constants, made on first use (most constants are texts no check
-// looks at), and whether they are names every project knows.
-class ConstantNames
-{
-public:
-    explicit ConstantNames(const KnownNames &known)
-        : known(known)
-    {
-    }
-    void reset(const BytecodeReader::Function *function)
-    {
-        this->function = function;
-        const int count = function->constants.size();
-        names.fill(QString(), count);
-        made.fill(false, count);
-        global.fill(Unknown, count);
-    }
-    // For a string constant k.
-    bool isKnownGlobal(int k)
-    {
-        if (global[k] == Unknown)
-            global[k] = known.globals.contains(name(k)) ? Known : Undefined;
-        return global[k] == Known;
-    }
-    // Null for anything but a string constant.
-    const QString &name(int k)
-    {
-        static const QString none;
-        if (k < 0 || k >= names.size() || !function->constants[k].isString)
-            return none;
-        if (!made[k]) {
-            const BytecodeReader::Constant &constant = function->constants[k];
-            names[k] = QString::fromUtf8(function->text(constant), constant.length);
-            made[k] = true;
-        }
-        return names[k];
-    }
-
-private:
-    enum State : char { Unknown, Known, Undefined };
-    const KnownNames &known;
-    const BytecodeReader::Function *function = nullptr;
-    QVector<QString> names;
-    QVector<bool> made;
-    QVector<State> global;
-};
-
-// The instructions that code other than the one before may reach: targets of jumps and of
-// skips. What the registers hold is known only along the straight runs between them.
-QVector<bool> jumpTargets(const BytecodeReader::Function &f)
-{
-    using R = BytecodeReader;
-    const int size = f.size();
-    QVector<bool> target(size + 2, false);
-    for (int pc = 0; pc < size; ++pc) {
-        const quint32 i = f.instruction(pc);
-        switch (R::opcode(i)) {
-        case R::JMP: case R::FORLOOP: case R::FORPREP: case R::TFORLOOP: {
-            const int to = pc + 1 + R::sbx(i);
-            if (to >= 0 && to < size)
-                target[to] = true;
-            break;
-        }
-        case R::LOADBOOL:
-            if (R::c(i) != 0)
-                target[pc + 2] = true;
-            break;
-        case R::EQ: case R::LT: case R::LE: case R::TEST: case R::TESTSET:
-            target[pc + 2] = true;
-            break;
-        default: break;
-        }
-    }
-    return target;
-}
 
 // Damerau-Levenshtein distance (adjacent transpositions), or limit + 1 when it is above limit.
 int editDistance(const QString &a, const QString &b, int limit)
@@ -279,22 +172,57 @@ QString GlobalNameCheck::summary(int count)
     return QStringLiteral("共") + QString::number(count) + QStringLiteral("个警告");
 }
 
-void GlobalNameCheck::addScript(const QString &path, const Result<QVector<BytecodeReader::Function>> &functions)
+void GlobalNameCheck::addScript(const QString &path, const Result<ScriptFacts> &facts)
 {
     Script script;
     script.path = path.startsWith(projectDirectory + QLatin1Char('/')) ? path.mid(projectDirectory.size() + 1) : path;
-    if (!functions) {
-        script.problem = functions.error();
-    } else {
-        scan(*functions, &script);
-        // What the project already defines can never be a finding: only the rest is kept.
-        const auto defined = [this](const Use &use) { return definedByProject(names[use.name]); };
-        script.reads.erase(std::remove_if(script.reads.begin(), script.reads.end(), defined), script.reads.end());
-        const auto replaced = [this](const Use &call) { return assigned.contains(names[call.name]); };
-        script.calls.erase(std::remove_if(script.calls.begin(), script.calls.end(), replaced), script.calls.end());
-        script.reads.squeeze();
-        script.calls.squeeze();
+    if (!facts) {
+        script.problem = facts.error();
+        scripts << script;
+        return;
     }
+    const KnownNames &known = KnownNames::get();
+    const QStringList &used = facts->names();
+    QVector<bool> inserted(used.size(), false);
+    for (const ScriptFacts::Use &assignment : facts->assignments) {
+        if (!inserted[assignment.name]) {
+            inserted[assignment.name] = true;
+            assigned.insert(used[assignment.name]);
+        }
+    }
+    // Whether a name the script reads is one Lua and the runtime lack (a global, or a field of a
+    // library table), decided once per name: then its index here, else -1.
+    QVector<int> kept(used.size(), -2);
+    const auto keptName = [&](int n) {
+        if (kept[n] == -2) {
+            const QString &name = used[n];
+            const int dot = name.indexOf(QLatin1Char('.'));
+            bool unknown = false;
+            if (dot < 0)
+                unknown = !known.globals.contains(name);
+            else if (name.indexOf(QLatin1Char('.'), dot + 1) < 0 && known.isLibrary(name.left(dot)))
+                unknown = !known.fields[name.left(dot)].contains(name.mid(dot + 1));
+            kept[n] = unknown ? nameId(name) : -1;
+        }
+        return kept[n];
+    };
+    for (const ScriptFacts::Use &read : facts->reads) {
+        const int name = keptName(read.name);
+        if (name >= 0)
+            script.reads << Use{name, read.line};
+    }
+    for (const ScriptFacts::Call &call : facts->calls) {
+        const auto forms = known.callForms.constFind(used[call.name]);
+        if (forms != known.callForms.constEnd() && !(*forms)->accepts(call.arguments))
+            script.calls << Use{nameId(used[call.name]), call.line, call.arguments};
+    }
+    // What the project already defines can never be a finding: only the rest is kept.
+    const auto defined = [this](const Use &use) { return definedByProject(names[use.name]); };
+    script.reads.erase(std::remove_if(script.reads.begin(), script.reads.end(), defined), script.reads.end());
+    const auto replaced = [this](const Use &call) { return assigned.contains(names[call.name]); };
+    script.calls.erase(std::remove_if(script.calls.begin(), script.calls.end(), replaced), script.calls.end());
+    script.reads.squeeze();
+    script.calls.squeeze();
     scripts << script;
 }
 
@@ -315,127 +243,6 @@ bool GlobalNameCheck::definedByProject(const QString &name) const
     // A library table the project replaces has fields of its own.
     const int dot = name.indexOf(QLatin1Char('.'));
     return dot >= 0 && assigned.contains(name.left(dot));
-}
-
-void GlobalNameCheck::scan(const QVector<BytecodeReader::Function> &functions, Script *script)
-{
-    using R = BytecodeReader;
-    const KnownNames &known = KnownNames::get();
-    // Which upvalues of each function are the chunk's _ENV: the main function's one upvalue,
-    // and upvalues taken from an enclosing function's _ENV upvalue. A local named _ENV is a
-    // register, and reads through it are not global reads.
-    QVector<QVector<bool>> environment(functions.size());
-    Registers registers;
-    ConstantNames constantNames(known);
-    for (int fi = 0; fi < functions.size(); ++fi) {
-        const R::Function &f = functions[fi];
-        QVector<bool> &env = environment[fi];
-        env.resize(f.upvalues.size());
-        for (int u = 0; u < env.size(); ++u) {
-            const R::Upvalue &up = f.upvalues[u];
-            env[u] = f.parent < 0 ? u == 0
-                                  : !up.inStack && environment[f.parent].value(up.index, false);
-        }
-        constantNames.reset(&f);
-        // The constant of an operand that is a constant or a register loaded with a constant
-        // string; -1 for anything else.
-        const auto constantOf = [&registers](int rk) {
-            return R::isConstant(rk) ? R::constantIndex(rk) : registers.get(rk, Registers::Text);
-        };
-
-        const int size = f.size();
-        const QVector<bool> jumpTarget = jumpTargets(f);
-        registers.clear();
-        for (int pc = 0; pc < size; ++pc) {
-            if (jumpTarget[pc])
-                registers.clear();
-            const quint32 i = f.instruction(pc);
-            const int a = R::a(i);
-            const int line = f.line(pc);
-            switch (R::opcode(i)) {
-            case R::GETTABUP: {
-                const int k = env.value(R::b(i), false) ? constantOf(R::c(i)) : -1;
-                const QString &name = constantNames.name(k);
-                if (name.isNull()) {
-                    registers.forget(a);
-                    break;
-                }
-                if (!constantNames.isKnownGlobal(k))
-                    script->reads << Use{nameId(name), line};
-                registers.set(a, Registers::Global, k);
-                break;
-            }
-            case R::LOADK:
-            case R::LOADKX: {
-                const int k = R::opcode(i) == R::LOADK ? R::bx(i) : (pc + 1 < size ? R::ax(f.instruction(pc + 1)) : -1);
-                if (k >= 0 && k < f.constants.size() && f.constants[k].isString)
-                    registers.set(a, Registers::Text, k);
-                else
-                    registers.forget(a);
-                break;
-            }
-            case R::SETTABUP: {
-                const QString &name = env.value(a, false) ? constantNames.name(constantOf(R::b(i))) : constantNames.name(-1);
-                if (!name.isNull())
-                    assigned.insert(name);
-                break;
-            }
-            case R::GETTABLE: {
-                const QString &table = constantNames.name(registers.get(R::b(i), Registers::Global));
-                if (known.isLibrary(table)) {
-                    const QString &field = constantNames.name(constantOf(R::c(i)));
-                    if (!field.isNull() && !known.fields[table].contains(field))
-                        script->reads << Use{nameId(table + QLatin1Char('.') + field), line};
-                }
-                registers.forget(a);
-                break;
-            }
-            case R::SETTABLE: {
-                const QString &table = constantNames.name(registers.get(a, Registers::Global));
-                const bool global = table == QLatin1String("_G");
-                if (!global && !known.isLibrary(table))
-                    break;
-                const QString &field = constantNames.name(constantOf(R::b(i)));
-                if (!field.isNull())
-                    assigned.insert(global ? field : table + QLatin1Char('.') + field);
-                break;
-            }
-            case R::CALL: case R::TAILCALL: {
-                const QString &function = constantNames.name(registers.get(a, Registers::Global));
-                // B = 0: the arguments run to the top of the stack (a call or ... last).
-                const auto forms = known.callForms.constFind(function);
-                if (R::b(i) != 0 && forms != known.callForms.constEnd() && !(*forms)->accepts(R::b(i) - 1))
-                    script->calls << Use{nameId(function), line, R::b(i) - 1};
-                registers.forgetFrom(a);
-                break;
-            }
-            case R::VARARG:
-                registers.forgetFrom(a);
-                break;
-            case R::TFORCALL:
-                registers.forgetFrom(a + 3);
-                break;
-            case R::LOADNIL:
-                for (int r = a; r <= a + R::b(i); ++r)
-                    registers.forget(r);
-                break;
-            case R::SELF:
-                registers.forget(a);
-                registers.forget(a + 1);
-                break;
-            case R::FORLOOP:
-                registers.forget(a);
-                registers.forget(a + 3);
-                break;
-            case R::SETUPVAL: case R::SETLIST: case R::JMP: case R::EQ: case R::LT: case R::LE:
-            case R::TEST: case R::RETURN: case R::EXTRAARG:
-                break;
-            default: // every other instruction writes register A
-                registers.forget(a);
-                break;
-            }
-        }
-    }
 }
 
 int GlobalNameCheck::report(const std::function<void(const Diagnostic &warning)> &warn) const

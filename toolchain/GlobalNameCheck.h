@@ -2,7 +2,9 @@
 
 #include "common/Diagnostic.h"
 #include "common/Result.h"
+#include "project/ScriptFacts.h"
 #include "toolchain/BytecodeReader.h"
+#include "toolchain/ChunkFacts.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -29,13 +31,18 @@ public:
     // Reads the author's declarations from <projectDirectory>/.kestrun-globals, if any.
     explicit GlobalNameCheck(const QString &projectDirectory);
 
-    // Adds one compiled script of the project: its path and the functions of its chunk as read
-    // with debug information (the line of each instruction), or why they could not be read.
-    void addScript(const QString &path, const Result<QVector<BytecodeReader::Function>> &functions);
-    // The same from a whole chunk as the stock dump writes it.
+    // Adds one compiled script of the project: its path and what its compiled code shows, or
+    // why that could not be read.
+    void addScript(const QString &path, const Result<ScriptFacts> &facts);
+    // The same from the functions of its chunk as read with debug information (the line of each
+    // instruction), or from a whole chunk as the stock dump writes it.
+    void addScript(const QString &path, const Result<QVector<BytecodeReader::Function>> &functions)
+    {
+        addScript(path, ChunkFacts::of(functions));
+    }
     void addScript(const QString &path, const QByteArray &unstrippedChunk)
     {
-        addScript(path, BytecodeReader::read(unstrippedChunk));
+        addScript(path, ChunkFacts::read(unstrippedChunk));
     }
 
     // Gives each warning, by script path, then line, and returns how many there were; a
@@ -61,7 +68,6 @@ private:
         QString problem;    // why the script could not be checked
     };
 
-    void scan(const QVector<BytecodeReader::Function> &functions, Script *script);
     int nameId(const QString &name);
     // Whether the scripts added so far, or the author's declarations, define the name.
     bool definedByProject(const QString &name) const;

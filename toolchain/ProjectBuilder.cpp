@@ -2,6 +2,7 @@
 
 #include "common/Names.h"
 #include "toolchain/BinaryLayout.h"
+#include "toolchain/ChunkFacts.h"
 #include "toolchain/BuildLock.h"
 #include "toolchain/Package.h"
 #include "toolchain/ScriptCompiler.h"
@@ -93,7 +94,7 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
             const QString relative = path.mid(projectDirectory.size() + 1);
             out.line(QStringLiteral("正在编译[") + QDir::toNativeSeparators(relative) + QLatin1Char(']'));
             Diagnostic failure;
-            if (!compile(path, directory, &failure)) {
+            if (!compile(path, relative, directory, &failure)) {
                 // The place is the script's path in the project.
                 if (failure.hasPlace()) {
                     failure.directory = projectDirectory;
@@ -107,14 +108,19 @@ bool ProjectBuilder::compileDirectory(const QString &projectDirectory, const QSt
     return true;
 }
 
-bool ProjectBuilder::compile(const QString &path, const QString &outputDirectory, Diagnostic *failure)
+bool ProjectBuilder::compile(const QString &path, const QString &relative, const QString &outputDirectory,
+                             Diagnostic *failure)
 {
     // The check reads the code as it is compiled; of each script it keeps only what may still
     // be a warning.
     BytecodeReader code;
     const Result<QString> written = ScriptCompiler::compileFile(path, outputDirectory, names ? &code : nullptr, failure);
-    if (written && names)
-        names->addScript(path, code.functions());
+    if (written && names) {
+        const Result<ScriptFacts> facts = ChunkFacts::of(code.functions());
+        names->addScript(path, facts);
+        if (facts && out.facts)
+            out.facts(relative, *facts);
+    }
     return written.ok();
 }
 

@@ -4,6 +4,7 @@
 #include "toolchain/GlobalNameCheck.h"
 
 #include "common/Diagnostic.h"
+#include "project/ScriptFacts.h"
 
 #include <QString>
 
@@ -26,6 +27,9 @@ public:
     {
         std::function<void(const QString &line)> line;            // progress, as it happens
         std::function<void(const Diagnostic &found)> diagnostic; // an error or a warning
+        // When set, what the compiled code of each script shows, by its path relative to the
+        // project directory (locals left out), as each script compiles.
+        std::function<void(const QString &path, const ScriptFacts &facts)> facts = {};
     };
 
     explicit ProjectBuilder(Output output);
@@ -47,8 +51,9 @@ private:
     // Compiles the scripts of one directory tree of the project, empty ones included; a
     // directory that cannot be listed whole ends the run.
     bool compileDirectory(const QString &projectDirectory, const QString &directory);
-    // Compiles one script into <outputDirectory>/<file name>.m; a failure is described in failure.
-    bool compile(const QString &path, const QString &outputDirectory, Diagnostic *failure);
+    // Compiles one script (relative: its path in the project) into <outputDirectory>/<file
+    // name>.m; a failure is described in failure.
+    bool compile(const QString &path, const QString &relative, const QString &outputDirectory, Diagnostic *failure);
     // Takes the project's build lock into *held; false (and the reason reported) when it
     // cannot be had.
     bool lockProject(const QString &projectDirectory, BuildLock::Held *held);

@@ -109,8 +109,8 @@ QString errorKind(int status, const QByteArray &message)
 
 } // namespace
 
-Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also,
-                                                Diagnostic *failure)
+Status ScriptCompiler::walkSource(QByteArray source, const QString &fileName, const QVector<ChunkWalker::Visitor *> &visitors,
+                                  Diagnostic *failure)
 {
     const auto failed = [&](int status, const QByteArray &message) {
         const Diagnostic report = syntaxError(fileName, status, message);
@@ -118,9 +118,7 @@ Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString
             *failure = report;
         return fail(report.message);
     };
-    QByteArray chunk;
-    ChunkRelayer relayer(&chunk);
-    ChunkWalker walker(also ? QVector<ChunkWalker::Visitor *>{&relayer, also} : QVector<ChunkWalker::Visitor *>{&relayer});
+    ChunkWalker walker(visitors);
     {
         LuaState lua;
         if (!lua.state)
@@ -143,6 +141,20 @@ Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString
     const Status walked = walker.finish();
     if (!walked)
         return failed(LUA_ERRERR, walked.error().toUtf8());
+    return Status();
+}
+
+Result<QByteArray> ScriptCompiler::compileChunk(QByteArray source, const QString &fileName, ChunkWalker::Visitor *also,
+                                                Diagnostic *failure)
+{
+    QByteArray chunk;
+    ChunkRelayer relayer(&chunk);
+    const Status compiled = walkSource(std::move(source), fileName,
+                                       also ? QVector<ChunkWalker::Visitor *>{&relayer, also}
+                                            : QVector<ChunkWalker::Visitor *>{&relayer},
+                                       failure);
+    if (!compiled)
+        return fail(compiled.error());
     return chunk;
 }
 

@@ -27,6 +27,11 @@ public:
     static Result<QByteArray> compileChunk(QByteArray source, const QString &fileName,
                                            ChunkWalker::Visitor *also = nullptr, Diagnostic *failure = nullptr);
 
+    // Compiles source text and shows the visitors its dump as this machine writes it, debug
+    // information kept; nothing is re-laid or sealed. Fails as compileChunk does.
+    static Status walkSource(QByteArray source, const QString &fileName, const QVector<ChunkWalker::Visitor *> &visitors,
+                             Diagnostic *failure = nullptr);
+
     // The error report for a script that did not compile: the load status (3 syntax error,
     // 4 memory, LUA_ERRERR when the dump could not be re-laid) and the compiler's message, which
     // names the chunk by its first line as luaL_loadstring does.

@@ -2,6 +2,7 @@
 
 #include "editor/ui/ScriptTabs.h"
 #include "project/ActiveProject.h"
+#include "toolchain/GlobalNameCheck.h"
 #include "toolchain/ProjectBuilder.h"
 
 #include <QElapsedTimer>
@@ -24,6 +25,7 @@ struct BuildCommands::Report
     QString line;
     std::optional<Diagnostic> found;
     std::optional<bool> finished;
+    std::optional<ScriptFacts> facts; // of the script at line
 };
 
 struct BuildCommands::Reports
@@ -70,10 +72,14 @@ Status BuildCommands::start(bool package)
     emit signal_outputCleared();
     scripts.clearCheckMarks();
     firstError.reset();
+    warnings = 0;
+    doing = package ? QStringLiteral("编译") : QStringLiteral("检查");
+    emit signal_activity(QStringLiteral("正在%1工程%2...").arg(doing, name));
     if (!saved || directory.isEmpty()) {
         emit signal_diagnostic(Diagnostic::error(
             saved ? ProjectBuilder::noActiveProjectMessage()
                   : QStringLiteral("脚本[%1]未能保存，编译已取消。").arg(saved.error())));
+        emit signal_activity(QString());
         emit signal_finished(false);
         return Status();
     }
@@ -94,11 +100,12 @@ Status BuildCommands::start(bool package)
         }
     };
     builder = std::make_unique<ProjectBuilder>(ProjectBuilder::Output{
-        [report](const QString &line) { report({line, std::nullopt, std::nullopt}); },
-        [report](const Diagnostic &found) { report({QString(), found, std::nullopt}); }});
+        [report](const QString &line) { report({line, std::nullopt, std::nullopt, std::nullopt}); },
+        [report](const Diagnostic &found) { report({QString(), found, std::nullopt, std::nullopt}); },
+        [report](const QString &path, const ScriptFacts &facts) { report({path, std::nullopt, std::nullopt, facts}); }});
     worker = QThread::create([report, package, name, directory, builder = builder.get()] {
         const bool ok = package ? builder->build(name, directory) : builder->check(name, directory);
-        report({QString(), std::nullopt, ok});
+        report({QString(), std::nullopt, ok, std::nullopt});
     });
     worker->start();
     return Status();
@@ -121,12 +128,16 @@ void BuildCommands::takeReports()
             reports->waiting.erase(reports->waiting.begin(), end);
         }
         for (const Report &said : taken) {
-            if (said.found)
+            if (said.facts) {
+                emit signal_facts(said.line, *said.facts);
+            } else if (said.found) {
                 take(*said.found);
-            else if (said.finished)
+            } else if (said.finished) {
                 finish(*said.finished);
-            else
+            } else {
                 emit signal_output(said.line);
+                emit signal_activity(doing + QStringLiteral("中：") + said.line);
+            }
         }
     }
     // The rest at the next turn, after whatever else waits.
@@ -136,6 +147,12 @@ void BuildCommands::takeReports()
 void BuildCommands::take(const Diagnostic &found)
 {
     emit signal_diagnostic(found);
+    // The check's last line counts its warnings; it is no problem of its own.
+    if (found.kind == Diagnostic::Kind::Warning && !found.hasPlace() && found.message == GlobalNameCheck::summary(warnings))
+        return;
+    if (found.kind == Diagnostic::Kind::Warning)
+        ++warnings;
+    emit signal_problem(found);
     if (!found.hasPlace())
         return;
     if (found.kind != Diagnostic::Kind::Error)
@@ -147,6 +164,7 @@ void BuildCommands::take(const Diagnostic &found)
 void BuildCommands::finish(bool ok)
 {
     stop();
+    emit signal_activity(QString());
     // To the first syntax error, in its script; one that cannot be opened is still in the output.
     if (!ok && firstError)
         static_cast<void>(scripts.goTo(*firstError));
@@ -164,6 +182,7 @@ void BuildCommands::cancel()
         reports->waiting.clear();
     }
     stop();
+    emit signal_activity(QString());
 }
 
 void BuildCommands::stop()

@@ -2,6 +2,7 @@
 
 #include "common/Diagnostic.h"
 #include "common/Result.h"
+#include "project/ScriptFacts.h"
 
 #include <QObject>
 
@@ -46,6 +47,12 @@ signals:
     void signal_outputCleared();
     void signal_output(const QString &line);
     void signal_diagnostic(const Diagnostic &found);
+    // Of the findings, the errors and warnings (not the count of warnings).
+    void signal_problem(const Diagnostic &found);
+    // What the compiled code of a script of the project shows (path relative to the project).
+    void signal_facts(const QString &path, const ScriptFacts &facts);
+    // What the running command is doing, for the status line; empty when it has ended.
+    void signal_activity(const QString &text);
     void signal_finished(bool ok);
 
 private:
@@ -66,5 +73,7 @@ private:
     QThread *worker = nullptr;
     std::unique_ptr<Reports> reports; // from the worker, not yet taken
     std::optional<Diagnostic> firstError; // with a place, of the running command
+    int warnings = 0;                     // of the running command
+    QString doing;                        // "检查" or "编译"
     std::function<bool()> scriptRunning;
 };

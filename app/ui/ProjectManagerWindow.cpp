@@ -4,6 +4,7 @@
 #include "app/Session.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/BuildCommands.h"
+#include "app/ui/CodeAssist.h"
 #include "app/ui/DebugCommands.h"
 #include "app/ui/DeviceSession.h"
 #include "app/ui/RunCommands.h"
@@ -13,6 +14,8 @@
 #include "common/ui/Notice.h"
 #include "editor/HelpPages.h"
 #include "editor/SnippetCatalogue.h"
+#include "editor/ui/CodeNavigation.h"
+#include "editor/ui/EditCommands.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
@@ -25,6 +28,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -56,6 +60,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     , runCommands(std::make_unique<RunCommands>(*activeProject, *openScripts, *deviceSession))
 {
     ui->setupUi(this);
+    codeAssist = std::make_unique<CodeAssist>(*openScripts, *activeProject, *buildCommands, *runCommands, *searchCommands, *ui);
     setWindowTitle(QString::fromUtf8(AppInfo::kProductName) + QStringLiteral(" v") + QString::fromUtf8(AppInfo::kVersion));
     baseTitle = windowTitle();
     statusLabel = new QLabel(QStringLiteral("无任何连接。"));
@@ -67,7 +72,14 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
         ui->projectTreeWidget->setProjectColour(name, QColor(0, 0, 255));
     });
     connect(ui->projectTreeWidget, &ProjectTree::signal_setActiveProject, this, &ProjectManagerWindow::setActiveProject);
-    connect(ui->projectTreeWidget, &ProjectTree::signal_deleted, openScripts.get(), &ScriptTabs::pathDeleted);
+    ProjectTree *tree = ui->projectTreeWidget;
+    connect(tree, &ProjectTree::signal_deleted, openScripts.get(), &ScriptTabs::pathDeleted);
+    connect(tree, &ProjectTree::signal_moved, openScripts.get(), &ScriptTabs::pathMoved);
+    connect(tree, &ProjectTree::signal_filesChanged, this, &ProjectManagerWindow::updateProjectTree);
+    connect(tree, &ProjectTree::signal_openScript, this, [this, tree](const QString &path) {
+        if (Names::isTextName(QFileInfo(path).fileName()))
+            on_projectTreeWidget_itemDoubleClicked(tree->itemForPath(path), 0);
+    });
     connect(openScripts.get(), &ScriptTabs::signal_currentChanged, this,
             [this] { setWindowTitle(openScripts->title(baseTitle)); });
     connect(deviceSession.get(), &DeviceSession::signal_insertText, openScripts.get(), &ScriptTabs::insertSnippet);
@@ -79,6 +91,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     const auto interruptSearch = [this](const QString &why) { return [this, why] { searchCommands->cancelProjectSearch(why); }; };
     connect(buildCommands.get(), &BuildCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被编译中断。")));
     connect(runCommands.get(), &RunCommands::signal_outputCleared, this, interruptSearch(QStringLiteral("搜索已被本地运行中断。")));
+    connect(codeAssist.get(), &CodeAssist::signal_status, this, &ProjectManagerWindow::showStatus);
 
     addPass();
     setupMenus();
@@ -88,7 +101,7 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
-    editorSplitter->addWidget(openScripts->widget());
+    editorSplitter->addWidget(codeAssist->editorArea());
     editorSplitter->addWidget(ui->outTabWidget);
     editorSplitter->setStretchFactor(0, 1);
     treeSplitter = new QSplitter(Qt::Horizontal, this);
@@ -116,20 +129,16 @@ void ProjectManagerWindow::setupMenus()
         menu->addAction(action);
     }
 
-    const struct
-    {
-        QAction *action;
-        QKeySequence::StandardKey keys;
-        const char *method;
-    } edits[] = {{ui->action_edit_undo, QKeySequence::Undo, "undo"},   {ui->action_edit_redo, QKeySequence::Redo, "redo"},
-                 {ui->action_edit_cut, QKeySequence::Cut, "cut"},      {ui->action_edit_copy, QKeySequence::Copy, "copy"},
-                 {ui->action_edit_paste, QKeySequence::Paste, "paste"}, {ui->action_edit_select_all, QKeySequence::SelectAll, "selectAll"}};
-    for (const auto &edit : edits) {
-        edit.action->setShortcuts(edit.keys);
-        connect(edit.action, &QAction::triggered, this, [this, method = edit.method] { editCommand(method); });
-    }
+    editCommands = std::make_unique<EditCommands>(
+        *openScripts,
+        EditCommands::Actions{ui->action_edit_undo, ui->action_edit_redo, ui->action_edit_cut, ui->action_edit_copy,
+                              ui->action_edit_paste, ui->action_edit_select_all, ui->action_edit_toggle_comment,
+                              ui->action_edit_duplicate_lines, ui->action_edit_move_lines_up, ui->action_edit_move_lines_down},
+        this);
     ScriptTabs *scripts = openScripts.get();
     connect(ui->close_script_action, &QAction::triggered, scripts, &ScriptTabs::closeCurrent);
+    connect(ui->save_all_action, &QAction::triggered, scripts, &ScriptTabs::saveAll);
+    connect(ui->reopen_script_action, &QAction::triggered, scripts, &ScriptTabs::reopenClosed);
     connect(ui->action_next_script, &QAction::triggered, scripts, &ScriptTabs::showNext);
     connect(ui->action_previous_script, &QAction::triggered, scripts, &ScriptTabs::showPrevious);
     connect(ui->action_edit_goto_line, &QAction::triggered, scripts, &ScriptTabs::askGoToLine);
@@ -145,15 +154,6 @@ void ProjectManagerWindow::setupMenus()
     addAction(ui->action_previous_script);
 }
 
-void ProjectManagerWindow::editCommand(const char *method)
-{
-    QObject *target = openScripts->current();
-    QWidget *focus = QApplication::focusWidget();
-    if (focus && focus->window() == this && focus->metaObject()->indexOfSlot(QByteArray(method) + "()") >= 0)
-        target = focus;
-    QMetaObject::invokeMethod(target, method);
-}
-
 // ---- Output panes ---------------------------------------------------------------------------
 
 void ProjectManagerWindow::setupOutput()
@@ -166,6 +166,7 @@ void ProjectManagerWindow::setupOutput()
     wireOutput(searchCommands.get());
     wireOutput(buildCommands.get());
     wireOutput(runCommands.get());
+    wireOutput(&codeAssist->navigation());
 }
 
 template <typename Source>
@@ -288,6 +289,7 @@ void ProjectManagerWindow::restoreSession()
         editorSplitter->setSizes(session.editorSplitter);
     if (!session.activeProject.isEmpty() && ui->projectTreeWidget->projectItem(session.activeProject))
         setActiveProject(session.activeProject);
+    ui->projectTreeWidget->expandPaths(Workspace::projectAbsolutePath(QString()), session.expandedTree);
     openScripts->restore(session.scripts, session.currentScript);
     if (!session.deviceAddress.isEmpty())
         deviceSession->setAddress(session.deviceAddress);
@@ -303,6 +305,7 @@ void ProjectManagerWindow::saveSession() const
     session.treeSplitter = treeSplitter->sizes();
     session.editorSplitter = editorSplitter->sizes();
     session.activeProject = activeProject->name();
+    session.expandedTree = ui->projectTreeWidget->expandedPaths(Workspace::projectAbsolutePath(QString()));
     session.scripts = openScripts->places();
     session.currentScript = openScripts->currentIndex();
     session.deviceAddress = deviceSession->address();
@@ -373,18 +376,13 @@ void ProjectManagerWindow::on_projectTreeWidget_itemDoubleClicked(QTreeWidgetIte
         return;
     const QString name = item->data(column, ProjectTree::NameRole).toString();
     const QString path = item->data(column, ProjectTree::PathRole).toString();
-    static const char *const textSuffixes[] = {".script", ".txt", ".lua", ".html", ".htm"};
-    for (const char *suffix : textSuffixes) {
-        if (name.endsWith(QLatin1String(suffix))) {
-            openScript(path);
-            QTreeWidgetItem *top = item;
-            while (top->parent())
-                top = top->parent();
-            setActiveProject(top->data(0, ProjectTree::NameRole).toString());
-            return;
-        }
-    }
-    if (name.endsWith(QLatin1String(".bmp")))
+    if (Names::isTextName(name)) {
+        openScript(path);
+        QTreeWidgetItem *top = item;
+        while (top->parent())
+            top = top->parent();
+        setActiveProject(top->data(0, ProjectTree::NameRole).toString());
+    } else if (name.endsWith(QLatin1String(".bmp")))
         deviceSession->openImageEditor(path);
     else
         Platform::launchFile(launchProcess, path);

@@ -9,8 +9,10 @@
 #include <memory>
 
 class BuildCommands;
+class CodeAssist;
 class DebugCommands;
 class DeviceSession;
+class EditCommands;
 class LogView;
 class QLabel;
 class QSplitter;
@@ -55,6 +57,7 @@ public:
     ScriptTabs &scripts() const { return *openScripts; }
     SearchCommands &searches() const { return *searchCommands; }
     BuildCommands &builds() const { return *buildCommands; }
+    CodeAssist &assist() const { return *codeAssist; }
     DeviceSession &device() const { return *deviceSession; }
     RunCommands &runs() const { return *runCommands; }
     DebugCommands &debugging() const { return *debugCommands; }
@@ -104,8 +107,6 @@ private:
     void appendDiagnostic(const Diagnostic &found);
     // A line of a pane that was double-clicked, or Enter pressed on: to the place it names.
     void activateOutputLine(LogView *pane, int line);
-    // Runs an edit command on the widget with the keyboard focus, else on the current script.
-    void editCommand(const char *method);
     void showStatus(const QString &text);
     void startBuild(bool package);
 
@@ -119,7 +120,9 @@ private:
     std::unique_ptr<ActiveProject> activeProject;
     std::unique_ptr<ScriptTabs> openScripts;
     std::unique_ptr<SearchCommands> searchCommands;
+    std::unique_ptr<EditCommands> editCommands;
     std::unique_ptr<BuildCommands> buildCommands;
+    std::unique_ptr<CodeAssist> codeAssist; // made once the form is
     std::unique_ptr<DeviceSession> deviceSession;
     std::unique_ptr<RunCommands> runCommands;
     std::unique_ptr<DebugCommands> debugCommands;

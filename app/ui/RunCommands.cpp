@@ -154,6 +154,8 @@ void RunCommands::finish(ScriptRunner::Outcome outcome, const QVector<Diagnostic
         emit signal_output(QStringLiteral("本地运行结束。"));
         break;
     case ScriptRunner::Outcome::ScriptError:
+        if (!error.isEmpty())
+            emit signal_scriptError(error.first());
         emit signal_output(QStringLiteral("本地运行因脚本出错而结束。"));
         // To the error's line, as after a failed check; a place that cannot be opened is still
         // in the output.

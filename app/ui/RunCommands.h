@@ -48,6 +48,8 @@ signals:
     void signal_outputCleared();
     void signal_output(const QString &lines);
     void signal_diagnostic(const Diagnostic &found);
+    // The error that ended the run, the first of its values.
+    void signal_scriptError(const Diagnostic &error);
     // A run started or ended.
     void signal_runningChanged(bool running);
     // The scripts are about to load: what the debugger is to know of them, it is told now.

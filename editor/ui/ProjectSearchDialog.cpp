@@ -1,5 +1,6 @@
 #include "editor/ui/ProjectSearchDialog.h"
 
+#include "editor/ui/ScriptSearch.h"
 #include "ui_ProjectSearchDialog.h"
 
 ProjectSearchDialog::ProjectSearchDialog(QWidget *parent)
@@ -16,7 +17,7 @@ ProjectSearchDialog::~ProjectSearchDialog()
 
 void ProjectSearchDialog::setSearchText(const QString &text)
 {
-    ui->leText->setText(text);
+    ui->leText->setText(ui->cbIsReg->isChecked() ? ScriptSearch::escaped(text) : text);
     ui->leText->selectAll();
     ui->leText->setFocus();
 }
@@ -24,6 +25,12 @@ void ProjectSearchDialog::setSearchText(const QString &text)
 void ProjectSearchDialog::on_pbSearch_clicked()
 {
     emit signal_search(ui->leText->text(), ui->cbIsReg->isChecked(), ui->cbCaseSensitive->isChecked());
+}
+
+void ProjectSearchDialog::on_pbReplaceAll_clicked()
+{
+    emit signal_replaceAll(ui->leText->text(), ui->leRepText->text(), ui->cbIsReg->isChecked(),
+                           ui->cbCaseSensitive->isChecked());
 }
 
 void ProjectSearchDialog::slot_search_return(QString ret)

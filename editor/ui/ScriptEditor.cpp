@@ -1,16 +1,23 @@
 #include "editor/ui/ScriptEditor.h"
 
 #include "api/ApiModel.h"
+#include "editor/ApiHelp.h"
 #include "editor/AutoIndent.h"
 #include "editor/CompletionList.h"
+#include "editor/LineComment.h"
 #include "editor/ScriptFile.h"
+#include "editor/ui/DocumentCompletion.h"
+#include "editor/ui/QsciLexerLuaEx.h"
 #include "editor/ui/ScriptEditorSetup.h"
 
+#include <Qsci/qsciapis.h>
 #include <Qsci/qscilexerlua.h>
 
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QToolTip>
 
 #include <cstdint>
 
@@ -18,6 +25,8 @@ namespace {
 
 // The id of the list of Chinese aliases among QScintilla's user lists.
 constexpr int kAliasList = 1;
+// How long the pointer rests before what is under it is explained.
+constexpr int kHoverMs = 500;
 
 } // namespace
 
@@ -46,6 +55,11 @@ ScriptEditor::ScriptEditor(QWidget *parent)
     setMarginWidth(0, 14);
     setMarginMarkerMask(0, int(mask));
     setMarginMarkerMask(1, 0);
+    // Completion takes the script's words from its analysis, never from a search of the text.
+    completion = new DocumentCompletion(lexer(), QsciLexerLuaEx::sharedApis());
+    SendScintilla(SCI_SETMOUSEDWELLTIME, kHoverMs);
+    connect(this, &QsciScintilla::SCN_DWELLSTART, this, &ScriptEditor::slot_dwellStart);
+    connect(this, &QsciScintilla::SCN_DWELLEND, this, [] { QToolTip::hideText(); });
     connect(this, &QsciScintilla::SCN_CHARADDED, this, &ScriptEditor::slot_charAdded);
     connect(this, &QsciScintilla::userListActivated, this, &ScriptEditor::slot_userListActivated);
     connect(this, &QsciScintilla::modificationChanged, this, &ScriptEditor::signal_stateChanged);
@@ -164,12 +178,130 @@ void ScriptEditor::insertSnippet(const QString &snippet)
     int line = 0;
     int index = 0;
     getCursorPosition(&line, &index);
-    const QString indented = AutoIndent::indentSnippet(snippet, AutoIndent::leadingWhiteSpace(text(line).left(index)));
+    const QString current = lineText(line);
+    long position = SendScintilla(SCI_GETCURRENTPOS);
+    QString inserted = AutoIndent::indentSnippet(snippet, AutoIndent::leadingWhiteSpace(current.left(index)));
+    if (snippet.endsWith(QLatin1Char('\n')) && !current.left(index).trimmed().isEmpty()) {
+        // A statement never splits the code left of the caret (a word, a call): it goes below.
+        QString body = snippet;
+        body.chop(body.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+        inserted = QStringLiteral("\r\n") + AutoIndent::leadingWhiteSpace(current)
+            + AutoIndent::indentSnippet(body, AutoIndent::leadingWhiteSpace(current));
+        position = SendScintilla(SCI_GETLINEENDPOSITION, line);
+    }
     // Counting the text's characters forward from the caret would overshoot after every CR LF,
     // which the editor steps over as one character; its length in bytes lands exactly behind it.
-    const long position = SendScintilla(SCI_GETCURRENTPOS);
-    insert(indented);
-    SendScintilla(SCI_GOTOPOS, position + indented.toUtf8().size());
+    const QByteArray bytes = inserted.toUtf8();
+    SendScintilla(SCI_INSERTTEXT, position, bytes.constData());
+    SendScintilla(SCI_GOTOPOS, position + bytes.size());
+}
+
+void ScriptEditor::followFile(const QString &path)
+{
+    filePath = path;
+    known = stampOf(path);
+    emit signal_stateChanged();
+}
+
+QString ScriptEditor::lineText(int line) const
+{
+    QString text = this->text(line);
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+QPair<int, int> ScriptEditor::selectedLines() const
+{
+    const long start = SendScintilla(SCI_GETSELECTIONSTART);
+    const long end = SendScintilla(SCI_GETSELECTIONEND);
+    const int first = int(SendScintilla(SCI_LINEFROMPOSITION, start));
+    int last = int(SendScintilla(SCI_LINEFROMPOSITION, end));
+    if (last > first && SendScintilla(SCI_POSITIONFROMLINE, last) == end)
+        --last;
+    return {first, last};
+}
+
+void ScriptEditor::toggleComment()
+{
+    if (isReadOnly())
+        return;
+    const auto [first, last] = selectedLines();
+    QStringList lines;
+    for (int line = first; line <= last; ++line)
+        lines << lineText(line);
+    const QVector<LineComment::Edit> edits = LineComment::toggle(lines);
+    beginUndoAction();
+    // The editor moves the caret and the selection along with each change.
+    for (const LineComment::Edit &edit : edits) {
+        const QString &text = lines[edit.line];
+        const long start = SendScintilla(SCI_POSITIONFROMLINE, first + edit.line) + text.left(edit.column).toUtf8().size();
+        SendScintilla(SCI_SETTARGETRANGE, start, start + text.mid(edit.column, edit.removed).toUtf8().size());
+        const QByteArray inserted = edit.inserted.toUtf8();
+        SendScintilla(SCI_REPLACETARGET, long(inserted.size()), inserted.constData());
+    }
+    endUndoAction();
+}
+
+void ScriptEditor::duplicateLines()
+{
+    if (isReadOnly())
+        return;
+    const auto [first, last] = selectedLines();
+    const long anchor = SendScintilla(SCI_GETANCHOR);
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, first);
+    long end = SendScintilla(SCI_POSITIONFROMLINE, last + 1);
+    QByteArray copy = text(int(start), int(end)).toUtf8();
+    if (last + 1 >= lines()) {
+        // The last line has no line end to carry along: the copy brings its own in front.
+        end = SendScintilla(SCI_GETLENGTH);
+        copy = QByteArrayLiteral("\r\n") + text(int(start), int(end)).toUtf8();
+    }
+    SendScintilla(SCI_INSERTTEXT, end, copy.constData());
+    // Every line of the copy lies that many bytes behind its original.
+    SendScintilla(SCI_SETSEL, anchor + copy.size(), caret + copy.size());
+}
+
+void ScriptEditor::moveLines(bool up)
+{
+    if (isReadOnly())
+        return;
+    SendScintilla(up ? SCI_MOVESELECTEDLINESUP : SCI_MOVESELECTEDLINESDOWN);
+}
+
+void ScriptEditor::replaceMatches(const QVector<ProjectReplace::Match> &matches)
+{
+    // The editor counts in bytes of UTF-8: each match's place, counted once from the start.
+    const QString text = this->text();
+    QVector<long> bytes(matches.size());
+    long position = 0;
+    int from = 0;
+    for (int i = 0; i < matches.size(); ++i) {
+        position += text.midRef(from, matches[i].start - from).toUtf8().size();
+        from = matches[i].start;
+        bytes[i] = position;
+    }
+    beginUndoAction();
+    // From the last: every change leaves the places before it as they were.
+    for (int i = matches.size() - 1; i >= 0; --i) {
+        const long start = bytes[i];
+        SendScintilla(SCI_SETTARGETRANGE, start, start + text.midRef(matches[i].start, matches[i].length).toUtf8().size());
+        const QByteArray replacement = matches[i].replacement.toUtf8();
+        SendScintilla(SCI_REPLACETARGET, long(replacement.size()), replacement.constData());
+    }
+    endUndoAction();
+}
+
+QString ScriptEditor::searchSeed() const
+{
+    const QString selected = selectedText();
+    if (!selected.isEmpty())
+        return selected.contains(QLatin1Char('\n')) || selected.contains(QLatin1Char('\r')) ? QString() : selected;
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    const long start = SendScintilla(SCI_WORDSTARTPOSITION, caret, true);
+    const long end = SendScintilla(SCI_WORDENDPOSITION, caret, true);
+    return end > start ? text(int(start), int(end)) : QString();
 }
 
 void ScriptEditor::goToLine(int line)
@@ -180,14 +312,16 @@ void ScriptEditor::goToLine(int line)
     ensureLineVisible(target);
 }
 
-void ScriptEditor::markLine(int line, Mark mark, int column, int length)
+void ScriptEditor::markLine(int line, Mark mark, int column, int length, const QString &message)
 {
     const int target = line - 1;
     if (target < 0 || target >= lines())
         return;
     if (mark == Mark::Found)
         clearMarks(Mark::Found);
-    markerAdd(target, markerNumber[int(mark)]);
+    const int handle = markerAdd(target, markerNumber[int(mark)]);
+    if (mark != Mark::Found && !message.isEmpty() && handle >= 0)
+        messages.insert(handle, {mark, message});
     const QString lineText = text(target);
     if (mark == Mark::Found || column < 0 || length <= 0 || column + length > lineText.size())
         return;
@@ -200,10 +334,69 @@ void ScriptEditor::markLine(int line, Mark mark, int column, int length)
 void ScriptEditor::clearMarks(Mark mark)
 {
     markerDeleteAll(markerNumber[int(mark)]);
+    for (auto it = messages.begin(); it != messages.end();)
+        it = it->mark == mark ? messages.erase(it) : std::next(it);
     if (mark == Mark::Found)
         return;
     SendScintilla(SCI_SETINDICATORCURRENT, indicatorNumber[int(mark)]);
     SendScintilla(SCI_INDICATORCLEARRANGE, 0, SendScintilla(SCI_GETLENGTH));
+}
+
+QStringList ScriptEditor::markMessages(int line) const
+{
+    QStringList found;
+    for (auto it = messages.constBegin(); it != messages.constEnd(); ++it) {
+        if (markerLine(it.key()) == line && !found.contains(it->message))
+            found << it->message;
+    }
+    return found;
+}
+
+QString ScriptEditor::hoverText(long position, bool inMargin) const
+{
+    const int line = int(SendScintilla(SCI_LINEFROMPOSITION, position));
+    QStringList parts;
+    // A mark's message over its symbol in the margin, or over the text it underlines.
+    bool marked = inMargin;
+    for (int i = 0; i < 2 && !marked; ++i)
+        marked = SendScintilla(SCI_INDICATORVALUEAT, indicatorNumber[i], position) != 0;
+    if (marked) {
+        for (const QString &message : markMessages(line))
+            parts << message.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    }
+    if (!inMargin) {
+        int index = 0;
+        int ignored = 0;
+        lineIndexFromPosition(int(position), &ignored, &index);
+        if (const ApiEntry *entry = ApiHelp::entryAt(ApiModel::standard(), text(line), index))
+            parts << ApiHelp::hoverText(*entry);
+    }
+    return parts.join(QStringLiteral("<hr>"));
+}
+
+void ScriptEditor::slot_dwellStart(int, int x, int y)
+{
+    // Dwelling over the margin gives no text position: the nearest one on that line.
+    const long position = SendScintilla(SCI_POSITIONFROMPOINT, x, y);
+    int margins = 0;
+    for (int m = 0; m < 5; ++m)
+        margins += marginWidth(m);
+    const QString shown = hoverText(position, x < margins);
+    if (shown.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(viewport()->mapToGlobal(QPoint(x, y)), shown, viewport());
+}
+
+void ScriptEditor::swapScriptWords(ScriptWords &words)
+{
+    completion->swapWords(words);
+}
+
+QByteArray ScriptEditor::snapshot() const
+{
+    const auto *text = reinterpret_cast<const char *>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QByteArray(text, int(SendScintilla(SCI_GETLENGTH)));
 }
 
 bool ScriptEditor::findNext(const QString &expr, const ScriptSearch::Options &options)
@@ -242,6 +435,13 @@ void ScriptEditor::keyPressEvent(QKeyEvent *event)
     const QString typed = event->text();
     if (std::any_of(typed.begin(), typed.end(), [](QChar c) { return c.unicode() >= 0x80; }))
         offerAliases();
+}
+
+void ScriptEditor::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The window's own edit commands, in its language and with its keys, rather than the
+    // component's English menu.
+    emit signal_contextMenu(event->globalPos());
 }
 
 void ScriptEditor::inputMethodEvent(QInputMethodEvent *event)

@@ -2,6 +2,8 @@
 
 #include "editor/ui/QsciLexerLuaEx.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <QAccessible>
@@ -36,6 +38,23 @@ private:
     QsciScintilla *editor;
 };
 
+// The editor's own bindings of keys that the window's edit commands carry: while bound here the
+// editor would take them before the window sees them.
+void releaseWindowKeys(QsciScintilla *editor)
+{
+    QsciCommandSet *commands = editor->standardCommands();
+    for (const int key : {int(Qt::CTRL | Qt::Key_Slash), int(Qt::CTRL | Qt::Key_D), int(Qt::CTRL | Qt::SHIFT | Qt::Key_T)}) {
+        while (QsciCommand *command = commands->boundTo(key)) {
+            if (command->key() == key)
+                command->setKey(0);
+            else
+                command->setAlternateKey(0);
+        }
+    }
+    // Redo answers to both keys that the edit menu shows, also while the editor has the focus.
+    commands->find(QsciCommand::Redo)->setAlternateKey(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+}
+
 } // namespace
 
 void ScriptEditorSetup::configure(QsciScintilla *editor)
@@ -59,7 +78,7 @@ void ScriptEditorSetup::configure(QsciScintilla *editor)
     editor->SendScintilla(QsciScintillaBase::SCI_STYLESETSIZE, QsciScintillaBase::STYLE_DEFAULT, 9);
 
     editor->setAutoCompletionThreshold(2);
-    editor->setAutoCompletionSource(QsciScintilla::AcsAll);
+    editor->setAutoCompletionSource(QsciScintilla::AcsAPIs);
     editor->setIndentationWidth(kIndentationWidth);
     editor->setAutoCompletionCaseSensitivity(false);
     editor->setAutoCompletionUseSingle(QsciScintilla::AcusExplicit);
@@ -68,6 +87,9 @@ void ScriptEditorSetup::configure(QsciScintilla *editor)
 
     editor->setFolding(QsciScintilla::BoxedTreeFoldStyle, 2);
     editor->setCaretLineVisible(true);
+    // A quiet band that leaves the colours of the code readable.
+    editor->setCaretLineBackgroundColor(QColor(232, 240, 252));
+    releaseWindowKeys(editor);
     // Scripts use CR LF; Enter inserts it, and automatic indentation reacts to its CR.
     editor->setEolMode(QsciScintilla::EolWindows);
     new TextChangeNotifications(editor);

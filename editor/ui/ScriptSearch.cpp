@@ -2,6 +2,8 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QRegularExpression>
+
 bool ScriptSearch::findNext(QsciScintilla *editor, const QString &expr, const Options &options)
 {
     return editor->findFirst(expr, options.regularExpression, options.caseSensitive, options.wholeWord,
@@ -80,4 +82,12 @@ int ScriptSearch::replaceAll(QsciScintilla *editor, const QString &expr, const Q
     editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, caret);
     editor->setFirstVisibleLine(firstLine);
     return count;
+}
+
+QString ScriptSearch::escaped(const QString &text)
+{
+    // Only what is special to either dialect: other characters, Chinese ones too, stand for
+    // themselves in both, while a backslash in front of them may not.
+    static const QRegularExpression special(QStringLiteral("([\\\\^$.|?*+()\\[\\]{}])"));
+    return QString(text).replace(special, QStringLiteral("\\\\1"));
 }

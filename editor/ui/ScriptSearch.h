@@ -29,4 +29,6 @@ public:
     // Replaces every match in the whole text as one undo step, the caret staying at its text,
     // and returns how many were replaced.
     static int replaceAll(QsciScintilla *editor, const QString &expr, const QString &replacement, Options options);
+    // A regular expression that matches the text itself.
+    static QString escaped(const QString &text);
 };

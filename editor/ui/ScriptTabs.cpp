@@ -12,6 +12,9 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 
+#include <algorithm>
+#include <optional>
+
 ScriptTabs::ScriptTabs(QObject *parent)
     : QObject(parent)
     , stack(new QStackedWidget)
@@ -19,7 +22,10 @@ ScriptTabs::ScriptTabs(QObject *parent)
     , tabs(new QTabWidget)
 {
     welcome->showWelcome();
+    // Nothing typed or inserted there could be kept.
+    welcome->setReadOnly(true);
     connect(welcome, &ScriptEditor::signal_stateChanged, this, &ScriptTabs::signal_currentChanged);
+    watch(welcome);
 
     tabs->setDocumentMode(true);
     tabs->setTabsClosable(true);
@@ -126,6 +132,7 @@ ScriptEditor *ScriptTabs::open(const QString &path)
             markIn(editor, place);
     }
     connect(editor, &ScriptEditor::signal_stateChanged, this, [this, editor]() { refreshTab(editor); });
+    watch(editor);
     emit signal_opened(editor);
     tabs->addTab(editor, QString());
     refreshTab(editor);
@@ -138,6 +145,12 @@ ScriptEditor *ScriptTabs::open(const QString &path)
                                                         "保存会改写这些字节，保存前会再次询问。"));
     }
     return editor;
+}
+
+void ScriptTabs::watch(ScriptEditor *editor)
+{
+    connect(editor, &ScriptEditor::signal_contextMenu, this,
+            [this, editor](const QPoint &globalPos) { emit signal_contextMenu(editor, globalPos); });
 }
 
 bool ScriptTabs::save(ScriptEditor *editor)
@@ -166,6 +179,14 @@ Status ScriptTabs::saveUnder(const QString &directory)
             return fail(editor->path());
     }
     return Status();
+}
+
+bool ScriptTabs::saveAll()
+{
+    bool saved = true;
+    for (ScriptEditor *editor : modified())
+        saved = save(editor) && saved;
+    return saved;
 }
 
 bool ScriptTabs::settle(const QList<ScriptEditor *> &modified, const QString &title, const QString &question)
@@ -198,8 +219,24 @@ bool ScriptTabs::close(ScriptEditor *editor)
         return false;
     if (editor->isModified() && !settle({editor}, Names::noticeTitle(), QStringLiteral("关闭前是否保存这些修改？")))
         return false;
+    const ScriptPlace place = placeOf(editor);
+    closed.erase(std::remove_if(closed.begin(), closed.end(), [&place](const ScriptPlace &p) { return p.path == place.path; }),
+                 closed.end());
+    closed.append(place);
+    if (closed.size() > kMaxClosed)
+        closed.removeFirst();
     removeTab(editor);
     return true;
+}
+
+bool ScriptTabs::reopenClosed()
+{
+    while (!closed.isEmpty()) {
+        const ScriptPlace place = closed.takeLast();
+        if (!editorFor(place.path) && QFileInfo(place.path).isFile() && openAt(place))
+            return true;
+    }
+    return false;
 }
 
 void ScriptTabs::closeCurrent()
@@ -231,7 +268,20 @@ void ScriptTabs::showPrevious()
 
 void ScriptTabs::insertSnippet(const QString &text)
 {
-    current()->insertSnippet(text);
+    QWidget *window = stack->window();
+    if (tabs->count() == 0) {
+        // Asked from the menu or from a picture window: answered over the window that asked.
+        QWidget *asking = QApplication::activeWindow();
+        showNotice(asking ? asking : window, QStringLiteral("当前没有打开的脚本，代码未插入。请先在工程树中双击打开一个脚本。"));
+        return;
+    }
+    ScriptEditor *editor = current();
+    editor->insertSnippet(text);
+    // Code from a picture window lands where the author sees it.
+    window->raise();
+    window->activateWindow();
+    editor->setFocus();
+    editor->ensureCursorVisible();
 }
 
 void ScriptTabs::askGoToLine()
@@ -274,6 +324,23 @@ void ScriptTabs::pathDeleted(const QString &path)
             + kept.join(QLatin1Char('\n'));
     if (!text.isEmpty())
         showNotice(dialogParent(), text);
+}
+
+void ScriptTabs::pathMoved(const QString &from, const QString &to)
+{
+    const auto moved = [&from, &to](const QString &path) -> std::optional<QString> {
+        if (path == from)
+            return to;
+        if (path.startsWith(from + QLatin1Char('/')))
+            return to + path.mid(from.size());
+        return std::nullopt;
+    };
+    for (ScriptEditor *editor : editors()) {
+        if (const std::optional<QString> path = moved(editor->path()))
+            editor->followFile(*path);
+    }
+    for (ScriptPlace &place : closed)
+        place.path = moved(place.path).value_or(place.path);
 }
 
 void ScriptTabs::checkOnDisk()
@@ -322,7 +389,8 @@ void ScriptTabs::markIn(ScriptEditor *editor, const Diagnostic &place)
     case Diagnostic::Kind::Warning: {
         const ScriptEditor::Mark mark =
             place.kind == Diagnostic::Kind::Error ? ScriptEditor::Mark::Error : ScriptEditor::Mark::Warning;
-        editor->markLine(place.line, mark, place.tokenColumn(editor->text(place.line - 1)), place.token.size());
+        editor->markLine(place.line, mark, place.tokenColumn(editor->text(place.line - 1)), place.token.size(),
+                         place.message);
         break;
     }
     case Diagnostic::Kind::SearchResult:
@@ -377,16 +445,30 @@ void ScriptTabs::clearSearchMarks()
         editor->clearMarks(ScriptEditor::Mark::Found);
 }
 
+ScriptPlace ScriptTabs::placeOf(ScriptEditor *editor)
+{
+    ScriptPlace place;
+    place.path = editor->path();
+    editor->getCursorPosition(&place.line, &place.index);
+    place.firstVisibleLine = editor->firstVisibleLine();
+    return place;
+}
+
+ScriptEditor *ScriptTabs::openAt(const ScriptPlace &place)
+{
+    ScriptEditor *editor = open(place.path);
+    if (editor) {
+        editor->setCursorPosition(qMin(place.line, editor->lines() - 1), place.index);
+        editor->setFirstVisibleLine(place.firstVisibleLine);
+    }
+    return editor;
+}
+
 QVector<ScriptPlace> ScriptTabs::places() const
 {
     QVector<ScriptPlace> places;
-    for (ScriptEditor *editor : editors()) {
-        ScriptPlace place;
-        place.path = editor->path();
-        editor->getCursorPosition(&place.line, &place.index);
-        place.firstVisibleLine = editor->firstVisibleLine();
-        places.append(place);
-    }
+    for (ScriptEditor *editor : editors())
+        places.append(placeOf(editor));
     return places;
 }
 
@@ -397,12 +479,8 @@ int ScriptTabs::currentIndex() const
 
 void ScriptTabs::restore(const QVector<ScriptPlace> &places, int current)
 {
-    for (const ScriptPlace &place : places) {
-        if (ScriptEditor *editor = open(place.path)) {
-            editor->setCursorPosition(qMin(place.line, editor->lines() - 1), place.index);
-            editor->setFirstVisibleLine(place.firstVisibleLine);
-        }
-    }
+    for (const ScriptPlace &place : places)
+        openAt(place);
     if (current >= 0 && current < tabs->count())
         tabs->setCurrentIndex(current);
     this->current()->setFocus();

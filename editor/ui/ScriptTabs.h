@@ -50,16 +50,22 @@ public:
     bool save(ScriptEditor *editor);
     // Saves the modified scripts in a directory tree; fails naming the first that did not save.
     Status saveUnder(const QString &directory);
+    // Saves every modified script; false when one did not save (the author has been told why).
+    bool saveAll();
     // Asks Save / Discard / Cancel for these modified scripts; Save saves them all (stopping at
     // the first failure, which counts as Cancel). True when the caller may go on.
     bool settle(const QList<ScriptEditor *> &modified, const QString &title, const QString &question);
     // Closes a script's tab; a modified one asks first. False when the author kept it open.
     bool close(ScriptEditor *editor);
     void closeCurrent();
+    // Opens the script whose tab was closed last again, at its caret; scripts whose file is
+    // gone are passed over. False when there is none.
+    bool reopenClosed();
     void showNext();
     void showPrevious();
 
-    // Inserts text at the caret of the current script and puts the caret behind it.
+    // Inserts text into the current script (ScriptEditor::insertSnippet) and brings its window
+    // forward. With no script open nothing is inserted and the author is told.
     void insertSnippet(const QString &text);
     // Asks for a line number and moves the current script's caret there.
     void askGoToLine();
@@ -69,6 +75,8 @@ public:
     void checkOnDisk();
     // A file or directory was deleted: its unmodified scripts are closed, modified ones kept.
     void pathDeleted(const QString &path);
+    // A file or directory was renamed or moved: its open scripts follow it.
+    void pathMoved(const QString &from, const QString &to);
 
     // Opens the script of a place at its line, marked. Fails, saying why, for a place that
     // leads nowhere.
@@ -92,10 +100,16 @@ signals:
     // A script got its tab; one is about to lose it (it still holds its text and marks).
     void signal_opened(ScriptEditor *editor);
     void signal_closing(ScriptEditor *editor);
+    // The author asked for an editor's context menu.
+    void signal_contextMenu(ScriptEditor *editor, const QPoint &globalPos);
 
 private:
     void refreshTab(ScriptEditor *editor);
     void removeTab(ScriptEditor *editor);
+    void watch(ScriptEditor *editor);
+    static ScriptPlace placeOf(ScriptEditor *editor);
+    // Opens a script with its caret and view as they were; null when it cannot be read.
+    ScriptEditor *openAt(const ScriptPlace &place);
     static void markIn(ScriptEditor *editor, const Diagnostic &place);
     QWidget *dialogParent() const;
 
@@ -107,4 +121,7 @@ private:
     QList<QPair<QString, Diagnostic>> checkMarks;
     QHash<QString, QString> checkedFiles;
     bool checkingDisk = false;
+    // The tabs closed by the author, the last one last.
+    static constexpr int kMaxClosed = 30;
+    QVector<ScriptPlace> closed;
 };

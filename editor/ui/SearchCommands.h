@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Diagnostic.h"
+#include "editor/ProjectReplace.h"
 #include "editor/ProjectSearch.h"
 #include "editor/ui/ScriptSearch.h"
 
@@ -17,8 +18,9 @@ class SearchDialog;
 class QWidget;
 
 // The searches: the search-and-replace dialog on the current script with the last search that
-// F3 and Shift+F3 repeat, and the project search dialog, whose results go to the output. Each
-// dialog is one window beside the editor, made on first use.
+// F3 and Shift+F3 repeat, and the project search dialog, whose results go to the output and
+// which also replaces across the project. Each dialog is one window beside the editor, made on
+// first use.
 class SearchCommands : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,9 @@ public slots:
     void slot_replace(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);
     void slot_replaceAll(const QString &expr, const QString &repText, bool re, bool cs, bool wo, bool wrap);
     void slot_projectSearch(const QString &expr, bool re, bool cs);
+    // Replaces across the active project: the changes are listed first, and made once the
+    // author agrees; open scripts change in their editors, the others on disk.
+    void slot_projectReplace(const QString &expr, const QString &repText, bool re, bool cs);
 
 signals:
     // The status under the search dialog's buttons.
@@ -56,6 +61,9 @@ signals:
 
 private:
     void repeat(bool forward);
+    // Why the project cannot be searched now (no active project, a build holds the output).
+    QString projectBusy() const;
+    void replaceAsPlanned(const ProjectReplace::Plan &plan);
 
     ScriptTabs &scripts;
     ActiveProject &project;
@@ -69,6 +77,7 @@ private:
     };
     std::optional<LastSearch> lastSearch;
     ProjectSearch projectSearch;
+    ProjectReplace projectReplace;
     bool projectSearchRunning = false;
     std::function<bool()> outputHeld;
 };

@@ -1,5 +1,6 @@
 #include "editor/ui/SearchDialog.h"
 
+#include "editor/ui/ScriptSearch.h"
 #include "ui_SearchDialog.h"
 
 SearchDialog::SearchDialog(QWidget *parent)
@@ -12,6 +13,13 @@ SearchDialog::SearchDialog(QWidget *parent)
 SearchDialog::~SearchDialog()
 {
     delete ui;
+}
+
+void SearchDialog::setSearchText(const QString &text)
+{
+    ui->leText->setText(ui->cbIsReg->isChecked() ? ScriptSearch::escaped(text) : text);
+    ui->leText->selectAll();
+    ui->leText->setFocus();
 }
 
 void SearchDialog::on_pbSearch_clicked()

@@ -16,6 +16,10 @@ public:
     explicit SearchDialog(QWidget *parent = nullptr);
     ~SearchDialog() override;
 
+    // Puts a text to look for into the field, selected, ready to be searched or typed over;
+    // escaped when the field holds a regular expression.
+    void setSearchText(const QString &text);
+
 signals:
     void signal_search(QString expr, bool re, bool cs, bool wo, bool wrap);
     void signal_replace(QString expr, QString repText, bool re, bool cs, bool wo, bool wrap);

@@ -31,6 +31,12 @@ void FilenNameInputDialog::clearFileName()
     ui->leFileName->clear();
 }
 
+void FilenNameInputDialog::setFileName(const QString &name, int selected)
+{
+    ui->leFileName->setText(name);
+    ui->leFileName->setSelection(0, selected);
+}
+
 Status FilenNameInputDialog::validate(const QString &text)
 {
     const QString trimmed = text.trimmed();
@@ -41,9 +47,12 @@ Status FilenNameInputDialog::validate(const QString &text)
 
 void FilenNameInputDialog::on_pbOk_clicked()
 {
-    const Status valid = validate(fileName());
+    Status valid = validate(fileName());
+    if (valid && okAction)
+        valid = okAction(fileName());
     if (!valid) {
         showNotice(nullptr, valid.error());
+        ui->leFileName->setFocus();
         return;
     }
     accept();

@@ -5,10 +5,13 @@
 #include "common/ui/Notice.h"
 #include "project/DirListing.h"
 #include "project/FileOperations.h"
+#include "project/NameOrder.h"
 #include "project/ui/FilenNameInputDialog.h"
 #include "project/Workspace.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -27,6 +30,8 @@ const QString kNewDirectory = QStringLiteral("新建目录");
 const QString kDeleteProject = QStringLiteral("删除该工程");
 const QString kDeleteFile = QStringLiteral("删除该文件");
 const QString kDeleteDirectory = QStringLiteral("删除该目录");
+const QString kRename = QStringLiteral("重命名");
+const QKeySequence kRenameKey(Qt::Key_F2);
 
 // Qt 5.15 moves the entry into a folder "files" of the working directory when it cannot make
 // the trash in the user's data folder, which it does not create: that folder is made first.
@@ -57,6 +62,45 @@ struct Children
     QTreeWidgetItem *find(const QString &name, int kind) const { return byKind[kind].value(name); }
 };
 
+// Folders (and projects) before files, then by name.
+bool sortsBefore(const QTreeWidgetItem *a, const QTreeWidgetItem *b)
+{
+    const bool aIsFile = a->data(0, ProjectTree::KindRole).toInt() == ProjectTree::FileKind;
+    const bool bIsFile = b->data(0, ProjectTree::KindRole).toInt() == ProjectTree::FileKind;
+    if (aIsFile != bIsFile)
+        return bIsFile;
+    return NameOrder::lessThan(a->data(0, ProjectTree::NameRole).toString(), b->data(0, ProjectTree::NameRole).toString());
+}
+
+// Adds items to a parent whose children are in order, each in its place.
+void insertSorted(QTreeWidgetItem *parent, QList<QTreeWidgetItem *> items)
+{
+    std::sort(items.begin(), items.end(), sortsBefore);
+    if (parent->childCount() == 0) {
+        parent->addChildren(items);
+        return;
+    }
+    for (QTreeWidgetItem *item : qAsConst(items)) {
+        int low = 0;
+        int high = parent->childCount();
+        while (low < high) {
+            const int middle = (low + high) / 2;
+            if (sortsBefore(parent->child(middle), item))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        parent->insertChild(low, item);
+    }
+}
+
+QTreeWidgetItem *topLevelOf(QTreeWidgetItem *item)
+{
+    while (item && item->parent())
+        item = item->parent();
+    return item;
+}
+
 } // namespace
 
 ProjectTree::ProjectTree(QWidget *parent)
@@ -65,6 +109,19 @@ ProjectTree::ProjectTree(QWidget *parent)
     setColumnCount(1);
     setHeaderLabel(QStringLiteral("工程目录"));
     setIconSize(QSize(12, 12));
+    // Entries are moved on disk; the tree only shows where they went.
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+    auto *rename = new QAction(kRename, this);
+    rename->setShortcut(kRenameKey);
+    rename->setShortcutContext(Qt::WidgetShortcut);
+    connect(rename, &QAction::triggered, this, [this] {
+        QTreeWidgetItem *item = currentItem();
+        if (item && item->data(0, KindRole).toInt() != ProjectKind)
+            runMenuCommand(kRename, item->data(0, KindRole).toInt(), item->data(0, NameRole).toString(),
+                           item->data(0, PathRole).toString());
+    });
+    addAction(rename);
 }
 
 QIcon ProjectTree::iconFor(const QString &name, bool isDir)
@@ -88,6 +145,8 @@ QTreeWidgetItem *ProjectTree::makeItem(const QString &name, const QString &path,
     item->setData(0, KindRole, kind);
     item->setData(0, NameRole, name);
     item->setData(0, PathRole, path);
+    if (kind == ProjectKind)
+        item->setFlags(item->flags() & ~Qt::ItemIsDragEnabled);
     return item;
 }
 
@@ -102,7 +161,7 @@ QString ProjectTree::addPass(const QString &workspaceDirectory, const QString &a
         QTreeWidgetItem *item = projects.find(entry.name, ProjectKind);
         if (!item) {
             item = makeItem(entry.name, entry.path(), ProjectKind, true);
-            addTopLevelItem(item);
+            insertSorted(invisibleRootItem(), {item});
         }
         if (active.isEmpty()) {
             active = entry.name;
@@ -165,9 +224,6 @@ void ProjectTree::fillChildren(const QString &directory, QTreeWidgetItem *parent
     }
     if (fresh.isEmpty())
         return;
-    // Only new entries need the listing order (and the file status it costs): they are
-    // appended at the end of their level, newest first.
-    DirListing::sortNewestFirst(fresh);
     QList<QTreeWidgetItem *> added;
     for (const DirListing::Entry &entry : qAsConst(fresh)) {
         QTreeWidgetItem *item = makeItem(entry.name, entry.path(), entry.isDir ? DirectoryKind : FileKind, entry.isDir);
@@ -175,7 +231,7 @@ void ProjectTree::fillChildren(const QString &directory, QTreeWidgetItem *parent
             fillChildren(entry.path(), item);
         added.append(item);
     }
-    parent->addChildren(added);
+    insertSorted(parent, added);
 }
 
 bool ProjectTree::prunePass(const QString &activeName)
@@ -217,9 +273,9 @@ QStringList ProjectTree::menuLabels(int kind)
     case ProjectKind:
         return {kSetActive, kNewScript, kNewDirectory, kDeleteProject, Platform::showInFileBrowserText()};
     case FileKind:
-        return {kDeleteFile, Platform::showInFileBrowserText()};
+        return {kRename, kDeleteFile, Platform::showInFileBrowserText()};
     case DirectoryKind:
-        return {kNewScript, kNewDirectory, kDeleteDirectory, Platform::showInFileBrowserText()};
+        return {kNewScript, kNewDirectory, kRename, kDeleteDirectory, Platform::showInFileBrowserText()};
     default:
         return {};
     }
@@ -238,7 +294,7 @@ void ProjectTree::contextMenuEvent(QContextMenuEvent *event)
 
     QMenu menu;
     for (const QString &label : menuLabels(kind))
-        menu.addAction(label);
+        menu.addAction(label)->setShortcut(label == kRename ? kRenameKey : QKeySequence());
     const QAction *chosen = menu.exec(event->globalPos());
     if (chosen)
         runMenuCommand(chosen->text(), kind, name, path);
@@ -254,15 +310,29 @@ void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &
         dialog.setWindowTitle(label);
         if (!isScript)
             dialog.clearFileName();
+        QString made;
+        dialog.setAction([&](const QString &name) {
+            made = path + QLatin1Char('/') + name;
+            return createEntry(made, isScript);
+        });
         if (dialog.exec() != QDialog::Accepted)
             return;
-        const QString target = path + QLatin1Char('/') + dialog.fileName();
-        const Result<FileOperations::Creation> made = isScript ? FileOperations::createEmptyFile(target)
-                                                               : FileOperations::createDirectory(target);
-        if (!made)
-            showNotice(this, QStringLiteral("无法创建“%1”：%2").arg(target, made.error()));
-        else if (*made == FileOperations::Creation::AlreadyExists)
-            showNotice(this, isScript ? QStringLiteral("文件已存在！") : QStringLiteral("该目录已存在！"));
+        showMade(made);
+        if (isScript)
+            emit signal_openScript(made);
+    } else if (label == kRename) {
+        FilenNameInputDialog dialog(this);
+        dialog.setWindowTitle(kRename);
+        const int dot = name.lastIndexOf(QLatin1Char('.'));
+        dialog.setFileName(name, kind == FileKind && dot > 0 ? dot : name.size());
+        QString renamed;
+        dialog.setAction([&](const QString &newName) {
+            renamed = QFileInfo(path).path() + QLatin1Char('/') + newName;
+            return newName == name ? Status() : renameEntry(path, renamed, kind);
+        });
+        if (dialog.exec() != QDialog::Accepted || renamed == path)
+            return;
+        showMade(renamed);
     } else if (label == kDeleteProject || label == kDeleteDirectory || label == kDeleteFile) {
         const QString target = label == kDeleteProject ? Workspace::projectAbsolutePath(name) : path;
         const QString what = label == kDeleteProject ? QStringLiteral("工程")
@@ -275,4 +345,168 @@ void ProjectTree::runMenuCommand(const QString &label, int kind, const QString &
     } else if (label == Platform::showInFileBrowserText()) {
         Platform::showInFileBrowser(path, kind == FileKind);
     }
+}
+
+Status ProjectTree::createEntry(const QString &target, bool isScript)
+{
+    const Result<FileOperations::Creation> made =
+        isScript ? FileOperations::createEmptyFile(target) : FileOperations::createDirectory(target);
+    if (!made)
+        return fail(QStringLiteral("无法创建“%1”：%2").arg(target, made.error()));
+    if (*made == FileOperations::Creation::AlreadyExists)
+        return fail(isScript ? QStringLiteral("文件已存在！") : QStringLiteral("该目录已存在！"));
+    return Status();
+}
+
+Status ProjectTree::renameEntry(const QString &path, const QString &target, int kind)
+{
+    const Result<FileOperations::Creation> moved = FileOperations::move(path, target);
+    if (!moved)
+        return fail(QStringLiteral("无法重命名：") + moved.error());
+    if (*moved == FileOperations::Creation::AlreadyExists)
+        return fail(kind == FileKind ? QStringLiteral("文件已存在！") : QStringLiteral("该目录已存在！"));
+    emit signal_moved(path, target);
+    return Status();
+}
+
+void ProjectTree::showMade(const QString &path)
+{
+    emit signal_filesChanged();
+    selectPath(path);
+}
+
+QTreeWidgetItem *ProjectTree::itemForPath(const QString &path) const
+{
+    // Down from the project whose directory holds it, one name at a time.
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = topLevelItem(i);
+        const QString top = item->data(0, PathRole).toString();
+        if (path != top && !path.startsWith(top + QLatin1Char('/')))
+            continue;
+        for (const QString &name : path.mid(top.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            QTreeWidgetItem *next = nullptr;
+            for (int c = 0; c < item->childCount() && !next; ++c) {
+                if (item->child(c)->data(0, NameRole).toString() == name)
+                    next = item->child(c);
+            }
+            item = next;
+            if (!item)
+                break;
+        }
+        if (item)
+            return item;
+    }
+    return nullptr;
+}
+
+void ProjectTree::selectPath(const QString &path)
+{
+    QTreeWidgetItem *item = itemForPath(path);
+    if (!item)
+        return;
+    for (QTreeWidgetItem *up = item->parent(); up; up = up->parent())
+        up->setExpanded(true);
+    setCurrentItem(item);
+    scrollToItem(item);
+}
+
+QStringList ProjectTree::expandedPaths(const QString &workspaceDirectory) const
+{
+    QStringList paths;
+    const QString prefix = QDir::cleanPath(workspaceDirectory) + QLatin1Char('/');
+    QList<QTreeWidgetItem *> pending{invisibleRootItem()};
+    while (!pending.isEmpty()) {
+        QTreeWidgetItem *item = pending.takeLast();
+        for (int i = 0; i < item->childCount(); ++i) {
+            QTreeWidgetItem *child = item->child(i);
+            const QString path = child->data(0, PathRole).toString();
+            if (child->isExpanded() && path.startsWith(prefix)) {
+                paths << path.mid(prefix.size());
+                pending << child;
+            }
+        }
+    }
+    return paths;
+}
+
+void ProjectTree::expandPaths(const QString &workspaceDirectory, const QStringList &paths)
+{
+    const QString prefix = QDir::cleanPath(workspaceDirectory) + QLatin1Char('/');
+    for (const QString &path : paths) {
+        if (QTreeWidgetItem *item = itemForPath(prefix + path))
+            item->setExpanded(true);
+    }
+}
+
+QString ProjectTree::dropDirectory(const QPoint &position) const
+{
+    const QList<QTreeWidgetItem *> dragged = selectedItems();
+    QTreeWidgetItem *target = itemAt(position);
+    if (dragged.size() != 1 || !target || dragged.first()->data(0, KindRole).toInt() == ProjectKind)
+        return QString();
+    QTreeWidgetItem *source = dragged.first();
+    if (target->data(0, KindRole).toInt() == FileKind)
+        target = target->parent();
+    // Within its project, somewhere it is not already, never into itself.
+    if (!target || topLevelOf(target) != topLevelOf(source) || target == source->parent())
+        return QString();
+    for (QTreeWidgetItem *up = target; up; up = up->parent()) {
+        if (up == source)
+            return QString();
+    }
+    return target->data(0, PathRole).toString();
+}
+
+void ProjectTree::dragEnterEvent(QDragEnterEvent *event)
+{
+    // Only the tree's own entries: files dropped from elsewhere are not taken in.
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    QTreeWidget::dragEnterEvent(event);
+}
+
+void ProjectTree::dragMoveEvent(QDragMoveEvent *event)
+{
+    QTreeWidget::dragMoveEvent(event); // scrolls near the edges, shows where it would go
+    if (event->source() == this && !dropDirectory(event->pos()).isEmpty()) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void ProjectTree::dropEvent(QDropEvent *event)
+{
+    const QString directory = event->source() == this ? dropDirectory(event->pos()) : QString();
+    const QList<QTreeWidgetItem *> dragged = selectedItems();
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+    if (directory.isEmpty() || dragged.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    // Not a move for the view: it would take the dragged item out itself, while the pass
+    // that follows the disk already has.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    moveInto(dragged.first()->data(0, PathRole).toString(), directory);
+}
+
+bool ProjectTree::moveInto(const QString &path, const QString &directory)
+{
+    const QString target = directory + QLatin1Char('/') + QFileInfo(path).fileName();
+    const Result<FileOperations::Creation> moved = FileOperations::move(path, target);
+    if (!moved || *moved == FileOperations::Creation::AlreadyExists) {
+        showNotice(this, moved ? QStringLiteral("目录“%1”中已有同名的“%2”，未移动。")
+                                     .arg(QDir::toNativeSeparators(directory), QFileInfo(path).fileName())
+                               : QStringLiteral("无法移动：") + moved.error());
+        return false;
+    }
+    emit signal_moved(path, target);
+    showMade(target);
+    return true;
 }
