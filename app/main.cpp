@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTextCodec>
 #include <QTranslator>
 
@@ -53,6 +54,8 @@ int main(int argc, char *argv[])
     // Destroyed before the application object: the device connection ends while Qt is up.
     ProjectManagerWindow window;
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
+    // The first start gets room to work rather than the form's minimum; a saved session's size wins.
+    window.resize(window.screen()->availableGeometry().size() * 0.75);
     window.restoreSession();
     window.show();
     return app.exec();
