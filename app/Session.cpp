@@ -45,6 +45,7 @@ Session Session::read(QSettings &settings)
 {
     Session session;
     session.geometry = settings.value(QStringLiteral("window/geometry")).toByteArray();
+    session.windowState = settings.value(QStringLiteral("window/state")).toByteArray();
     session.treeSplitter = readSizes(settings, QStringLiteral("window/treeSplitter"));
     session.editorSplitter = readSizes(settings, QStringLiteral("window/editorSplitter"));
     session.activeProject = settings.value(QStringLiteral("project/active")).toString();
@@ -66,12 +67,28 @@ Session Session::read(QSettings &settings)
     session.currentScript = ok && current >= 0 && current < session.scripts.size() ? current : -1;
     session.deviceAddress = settings.value(QStringLiteral("device/address")).toString();
     session.imageDirectory = settings.value(QStringLiteral("imageEditor/directory")).toString();
+    const int files = settings.beginReadArray(QStringLiteral("breakpoints"));
+    for (int i = 0; i < files; ++i) {
+        settings.setArrayIndex(i);
+        const QString path = settings.value(QStringLiteral("path")).toString();
+        QVector<int> lines;
+        for (const QString &number : settings.value(QStringLiteral("lines")).toString().split(QLatin1Char(','))) {
+            const int line = number.toInt();
+            if (line > 0)
+                lines.append(line);
+        }
+        if (!path.isEmpty() && !lines.isEmpty())
+            session.breakpoints.insert(path, lines);
+    }
+    settings.endArray();
+    session.watches = settings.value(QStringLiteral("debug/watches")).toStringList();
     return session;
 }
 
 void Session::write(QSettings &settings) const
 {
     settings.setValue(QStringLiteral("window/geometry"), geometry);
+    settings.setValue(QStringLiteral("window/state"), windowState);
     settings.setValue(QStringLiteral("window/treeSplitter"), sizesText(treeSplitter));
     settings.setValue(QStringLiteral("window/editorSplitter"), sizesText(editorSplitter));
     settings.setValue(QStringLiteral("project/active"), activeProject);
@@ -89,6 +106,19 @@ void Session::write(QSettings &settings) const
     settings.setValue(QStringLiteral("scriptsCurrent"), currentScript);
     settings.setValue(QStringLiteral("device/address"), deviceAddress);
     settings.setValue(QStringLiteral("imageEditor/directory"), imageDirectory);
+    settings.remove(QStringLiteral("breakpoints"));
+    settings.beginWriteArray(QStringLiteral("breakpoints"), breakpoints.size());
+    int i = 0;
+    for (auto file = breakpoints.cbegin(); file != breakpoints.cend(); ++file, ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("path"), file.key());
+        QStringList lines;
+        for (const int line : file.value())
+            lines << QString::number(line);
+        settings.setValue(QStringLiteral("lines"), lines.join(QLatin1Char(',')));
+    }
+    settings.endArray();
+    settings.setValue(QStringLiteral("debug/watches"), watches);
 }
 
 void Session::dropMissingScripts()
@@ -104,6 +134,8 @@ void Session::dropMissingScripts()
     }
     scripts = kept;
     currentScript = current;
+    for (auto file = breakpoints.begin(); file != breakpoints.end();)
+        file = QFileInfo(file.key()).isFile() ? std::next(file) : breakpoints.erase(file);
 }
 
 Session Session::load()

@@ -14,6 +14,9 @@ struct DebugVariable
     QString value;    // read raw, never through a metamethod; long strings cut, their length said
     QString type;     // Lua's name of the type
     int children = 0; // handle of what it holds, 0 when nothing
+
+    // The row that ends a page of entries: what it holds is the next page.
+    bool isMore() const { return type.isEmpty() && children != 0 && name == QStringLiteral("…"); }
 };
 
 struct DebugFrame

@@ -218,6 +218,15 @@ void DebugEngine::interrupted(lua_State *L)
 
 void DebugEngine::uncaught(lua_State *L, int level, const QVector<lua_State *> &inside)
 {
+    if (!errorsStop)
+        return;
+    // A script that does not compile, before any of its code runs, has nothing to look at.
+    bool inScript = !inside.isEmpty();
+    lua_Debug frame;
+    for (int at = level; !inScript && lua_getstack(L, at, &frame); ++at)
+        inScript = lua_getinfo(L, "S", &frame) && frame.what[0] != 'C';
+    if (!inScript)
+        return;
     stop(L, DebugPause::Reason::Error, level, LuaValueText::plain(L, -1), inside);
 }
 

@@ -50,6 +50,8 @@ public:
     // The lines asked for in the chunk; none clears them.
     void setBreakpoints(const QByteArray &chunk, const QVector<int> &lines);
     void pause();
+    // Whether an error nothing catches pauses the run (as it does at first) or ends it at once.
+    void setStopAtErrors(bool stops) { errorsStop = stops; }
     // Goes on from a pause; ignored when not paused.
     void resume(Step step);
     void inspect(Work work);
@@ -89,6 +91,7 @@ private:
 
     std::atomic<bool> breakpointsChanged{false};
     std::atomic<bool> pauseAsked{false};
+    std::atomic<bool> errorsStop{true};
     std::atomic<int> breakpointMask{0};
     std::atomic<int> stepMask{0};
 

@@ -58,6 +58,7 @@ Status ScriptDebugger::start(const QString &projectDirectory, bool pauseAtStart)
         });
     };
     engine = std::make_shared<DebugEngine>(listener, pauseAtStart);
+    engine->setStopAtErrors(errorsStop);
     project = cleanAbsolute(projectDirectory);
     for (auto file = breakpoints.cbegin(); file != breakpoints.cend(); ++file)
         tellEngine(file.key());
@@ -111,6 +112,13 @@ Result<QVector<int>> ScriptDebugger::setBreakpoints(const QString &file, const Q
     for (const int line : lines)
         stops.append(ChunkLines::stopLine(*code, line));
     return stops;
+}
+
+void ScriptDebugger::setStopAtErrors(bool stops)
+{
+    errorsStop = stops;
+    if (engine)
+        engine->setStopAtErrors(stops);
 }
 
 void ScriptDebugger::resume(Step step)

@@ -41,6 +41,9 @@ public:
     // keeps them as asked) when the script does not compile.
     Result<QVector<int>> setBreakpoints(const QString &file, const QVector<int> &lines);
 
+    // Whether an error nothing catches pauses the runs from now on (as at first) or ends them.
+    void setStopAtErrors(bool stops);
+
     bool isPaused() const { return paused.has_value(); }
     // While paused.
     const DebugPause &pauseState() const { return *paused; }
@@ -69,4 +72,5 @@ private:
     QString project;
     QHash<QString, QVector<int>> breakpoints; // by file, as asked
     std::optional<DebugPause> paused;
+    bool errorsStop = true;
 };

@@ -188,6 +188,8 @@ void DebuggerTest::pauseLines_data()
     QTest::newRow("error nothing catches")
         << QStringList{"main.script", "local t = {}\nlocal function bad()\n  return t.x.y\nend\nbad()\n"} << QStringList()
         << "" << "main.script:3!";
+    QTest::newRow("script that does not compile") << QStringList{"main.script", "local x = = 1\n"} << QStringList()
+                                                  << "" << "";
     QTest::newRow("error out of a wrapped coroutine")
         << QStringList{"main.script", "local f = coroutine.wrap(function()\n  local inside = 1\n  error('deep')\nend)\nf()\n"}
         << QStringList() << "" << "main.script:3!";

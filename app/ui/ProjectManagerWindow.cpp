@@ -5,9 +5,9 @@
 #include "app/ui/AboutDialog.h"
 #include "app/ui/BuildCommands.h"
 #include "app/ui/CodeAssist.h"
+#include "app/ui/DebugCommands.h"
 #include "app/ui/DeviceSession.h"
 #include "app/ui/RunCommands.h"
-#include "app/ui/RunControls.h"
 #include "common/Names.h"
 #include "common/Platform.h"
 #include "common/ui/LogView.h"
@@ -96,10 +96,8 @@ ProjectManagerWindow::ProjectManagerWindow(QWidget *parent)
     addPass();
     setupMenus();
     setupOutput();
-    // A run shows in the menu and the status line, and keeps the device and the project's files.
-    statusBar()->addPermanentWidget(new RunControls(*runCommands, ui->local_run_action, ui->stop_run_action));
     buildCommands->setScriptRunning([this] { return runCommands->isRunning(); });
-    deviceSession->setInUse([this] { return runCommands->isRunning(); });
+    debugCommands = std::make_unique<DebugCommands>(*this, *ui, *runCommands, *openScripts);
 
     // The form's own central widget is replaced by two splitters: tree | (editor / output).
     editorSplitter = new QSplitter(Qt::Vertical, ui->rightViewWidget);
@@ -297,6 +295,7 @@ void ProjectManagerWindow::restoreSession()
         deviceSession->setAddress(session.deviceAddress);
     if (!session.imageDirectory.isEmpty())
         deviceSession->setImageDirectory(session.imageDirectory);
+    debugCommands->restore(session);
 }
 
 void ProjectManagerWindow::saveSession() const
@@ -311,6 +310,7 @@ void ProjectManagerWindow::saveSession() const
     session.currentScript = openScripts->currentIndex();
     session.deviceAddress = deviceSession->address();
     session.imageDirectory = deviceSession->imageDirectory();
+    debugCommands->save(session);
     session.save();
 }
 

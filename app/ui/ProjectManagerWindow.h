@@ -10,6 +10,7 @@
 
 class BuildCommands;
 class CodeAssist;
+class DebugCommands;
 class DeviceSession;
 class EditCommands;
 class LogView;
@@ -25,9 +26,9 @@ class ProjectManagerWindow;
 }
 
 // The IDE's main window: project tree, script tabs, output panes, menus and status line. It
-// only wires: the open scripts, the searches, the build commands, the device session and the
-// script runs do the work, each in a class of its own that the window makes and hands what it
-// needs.
+// only wires: the open scripts, the searches, the build commands, the device session, the
+// script runs and their debugging do the work, each in a class of its own that the window
+// makes and hands what it needs.
 class ProjectManagerWindow : public QMainWindow
 {
     Q_OBJECT
@@ -59,6 +60,7 @@ public:
     CodeAssist &assist() const { return *codeAssist; }
     DeviceSession &device() const { return *deviceSession; }
     RunCommands &runs() const { return *runCommands; }
+    DebugCommands &debugging() const { return *debugCommands; }
     Ui::ProjectManagerWindow *form() const { return ui; }
 
 public slots:
@@ -123,4 +125,5 @@ private:
     std::unique_ptr<CodeAssist> codeAssist; // made once the form is
     std::unique_ptr<DeviceSession> deviceSession;
     std::unique_ptr<RunCommands> runCommands;
+    std::unique_ptr<DebugCommands> debugCommands;
 };

@@ -16,16 +16,33 @@ RunCommands::RunCommands(ActiveProject &project, ScriptTabs &scripts, DeviceSess
     connect(&runner, &ScriptRunner::signal_output, this, &RunCommands::takeOutput);
     connect(&runner, &ScriptRunner::signal_finished, this, &RunCommands::finish);
     connect(&device.controller(), &PCClientControllor::signal_connectEnded, this, &RunCommands::connectEnded);
+    // The device's dialogs wait while a run holds it.
+    device.setInUse([this] { return isRunning(); });
+    // An error nothing catches pauses the run at it; going on ends the run with it, as ever.
+    connect(&runDebugger, &ScriptDebugger::signal_paused, this, [this] {
+        if (runDebugger.pauseState().reason == DebugPause::Reason::Error)
+            emit signal_output(QStringLiteral("脚本出错，已在出错处暂停（继续运行F5结束运行并报告错误）：")
+                               + runDebugger.pauseState().message);
+    });
 }
 
 RunCommands::~RunCommands() = default;
 
 QString RunCommands::statusText() const
 {
-    return isRunning() ? QStringLiteral("正在本地运行：") + running : QString();
+    if (!isRunning())
+        return QString();
+    if (!runDebugger.isPaused())
+        return QStringLiteral("正在本地运行：") + running;
+    const DebugPause &pause = runDebugger.pauseState();
+    const DebugFrame top = pause.frames.value(0);
+    return QStringLiteral("已暂停：%1，%2第%3行%4")
+        .arg(running, top.script)
+        .arg(top.line)
+        .arg(pause.reason == DebugPause::Reason::Error ? QStringLiteral("（出错）") : QString());
 }
 
-Status RunCommands::run()
+Status RunCommands::run(bool pausedAtStart)
 {
     if (isRunning())
         return fail(QStringLiteral("已有脚本在本地运行，请先停止运行。"));
@@ -50,6 +67,7 @@ Status RunCommands::run()
 
     running = project.name();
     runDirectory = directory;
+    pauseAtStart = pausedAtStart;
     if (controller.isConnected()) {
         startScripts();
     } else {
@@ -80,7 +98,8 @@ void RunCommands::startScripts()
 {
     const PCClientSocket &socket = device.controller().controlSocket();
     emit signal_output(QStringLiteral("本地运行工程[%1]，设备%2:%3...").arg(running, socket.host()).arg(socket.port()));
-    const Status started = runner.start(runDirectory);
+    emit signal_scriptsStarting();
+    const Status started = runDebugger.start(runDirectory, pauseAtStart);
     if (started)
         emit signal_runningChanged(true);
     else

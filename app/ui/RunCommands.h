@@ -27,14 +27,16 @@ public:
     // Stops a run that is still going and waits for its thread.
     ~RunCommands() override;
 
-    // Starts the run. Fails, saying why, while a run is going; whatever else keeps it from
-    // starting (no project, a script that does not save, no device) is reported in the output.
-    Status run();
+    // Starts the run, under the debugger: breakpoints stop it, and pauseAtStart before its first
+    // line. Fails, saying why, while a run is going; whatever else keeps it from starting (no
+    // project, a script that does not save, no device) is reported in the output.
+    Status run(bool pauseAtStart = false);
     // Ends the run within a few milliseconds, whatever the script does.
     void stop();
     // From the start, while the device is still being connected to, to the end.
     bool isRunning() const { return connecting || runner.isRunning(); }
-    // "正在本地运行：<project>" while a run is going, else empty: for the status line.
+    // "正在本地运行：<project>" while a run is going, "已暂停：<project>，<where>" while it is
+    // paused, else empty: for the status line.
     QString statusText() const;
     // The debugger whose runner runs the window's scripts: a run under it is to start here too,
     // so that it saves, connects, shows its output and errors and stops as every run does.
@@ -50,6 +52,8 @@ signals:
     void signal_scriptError(const Diagnostic &error);
     // A run started or ended.
     void signal_runningChanged(bool running);
+    // The scripts are about to load: what the debugger is to know of them, it is told now.
+    void signal_scriptsStarting();
 
 private:
     void connectEnded(bool connected);
@@ -67,4 +71,5 @@ private:
     QString running; // the project's name, while it runs
     QString runDirectory;
     bool connecting = false;
+    bool pauseAtStart = false;
 };

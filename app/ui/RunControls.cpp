@@ -20,4 +20,7 @@ RunControls::RunControls(RunCommands &runs, QAction *run, QAction *stop, QWidget
         setText(runs.statusText());
         setVisible(running);
     });
+    // Where a paused run is, and that it goes on.
+    for (const auto said : {&ScriptDebugger::signal_paused, &ScriptDebugger::signal_resumed})
+        connect(&runs.debugger(), said, this, [this, &runs] { setText(runs.statusText()); });
 }

@@ -246,6 +246,7 @@ void ScriptTabs::closeCurrent()
 
 void ScriptTabs::removeTab(ScriptEditor *editor)
 {
+    emit signal_closing(editor);
     tabs->removeTab(tabs->indexOf(editor));
     editor->deleteLater();
     if (tabs->count() == 0)

@@ -97,8 +97,9 @@ public:
 signals:
     // The current script, its path or its modified state changed: titles follow.
     void signal_currentChanged();
-    // A script got its tab.
+    // A script got its tab; one is about to lose it (it still holds its text and marks).
     void signal_opened(ScriptEditor *editor);
+    void signal_closing(ScriptEditor *editor);
     // The author asked for an editor's context menu.
     void signal_contextMenu(ScriptEditor *editor, const QPoint &globalPos);
 
