@@ -112,6 +112,15 @@ void putCaret(ScriptEditor *editor, int line)
     editor->setCursorPosition(line - 1, 0);
 }
 
+// The background drawn at the right end of a line (from 1), past its text.
+QColor lineColour(ScriptEditor *editor, int line)
+{
+    const int position = editor->positionFromLineIndex(line - 1, 0);
+    const int y = int(editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, position));
+    const QImage shown = editor->viewport()->grab().toImage();
+    return shown.pixelColor(shown.width() - 4, y + 2);
+}
+
 } // namespace
 
 class TestDebugWindow : public QObject
@@ -181,6 +190,14 @@ void TestDebugWindow::breakpointInAnIncludedFile()
     QVERIFY(waitFor([&] { return !paused.isEmpty(); }));
     // The check's script is opened at the line, and the frames and the check's locals are shown.
     QCOMPARE(markedPlace(window, project), QStringLiteral("lib/check.lua:5"));
+    // The paused line keeps its colour with the caret on it in a focused editor.
+    ScriptEditor *check = window.scripts().current();
+    check->SendScintilla(QsciScintillaBase::SCI_SETFOCUS, true);
+    putCaret(check, 4);
+    const QColor pausedColour = lineColour(check, 5);
+    QVERIFY(pausedColour != lineColour(check, 4) && pausedColour != lineColour(check, 6));
+    putCaret(check, 5);
+    QCOMPARE(lineColour(check, 5), pausedColour);
     QVERIFY(window.debugging().dock()->isVisible());
     QCOMPARE(stackShown(window),
              (QStringList{QStringLiteral("tapAndCheck lib/check.lua:5"), QStringLiteral("main.script main.script:6")}));

@@ -61,6 +61,7 @@ BreakpointMarks::BreakpointMarks(ScriptEditor *editor)
         editor->setMarkerBackgroundColor(backgrounds[i], backgroundMarker[i]);
     }
     editor->setMarginMarkerMask(kMargin, int(mask));
+    connect(editor, &QsciScintilla::cursorPositionChanged, this, &BreakpointMarks::showCaretLine);
     editor->setMarginSensitivity(kMargin, true);
     connect(editor, &QsciScintilla::marginClicked, this, [this](int margin, int line, Qt::KeyboardModifiers) {
         if (margin != kMargin)
@@ -183,6 +184,7 @@ void BreakpointMarks::showPause(int line, bool innermost)
         return;
     text->markerAdd(line - 1, arrowMarker[innermost ? 0 : 1]);
     text->markerAdd(line - 1, backgroundMarker[innermost ? 0 : 1]);
+    showCaretLine();
 }
 
 void BreakpointMarks::clearPause()
@@ -191,6 +193,17 @@ void BreakpointMarks::clearPause()
         editor()->markerDeleteAll(arrowMarker[i]);
         editor()->markerDeleteAll(backgroundMarker[i]);
     }
+    showCaretLine();
+}
+
+// Scintilla paints a focused editor's caret line over every line background: on the paused line
+// the caret line gives way, so the pause stays visible wherever the author clicks.
+void BreakpointMarks::showCaretLine()
+{
+    int line = 0;
+    int index = 0;
+    editor()->getCursorPosition(&line, &index);
+    editor()->setCaretLineVisible(line + 1 != pauseLine());
 }
 
 int BreakpointMarks::pauseLine() const

@@ -50,6 +50,7 @@ signals:
 private:
     explicit BreakpointMarks(ScriptEditor *editor);
     void drawBreakpoint();
+    void showCaretLine();
 
     int breakpointMarker = -1;
     int arrowMarker[2] = {-1, -1};      // innermost, other frame
