@@ -38,6 +38,30 @@ QString functionName(const lua_Debug &frame)
         .arg(frame.linedefined);
 }
 
+// A function called from C (the runner calls main and createUI, pcall calls what it is given)
+// has no name from its caller: the global that holds it names it. Empty when none does.
+QString globalHolding(lua_State *L, lua_State *thread, lua_Debug &frame)
+{
+    if (!lua_checkstack(thread, 1))
+        return QString();
+    lua_getinfo(thread, "f", &frame);
+    moveTo(thread, L);
+    QString name;
+    lua_pushglobaltable(L);
+    lua_pushnil(L);
+    while (lua_next(L, -2)) {
+        const bool holds = lua_type(L, -2) == LUA_TSTRING && lua_rawequal(L, -1, -4);
+        lua_pop(L, 1);
+        if (holds) {
+            name = QString::fromUtf8(lua_tostring(L, -1));
+            lua_pop(L, 1);
+            break;
+        }
+    }
+    lua_pop(L, 2);
+    return name;
+}
+
 // The watch's _ENV, empty itself: the frame's names (upvalue 1) read as the frame has them
 // (upvalue 2), the rest as globals (upvalue 3), raw.
 int watchName(lua_State *L)
@@ -86,7 +110,10 @@ PausedScript::PausedScript(lua_State *L, const QVector<lua_State *> &threads, in
             if (frame.what[0] == 'C' && (!frame.name || frameList.isEmpty()))
                 continue;
             DebugFrame shown;
-            shown.function = functionName(frame);
+            if (!frame.name && frame.what[0] == 'L')
+                shown.function = globalHolding(L, thread, frame);
+            if (shown.function.isEmpty())
+                shown.function = functionName(frame);
             if (frame.source[0] == '@')
                 shown.script = QString::fromUtf8(frame.source + 1);
             shown.line = qMax(frame.currentline, 0);

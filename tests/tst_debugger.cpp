@@ -103,6 +103,7 @@ private slots:
     void breakpointInAnEarlierCoroutine();
     void pauseInAWaitThenStop();
     void valuesReadRaw();
+    void framesNamed();
     void watches_data();
     void watches();
     void adapterSession();
@@ -361,6 +362,27 @@ void DebuggerTest::valuesReadRaw()
     QVERIFY(run.ended);
     QCOMPARE(run.outcome, ScriptRunner::Outcome::Finished);
     QCOMPARE(run.pauses.size(), 1);
+}
+
+// Functions called from C have no name from their caller; the global holding them gives one.
+void DebuggerTest::framesNamed()
+{
+    writeScripts({"main.script", "function viaPcall()\n"
+                                 "  return 1\n"
+                                 "end\n"
+                                 "function main()\n"
+                                 "  pcall(viaPcall)\n"
+                                 "end\n"});
+    PCClientControllor controller;
+    ScriptDebugger debugger(controller);
+    QVERIFY(debugger.setBreakpoints(project + QStringLiteral("/main.script"), {2}));
+    QStringList names;
+    drive(debugger, project, [&] {
+        for (const DebugFrame &frame : debugger.pauseState().frames)
+            names << frame.function;
+        debugger.resume(ScriptDebugger::Step::Continue);
+    });
+    QCOMPARE(names, QStringList({"viaPcall", "pcall", "main"}));
 }
 
 void DebuggerTest::watches_data()
