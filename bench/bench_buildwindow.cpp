@@ -9,14 +9,12 @@
 #include "common/ui/LogView.h"
 #include "editor/ui/ScriptTabs.h"
 #include "project/ActiveProject.h"
-#include "project/ProjectFile.h"
-#include "project/Workspace.h"
+#include "support/BenchProject.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -44,12 +42,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Workspace::ensureExists();
-    const QString project = Workspace::projectAbsolutePath(QStringLiteral("big"));
-    if (!ProjectFile::create(project, QStringLiteral("big"), QStringLiteral("bench")))
-        qFatal("cannot make the project");
+    const BenchProject bench(QStringLiteral("big"));
+    const QString &project = bench.directory;
     writeFiles(project + QStringLiteral("/scripts"), QStringLiteral("s%1.lua"), kScripts,
                [](int i) { return luaText(kLuaBytes / kScripts, quint32(i + 1)); });
     QRandomGenerator random(7);

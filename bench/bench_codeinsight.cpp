@@ -9,6 +9,7 @@
 #include "app/ui/BuildCommands.h"
 #include "app/ui/CodeAssist.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "bench/support/BenchProject.h"
 #include "bench/support/LuaText.h"
 #include "common/AtomicFile.h"
 #include "common/ui/LogView.h"
@@ -16,16 +17,12 @@
 #include "editor/ui/OutlineBar.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
-#include "project/ProjectFile.h"
-#include "project/Workspace.h"
 #include "ui_ProjectManagerWindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -72,12 +69,8 @@ void caretTo(ScriptEditor *editor, const QString &text)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Workspace::ensureExists();
-    const QString project = Workspace::projectAbsolutePath(QStringLiteral("bench"));
-    if (!ProjectFile::create(project, QStringLiteral("bench"), QString()))
-        qFatal("no project");
+    const BenchProject bench(QStringLiteral("bench"));
+    const QString &project = bench.directory;
     // A global function and table defined in one script, used in all.
     qint64 total = 0;
     for (int i = 0; i < kScripts; ++i) {

@@ -8,21 +8,16 @@
 #include "app/ui/ProjectManagerWindow.h"
 #include "app/ui/RunCommands.h"
 #include "common/ui/LogView.h"
-#include "common/AtomicFile.h"
-#include "common/Names.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
-#include "project/ProjectFile.h"
-#include "project/Workspace.h"
 #include "runner/ui/BreakpointMarks.h"
 #include "runner/ui/EditorBreakpoints.h"
 #include "support/BenchDevice.h"
+#include "support/BenchProject.h"
 #include "ui_ProjectManagerWindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,19 +63,14 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Workspace::ensureExists();
-    const QString project = Workspace::projectAbsolutePath(QStringLiteral("steps"));
     // A line for each step, the first hundred adding a local (the variables pane grows with
     // them), the rest a global; then a busy loop in a function.
     QByteArray script;
     for (int i = 1; i <= kSteps + 1; ++i)
         script += (i <= 100 ? "local v" : "v") + QByteArray::number(i) + " = " + QByteArray::number(i) + "\n";
     script += "local function spin()\n  local n = 0\n  while true do n = n + 1 end\nend\nspin()\n";
-    const QString main = project + QLatin1Char('/') + Names::mainScript();
-    if (!ProjectFile::create(project, QStringLiteral("steps"), QStringLiteral("bench")) || !AtomicFile::writeWhole(main, script))
-        qFatal("cannot make the project");
+    const BenchProject project(QStringLiteral("steps"), script);
+    const QString main = project.mainScriptPath();
 
     SimOptions options;
     options.scene = SimOptions::Scene::Test;

@@ -7,18 +7,13 @@
 #include "app/ui/DeviceSession.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "app/ui/RunCommands.h"
-#include "common/AtomicFile.h"
-#include "common/Names.h"
 #include "common/ui/LogView.h"
-#include "project/ProjectFile.h"
-#include "project/Workspace.h"
 #include "support/BenchDevice.h"
+#include "support/BenchProject.h"
 #include "ui_ProjectManagerWindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -34,14 +29,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    Workspace::ensureExists();
-    const QString project = Workspace::projectAbsolutePath(QStringLiteral("flood"));
-    if (!ProjectFile::create(project, QStringLiteral("flood"), QStringLiteral("bench"))
-        || !AtomicFile::writeWhole(project + QLatin1Char('/') + Names::mainScript(),
-                                   "local i = 0\nwhile true do\n  i = i + 1\n  log('flood ' .. i)\nend\n"))
-        qFatal("cannot make the project");
+    const BenchProject project(QStringLiteral("flood"), "local i = 0\nwhile true do\n  i = i + 1\n  log('flood ' .. i)\nend\n");
 
     SimOptions options;
     options.scene = SimOptions::Scene::Test;
