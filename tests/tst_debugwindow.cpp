@@ -133,6 +133,7 @@ private slots:
     void breakpointInAnIncludedFile();
     void steppingAcrossACoroutine();
     void breakpointsComeBackWithTheSession();
+    void breakpointsFollowTheirScript();
     void hollowOnceTheScriptChanges();
 
 private:
@@ -309,6 +310,37 @@ void TestDebugWindow::breakpointsComeBackWithTheSession()
     QCOMPARE(window.debugging().watches().expressions(), QStringList{QStringLiteral("colour")});
     window.openScript(check);
     QCOMPARE(BreakpointMarks::find(window.scripts().current())->lines(), QVector<int>{2});
+}
+
+void TestDebugWindow::breakpointsFollowTheirScript()
+{
+    const std::unique_ptr<SimulatorRun> sim = startSimulator();
+    QVERIFY(sim);
+    ProjectManagerWindow window;
+    window.show();
+    window.device().setAddress(sim->address);
+    Ui::ProjectManagerWindow &form = *window.form();
+    window.openScript(project + QStringLiteral("/lib/check.lua"));
+    putCaret(window.scripts().current(), 5);
+    form.toggle_breakpoint_action->trigger();
+    window.scripts().closeCurrent();
+    window.openScript(project + QStringLiteral("/main.script"));
+    ScriptEditor *main = window.scripts().current();
+    putCaret(main, 2);
+    form.toggle_breakpoint_action->trigger();
+
+    // The closed check moves to another folder in the tree; main's include follows it.
+    QVERIFY(QDir().mkpath(project + QStringLiteral("/other")));
+    QVERIFY(form.projectTreeWidget->moveInto(project + QStringLiteral("/lib/check.lua"), project + QStringLiteral("/other")));
+    main->setSelection(0, 9, 0, 22);
+    main->replaceSelectedText(QStringLiteral("other/check.lua"));
+    const QHash<QString, QVector<int>> expected{{project + QStringLiteral("/other/check.lua"), {5}},
+                                                {project + QStringLiteral("/main.script"), {2}}};
+    QCOMPARE(window.debugging().breakpoints().all(), expected);
+    QCOMPARE(stepTo(window, form.local_run_action, project), QStringLiteral("main.script:2"));
+    QCOMPARE(stepTo(window, form.continue_run_action, project), QStringLiteral("other/check.lua:5"));
+    form.stop_run_action->trigger();
+    QVERIFY(waitFor([&] { return !window.runs().isRunning(); }));
 }
 
 void TestDebugWindow::hollowOnceTheScriptChanges()

@@ -6,6 +6,7 @@
 #include "common/ui/Notice.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
+#include "project/ui/ProjectTree.h"
 #include "runner/VariableModel.h"
 #include "runner/WatchModel.h"
 #include "runner/ui/BreakpointMarks.h"
@@ -51,6 +52,8 @@ DebugCommands::DebugCommands(QMainWindow &window, Ui::ProjectManagerWindow &form
     connect(editorBreakpoints.get(), &EditorBreakpoints::signal_changed, this, &DebugCommands::updateActions);
     connect(&scripts, &ScriptTabs::signal_currentChanged, this, &DebugCommands::updateActions);
 
+    // After the tabs (connected first): a script renamed or moved keeps its breakpoints.
+    connect(form.projectTreeWidget, &ProjectTree::signal_moved, editorBreakpoints.get(), &EditorBreakpoints::pathMoved);
     connect(form.toggle_breakpoint_action, &QAction::triggered, editorBreakpoints.get(), &EditorBreakpoints::toggleAtCaret);
     connect(form.clear_breakpoints_action, &QAction::triggered, editorBreakpoints.get(), &EditorBreakpoints::clear);
     connect(form.pause_run_action, &QAction::triggered, &debugger, &ScriptDebugger::pause);

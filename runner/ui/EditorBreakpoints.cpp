@@ -15,6 +15,16 @@ QString cleanAbsolute(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// Where path is once from has become to; empty when the move did not take it along.
+QString movedPath(const QString &path, const QString &from, const QString &to)
+{
+    if (path == from)
+        return to;
+    if (path.startsWith(from + QLatin1Char('/')))
+        return to + path.mid(from.size());
+    return QString();
+}
+
 } // namespace
 
 EditorBreakpoints::EditorBreakpoints(ScriptTabs &scripts, ScriptDebugger &debugger, QObject *parent)
@@ -118,6 +128,31 @@ void EditorBreakpoints::restore(const QHash<QString, QVector<int>> &breakpoints)
             closedFiles.insert(path, file.value());
             static_cast<void>(debugger.setBreakpoints(path, file.value()));
         }
+    }
+    emit signal_changed();
+}
+
+void EditorBreakpoints::pathMoved(const QString &from, const QString &to)
+{
+    const QString source = cleanAbsolute(from);
+    const QString target = cleanAbsolute(to);
+    const QHash<QString, QVector<int>> closed = closedFiles;
+    for (auto file = closed.cbegin(); file != closed.cend(); ++file) {
+        const QString moved = movedPath(file.key(), source, target);
+        if (moved.isEmpty())
+            continue;
+        closedFiles.remove(file.key());
+        closedFiles.insert(moved, file.value());
+        static_cast<void>(debugger.setBreakpoints(file.key(), {}));
+        static_cast<void>(debugger.setBreakpoints(moved, file.value()));
+    }
+    // The open ones keep their marks; the debugger learns their new path.
+    for (ScriptEditor *editor : scripts.editors()) {
+        const QString before = movedPath(cleanAbsolute(editor->path()), target, source);
+        if (before.isEmpty() || !BreakpointMarks::find(editor))
+            continue;
+        static_cast<void>(debugger.setBreakpoints(before, {}));
+        tell(editor);
     }
     emit signal_changed();
 }

@@ -28,6 +28,9 @@ public:
     // By absolute path, lines from 1: what the session keeps.
     QHash<QString, QVector<int>> all() const;
     void restore(const QHash<QString, QVector<int>> &breakpoints);
+    // A file or folder was renamed or moved, after the tabs of its open scripts followed it:
+    // its scripts' breakpoints go with them.
+    void pathMoved(const QString &from, const QString &to);
 
     // A run loads the scripts now, or has ended.
     void runStarting();
