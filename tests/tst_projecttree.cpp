@@ -1,4 +1,5 @@
 // The project tree following the disk, the active project, the context menu and double-clicks.
+#include "common/Diagnostic.h"
 #include "common/Platform.h"
 #include "app/ui/ProjectManagerWindow.h"
 #include "editor/ui/ScriptEditor.h"
@@ -516,7 +517,13 @@ void TestProjectTree::renameAndMoveWithTheScriptOpen()
     QVERIFY(notice.contains(QStringLiteral("已有同名")));
     QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/lib/b.lua")), QByteArray("other b\r\n"));
 
-    // The folder renamed: the script inside follows too.
+    // The folder renamed: the script inside follows too, and a closed one keeps the last
+    // check's mark for when it is opened.
+    Diagnostic warning = Diagnostic::warning(QStringLiteral("使用了未定义的全局名“other”"));
+    warning.directory = dir;
+    warning.path = QStringLiteral("lib/b.lua");
+    warning.line = 1;
+    window.scripts().mark(warning);
     ModalAnswerer::whenDialog<FilenNameInputDialog>([](FilenNameInputDialog *dialog) {
         dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("src"));
         dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
@@ -526,6 +533,8 @@ void TestProjectTree::renameAndMoveWithTheScriptOpen()
     QVERIFY(window.scripts().save(editor));
     QCOMPARE(ws->readFile(QStringLiteral("工程目录/p/src/c.lua")), QByteArray("a = 1\r\n-- unsaved"));
     QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), (QStringList{"src", "b.lua", "main.script"}));
+    ScriptEditor *moved = window.scripts().open(dir + QStringLiteral("/src/b.lua"));
+    QVERIFY(moved && moved->markersAtLine(0) != 0);
 }
 
 QTEST_MAIN(TestProjectTree)

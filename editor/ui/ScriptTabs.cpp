@@ -341,6 +341,9 @@ void ScriptTabs::pathMoved(const QString &from, const QString &to)
     }
     for (ScriptPlace &place : closed)
         place.path = moved(place.path).value_or(place.path);
+    // A moved script opened later still gets the last check's marks; its old path none.
+    for (auto &[file, place] : checkMarks)
+        file = moved(file).value_or(file);
 }
 
 void ScriptTabs::checkOnDisk()
