@@ -1,7 +1,10 @@
 #include "editor/ProblemList.h"
 
+#include "project/FileOperations.h"
+
 #include <QBrush>
 #include <QColor>
+#include <QDir>
 
 #include <algorithm>
 
@@ -76,6 +79,27 @@ void ProblemList::clearRuntimeErrors()
     problems.erase(std::remove_if(problems.begin(), problems.end(), runtime), problems.end());
     endResetModel();
     emit signal_countChanged(count());
+}
+
+void ProblemList::pathMoved(const QString &from, const QString &to)
+{
+    const auto follow = [source = QDir::cleanPath(from), target = QDir::cleanPath(to)](Problem &problem) {
+        Diagnostic &found = problem.found;
+        if (found.path.isEmpty())
+            return false;
+        const QDir directory(found.directory);
+        const QString moved = FileOperations::pathAfterMove(QDir::cleanPath(directory.absoluteFilePath(found.path)), source, target);
+        if (moved.isEmpty())
+            return false;
+        found.path = directory.relativeFilePath(moved);
+        return true;
+    };
+    for (Problem &problem : waiting)
+        follow(problem);
+    for (int row = 0; row < problems.size(); ++row) {
+        if (follow(problems[row]))
+            emit dataChanged(index(row, ScriptColumn), index(row, ScriptColumn));
+    }
 }
 
 int ProblemList::rowCount(const QModelIndex &parent) const

@@ -28,6 +28,8 @@ public:
     void clear();
     // A run starts: the errors of earlier runs go.
     void clearRuntimeErrors();
+    // A file or folder was renamed or moved: the problems in its scripts name them where they are.
+    void pathMoved(const QString &from, const QString &to);
 
     // Problems known, also those not yet in the table.
     int count() const { return problems.size() + waiting.size(); }

@@ -26,6 +26,15 @@ Result<FileOperations::Creation> FileOperations::createDirectory(const QString &
     return Creation::Created;
 }
 
+QString FileOperations::pathAfterMove(const QString &path, const QString &from, const QString &to)
+{
+    if (path == from)
+        return to;
+    if (path.startsWith(from + QLatin1Char('/')))
+        return to + path.mid(from.size());
+    return QString();
+}
+
 Result<FileOperations::Creation> FileOperations::move(const QString &from, const QString &to)
 {
     const QFileInfo source(from);

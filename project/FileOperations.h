@@ -18,6 +18,9 @@ public:
     // something else is there (a change of case only is a rename). Never moves a directory
     // into itself.
     static Result<Creation> move(const QString &from, const QString &to);
+    // Where path is once from was moved to to (itself, or something inside a moved directory);
+    // empty when the move did not take it along.
+    static QString pathAfterMove(const QString &path, const QString &from, const QString &to);
 
     // Deletes what a plain listing shows (hidden entries stay), depth first, then the directory
     // itself when it became empty. Symbolic links are removed as links, never followed.

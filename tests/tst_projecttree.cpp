@@ -2,6 +2,8 @@
 #include "common/Diagnostic.h"
 #include "common/Platform.h"
 #include "app/ui/ProjectManagerWindow.h"
+#include "editor/ProblemList.h"
+#include "editor/ui/ProblemsPane.h"
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "project/NameOrder.h"
@@ -524,6 +526,9 @@ void TestProjectTree::renameAndMoveWithTheScriptOpen()
     warning.path = QStringLiteral("lib/b.lua");
     warning.line = 1;
     window.scripts().mark(warning);
+    ProblemList &problems = window.form()->problemsPane->problems();
+    problems.add(warning);
+    QTRY_COMPARE(problems.rowCount(), 1);
     ModalAnswerer::whenDialog<FilenNameInputDialog>([](FilenNameInputDialog *dialog) {
         dialog->findChild<QLineEdit *>(QStringLiteral("leFileName"))->setText(QStringLiteral("src"));
         dialog->findChild<QPushButton *>(QStringLiteral("pbOk"))->click();
@@ -535,6 +540,7 @@ void TestProjectTree::renameAndMoveWithTheScriptOpen()
     QCOMPARE(childNames(tree->projectItem(QStringLiteral("p"))), (QStringList{"src", "b.lua", "main.script"}));
     ScriptEditor *moved = window.scripts().open(dir + QStringLiteral("/src/b.lua"));
     QVERIFY(moved && moved->markersAtLine(0) != 0);
+    QCOMPARE(problems.at(0).path, QStringLiteral("src/b.lua"));
 }
 
 QTEST_MAIN(TestProjectTree)

@@ -9,6 +9,7 @@
 #include "editor/ui/ProblemsPane.h"
 #include "editor/ui/ScriptTabs.h"
 #include "editor/ui/SearchCommands.h"
+#include "project/ui/ProjectTree.h"
 #include "toolchain/ChunkFacts.h"
 #include "ui_ProjectManagerWindow.h"
 
@@ -27,6 +28,7 @@ CodeAssist::CodeAssist(ScriptTabs &scripts, ActiveProject &project, BuildCommand
     connect(&builds, &BuildCommands::signal_problem, &list, &ProblemList::add);
     connect(&runs, &RunCommands::signal_outputCleared, &list, &ProblemList::clearRuntimeErrors);
     connect(&runs, &RunCommands::signal_scriptError, &list, &ProblemList::addRuntimeError);
+    connect(form.projectTreeWidget, &ProjectTree::signal_moved, &list, &ProblemList::pathMoved);
     connect(&builds, &BuildCommands::signal_outputCleared, codeInsight.get(), &CodeInsight::checkStarted);
     connect(&builds, &BuildCommands::signal_facts, codeInsight.get(), &CodeInsight::takeCheckFacts);
     connect(&builds, &BuildCommands::signal_finished, codeInsight.get(), &CodeInsight::checkFinished);

@@ -3,6 +3,7 @@
 #include "common/Names.h"
 #include "common/ui/Notice.h"
 #include "editor/ui/ScriptEditor.h"
+#include "project/FileOperations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QTabWidget>
 
 #include <algorithm>
-#include <optional>
 
 ScriptTabs::ScriptTabs(QObject *parent)
     : QObject(parent)
@@ -328,22 +328,21 @@ void ScriptTabs::pathDeleted(const QString &path)
 
 void ScriptTabs::pathMoved(const QString &from, const QString &to)
 {
-    const auto moved = [&from, &to](const QString &path) -> std::optional<QString> {
-        if (path == from)
-            return to;
-        if (path.startsWith(from + QLatin1Char('/')))
-            return to + path.mid(from.size());
-        return std::nullopt;
+    const auto follow = [&from, &to](QString &path) {
+        const QString moved = FileOperations::pathAfterMove(path, from, to);
+        if (!moved.isEmpty())
+            path = moved;
     };
     for (ScriptEditor *editor : editors()) {
-        if (const std::optional<QString> path = moved(editor->path()))
-            editor->followFile(*path);
+        const QString moved = FileOperations::pathAfterMove(editor->path(), from, to);
+        if (!moved.isEmpty())
+            editor->followFile(moved);
     }
     for (ScriptPlace &place : closed)
-        place.path = moved(place.path).value_or(place.path);
+        follow(place.path);
     // A moved script opened later still gets the last check's marks; its old path none.
-    for (auto &[file, place] : checkMarks)
-        file = moved(file).value_or(file);
+    for (auto &mark : checkMarks)
+        follow(mark.first);
 }
 
 void ScriptTabs::checkOnDisk()

@@ -2,6 +2,7 @@
 
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
+#include "project/FileOperations.h"
 #include "runner/ScriptDebugger.h"
 #include "runner/ui/BreakpointMarks.h"
 
@@ -13,16 +14,6 @@ namespace {
 QString cleanAbsolute(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// Where path is once from has become to; empty when the move did not take it along.
-QString movedPath(const QString &path, const QString &from, const QString &to)
-{
-    if (path == from)
-        return to;
-    if (path.startsWith(from + QLatin1Char('/')))
-        return to + path.mid(from.size());
-    return QString();
 }
 
 } // namespace
@@ -138,7 +129,7 @@ void EditorBreakpoints::pathMoved(const QString &from, const QString &to)
     const QString target = cleanAbsolute(to);
     const QHash<QString, QVector<int>> closed = closedFiles;
     for (auto file = closed.cbegin(); file != closed.cend(); ++file) {
-        const QString moved = movedPath(file.key(), source, target);
+        const QString moved = FileOperations::pathAfterMove(file.key(), source, target);
         if (moved.isEmpty())
             continue;
         closedFiles.remove(file.key());
@@ -148,7 +139,7 @@ void EditorBreakpoints::pathMoved(const QString &from, const QString &to)
     }
     // The open ones keep their marks; the debugger learns their new path.
     for (ScriptEditor *editor : scripts.editors()) {
-        const QString before = movedPath(cleanAbsolute(editor->path()), target, source);
+        const QString before = FileOperations::pathAfterMove(cleanAbsolute(editor->path()), target, source);
         if (before.isEmpty() || !BreakpointMarks::find(editor))
             continue;
         static_cast<void>(debugger.setBreakpoints(before, {}));
