@@ -1,5 +1,7 @@
 #include "project/ProjectIndex.h"
 
+#include "project/FileOperations.h"
+
 #include <algorithm>
 
 void ProjectIndex::setDirectory(const QString &directory)
@@ -19,6 +21,22 @@ void ProjectIndex::keepOnly(const QSet<QString> &paths)
 {
     for (auto it = scripts.begin(); it != scripts.end();)
         it = paths.contains(it.key()) ? std::next(it) : scripts.erase(it);
+}
+
+void ProjectIndex::pathMoved(const QString &from, const QString &to)
+{
+    QMap<QString, ScriptFacts> moved;
+    for (auto script = scripts.begin(); script != scripts.end();) {
+        const QString path = FileOperations::pathAfterMove(script.key(), from, to);
+        if (path.isEmpty()) {
+            ++script;
+            continue;
+        }
+        moved.insert(path, std::move(script.value()));
+        script = scripts.erase(script);
+    }
+    for (auto script = moved.begin(); script != moved.end(); ++script)
+        scripts.insert(script.key(), std::move(script.value()));
 }
 
 QVector<ProjectIndex::Place> ProjectIndex::definitions(const QString &name) const

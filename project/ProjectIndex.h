@@ -30,6 +30,8 @@ public:
     void setScript(const QString &path, const ScriptFacts &facts);
     // Forgets the scripts that are not among these (gone since the last check).
     void keepOnly(const QSet<QString> &paths);
+    // A file or folder of the project was renamed or moved (paths relative to the project).
+    void pathMoved(const QString &from, const QString &to);
 
     // Where the project defines a global name (a variable, or a field of a global table as
     // "Utils.find"): the functions made under that name if there are any, else every line that

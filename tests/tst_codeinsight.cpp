@@ -54,6 +54,7 @@ private slots:
     void definitionsAndUses_data();
     void definitionsAndUses();
     void definitionFollowsUnsavedText();
+    void definitionFollowsAMove();
     void outlineFollowsTheCaret();
     void hoverExplains();
     void statusOfTheScript_data();
@@ -204,6 +205,28 @@ void TestCodeInsight::definitionFollowsUnsavedText()
     openAt(QStringLiteral("main.script"), QStringLiteral("setup()"));
     window->form()->action_goto_definition->trigger();
     QCOMPARE(caretPlace(), QStringLiteral("util.lua:9 setup"));
+}
+
+void TestCodeInsight::definitionFollowsAMove()
+{
+    // The defining script, closed, moves to another folder in the tree while the project is
+    // still being read in the background.
+    delete window;
+    window = new ProjectManagerWindow;
+    window->setActiveProject(QStringLiteral("p"));
+    QVERIFY(QDir().mkpath(project + QStringLiteral("/other")));
+    QVERIFY(window->form()->projectTreeWidget->moveInto(project + QStringLiteral("/lib/util.lua"), project + QStringLiteral("/other")));
+    window->show();
+    settle();
+    openAt(QStringLiteral("main.script"), QStringLiteral("setup()"));
+    // Led to the old place, it would say so in a message box.
+    static QString notice;
+    notice.clear();
+    ModalAnswerer::answerMessageBox(QMessageBox::Ok, nullptr, &notice, 1000);
+    window->form()->action_goto_definition->trigger();
+    QCOMPARE(notice, QString());
+    QCOMPARE(window->scripts().current()->path(), project + QStringLiteral("/other/util.lua"));
+    QCOMPARE(caretPlace(), QStringLiteral("util.lua:7 setup"));
 }
 
 void TestCodeInsight::outlineFollowsTheCaret()

@@ -29,6 +29,7 @@ CodeAssist::CodeAssist(ScriptTabs &scripts, ActiveProject &project, BuildCommand
     connect(&runs, &RunCommands::signal_outputCleared, &list, &ProblemList::clearRuntimeErrors);
     connect(&runs, &RunCommands::signal_scriptError, &list, &ProblemList::addRuntimeError);
     connect(form.projectTreeWidget, &ProjectTree::signal_moved, &list, &ProblemList::pathMoved);
+    connect(form.projectTreeWidget, &ProjectTree::signal_moved, codeInsight.get(), &CodeInsight::pathMoved);
     connect(&builds, &BuildCommands::signal_outputCleared, codeInsight.get(), &CodeInsight::checkStarted);
     connect(&builds, &BuildCommands::signal_facts, codeInsight.get(), &CodeInsight::takeCheckFacts);
     connect(&builds, &BuildCommands::signal_finished, codeInsight.get(), &CodeInsight::checkFinished);

@@ -5,6 +5,7 @@
 #include "editor/ui/ScriptEditor.h"
 #include "editor/ui/ScriptTabs.h"
 #include "project/ActiveProject.h"
+#include "project/FileOperations.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -214,6 +215,7 @@ void CodeInsight::projectChanged()
     if (directory == projectIndex.directory() && !projectIndex.isEmpty())
         return;
     const int reading = ++*projectReading;
+    moves.clear();
     projectIndex.setDirectory(directory);
     // The open scripts of the project as they are now.
     for (auto it = watches.constBegin(); it != watches.constEnd(); ++it) {
@@ -231,8 +233,9 @@ void CodeInsight::projectChanged()
             directory, analyse, [&] { return *wanted != reading; },
             [&](const QString &path, const ScriptFacts &facts) {
                 QMetaObject::invokeMethod(this, [this, directory, reading, wanted, path, facts] {
-                    if (*wanted == reading && projectIndex.directory() == directory && !projectIndex.contains(path))
-                        projectIndex.setScript(path, facts);
+                    const QString now = afterMoves(path);
+                    if (*wanted == reading && projectIndex.directory() == directory && !projectIndex.contains(now))
+                        projectIndex.setScript(now, facts);
                 }, Qt::QueuedConnection);
             });
     });
@@ -242,14 +245,35 @@ void CodeInsight::checkStarted()
 {
     // The check reads every script itself.
     ++*projectReading;
+    moves.clear();
     projectIndex.setDirectory(project.directory());
     checked.clear();
 }
 
+void CodeInsight::pathMoved(const QString &from, const QString &to)
+{
+    if (projectIndex.directory().isEmpty())
+        return;
+    const QDir directory(projectIndex.directory());
+    moves.append({directory.relativeFilePath(from), directory.relativeFilePath(to)});
+    projectIndex.pathMoved(moves.last().first, moves.last().second);
+}
+
+QString CodeInsight::afterMoves(QString path) const
+{
+    for (const auto &[from, to] : moves) {
+        const QString moved = FileOperations::pathAfterMove(path, from, to);
+        if (!moved.isEmpty())
+            path = moved;
+    }
+    return path;
+}
+
 void CodeInsight::takeCheckFacts(const QString &path, const ScriptFacts &facts)
 {
-    checked.insert(path);
-    projectIndex.setScript(path, facts);
+    const QString now = afterMoves(path);
+    checked.insert(now);
+    projectIndex.setScript(now, facts);
 }
 
 void CodeInsight::checkFinished(bool ok)

@@ -59,6 +59,9 @@ public:
     void checkStarted();
     void takeCheckFacts(const QString &path, const ScriptFacts &facts);
     void checkFinished(bool ok);
+    // A file or folder was renamed or moved (absolute paths): what the project's scripts define
+    // is known at their new place.
+    void pathMoved(const QString &from, const QString &to);
 
 signals:
     // An open script's analysis came in.
@@ -86,6 +89,10 @@ private:
     ProjectIndex projectIndex;
     QSet<QString> checked;              // scripts the running check has compiled
     std::shared_ptr<std::atomic<int>> projectReading; // the reading wanted; another stops the one running
+    // Files and folders moved since the reading or check began (relative paths, in order): what
+    // it finds under a path from before a move belongs where the move took it.
+    QVector<QPair<QString, QString>> moves;
+    QString afterMoves(QString path) const;
     QThreadPool editorPool;  // one open script at a time
     QThreadPool projectPool; // the project's scripts, while nothing else waits
 };
