@@ -11,11 +11,6 @@ namespace {
 
 constexpr qint64 kScriptLimit = 16 << 20;
 
-QString cleanAbsolute(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 } // namespace
 
 ScriptDebugger::ScriptDebugger(PCClientControllor &controller, QObject *parent)
@@ -59,7 +54,7 @@ Status ScriptDebugger::start(const QString &projectDirectory, bool pauseAtStart)
     };
     engine = std::make_shared<DebugEngine>(listener, pauseAtStart);
     engine->setStopAtErrors(errorsStop);
-    project = cleanAbsolute(projectDirectory);
+    project = fileKey(projectDirectory);
     for (auto file = breakpoints.cbegin(); file != breakpoints.cend(); ++file)
         tellEngine(file.key());
     return scriptRunner.start(project, engine.get());
@@ -69,7 +64,7 @@ QString ScriptDebugger::scriptOf(const QString &file) const
 {
     if (project.isEmpty())
         return QString();
-    QString path = cleanAbsolute(file);
+    QString path = fileKey(file);
     QString root = project;
     if (!path.startsWith(root + QLatin1Char('/'))) { // through a link, maybe
         path = QFileInfo(path).canonicalFilePath();
@@ -92,9 +87,14 @@ void ScriptDebugger::tellEngine(const QString &file)
         engine->setBreakpoints('@' + script.toUtf8(), breakpoints.value(file));
 }
 
+QString ScriptDebugger::fileKey(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 Result<QVector<int>> ScriptDebugger::setBreakpoints(const QString &file, const QVector<int> &lines)
 {
-    const QString path = cleanAbsolute(file);
+    const QString path = fileKey(file);
     if (lines.isEmpty())
         breakpoints.remove(path);
     else

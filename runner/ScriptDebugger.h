@@ -40,6 +40,8 @@ public:
     // in the file as it is now; gives those lines, 0 for one with no code after it, or fails (and
     // keeps them as asked) when the script does not compile.
     Result<QVector<int>> setBreakpoints(const QString &file, const QVector<int> &lines);
+    // How breakpoints name a script file: its clean absolute path.
+    static QString fileKey(const QString &path);
 
     // Whether an error nothing catches pauses the runs from now on (as at first) or ends them.
     void setStopAtErrors(bool stops);

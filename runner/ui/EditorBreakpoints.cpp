@@ -6,17 +6,7 @@
 #include "runner/ScriptDebugger.h"
 #include "runner/ui/BreakpointMarks.h"
 
-#include <QDir>
 #include <QFileInfo>
-
-namespace {
-
-QString cleanAbsolute(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-} // namespace
 
 EditorBreakpoints::EditorBreakpoints(ScriptTabs &scripts, ScriptDebugger &debugger, QObject *parent)
     : QObject(parent)
@@ -38,7 +28,7 @@ EditorBreakpoints::DiskStamp EditorBreakpoints::stampOf(const QString &path)
 void EditorBreakpoints::attach(ScriptEditor *editor)
 {
     BreakpointMarks *marks = BreakpointMarks::of(editor);
-    const QString path = cleanAbsolute(editor->path());
+    const QString path = ScriptDebugger::fileKey(editor->path());
     marks->setLines(closedFiles.take(path));
     if (running)
         runStamps.insert(path, stampOf(path));
@@ -55,7 +45,7 @@ void EditorBreakpoints::detach(ScriptEditor *editor)
     const BreakpointMarks *marks = BreakpointMarks::find(editor);
     const QVector<int> lines = marks ? marks->lines() : QVector<int>();
     if (!lines.isEmpty())
-        closedFiles.insert(cleanAbsolute(editor->path()), lines);
+        closedFiles.insert(ScriptDebugger::fileKey(editor->path()), lines);
 }
 
 bool EditorBreakpoints::toggleAtCaret()
@@ -103,7 +93,7 @@ QHash<QString, QVector<int>> EditorBreakpoints::all() const
         const BreakpointMarks *marks = BreakpointMarks::find(editor);
         const QVector<int> lines = marks ? marks->lines() : QVector<int>();
         if (!lines.isEmpty())
-            found.insert(cleanAbsolute(editor->path()), lines);
+            found.insert(ScriptDebugger::fileKey(editor->path()), lines);
     }
     return found;
 }
@@ -111,7 +101,7 @@ QHash<QString, QVector<int>> EditorBreakpoints::all() const
 void EditorBreakpoints::restore(const QHash<QString, QVector<int>> &breakpoints)
 {
     for (auto file = breakpoints.cbegin(); file != breakpoints.cend(); ++file) {
-        const QString path = cleanAbsolute(file.key());
+        const QString path = ScriptDebugger::fileKey(file.key());
         if (ScriptEditor *editor = scripts.editorFor(path)) {
             BreakpointMarks::of(editor)->setLines(file.value());
             tell(editor);
@@ -125,8 +115,8 @@ void EditorBreakpoints::restore(const QHash<QString, QVector<int>> &breakpoints)
 
 void EditorBreakpoints::pathMoved(const QString &from, const QString &to)
 {
-    const QString source = cleanAbsolute(from);
-    const QString target = cleanAbsolute(to);
+    const QString source = ScriptDebugger::fileKey(from);
+    const QString target = ScriptDebugger::fileKey(to);
     const QHash<QString, QVector<int>> closed = closedFiles;
     for (auto file = closed.cbegin(); file != closed.cend(); ++file) {
         const QString moved = FileOperations::pathAfterMove(file.key(), source, target);
@@ -139,7 +129,7 @@ void EditorBreakpoints::pathMoved(const QString &from, const QString &to)
     }
     // The open ones keep their marks; the debugger learns their new path.
     for (ScriptEditor *editor : scripts.editors()) {
-        const QString before = FileOperations::pathAfterMove(cleanAbsolute(editor->path()), target, source);
+        const QString before = FileOperations::pathAfterMove(ScriptDebugger::fileKey(editor->path()), target, source);
         if (before.isEmpty() || !BreakpointMarks::find(editor))
             continue;
         static_cast<void>(debugger.setBreakpoints(before, {}));
@@ -157,7 +147,7 @@ void EditorBreakpoints::runStarting()
         BreakpointMarks *marks = BreakpointMarks::find(editor);
         if (!marks)
             continue;
-        const QString path = cleanAbsolute(editor->path());
+        const QString path = ScriptDebugger::fileKey(editor->path());
         runStamps.insert(path, stampOf(path));
         marks->settleRunLines();
         follow(editor);
@@ -177,7 +167,7 @@ void EditorBreakpoints::runEnded()
 void EditorBreakpoints::follow(ScriptEditor *editor)
 {
     BreakpointMarks *marks = BreakpointMarks::of(editor);
-    const QString path = cleanAbsolute(editor->path());
+    const QString path = ScriptDebugger::fileKey(editor->path());
     const bool changed = running && (editor->isModified() || stampOf(path) != runStamps.value(path));
     marks->setHollow(changed);
     if (running && !changed)
