@@ -203,11 +203,10 @@ void BreakpointMarks::showCaretLine()
     int line = 0;
     int index = 0;
     editor()->getCursorPosition(&line, &index);
-    editor()->setCaretLineVisible(line + 1 != pauseLine());
+    editor()->setCaretLineVisible((editor()->markersAtLine(line) & arrowMask()) == 0);
 }
 
 int BreakpointMarks::pauseLine() const
 {
-    const unsigned mask = (1u << arrowMarker[0]) | (1u << arrowMarker[1]);
-    return editor()->markerFindNext(0, mask) + 1;
+    return editor()->markerFindNext(0, arrowMask()) + 1;
 }

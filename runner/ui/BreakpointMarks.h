@@ -51,6 +51,7 @@ private:
     explicit BreakpointMarks(ScriptEditor *editor);
     void drawBreakpoint();
     void showCaretLine();
+    unsigned arrowMask() const { return (1u << arrowMarker[0]) | (1u << arrowMarker[1]); }
 
     int breakpointMarker = -1;
     int arrowMarker[2] = {-1, -1};      // innermost, other frame
