@@ -26,13 +26,14 @@ Result<FileOperations::Creation> FileOperations::createDirectory(const QString &
     return Creation::Created;
 }
 
+bool FileOperations::isAtOrUnder(const QString &path, const QString &directory)
+{
+    return path == directory || path.startsWith(directory + QLatin1Char('/'));
+}
+
 QString FileOperations::pathAfterMove(const QString &path, const QString &from, const QString &to)
 {
-    if (path == from)
-        return to;
-    if (path.startsWith(from + QLatin1Char('/')))
-        return to + path.mid(from.size());
-    return QString();
+    return isAtOrUnder(path, from) ? to + path.mid(from.size()) : QString();
 }
 
 Result<FileOperations::Creation> FileOperations::move(const QString &from, const QString &to)

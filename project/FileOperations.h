@@ -18,6 +18,8 @@ public:
     // something else is there (a change of case only is a rename). Never moves a directory
     // into itself.
     static Result<Creation> move(const QString &from, const QString &to);
+    // Whether path is directory itself or lies inside it (clean paths, "/" separators).
+    static bool isAtOrUnder(const QString &path, const QString &directory);
     // Where path is once from was moved to to (itself, or something inside a moved directory);
     // empty when the move did not take it along.
     static QString pathAfterMove(const QString &path, const QString &from, const QString &to);

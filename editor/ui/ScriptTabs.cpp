@@ -305,7 +305,7 @@ void ScriptTabs::pathDeleted(const QString &path)
     QStringList closed;
     QStringList kept;
     for (ScriptEditor *editor : editors()) {
-        if (editor->path() != path && !editor->path().startsWith(path + QLatin1Char('/')))
+        if (!FileOperations::isAtOrUnder(editor->path(), path))
             continue;
         if (editor->isModified()) {
             editor->acknowledgeDisk();

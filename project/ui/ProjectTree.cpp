@@ -381,7 +381,7 @@ QTreeWidgetItem *ProjectTree::itemForPath(const QString &path) const
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem *item = topLevelItem(i);
         const QString top = item->data(0, PathRole).toString();
-        if (path != top && !path.startsWith(top + QLatin1Char('/')))
+        if (!FileOperations::isAtOrUnder(path, top))
             continue;
         for (const QString &name : path.mid(top.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
             QTreeWidgetItem *next = nullptr;
